@@ -1,0 +1,53 @@
+# Each area of the library is an OBJECT library. The shared library sonvera_core is made of
+# all of them; a test executable links only the areas it needs (its own and what they stand
+# on), so an area can be built and tested without the rest of the library.
+
+add_library(sonvera_options INTERFACE)
+target_compile_features(sonvera_options INTERFACE cxx_std_20)
+target_compile_options(sonvera_options INTERFACE -Wall -Wextra -Wpedantic
+                       $<$<BOOL:${SONVERA_WERROR}>:-Werror>)
+target_include_directories(sonvera_options INTERFACE
+                           $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
+
+# sonvera_area(NAME SOURCES ... [DEPENDS area ...] [LIBRARIES lib ...])
+function(sonvera_area NAME)
+    cmake_parse_arguments(A "" "" "SOURCES;DEPENDS;LIBRARIES" ${ARGN})
+    add_library(sonvera_${NAME} OBJECT ${A_SOURCES})
+    set(deps)
+    foreach(dep IN LISTS A_DEPENDS)
+        list(APPEND deps sonvera_${dep})
+    endforeach()
+    target_link_libraries(sonvera_${NAME} PUBLIC sonvera_options ${deps} ${A_LIBRARIES})
+    set_target_properties(sonvera_${NAME} PROPERTIES POSITION_INDEPENDENT_CODE ON
+                          SONVERA_DEPENDS "${A_DEPENDS}")
+    set_property(GLOBAL APPEND PROPERTY SONVERA_AREAS ${NAME})
+endfunction()
+
+# Collects into OUT the object-library targets of AREA and of every area it stands on.
+function(sonvera_area_closure OUT)
+    set(pending ${ARGN})
+    set(seen)
+    while(pending)
+        list(POP_FRONT pending area)
+        if(NOT area IN_LIST seen)
+            list(APPEND seen ${area})
+            get_target_property(deps sonvera_${area} SONVERA_DEPENDS)
+            if(deps)
+                list(APPEND pending ${deps})
+            endif()
+        endif()
+    endwhile()
+    list(TRANSFORM seen PREPEND sonvera_)
+    set(${OUT} ${seen} PARENT_SCOPE)
+endfunction()
+
+# sonvera_test(NAME SOURCES ... AREAS area ... [LIBRARIES lib ...])
+# One GoogleTest executable, registered with CTest.
+function(sonvera_test NAME)
+    cmake_parse_arguments(A "" "" "SOURCES;AREAS;LIBRARIES" ${ARGN})
+    sonvera_area_closure(areas ${A_AREAS})
+    add_executable(${NAME} ${A_SOURCES})
+    target_link_libraries(${NAME} PRIVATE ${areas} ${A_LIBRARIES} GTest::gtest GTest::gmock
+                          GTest::gtest_main)
+    gtest_discover_tests(${NAME} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

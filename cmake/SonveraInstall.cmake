@@ -1,0 +1,21 @@
+# Installs headers, the shared library and a package config, so that a user's project can
+# say find_package(Sonvera) and link sonvera::core.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS sonvera_core EXPORT SonveraTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/sonvera DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT SonveraTargets NAMESPACE sonvera::
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)
+
+configure_package_config_file(cmake/SonveraConfig.cmake.in
+                              ${CMAKE_CURRENT_BINARY_DIR}/SonveraConfig.cmake
+                              INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/SonveraConfigVersion.cmake
+                                 COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/SonveraConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/SonveraConfigVersion.cmake
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)

@@ -1,0 +1,168 @@
+// Reference-counted interfaces: the root interface, the one counting implementation, the
+// smart pointer that holds both interfaces and classes, interface casts and identities.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "sonvera/platform/runtime/Exceptions.h"
+
+namespace sonvera {
+
+// A 128-bit identity of an interface or stream, written "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
+struct TGUID {
+    uint32_t D1 = 0;
+    uint16_t D2 = 0;
+    uint16_t D3 = 0;
+    uint8_t D4[8] = {};
+
+    // Parses the braced text form; a malformed text is refused with EArgumentError.
+    static TGUID FromString(const std::string& AText);
+    std::string ToString() const;
+
+    friend bool operator==(const TGUID& A, const TGUID& B) noexcept {
+        if (A.D1 != B.D1 || A.D2 != B.D2 || A.D3 != B.D3)
+            return false;
+        for (int i = 0; i < 8; ++i)
+            if (A.D4[i] != B.D4[i])
+                return false;
+        return true;
+    }
+    friend bool operator!=(const TGUID& A, const TGUID& B) noexcept { return !(A == B); }
+};
+static_assert(sizeof(TGUID) == 16, "TGUID is the 16-byte binary identity");
+
+// Root of every interface. Lifetime is governed by the count only: the destructor is
+// protected so that nobody deletes an object behind the back of its holders.
+class IInterface {
+public:
+    virtual int32_t _AddRef() noexcept = 0;
+    virtual int32_t _Release() noexcept = 0;
+
+protected:
+    virtual ~IInterface() = default;
+};
+
+// The single implementation of the intrusive, thread-safe count. A new object starts at 0;
+// the first TRef that takes it owns it. Constructors must therefore not hand out `this` as a
+// counted reference: the count would drop back to 0 and destroy the half-built object.
+class TInterfacedObject : public virtual IInterface {
+public:
+    TInterfacedObject() = default;
+    TInterfacedObject(const TInterfacedObject&) = delete;
+    TInterfacedObject& operator=(const TInterfacedObject&) = delete;
+
+    int32_t _AddRef() noexcept override {
+        return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1;
+    }
+    int32_t _Release() noexcept override {
+        const int32_t count = FRefCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
+        if (count == 0)
+            delete this;
+        return count;
+    }
+    int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_acquire); }
+
+protected:
+    ~TInterfacedObject() override = default;
+
+private:
+    std::atomic<int32_t> FRefCount{0};
+};
+
+// Counted smart pointer for interfaces and classes alike: copying adds a reference,
+// destruction releases one.
+template <class T>
+class TRef {
+public:
+    TRef() noexcept = default;
+    TRef(std::nullptr_t) noexcept {}
+    TRef(T* APointer) noexcept : FPointer(APointer) { Acquire(); }
+    TRef(const TRef& AOther) noexcept : FPointer(AOther.FPointer) { Acquire(); }
+    TRef(TRef&& AOther) noexcept : FPointer(std::exchange(AOther.FPointer, nullptr)) {}
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    TRef(const TRef<U>& AOther) noexcept : FPointer(AOther.get()) {
+        Acquire();
+    }
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    TRef(TRef<U>&& AOther) noexcept : FPointer(AOther.Detach()) {}
+    ~TRef() { Drop(); }
+
+    TRef& operator=(const TRef& AOther) noexcept {
+        TRef(AOther).Swap(*this);
+        return *this;
+    }
+    TRef& operator=(TRef&& AOther) noexcept {
+        TRef(std::move(AOther)).Swap(*this);
+        return *this;
+    }
+    TRef& operator=(std::nullptr_t) noexcept {
+        Reset();
+        return *this;
+    }
+
+    T* get() const noexcept { return FPointer; }
+    T* operator->() const noexcept { return FPointer; }
+    T& operator*() const noexcept { return *FPointer; }
+    explicit operator bool() const noexcept { return FPointer != nullptr; }
+
+    void Reset() noexcept { TRef().Swap(*this); }
+    void Swap(TRef& AOther) noexcept { std::swap(FPointer, AOther.FPointer); }
+    // Hands the reference over to the caller without releasing it.
+    T* Detach() noexcept { return std::exchange(FPointer, nullptr); }
+
+    template <class U>
+    friend bool operator==(const TRef& A, const TRef<U>& B) noexcept {
+        return A.get() == B.get();
+    }
+    friend bool operator==(const TRef& A, std::nullptr_t) noexcept { return !A; }
+
+private:
+    void Acquire() noexcept {
+        if (FPointer)
+            FPointer->_AddRef();
+    }
+    void Drop() noexcept {
+        if (FPointer)
+            std::exchange(FPointer, nullptr)->_Release();
+    }
+
+    T* FPointer = nullptr;
+};
+
+// Constructs an object and returns the first counted reference to it.
+template <class T, class... TArgs>
+TRef<T> MakeRef(TArgs&&... AArgs) {
+    return TRef<T>(new T(std::forward<TArgs>(AArgs)...));
+}
+
+// Whether the object behind AObject implements I; on success AResult holds it.
+template <class I, class T>
+bool Supports(const TRef<T>& AObject, TRef<I>& AResult) {
+    I* target = AObject ? dynamic_cast<I*>(AObject.get()) : nullptr;
+    AResult = TRef<I>(target);
+    return target != nullptr;
+}
+
+template <class I, class T>
+bool Supports(const TRef<T>& AObject) {
+    return AObject && dynamic_cast<I*>(AObject.get()) != nullptr;
+}
+
+// The interface cast: a null reference stays null, an unsupported interface raises
+// EIntfCastError.
+template <class I, class T>
+TRef<I> IntfCast(const TRef<T>& AObject) {
+    if (!AObject)
+        return nullptr;
+    I* target = dynamic_cast<I*>(AObject.get());
+    if (!target)
+        throw EIntfCastError("Interface not supported");
+    return TRef<I>(target);
+}
+
+} // namespace sonvera

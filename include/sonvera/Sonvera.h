@@ -1,9 +1,26 @@
 // Every public header of the library.
 #pragma once
 
+// The component runtime.
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/Interfaces.h"
 #include "sonvera/platform/runtime/Serialization.h"
+#include "sonvera/platform/runtime/Types.h"
 #include "sonvera/platform/runtime/UnitInit.h"
 
+// The basic signal layer.
+#include "sonvera/platform/signal/IPPLoader.h"
+#include "sonvera/platform/signal/IppTypes.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/platform/signal/QXBufferAllocator.h"
+#include "sonvera/platform/signal/QXInternalStore.h"
+#include "sonvera/platform/signal/QXSimpleDataBuffer.h"
+#include "sonvera/platform/signal/QXTypedBuffers.h"
+
+// Processing primitives.
+#include "sonvera/primitives/IPPExtraFunctions.h"
+#include "sonvera/primitives/IPPExtraPixelFunctions.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+// Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -18,6 +18,7 @@ function(sonvera_area NAME)
         list(APPEND deps sonvera_${dep})
     endforeach()
     target_link_libraries(sonvera_${NAME} PUBLIC sonvera_options ${deps} ${A_LIBRARIES})
+    target_include_directories(sonvera_${NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src)
     set_target_properties(sonvera_${NAME} PROPERTIES POSITION_INDEPENDENT_CODE ON
                           SONVERA_DEPENDS "${A_DEPENDS}")
     set_property(GLOBAL APPEND PROPERTY SONVERA_AREAS ${NAME})

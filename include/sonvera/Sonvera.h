@@ -22,5 +22,8 @@
 #include "sonvera/primitives/IPPExtraPixelFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
+// Audio format.
+#include "sonvera/format/GMDXTypes.h"
+
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -1,0 +1,401 @@
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+#include "sonvera/platform/signal/IPPLoader.h"
+
+namespace sonvera {
+namespace {
+
+__extension__ typedef __int128 TWide;
+
+constexpr Ipp32s kMin = std::numeric_limits<Ipp32s>::min();
+constexpr Ipp32s kMax = std::numeric_limits<Ipp32s>::max();
+constexpr IppStatus kRoundModeNotSupported = -213;
+
+const std::vector<Ipp32s> kEdgeValues = {kMin, kMin + 1, -65537, -65536, -3,    -2,       -1,  0,
+                                         1,    2,        3,      7,      65536, kMax - 1, kMax};
+
+class TDispatcherStart : public ::testing::Environment {
+public:
+    void SetUp() override { InitializeQXBasicDispatcher(); }
+    void TearDown() override { FinalizeQXBasicDispatcher(); }
+};
+const auto* const GDispatcherStart = ::testing::AddGlobalTestEnvironment(new TDispatcherStart);
+
+// ---- Reference model: exact arithmetic in 128 bits, written with floor division.
+
+TWide FloorDiv(TWide ANum, TWide ADen) {
+    TWide q = ANum / ADen;
+    if ((ANum % ADen != 0) && ((ANum < 0) != (ADen < 0)))
+        --q;
+    return q;
+}
+
+// ANum / ADen rounded to nearest, ties to even.
+TWide RoundHalfEven(TWide ANum, TWide ADen) {
+    if (ADen < 0) {
+        ANum = -ANum;
+        ADen = -ADen;
+    }
+    const TWide q = FloorDiv(ANum, ADen);
+    const TWide twiceRest = 2 * (ANum - q * ADen);
+    if (twiceRest > ADen || (twiceRest == ADen && q % 2 != 0))
+        return q + 1;
+    return q;
+}
+
+Ipp32s Saturate(TWide AValue) {
+    return static_cast<Ipp32s>(AValue < kMin ? kMin : (AValue > kMax ? kMax : AValue));
+}
+
+TWide Pow2(int AExponent) {
+    return TWide{1} << AExponent;
+}
+
+// The exact value v × 2^-sf / ADivisor, rounded and saturated.
+Ipp32s ScaledRef(TWide AValue, int AScaleFactor, TWide ADivisor = 1) {
+    if (AScaleFactor >= 0)
+        return Saturate(RoundHalfEven(AValue, ADivisor * Pow2(AScaleFactor)));
+    return Saturate(RoundHalfEven(AValue * Pow2(-AScaleFactor), ADivisor));
+}
+
+enum TConstantOp { coAdd, coSub, coMul };
+
+TWide ExactRef(TConstantOp AOp, Ipp32s AX, Ipp32s AVal) {
+    switch (AOp) {
+    case coAdd:
+        return TWide{AX} + AVal;
+    case coSub:
+        return TWide{AX} - AVal;
+    case coMul:
+        return TWide{AX} * AVal;
+    }
+    return 0;
+}
+
+struct TConstantForms {
+    TConstantOp Op;
+    TPtr_ippsAddC_32s_Sfs Copying;
+    TPtr_ippsAddC_32s_ISfs InPlace;
+};
+
+TEST(QXBasicDispatcher, ConstantArithmeticMatchesExactScaledRoundedSaturatedResult) {
+    const TConstantForms forms[] = {{coAdd, ippsAddC_32s_Sfs, ippsAddC_32s_ISfs},
+                                    {coSub, ippsSubC_32s_Sfs, ippsSubC_32s_ISfs},
+                                    {coMul, ippsMulC_32s_Sfs, ippsMulC_32s_ISfs}};
+    const int32_t len = static_cast<int32_t>(kEdgeValues.size());
+    for (const TConstantForms& form : forms) {
+        for (Ipp32s val : kEdgeValues) {
+            for (int sf = -33; sf <= 33; ++sf) {
+                std::vector<Ipp32s> dst(kEdgeValues.size(), 12345);
+                ASSERT_EQ(form.Copying(kEdgeValues.data(), val, dst.data(), len, sf), ippStsNoErr);
+                std::vector<Ipp32s> inPlace = kEdgeValues;
+                ASSERT_EQ(form.InPlace(val, inPlace.data(), len, sf), ippStsNoErr);
+                for (size_t i = 0; i < kEdgeValues.size(); ++i) {
+                    const Ipp32s expected = ScaledRef(ExactRef(form.Op, kEdgeValues[i], val), sf);
+                    ASSERT_EQ(dst[i], expected) << "op " << form.Op << " x " << kEdgeValues[i]
+                                                << " val " << val << " sf " << sf;
+                    ASSERT_EQ(inPlace[i], expected);
+                }
+            }
+        }
+    }
+}
+
+TEST(QXBasicDispatcher, ConstantArithmeticKnownValues) {
+    // Ties go to the even neighbour: 1/2 -> 0, 3/2 -> 2, 5/2 -> 2, -3/2 -> -2.
+    Ipp32s data[] = {1, 3, 5, -3, -5};
+    ASSERT_EQ(ippsAddC_32s_ISfs(0, data, 5, 1), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp32s>(data, data + 5), (std::vector<Ipp32s>{0, 2, 2, -2, -2}));
+
+    // The sum is formed in 64 bits: MAX + MAX scaled by 1/2 is MAX, not a wrapped value.
+    Ipp32s big[] = {kMax, kMin};
+    ASSERT_EQ(ippsAddC_32s_ISfs(kMax, big, 1, 1), ippStsNoErr);
+    EXPECT_EQ(big[0], kMax);
+    ASSERT_EQ(ippsSubC_32s_ISfs(kMax, big + 1, 1, 0), ippStsNoErr);
+    EXPECT_EQ(big[1], kMin);
+
+    // MIN × MIN = 2^62: 1 at sf 62, 0 beyond (2^62 / 2^63 is a tie that goes to 0).
+    Ipp32s product = 0;
+    ASSERT_EQ(ippsMulC_32s_Sfs(&kEdgeValues[0], kMin, &product, 1, 62), ippStsNoErr);
+    EXPECT_EQ(product, 1);
+    ASSERT_EQ(ippsMulC_32s_Sfs(&kEdgeValues[0], kMin, &product, 1, 63), ippStsNoErr);
+    EXPECT_EQ(product, 0);
+    ASSERT_EQ(ippsMulC_32s_Sfs(&kEdgeValues[0], kMin, &product, 1, 1000), ippStsNoErr);
+    EXPECT_EQ(product, 0);
+
+    // A huge negative scale factor saturates by sign and leaves zero alone.
+    Ipp32s signs[] = {-1, 0, 1};
+    ASSERT_EQ(ippsMulC_32s_ISfs(1, signs, 3, std::numeric_limits<int32_t>::min()), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp32s>(signs, signs + 3), (std::vector<Ipp32s>{kMin, 0, kMax}));
+}
+
+TEST(QXBasicDispatcher, DivideByConstantRoundsTheExactQuotient) {
+    const int32_t len = static_cast<int32_t>(kEdgeValues.size());
+    for (Ipp32s val : kEdgeValues) {
+        if (val == 0)
+            continue;
+        for (int sf = -33; sf <= 33; ++sf) {
+            std::vector<Ipp32s> dst(kEdgeValues.size(), 12345);
+            ASSERT_EQ(ippsDivC_32s_Sfs(kEdgeValues.data(), val, dst.data(), len, sf), ippStsNoErr);
+            std::vector<Ipp32s> inPlace = kEdgeValues;
+            ASSERT_EQ(ippsDivC_32s_ISfs(val, inPlace.data(), len, sf), ippStsNoErr);
+            for (size_t i = 0; i < kEdgeValues.size(); ++i) {
+                const Ipp32s expected = ScaledRef(kEdgeValues[i], sf, val);
+                ASSERT_EQ(dst[i], expected)
+                    << "x " << kEdgeValues[i] << " val " << val << " sf " << sf;
+                ASSERT_EQ(inPlace[i], expected);
+            }
+        }
+    }
+    Ipp32s data[] = {kMin, 7, -7, 5, 1};
+    ASSERT_EQ(ippsDivC_32s_ISfs(-1, data, 1, 0), ippStsNoErr);
+    EXPECT_EQ(data[0], kMax);
+    ASSERT_EQ(ippsDivC_32s_ISfs(2, data + 1, 4, 0), ippStsNoErr); // 3.5, -3.5, 2.5, 0.5
+    EXPECT_EQ(std::vector<Ipp32s>(data + 1, data + 5), (std::vector<Ipp32s>{4, -4, 2, 0}));
+    Ipp32s one = 1;
+    ASSERT_EQ(ippsDivC_32s_ISfs(kMin, &one, 1, -1000), ippStsNoErr);
+    EXPECT_EQ(one, kMin);
+}
+
+// ---- Float conversion against long double, which holds every scaled float exactly.
+
+Ipp32s ConvertRef(float AValue, IppRoundMode AMode, int AScaleFactor) {
+    if (std::isnan(AValue))
+        return 0;
+    const long double scaled = std::ldexp(static_cast<long double>(AValue), -AScaleFactor);
+    long double rounded = 0;
+    switch (AMode) {
+    case ippRndZero:
+        rounded = std::trunc(scaled);
+        break;
+    case ippRndNear:
+        rounded = std::nearbyint(scaled); // the default environment rounds ties to even
+        break;
+    case ippRndFinancial:
+        rounded = std::round(scaled); // ties away from zero
+        break;
+    }
+    if (rounded <= kMin)
+        return kMin;
+    if (rounded >= kMax)
+        return kMax;
+    return static_cast<Ipp32s>(rounded);
+}
+
+TEST(QXBasicDispatcher, ConvertFloatRoundsByModeAndSaturates) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<float> values = {0.0f,
+                                       -0.0f,
+                                       0.5f,
+                                       -0.5f,
+                                       1.5f,
+                                       -1.5f,
+                                       2.5f,
+                                       -2.5f,
+                                       0.49999997f,
+                                       2.25f,
+                                       -7.75f,
+                                       1e-45f,
+                                       -1e-45f,
+                                       12345.678f,
+                                       2147483520.0f,
+                                       2147483648.0f,
+                                       -2147483648.0f,
+                                       -2147483904.0f,
+                                       3.0e9f,
+                                       -3.0e9f,
+                                       std::numeric_limits<float>::max(),
+                                       -std::numeric_limits<float>::max(),
+                                       inf,
+                                       -inf,
+                                       std::numeric_limits<float>::quiet_NaN(),
+                                       -std::numeric_limits<float>::quiet_NaN()};
+    const int32_t len = static_cast<int32_t>(values.size());
+    std::vector<int> scaleFactors;
+    for (int sf = -33; sf <= 33; ++sf)
+        scaleFactors.push_back(sf);
+    scaleFactors.insert(scaleFactors.end(), {-200, 200, -100000, 100000});
+    for (IppRoundMode mode : {ippRndZero, ippRndNear, ippRndFinancial}) {
+        for (int sf : scaleFactors) {
+            std::vector<Ipp32s> dst(values.size(), 12345);
+            ASSERT_EQ(ippsConvert_32f32s_Sfs(values.data(), dst.data(), len, mode, sf),
+                      ippStsNoErr);
+            for (size_t i = 0; i < values.size(); ++i)
+                ASSERT_EQ(dst[i], ConvertRef(values[i], mode, sf))
+                    << "value " << values[i] << " mode " << mode << " sf " << sf;
+        }
+    }
+    const float quarter[] = {2.25f, 2.75f, -2.25f};
+    Ipp32s out[3];
+    ASSERT_EQ(ippsConvert_32f32s_Sfs(quarter, out, 3, ippRndNear, -1), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp32s>(out, out + 3), (std::vector<Ipp32s>{4, 6, -4}));
+    ASSERT_EQ(ippsConvert_32f32s_Sfs(quarter, out, 3, ippRndFinancial, -1), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp32s>(out, out + 3), (std::vector<Ipp32s>{5, 6, -5}));
+}
+
+// ---- Copy, zero and set: exact extent, neighbours untouched.
+
+TEST(QXBasicDispatcher, FillsAndCopiesWriteExactlyTheirLength) {
+    for (int32_t len = 1; len <= 67; ++len) {
+        std::vector<Ipp8u> bytes(static_cast<size_t>(len) + 2, 0xAB);
+        ASSERT_EQ(ippsZero_8u(bytes.data() + 1, len), ippStsNoErr);
+        EXPECT_EQ(bytes.front(), 0xAB);
+        EXPECT_EQ(bytes.back(), 0xAB);
+        EXPECT_EQ(std::count(bytes.begin() + 1, bytes.end() - 1, 0), len);
+
+        ASSERT_EQ(ippsSet_8u(0x5C, bytes.data() + 1, len), ippStsNoErr);
+        EXPECT_EQ(std::count(bytes.begin() + 1, bytes.end() - 1, 0x5C), len);
+        EXPECT_EQ(bytes.back(), 0xAB);
+
+        std::vector<Ipp8u> source(static_cast<size_t>(len));
+        std::iota(source.begin(), source.end(), Ipp8u{1});
+        ASSERT_EQ(ippsCopy_8u(source.data(), bytes.data() + 1, len), ippStsNoErr);
+        EXPECT_TRUE(std::equal(source.begin(), source.end(), bytes.begin() + 1));
+        EXPECT_EQ(bytes.front(), 0xAB);
+        EXPECT_EQ(bytes.back(), 0xAB);
+
+        std::vector<Ipp16s> shorts(static_cast<size_t>(len) + 2, -7);
+        ASSERT_EQ(ippsZero_16s(shorts.data() + 1, len), ippStsNoErr);
+        EXPECT_EQ(std::count(shorts.begin(), shorts.end(), 0), len);
+        EXPECT_EQ(shorts.back(), -7);
+
+        std::vector<Ipp32s> ints(static_cast<size_t>(len) + 2, -7);
+        ASSERT_EQ(ippsZero_32s(ints.data() + 1, len), ippStsNoErr);
+        EXPECT_EQ(std::count(ints.begin(), ints.end(), 0), len);
+        ASSERT_EQ(ippsSet_32s(kMin, ints.data() + 1, len), ippStsNoErr);
+        EXPECT_EQ(std::count(ints.begin(), ints.end(), kMin), len);
+        EXPECT_EQ(ints.front(), -7);
+        EXPECT_EQ(ints.back(), -7);
+    }
+}
+
+TEST(QXBasicDispatcher, RegionCopyHonoursStepsAndLeavesPaddingAlone) {
+    // Three elements wide, four rows; source rows are 5 elements apart, destination rows 4.
+    std::vector<Ipp32s> src(20);
+    std::iota(src.begin(), src.end(), 100);
+    std::vector<Ipp32s> dst(16, -1);
+    ASSERT_EQ(ippiCopy_32s_C1R(src.data(), 20, dst.data(), 16, IppiSize{3, 4}), ippStsNoErr);
+    EXPECT_EQ(dst, (std::vector<Ipp32s>{100, 101, 102, -1, 105, 106, 107, -1, 110, 111, 112, -1,
+                                        115, 116, 117, -1}));
+
+    // Contiguous rows on both sides.
+    std::vector<Ipp32s> packed(12, -1);
+    ASSERT_EQ(ippiCopy_32s_C1R(src.data(), 12, packed.data(), 12, IppiSize{3, 4}), ippStsNoErr);
+    EXPECT_EQ(packed, std::vector<Ipp32s>(src.begin(), src.begin() + 12));
+
+    // A negative destination step writes the rows bottom-up.
+    std::vector<Ipp32s> flipped(6, -1);
+    ASSERT_EQ(ippiCopy_32s_C1R(src.data(), 8, flipped.data() + 4, -8, IppiSize{2, 3}), ippStsNoErr);
+    EXPECT_EQ(flipped, (std::vector<Ipp32s>{104, 105, 102, 103, 100, 101}));
+}
+
+TEST(QXBasicDispatcher, BadArgumentsReturnTheirStatusAndWriteNothing) {
+    Ipp32s src[4] = {1, 2, 3, 4};
+    Ipp32s dst[4] = {9, 9, 9, 9};
+    Ipp8u bytes[4] = {9, 9, 9, 9};
+    Ipp16s shorts[4] = {9, 9, 9, 9};
+    const float floats[4] = {1, 2, 3, 4};
+    const auto untouched = [&] {
+        return std::all_of(dst, dst + 4, [](Ipp32s v) { return v == 9; }) &&
+               std::all_of(bytes, bytes + 4, [](Ipp8u v) { return v == 9; }) &&
+               std::all_of(shorts, shorts + 4, [](Ipp16s v) { return v == 9; });
+    };
+
+    EXPECT_EQ(ippsCopy_8u(nullptr, bytes, 4), ippStsNullPtrErr);
+    EXPECT_EQ(ippsCopy_8u(bytes, nullptr, 0), ippStsNullPtrErr); // null is found before size
+    EXPECT_EQ(ippsCopy_8u(bytes, bytes, 0), ippStsSizeErr);
+    EXPECT_EQ(ippsZero_8u(nullptr, 4), ippStsNullPtrErr);
+    EXPECT_EQ(ippsZero_8u(bytes, -1), ippStsSizeErr);
+    EXPECT_EQ(ippsZero_16s(shorts, 0), ippStsSizeErr);
+    EXPECT_EQ(ippsZero_16s(nullptr, 1), ippStsNullPtrErr);
+    EXPECT_EQ(ippsZero_32s(dst, 0), ippStsSizeErr);
+    EXPECT_EQ(ippsZero_32s(nullptr, 1), ippStsNullPtrErr);
+    EXPECT_EQ(ippsSet_8u(0, bytes, 0), ippStsSizeErr);
+    EXPECT_EQ(ippsSet_8u(0, nullptr, 1), ippStsNullPtrErr);
+    EXPECT_EQ(ippsSet_32s(0, dst, std::numeric_limits<int32_t>::min()), ippStsSizeErr);
+    EXPECT_EQ(ippsSet_32s(0, nullptr, 1), ippStsNullPtrErr);
+
+    EXPECT_EQ(ippiCopy_32s_C1R(nullptr, 16, dst, 16, IppiSize{1, 1}), ippStsNullPtrErr);
+    EXPECT_EQ(ippiCopy_32s_C1R(src, 16, nullptr, 16, IppiSize{1, 1}), ippStsNullPtrErr);
+    EXPECT_EQ(ippiCopy_32s_C1R(src, 16, dst, 16, IppiSize{0, 1}), ippStsSizeErr);
+    EXPECT_EQ(ippiCopy_32s_C1R(src, 16, dst, 16, IppiSize{1, -1}), ippStsSizeErr);
+
+    for (auto copying : {ippsAddC_32s_Sfs, ippsSubC_32s_Sfs, ippsMulC_32s_Sfs, ippsDivC_32s_Sfs}) {
+        EXPECT_EQ(copying(nullptr, 1, dst, 4, 0), ippStsNullPtrErr);
+        EXPECT_EQ(copying(src, 1, nullptr, 4, 0), ippStsNullPtrErr);
+        EXPECT_EQ(copying(src, 1, dst, 0, 0), ippStsSizeErr);
+    }
+    for (auto inPlace :
+         {ippsAddC_32s_ISfs, ippsSubC_32s_ISfs, ippsMulC_32s_ISfs, ippsDivC_32s_ISfs}) {
+        EXPECT_EQ(inPlace(1, nullptr, 4, 0), ippStsNullPtrErr);
+        EXPECT_EQ(inPlace(1, dst, -5, 0), ippStsSizeErr);
+    }
+    EXPECT_EQ(ippsDivC_32s_Sfs(src, 0, dst, 4, 0), ippStsDivByZeroErr);
+    EXPECT_EQ(ippsDivC_32s_ISfs(0, dst, 4, 0), ippStsDivByZeroErr);
+    EXPECT_EQ(ippsDivC_32s_Sfs(src, 0, dst, 0, 0), ippStsSizeErr); // size before divisor
+    EXPECT_EQ(ippsDivC_32s_Sfs(src, 0, nullptr, 4, 0), ippStsNullPtrErr);
+
+    EXPECT_EQ(ippsConvert_32f32s_Sfs(nullptr, dst, 4, ippRndNear, 0), ippStsNullPtrErr);
+    EXPECT_EQ(ippsConvert_32f32s_Sfs(floats, nullptr, 4, ippRndNear, 0), ippStsNullPtrErr);
+    EXPECT_EQ(ippsConvert_32f32s_Sfs(floats, dst, 0, ippRndNear, 0), ippStsSizeErr);
+    EXPECT_EQ(ippsConvert_32f32s_Sfs(floats, dst, 4, static_cast<IppRoundMode>(3), 0),
+              kRoundModeNotSupported);
+    EXPECT_EQ(ippsConvert_32f32s_Sfs(floats, dst, 4, static_cast<IppRoundMode>(-1), 0),
+              kRoundModeNotSupported);
+    EXPECT_TRUE(untouched());
+}
+
+TEST(QXBasicDispatcher, StartUpBindsEverySlotAndFinalizeLeavesThemBound) {
+    struct TSlotName {
+        void* Bound;
+        void* Vendor;
+    };
+    const auto slots = [] {
+        const auto s = [](auto ASlot, const char* AName, bool AImage) {
+            return TSlotName{reinterpret_cast<void*>(ASlot),
+                             AImage ? GetIPPIProcAddress(AName) : GetIPPSProcAddress(AName)};
+        };
+        return std::vector<TSlotName>{
+            s(ippsCopy_8u, "ippsCopy_8u", false),
+            s(ippsZero_8u, "ippsZero_8u", false),
+            s(ippsZero_16s, "ippsZero_16s", false),
+            s(ippsZero_32s, "ippsZero_32s", false),
+            s(ippsSet_8u, "ippsSet_8u", false),
+            s(ippsSet_32s, "ippsSet_32s", false),
+            s(ippiCopy_32s_C1R, "ippiCopy_32s_C1R", true),
+            s(ippsAddC_32s_ISfs, "ippsAddC_32s_ISfs", false),
+            s(ippsAddC_32s_Sfs, "ippsAddC_32s_Sfs", false),
+            s(ippsSubC_32s_ISfs, "ippsSubC_32s_ISfs", false),
+            s(ippsSubC_32s_Sfs, "ippsSubC_32s_Sfs", false),
+            s(ippsMulC_32s_ISfs, "ippsMulC_32s_ISfs", false),
+            s(ippsMulC_32s_Sfs, "ippsMulC_32s_Sfs", false),
+            s(ippsConvert_32f32s_Sfs, "ippsConvert_32f32s_Sfs", false),
+        };
+    };
+    for (const TSlotName& slot : slots()) {
+        ASSERT_NE(slot.Bound, nullptr);
+        if (slot.Vendor != nullptr) {
+            EXPECT_EQ(slot.Bound, slot.Vendor);
+        }
+    }
+    const std::vector<TSlotName> before = slots();
+    InitializeQXBasicDispatcher(); // a second start-up only counts
+    FinalizeQXBasicDispatcher();
+    FinalizeQXBasicDispatcher(); // the last finalisation leaves the slots as they are
+    const std::vector<TSlotName> after = slots();
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(before[i].Bound, after[i].Bound);
+    InitializeQXBasicDispatcher(); // restore the count the test environment expects
+}
+
+} // namespace
+} // namespace sonvera

@@ -1,0 +1,338 @@
+#include "sonvera/platform/signal/QXSimpleDataBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "MemoryMedium.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/signal/QXBufferAllocator.h"
+
+using namespace sonvera;
+
+namespace {
+
+uint8_t PatternByte(uint32_t AIndex) {
+    return static_cast<uint8_t>(AIndex * 7 + 3);
+}
+
+TRef<TQXGenericBuffer> NewBuffer(uint32_t ASize, bool APattern = true) {
+    auto* store = new TQXSmartByteBuffer(ASize);
+    auto* bytes = static_cast<uint8_t*>(store->GetData());
+    for (uint32_t i = 0; i < ASize; ++i)
+        bytes[i] = APattern ? PatternByte(i) : 0;
+    return TRef<TQXGenericBuffer>(new TQXGenericBuffer(nullptr, store, ASize));
+}
+
+const uint8_t* BytesOf(const TRef<TQXGenericBuffer>& ABuffer) {
+    return static_cast<const uint8_t*>(ABuffer->ByteRead());
+}
+
+bool HasPattern(const TRef<TQXGenericBuffer>& ABuffer, uint32_t AFrom = 0) {
+    for (uint32_t i = AFrom; i < ABuffer->GetByteSize(); ++i)
+        if (BytesOf(ABuffer)[i] != PatternByte(i))
+            return false;
+    return true;
+}
+
+bool AllBytesAre(const TRef<TQXGenericBuffer>& ABuffer, uint32_t AFrom, uint32_t ATo,
+                 uint8_t AValue) {
+    for (uint32_t i = AFrom; i < ATo; ++i)
+        if (BytesOf(ABuffer)[i] != AValue)
+            return false;
+    return true;
+}
+
+uint64_t BlocksInUse() {
+    return QXBufferAllocatorState().BlocksInUse;
+}
+
+// A buffer with a format entry of its own, as the audio buffer has: "Length" is written after
+// the generic entries and, when it differs, rebuilds the store before the bytes are loaded.
+class TLengthBuffer : public TQXGenericBuffer {
+public:
+    static TRef<TLengthBuffer> CreateSizeObject(uint32_t ASize) {
+        return TRef<TLengthBuffer>(new TLengthBuffer(ASize));
+    }
+    bool FFailAfterRebuild = false;
+
+protected:
+    explicit TLengthBuffer(uint32_t ASize)
+        : TQXGenericBuffer(nullptr, new TQXSmartByteBuffer(ASize), ASize) {}
+
+    void InternalSerializationWrite(const TRef<IWriter>& AWriter) override {
+        TQXGenericBuffer::InternalSerializationWrite(AWriter);
+        AWriter->WriteInteger("Length", static_cast<int32_t>(FLogicalSize));
+    }
+    void InternalSerializationRead(const TRef<IReader>& AReader) override {
+        TQXGenericBuffer::InternalSerializationRead(AReader);
+        int32_t length = 0;
+        if (!AReader->ReadInteger("Length", length))
+            return;
+        const auto size = static_cast<uint32_t>(length);
+        if (size != FLogicalSize)
+            AttachContainer(new TQXSmartByteBuffer(size), size);
+        if (FFailAfterRebuild)
+            throw EReadError("Refused by the format");
+    }
+};
+
+} // namespace
+
+TEST(TQXGenericBuffer, UniqueKeepsTheHeaderOrAllBytesAndNeverWritesASharedStore) {
+    constexpr uint32_t KSize = 300;
+    TRef<TQXGenericBuffer> a = NewBuffer(KSize);
+    TQXSmartBuffer* shared = a->GetDataContainer();
+    TRef<TQXGenericBuffer> b = a->MakeCopy();
+    EXPECT_EQ(b->GetDataContainer(), shared);
+    EXPECT_EQ(shared->ReferenceCount(), 2u);
+
+    // The next block of this size is one with known stale bytes, so that the test sees
+    // which bytes the non-preserving copy wrote.
+    void* stale = QXBufferAllocate(KSize);
+    std::memset(stale, 0xEE, KSize);
+    QXBufferDeallocate(stale, KSize);
+
+    a->Unique(false);
+    ASSERT_NE(a->GetDataContainer(), shared);
+    EXPECT_EQ(a->ByteRead(), stale);
+    EXPECT_EQ(a->GetDataContainer()->GetSize(), KSize);
+    EXPECT_EQ(a->GetByteSize(), KSize);
+    EXPECT_EQ(std::memcmp(a->ByteRead(), shared->GetData(), QXStoreHeaderSize), 0);
+    EXPECT_TRUE(AllBytesAre(a, QXStoreHeaderSize, KSize, 0xEE));
+    // The other holder keeps the old store, alive and untouched.
+    EXPECT_EQ(b->GetDataContainer(), shared);
+    EXPECT_EQ(shared->ReferenceCount(), 1u);
+    EXPECT_TRUE(HasPattern(b));
+
+    // A private store stays, whatever is asked.
+    TQXSmartBuffer* own = a->GetDataContainer();
+    a->Unique(true);
+    std::memset(a->ByteWrite(), 0x11, KSize);
+    a->MakeUnique();
+    EXPECT_EQ(a->GetDataContainer(), own);
+    EXPECT_TRUE(AllBytesAre(a, 0, KSize, 0x11));
+    EXPECT_TRUE(HasPattern(b));
+
+    // Unique(true) copies every byte; writing the copy leaves the original alone.
+    TRef<TQXGenericBuffer> c = b->MakeCopy();
+    auto* modified = static_cast<uint8_t*>(c->ByteModify());
+    EXPECT_NE(c->GetDataContainer(), shared);
+    EXPECT_TRUE(HasPattern(c));
+    modified[KSize - 1] ^= 0xFF;
+    EXPECT_TRUE(HasPattern(b));
+    EXPECT_EQ(shared->ReferenceCount(), 1u);
+    EXPECT_TRUE(shared->SingleOwner());
+    EXPECT_EQ(b->ByteModify(), shared->GetData());
+}
+
+TEST(TQXGenericBuffer, RemoveOwnerShipSendsTheNextWriteToACopy) {
+    TRef<TQXGenericBuffer> a = NewBuffer(64);
+    TQXSmartBuffer* store = a->GetDataContainer();
+    a->RemoveOwnerShip();
+    EXPECT_FALSE(a->IsOwnerReference());
+    EXPECT_EQ(store->OwnerCount(), 0u);
+    EXPECT_EQ(store->ReferenceCount(), 1u);
+    a->RemoveOwnerShip(); // already read-only
+    EXPECT_EQ(store->ReferenceCount(), 1u);
+
+    TRef<TQXGenericBuffer> keeper = a->MakeCopy(); // keeps the given-up store observable
+    a->ByteModify();
+    EXPECT_NE(a->GetDataContainer(), store);
+    EXPECT_TRUE(a->IsOwnerReference());
+    EXPECT_TRUE(a->GetDataContainer()->SingleOwner());
+    EXPECT_TRUE(HasPattern(a));
+    EXPECT_EQ(store->ReferenceCount(), 1u);
+    EXPECT_EQ(store->OwnerCount(), 1u);
+
+    // An owner sharing with a read-only holder copies before writing.
+    TRef<TQXGenericBuffer> viewer = keeper->MakeCopy();
+    viewer->RemoveOwnerShip();
+    std::memset(keeper->ByteWrite(), 0, 64);
+    EXPECT_NE(keeper->GetDataContainer(), store);
+    EXPECT_EQ(viewer->GetDataContainer(), store);
+    EXPECT_TRUE(HasPattern(viewer));
+}
+
+TEST(TQXGenericBuffer, SerializationCarriesTheBytesAndLoadsThemAfterTheFormat) {
+    TRef<TQXGenericBuffer> source = NewBuffer(300);
+    auto writer = MakeRef<test::TMemoryWriter>();
+    source->SerializationWrite(writer);
+    ASSERT_EQ(writer->FEntries.size(), 1u);
+    const auto& data = std::get<std::vector<uint8_t>>(writer->FEntries.at("Data"));
+    ASSERT_EQ(data.size(), 300u);
+    EXPECT_EQ(std::memcmp(data.data(), source->ByteRead(), 300), 0);
+
+    // Reading into a buffer whose store is shared writes a private copy only.
+    TRef<TQXGenericBuffer> target = NewBuffer(300, false);
+    TRef<TQXGenericBuffer> sharer = target->MakeCopy();
+    target->SerializationRead(MakeRef<test::TMemoryReader>(writer->FEntries));
+    EXPECT_TRUE(target->IsEqual(source));
+    EXPECT_TRUE(AllBytesAre(sharer, 0, 300, 0));
+    EXPECT_EQ(sharer->GetDataContainer()->ReferenceCount(), 1u);
+
+    // Without a "Data" entry the bytes stay.
+    target->SerializationRead(MakeRef<test::TMemoryReader>(test::TEntries{}));
+    EXPECT_TRUE(target->IsEqual(source));
+
+    // A subclass's format entry rebuilds the store before the bytes are loaded into it.
+    TRef<TLengthBuffer> formatted = TLengthBuffer::CreateSizeObject(64);
+    std::memcpy(formatted->ByteWrite(), source->ByteRead(), 64);
+    auto formattedWriter = MakeRef<test::TMemoryWriter>();
+    formatted->SerializationWrite(formattedWriter);
+    EXPECT_EQ(std::get<int32_t>(formattedWriter->FEntries.at("Length")), 64);
+    TRef<TLengthBuffer> rebuilt = TLengthBuffer::CreateSizeObject(16);
+    rebuilt->SerializationRead(MakeRef<test::TMemoryReader>(formattedWriter->FEntries));
+    EXPECT_EQ(rebuilt->GetByteSize(), 64u);
+    EXPECT_EQ(rebuilt->GetDataContainer()->GetSize(), 64u);
+    EXPECT_TRUE(rebuilt->IsEqual(formatted));
+}
+
+TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
+    TRef<TQXGenericBuffer> buffer = NewBuffer(300);
+    TQXSmartBuffer* store = buffer->GetDataContainer();
+    const uint64_t inUse = BlocksInUse();
+
+    test::TEntries entries{{"Data", std::vector<uint8_t>(299, 1)}};
+    try {
+        buffer->SerializationRead(MakeRef<test::TMemoryReader>(entries));
+        ADD_FAILURE() << "a short byte count was accepted";
+    } catch (const EReadError& error) {
+        EXPECT_STREQ(error.what(), "Data size mismatch = 299");
+    }
+    EXPECT_EQ(buffer->GetDataContainer(), store);
+    EXPECT_EQ(buffer->ByteRead(), store->GetData());
+    EXPECT_EQ(buffer->GetLogicalSize(), 300u);
+    EXPECT_TRUE(HasPattern(buffer));
+    EXPECT_EQ(store->ReferenceCount(), 1u);
+    EXPECT_TRUE(store->SingleOwner());
+    EXPECT_EQ(BlocksInUse(), inUse);
+
+    // The format rebuilt the store, then the bytes did not fit it: back to the old store.
+    TRef<TLengthBuffer> formatted = TLengthBuffer::CreateSizeObject(16);
+    std::memset(formatted->ByteWrite(), 0x42, 16);
+    TQXSmartBuffer* formattedStore = formatted->GetDataContainer();
+    const uint64_t formattedInUse = BlocksInUse();
+    test::TEntries mismatched{{"Data", std::vector<uint8_t>(64, 1)}, {"Length", int32_t{32}}};
+    EXPECT_THROW(formatted->SerializationRead(MakeRef<test::TMemoryReader>(mismatched)),
+                 EReadError);
+    EXPECT_EQ(formatted->GetDataContainer(), formattedStore);
+    EXPECT_EQ(formatted->GetLogicalSize(), 16u);
+    EXPECT_EQ(formattedStore->ReferenceCount(), 1u);
+    EXPECT_TRUE(formatted->IsOwnerReference());
+    EXPECT_EQ(BlocksInUse(), formattedInUse);
+
+    // A hook that fails after rebuilding is undone the same way, also for a read-only holder.
+    formatted->FFailAfterRebuild = true;
+    formatted->RemoveOwnerShip();
+    test::TEntries valid{{"Data", std::vector<uint8_t>(32, 1)}, {"Length", int32_t{32}}};
+    EXPECT_THROW(formatted->SerializationRead(MakeRef<test::TMemoryReader>(valid)), EReadError);
+    EXPECT_EQ(formatted->GetDataContainer(), formattedStore);
+    EXPECT_EQ(formatted->GetByteSize(), 16u);
+    EXPECT_FALSE(formatted->IsOwnerReference());
+    EXPECT_EQ(formattedStore->ReferenceCount(), 1u);
+    EXPECT_EQ(formattedStore->OwnerCount(), 0u);
+    EXPECT_EQ(static_cast<const uint8_t*>(formatted->ByteRead())[15], 0x42);
+    EXPECT_EQ(BlocksInUse(), formattedInUse);
+}
+
+TEST(TQXGenericBuffer, CopyToAssignAndIsEqualWorkOnBytesAndRefuseBadArguments) {
+    TRef<TQXGenericBuffer> a = NewBuffer(100);
+    TRef<TQXGenericBuffer> b = NewBuffer(100, false);
+    TRef<TQXGenericBuffer> bSharer = b->MakeCopy();
+    a->CopyTo(10, b, 20, 30);
+    for (uint32_t i = 0; i < 100; ++i)
+        ASSERT_EQ(BytesOf(b)[i], i >= 20 && i < 50 ? PatternByte(i - 10) : 0) << i;
+    EXPECT_TRUE(AllBytesAre(bSharer, 0, 100, 0));
+
+    EXPECT_THROW(a->CopyTo(0xFFFFFFFFu, b, 0, 2), ERangeError);
+    EXPECT_THROW(a->CopyTo(0, b, 99, 2), ERangeError);
+    try {
+        a->CopyTo(0, b, 0xFFFFFFFFu, 1);
+    } catch (const ERangeError& error) {
+        EXPECT_STREQ(error.what(), "Destination offset out of range = 4294967295");
+    }
+    try {
+        a->CopyTo(0, nullptr, 0, 1);
+        ADD_FAILURE() << "a null destination was accepted";
+    } catch (const EAssertionFailed& error) {
+        EXPECT_STREQ(error.what(), "Assertion failure (QXSimpleDataBuffer)");
+    }
+
+    // Copying within one buffer moves overlapping bytes as a whole, on a private store.
+    TRef<TQXGenericBuffer> aSharer = a->MakeCopy();
+    a->CopyTo(0, a, 1, 99);
+    EXPECT_EQ(BytesOf(a)[0], PatternByte(0));
+    for (uint32_t i = 1; i < 100; ++i)
+        ASSERT_EQ(BytesOf(a)[i], PatternByte(i - 1)) << i;
+    EXPECT_TRUE(HasPattern(aSharer));
+
+    // Assign shares the source's store and releases the old one.
+    TRef<TQXGenericBuffer> c = NewBuffer(50, false);
+    const uint64_t inUse = BlocksInUse();
+    c->Assign(aSharer);
+    EXPECT_EQ(c->GetDataContainer(), aSharer->GetDataContainer());
+    EXPECT_EQ(c->GetByteSize(), 100u);
+    EXPECT_TRUE(c->IsEqual(aSharer));
+    EXPECT_FALSE(c->IsEqual(a));
+    EXPECT_FALSE(c->IsEqual(nullptr));
+    EXPECT_EQ(BlocksInUse(), inUse - 2); // its block and its store object
+    c->Assign(c);
+    EXPECT_EQ(c->GetDataContainer()->ReferenceCount(), 2u);
+    EXPECT_THROW(c->Assign(nullptr), EAssertionFailed);
+
+    // Equal bytes in a buffer of another class are not equal data.
+    TRef<TLengthBuffer> other = TLengthBuffer::CreateSizeObject(100);
+    std::memcpy(other->ByteWrite(), aSharer->ByteRead(), 100);
+    EXPECT_FALSE(other->IsEqual(aSharer));
+
+    // Construction refuses a missing store, a size beyond it and a conflicting store, and
+    // frees a store it was handed fresh.
+    const uint64_t before = BlocksInUse();
+    EXPECT_THROW(TRef<TQXGenericBuffer>(new TQXGenericBuffer(nullptr, nullptr, 0)),
+                 EAssertionFailed);
+    EXPECT_THROW(
+        TRef<TQXGenericBuffer>(new TQXGenericBuffer(nullptr, new TQXSmartByteBuffer(10), 11)),
+        EArgumentError);
+    EXPECT_THROW(TRef<TQXGenericBuffer>(
+                     new TQXGenericBuffer(TRef<IQXData>(a), new TQXSmartByteBuffer(10), 10)),
+                 EArgumentError);
+    EXPECT_EQ(BlocksInUse(), before);
+    EXPECT_EQ(a->GetDataContainer()->ReferenceCount(), 1u);
+}
+
+TEST(TQXGenericBuffer, BuffersOnManyThreadsShareAndCopyOneStoreWithoutLeaks) {
+    const uint64_t inUse = BlocksInUse();
+    {
+        TRef<TQXGenericBuffer> original = NewBuffer(4096);
+        std::atomic<int> damaged{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 6; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 2000; ++i) {
+                    TRef<TQXGenericBuffer> copy = original->MakeCopy();
+                    TRef<TQXGenericBuffer> second = copy->MakeCopy();
+                    if (!HasPattern(copy))
+                        ++damaged;
+                    if ((i + t) % 2 == 0) {
+                        auto* bytes = static_cast<uint8_t*>(copy->ByteModify());
+                        std::memset(bytes, t, 4096);
+                        if (!AllBytesAre(copy, 0, 4096, static_cast<uint8_t>(t)))
+                            ++damaged;
+                    }
+                    if (!HasPattern(second))
+                        ++damaged;
+                }
+            });
+        for (auto& thread : threads)
+            thread.join();
+        EXPECT_EQ(damaged.load(), 0);
+        EXPECT_TRUE(HasPattern(original));
+        EXPECT_EQ(original->GetDataContainer()->ReferenceCount(), 1u);
+        EXPECT_EQ(original->RefCount(), 1);
+    }
+    EXPECT_EQ(BlocksInUse(), inUse);
+}

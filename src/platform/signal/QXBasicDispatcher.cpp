@@ -1,6 +1,8 @@
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 
 #include <algorithm>
+#include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -34,18 +36,14 @@ struct TScaleNone {
     Ipp32s operator()(int64_t AValue) const { return Saturate32(AValue); }
 };
 
-// Scale factors 1 to 62: floor division by shifting, then the remainder decides the rounding.
+// Scale factors 1 to 62: v + 2^(sf-1) - 1 reaches the next multiple of 2^sf exactly when the
+// remainder is above one half; adding the quotient's lowest bit settles the tie towards even.
 struct TScaleDown {
     int FShift;
-    int64_t FMask;
-    int64_t FHalf;
-    explicit TScaleDown(int AShift)
-        : FShift(AShift), FMask((int64_t{1} << AShift) - 1), FHalf(int64_t{1} << (AShift - 1)) {}
+    int64_t FBias;
+    explicit TScaleDown(int AShift) : FShift(AShift), FBias((int64_t{1} << (AShift - 1)) - 1) {}
     Ipp32s operator()(int64_t AValue) const {
-        const int64_t quotient = AValue >> FShift; // floor division, shifts are arithmetic
-        const int64_t remainder = AValue & FMask;  // always in [0, 2^shift)
-        const bool roundUp = remainder > FHalf || (remainder == FHalf && (quotient & 1) != 0);
-        return Saturate32(quotient + (roundUp ? 1 : 0));
+        return Saturate32((AValue + FBias + ((AValue >> FShift) & 1)) >> FShift);
     }
 };
 
@@ -144,53 +142,75 @@ void DivConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst, int32_t ALen,
 
 // Float to 32-bit conversion. x × 2^-sf is exact in double for |sf| ≤ 300 (a float has 24
 // significant bits and an exponent within ±149); beyond that every nonzero input either
-// saturates or rounds to 0, as it does at ±300. The value is clamped to the 32-bit range
-// before rounding, which cannot change a result because the bounds are integers.
+// saturates or rounds to 0, as it does at ±300. Each rounding below yields a double whose
+// truncation is the rounded value; the clamp that follows has integer bounds, so it cannot
+// change a result. The loops are written without floating-point branches so that they
+// vectorise.
+
+// Truncation is the conversion's own.
 struct TRoundZero {
-    int64_t operator()(double AValue) const { return static_cast<int64_t>(AValue); }
+    double operator()(double AValue) const { return AValue; }
 };
+// Ties to even, in the rounding mode that TNearestRounding establishes.
 struct TRoundNear {
-    int64_t operator()(double AValue) const {
-        const double whole = std::trunc(AValue);
-        const double fraction = AValue - whole; // exact
-        const int64_t n = static_cast<int64_t>(whole);
-        const bool odd = (n & 1) != 0;
-        if (fraction > 0.5 || (fraction == 0.5 && odd))
-            return n + 1;
-        if (fraction < -0.5 || (fraction == -0.5 && odd))
-            return n - 1;
-        return n;
-    }
+    double operator()(double AValue) const { return std::nearbyint(AValue); }
 };
+// Ties away from zero: x ± 0.5 then truncation. The sum is exact whenever it matters: a value
+// of magnitude one half or more has no bits below 2^-24, and a smaller one sums below 1.
 struct TRoundFinancial {
-    int64_t operator()(double AValue) const {
-        const double whole = std::trunc(AValue);
-        const double fraction = AValue - whole; // exact
-        const int64_t n = static_cast<int64_t>(whole);
-        return n + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
-    }
+    double operator()(double AValue) const { return AValue + std::copysign(0.5, AValue); }
 };
+
+// Clearing the bits of a NaN (all exponent bits and a nonzero mantissa) gives +0 without a
+// floating-point comparison.
+inline float ZeroIfNaN(float AValue) {
+    const uint32_t bits = std::bit_cast<uint32_t>(AValue);
+    return std::bit_cast<float>(bits & ((bits & 0x7FFFFFFFu) > 0x7F800000u ? 0u : ~0u));
+}
 
 template <class TRound>
 [[gnu::always_inline]] inline void ConvertLoop(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen,
                                                double AFactor, TRound ARound) {
+    constexpr double low = double(kInt32Min);
+    constexpr double high = double(kInt32Max);
     for (int32_t i = 0; i < ALen; ++i) {
-        const double scaled = static_cast<double>(ASrc[i]) * AFactor;
-        const double number = std::isnan(scaled) ? 0.0 : scaled;
-        const double clamped = std::clamp(number, double(kInt32Min), double(kInt32Max));
-        ADst[i] = static_cast<Ipp32s>(ARound(clamped));
+        double rounded = ARound(static_cast<double>(ZeroIfNaN(ASrc[i])) * AFactor);
+        rounded = rounded < low ? low : rounded;
+        rounded = rounded > high ? high : rounded;
+        ADst[i] = static_cast<Ipp32s>(rounded);
     }
 }
+
+// Holds the processor in round-to-nearest-even for the lifetime of the object, whatever mode
+// the caller left it in, and restores that mode afterwards.
+class TNearestRounding {
+public:
+    TNearestRounding() : FSaved(std::fegetround()) {
+        if (FSaved != FE_TONEAREST)
+            std::fesetround(FE_TONEAREST);
+    }
+    ~TNearestRounding() {
+        if (FSaved != FE_TONEAREST)
+            std::fesetround(FSaved);
+    }
+    TNearestRounding(const TNearestRounding&) = delete;
+    TNearestRounding& operator=(const TNearestRounding&) = delete;
+
+private:
+    int FSaved;
+};
 
 SONVERA_TARGET_CLONES void ConvertFloat32s(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen,
                                            IppRoundMode AMode, int32_t AScaleFactor) {
     const double factor = std::ldexp(1.0, -std::clamp(AScaleFactor, -300, 300));
-    if (AMode == ippRndZero)
+    if (AMode == ippRndZero) {
         ConvertLoop(ASrc, ADst, ALen, factor, TRoundZero{});
-    else if (AMode == ippRndNear)
+    } else if (AMode == ippRndNear) {
+        const TNearestRounding nearest;
         ConvertLoop(ASrc, ADst, ALen, factor, TRoundNear{});
-    else
+    } else {
         ConvertLoop(ASrc, ADst, ALen, factor, TRoundFinancial{});
+    }
 }
 
 // Byte offset of row ARow from a row step that may be negative (bottom-up images).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -234,6 +235,17 @@ TEST(QXBasicDispatcher, ConvertFloatRoundsByModeAndSaturates) {
                     << "value " << values[i] << " mode " << mode << " sf " << sf;
         }
     }
+    // Ties still go to even when the caller has left the processor rounding upwards.
+    const float ties[] = {0.5f, 1.5f, 2.5f, -0.5f, -1.5f, -2.5f};
+    Ipp32s rounded[6];
+    ASSERT_EQ(std::fesetround(FE_UPWARD), 0);
+    const IppStatus status = ippsConvert_32f32s_Sfs(ties, rounded, 6, ippRndNear, 0);
+    const int modeAfter = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    ASSERT_EQ(status, ippStsNoErr);
+    EXPECT_EQ(modeAfter, FE_UPWARD);
+    EXPECT_EQ(std::vector<Ipp32s>(rounded, rounded + 6), (std::vector<Ipp32s>{0, 2, 2, 0, -2, -2}));
+
     const float quarter[] = {2.25f, 2.75f, -2.25f};
     Ipp32s out[3];
     ASSERT_EQ(ippsConvert_32f32s_Sfs(quarter, out, 3, ippRndNear, -1), ippStsNoErr);

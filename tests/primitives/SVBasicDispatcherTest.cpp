@@ -1,0 +1,312 @@
+// The table itself: binding and listing, the statuses every slot returns for bad arguments
+// (writing nothing), the table's documented edge cases and the aligned allocator.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "SVBasicTestSupport.h"
+#include "sonvera/platform/signal/IPPLoader.h"
+
+using namespace sonvera;
+using namespace sonvera::svtest;
+
+namespace {
+
+// Any slot, called through one signature: a source (ignored by slots without one), a
+// destination, their steps, the region (a 1-D slot gets cx * cy as its length, or cx when
+// either is below 1) and the constant.
+using TUniformCall = std::function<IppStatus(const void* ASrc, int32_t ASrcStep, void* ADst,
+                                             int32_t ADstStep, IppiSize ASize, int32_t AValue)>;
+
+struct TSlotCase {
+    const char* Name;
+    bool HasSource;
+    bool IsRegion;       // takes steps and a region size (ippi) rather than a length
+    bool ChecksSteps;    // refuses steps below 1
+    bool DividesByValue; // refuses a zero constant
+    TUniformCall Call;
+};
+
+int32_t LengthOf(IppiSize ASize) {
+    return ASize.cx < 1 || ASize.cy < 1 ? ASize.cx : ASize.cx * ASize.cy;
+}
+
+#define IMAGE_BINARY(AName, T, ASteps)                                                                \
+    TSlotCase {                                                                                       \
+#AName, true, true, ASteps, false,                                                            \
+            [](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z,                            \
+               int32_t) { return AName(static_cast<const T*>(s), ss, static_cast<T*>(d), ds, z,       \
+                                       0); } \
+    }
+#define SIGNAL_CONST_I(AName, T, ADivides)                                                         \
+    TSlotCase {                                                                                    \
+#AName, false, false, false, ADivides,                                                     \
+            [](const void*, int32_t, void* d, int32_t, IppiSize z,                                 \
+               int32_t v) { return AName(static_cast<T>(v), static_cast<T*>(d), LengthOf(z), 0); } \
+    }
+#define SIGNAL_CONST(AName, T, ADivides)                                                           \
+    TSlotCase {                                                                                    \
+#AName, true, false, false, ADivides,                                                      \
+            [](const void* s, int32_t, void* d, int32_t, IppiSize z, int32_t v) {                  \
+                return AName(static_cast<const T*>(s), static_cast<T>(v), static_cast<T*>(d),      \
+                             LengthOf(z), 0);                                                      \
+            }       \
+    }
+#define IMAGE_CONST_I(AName, T, ADivides)                                                          \
+    TSlotCase {                                                                                    \
+#AName, false, true, ADivides, ADivides,                                                   \
+            [](const void*, int32_t, void* d, int32_t ds, IppiSize z,                              \
+               int32_t v) { return AName(static_cast<T>(v), static_cast<T*>(d), ds, z, 0); }       \
+    }
+#define IMAGE_CONST(AName, T, ADivides)                                                            \
+    TSlotCase {                                                                                    \
+#AName, true, true, ADivides, ADivides,                                                    \
+            [](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t v) {            \
+                return AName(static_cast<const T*>(s), ss, static_cast<T>(v), static_cast<T*>(d),  \
+                             ds, z, 0);                                                            \
+            }       \
+    }
+#define IMAGE_SET(AName, T)                                                                        \
+    TSlotCase {                                                                                    \
+#AName, false, true, true, false,                                                          \
+            [](const void*, int32_t, void* d, int32_t ds, IppiSize z,                              \
+               int32_t v) { return AName(static_cast<T>(v), static_cast<T*>(d), ds, z); }          \
+    }
+#define IMAGE_UNARY(AName, TSrc, TDst, ASteps, ...)                                                \
+    TSlotCase {                                                                                    \
+#AName, true, true, ASteps, false,                                                         \
+            [](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t) {              \
+                return AName(static_cast<const TSrc*>(s), ss, static_cast<TDst*>(d), ds,           \
+                             z __VA_ARGS__);                                                       \
+            }       \
+    }
+
+std::vector<TSlotCase> AllSlotCases() {
+    return {
+        IMAGE_BINARY(ippiAdd_8u_C1IRSfs, Ipp8u, false),
+        IMAGE_BINARY(ippiAdd_16s_C1IRSfs, Ipp16s, false),
+        IMAGE_BINARY(ippiSub_8u_C1IRSfs, Ipp8u, false),
+        IMAGE_BINARY(ippiSub_16s_C1IRSfs, Ipp16s, false),
+        IMAGE_BINARY(ippiMul_8u_C1IRSfs, Ipp8u, false),
+        IMAGE_BINARY(ippiMul_16s_C1IRSfs, Ipp16s, false),
+        IMAGE_BINARY(ippiDiv_8u_C1IRSfs, Ipp8u, true),
+        IMAGE_BINARY(ippiDiv_16s_C1IRSfs, Ipp16s, true),
+        SIGNAL_CONST_I(ippsDivC_16s_ISfs, Ipp16s, true),
+        SIGNAL_CONST(ippsDivC_16s_Sfs, Ipp16s, true),
+        TSlotCase{"ippsSet_16s", false, false, false, false,
+                  [](const void*, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
+                      return ippsSet_16s(static_cast<Ipp16s>(v), static_cast<Ipp16s*>(d),
+                                         LengthOf(z));
+                  }},
+        TSlotCase{"ippsConvert_8s16s", true, false, false, false,
+                  [](const void* s, int32_t, void* d, int32_t, IppiSize z, int32_t) {
+                      return ippsConvert_8s16s(static_cast<const Ipp8s*>(s),
+                                               static_cast<Ipp16s*>(d), LengthOf(z));
+                  }},
+        IMAGE_UNARY(ippiScale_16u8u_C1R, Ipp16u, Ipp8u, true, , ippAlgHintAccurate),
+        IMAGE_SET(ippiSet_8u_C1R, Ipp8u),
+        IMAGE_SET(ippiSet_16s_C1R, Ipp16s),
+        IMAGE_SET(ippiSet_32s_C1R, Ipp32s),
+        SIGNAL_CONST_I(ippsAddC_8u_ISfs, Ipp8u, false),
+        SIGNAL_CONST(ippsAddC_8u_Sfs, Ipp8u, false),
+        SIGNAL_CONST_I(ippsAddC_16s_ISfs, Ipp16s, false),
+        SIGNAL_CONST(ippsAddC_16s_Sfs, Ipp16s, false),
+        IMAGE_CONST_I(ippiAddC_8u_C1IRSfs, Ipp8u, false),
+        IMAGE_CONST(ippiAddC_8u_C1RSfs, Ipp8u, false),
+        IMAGE_CONST_I(ippiAddC_16s_C1IRSfs, Ipp16s, false),
+        IMAGE_CONST(ippiAddC_16s_C1RSfs, Ipp16s, false),
+        SIGNAL_CONST_I(ippsSubC_8u_ISfs, Ipp8u, false),
+        SIGNAL_CONST(ippsSubC_8u_Sfs, Ipp8u, false),
+        SIGNAL_CONST_I(ippsSubC_16s_ISfs, Ipp16s, false),
+        SIGNAL_CONST(ippsSubC_16s_Sfs, Ipp16s, false),
+        IMAGE_CONST_I(ippiSubC_8u_C1IRSfs, Ipp8u, false),
+        IMAGE_CONST(ippiSubC_8u_C1RSfs, Ipp8u, false),
+        IMAGE_CONST_I(ippiSubC_16s_C1IRSfs, Ipp16s, false),
+        IMAGE_CONST(ippiSubC_16s_C1RSfs, Ipp16s, false),
+        SIGNAL_CONST_I(ippsMulC_8u_ISfs, Ipp8u, false),
+        SIGNAL_CONST(ippsMulC_8u_Sfs, Ipp8u, false),
+        SIGNAL_CONST_I(ippsMulC_16s_ISfs, Ipp16s, false),
+        SIGNAL_CONST(ippsMulC_16s_Sfs, Ipp16s, false),
+        IMAGE_CONST_I(ippiMulC_8u_C1IRSfs, Ipp8u, false),
+        IMAGE_CONST(ippiMulC_8u_C1RSfs, Ipp8u, false),
+        IMAGE_CONST_I(ippiMulC_16s_C1IRSfs, Ipp16s, false),
+        IMAGE_CONST(ippiMulC_16s_C1RSfs, Ipp16s, false),
+        SIGNAL_CONST_I(ippsDivC_8u_ISfs, Ipp8u, true),
+        SIGNAL_CONST(ippsDivC_8u_Sfs, Ipp8u, true),
+        IMAGE_CONST_I(ippiDivC_8u_C1IRSfs, Ipp8u, true),
+        IMAGE_CONST(ippiDivC_8u_C1RSfs, Ipp8u, true),
+        IMAGE_CONST_I(ippiDivC_16s_C1IRSfs, Ipp16s, true),
+        IMAGE_CONST(ippiDivC_16s_C1RSfs, Ipp16s, true),
+        IMAGE_UNARY(ippiCopy_8u_C1R, Ipp8u, Ipp8u, false),
+        IMAGE_UNARY(ippiCopy_16s_C1R, Ipp16s, Ipp16s, false),
+        IMAGE_UNARY(ippiConvert_8u32f_C1R, Ipp8u, Ipp32f, true),
+        IMAGE_UNARY(ippiConvert_32f8u_C1R, Ipp32f, Ipp8u, true, , ippRndNear),
+        IMAGE_UNARY(ippiScale_8u16s_C1R, Ipp8u, Ipp16s, true),
+        IMAGE_UNARY(ippiScale_8u32s_C1R, Ipp8u, Ipp32s, true),
+        IMAGE_UNARY(ippiScale_16s8u_C1R, Ipp16s, Ipp8u, true, , ippAlgHintNone),
+        IMAGE_UNARY(ippiScale_32s8u_C1R, Ipp32s, Ipp8u, true, , ippAlgHintAccurate),
+    };
+}
+
+} // namespace
+
+TEST(SVBasicDispatcher, EverySlotIsBoundInTableOrderToTheVendorOrThePortableCode) {
+    const std::vector<TSVDispatchSlotInfo> slots = SVDispatchSlots();
+    const std::vector<TSlotCase> cases = AllSlotCases();
+    ASSERT_EQ(slots.size(), 54u);
+    ASSERT_EQ(cases.size(), 54u);
+    std::set<std::string> names;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        const TSVDispatchSlotInfo& slot = slots[i];
+        SCOPED_TRACE(slot.Name);
+        EXPECT_STREQ(slot.Name, cases[i].Name) << "position " << i;
+        names.insert(slot.Name);
+        const bool signal = std::strncmp(slot.Name, "ipps", 4) == 0;
+        EXPECT_EQ(slot.Family, signal ? pfSignal : pfImage);
+        EXPECT_NE(slot.Bound, nullptr);
+        EXPECT_NE(slot.Portable, nullptr);
+        // Bound to the vendor exactly when the vendor library supplies the name.
+        void* vendor = signal ? GetIPPSProcAddress(slot.Name) : GetIPPIProcAddress(slot.Name);
+        EXPECT_EQ(slot.IsVendor(), vendor != nullptr);
+        EXPECT_EQ(slot.Bound, vendor != nullptr ? vendor : slot.Portable);
+    }
+    EXPECT_EQ(names.size(), 54u);
+    EXPECT_EQ(slots[0].Bound, reinterpret_cast<const void*>(ippiAdd_8u_C1IRSfs));
+    EXPECT_EQ(slots[53].Bound, reinterpret_cast<const void*>(ippiScale_32s8u_C1R));
+
+    // Starting again only counts, and finishing never unbinds.
+    InitializeSVBasicDispatcher();
+    FinalizeSVBasicDispatcher();
+    FinalizeSVBasicDispatcher();
+    const std::vector<TSVDispatchSlotInfo> after = SVDispatchSlots();
+    for (size_t i = 0; i < slots.size(); ++i)
+        EXPECT_EQ(after[i].Bound, slots[i].Bound) << slots[i].Name;
+    InitializeSVBasicDispatcher();
+}
+
+TEST(SVBasicDispatcher, BadArgumentsGiveTheirStatusInOrderAndWriteNothing) {
+    for (const TSlotCase& slot : AllSlotCases()) {
+        SCOPED_TRACE(slot.Name);
+        std::vector<uint8_t> source(256, 1);
+        std::vector<uint8_t> target(256);
+        for (size_t i = 0; i < target.size(); ++i)
+            target[i] = static_cast<uint8_t>(i * 29 + 1);
+        const std::vector<uint8_t> before = target;
+        const void* src = source.data();
+        void* dst = target.data();
+        const IppiSize size{3, 2};
+
+        // A null pointer is reported before a bad size, a bad size before a bad step, and a
+        // bad step before a zero divisor.
+        EXPECT_EQ(slot.Call(src, 16, nullptr, 16, size, 1), ippStsNullPtrErr);
+        EXPECT_EQ(slot.Call(src, 16, nullptr, 0, {0, 0}, 0), ippStsNullPtrErr);
+        if (slot.HasSource) {
+            EXPECT_EQ(slot.Call(nullptr, 16, dst, 16, size, 1), ippStsNullPtrErr);
+        }
+        EXPECT_EQ(slot.Call(src, 16, dst, 16, {0, 2}, 1), ippStsSizeErr);
+        EXPECT_EQ(slot.Call(src, 16, dst, 16, {-5, 2}, 1), ippStsSizeErr);
+        EXPECT_EQ(slot.Call(src, 0, dst, 0, {0, 2}, 0), ippStsSizeErr);
+        if (slot.IsRegion) {
+            EXPECT_EQ(slot.Call(src, 16, dst, 16, {3, 0}, 1), ippStsSizeErr);
+            EXPECT_EQ(slot.Call(src, 16, dst, 16, {3, -1}, 1), ippStsSizeErr);
+        }
+        if (slot.ChecksSteps) {
+            EXPECT_EQ(slot.Call(src, 16, dst, 0, size, 0), ippStsStepErr);
+            EXPECT_EQ(slot.Call(src, 16, dst, -16, size, 1), ippStsStepErr);
+            if (slot.HasSource) {
+                EXPECT_EQ(slot.Call(src, 0, dst, 16, size, 1), ippStsStepErr);
+            }
+        }
+        if (slot.DividesByValue) {
+            EXPECT_EQ(slot.Call(src, 16, dst, 16, size, 0), ippStsDivByZeroErr);
+        }
+        EXPECT_EQ(target, before);
+
+        // Good arguments succeed (add, subtract, multiply and copy take any step, 0 included).
+        EXPECT_EQ(slot.Call(src, 16, dst, 16, size, 1), ippStsNoErr);
+        if (slot.IsRegion && !slot.ChecksSteps) {
+            EXPECT_EQ(slot.Call(src, 0, dst, 0, size, 1), ippStsNoErr);
+        }
+    }
+}
+
+TEST(SVBasicDispatcher, DocumentedEdgeCases) {
+    // Ties go to the even neighbour: (1 + 2) / 2 = 2, (1 + 0) / 2 = 0, (2 + 3) / 2 = 2 and
+    // (3 + 4) / 2 = 4.
+    const Ipp8u addends[] = {1, 1, 2, 3};
+    Ipp8u sums[] = {2, 0, 3, 4};
+    ASSERT_EQ(ippiAdd_8u_C1IRSfs(addends, 4, sums, 4, {4, 1}, 1), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp8u>(sums, sums + 4), (std::vector<Ipp8u>{2, 0, 2, 4}));
+
+    const Ipp16s words[] = {-32768, -1, 0, 1, 32767};
+    Ipp16s out[5] = {};
+    ASSERT_EQ(ippsAddC_16s_Sfs(words, 0, out, 5, 0), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp16s>(out, out + 5), std::vector<Ipp16s>(words, words + 5));
+    ASSERT_EQ(ippsAddC_16s_Sfs(words, 0, out, 5, 17), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp16s>(out, out + 5), std::vector<Ipp16s>(5, 0));
+
+    Ipp16s quotients[5] = {9, 9, 9, 9, 9};
+    EXPECT_EQ(ippsDivC_16s_Sfs(words, 0, quotients, 5, 0), ippStsDivByZeroErr);
+    EXPECT_EQ(std::vector<Ipp16s>(quotients, quotients + 5), std::vector<Ipp16s>(5, 9));
+    ASSERT_EQ(ippsDivC_16s_Sfs(words, -1, quotients, 5, 0), ippStsNoErr);
+    EXPECT_EQ(quotients[0], 32767);
+
+    const Ipp8u bytes[] = {255, 1, 3, 5};
+    Ipp8u thirds[2];
+    Ipp8u halves[2];
+    ASSERT_EQ(ippsDivC_8u_Sfs(bytes, 3, thirds, 2, 0), ippStsNoErr);
+    ASSERT_EQ(ippsDivC_8u_Sfs(bytes + 2, 2, halves, 2, 0), ippStsNoErr);
+    EXPECT_EQ(thirds[0], 85);
+    EXPECT_EQ(thirds[1], 0);
+    EXPECT_EQ(halves[0], 2);
+    EXPECT_EQ(halves[1], 2);
+
+    const Ipp16s zeros[] = {0, 0, 0, 4};
+    Ipp16s dividends[] = {5, -5, 0, 9};
+    EXPECT_EQ(ippiDiv_16s_C1IRSfs(zeros, 8, dividends, 8, {4, 1}, 0), ippStsDivByZero);
+    EXPECT_EQ(std::vector<Ipp16s>(dividends, dividends + 4),
+              (std::vector<Ipp16s>{32767, -32768, 0, 2}));
+
+    const Ipp32f reals[] = {2.5f, 3.5f, -0.5f, 300.0f};
+    Ipp8u nearest[4];
+    Ipp8u truncated[4];
+    ASSERT_EQ(ippiConvert_32f8u_C1R(reals, 16, nearest, 4, {4, 1}, ippRndNear), ippStsNoErr);
+    ASSERT_EQ(ippiConvert_32f8u_C1R(reals, 16, truncated, 4, {4, 1}, ippRndZero), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp8u>(nearest, nearest + 4), (std::vector<Ipp8u>{2, 4, 0, 255}));
+    EXPECT_EQ(std::vector<Ipp8u>(truncated, truncated + 4), (std::vector<Ipp8u>{2, 3, 0, 255}));
+
+    const Ipp8u levels[] = {0, 128, 255};
+    Ipp16s scaled[3];
+    ASSERT_EQ(ippiScale_8u16s_C1R(levels, 3, scaled, 6, {3, 1}), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp16s>(scaled, scaled + 3), (std::vector<Ipp16s>{-32768, 128, 32767}));
+
+    const Ipp16u ends[] = {65535, 0};
+    Ipp8u accurate[2];
+    Ipp8u fast[2];
+    ASSERT_EQ(ippiScale_16u8u_C1R(ends, 4, accurate, 2, {2, 1}, ippAlgHintAccurate), ippStsNoErr);
+    ASSERT_EQ(ippiScale_16u8u_C1R(ends, 4, fast, 2, {2, 1}, ippAlgHintNone), ippStsNoErr);
+    EXPECT_EQ(std::vector<Ipp8u>(accurate, accurate + 2), (std::vector<Ipp8u>{255, 0}));
+    EXPECT_EQ(std::vector<Ipp8u>(fast, fast + 2), (std::vector<Ipp8u>{255, 0}));
+}
+
+TEST(SVBasicDispatcher, AlignedAllocation) {
+    EXPECT_EQ(_ippMalloc(0), nullptr);
+    EXPECT_EQ(_ippMalloc(-1), nullptr);
+    EXPECT_EQ(_ippMalloc(-2147483647 - 1), nullptr);
+    _ippFree(nullptr);
+    std::vector<void*> blocks;
+    for (int32_t size : {1, 2, 31, 32, 33, 4096, 1000003}) {
+        void* block = _ippMalloc(size);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 32, 0u) << size;
+        // The whole block is usable (the sanitizer run checks the bounds).
+        std::memset(block, 0x5A, static_cast<size_t>(size));
+        blocks.push_back(block);
+    }
+    for (void* block : blocks)
+        _ippFree(block);
+}

@@ -1,0 +1,269 @@
+// Set, copy, conversion and scaling slots: exhaustive where the source type is small, and
+// against exact integer models of the narrowing formulas.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "SVBasicTestSupport.h"
+
+using namespace sonvera;
+using namespace sonvera::svtest;
+
+namespace {
+
+template <class T> void WritePlane(TPlane<T>& APlane, const std::vector<T>& AValues) {
+    size_t i = 0;
+    for (int32_t y = 0; y < APlane.Size().cy; ++y)
+        for (int32_t x = 0; x < APlane.Size().cx; ++x)
+            APlane.Put(x, y, AValues[i++]);
+}
+
+template <class T> std::vector<T> ReadPlane(const TPlane<T>& APlane) {
+    std::vector<T> values;
+    for (int32_t y = 0; y < APlane.Size().cy; ++y)
+        for (int32_t x = 0; x < APlane.Size().cx; ++x)
+            values.push_back(APlane.At(x, y));
+    return values;
+}
+
+// Runs a Copy-shaped slot on AInput laid out AWidth wide, once in contiguous rows and once in
+// padded rows, and returns what the padded run wrote (both runs must agree).
+template <class TSrc, class TDst, class TFn>
+std::vector<TDst> RunConversion(TFn AFn, const std::vector<TSrc>& AInput, int32_t AWidth) {
+    EXPECT_EQ(AInput.size() % static_cast<size_t>(AWidth), 0u);
+    const int32_t height = static_cast<int32_t>(AInput.size()) / AWidth;
+    std::vector<TDst> contiguous(AInput.size());
+    EXPECT_EQ(AFn(AInput.data(), AWidth * static_cast<int32_t>(sizeof(TSrc)), contiguous.data(),
+                  AWidth * static_cast<int32_t>(sizeof(TDst)), IppiSize{AWidth, height}),
+              ippStsNoErr);
+    TPlane<TSrc> source(AWidth, height, AWidth * static_cast<int32_t>(sizeof(TSrc)) + 3);
+    TPlane<TDst> target(AWidth, height, AWidth * static_cast<int32_t>(sizeof(TDst)) + 5);
+    WritePlane(source, AInput);
+    EXPECT_EQ(AFn(source.Data(), source.Step(), target.Data(), target.Step(), target.Size()),
+              ippStsNoErr);
+    EXPECT_TRUE(target.PaddingIntact());
+    const std::vector<TDst> padded = ReadPlane(target);
+    EXPECT_EQ(std::memcmp(padded.data(), contiguous.data(), padded.size() * sizeof(TDst)), 0);
+    return padded;
+}
+
+int64_t FloorDivide(int64_t A, int64_t B) {
+    const int64_t quotient = A / B;
+    return (A % B != 0 && A < 0) ? quotient - 1 : quotient;
+}
+
+Ipp8u LowByte(int64_t AValue) {
+    return static_cast<Ipp8u>(((AValue % 256) + 256) % 256);
+}
+
+// The fast narrowing: the top byte of s - floor(s / 256), moved from signed to unsigned.
+Ipp8u FastNarrow(int64_t AS, int64_t ATopDivisor) {
+    return LowByte(FloorDivide(AS - FloorDivide(AS, 256), ATopDivisor) - 128);
+}
+
+// 128-bit integers hold the exact products of the 32-bit model.
+__extension__ typedef __int128 TInt128;
+
+// A float written as AMantissa * 2^-AExponent with an integer mantissa.
+struct TDyadic {
+    int64_t Mantissa;
+    int32_t Exponent;
+};
+
+TDyadic Dyadic(double AValue, int32_t ABits) {
+    int exponent = 0;
+    const double fraction = std::frexp(AValue, &exponent);
+    return {static_cast<int64_t>(std::ldexp(fraction, ABits)), ABits - exponent};
+}
+
+// floor(y), less 1 when y is an odd integer, for y = ANumerator / 2^AExponent >= 0.
+Ipp8u TruncateTiesDownToEven(TInt128 ANumerator, int32_t AExponent) {
+    const TInt128 one = static_cast<TInt128>(1) << AExponent;
+    int64_t n = static_cast<int64_t>(ANumerator / one);
+    if (ANumerator % one == 0 && n % 2 != 0)
+        --n;
+    return static_cast<Ipp8u>(n);
+}
+
+// The accurate 16-bit narrowing: x * k + AOffset with k the float nearest 255/65535, exactly.
+Ipp8u AccurateNarrow16(int64_t AX, double AOffset) {
+    const TDyadic k = Dyadic(static_cast<float>(255.0 / 65535.0), 24);
+    const TInt128 offset = static_cast<TInt128>(std::ldexp(AOffset, k.Exponent));
+    return TruncateTiesDownToEven(static_cast<TInt128>(AX) * k.Mantissa + offset, k.Exponent);
+}
+
+// The accurate 32-bit narrowing with its double factor and offset, exactly.
+Ipp8u AccurateNarrow32(int64_t AX) {
+    const TDyadic k = Dyadic(5.937181414556033e-08, 53);
+    const TDyadic offset = Dyadic(128.0000000296859, 53);
+    const int32_t shift = k.Exponent - offset.Exponent;
+    return TruncateTiesDownToEven(static_cast<TInt128>(AX) * k.Mantissa +
+                                      (static_cast<TInt128>(offset.Mantissa) << shift),
+                                  k.Exponent);
+}
+
+template <class TSrc, class TFn> auto WithHint(TFn AFn, IppHintAlgorithm AHint) {
+    return
+        [AFn, AHint](const TSrc* ASrc, int32_t ASrcStep, Ipp8u* ADst, int32_t ADstStep,
+                     IppiSize ASize) { return AFn(ASrc, ASrcStep, ADst, ADstStep, ASize, AHint); };
+}
+
+} // namespace
+
+TEST(SVBasicConvert, SetFillsEveryElementAndNothingElse) {
+    for (int32_t len = 1; len <= 140; ++len) {
+        std::vector<Ipp16s> buffer(len + 2, 77);
+        ASSERT_EQ(ippsSet_16s(-12345, buffer.data() + 1, len), ippStsNoErr);
+        EXPECT_EQ(buffer.front(), 77);
+        EXPECT_EQ(buffer.back(), 77);
+        for (int32_t i = 1; i <= len; ++i)
+            ASSERT_EQ(buffer[i], -12345) << "len " << len;
+    }
+    // Padded rows, one long row, and one column of interleaved frames.
+    for (IppiSize size : {IppiSize{67, 5}, IppiSize{1, 253}, IppiSize{130, 1}}) {
+        TPlane<Ipp8u> bytes(size.cx, size.cy, size.cx + 11);
+        TPlane<Ipp16s> words(size.cx, size.cy, size.cx * 2 + (size.cx == 1 ? 20 : 0));
+        TPlane<Ipp32s> longs(size.cx, size.cy, size.cx * 4 + 6);
+        ASSERT_EQ(ippiSet_8u_C1R(0xE5, bytes.Data(), bytes.Step(), size), ippStsNoErr);
+        ASSERT_EQ(ippiSet_16s_C1R(-2, words.Data(), words.Step(), size), ippStsNoErr);
+        ASSERT_EQ(ippiSet_32s_C1R(-2147483647 - 1, longs.Data(), longs.Step(), size), ippStsNoErr);
+        EXPECT_EQ(ReadPlane(bytes), std::vector<Ipp8u>(size.cx * size.cy, 0xE5));
+        EXPECT_EQ(ReadPlane(words), std::vector<Ipp16s>(size.cx * size.cy, -2));
+        EXPECT_EQ(ReadPlane(longs), std::vector<Ipp32s>(size.cx * size.cy, -2147483647 - 1));
+        EXPECT_TRUE(bytes.PaddingIntact());
+        EXPECT_TRUE(words.PaddingIntact());
+        EXPECT_TRUE(longs.PaddingIntact());
+    }
+}
+
+TEST(SVBasicConvert, CopyMovesEveryElementRowByRow) {
+    std::vector<Ipp16s> words(97 * 7);
+    std::vector<Ipp8u> bytes(97 * 7);
+    for (size_t i = 0; i < words.size(); ++i) {
+        words[i] = static_cast<Ipp16s>(i * 2654435761u);
+        bytes[i] = static_cast<Ipp8u>(i * 97 + 3);
+    }
+    EXPECT_EQ((RunConversion<Ipp16s, Ipp16s>(ippiCopy_16s_C1R, words, 97)), words);
+    EXPECT_EQ((RunConversion<Ipp8u, Ipp8u>(ippiCopy_8u_C1R, bytes, 97)), bytes);
+    EXPECT_EQ((RunConversion<Ipp16s, Ipp16s>(ippiCopy_16s_C1R, words, 1)), words);
+    EXPECT_EQ((RunConversion<Ipp8u, Ipp8u>(ippiCopy_8u_C1R, bytes, 1)), bytes);
+}
+
+TEST(SVBasicConvert, WideningIsExactForEveryByte) {
+    std::vector<Ipp8u> unsignedBytes(256 * 3);
+    std::vector<Ipp8s> signedBytes(256 * 3);
+    for (size_t i = 0; i < unsignedBytes.size(); ++i) {
+        unsignedBytes[i] = static_cast<Ipp8u>(i * 7);
+        signedBytes[i] = static_cast<Ipp8s>(unsignedBytes[i]);
+    }
+    std::vector<Ipp16s> widened(signedBytes.size() + 1, 99);
+    ASSERT_EQ(ippsConvert_8s16s(signedBytes.data(), widened.data(),
+                                static_cast<int32_t>(signedBytes.size())),
+              ippStsNoErr);
+    EXPECT_EQ(widened.back(), 99);
+    const auto floats = RunConversion<Ipp8u, Ipp32f>(ippiConvert_8u32f_C1R, unsignedBytes, 256);
+    const auto words = RunConversion<Ipp8u, Ipp16s>(ippiScale_8u16s_C1R, unsignedBytes, 48);
+    const auto longs = RunConversion<Ipp8u, Ipp32s>(ippiScale_8u32s_C1R, unsignedBytes, 1);
+    const auto shifted = RunConversion<Ipp8u, Ipp16u>(ippiScale_8u16u_C1R, unsignedBytes, 96);
+    for (size_t i = 0; i < unsignedBytes.size(); ++i) {
+        const int64_t x = unsignedBytes[i];
+        ASSERT_EQ(widened[i], signedBytes[i]);
+        ASSERT_EQ(floats[i], static_cast<float>(x));
+        // The ends of the byte range land on the ends of the wider range.
+        ASSERT_EQ(words[i], x * 65535 / 255 - 32768);
+        ASSERT_EQ(longs[i], x * 4294967295LL / 255 - 2147483648LL);
+        ASSERT_EQ(shifted[i], x * 256);
+    }
+    // The unit's own 8u to 16u scaling checks nothing and writes nothing for an empty region.
+    std::vector<Ipp16u> untouched(4, 5);
+    EXPECT_EQ(ippiScale_8u16u_C1R(unsignedBytes.data(), 4, untouched.data(), 8, {0, 1}), 0);
+    EXPECT_EQ(ippiScale_8u16u_C1R(unsignedBytes.data(), 4, untouched.data(), 8, {4, -1}), 0);
+    EXPECT_EQ(ippiScale_8u16u_C1R(nullptr, 4, untouched.data(), 8, {4, 1}), 0);
+    EXPECT_EQ(untouched, std::vector<Ipp16u>(4, 5));
+}
+
+TEST(SVBasicConvert, FloatToByteRoundsOrTruncatesAndSaturates) {
+    std::vector<Ipp32f> values;
+    for (int32_t k = -40; k <= 256 * 16 + 40; ++k)
+        values.push_back(static_cast<float>(k) / 16.0f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float special : {nan, -nan, inf, -inf, -0.0f, 1e-40f, 0.49999997f, 0.50000006f, 254.99998f,
+                          255.00002f, 1e30f, -1e30f, 2.5f, 3.5f})
+        values.push_back(special);
+    while (values.size() % 7 != 0)
+        values.push_back(1.5f);
+    for (IppRoundMode mode : {ippRndNear, ippRndZero, ippRndFinancial}) {
+        const auto convert = [mode](const Ipp32f* ASrc, int32_t ASrcStep, Ipp8u* ADst,
+                                    int32_t ADstStep, IppiSize ASize) {
+            return ippiConvert_32f8u_C1R(ASrc, ASrcStep, ADst, ADstStep, ASize, mode);
+        };
+        const auto bytes = RunConversion<Ipp32f, Ipp8u>(convert, values, 7);
+        for (size_t i = 0; i < values.size(); ++i) {
+            const float x = values[i];
+            Ipp8u expected = 0;
+            if (x >= 255.0f)
+                expected = 255;
+            else if (x > 0.0f)
+                expected =
+                    static_cast<Ipp8u>(mode == ippRndNear ? std::nearbyint(x) : std::trunc(x));
+            ASSERT_EQ(bytes[i], expected) << "x " << x << " mode " << mode;
+        }
+    }
+}
+
+TEST(SVBasicConvert, SixteenBitNarrowingMatchesItsExactFormulaForEverySample) {
+    std::vector<Ipp16s> signedSamples(65536);
+    std::vector<Ipp16u> unsignedSamples(65536);
+    for (int32_t i = 0; i < 65536; ++i) {
+        signedSamples[i] = static_cast<Ipp16s>(i - 32768);
+        unsignedSamples[i] = static_cast<Ipp16u>(i);
+    }
+    const auto accurateSigned = RunConversion<Ipp16s, Ipp8u>(
+        WithHint<Ipp16s>(ippiScale_16s8u_C1R, ippAlgHintAccurate), signedSamples, 256);
+    const auto fastSigned = RunConversion<Ipp16s, Ipp8u>(
+        WithHint<Ipp16s>(ippiScale_16s8u_C1R, ippAlgHintFast), signedSamples, 1);
+    const auto accurateUnsigned = RunConversion<Ipp16u, Ipp8u>(
+        WithHint<Ipp16u>(ippiScale_16u8u_C1R, ippAlgHintAccurate), unsignedSamples, 512);
+    const auto fastUnsigned = RunConversion<Ipp16u, Ipp8u>(
+        WithHint<Ipp16u>(ippiScale_16u8u_C1R, ippAlgHintNone), unsignedSamples, 32);
+    for (int32_t i = 0; i < 65536; ++i) {
+        const int64_t s = signedSamples[i];
+        const int64_t u = unsignedSamples[i];
+        ASSERT_EQ(accurateSigned[i], AccurateNarrow16(s, 128.001953125)) << s;
+        ASSERT_EQ(fastSigned[i], FastNarrow(s, 256)) << s;
+        ASSERT_EQ(accurateUnsigned[i], AccurateNarrow16(u, 0.5)) << u;
+        ASSERT_EQ(fastUnsigned[i], FastNarrow(u - 32768, 256)) << u;
+    }
+    // The ends map to the ends on both paths.
+    EXPECT_EQ(accurateSigned.front(), 0);
+    EXPECT_EQ(accurateSigned.back(), 255);
+    EXPECT_EQ(fastSigned.front(), 0);
+    EXPECT_EQ(fastSigned.back(), 255);
+    EXPECT_EQ(accurateUnsigned.back(), 255);
+    EXPECT_EQ(fastUnsigned.back(), 255);
+}
+
+TEST(SVBasicConvert, ThirtyTwoBitNarrowingMatchesItsExactFormula) {
+    std::vector<Ipp32s> samples = {-2147483647 - 1, -2147483647, -16777216,  -8421505,  -1, 0, 1,
+                                   8421504,         16777215,    2147483646, 2147483647};
+    std::mt19937 generator(11);
+    std::uniform_int_distribution<int32_t> any(std::numeric_limits<int32_t>::min(),
+                                               std::numeric_limits<int32_t>::max());
+    while (samples.size() < 13 * 401)
+        samples.push_back(any(generator));
+    const auto accurate = RunConversion<Ipp32s, Ipp8u>(
+        WithHint<Ipp32s>(ippiScale_32s8u_C1R, ippAlgHintAccurate), samples, 13);
+    const auto fast = RunConversion<Ipp32s, Ipp8u>(
+        WithHint<Ipp32s>(ippiScale_32s8u_C1R, static_cast<IppHintAlgorithm>(7)), samples, 401);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        ASSERT_EQ(accurate[i], AccurateNarrow32(samples[i])) << samples[i];
+        ASSERT_EQ(fast[i], FastNarrow(samples[i], int64_t{1} << 24)) << samples[i];
+    }
+    EXPECT_EQ(accurate.front(), 0);
+    EXPECT_EQ(accurate[10], 255);
+}

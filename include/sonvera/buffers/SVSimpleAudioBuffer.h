@@ -1,1 +1,293 @@
+// The audio buffer: interleaved integer PCM samples of 8, 16, 24 or 32 bits behind the 40-byte
+// wave-format header of their store, shared copy-on-write between buffers.
 #pragma once
+
+#include <cstdint>
+
+#include "sonvera/buffers/RVSimpleMediaBuffer.h"
+#include "sonvera/buffers/SVInternalStore.h"
+#include "sonvera/format/GMDXTypes.h"
+#include "sonvera/platform/runtime/Interfaces.h"
+#include "sonvera/platform/signal/QXTypedBuffers.h"
+
+namespace sonvera {
+
+inline constexpr TGUID IID_ISVAudioBuffer{
+    0x49372BB8, 0xFFDD, 0x437C, {0xA9, 0xD3, 0xBA, 0x5D, 0xFB, 0x8A, 0x3B, 0x97}};
+
+// The sample encodings of a wave-format record's sub-format.
+inline constexpr TGUID KSDATAFORMAT_SUBTYPE_PCM{
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+inline constexpr TGUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT{
+    0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+// Sample widths: 8-bit samples are unsigned bytes whose zero level is 127 (filled by SetValue
+// and Zero, subtracted by channel extraction) but read and written raw by GetItem/SetItem;
+// 16 and 32 bits are signed little-endian; 24 bits are three signed little-endian bytes. A
+// buffer of another container width is carried, and width-dispatched operations leave it alone.
+// Channels are interleaved in ascending speaker order; operations between two buffers pair
+// channels by speaker, walking SVSpeakerValues.
+class ISVAudioBuffer : public virtual IRVMediaBuffer {
+public:
+    virtual int32_t GetChannels() const = 0;
+    // The valid bits per sample.
+    virtual int32_t GetBitsPerSample() const = 0;
+    virtual int32_t GetSamplesPerSecond() const = 0;
+    // Bytes per frame.
+    virtual int32_t GetDataStep() const = 0;
+    virtual TSVSpeakers GetChannelMask() const = 0;
+    // The container bits per sample: the valid bits rounded up to a multiple of 8.
+    virtual int32_t GetSampleBitWidth() const = 0;
+    virtual TSVWaveFormatExtensible GetWaveFormat() const = 0;
+    virtual int32_t GetDataOffset() const = 0;
+    // True when GetItem gives AValue for every sample (of one channel); true when empty.
+    virtual bool IsEqualToValue(int32_t AValue) const = 0;
+    virtual bool IsEqualChannelValue(int32_t AChannel, int32_t AValue) const = 0;
+    // The samples. Read never copies; Write makes the store private without copying the
+    // samples (the caller overwrites them all); Modify makes it private with them.
+    virtual const void* Read() const = 0;
+    virtual void* Write() = 0;
+    virtual void* Modify() = 0;
+    // One sample; raises ERangeError "Channel out of range = %u", then
+    // "Index out of range = %u". SetItem writes a private store.
+    virtual int32_t GetItem(uint32_t AIndex, uint32_t AChannel) const = 0;
+    virtual void SetItem(uint32_t AIndex, uint32_t AChannel, int32_t AValue) = 0;
+    // this <- this op other, channel by matching speaker (a mono other applies to every
+    // channel), over the frames both buffers have.
+    virtual void Add(const TRef<ISVAudioBuffer>& AOther) = 0;
+    virtual void Subtract(const TRef<ISVAudioBuffer>& AOther) = 0;
+    virtual void Multiply(const TRef<ISVAudioBuffer>& AOther) = 0;
+    virtual void Divide(const TRef<ISVAudioBuffer>& AOther) = 0;
+    // Every sample <- value, or sample op value.
+    virtual void SetValue(int32_t AValue) = 0;
+    virtual void AddValue(int32_t AValue) = 0;
+    virtual void SubtractValue(int32_t AValue) = 0;
+    virtual void MultiplyValue(int32_t AValue) = 0;
+    virtual void DivideValue(int32_t AValue) = 0;
+    // Every sample of one channel <- value, or sample op value.
+    virtual void SetChannelValue(int32_t AChannel, int32_t AValue) = 0;
+    virtual void AddChannelValue(int32_t AChannel, int32_t AValue) = 0;
+    virtual void SubChannelValue(int32_t AChannel, int32_t AValue) = 0;
+    virtual void MulChannelValue(int32_t AChannel, int32_t AValue) = 0;
+    virtual void DivChannelValue(int32_t AChannel, int32_t AValue) = 0;
+    // Every sample <- silence.
+    virtual void Zero() = 0;
+    virtual void MultiplyByReal(double AValue) = 0;
+    // ASize frames; new frames are not initialised.
+    virtual void Resize(uint32_t ASize, bool APreserveData) = 0;
+    // One channel as 32-bit integers or doubles (8-bit samples less 127); a channel outside
+    // the buffer raises ERangeError "Channel out of range = %u".
+    virtual TRef<IQXIntegerBuffer> GetChannel(uint32_t AChannel) const = 0;
+    virtual TRef<IQXRealBuffer> GetChannelAsReal(uint32_t AChannel) const = 0;
+};
+
+// Sizes passed to the constructors count frames; store sizes count bytes. Numbers that the
+// buffer cannot hold are refused with EArgumentError before anything is allocated: negative
+// rates, widths, channel counts or sizes, widths above 32 bits, a frame wider than the 16-bit
+// block alignment, and a store longer than SVMaxStoreSize. A wave-format record with no
+// channels or no block alignment is refused the same way. Missing required pointers raise
+// EAssertionFailed "Assertion failure (SVSimpleAudioBuffer)".
+class TSVAudioBuffer : public TRVMediaBuffer, public virtual ISVAudioBuffer {
+public:
+    // Header only: mono front left, 11025 Hz, 8 bits.
+    static TRef<TSVAudioBuffer> CreateObject();
+    // Uninitialised samples; mask (1 shl AChannels) - 1.
+    static TRef<TSVAudioBuffer> CreateSizeObject(int32_t ARate, int32_t ABitsPerSample,
+                                                 int32_t AChannels, int32_t ASize);
+    // The lowest AChannels speakers of ASpeakerMask (positions 0 to 16), or
+    // (1 shl AChannels) - 1 for an empty mask.
+    static TRef<TSVAudioBuffer> CreateSizeExObject(int32_t ARate, int32_t ABitsPerSample,
+                                                   int32_t AChannels, int32_t ASize,
+                                                   TSVSpeakers ASpeakerMask);
+    // Samples copied from AData (GetByteSize() bytes); the Ex form keeps ASpeakerMask as given.
+    static TRef<TSVAudioBuffer> CreateDataObject(const void* AData, int32_t ARate,
+                                                 int32_t ABitsPerSample, int32_t AChannels,
+                                                 int32_t ASize);
+    static TRef<TSVAudioBuffer> CreateDataExObject(const void* AData, int32_t ARate,
+                                                   int32_t ABitsPerSample, int32_t AChannels,
+                                                   int32_t ASize, TSVSpeakers ASpeakerMask);
+    // 32-bit samples from floats: x * 2^31 rounded to nearest and saturated. With AStride =
+    // AChannels * 4 the floats are interleaved; otherwise they come in blocks holding, for
+    // each channel in turn, AStride bytes of that channel's floats (AStride a non-zero
+    // multiple of 4, else EArgumentError).
+    static TRef<TSVAudioBuffer> CreateFloatDataObject(const float* AData, int32_t ARate,
+                                                      int32_t AChannels, uint32_t AStride,
+                                                      int32_t ASize);
+    static TRef<TSVAudioBuffer> CreateFloatDataExObject(const float* AData, int32_t ARate,
+                                                        int32_t AChannels, uint32_t AStride,
+                                                        int32_t ASize, TSVSpeakers ASpeakerMask);
+    // As CreateSizeExObject with the record's rate, valid bits, channels and mask.
+    static TRef<TSVAudioBuffer> CreateWaveFormatObject(const TSVWaveFormatExtensible* AWaveFormat,
+                                                       int32_t ASize);
+    // Buffers sharing AOther's store; no bytes are copied.
+    static TRef<TSVAudioBuffer> CreateExObject(const TRef<TSVAudioBuffer>& AOther);
+    static TRef<TSVAudioBuffer> CreateCopyObject(const TRef<ISVAudioBuffer>& AOther);
+    // AOther must be an audio buffer (else EArgumentError).
+    static TRef<TSVAudioBuffer> CreateUniversalObject(const TRef<IQXData>& AOther);
+
+    static TRef<ISVAudioBuffer> Create() { return CreateObject(); }
+    static TRef<ISVAudioBuffer> CreateSize(int32_t ARate, int32_t ABitsPerSample, int32_t AChannels,
+                                           int32_t ASize) {
+        return CreateSizeObject(ARate, ABitsPerSample, AChannels, ASize);
+    }
+    static TRef<ISVAudioBuffer> CreateSizeEx(int32_t ARate, int32_t ABitsPerSample,
+                                             int32_t AChannels, int32_t ASize,
+                                             TSVSpeakers ASpeakerMask) {
+        return CreateSizeExObject(ARate, ABitsPerSample, AChannels, ASize, ASpeakerMask);
+    }
+    static TRef<ISVAudioBuffer> CreateData(const void* AData, int32_t ARate, int32_t ABitsPerSample,
+                                           int32_t AChannels, int32_t ASize) {
+        return CreateDataObject(AData, ARate, ABitsPerSample, AChannels, ASize);
+    }
+    static TRef<ISVAudioBuffer> CreateDataEx(const void* AData, int32_t ARate,
+                                             int32_t ABitsPerSample, int32_t AChannels,
+                                             int32_t ASize, TSVSpeakers ASpeakerMask) {
+        return CreateDataExObject(AData, ARate, ABitsPerSample, AChannels, ASize, ASpeakerMask);
+    }
+    static TRef<ISVAudioBuffer> CreateFloatData(const float* AData, int32_t ARate,
+                                                int32_t AChannels, uint32_t AStride,
+                                                int32_t ASize) {
+        return CreateFloatDataObject(AData, ARate, AChannels, AStride, ASize);
+    }
+    static TRef<ISVAudioBuffer> CreateFloatDataEx(const float* AData, int32_t ARate,
+                                                  int32_t AChannels, uint32_t AStride,
+                                                  int32_t ASize, TSVSpeakers ASpeakerMask) {
+        return CreateFloatDataExObject(AData, ARate, AChannels, AStride, ASize, ASpeakerMask);
+    }
+    static TRef<ISVAudioBuffer> CreateWaveFormat(const TSVWaveFormatExtensible* AWaveFormat,
+                                                 int32_t ASize) {
+        return CreateWaveFormatObject(AWaveFormat, ASize);
+    }
+    static TRef<ISVAudioBuffer> CreateEx(const TRef<TSVAudioBuffer>& AOther) {
+        return CreateExObject(AOther);
+    }
+    static TRef<ISVAudioBuffer> CreateCopy(const TRef<ISVAudioBuffer>& AOther) {
+        return CreateCopyObject(AOther);
+    }
+    static TRef<ISVAudioBuffer> CreateUniversal(const TRef<IQXData>& AOther) {
+        return CreateUniversalObject(AOther);
+    }
+
+    // Format access.
+    int32_t GetChannels() const override { return FChannels; }
+    int32_t GetBitsPerSample() const override { return FBitsPerSample; }
+    int32_t GetSamplesPerSecond() const override;
+    int32_t GetDataStep() const override { return FDataStep; }
+    TSVSpeakers GetChannelMask() const override { return FChannelMask; }
+    int32_t GetSampleBitWidth() const override { return FSampleBitWidth; }
+    TSVWaveFormatExtensible GetWaveFormat() const override;
+    int32_t GetDataOffset() const override;
+    const TSVWaveFormatExtensible* GetConstFormat() const noexcept { return FWaveFormat; }
+    // Makes the store private with its contents first.
+    PSVWaveFormatExtensible GetModifyFormat();
+
+    bool IsEqualToValue(int32_t AValue) const override;
+    bool IsEqualChannelValue(int32_t AChannel, int32_t AValue) const override;
+
+    const void* Read() const override;
+    void* Write() override;
+    void* Modify() override;
+    int32_t GetItem(uint32_t AIndex, uint32_t AChannel) const override;
+    void SetItem(uint32_t AIndex, uint32_t AChannel, int32_t AValue) override;
+
+    // Arithmetic.
+    void Add(const TRef<ISVAudioBuffer>& AOther) override;
+    void Subtract(const TRef<ISVAudioBuffer>& AOther) override;
+    void Multiply(const TRef<ISVAudioBuffer>& AOther) override;
+    void Divide(const TRef<ISVAudioBuffer>& AOther) override;
+    void SetValue(int32_t AValue) override;
+    void AddValue(int32_t AValue) override;
+    void SubtractValue(int32_t AValue) override;
+    void MultiplyValue(int32_t AValue) override;
+    void DivideValue(int32_t AValue) override;
+    void SetChannelValue(int32_t AChannel, int32_t AValue) override;
+    void AddChannelValue(int32_t AChannel, int32_t AValue) override;
+    void SubChannelValue(int32_t AChannel, int32_t AValue) override;
+    void MulChannelValue(int32_t AChannel, int32_t AValue) override;
+    void DivChannelValue(int32_t AChannel, int32_t AValue) override;
+    void Zero() override;
+    void MultiplyByReal(double AValue) override;
+
+    // Shrinking keeps the store; growing keeps it too when this buffer owns it alone and it is
+    // long enough, and otherwise moves to a new store (with the old bytes when APreserveData).
+    // A store longer than SVMaxStoreSize raises EArgumentError and changes nothing.
+    void Resize(uint32_t ASize, bool APreserveData) override;
+    TRef<IQXIntegerBuffer> GetChannel(uint32_t AChannel) const override;
+    TRef<IQXRealBuffer> GetChannelAsReal(uint32_t AChannel) const override;
+
+    // Sizes: bytes of samples, frames, and bytes of samples again (as characters).
+    uint32_t GetByteSize() const override;
+    uint32_t GetSize() const override;
+    virtual uint32_t GetCharSize() const;
+
+    // The store, and a new unreferenced store of ASize bytes.
+    TSVSmartAudioBuffer* GetBuffer() const noexcept;
+    void SetBuffer(TQXSmartBuffer* AStore);
+    virtual TSVSmartAudioBuffer* MakeCopySize(uint32_t ASize);
+    // A buffer sharing this buffer's store.
+    TRef<TQXGenericBuffer> MakeCopy() override;
+    void Assign(const TRef<IQXData>& ASource) override;
+
+    // Copies ACount frames from ASrcOffset into ADest at ADestOffset: with CopyToAudio when
+    // ADest is an audio buffer, else as bytes. A null ADest raises EAssertionFailed.
+    void CopyTo(uint32_t ASrcOffset, const TRef<IQXDataBuffer>& ADest, uint32_t ADestOffset,
+                uint32_t ACount) override;
+    // Copies ACount frames into ADest, channels paired by speaker (speakers only ADest has are
+    // set to 0), widths converted. ADest is made private with its contents first.
+    void CopyToAudio(uint32_t ASrcOffset, const TRef<TSVAudioBuffer>& ADest, uint32_t ADestOffset,
+                     uint32_t ACount);
+
+protected:
+    TSVAudioBuffer(const TRef<IQXData>& AOther, TQXSmartBuffer* ADataContainer, uint32_t ASize);
+    ~TSVAudioBuffer() override = default;
+
+    // Adds the format entries "Size", "Channels", "BitsPerSample", "SampleRate" and the group
+    // "ChannelMask" to the generic buffer's. Reading rebuilds the store for a format or size
+    // that differs; numbers the buffer cannot hold raise EReadError, leaving it as it was.
+    void InternalSerializationRead(const TRef<IReader>& AReader) override;
+    void InternalSerializationWrite(const TRef<IWriter>& AWriter) override;
+    void IntPopulateCahces() override;
+    // A store of at least the header's length, of the audio store class.
+    void CheckContainer(const TQXSmartBuffer& AContainer) const override;
+
+    // Caches of the header, refreshed by IntPopulateCahces.
+    int32_t FChannels = 0;
+    int32_t FBitsPerSample = 0;
+    TSVSpeakers FChannelMask;
+    int32_t FSampleBitWidth = 0;
+    int32_t FDataStep = 0;
+    int32_t FDataOffset = 0;
+    PSVWaveFormatExtensible FWaveFormat = nullptr;
+
+private:
+    static TRef<TSVAudioBuffer> NewSized(int32_t ARate, int32_t ABitsPerSample, int32_t AChannels,
+                                         int32_t ASize, TSVSpeakers AMask);
+    void WriteHeader(int32_t ARate, int32_t ABitsPerSample, int32_t AChannels, TSVSpeakers AMask);
+};
+
+// Converts Count samples, read SrcStep bytes apart from Src, to samples written DstStep bytes
+// apart from Dst, mapping the full range of SrcBits onto the full range of DstBits (8-bit
+// samples unsigned). Equal widths, and widths other than 8, 16, 24 and 32, write nothing.
+void ConvertBits(const void* Src, int32_t SrcBits, int32_t SrcStep, void* Dst, int32_t DstBits,
+                 int32_t DstStep, int32_t Count);
+
+// Fills ADest, in its own format, from ASource with the frame count changed by
+// AToRate / AFromRate (an integer step: every k-th frame taken, or each frame placed every
+// k-th frame). Equal rates or AFromRate 0 copy all frames. A source width other than 8, 16,
+// 24 or 32 raises EAssertionFailed "BitWidth is incorrect" and leaves ADest unchanged.
+void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
+                    TRef<ISVAudioBuffer>& ADest, uint32_t AToRate);
+
+// 44100, 22050, 11025 or 8000 Hz, 8 or 16 bits, stereo with mask 3 or mono with mask 1 or 3.
+// A null record raises EAssertionFailed.
+bool SVIsStandardFormat(const TSVWaveFormatExtensible* AWaveFormat);
+// Channels, rate, block alignment and channel mask equal.
+bool SVIsEqualAudioFormat(const TSVWaveFormatExtensible& A, const TSVWaveFormatExtensible& B);
+// Channels, rate and block alignment equal.
+bool SVIsEqualAudioFormatStd(const tWAVEFORMATEX& A, const tWAVEFORMATEX& B);
+
+// Registers TSVAudioBuffer with the class registry, so that readers recreate it by name.
+void InitializeSVSimpleAudioBuffer();
+void FinalizeSVSimpleAudioBuffer();
+
+} // namespace sonvera

@@ -1,0 +1,399 @@
+#include "sonvera/primitives/IPPExtraFunctions.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <thread>
+
+#include "IPPExtraTestSupport.h"
+
+using namespace sonvera;
+using namespace sonvera::testing;
+
+namespace {
+
+[[maybe_unused]] ::testing::Environment* const GTables =
+    ::testing::AddGlobalTestEnvironment(new TPrimitiveTablesEnvironment);
+
+const std::vector<int64_t> kEveryByte = [] {
+    std::vector<int64_t> bytes(256);
+    for (int i = 0; i < 256; ++i)
+        bytes[size_t(i)] = i;
+    return bytes;
+}();
+
+// Every pair of bytes, as destination and source columns.
+std::pair<std::vector<int64_t>, std::vector<int64_t>> EveryBytePair() {
+    std::vector<int64_t> dest, source;
+    for (int d = 0; d < 256; ++d) {
+        for (int s = 0; s < 256; ++s) {
+            dest.push_back(d);
+            source.push_back(s);
+        }
+    }
+    return {dest, source};
+}
+
+int64_t Biased(int64_t AByte) {
+    return AByte - 127;
+}
+int64_t Unbiased(int64_t ASample) {
+    return ASample + 127;
+}
+
+// Truncating division with this library's values for the cases that have none.
+int64_t Quotient32(int64_t ADividend, int64_t ADivisor) {
+    if (ADivisor == 0)
+        return 0;
+    return ADividend / ADivisor;
+}
+
+using TElementWise = void (*)(const Ipp8u*, int32_t, Ipp8u*, int32_t, const IppiSize&, int32_t);
+using TElementWise32 = void (*)(const Ipp32s*, int32_t, Ipp32s*, int32_t, const IppiSize&, int32_t);
+
+// Adapts an element-wise primitive to CheckCombine's shape, walking one column.
+auto Combining(TElementWise APrimitive) {
+    return
+        [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
+            APrimitive(ASource, ASourceStep, ADest, ADestStep, Column(ACount), 0);
+        };
+}
+auto Combining(TElementWise32 APrimitive) {
+    return
+        [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
+            APrimitive(reinterpret_cast<const Ipp32s*>(ASource), ASourceStep,
+                       reinterpret_cast<Ipp32s*>(ADest), ADestStep, Column(ACount), 7);
+        };
+}
+
+const std::vector<int32_t> kConstants = {
+    0,   1,      -1,    2,       -2,       3,       127,       128,       -128,   255,
+    256, -32768, 65536, 8388607, -8388608, 8388608, INT32_MAX, INT32_MIN, 1000003};
+
+} // namespace
+
+TEST(IPPExtraElements, PackedStoreRuleAtEveryBoundary) {
+    struct TCase {
+        int32_t Value;
+        std::array<uint8_t, 3> Bytes;
+    };
+    const TCase cases[] = {
+        {0, {0x00, 0x00, 0x00}},           {1, {0x01, 0x00, 0x00}},
+        {-1, {0xFF, 0xFF, 0xFF}},          {0x7FFFFF, {0xFF, 0xFF, 0x7F}},
+        {0x800000, {0x00, 0x00, 0x80}},    {0xFFFFFF, {0xFF, 0xFF, 0xFF}},
+        {0x1000000, {0x00, 0x00, 0x00}},   {0x1234567, {0x67, 0x45, 0x23}},
+        {-0x800000, {0x00, 0x00, 0x80}},   {-0x800001, {0xFF, 0xFF, 0xFF}},
+        {-0x1000000, {0x00, 0x00, 0x80}},  {-0x1000001, {0xFF, 0xFF, 0xFF}},
+        {INT32_MAX, {0xFF, 0xFF, 0xFF}},   {INT32_MIN, {0x00, 0x00, 0x80}},
+        {-0x7F123456, {0xAA, 0xCB, 0xED}},
+    };
+    for (const TCase& c : cases) {
+        std::array<uint8_t, 5> bytes = {0x5A, 0x5A, 0x5A, 0x5A, 0x5A};
+        Convert32BitTo24Bit(c.Value, bytes.data() + 1);
+        EXPECT_EQ((std::array<uint8_t, 3>{bytes[1], bytes[2], bytes[3]}), c.Bytes) << c.Value;
+        EXPECT_EQ(bytes[0], 0x5A);
+        EXPECT_EQ(bytes[4], 0x5A);
+    }
+    // Every 24-bit value round-trips, and every byte pattern reads sign-extended.
+    for (int32_t value = -0x800000; value < 0x800000; ++value) {
+        uint8_t bytes[3];
+        Convert32BitTo24Bit(value, bytes);
+        ASSERT_EQ(Convert24BitTo32Bit(bytes), value);
+        ASSERT_EQ(Read24(bytes), value);
+    }
+}
+
+TEST(IPPExtraArithmetic, DocumentedResults) {
+    uint8_t dest[3] = {0xFF, 0xFF, 0x7F};
+    const uint8_t source[3] = {0xFF, 0xFF, 0x7F};
+    ippiAdd_24s_C1IRSfs(source, 3, dest, 3, Column(1), 0);
+    EXPECT_EQ(std::vector<uint8_t>(dest, dest + 3), (std::vector<uint8_t>{0xFE, 0xFF, 0xFF}));
+
+    uint8_t low[3] = {0x00, 0x00, 0x80};
+    const uint8_t lowSource[3] = {0x00, 0x00, 0x80};
+    ippiAdd_24s_C1IRSfs(lowSource, 3, low, 3, Column(1), 0);
+    EXPECT_EQ(std::vector<uint8_t>(low, low + 3), (std::vector<uint8_t>{0x00, 0x00, 0x80}));
+
+    uint8_t byte = 200;
+    const uint8_t byteSource = 200;
+    ippiAdd_8s_C1IRSfs(&byteSource, 1, &byte, 1, Column(1), 0);
+    EXPECT_EQ(byte, 17);
+
+    int32_t word = 65536;
+    const int32_t wordSource = 65536;
+    ippiMul_32s_C1IRSfs(&wordSource, 4, &word, 4, Column(1), 0);
+    EXPECT_EQ(word, 0);
+
+    // A region of 3 x 2 with a step of 6 visits six elements six bytes apart.
+    std::vector<uint8_t> region(36, 0x11);
+    ippiAddC_24s_C1IRSfs(1, region.data(), 6, IppiSize{3, 2}, 0);
+    for (size_t i = 0; i < region.size(); ++i)
+        EXPECT_EQ(region[i], i % 6 == 0 ? 0x12 : 0x11) << i;
+
+    // A count below 1 does nothing, also through a negative height.
+    std::vector<uint8_t> untouched(12, 0x33);
+    ippiAddC_24s_C1IRSfs(1, untouched.data(), 3, IppiSize{4, 0}, 0);
+    ippiAddC_24s_C1IRSfs(1, untouched.data(), 3, IppiSize{4, -1}, 0);
+    ippsAddC_24s_ISfs(1, untouched.data(), 0, 0);
+    ippsAddC_24s_ISfs(1, untouched.data(), -5, 0);
+    EXPECT_EQ(untouched, std::vector<uint8_t>(12, 0x33));
+}
+
+TEST(IPPExtraArithmetic, BiasedBytesElementWiseOverEveryPair) {
+    const auto [dest, source] = EveryBytePair();
+    CheckCombine(kByte, dest, source, Combining(ippiAdd_8s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return d + Biased(s); });
+    CheckCombine(kByte, dest, source, Combining(ippiSub_8s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return d - Biased(s); });
+    CheckCombine(kByte, dest, source, Combining(ippiMul_8s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return Unbiased(Biased(d) * Biased(s)); });
+    CheckCombine(kByte, dest, source, Combining(ippiDiv_8s_C1IRSfs), [](int64_t d, int64_t s) {
+        return s == 127 ? 127 : Unbiased(Biased(d) / Biased(s));
+    });
+}
+
+TEST(IPPExtraArithmetic, PackedElementWiseMatchesTheModel) {
+    const std::vector<int64_t> dest = SignedSamples(24, 1500, 11);
+    std::vector<int64_t> source = SignedSamples(24, 1499, 12);
+    source[5] = 0;
+    CheckCombine(kInt24, dest, source, Combining(ippiAdd_24s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return d + s; });
+    CheckCombine(kInt24, dest, source, Combining(ippiSub_24s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return d - s; });
+    CheckCombine(kInt24, dest, source, Combining(ippiMul_24s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return Low32(d * s); });
+    CheckCombine(kInt24, dest, source, Combining(ippiDiv_24s_C1IRSfs), Quotient32);
+    // Small divisors give the large quotients, -2^23 / -1 among them.
+    CheckCombine(kInt24, dest, SignedSamples(3, 8, 13), Combining(ippiDiv_24s_C1IRSfs), Quotient32);
+}
+
+TEST(IPPExtraArithmetic, NativeElementWiseMatchesTheModel) {
+    const std::vector<int64_t> dest = SignedSamples(32, 1500, 21);
+    std::vector<int64_t> source = SignedSamples(32, 1499, 22);
+    source[7] = 0;
+    source[8] = -1;
+    CheckCombine(kInt32, dest, source, Combining(ippiAdd_32s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return Low32(d + s); });
+    CheckCombine(kInt32, dest, source, Combining(ippiSub_32s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return Low32(d - s); });
+    CheckCombine(kInt32, dest, source, Combining(ippiMul_32s_C1IRSfs),
+                 [](int64_t d, int64_t s) { return Low32(d * s); });
+    // -2^31 / -1 wraps to -2^31; a zero divisor gives 0.
+    const auto quotient = [](int64_t d, int64_t s) { return Low32(Quotient32(d, s)); };
+    CheckCombine(kInt32, dest, source, Combining(ippiDiv_32s_C1IRSfs), quotient);
+    CheckCombine(kInt32, {INT32_MIN, INT32_MIN, INT32_MAX, 5, -7}, {-1, 0, -1, 2, 2},
+                 Combining(ippiDiv_32s_C1IRSfs), quotient);
+}
+
+TEST(IPPExtraArithmetic, BiasedBytesByConstant) {
+    for (int32_t v : kConstants) {
+        const auto product = [v](int64_t d) { return Unbiased(Biased(d) * v); };
+        const auto quotient = [v](int64_t d) { return v == 0 ? 127 : Unbiased(Biased(d) / v); };
+        CheckInPlace(
+            kByte, kEveryByte,
+            [v](uint8_t* AData, int AStep, int ACount) {
+                ippiMulC_8s_C1IRSfs(v, AData, AStep, Column(ACount), 3);
+            },
+            product);
+        CheckInPlace(
+            kByte, kEveryByte,
+            [v](uint8_t* AData, int AStep, int ACount) {
+                ippiDivC_8s_C1IRSfs(v, AData, AStep, Column(ACount), 3);
+            },
+            quotient);
+        // The contiguous forms; their zero divisor gives silence too.
+        for (int length : kLengths) {
+            TRun data(kByte, length, false, 7);
+            data.Fill(kEveryByte);
+            TRun products = data, quotients = data;
+            ippsMulC_8s_ISfs(v, products.Data(), length, 0);
+            ippsDivC_8s_ISfs(v, quotients.Data(), length, 0);
+            for (int i = 0; i < length; ++i) {
+                ASSERT_EQ(products.Get(i), product(data.Get(i)) & 0xFF) << v;
+                ASSERT_EQ(quotients.Get(i), quotient(data.Get(i)) & 0xFF) << v;
+            }
+        }
+    }
+}
+
+TEST(IPPExtraArithmetic, PackedAndNativeByConstant) {
+    const std::vector<int64_t> packed = SignedSamples(24, 700, 31);
+    const std::vector<int64_t> native = SignedSamples(32, 700, 32);
+    for (int32_t v : kConstants) {
+        const auto sum = [v](int64_t x) { return Low32(x + v); };
+        const auto difference = [v](int64_t x) { return Low32(x - v); };
+        const auto product = [v](int64_t x) { return Low32(x * v); };
+        const auto quotient = [v](int64_t x) { return Low32(Quotient32(x, v)); };
+
+        using TInPlace24 = void (*)(Ipp32s, Ipp8u*, int32_t, const IppiSize&, int32_t);
+        using TInPlace24Len = void (*)(Ipp32s, Ipp8u*, int32_t, int32_t);
+        using TCopy24 = void (*)(const Ipp8u*, Ipp32s, Ipp8u*, int32_t, const IppiSize&, int32_t);
+        using TCopy24Len = void (*)(const Ipp8u*, Ipp32s, Ipp8u*, int32_t, int32_t);
+        using TInPlace32 = void (*)(Ipp32s, Ipp32s*, int32_t, const IppiSize&, int32_t);
+        using TCopy32 = void (*)(const Ipp32s*, Ipp32s, Ipp32s*, int32_t, const IppiSize&, int32_t);
+        struct TFamily {
+            TInPlace24 InPlace24;
+            TInPlace24Len InPlace24Len;
+            TCopy24 Copy24;
+            TCopy24Len Copy24Len;
+            TInPlace32 InPlace32;
+            TCopy32 Copy32;
+            std::function<int64_t(int64_t)> Reference;
+        };
+        const TFamily families[] = {
+            {ippiAddC_24s_C1IRSfs, ippsAddC_24s_ISfs, ippiAddC_24s_C1RSfs, ippsAddC_24s_Sfs,
+             ippiAddC_32s_C1IRSfs, ippiAddC_32s_C1RSfs, sum},
+            {ippiSubC_24s_C1IRSfs, ippsSubC_24s_ISfs, ippiSubC_24s_C1RSfs, ippsSubC_24s_Sfs,
+             ippiSubC_32s_C1IRSfs, ippiSubC_32s_C1RSfs, difference},
+            {ippiMulC_24s_C1IRSfs, ippsMulC_24s_ISfs, ippiMulC_24s_C1RSfs, ippsMulC_24s_Sfs,
+             ippiMulC_32s_C1IRSfs, ippiMulC_32s_C1RSfs, product},
+            {ippiDivC_24s_C1IRSfs, ippsDivC_24s_ISfs, ippiDivC_24s_C1RSfs, ippsDivC_24s_Sfs,
+             ippiDivC_32s_C1IRSfs, ippiDivC_32s_C1RSfs, quotient},
+        };
+        for (const TFamily& f : families) {
+            CheckInPlace(
+                kInt24, packed,
+                [&](uint8_t* AData, int AStep, int ACount) {
+                    f.InPlace24(v, AData, AStep, Column(ACount), 0);
+                },
+                f.Reference);
+            CheckInPlace(
+                kInt32, native,
+                [&](uint8_t* AData, int AStep, int ACount) {
+                    f.InPlace32(v, reinterpret_cast<Ipp32s*>(AData), AStep, Column(ACount), 0);
+                },
+                f.Reference);
+            // The separate-destination forms take one step for both runs.
+            CheckMap(
+                kInt24, kInt24, packed,
+                [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
+                    f.Copy24(ASource, v, ADest, AStep, Column(ACount), 0);
+                },
+                f.Reference, kOneStep);
+            CheckMap(
+                kInt32, kInt32, native,
+                [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
+                    f.Copy32(reinterpret_cast<const Ipp32s*>(ASource), v,
+                             reinterpret_cast<Ipp32s*>(ADest), AStep, Column(ACount), 0);
+                },
+                f.Reference, kOneStep);
+            for (int length : kLengths) {
+                TRun data(kInt24, length, false, 8);
+                data.Fill(packed);
+                TRun inPlace = data, copied(kInt24, length, false, 9), expected = data;
+                for (int i = 0; i < length; ++i)
+                    expected.Set(i, f.Reference(data.Get(i)));
+                f.InPlace24Len(v, inPlace.Data(), length, 0);
+                f.Copy24Len(data.Data(), v, copied.Data(), length, 0);
+                ASSERT_EQ(inPlace.Bytes, expected.Bytes) << v << " " << length;
+                ASSERT_EQ(copied.Bytes, expected.Bytes) << v << " " << length;
+            }
+        }
+    }
+}
+
+TEST(IPPExtraArithmetic, OverlappingRunsBehaveAsTheElementWalk) {
+    // A source starting one element after the destination reads each element just before it
+    // is overwritten; one starting one element before reads the previous result.
+    for (int shift : {-1, 1}) {
+        std::vector<uint8_t> bytes(3 * 302);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = uint8_t(i * 37 + 11);
+        std::vector<uint8_t> expected = bytes;
+        uint8_t* dest = bytes.data() + 3;
+        const uint8_t* source = dest + 3 * shift;
+        for (int k = 0; k < 300; ++k) {
+            uint8_t* d = expected.data() + 3 + 3 * k;
+            Write24(d, Read24(d) + Read24(d + 3 * shift));
+        }
+        ippiAdd_24s_C1IRSfs(source, 3, dest, 3, Column(300), 0);
+        EXPECT_EQ(bytes, expected) << shift;
+    }
+    // A step of 0 applies a constant once per element to the same sample.
+    int32_t sample = 5;
+    ippiAddC_32s_C1IRSfs(3, &sample, 0, Column(300), 0);
+    EXPECT_EQ(sample, 905);
+    // An element-wise operation of a run with itself.
+    std::vector<int32_t> run = {1, -2, 3, INT32_MAX, INT32_MIN};
+    ippiAdd_32s_C1IRSfs(run.data(), 4, run.data(), 4, Column(5), 0);
+    EXPECT_EQ(run, (std::vector<int32_t>{2, -4, 6, -2, 0}));
+}
+
+TEST(IPPExtraArithmetic, DisjointChannelsOfOneBufferOnTwoThreads) {
+    // Two threads work on neighbouring channels of one packed buffer; neither may disturb the
+    // other's bytes.
+    constexpr int kFrames = 4099;
+    std::vector<uint8_t> bytes(size_t(kFrames) * 6, 0);
+    std::thread left([&] {
+        for (int round = 0; round < 50; ++round)
+            ippiAddC_24s_C1IRSfs(1, bytes.data(), 6, Column(kFrames), 0);
+    });
+    std::thread right([&] {
+        for (int round = 0; round < 50; ++round)
+            ippiSubC_24s_C1IRSfs(2, bytes.data() + 3, 6, Column(kFrames), 0);
+    });
+    left.join();
+    right.join();
+    for (int frame = 0; frame < kFrames; ++frame) {
+        ASSERT_EQ(Read24(bytes.data() + 6 * frame), 50);
+        ASSERT_EQ(Read24(bytes.data() + 6 * frame + 3), -100);
+    }
+}
+
+TEST(IPPExtraFill, ZeroAndSetOfPackedRuns) {
+    for (int length : kLengths) {
+        std::vector<uint8_t> zeroed(size_t(3 * length) + 2, 0xEE);
+        ippsZero_24s(zeroed.data() + 1, length);
+        for (size_t i = 0; i < zeroed.size(); ++i)
+            ASSERT_EQ(zeroed[i], i == 0 || i + 1 == zeroed.size() ? 0xEE : 0) << length;
+
+        // ippsSet_24s writes the low 24 bits as they are; ippiSet_24s_C1R applies the store
+        // rule, which differs for negative values beyond 24 bits.
+        for (int32_t value : {0x123456, -1, -0x800001, INT32_MIN, 0x7FFFFF}) {
+            std::vector<uint8_t> set(size_t(3 * length) + 2, 0xEE);
+            ippsSet_24s(value, set.data() + 1, length);
+            std::vector<uint8_t> rule(set.size(), 0xEE);
+            ippiSet_24s_C1R(value, rule.data() + 1, 3, IppiSize{1, length});
+            std::vector<uint8_t> expectedSet(set.size(), 0xEE), expectedRule(set.size(), 0xEE);
+            for (int i = 0; i < length; ++i) {
+                for (int b = 0; b < 3; ++b)
+                    expectedSet[size_t(1 + 3 * i + b)] = uint8_t(uint32_t(value) >> (8 * b));
+                Write24(expectedRule.data() + 1 + 3 * i, value);
+            }
+            ASSERT_EQ(set, expectedSet) << value << " " << length;
+            ASSERT_EQ(rule, expectedRule) << value << " " << length;
+        }
+    }
+    // Five elements are exactly fifteen bytes.
+    std::vector<uint8_t> five(17, 0);
+    ippsSet_24s(0xABCDEF, five.data(), 5);
+    EXPECT_EQ(five, (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0xEF, 0xCD, 0xAB, 0xEF, 0xCD, 0xAB,
+                                          0xEF, 0xCD, 0xAB, 0xEF, 0xCD, 0xAB, 0, 0}));
+    // One channel of an interleaved buffer, by the store rule.
+    CheckInPlace(
+        kInt24, {0},
+        [](uint8_t* AData, int AStep, int ACount) {
+            ippiSet_24s_C1R(-0x800001, AData, AStep, IppiSize{ACount, 1});
+        },
+        [](int64_t) { return -0x800001; });
+}
+
+TEST(IPPExtraFill, SetOf32BitRowsAndCopyOfPackedColumns) {
+    // Row semantics: two rows of three elements, rows 20 bytes apart.
+    std::vector<uint8_t> rows(40, 0x77);
+    ippiSet_32u_C1R(0xDEADBEEF, reinterpret_cast<Ipp32u*>(rows.data()), 20, IppiSize{3, 2});
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const bool written = i % 20 < 12;
+        const uint8_t pattern[4] = {0xEF, 0xBE, 0xAD, 0xDE};
+        ASSERT_EQ(rows[i], written ? pattern[i % 4] : 0x77) << i;
+    }
+    // One packed channel copied between interleaved buffers of different shapes.
+    TRun source(kInt24, 253, true, 41);
+    TRun dest(kInt24, 253, true, 42, 7, 6);
+    TRun expected = dest;
+    for (int i = 0; i < 253; ++i)
+        expected.Set(i, source.Get(i));
+    EXPECT_EQ(ippiCopy_24s_C1R(source.Data(), source.Step, dest.Data(), dest.Step, Column(253)), 0);
+    EXPECT_EQ(dest.Bytes, expected.Bytes);
+}

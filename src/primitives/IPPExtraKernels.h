@@ -1,0 +1,332 @@
+// The engine behind the extra primitives: element encodings, the exact element arithmetic they
+// share, and the loops that walk strided runs.
+//
+// Every primitive is one element operation applied along one or two strided runs. A run is
+// processed in blocks of kBlock elements: the block is gathered into a local array of 32-bit
+// values (packed 24-bit runs through byte-shuffle kernels), the operation runs over the whole
+// array in a loop of fixed length that the compiler vectorises, and the results are scattered
+// back. The element operation is the same C++ expression on every path, so a vectorised block
+// gives exactly the result of the plain element-by-element walk; the walk is kept for runs whose
+// elements overlap in ways a block would reorder.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "internal/TargetClones.h"
+
+namespace sonvera::extra {
+
+constexpr int kBlock = 128;
+
+// ---- Packed 24-bit samples -----------------------------------------------------------------
+
+// Three little-endian bytes, sign-extended from bit 23.
+inline int32_t Load24(const uint8_t* AData) {
+    const uint32_t raw =
+        uint32_t(AData[0]) << 8 | uint32_t(AData[1]) << 16 | uint32_t(AData[2]) << 24;
+    return static_cast<int32_t>(raw) >> 8;
+}
+
+// The low 24 bits of AValue, with bit 23 forced on when AValue is negative: in-range values
+// round-trip, out-of-range negatives keep their low 23 bits and stay negative.
+inline uint32_t Packed24Bits(uint32_t AValue) {
+    return (AValue & 0xFFFFFFu) | ((AValue >> 8) & 0x800000u);
+}
+
+inline void Store24(uint8_t* AData, int32_t AValue) {
+    const uint32_t bits = Packed24Bits(static_cast<uint32_t>(AValue));
+    AData[0] = uint8_t(bits);
+    AData[1] = uint8_t(bits >> 8);
+    AData[2] = uint8_t(bits >> 16);
+}
+
+// Contiguous runs of packed samples to and from 32-bit values, with SIMD shuffles where the
+// processor has them (chosen once per process).
+void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
+void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+
+// ---- Element encodings ---------------------------------------------------------------------
+
+// Each encoding reads an element at a byte address into a 32-bit value (or a float) and
+// writes a value back in its own width; LoadBlock/StoreBlock move up to kBlock elements
+// between a strided run and an array.
+template <class TSelf, class TValueType, int ASize> struct TEncoding {
+    using TValue = TValueType;
+    static constexpr int kSize = ASize;
+
+    static void LoadBlock(const uint8_t* AData, ptrdiff_t AStep, int ACount, TValue* AOut) {
+        if (AStep == kSize && ACount == kBlock) {
+            for (int i = 0; i < kBlock; ++i)
+                AOut[i] = TSelf::Load(AData + i * kSize);
+        } else {
+            for (int i = 0; i < ACount; ++i)
+                AOut[i] = TSelf::Load(AData + i * AStep);
+        }
+    }
+    static void StoreBlock(uint8_t* AData, ptrdiff_t AStep, int ACount, const TValue* AIn) {
+        if (AStep == kSize && ACount == kBlock) {
+            for (int i = 0; i < kBlock; ++i)
+                TSelf::Store(AData + i * kSize, AIn[i]);
+        } else {
+            for (int i = 0; i < ACount; ++i)
+                TSelf::Store(AData + i * AStep, AIn[i]);
+        }
+    }
+};
+
+// One unsigned byte (the biased 8-bit samples, and raw bytes); writes keep the low 8 bits.
+struct TByte : TEncoding<TByte, int32_t, 1> {
+    static int32_t Load(const uint8_t* AData) { return *AData; }
+    static void Store(uint8_t* AData, int32_t AValue) { *AData = uint8_t(AValue); }
+};
+
+// One two's-complement byte.
+struct TSignedByte : TEncoding<TSignedByte, int32_t, 1> {
+    static int32_t Load(const uint8_t* AData) { return static_cast<int8_t>(*AData); }
+};
+
+struct TInt16 : TEncoding<TInt16, int32_t, 2> {
+    static int32_t Load(const uint8_t* AData) {
+        int16_t value;
+        std::memcpy(&value, AData, sizeof value);
+        return value;
+    }
+    static void Store(uint8_t* AData, int32_t AValue) {
+        const int16_t value = static_cast<int16_t>(AValue);
+        std::memcpy(AData, &value, sizeof value);
+    }
+};
+
+struct TInt24 : TEncoding<TInt24, int32_t, 3> {
+    static int32_t Load(const uint8_t* AData) { return Load24(AData); }
+    static void Store(uint8_t* AData, int32_t AValue) { Store24(AData, AValue); }
+    static void LoadBlock(const uint8_t* AData, ptrdiff_t AStep, int ACount, int32_t* AOut) {
+        if (AStep == kSize)
+            Unpack24(AData, AOut, ACount);
+        else
+            TEncoding::LoadBlock(AData, AStep, ACount, AOut);
+    }
+    static void StoreBlock(uint8_t* AData, ptrdiff_t AStep, int ACount, const int32_t* AIn) {
+        if (AStep == kSize)
+            Pack24(AIn, AData, ACount);
+        else
+            TEncoding::StoreBlock(AData, AStep, ACount, AIn);
+    }
+};
+
+struct TInt32 : TEncoding<TInt32, int32_t, 4> {
+    static int32_t Load(const uint8_t* AData) {
+        int32_t value;
+        std::memcpy(&value, AData, sizeof value);
+        return value;
+    }
+    static void Store(uint8_t* AData, int32_t AValue) {
+        std::memcpy(AData, &AValue, sizeof AValue);
+    }
+};
+
+struct TFloat32 : TEncoding<TFloat32, float, 4> {
+    static float Load(const uint8_t* AData) {
+        float value;
+        std::memcpy(&value, AData, sizeof value);
+        return value;
+    }
+    static void Store(uint8_t* AData, float AValue) { std::memcpy(AData, &AValue, sizeof AValue); }
+};
+
+// ---- Exact element arithmetic --------------------------------------------------------------
+
+// Results wrap: arithmetic runs on the unsigned 32-bit patterns and converts back.
+inline int32_t Wrap(uint32_t AValue) {
+    return static_cast<int32_t>(AValue);
+}
+// (Function objects rather than functions, so that a walker inlines them into its loops.)
+inline constexpr auto WrapAdd = [](int32_t A, int32_t B) {
+    return Wrap(uint32_t(A) + uint32_t(B));
+};
+inline constexpr auto WrapSub = [](int32_t A, int32_t B) {
+    return Wrap(uint32_t(A) - uint32_t(B));
+};
+inline constexpr auto WrapMul = [](int32_t A, int32_t B) {
+    return Wrap(uint32_t(A) * uint32_t(B));
+};
+
+// A quotient truncated toward zero. Double division is exact here: both operands convert
+// exactly, a non-integer quotient a/b lies at least 1/|b| from every integer while the
+// division's rounding error is below |a/b| * 2^-53 <= 2^-22 / |b|. It vectorises, where the
+// integer division does not. The caller keeps ADivisor nonzero and the quotient in range.
+inline int32_t TruncDiv(int32_t ADividend, int32_t ADivisor) {
+    return static_cast<int32_t>(double(ADividend) / double(ADivisor));
+}
+
+// The 32-bit quotient with the two inputs that have none given a value: a zero divisor gives 0
+// and -2^31 / -1 wraps to -2^31. The special cases are folded in with masks rather than
+// conditions: a condition around the division would keep the compiler from vectorising it.
+inline constexpr auto WrapDiv = [](int32_t ADividend, int32_t ADivisor) {
+    const int32_t zero = -int32_t(ADivisor == 0);
+    const int32_t overflow = -int32_t(ADivisor == -1 && ADividend == INT32_MIN);
+    const int32_t quotient = TruncDiv(ADividend & ~overflow, ADivisor | (zero & 1));
+    return (quotient & ~zero) | (overflow & INT32_MIN);
+};
+
+// Round half to even to a 64-bit integer (the processor's default rounding mode). NaN and
+// magnitudes of 2^63 and more give -2^63, the value the processor's own conversion yields,
+// whose low 32 bits are 0.
+inline int64_t RoundToInt64(double AValue) {
+    if (!(AValue >= -9223372036854775808.0 && AValue < 9223372036854775808.0))
+        return INT64_MIN;
+    return static_cast<int64_t>(std::nearbyint(AValue));
+}
+
+inline int32_t RoundToLow32(double AValue) {
+    return Wrap(static_cast<uint32_t>(static_cast<uint64_t>(RoundToInt64(AValue))));
+}
+
+// ---- Block operations ----------------------------------------------------------------------
+
+// Runs AOp over a whole block; operations with a faster exact block form provide Block().
+template <class TOp, class TIn, class TOut>
+inline void ApplyBlock(const TOp& AOp, const TIn* AIn, TOut* AOut) {
+    if constexpr (requires { AOp.Block(AIn, AOut); }) {
+        AOp.Block(AIn, AOut);
+    } else {
+        for (int i = 0; i < kBlock; ++i)
+            AOut[i] = AOp(AIn[i]);
+    }
+}
+
+template <class TOp, class TValue, class TOut>
+inline void ApplyBlock2(const TOp& AOp, const TValue* ADest, const TValue* ASource, TOut* AOut) {
+    for (int i = 0; i < kBlock; ++i)
+        AOut[i] = AOp(ADest[i], ASource[i]);
+}
+
+// Rounds a block of real values to integers, keeping the low 32 bits. Values within the
+// 32-bit range take the processor's vector conversion; a block holding anything else (large
+// values, infinities, NaN) is redone element by element with the exact rule.
+template <class TReal> inline void RoundBlockToLow32(const TReal* AValues, int32_t* AOut) {
+    constexpr TReal kLimit =
+        std::is_same_v<TReal, float> ? TReal(2147483648.0) : TReal(2147483647.0);
+    int outside = 0;
+    for (int i = 0; i < kBlock; ++i) {
+        const bool inside = std::fabs(AValues[i]) < kLimit;
+        AOut[i] = static_cast<int32_t>(std::rint(inside ? AValues[i] : TReal(0)));
+        outside |= !inside;
+    }
+    if (outside) {
+        for (int i = 0; i < kBlock; ++i)
+            AOut[i] = RoundToLow32(AValues[i]);
+    }
+}
+
+// ---- Run walkers ---------------------------------------------------------------------------
+
+// Byte range [Low, High) covered by ACount elements of ASize bytes, AStep bytes apart.
+struct TSpan {
+    uintptr_t Low;
+    uintptr_t High;
+};
+
+inline TSpan SpanOf(const void* AData, ptrdiff_t AStep, int64_t ACount, int ASize) {
+    const uintptr_t first = reinterpret_cast<uintptr_t>(AData);
+    const uintptr_t last = first + uintptr_t(AStep * (ACount - 1));
+    return AStep >= 0 ? TSpan{first, last + uintptr_t(ASize)}
+                      : TSpan{last, first + uintptr_t(ASize)};
+}
+
+inline bool Disjoint(TSpan A, TSpan B) {
+    return A.High <= B.Low || B.High <= A.Low;
+}
+
+// A block reads kBlock elements before writing any, which matches the element-by-element walk
+// when the written elements do not overlap each other and every read run is either the
+// written run itself or apart from it.
+inline bool BlockSafe(const void* ASource, ptrdiff_t ASourceStep, int ASourceSize, void* ADest,
+                      ptrdiff_t ADestStep, int ADestSize, int64_t ACount) {
+    if (ADestStep < ADestSize && -ADestStep < ADestSize)
+        return false;
+    if (ASource == ADest && ASourceStep == ADestStep && ASourceSize == ADestSize)
+        return true;
+    return Disjoint(SpanOf(ASource, ASourceStep, ACount, ASourceSize),
+                    SpanOf(ADest, ADestStep, ACount, ADestSize));
+}
+
+template <class TIn, class TOut, class TOp>
+SONVERA_TARGET_CLONES void MapBlocks(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest,
+                                     ptrdiff_t ADestStep, int64_t ACount, TOp AOp) {
+    typename TIn::TValue in[kBlock] = {};
+    typename TOut::TValue out[kBlock];
+    for (int64_t k = 0; k < ACount; k += kBlock) {
+        const int count = int(std::min<int64_t>(kBlock, ACount - k));
+        TIn::LoadBlock(ASource + k * ASourceStep, ASourceStep, count, in);
+        ApplyBlock(AOp, in, out);
+        TOut::StoreBlock(ADest + k * ADestStep, ADestStep, count, out);
+    }
+}
+
+template <class TIn, class TOut, class TOp>
+void MapEach(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest, ptrdiff_t ADestStep,
+             int64_t ACount, const TOp& AOp) {
+    for (int64_t k = 0; k < ACount; ++k)
+        TOut::Store(ADest + k * ADestStep, AOp(TIn::Load(ASource + k * ASourceStep)));
+}
+
+// dest[k] = AOp(source[k]) for k = 0 .. ACount - 1, in that order.
+template <class TIn, class TOut, class TOp>
+void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADestStep,
+         int64_t ACount, const TOp& AOp) {
+    if (ACount < 1)
+        return;
+    const auto* source = static_cast<const uint8_t*>(ASource);
+    auto* dest = static_cast<uint8_t*>(ADest);
+    if (BlockSafe(source, ASourceStep, TIn::kSize, dest, ADestStep, TOut::kSize, ACount))
+        MapBlocks<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+    else
+        MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+}
+
+template <class TElem, class TOp>
+SONVERA_TARGET_CLONES void CombineBlocks(const uint8_t* ASource, ptrdiff_t ASourceStep,
+                                         uint8_t* ADest, ptrdiff_t ADestStep, int64_t ACount,
+                                         TOp AOp) {
+    typename TElem::TValue source[kBlock] = {};
+    typename TElem::TValue dest[kBlock] = {};
+    typename TElem::TValue out[kBlock];
+    for (int64_t k = 0; k < ACount; k += kBlock) {
+        const int count = int(std::min<int64_t>(kBlock, ACount - k));
+        TElem::LoadBlock(ASource + k * ASourceStep, ASourceStep, count, source);
+        TElem::LoadBlock(ADest + k * ADestStep, ADestStep, count, dest);
+        ApplyBlock2(AOp, dest, source, out);
+        TElem::StoreBlock(ADest + k * ADestStep, ADestStep, count, out);
+    }
+}
+
+// dest[k] = AOp(dest[k], source[k]) for k = 0 .. ACount - 1, in that order.
+template <class TElem, class TOp>
+void Combine(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADestStep,
+             int64_t ACount, const TOp& AOp) {
+    if (ACount < 1)
+        return;
+    const auto* source = static_cast<const uint8_t*>(ASource);
+    auto* dest = static_cast<uint8_t*>(ADest);
+    if (BlockSafe(source, ASourceStep, TElem::kSize, dest, ADestStep, TElem::kSize, ACount)) {
+        CombineBlocks<TElem, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+        return;
+    }
+    for (int64_t k = 0; k < ACount; ++k) {
+        uint8_t* element = dest + k * ADestStep;
+        TElem::Store(element, AOp(TElem::Load(element), TElem::Load(source + k * ASourceStep)));
+    }
+}
+
+// The element count of a region: its width times its height, in 64 bits.
+inline int64_t CountOf(int32_t AWidth, int32_t AHeight) {
+    return int64_t(AWidth) * AHeight;
+}
+
+} // namespace sonvera::extra

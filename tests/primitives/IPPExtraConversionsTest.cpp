@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+#include "IPPExtraTestSupport.h"
+#include "sonvera/primitives/IPPExtraFunctions.h"
+
+using namespace sonvera;
+using namespace sonvera::testing;
+
+namespace {
+
+// s * A / B truncated toward zero, exactly; results beyond the destination's range are stored
+// as its nearest value (the case of the most negative source, and of the byte 255).
+int64_t Scaled(int64_t ASample, int64_t AFullScaleOut, int64_t AFullScaleIn) {
+    const int64_t exact = ASample * AFullScaleOut / AFullScaleIn;
+    return std::clamp(exact, -AFullScaleOut - 1, AFullScaleOut);
+}
+
+// Round half to even, built from floor; NaN and magnitudes from 2^63 give -2^63.
+int64_t RoundHalfEven(double AValue) {
+    if (!(std::fabs(AValue) < 9223372036854775808.0))
+        return INT64_MIN;
+    double whole = std::floor(AValue);
+    const double fraction = AValue - whole;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0))
+        whole += 1.0;
+    return int64_t(whole);
+}
+
+float Power2(int64_t AExponent) {
+    return float(std::pow(2.0, double(AExponent)));
+}
+
+float FloatAt(const uint8_t* AData) {
+    float value;
+    std::memcpy(&value, AData, 4);
+    return value;
+}
+
+// Every value of a signed width.
+std::vector<int64_t> EveryValue(int ABits) {
+    std::vector<int64_t> values;
+    for (int64_t v = -(int64_t(1) << (ABits - 1)); v < (int64_t(1) << (ABits - 1)); ++v)
+        values.push_back(v);
+    return values;
+}
+
+// Runs a conversion over every value of a 24-bit source in contiguous chunks.
+template <class TPrimitive, class TReference>
+void CheckEvery24BitValue(const TFormat& AOut, TPrimitive APrimitive, TReference AReference) {
+    constexpr int kChunk = 1 << 16;
+    std::vector<uint8_t> source(3 * kChunk), dest(size_t(AOut.Size) * kChunk);
+    for (int64_t first = -0x800000; first < 0x800000; first += kChunk) {
+        for (int i = 0; i < kChunk; ++i)
+            Write24(source.data() + 3 * i, first + i);
+        APrimitive(source.data(), dest.data(), kChunk);
+        for (int i = 0; i < kChunk; ++i)
+            ASSERT_EQ(AOut.Read(dest.data() + AOut.Size * i), AReference(first + i)) << first + i;
+    }
+}
+
+template <class TIn, class TOut>
+auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&)) {
+    return
+        [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
+            APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
+                       reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount));
+        };
+}
+template <class TIn, class TOut>
+auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&,
+                                   IppHintAlgorithm)) {
+    return [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep,
+                        int ACount) {
+        APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
+                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount), ippAlgHintAccurate);
+    };
+}
+
+const TFormat kFloat{4, nullptr, nullptr};
+
+// Float runs are compared bit for bit: the reference writes the expected float's bytes.
+template <class TPrimitive, class TReference>
+void CheckToFloat(const TFormat& AIn, const std::vector<int64_t>& AValues, TPrimitive APrimitive,
+                  TReference AReference) {
+    ForEachLayout([&](int ACount, bool AInterleaved) {
+        TRun source(AIn, ACount, AInterleaved, 51);
+        source.Fill(AValues);
+        TRun dest(kInt32, ACount, AInterleaved, 52, 3, 1);
+        TRun expected = dest;
+        for (int i = 0; i < ACount; ++i) {
+            const float value = AReference(source.Get(i));
+            std::memcpy(expected.At(i), &value, 4);
+        }
+        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, ACount);
+        ASSERT_EQ(dest.Bytes, expected.Bytes) << ACount << " interleaved " << AInterleaved;
+    });
+}
+
+template <class TPrimitive, class TReference>
+void CheckFromFloat(const TFormat& AOut, const std::vector<float>& AValues, TPrimitive APrimitive,
+                    TReference AReference) {
+    ForEachLayout([&](int ACount, bool AInterleaved) {
+        TRun source(kInt32, ACount, AInterleaved, 53, 3, 2);
+        for (int i = 0; i < ACount; ++i)
+            std::memcpy(source.At(i), &AValues[size_t(i) % AValues.size()], 4);
+        TRun dest(AOut, ACount, AInterleaved, 54);
+        TRun expected = dest;
+        for (int i = 0; i < ACount; ++i)
+            expected.Set(i, AReference(FloatAt(source.At(i))));
+        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, ACount);
+        ASSERT_EQ(dest.Bytes, expected.Bytes) << ACount << " interleaved " << AInterleaved;
+    });
+}
+
+// Ties, integers, values beyond 32 and 64 bits, infinities and NaN, mixed with ordinary values
+// so that a block holds both kinds.
+std::vector<float> FloatSamples() {
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<float> values = {0.5f,
+                                 1.5f,
+                                 2.5f,
+                                 -0.5f,
+                                 -1.5f,
+                                 -2.5f,
+                                 0.49999997f,
+                                 -0.0f,
+                                 3.0f,
+                                 8388607.4f,
+                                 8388607.5f,
+                                 8388608.0f,
+                                 -8388608.5f,
+                                 1e10f,
+                                 -1e10f,
+                                 2147483520.0f,
+                                 2147483648.0f,
+                                 -2147483648.0f,
+                                 4294967296.0f,
+                                 9.2233715e18f,
+                                 -9.2233720e18f,
+                                 1e30f,
+                                 inf,
+                                 -inf,
+                                 std::numeric_limits<float>::quiet_NaN(),
+                                 1e-40f};
+    std::mt19937 random(61);
+    std::uniform_real_distribution<float> ordinary(-9e6f, 9e6f);
+    while (values.size() < 700)
+        values.push_back(values.size() % 3 ? ordinary(random)
+                                           : std::round(ordinary(random)) + 0.5f);
+    return values;
+}
+
+} // namespace
+
+TEST(IPPExtraScale, DocumentedResults) {
+    uint8_t packed[6];
+    Write24(packed, 8388607);
+    Write24(packed + 3, -8388608);
+    int16_t narrow[2];
+    ippiScale_24s16s_C1R(packed, 3, narrow, 2, Column(2), ippAlgHintFast);
+    EXPECT_EQ(narrow[0], 32767);
+    EXPECT_EQ(narrow[1], -32767);
+    const int16_t full = 32767;
+    ippiScale_16s24s_C1R(&full, 2, packed, 3, Column(1));
+    EXPECT_EQ(Read24(packed), 8388607);
+}
+
+TEST(IPPExtraScale, WideningOverEveryValue) {
+    CheckMap(kByte, kInt24, EveryValue(9), Converting(ippiScale_8u24s_C1R),
+             [](int64_t s) { return Scaled(s - 127, 8388607, 127); });
+    CheckMap(kInt16, kInt24, EveryValue(16), Converting(ippiScale_16s24s_C1R),
+             [](int64_t s) { return Scaled(s, 8388607, 32767); });
+    CheckMap(kInt16, kInt32, EveryValue(16), Converting(ippiScale_16s32s_C1R),
+             [](int64_t s) { return Scaled(s, 2147483647, 32767); });
+    CheckEvery24BitValue(
+        kInt32,
+        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
+            ippiScale_24s32s_C1R(ASource, 3, reinterpret_cast<Ipp32s*>(ADest), 4, Column(ACount));
+        },
+        [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
+    CheckMap(kInt24, kInt32, SignedSamples(24, 999, 71), Converting(ippiScale_24s32s_C1R),
+             [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
+    // The values just outside the destination range become its ends.
+    uint8_t byte = 255, packed[3];
+    ippiScale_8u24s_C1R(&byte, 1, packed, 3, Column(1));
+    EXPECT_EQ(Read24(packed), 8388607);
+    const int16_t lowest = -32768;
+    ippiScale_16s24s_C1R(&lowest, 2, packed, 3, Column(1));
+    EXPECT_EQ(Read24(packed), -8388608);
+    int32_t wide = 0;
+    ippiScale_16s32s_C1R(&lowest, 2, &wide, 4, Column(1));
+    EXPECT_EQ(wide, INT32_MIN);
+}
+
+TEST(IPPExtraScale, NarrowingOverEveryPackedValueAndRandomWords) {
+    CheckEvery24BitValue(
+        kInt16,
+        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
+            ippiScale_24s16s_C1R(ASource, 3, reinterpret_cast<Ipp16s*>(ADest), 2, Column(ACount),
+                                 ippAlgHintNone);
+        },
+        [](int64_t s) { return s * 32767 / 8388607; });
+    CheckEvery24BitValue(
+        kByte,
+        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
+            ippiScale_24s8u_C1R(ASource, 3, ADest, 1, Column(ACount), ippAlgHintNone);
+        },
+        [](int64_t s) { return s * 127 / 8388607 + 127; });
+    const std::vector<int64_t> packed = SignedSamples(24, 999, 72);
+    CheckMap(kInt24, kInt16, packed, Converting(ippiScale_24s16s_C1R),
+             [](int64_t s) { return s * 32767 / 8388607; });
+    CheckMap(kInt24, kByte, packed, Converting(ippiScale_24s8u_C1R),
+             [](int64_t s) { return s * 127 / 8388607 + 127; });
+
+    // Random words, and the neighbourhoods of the points where the estimate of the quotient
+    // turns: multiples of 2^8 and 2^16 and the ends of the range.
+    std::vector<int64_t> words = SignedSamples(32, 200000, 73);
+    for (int64_t base : {int64_t(INT32_MIN), int64_t(INT32_MAX) - 3, int64_t(0)}) {
+        for (int64_t d = 0; d < 4; ++d)
+            words.push_back(base + d);
+    }
+    std::mt19937 random(74);
+    for (int i = 0; i < 20000; ++i) {
+        const int64_t multiple = int64_t(int32_t(random())) & ~int64_t(0xFF);
+        for (int64_t d = -2; d <= 2; ++d)
+            words.push_back(std::clamp<int64_t>(multiple + d, INT32_MIN, INT32_MAX));
+    }
+    CheckMap(kInt32, kInt16, words, Converting(ippiScale_32s16s_C1R),
+             [](int64_t s) { return s * 32767 / 2147483647; });
+    CheckMap(kInt32, kInt24, words, Converting(ippiScale_32s24s_C1R),
+             [](int64_t s) { return s * 8388607 / 2147483647; });
+}
+
+TEST(IPPExtraConvert, DocumentedResults) {
+    const int16_t samples[3] = {32767, -32768, 5};
+    float out[3];
+    ippiConvert_16s32f_C1RSfs(samples, 2, out, 4, Column(2), -15);
+    EXPECT_EQ(out[0], 1.0f);
+    EXPECT_EQ(out[1], -32768.0f / 32767.0f);
+    EXPECT_NEAR(out[1], -1.00003f, 1e-6f);
+    ippiConvert_16s32f_C1RSfs(samples + 2, 2, out + 2, 4, Column(1), 0);
+    EXPECT_EQ(out[2], 5.0f);
+
+    const float tie = 2.25f;
+    int32_t rounded = 0;
+    ippiConvert_32f32s_C1RSfs(&tie, 4, &rounded, 4, Column(1), ippRndZero, -1);
+    EXPECT_EQ(rounded, 4);
+
+    // The 8-bit form reads two's-complement bytes.
+    const int8_t bytes[2] = {-1, -128};
+    ippiConvert_8s32f_C1RSfs(bytes, 1, out, 4, Column(2), -7);
+    EXPECT_EQ(out[0], -1.0f / 127.0f);
+    EXPECT_EQ(out[1], -128.0f / 127.0f);
+}
+
+TEST(IPPExtraConvert, IntegersToFloat) {
+    CheckToFloat(kInt24, SignedSamples(24, 999, 81), Converting(ippiConvert_24s32f_C1R),
+                 [](int64_t s) { return float(s); });
+    CheckToFloat(kInt32, SignedSamples(32, 999, 82), Converting(ippiConvert_32s32f_C1R),
+                 [](int64_t s) { return float(s); });
+    for (int32_t sf :
+         {0, -1, -7, -15, -23, -31, 1, 5, -127, -128, -200, 126, 127, 200, INT32_MIN, INT32_MAX}) {
+        const auto scaled = [sf]<class TIn>(void (*APrimitive)(const TIn*, int32_t, Ipp32f*,
+                                                               int32_t, const IppiSize&, int32_t)) {
+            return [APrimitive, sf](uint8_t* ASource, int ASourceStep, uint8_t* ADest,
+                                    int ADestStep, int ACount) {
+                APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
+                           reinterpret_cast<Ipp32f*>(ADest), ADestStep, Column(ACount), sf);
+            };
+        };
+        const float unit = Power2(-int64_t(sf)) - 1.0f;
+        const auto toUnit = [sf, unit](int64_t s) { return sf == 0 ? float(s) : float(s) / unit; };
+        CheckToFloat(kInt24, SignedSamples(24, 300, 83), scaled(ippiConvert_24s32f_C1RSfs), toUnit);
+        CheckToFloat(kInt16, SignedSamples(16, 300, 84), scaled(ippiConvert_16s32f_C1RSfs), toUnit);
+        CheckToFloat(kSignedByte, SignedSamples(8, 300, 85), scaled(ippiConvert_8s32f_C1RSfs),
+                     toUnit);
+        const float p = Power2(-int64_t(sf));
+        CheckToFloat(kInt32, SignedSamples(32, 300, 86), scaled(ippiConvert_32s32f_C1RSfs),
+                     [sf, p](int64_t s) { return sf == 0 ? float(s) : float(s) / p; });
+    }
+}
+
+TEST(IPPExtraConvert, FloatToIntegersRoundHalfToEven) {
+    const std::vector<float> values = FloatSamples();
+    CheckFromFloat(
+        kInt24, values,
+        [](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
+            ippiConvert_32f24s_C1R(reinterpret_cast<const Ipp32f*>(ASource), ASourceStep, ADest,
+                                   ADestStep, Column(ACount), ippRndZero);
+        },
+        [](float x) { return Low32(RoundHalfEven(x)); });
+    for (int32_t sf : {0, -1, 1, -8, -31, -32, 5, 31, 40, -200, 200, INT32_MIN, INT32_MAX}) {
+        const float p = Power2(-int64_t(sf));
+        CheckFromFloat(
+            kInt32, values,
+            [sf](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
+                ippiConvert_32f32s_C1RSfs(reinterpret_cast<const Ipp32f*>(ASource), ASourceStep,
+                                          reinterpret_cast<Ipp32s*>(ADest), ADestStep,
+                                          Column(ACount), ippRndNear, sf);
+            },
+            [p](float x) { return Low32(RoundHalfEven(x * p)); });
+    }
+}
+
+TEST(IPPExtraMultiplyByReal, DocumentedResults) {
+    std::vector<int16_t> samples = {20000, -3, 7};
+    MultiplyByReal16sI(1.0, samples.data(), 2, Column(3));
+    EXPECT_EQ(samples, (std::vector<int16_t>{20000, -3, 7}));
+    MultiplyByReal16sI(2.0, samples.data(), 2, Column(3));
+    EXPECT_EQ(samples, (std::vector<int16_t>{-25536, -6, 14}));
+    // Ties go to even; raw bytes carry no bias.
+    std::vector<uint8_t> bytes = {3, 5, 200, 255};
+    MultiplyByReal8uI(0.5, bytes.data(), 1, Column(4));
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{2, 2, 100, 128}));
+    // The in-place forms ignore a factor of 1.0 even where the step would be meaningless.
+    int32_t word = 9;
+    MultiplyByReal32sI(1.0, &word, 0, Column(5));
+    EXPECT_EQ(word, 9);
+}
+
+TEST(IPPExtraMultiplyByReal, EveryWidthMatchesTheModel) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    using TInPlace = std::function<void(double, uint8_t*, int32_t, const IppiSize&)>;
+    using TCopy = std::function<void(double, const uint8_t*, uint8_t*, int32_t, const IppiSize&)>;
+    const auto inPlace = []<class T>(void (*APrimitive)(double, T*, int32_t, const IppiSize&)) {
+        return TInPlace(
+            [APrimitive](double AFactor, uint8_t* AData, int32_t AStep, const IppiSize& ARegion) {
+                APrimitive(AFactor, reinterpret_cast<T*>(AData), AStep, ARegion);
+            });
+    };
+    const auto copy =
+        []<class T>(void (*APrimitive)(double, const T*, T*, int32_t, const IppiSize&)) {
+            return TCopy([APrimitive](double AFactor, const uint8_t* ASource, uint8_t* ADest,
+                                      int32_t AStep, const IppiSize& ARegion) {
+                APrimitive(AFactor, reinterpret_cast<const T*>(ASource),
+                           reinterpret_cast<T*>(ADest), AStep, ARegion);
+            });
+        };
+    struct TWidth {
+        const TFormat* Format;
+        std::vector<int64_t> Values;
+        TInPlace InPlace;
+        TCopy Copy;
+    };
+    const TWidth widths[] = {
+        {&kByte, EveryValue(9), inPlace(MultiplyByReal8uI), copy(MultiplyByReal8u)},
+        {&kInt16, SignedSamples(16, 999, 91), inPlace(MultiplyByReal16sI), copy(MultiplyByReal16s)},
+        {&kInt24, SignedSamples(24, 999, 92), inPlace(MultiplyByReal24sI), copy(MultiplyByReal24s)},
+        {&kInt32, SignedSamples(32, 999, 93), inPlace(MultiplyByReal32sI), copy(MultiplyByReal32s)},
+    };
+    for (const TWidth& width : widths) {
+        for (double factor : {1.0, 0.5, -1.0, 1.5, 2.0, 0.001, -3.7, 255.5, 1e10, -1e19, 1e300, nan,
+                              -0.0, 0.99999999}) {
+            const auto reference = [factor](int64_t x) {
+                return Low32(RoundHalfEven(double(x) * factor));
+            };
+            CheckInPlace(
+                *width.Format, width.Values,
+                [&](uint8_t* AData, int AStep, int ACount) {
+                    width.InPlace(factor, AData, AStep, Column(ACount));
+                },
+                reference);
+            CheckMap(
+                *width.Format, *width.Format, width.Values,
+                [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
+                    width.Copy(factor, ASource, ADest, AStep, Column(ACount));
+                },
+                reference, kOneStep);
+        }
+    }
+}

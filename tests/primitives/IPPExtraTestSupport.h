@@ -1,0 +1,218 @@
+// Reference encodings and layouts for the tests of the extra primitives. The reference models
+// are written from the encodings' definitions, independently of the library's own code.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+namespace sonvera::testing {
+
+// The extra primitives call the two dispatch tables, which the tests start themselves.
+class TPrimitiveTablesEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        InitializeQXBasicDispatcher();
+        InitializeSVBasicDispatcher();
+    }
+};
+
+// Low 32 bits of an exact result, as a signed value.
+inline int32_t Low32(int64_t AValue) {
+    return int32_t(uint32_t(uint64_t(AValue)));
+}
+
+// One element encoding: its size and how a value is read and written at a byte address.
+struct TFormat {
+    int Size;
+    int64_t (*Read)(const uint8_t*);
+    void (*Write)(uint8_t*, int64_t);
+};
+
+inline int64_t ReadByte(const uint8_t* AData) {
+    return AData[0];
+}
+inline void WriteByte(uint8_t* AData, int64_t AValue) {
+    AData[0] = uint8_t(AValue & 0xFF);
+}
+
+inline int64_t ReadSignedByte(const uint8_t* AData) {
+    return int8_t(AData[0]);
+}
+
+inline int64_t Read16(const uint8_t* AData) {
+    return int16_t(AData[0] | AData[1] << 8);
+}
+inline void Write16(uint8_t* AData, int64_t AValue) {
+    AData[0] = uint8_t(AValue & 0xFF);
+    AData[1] = uint8_t((AValue >> 8) & 0xFF);
+}
+
+// Three little-endian bytes, sign-extended from bit 23.
+inline int64_t Read24(const uint8_t* AData) {
+    const int64_t value = AData[0] | AData[1] << 8 | AData[2] << 16;
+    return value >= 0x800000 ? value - 0x1000000 : value;
+}
+// The low three bytes of the 32-bit value, then bit 7 of the third byte set if it is negative.
+inline void Write24(uint8_t* AData, int64_t AValue) {
+    const int32_t value = Low32(AValue);
+    const uint32_t bits = uint32_t(value);
+    AData[0] = uint8_t(bits & 0xFF);
+    AData[1] = uint8_t((bits >> 8) & 0xFF);
+    AData[2] = uint8_t((bits >> 16) & 0xFF);
+    if (value < 0)
+        AData[2] |= 0x80;
+}
+
+inline int64_t Read32(const uint8_t* AData) {
+    int32_t value;
+    std::memcpy(&value, AData, 4);
+    return value;
+}
+inline void Write32(uint8_t* AData, int64_t AValue) {
+    const int32_t value = Low32(AValue);
+    std::memcpy(AData, &value, 4);
+}
+
+inline const TFormat kByte{1, ReadByte, WriteByte};
+inline const TFormat kSignedByte{1, ReadSignedByte, WriteByte};
+inline const TFormat kInt16{2, Read16, Write16};
+inline const TFormat kInt24{3, Read24, Write24};
+inline const TFormat kInt32{4, Read32, Write32};
+
+// Edge values of a signed width, then random values of that width.
+inline std::vector<int64_t> SignedSamples(int ABits, size_t ACount, uint32_t ASeed) {
+    const int64_t max = (int64_t(1) << (ABits - 1)) - 1;
+    const int64_t min = -max - 1;
+    std::vector<int64_t> values = {0, 1, -1, 2, -2, max, min, max - 1, min + 1, 127, -127, 128};
+    std::mt19937 random(ASeed);
+    std::uniform_int_distribution<int64_t> any(min, max);
+    while (values.size() < ACount)
+        values.push_back(any(random));
+    values.resize(ACount);
+    return values;
+}
+
+// Lengths around the vector widths and block sizes of the implementation, and odd ones.
+inline const std::vector<int> kLengths = {0,  1,  2,   3,   5,   7,   8,   9,   15,  16,  17,
+                                          31, 33, 127, 128, 129, 255, 256, 257, 383, 1001};
+
+// A run of elements, either contiguous in a buffer of exactly that size or one channel of an
+// interleaved buffer of random bytes (11 channels, channel 4 by default).
+struct TRun {
+    std::vector<uint8_t> Bytes;
+    int Offset;
+    int Step;
+    int Count;
+    const TFormat* Format;
+
+    TRun(const TFormat& AFormat, int ACount, bool AInterleaved, uint32_t ASeed, int AChannels = 11,
+         int AChannel = 4)
+        : Offset(AInterleaved ? AChannel * AFormat.Size : 0),
+          Step(AInterleaved ? AChannels * AFormat.Size : AFormat.Size), Count(ACount),
+          Format(&AFormat) {
+        Bytes.resize(size_t(ACount) * size_t(Step));
+        std::mt19937 random(ASeed);
+        for (uint8_t& byte : Bytes)
+            byte = uint8_t(random());
+    }
+    uint8_t* Data() { return Bytes.data() + Offset; }
+    uint8_t* At(int AIndex) { return Data() + int64_t(AIndex) * Step; }
+    int64_t Get(int AIndex) { return Format->Read(At(AIndex)); }
+    void Set(int AIndex, int64_t AValue) { Format->Write(At(AIndex), AValue); }
+    void Fill(const std::vector<int64_t>& AValues) {
+        for (int i = 0; i < Count; ++i)
+            Set(i, AValues[size_t(i) % AValues.size()]);
+    }
+};
+
+// The layouts every strided family is checked in: contiguous at the tricky lengths, and 253
+// frames of 11 interleaved channels with one channel processed.
+template <class TCheck> void ForEachLayout(TCheck ACheck) {
+    for (int length : kLengths)
+        ACheck(length, false);
+    ACheck(253, true);
+}
+
+// For primitives that take one step for source and destination: both interleaved buffers
+// then have the same shape.
+constexpr bool kOneStep = true;
+
+// Runs APrimitive(source, sourceStep, dest, destStep, count) and compares every byte of the
+// destination buffer with the original bytes where the reference model AReference(value)
+// wrote its results: processed elements must be exact and every other byte untouched.
+template <class TPrimitive, class TReference>
+void CheckMap(const TFormat& AIn, const TFormat& AOut, const std::vector<int64_t>& AValues,
+              TPrimitive APrimitive, TReference AReference, bool AOneStep = false) {
+    ForEachLayout([&](int ACount, bool AInterleaved) {
+        TRun source(AIn, ACount, AInterleaved, 1);
+        TRun dest(AOut, ACount, AInterleaved, 2, AOneStep ? 11 : 7, AOneStep ? 4 : 6);
+        source.Fill(AValues);
+        TRun expected = dest;
+        for (int i = 0; i < ACount; ++i)
+            expected.Set(i, AReference(source.Get(i)));
+        const std::vector<uint8_t> sourceBefore = source.Bytes;
+        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, ACount);
+        ASSERT_EQ(dest.Bytes, expected.Bytes)
+            << ACount << " elements, interleaved " << AInterleaved;
+        ASSERT_EQ(source.Bytes, sourceBefore);
+    });
+}
+
+// The same for in-place forms: APrimitive(data, step, count).
+template <class TPrimitive, class TReference>
+void CheckInPlace(const TFormat& AFormat, const std::vector<int64_t>& AValues,
+                  TPrimitive APrimitive, TReference AReference) {
+    ForEachLayout([&](int ACount, bool AInterleaved) {
+        TRun data(AFormat, ACount, AInterleaved, 3);
+        data.Fill(AValues);
+        TRun expected = data;
+        for (int i = 0; i < ACount; ++i)
+            expected.Set(i, AReference(data.Get(i)));
+        APrimitive(data.Data(), data.Step, ACount);
+        ASSERT_EQ(data.Bytes, expected.Bytes)
+            << ACount << " elements, interleaved " << AInterleaved;
+    });
+}
+
+// Element-wise in place: APrimitive(source, sourceStep, dest, destStep, count) with
+// dest = AReference(dest, source); the two runs come from differently shaped buffers.
+template <class TPrimitive, class TReference>
+void CheckCombine(const TFormat& AFormat, const std::vector<int64_t>& ADestValues,
+                  const std::vector<int64_t>& ASourceValues, TPrimitive APrimitive,
+                  TReference AReference) {
+    ForEachLayout([&](int ACount, bool AInterleaved) {
+        TRun source(AFormat, ACount, AInterleaved, 4, 5, 0);
+        TRun dest(AFormat, ACount, AInterleaved, 5);
+        source.Fill(ASourceValues);
+        dest.Fill(ADestValues);
+        TRun expected = dest;
+        for (int i = 0; i < ACount; ++i)
+            expected.Set(i, AReference(dest.Get(i), source.Get(i)));
+        const std::vector<uint8_t> sourceBefore = source.Bytes;
+        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, ACount);
+        ASSERT_EQ(dest.Bytes, expected.Bytes)
+            << ACount << " elements, interleaved " << AInterleaved;
+        ASSERT_EQ(source.Bytes, sourceBefore);
+    });
+}
+
+// A region of one column and ACount rows: how the audio buffer walks one channel.
+inline IppiSize Column(int ACount) {
+    return IppiSize{1, ACount};
+}
+
+inline std::vector<uint8_t> Bytes24(int64_t AValue) {
+    std::vector<uint8_t> bytes(3);
+    Write24(bytes.data(), AValue);
+    return bytes;
+}
+
+} // namespace sonvera::testing

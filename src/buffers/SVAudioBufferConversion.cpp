@@ -1,0 +1,286 @@
+// Moving samples between audio buffers of different formats: one strided channel from one
+// sample width to another, a range of frames from buffer to buffer with channels paired by
+// speaker, and a change of frame rate by an integer step.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/IPPExtraFunctions.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+namespace sonvera {
+
+namespace {
+
+constexpr const char* KUnitName = "SVSimpleAudioBuffer";
+
+bool IsProcessedWidth(int32_t ABits) {
+    return ABits == 8 || ABits == 16 || ABits == 24 || ABits == 32;
+}
+
+constexpr int32_t WidthPair(int32_t ASrcBits, int32_t ADstBits) {
+    return ASrcBits * 100 + ADstBits;
+}
+
+template <class T> const T* As(const void* APointer) {
+    return static_cast<const T*>(APointer);
+}
+
+template <class T> T* As(void* APointer) {
+    return static_cast<T*>(APointer);
+}
+
+// The narrowing conversions take the fast integer path; it is exact for these widths.
+constexpr IppHintAlgorithm KNarrowingHint = ippAlgHintFast;
+
+// One column of ARows samples spaced by the steps, copied without conversion.
+void CopyColumn(int32_t ABits, const uint8_t* ASource, int32_t ASrcStep, uint8_t* ATarget,
+                int32_t ADstStep, IppiSize ARows) {
+    switch (ABits) {
+    case 8:
+        ippiCopy_8u_C1R(ASource, ASrcStep, ATarget, ADstStep, ARows);
+        break;
+    case 16:
+        ippiCopy_16s_C1R(As<Ipp16s>(ASource), ASrcStep, As<Ipp16s>(ATarget), ADstStep, ARows);
+        break;
+    case 24:
+        ippiCopy_24s_C1R(ASource, ASrcStep, ATarget, ADstStep, ARows);
+        break;
+    case 32:
+        ippiCopy_32s_C1R(As<Ipp32s>(ASource), ASrcStep, As<Ipp32s>(ATarget), ADstStep, ARows);
+        break;
+    default:
+        break;
+    }
+}
+
+// One column of ARows samples spaced by AStep set to 0 (the byte 0 for 8 bits, not the zero
+// level 127: a speaker the source lacks is written as the lowest byte, as it always was).
+void SilenceColumn(int32_t ABits, uint8_t* ATarget, int32_t AStep, IppiSize ARows) {
+    switch (ABits) {
+    case 8:
+        ippiSet_8u_C1R(0, ATarget, AStep, ARows);
+        break;
+    case 16:
+        ippiSet_16s_C1R(0, As<Ipp16s>(ATarget), AStep, ARows);
+        break;
+    case 24:
+        ippiSet_24s_C1R(0, ATarget, AStep, ARows);
+        break;
+    case 32:
+        ippiSet_32s_C1R(0, As<Ipp32s>(ATarget), AStep, ARows);
+        break;
+    default:
+        break;
+    }
+}
+
+// Byte offset of the channel at APosition within a frame of AStep bytes and AChannels channels.
+int64_t ColumnOffset(int32_t AStep, int32_t APosition, int32_t AChannels) {
+    return int64_t{AStep} * APosition / AChannels;
+}
+
+// The sample columns CopyToAudio works on: pairs of source and destination columns of the
+// same speaker, and destination columns whose speaker the source lacks. A speaker beyond a
+// buffer's channel count (a mask with more speakers than channels) has no column and is left
+// out, so that no pointer leaves the frame.
+struct TColumnPlan {
+    const uint8_t* Source[SVSpeakerCount];
+    uint8_t* Paired[SVSpeakerCount];
+    uint8_t* Silenced[SVSpeakerCount];
+    int32_t PairCount = 0;
+    int32_t SilencedCount = 0;
+};
+
+TColumnPlan PlanColumns(const TSVAudioBuffer& ASource, const uint8_t* ASourceFrame,
+                        const TSVAudioBuffer& ADest, uint8_t* ADestFrame) {
+    const TSVSpeakers sourceMask = ASource.GetChannelMask();
+    const TSVSpeakers destMask = ADest.GetChannelMask();
+    const int32_t sourceChannels = ASource.GetChannels();
+    const int32_t destChannels = ADest.GetChannels();
+    TColumnPlan plan;
+    int32_t i = 0;
+    int32_t j = 0;
+    for (TSVSpeaker speaker : SVSpeakerValues) {
+        const bool inSource = sourceMask.Contains(speaker);
+        const bool inDest = destMask.Contains(speaker);
+        if (inDest && j < destChannels) {
+            uint8_t* target = ADestFrame + ColumnOffset(ADest.GetDataStep(), j, destChannels);
+            if (inSource && i < sourceChannels) {
+                plan.Source[plan.PairCount] =
+                    ASourceFrame + ColumnOffset(ASource.GetDataStep(), i, sourceChannels);
+                plan.Paired[plan.PairCount++] = target;
+                if (plan.PairCount >= sourceChannels && plan.PairCount >= destChannels)
+                    break;
+            } else {
+                plan.Silenced[plan.SilencedCount++] = target;
+            }
+        }
+        i += inSource ? 1 : 0;
+        j += inDest ? 1 : 0;
+    }
+    return plan;
+}
+
+void CheckFrameRange(uint32_t AOffset, uint32_t ACount, uint32_t AFrames, const char* AMessage) {
+    if (uint64_t{AOffset} + ACount > AFrames)
+        throw ERangeError(FormatMessage(AMessage, AOffset));
+}
+
+// x rounded to the nearest integer, ties to even, whatever the caller's rounding mode.
+double RoundHalfEven(double AValue) {
+    const double lower = std::floor(AValue);
+    const double fraction = AValue - lower;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(lower, 2.0) != 0.0))
+        return lower + 1.0;
+    return lower;
+}
+
+// Frames of the rate-changed buffer: the source's frames times AToRate / AFromRate.
+int32_t RatedFrameCount(uint32_t ASourceFrames, uint32_t AFromRate, uint32_t AToRate) {
+    const double ratio = static_cast<double>(AToRate) / static_cast<double>(AFromRate);
+    const double frames = RoundHalfEven(static_cast<double>(ASourceFrames) * ratio);
+    if (frames > static_cast<double>(INT32_MAX))
+        throw EArgumentError(FormatMessage("Converted frame count out of range = %.0f", frames));
+    return static_cast<int32_t>(frames);
+}
+
+// The source with its frame count changed by AToRate / AFromRate, in the source's format.
+// Lowering the rate takes every k-th frame (k = AFromRate div AToRate); raising it places each
+// frame every k-th frame (k = AToRate div AFromRate). Frames that receive no source frame hold
+// the source format's silence (that of Zero), never stale memory.
+TRef<ISVAudioBuffer> ChangeRate(ISVAudioBuffer& ASource, uint32_t AFromRate, uint32_t AToRate) {
+    const int32_t frames = RatedFrameCount(ASource.GetSize(), AFromRate, AToRate);
+    TRef<TSVAudioBuffer> rated = TSVAudioBuffer::CreateSizeExObject(
+        ASource.GetSamplesPerSecond(), ASource.GetBitsPerSample(), ASource.GetChannels(), frames,
+        ASource.GetChannelMask());
+    // No frames (a source without frames, or a target rate of 0): nothing to copy.
+    if (frames == 0)
+        return rated;
+    const int64_t sourceFrames = ASource.GetSize();
+    const bool lowering = AToRate < AFromRate;
+    const int64_t sourceStride = lowering ? AFromRate / AToRate : 1;
+    const int64_t ratedStride = lowering ? 1 : AToRate / AFromRate;
+    // Both strides keep the last row inside its buffer; the bounds only guard that.
+    const int64_t rows =
+        std::min({int64_t{frames}, sourceFrames, (sourceFrames - 1) / sourceStride + 1,
+                  (int64_t{frames} - 1) / ratedStride + 1});
+    if (ratedStride > 1 || rows < frames)
+        rated->Zero();
+
+    const int32_t frameBytes = ASource.GetDataStep();
+    const int32_t sampleBytes = ASource.GetSampleBitWidth() / 8;
+    // A single row never steps; a stride that would not fit the step argument then doesn't matter.
+    const auto stepOf = [&](int64_t AStride) {
+        return rows > 1 ? static_cast<int32_t>(AStride * frameBytes) : frameBytes;
+    };
+    const auto* source = static_cast<const uint8_t*>(ASource.Read());
+    auto* target = static_cast<uint8_t*>(rated->Write());
+    const IppiSize column{1, static_cast<int32_t>(rows)};
+    for (int32_t channel = 0; channel < ASource.GetChannels(); ++channel) {
+        CopyColumn(ASource.GetSampleBitWidth(), source, stepOf(sourceStride), target,
+                   stepOf(ratedStride), column);
+        source += sampleBytes;
+        target += sampleBytes;
+    }
+    return rated;
+}
+
+} // namespace
+
+void ConvertBits(const void* Src, int32_t SrcBits, int32_t SrcStep, void* Dst, int32_t DstBits,
+                 int32_t DstStep, int32_t Count) {
+    if (Src == nullptr || Dst == nullptr || Count < 1)
+        return;
+    const IppiSize column{1, Count};
+    const auto* s = static_cast<const Ipp8u*>(Src);
+    auto* d = static_cast<Ipp8u*>(Dst);
+    switch (WidthPair(SrcBits, DstBits)) {
+    case WidthPair(8, 16):
+        ippiScale_8u16s_C1R(s, SrcStep, As<Ipp16s>(d), DstStep, column);
+        break;
+    case WidthPair(8, 24):
+        ippiScale_8u24s_C1R(s, SrcStep, d, DstStep, column);
+        break;
+    case WidthPair(8, 32):
+        ippiScale_8u32s_C1R(s, SrcStep, As<Ipp32s>(d), DstStep, column);
+        break;
+    case WidthPair(16, 8):
+        ippiScale_16s8u_C1R(As<Ipp16s>(s), SrcStep, d, DstStep, column, KNarrowingHint);
+        break;
+    case WidthPair(16, 24):
+        ippiScale_16s24s_C1R(As<Ipp16s>(s), SrcStep, d, DstStep, column);
+        break;
+    case WidthPair(16, 32):
+        ippiScale_16s32s_C1R(As<Ipp16s>(s), SrcStep, As<Ipp32s>(d), DstStep, column);
+        break;
+    case WidthPair(24, 8):
+        ippiScale_24s8u_C1R(s, SrcStep, d, DstStep, column, KNarrowingHint);
+        break;
+    case WidthPair(24, 16):
+        ippiScale_24s16s_C1R(s, SrcStep, As<Ipp16s>(d), DstStep, column, KNarrowingHint);
+        break;
+    case WidthPair(24, 32):
+        ippiScale_24s32s_C1R(s, SrcStep, As<Ipp32s>(d), DstStep, column);
+        break;
+    case WidthPair(32, 8):
+        ippiScale_32s8u_C1R(As<Ipp32s>(s), SrcStep, d, DstStep, column, KNarrowingHint);
+        break;
+    case WidthPair(32, 16):
+        ippiScale_32s16s_C1R(As<Ipp32s>(s), SrcStep, As<Ipp16s>(d), DstStep, column,
+                             KNarrowingHint);
+        break;
+    case WidthPair(32, 24):
+        ippiScale_32s24s_C1R(As<Ipp32s>(s), SrcStep, d, DstStep, column, KNarrowingHint);
+        break;
+    default:
+        break;
+    }
+}
+
+void TSVAudioBuffer::CopyToAudio(uint32_t ASrcOffset, const TRef<TSVAudioBuffer>& ADest,
+                                 uint32_t ADestOffset, uint32_t ACount) {
+    Assert(static_cast<bool>(ADest), KUnitName);
+    CheckFrameRange(ASrcOffset, ACount, GetSize(), "Source offset out of range = %u");
+    CheckFrameRange(ADestOffset, ACount, ADest->GetSize(), "Destination offset out of range = %u");
+    if (ACount == 0)
+        return;
+    // Copying within one buffer reads a sharing copy: the destination's Modify then moves this
+    // buffer to a private store, and overlapping ranges read the samples as they were.
+    const TRef<TSVAudioBuffer> source = ADest.get() == this ? CreateExObject(this) : this;
+    auto* destFrame = static_cast<uint8_t*>(ADest->Modify()) +
+                      static_cast<size_t>(ADest->GetDataStep()) * ADestOffset;
+    const auto* sourceFrame = static_cast<const uint8_t*>(source->Read()) +
+                              static_cast<size_t>(GetDataStep()) * ASrcOffset;
+    const TColumnPlan plan = PlanColumns(*this, sourceFrame, *ADest, destFrame);
+
+    const IppiSize column{1, static_cast<int32_t>(ACount)};
+    const int32_t sourceBits = GetSampleBitWidth();
+    const int32_t destBits = ADest->GetSampleBitWidth();
+    for (int32_t k = 0; k < plan.SilencedCount; ++k)
+        SilenceColumn(destBits, plan.Silenced[k], ADest->GetDataStep(), column);
+    for (int32_t k = 0; k < plan.PairCount; ++k) {
+        if (sourceBits == destBits && IsProcessedWidth(sourceBits))
+            CopyColumn(sourceBits, plan.Source[k], GetDataStep(), plan.Paired[k],
+                       ADest->GetDataStep(), column);
+        else
+            ConvertBits(plan.Source[k], sourceBits, GetDataStep(), plan.Paired[k], destBits,
+                        ADest->GetDataStep(), column.cy);
+    }
+}
+
+void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
+                    TRef<ISVAudioBuffer>& ADest, uint32_t AToRate) {
+    Assert(ASource && ADest, KUnitName);
+    Assert(IsProcessedWidth(ASource->GetSampleBitWidth()), KUnitName, "BitWidth is incorrect");
+    const TRef<ISVAudioBuffer> rated =
+        AFromRate == AToRate || AFromRate == 0 ? ASource : ChangeRate(*ASource, AFromRate, AToRate);
+    const uint32_t frames = rated->GetSize();
+    ADest->Resize(frames, false);
+    rated->CopyTo(0, ADest, 0, frames);
+}
+
+} // namespace sonvera

@@ -1,0 +1,95 @@
+#include "sonvera/buffers/RVInternalStore.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "sonvera/buffers/SVInternalStore.h"
+
+using namespace sonvera;
+
+namespace {
+
+TSVSmartAudioBuffer* NewHeldStore(uint32_t ASize) {
+    auto* store = new TSVSmartAudioBuffer(ASize);
+    store->AddReff(true);
+    return store;
+}
+
+} // namespace
+
+TEST(TRVSmartMediaBuffer, FreshStoresHaveNoTimestampAndCopiesStartWithTheirSource) {
+    TSVSmartAudioBuffer* store = NewHeldStore(64);
+    EXPECT_FALSE(store->GetTimeStampAvailable());
+    EXPECT_EQ(store->GetTimeStampBegin(), 0);
+    EXPECT_EQ(store->GetTimeStampEnd(), 0);
+
+    store->SetTimeStampAvailable(true);
+    store->SetTimeStampBegin(INT64_MIN);
+    store->SetTimeStampEnd(-1);
+    TSVSmartAudioBuffer* other = NewHeldStore(64);
+    other->SetTimeData(*store);
+    EXPECT_TRUE(other->GetTimeStampAvailable());
+    EXPECT_EQ(other->GetTimeStampBegin(), INT64_MIN);
+    EXPECT_EQ(other->GetTimeStampEnd(), -1);
+
+    // Setting a timestamp on one store leaves its copies alone, and the reverse.
+    TSVSmartAudioBuffer* clone = store->Clone(false);
+    clone->AddReff(true);
+    store->SetTimeStampEnd(99);
+    clone->SetTimeStampAvailable(false);
+    EXPECT_EQ(clone->GetTimeStampEnd(), -1);
+    EXPECT_TRUE(store->GetTimeStampAvailable());
+
+    other->SetTimeData(*other);
+    EXPECT_EQ(other->GetTimeStampBegin(), INT64_MIN);
+
+    clone->RemoveReff(true);
+    other->RemoveReff(true);
+    store->RemoveReff(true);
+}
+
+// Readers, writers and cloners of one store's timestamp on several threads: every value seen
+// is one that was written whole, and nothing deadlocks (the clone reads its source under the
+// source's read lock while other threads write).
+TEST(TRVSmartMediaBuffer, TimestampsAreNeverSeenHalfWrittenAcrossThreads) {
+    TSVSmartAudioBuffer* store = NewHeldStore(128);
+    constexpr int64_t KPatternA = 0;
+    constexpr int64_t KPatternB = -1;
+    std::atomic<bool> stop{false};
+    std::atomic<int> badValues{0};
+    std::thread writer([&] {
+        for (int i = 0; i < 20000; ++i) {
+            store->SetTimeStampBegin(i % 2 ? KPatternA : KPatternB);
+            store->SetTimeStampEnd(i % 2 ? KPatternB : KPatternA);
+        }
+        stop = true;
+    });
+    auto checkValue = [&](int64_t AValue) {
+        if (AValue != KPatternA && AValue != KPatternB)
+            ++badValues;
+    };
+    std::thread reader([&] {
+        while (!stop) {
+            checkValue(store->GetTimeStampBegin());
+            checkValue(store->GetTimeStampEnd());
+        }
+    });
+    std::thread cloner([&] {
+        while (!stop) {
+            TSVSmartAudioBuffer* copy = store->Clone(false);
+            copy->AddReff(true);
+            checkValue(copy->GetTimeStampBegin());
+            copy->SetTimeData(*store);
+            checkValue(copy->GetTimeStampEnd());
+            copy->RemoveReff(true);
+        }
+    });
+    writer.join();
+    reader.join();
+    cloner.join();
+    EXPECT_EQ(badValues.load(), 0);
+    store->RemoveReff(true);
+}

@@ -1,0 +1,126 @@
+// Helpers of the conversion and arithmetic tests: samples are encoded and decoded here by
+// hand, little-endian, so that the tests never rely on the buffer's own accessors.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+namespace sonvera::testing {
+
+inline void StartUp() {
+    InitializeQXBasicDispatcher();
+    InitializeSVBasicDispatcher();
+    InitializeSVSimpleAudioBuffer();
+}
+
+// The sample at AAt: 8 bits as the unsigned byte, wider ones sign-extended.
+inline int32_t ReadSample(const uint8_t* AAt, int32_t AWidth) {
+    uint32_t bits = 0;
+    for (int32_t i = 0; i < AWidth / 8; ++i)
+        bits |= uint32_t{AAt[i]} << (8 * i);
+    if (AWidth == 8)
+        return static_cast<int32_t>(bits);
+    const uint32_t sign = uint32_t{1} << (AWidth - 1);
+    if (AWidth < 32 && (bits & sign) != 0)
+        bits |= ~((sign << 1) - 1);
+    return static_cast<int32_t>(bits);
+}
+
+// The low AWidth bits of AValue at AAt.
+inline void WriteSample(uint8_t* AAt, int32_t AWidth, int32_t AValue) {
+    const auto bits = static_cast<uint32_t>(AValue);
+    for (int32_t i = 0; i < AWidth / 8; ++i)
+        AAt[i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+
+// A deterministic stream of 32-bit values.
+class TRandom {
+public:
+    explicit TRandom(uint32_t ASeed) : FState(ASeed) {}
+    uint32_t Next() {
+        FState = FState * 1664525u + 1013904223u;
+        return FState ^ (FState >> 15);
+    }
+    // A sample of AWidth bits: 8 bits unsigned, wider ones signed.
+    int32_t Sample(int32_t AWidth) {
+        const uint32_t bits = Next();
+        if (AWidth == 8)
+            return static_cast<int32_t>(bits & 0xFF);
+        return ReadSampleOf(bits, AWidth);
+    }
+
+private:
+    static int32_t ReadSampleOf(uint32_t ABits, int32_t AWidth) {
+        uint8_t bytes[4];
+        WriteSample(bytes, 32, static_cast<int32_t>(ABits));
+        return ReadSample(bytes, AWidth);
+    }
+    uint32_t FState;
+};
+
+// A buffer of ABits bits and AChannels channels holding ASamples, frame after frame.
+inline TRef<TSVAudioBuffer> MakeBuffer(int32_t ABits, int32_t AChannels, TSVSpeakers AMask,
+                                       const std::vector<int32_t>& ASamples,
+                                       int32_t ARate = 44100) {
+    const auto frames = static_cast<int32_t>(ASamples.size() / AChannels);
+    TRef<TSVAudioBuffer> buffer =
+        TSVAudioBuffer::CreateSizeExObject(ARate, ABits, AChannels, frames, AMask);
+    auto* samples = static_cast<uint8_t*>(buffer->Write());
+    for (size_t i = 0; i < ASamples.size(); ++i)
+        WriteSample(samples + i * (ABits / 8), ABits, ASamples[i]);
+    return buffer;
+}
+
+inline TRef<TSVAudioBuffer> MakeRandomBuffer(int32_t ABits, int32_t AChannels, TSVSpeakers AMask,
+                                             int32_t AFrames, uint32_t ASeed) {
+    TRandom random(ASeed);
+    std::vector<int32_t> samples(static_cast<size_t>(AFrames) * AChannels);
+    for (int32_t& sample : samples)
+        sample = random.Sample(ABits);
+    return MakeBuffer(ABits, AChannels, AMask, samples);
+}
+
+inline int32_t SampleAt(const ISVAudioBuffer& ABuffer, uint32_t AFrame, int32_t AChannel) {
+    const int32_t width = ABuffer.GetSampleBitWidth();
+    const auto* samples = static_cast<const uint8_t*>(ABuffer.Read());
+    return ReadSample(samples + static_cast<size_t>(AFrame) * ABuffer.GetDataStep() +
+                          static_cast<size_t>(AChannel) * (width / 8),
+                      width);
+}
+
+// Every sample, frame after frame.
+inline std::vector<int32_t> SamplesOf(const ISVAudioBuffer& ABuffer) {
+    std::vector<int32_t> result;
+    for (uint32_t frame = 0; frame < ABuffer.GetSize(); ++frame)
+        for (int32_t channel = 0; channel < ABuffer.GetChannels(); ++channel)
+            result.push_back(SampleAt(ABuffer, frame, channel));
+    return result;
+}
+
+inline std::vector<uint8_t> BytesOf(const ISVAudioBuffer& ABuffer) {
+    const auto* samples = static_cast<const uint8_t*>(ABuffer.Read());
+    return std::vector<uint8_t>(samples, samples + ABuffer.GetByteSize());
+}
+
+// A buffer that shares AOther's store, as a second holder downstream would.
+inline TRef<TSVAudioBuffer> SharingCopy(const TRef<TSVAudioBuffer>& AOther) {
+    return TSVAudioBuffer::CreateExObject(AOther);
+}
+
+// Gives a buffer a container width that no operation processes (the header says 12 bits).
+inline void MakeUnprocessedWidth(TSVAudioBuffer& ABuffer) {
+    ABuffer.GetModifyFormat()->Format.wBitsPerSample = 12;
+    ABuffer.PopulateCahces();
+}
+
+inline const TSVSpeakers KStereo{spFrontLeft, spFrontRight};
+inline const TSVSpeakers KSurround51{spFrontLeft, spFrontRight, spFrontCenter,
+                                     spSubwoofer, spBackLeft,   spBackRight};
+inline constexpr int32_t KWidths[] = {8, 16, 24, 32};
+
+} // namespace sonvera::testing

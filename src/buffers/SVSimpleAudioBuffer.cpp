@@ -1,0 +1,497 @@
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "SVAudioBufferLayout.h"
+#include "sonvera/platform/runtime/ClassManagement.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/runtime/UnitInit.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+
+namespace sonvera {
+
+namespace {
+
+constexpr const char* KUnitName = "SVSimpleAudioBuffer";
+constexpr const char* KClassName = "TSVAudioBuffer";
+
+constinit TUnitInitCounter GInitCounter;
+
+// Floats converted at a time on the planar path, before they are spread over their column.
+constexpr int32_t KFloatChunk = 256;
+
+[[noreturn]] void ChannelOutOfRange(uint32_t AChannel) {
+    throw ERangeError(FormatMessage("Channel out of range = %u", AChannel));
+}
+
+// Reads ABytes (0 to 4) little-endian bytes as a signed number of that width.
+int32_t ReadSigned(const uint8_t* ASource, uint32_t ABytes) noexcept {
+    if (ABytes == 0)
+        return 0;
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < ABytes; ++i)
+        value |= uint32_t{ASource[i]} << (8 * i);
+    const uint32_t unused = 32 - 8 * ABytes;
+    return static_cast<int32_t>(value << unused) >> unused;
+}
+
+void WriteLowBytes(uint8_t* ATarget, uint32_t ABytes, int32_t AValue) noexcept {
+    const auto value = static_cast<uint32_t>(AValue);
+    for (uint32_t i = 0; i < ABytes; ++i)
+        ATarget[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The column of channel AChannel, ABytes wide, must lie inside a frame of AStep bytes.
+void CheckColumn(uint32_t AChannel, uint32_t ABytes, int32_t AStep) {
+    if (uint64_t{ABytes} * (uint64_t{AChannel} + 1) > static_cast<uint64_t>(AStep))
+        ChannelOutOfRange(AChannel);
+}
+
+// One sample as channel extraction reads it: 8-bit samples less their zero level, wider ones
+// as signed numbers.
+template <uint32_t VBytes> int32_t StripSample(const uint8_t* ASource) noexcept {
+    if constexpr (VBytes == 1)
+        return int32_t{ASource[0]} - 127;
+    else
+        return ReadSigned(ASource, VBytes);
+}
+
+template <class TElement, uint32_t VBytes>
+void StripColumn(const uint8_t* ASource, uint32_t AStep, TElement* ATarget, uint32_t ACount) {
+    for (uint32_t i = 0; i < ACount; ++i, ASource += AStep)
+        ATarget[i] = static_cast<TElement>(StripSample<VBytes>(ASource));
+}
+
+// Bytes read per sample of a container width: every width but 8, 16 and 24 reads 32 bits.
+uint32_t StripBytes(uint32_t AContainerBits) noexcept {
+    return AContainerBits == 8 || AContainerBits == 16 || AContainerBits == 24 ? AContainerBits / 8
+                                                                               : 4;
+}
+
+template <class TElement, class TBuffer>
+TRef<TBuffer> StripChannel(const TSVWaveFormatExtensible& AHeader, const uint8_t* ASamples,
+                           uint32_t AByteSize, uint32_t AChannel) {
+    const uint32_t step = AHeader.Format.nBlockAlign;
+    const uint32_t bytes = StripBytes(AHeader.Format.wBitsPerSample);
+    const uint64_t column = uint64_t{AHeader.Format.wBitsPerSample / 8u} * AChannel;
+    const uint32_t count = step == 0 ? 0 : AByteSize / step;
+    if (count > 0 && column + bytes > step)
+        ChannelOutOfRange(AChannel);
+    TRef<TBuffer> result = TBuffer::CreateSizeObject(count);
+    TElement* target = result->Write();
+    const uint8_t* source = ASamples + column;
+    switch (bytes) {
+    case 1:
+        StripColumn<TElement, 1>(source, step, target, count);
+        break;
+    case 2:
+        StripColumn<TElement, 2>(source, step, target, count);
+        break;
+    case 3:
+        StripColumn<TElement, 3>(source, step, target, count);
+        break;
+    default:
+        StripColumn<TElement, 4>(source, step, target, count);
+        break;
+    }
+    return result;
+}
+
+TSVAudioBuffer& AudioBufferOf(const TRef<IQXData>& AData) {
+    Assert(static_cast<bool>(AData), KUnitName);
+    auto* buffer = dynamic_cast<TSVAudioBuffer*>(AData->GetInstance());
+    if (!buffer)
+        throw EArgumentError("The data is not an audio buffer");
+    return *buffer;
+}
+
+// Converts ACount floats to 32-bit samples written AStep bytes apart, through the same
+// saturating conversion as the interleaved path so that both give the same samples.
+void ConvertFloatColumn(const float* ASource, int32_t* ATarget, int32_t AStep, int32_t ACount) {
+    int32_t converted[KFloatChunk];
+    auto* target = reinterpret_cast<uint8_t*>(ATarget);
+    for (int32_t done = 0; done < ACount; done += KFloatChunk) {
+        const int32_t count = std::min(KFloatChunk, ACount - done);
+        ippsConvert_32f32s_Sfs(ASource + done, converted, count, ippRndNear, -31);
+        ippiCopy_32s_C1R(converted, sizeof(int32_t),
+                         reinterpret_cast<int32_t*>(target + int64_t{done} * AStep), AStep,
+                         IppiSize{1, count});
+    }
+}
+
+} // namespace
+
+// ---- Construction --------------------------------------------------------------------------
+
+TSVAudioBuffer::TSVAudioBuffer(const TRef<IQXData>& AOther, TQXSmartBuffer* ADataContainer,
+                               uint32_t ASize)
+    : TRVMediaBuffer(AOther, ADataContainer, ASize) {
+    TSVAudioBuffer::CheckContainer(*FDataContainer);
+    PopulateCahces();
+}
+
+void TSVAudioBuffer::CheckContainer(const TQXSmartBuffer& AContainer) const {
+    if (!dynamic_cast<const TSVSmartAudioBuffer*>(&AContainer) ||
+        AContainer.GetSize() < QXStoreHeaderSize)
+        throw EArgumentError("The store is not an audio store");
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::NewSized(int32_t ARate, int32_t ABitsPerSample,
+                                              int32_t AChannels, int32_t ASize, TSVSpeakers AMask) {
+    const TSVStoreLayout layout =
+        SVStoreLayout<EArgumentError>(ARate, ABitsPerSample, AChannels, ASize);
+    auto* store = new TSVSmartAudioBuffer(layout.StoreSize);
+    SVWriteHeader(store->GetData(), layout, ARate, ABitsPerSample, AChannels, AMask);
+    // A read-only reference keeps the store alive until the buffer holds it, and frees it
+    // should the buffer not be built.
+    store->AddReff(false);
+    TRef<TSVAudioBuffer> buffer;
+    try {
+        buffer = TRef<TSVAudioBuffer>(new TSVAudioBuffer(nullptr, store, layout.StoreSize));
+    } catch (...) {
+        store->RemoveReff(false);
+        throw;
+    }
+    store->RemoveReff(false);
+    return buffer;
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateObject() {
+    return NewSized(11025, 8, 1, 0, TSVSpeakers{spFrontLeft});
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateSizeObject(int32_t ARate, int32_t ABitsPerSample,
+                                                      int32_t AChannels, int32_t ASize) {
+    return NewSized(ARate, ABitsPerSample, AChannels, ASize, SVDefaultChannelMask(AChannels));
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateSizeExObject(int32_t ARate, int32_t ABitsPerSample,
+                                                        int32_t AChannels, int32_t ASize,
+                                                        TSVSpeakers ASpeakerMask) {
+    return NewSized(ARate, ABitsPerSample, AChannels, ASize,
+                    SVKeptChannelMask(AChannels, ASpeakerMask));
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateDataObject(const void* AData, int32_t ARate,
+                                                      int32_t ABitsPerSample, int32_t AChannels,
+                                                      int32_t ASize) {
+    return CreateDataExObject(AData, ARate, ABitsPerSample, AChannels, ASize,
+                              SVDefaultChannelMask(AChannels));
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateDataExObject(const void* AData, int32_t ARate,
+                                                        int32_t ABitsPerSample, int32_t AChannels,
+                                                        int32_t ASize, TSVSpeakers ASpeakerMask) {
+    Assert(AData != nullptr, KUnitName);
+    TRef<TSVAudioBuffer> buffer = NewSized(ARate, ABitsPerSample, AChannels, ASize, ASpeakerMask);
+    const auto count = static_cast<int32_t>(buffer->GetByteSize());
+    if (count > 0)
+        ippsCopy_8u(static_cast<const Ipp8u*>(AData), buffer->FData, count);
+    return buffer;
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateFloatDataObject(const float* AData, int32_t ARate,
+                                                           int32_t AChannels, uint32_t AStride,
+                                                           int32_t ASize) {
+    return CreateFloatDataExObject(AData, ARate, AChannels, AStride, ASize,
+                                   SVDefaultChannelMask(AChannels));
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateFloatDataExObject(const float* AData, int32_t ARate,
+                                                             int32_t AChannels, uint32_t AStride,
+                                                             int32_t ASize,
+                                                             TSVSpeakers ASpeakerMask) {
+    Assert(AData != nullptr, KUnitName);
+    const bool interleaved = int64_t{AStride} == int64_t{AChannels} * 4;
+    if (!interleaved && (AStride == 0 || AStride % 4 != 0))
+        throw EArgumentError(FormatMessage("Stride out of range = %u", AStride));
+    TRef<TSVAudioBuffer> buffer = CreateSizeExObject(ARate, 32, AChannels, ASize, ASpeakerMask);
+    auto* target = reinterpret_cast<int32_t*>(buffer->FData);
+    if (interleaved) {
+        const int32_t count = ASize * AChannels;
+        if (count > 0)
+            ippsConvert_32f32s_Sfs(AData, target, count, ippRndNear, -31);
+        return buffer;
+    }
+    // Planar blocks: each block holds AStride bytes of floats of every channel in turn.
+    const auto rowsPerBlock = static_cast<int32_t>(AStride / 4);
+    const auto* source = reinterpret_cast<const uint8_t*>(AData);
+    for (int32_t remaining = ASize; remaining > 0; remaining -= rowsPerBlock) {
+        const int32_t rows = std::min(rowsPerBlock, remaining);
+        for (int32_t channel = 0; channel < AChannels; ++channel)
+            ConvertFloatColumn(reinterpret_cast<const float*>(source + uint64_t{AStride} * channel),
+                               target + channel, buffer->FDataStep, rows);
+        source += uint64_t{AStride} * AChannels;
+        target += int64_t{rows} * AChannels;
+    }
+    return buffer;
+}
+
+TRef<TSVAudioBuffer>
+TSVAudioBuffer::CreateWaveFormatObject(const TSVWaveFormatExtensible* AWaveFormat, int32_t ASize) {
+    Assert(AWaveFormat != nullptr, KUnitName);
+    const TSVWaveFormatExtensible record = *AWaveFormat;
+    if (record.Format.nChannels == 0)
+        throw EArgumentError("The wave format has no channels");
+    if (record.Format.nBlockAlign == 0)
+        throw EArgumentError("The wave format has no block alignment");
+    if (record.Format.wBitsPerSample > SVMaxSampleBits)
+        throw EArgumentError(
+            FormatMessage("Bits per sample out of range = %u", record.Format.wBitsPerSample));
+    // A rate beyond the signed range becomes negative and is refused with the other numbers.
+    return CreateSizeExObject(static_cast<int32_t>(record.Format.nSamplesPerSec),
+                              record.Samples.wValidBitsPerSample, record.Format.nChannels, ASize,
+                              TSVSpeakers::FromMask(record.dwChannelMask));
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateExObject(const TRef<TSVAudioBuffer>& AOther) {
+    Assert(static_cast<bool>(AOther), KUnitName);
+    return TRef<TSVAudioBuffer>(
+        new TSVAudioBuffer(TRef<IQXData>(AOther.get()), nullptr, AOther->FLogicalSize));
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateCopyObject(const TRef<ISVAudioBuffer>& AOther) {
+    Assert(static_cast<bool>(AOther), KUnitName);
+    return CreateExObject(TRef<TSVAudioBuffer>(&AudioBufferOf(TRef<IQXData>(AOther))));
+}
+
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateUniversalObject(const TRef<IQXData>& AOther) {
+    return CreateExObject(TRef<TSVAudioBuffer>(&AudioBufferOf(AOther)));
+}
+
+// ---- Format and data access ----------------------------------------------------------------
+
+void TSVAudioBuffer::IntPopulateCahces() {
+    TRVMediaBuffer::IntPopulateCahces();
+    FWaveFormat = reinterpret_cast<PSVWaveFormatExtensible>(FData);
+    FChannels = FWaveFormat->Format.nChannels;
+    FSampleBitWidth = FWaveFormat->Format.wBitsPerSample;
+    FDataStep = FWaveFormat->Format.nBlockAlign;
+    FChannelMask = TSVSpeakers::FromMask(FWaveFormat->dwChannelMask);
+    FBitsPerSample = FWaveFormat->Samples.wValidBitsPerSample;
+    FDataOffset = GetDataOffset();
+    FData = reinterpret_cast<uint8_t*>(FWaveFormat) + FDataOffset;
+}
+
+int32_t TSVAudioBuffer::GetSamplesPerSecond() const {
+    return static_cast<int32_t>(FWaveFormat->Format.nSamplesPerSec);
+}
+
+TSVWaveFormatExtensible TSVAudioBuffer::GetWaveFormat() const {
+    return *FWaveFormat;
+}
+
+int32_t TSVAudioBuffer::GetDataOffset() const {
+    return int32_t{FWaveFormat->Format.cbSize} + static_cast<int32_t>(sizeof(tWAVEFORMATEX));
+}
+
+PSVWaveFormatExtensible TSVAudioBuffer::GetModifyFormat() {
+    Unique(true);
+    return FWaveFormat;
+}
+
+uint32_t TSVAudioBuffer::GetByteSize() const {
+    // A header whose extension claims more than the store holds leaves no samples.
+    const auto offset = static_cast<uint32_t>(FDataOffset);
+    return FLogicalSize > offset ? FLogicalSize - offset : 0;
+}
+
+uint32_t TSVAudioBuffer::GetCharSize() const {
+    const auto offset = static_cast<uint32_t>(GetDataOffset());
+    return FLogicalSize > offset ? FLogicalSize - offset : 0;
+}
+
+uint32_t TSVAudioBuffer::GetSize() const {
+    const uint32_t bytes = GetByteSize();
+    return FDataStep == 0 ? 0 : bytes / static_cast<uint32_t>(FDataStep);
+}
+
+const void* TSVAudioBuffer::Read() const {
+    return FData;
+}
+
+void* TSVAudioBuffer::Write() {
+    Unique(false);
+    return FData;
+}
+
+void* TSVAudioBuffer::Modify() {
+    Unique(true);
+    return FData;
+}
+
+TSVSmartAudioBuffer* TSVAudioBuffer::GetBuffer() const noexcept {
+    // CheckContainer admits audio stores only.
+    return static_cast<TSVSmartAudioBuffer*>(FDataContainer);
+}
+
+void TSVAudioBuffer::SetBuffer(TQXSmartBuffer* AStore) {
+    SetDataContainer(AStore);
+}
+
+TSVSmartAudioBuffer* TSVAudioBuffer::MakeCopySize(uint32_t ASize) {
+    return new TSVSmartAudioBuffer(ASize);
+}
+
+TRef<TQXGenericBuffer> TSVAudioBuffer::MakeCopy() {
+    return CreateExObject(TRef<TSVAudioBuffer>(this));
+}
+
+// ---- Single samples ------------------------------------------------------------------------
+
+namespace {
+
+// Bytes of one sample as single-sample access sees it: by the valid bits, the container's
+// width above 16 bits, at most the four bytes of the 32-bit value.
+uint32_t ItemBytes(int32_t ABitsPerSample, int32_t ASampleBitWidth) noexcept {
+    if (ABitsPerSample <= 8)
+        return 1;
+    if (ABitsPerSample <= 16)
+        return 2;
+    return std::min<uint32_t>(static_cast<uint32_t>(ASampleBitWidth) / 8, 4);
+}
+
+} // namespace
+
+int32_t TSVAudioBuffer::GetItem(uint32_t AIndex, uint32_t AChannel) const {
+    if (AChannel >= static_cast<uint32_t>(FChannels))
+        ChannelOutOfRange(AChannel);
+    if (AIndex >= GetSize())
+        throw ERangeError(FormatMessage("Index out of range = %u", AIndex));
+    const uint32_t bytes = ItemBytes(FBitsPerSample, FSampleBitWidth);
+    CheckColumn(AChannel, bytes, FDataStep);
+    return ReadSigned(FData + uint64_t{AIndex} * FDataStep + uint64_t{bytes} * AChannel, bytes);
+}
+
+void TSVAudioBuffer::SetItem(uint32_t AIndex, uint32_t AChannel, int32_t AValue) {
+    // The checks come first, so that a refused call leaves even the store as it was.
+    if (AChannel >= static_cast<uint32_t>(FChannels))
+        ChannelOutOfRange(AChannel);
+    if (AIndex >= GetSize())
+        throw ERangeError(FormatMessage("Index out of range = %u", AIndex));
+    const uint32_t bytes = ItemBytes(FBitsPerSample, FSampleBitWidth);
+    CheckColumn(AChannel, bytes, FDataStep);
+    Unique(true);
+    WriteLowBytes(FData + uint64_t{AIndex} * FDataStep + uint64_t{bytes} * AChannel, bytes, AValue);
+}
+
+bool TSVAudioBuffer::IsEqualToValue(int32_t AValue) const {
+    for (int32_t channel = 0; channel < FChannels; ++channel)
+        if (!IsEqualChannelValue(channel, AValue))
+            return false;
+    return true;
+}
+
+bool TSVAudioBuffer::IsEqualChannelValue(int32_t AChannel, int32_t AValue) const {
+    const auto channel = static_cast<uint32_t>(AChannel);
+    if (AChannel < 0 || AChannel >= FChannels)
+        ChannelOutOfRange(channel);
+    const uint32_t bytes = ItemBytes(FBitsPerSample, FSampleBitWidth);
+    const uint32_t frames = GetSize();
+    if (frames == 0)
+        return true;
+    CheckColumn(channel, bytes, FDataStep);
+    const uint8_t* sample = FData + uint64_t{bytes} * channel;
+    for (uint32_t i = 0; i < frames; ++i, sample += FDataStep)
+        if (ReadSigned(sample, bytes) != AValue)
+            return false;
+    return true;
+}
+
+// ---- Channels and size ---------------------------------------------------------------------
+
+TRef<IQXIntegerBuffer> TSVAudioBuffer::GetChannel(uint32_t AChannel) const {
+    if (AChannel >= static_cast<uint32_t>(FChannels))
+        ChannelOutOfRange(AChannel);
+    return StripChannel<int32_t, TQXIntegerBuffer>(*FWaveFormat, FData, GetByteSize(), AChannel);
+}
+
+TRef<IQXRealBuffer> TSVAudioBuffer::GetChannelAsReal(uint32_t AChannel) const {
+    if (AChannel >= static_cast<uint32_t>(FChannels))
+        ChannelOutOfRange(AChannel);
+    return StripChannel<double, TQXRealBuffer>(*FWaveFormat, FData, GetByteSize(), AChannel);
+}
+
+void TSVAudioBuffer::Resize(uint32_t ASize, bool APreserveData) {
+    if (ASize == 0)
+        return;
+    const uint64_t needed = uint64_t{static_cast<uint32_t>(FDataStep)} * ASize + QXStoreHeaderSize;
+    if (needed > SVMaxStoreSize)
+        throw EArgumentError(FormatMessage("Store size out of range = %llu",
+                                           static_cast<unsigned long long>(needed)));
+    const auto length = static_cast<uint32_t>(needed);
+    if (ASize <= GetSize() ||
+        (FDataContainer->SingleOwner() && FDataContainer->GetSize() >= length)) {
+        FLogicalSize = length;
+        PopulateCahces();
+        return;
+    }
+    TSVSmartAudioBuffer* const previous = GetBuffer();
+    TSVSmartAudioBuffer* const store = MakeCopySize(length);
+    if (APreserveData)
+        store->CopyFrom(*previous);
+    else
+        std::memcpy(store->GetData(), previous->GetData(), QXStoreHeaderSize);
+    AttachContainer(store, length);
+}
+
+// ---- Copying -------------------------------------------------------------------------------
+
+void TSVAudioBuffer::CopyTo(uint32_t ASrcOffset, const TRef<IQXDataBuffer>& ADest,
+                            uint32_t ADestOffset, uint32_t ACount) {
+    Assert(static_cast<bool>(ADest), KUnitName);
+    if (auto* audio = dynamic_cast<TSVAudioBuffer*>(ADest->GetInstance()))
+        CopyToAudio(ASrcOffset, TRef<TSVAudioBuffer>(audio), ADestOffset, ACount);
+    else
+        TRVMediaBuffer::CopyTo(ASrcOffset, ADest, ADestOffset, ACount);
+}
+
+// ---- Free functions ------------------------------------------------------------------------
+
+bool SVIsStandardFormat(const TSVWaveFormatExtensible* AWaveFormat) {
+    Assert(AWaveFormat != nullptr, KUnitName);
+    const TSVWaveFormatExtensible& format = *AWaveFormat;
+    const uint32_t rate = format.Format.nSamplesPerSec;
+    const uint32_t bits = format.Format.wBitsPerSample;
+    const uint32_t channels = format.Format.nChannels;
+    const uint32_t mask = format.dwChannelMask;
+    const bool standardRate = rate == 44100 || rate == 22050 || rate == 11025 || rate == 8000;
+    const bool standardBits = bits == 8 || bits == 16;
+    const bool standardLayout =
+        (channels == 2 && mask == 3) || (channels == 1 && (mask == 1 || mask == 3));
+    return standardRate && standardBits && standardLayout;
+}
+
+bool SVIsEqualAudioFormat(const TSVWaveFormatExtensible& A, const TSVWaveFormatExtensible& B) {
+    return A.Format.nChannels == B.Format.nChannels &&
+           A.Format.nSamplesPerSec == B.Format.nSamplesPerSec &&
+           A.Format.nBlockAlign == B.Format.nBlockAlign && A.dwChannelMask == B.dwChannelMask;
+}
+
+bool SVIsEqualAudioFormatStd(const tWAVEFORMATEX& A, const tWAVEFORMATEX& B) {
+    return A.nChannels == B.nChannels && A.nSamplesPerSec == B.nSamplesPerSec &&
+           A.nBlockAlign == B.nBlockAlign;
+}
+
+// ---- Start-up ------------------------------------------------------------------------------
+
+namespace {
+
+std::vector<TRegisteredClass> RegisteredClasses() {
+    return {TClassManagement::ClassOf<TSVAudioBuffer>(
+        KClassName, [] { return TRef<IInterface>(TSVAudioBuffer::CreateObject()); })};
+}
+
+} // namespace
+
+void InitializeSVSimpleAudioBuffer() {
+    GInitCounter.Initialize([] { TClassManagement::RegisterClasses(RegisteredClasses()); });
+}
+
+void FinalizeSVSimpleAudioBuffer() {
+    GInitCounter.Finalize([] { TClassManagement::UnregisterClasses(RegisteredClasses()); });
+}
+
+} // namespace sonvera

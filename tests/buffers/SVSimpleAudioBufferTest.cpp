@@ -1,0 +1,583 @@
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sonvera/platform/runtime/ClassManagement.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/platform/signal/QXBufferAllocator.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+using namespace sonvera;
+
+namespace {
+
+class TAudioBufferStart : public ::testing::Environment {
+public:
+    void SetUp() override {
+        InitializeQXBasicDispatcher();
+        InitializeSVBasicDispatcher();
+        InitializeSVSimpleAudioBuffer();
+    }
+    void TearDown() override {
+        FinalizeSVSimpleAudioBuffer();
+        FinalizeSVBasicDispatcher();
+        FinalizeQXBasicDispatcher();
+    }
+};
+const auto* const GAudioBufferStart = ::testing::AddGlobalTestEnvironment(new TAudioBufferStart);
+
+const std::vector<uint8_t> KPcmSubFormat = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                            0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+std::vector<uint8_t> HeaderBytes(const TRef<TSVAudioBuffer>& ABuffer) {
+    const auto* header = reinterpret_cast<const uint8_t*>(ABuffer->GetConstFormat());
+    return {header, header + 40};
+}
+
+std::vector<uint8_t> SampleBytes(const TRef<TSVAudioBuffer>& ABuffer) {
+    const auto* samples = static_cast<const uint8_t*>(ABuffer->Read());
+    return {samples, samples + ABuffer->GetByteSize()};
+}
+
+bool Aligned64(const void* APointer) {
+    return reinterpret_cast<uintptr_t>(APointer) % 64 == 0;
+}
+
+template <class TError, class TCall> std::string MessageOf(TCall ACall) {
+    try {
+        ACall();
+    } catch (const TError& e) {
+        return e.what();
+    }
+    return "no exception";
+}
+
+// The mask a sized buffer keeps, said differently: the AChannels-th set bit among positions
+// 0 to 16 ends the mask, unless it is at 16 or there are not that many.
+uint32_t ModelKeptMask(int32_t AChannels, uint32_t AMask) {
+    if (AMask == 0)
+        return AChannels >= 32 ? UINT32_MAX : (uint32_t{1} << AChannels) - 1;
+    if (AChannels == 0)
+        return 0;
+    std::vector<int> setPositions;
+    for (int position = 0; position <= 16; ++position)
+        if (AMask & (uint32_t{1} << position))
+            setPositions.push_back(position);
+    if (static_cast<int32_t>(setPositions.size()) < AChannels)
+        return AMask;
+    const int last = setPositions[AChannels - 1];
+    return last == 16 ? AMask : AMask & ((uint32_t{2} << last) - 1);
+}
+
+} // namespace
+
+TEST(TSVAudioBuffer, SizedBuffersWriteTheExactHeaderBytes) {
+    TRef<TSVAudioBuffer> stereo = TSVAudioBuffer::CreateSizeObject(44100, 16, 2, 10);
+    std::vector<uint8_t> expected = {0xFE, 0xFF, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00,
+                                     0x10, 0xB1, 0x02, 0x00, 0x04, 0x00, 0x10, 0x00,
+                                     0x16, 0x00, 0x10, 0x00, 0x03, 0x00, 0x00, 0x00};
+    expected.insert(expected.end(), KPcmSubFormat.begin(), KPcmSubFormat.end());
+    EXPECT_EQ(HeaderBytes(stereo), expected);
+    EXPECT_EQ(stereo->GetSize(), 10u);
+    EXPECT_EQ(stereo->GetByteSize(), 40u);
+    EXPECT_EQ(stereo->GetCharSize(), 40u);
+    EXPECT_EQ(stereo->GetBuffer()->GetSize(), 80u);
+
+    TRef<TSVAudioBuffer> twelve = TSVAudioBuffer::CreateSizeObject(44100, 12, 2, 100);
+    EXPECT_EQ(twelve->GetSampleBitWidth(), 16);
+    EXPECT_EQ(twelve->GetBitsPerSample(), 12);
+    EXPECT_EQ(twelve->GetDataStep(), 4);
+    EXPECT_EQ(twelve->GetByteSize(), 400u);
+    EXPECT_EQ(twelve->GetBuffer()->GetSize(), 440u);
+    EXPECT_EQ(twelve->GetChannelMask(), (TSVSpeakers{spFrontLeft, spFrontRight}));
+    EXPECT_EQ(twelve->GetDataOffset(), 40);
+    EXPECT_EQ(twelve->GetSamplesPerSecond(), 44100);
+
+    // 6 channels of 20 valid bits in 24: rate 48000, block align 18, byte rate 864000.
+    TRef<TSVAudioBuffer> surround = TSVAudioBuffer::CreateSizeObject(48000, 20, 6, 3);
+    const TSVWaveFormatExtensible format = surround->GetWaveFormat();
+    EXPECT_EQ(format.Format.wFormatTag, 0xFFFE);
+    EXPECT_EQ(format.Format.nChannels, 6);
+    EXPECT_EQ(format.Format.nAvgBytesPerSec, 864000u);
+    EXPECT_EQ(format.Format.nBlockAlign, 18);
+    EXPECT_EQ(format.Format.wBitsPerSample, 24);
+    EXPECT_EQ(format.Format.cbSize, 22);
+    EXPECT_EQ(format.Samples.wValidBitsPerSample, 20);
+    EXPECT_EQ(format.dwChannelMask, 0x3Fu);
+    EXPECT_EQ(format.SubFormat, KSDATAFORMAT_SUBTYPE_PCM);
+    EXPECT_EQ(surround->GetSize(), 3u);
+
+    TRef<TSVAudioBuffer> empty = TSVAudioBuffer::CreateObject();
+    std::vector<uint8_t> defaultHeader = {0xFE, 0xFF, 0x01, 0x00, 0x11, 0x2B, 0x00, 0x00,
+                                          0x11, 0x2B, 0x00, 0x00, 0x01, 0x00, 0x08, 0x00,
+                                          0x16, 0x00, 0x08, 0x00, 0x01, 0x00, 0x00, 0x00};
+    defaultHeader.insert(defaultHeader.end(), KPcmSubFormat.begin(), KPcmSubFormat.end());
+    EXPECT_EQ(HeaderBytes(empty), defaultHeader);
+    EXPECT_EQ(empty->GetSize(), 0u);
+    EXPECT_EQ(empty->GetBuffer()->GetSize(), 40u);
+
+    const TGUID floatFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+    EXPECT_EQ(floatFormat.ToString(), "{00000003-0000-0010-8000-00AA00389B71}");
+    EXPECT_EQ(IID_ISVAudioBuffer.ToString(), "{49372BB8-FFDD-437C-A9D3-BA5DFB8A3B97}");
+}
+
+TEST(TSVAudioBuffer, CreateSizeExKeepsTheLowestSpeakersAmongTheFirstSeventeenPositions) {
+    auto kept = [](int32_t AChannels, uint32_t AMask) {
+        return TSVAudioBuffer::CreateSizeExObject(44100, 16, AChannels, 1,
+                                                  TSVSpeakers::FromMask(AMask))
+            ->GetChannelMask()
+            .Mask();
+    };
+    EXPECT_EQ(kept(2, TSVSpeakers{spFrontLeft, spFrontCenter, spBackLeft}.Mask()),
+              (TSVSpeakers{spFrontLeft, spFrontCenter}.Mask()));
+    EXPECT_EQ(kept(2, 0), 0x3u);
+    EXPECT_EQ(kept(1, 0x80100001u), 0x1u);  // every bit above the kept one goes
+    EXPECT_EQ(kept(2, 0x30001u), 0x30001u); // the second speaker sits at position 16
+    EXPECT_EQ(kept(3, 0x20003u), 0x20003u); // bit 17 is never counted
+    EXPECT_EQ(kept(2, 0x18000u), 0x18000u); // positions 15 and 16
+    EXPECT_EQ(kept(2, 0x1C000u), 0xC000u);  // positions 14 and 15 of three
+    EXPECT_EQ(kept(0, 0x5u), 0x0u);
+    EXPECT_EQ(kept(18, 0x3FFFFu), 0x3FFFFu);
+
+    std::mt19937 random(7);
+    for (int i = 0; i < 2000; ++i) {
+        const uint32_t mask = random() & (random() | 0xFFFC0000u) & random();
+        const int32_t channels = static_cast<int32_t>(random() % 20);
+        EXPECT_EQ(kept(channels, mask), ModelKeptMask(channels, mask))
+            << channels << " channels, mask " << mask;
+    }
+
+    // Data constructors keep the mask exactly as given.
+    const int16_t samples[2] = {1, 2};
+    EXPECT_EQ(TSVAudioBuffer::CreateDataExObject(samples, 8000, 16, 2, 1,
+                                                 TSVSpeakers::FromMask(0x80000015u))
+                  ->GetChannelMask()
+                  .Mask(),
+              0x80000015u);
+}
+
+TEST(TSVAudioBuffer, CreateDataCopiesTheSamplesAndRefusesMissingPointers) {
+    const uint8_t samples[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 22050, 24, 2, 2);
+    EXPECT_EQ(SampleBytes(buffer), std::vector<uint8_t>(samples, samples + 12));
+    EXPECT_EQ(buffer->GetChannelMask().Mask(), 0x3u);
+
+    EXPECT_EQ(MessageOf<EAssertionFailed>(
+                  [] { TSVAudioBuffer::CreateDataObject(nullptr, 22050, 24, 2, 2); }),
+              "Assertion failure (SVSimpleAudioBuffer)");
+    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(nullptr, 1), EAssertionFailed);
+    EXPECT_THROW(TSVAudioBuffer::CreateCopyObject(nullptr), EAssertionFailed);
+    EXPECT_THROW(TSVAudioBuffer::CreateExObject(nullptr), EAssertionFailed);
+    EXPECT_THROW(TSVAudioBuffer::CreateUniversalObject(nullptr), EAssertionFailed);
+    EXPECT_THROW(TSVAudioBuffer::CreateFloatDataObject(nullptr, 8000, 1, 4, 1), EAssertionFailed);
+    EXPECT_THROW(
+        TSVAudioBuffer::CreateUniversalObject(TRef<IQXData>(TQXIntegerBuffer::CreateSize(4))),
+        EArgumentError);
+    EXPECT_THROW(buffer->CopyTo(0, nullptr, 0, 1), EAssertionFailed);
+}
+
+TEST(TSVAudioBuffer, FloatDataIsScaledRoundedAndSaturatedOnBothPaths) {
+    const float kHalfStep = std::ldexp(1.0f, -32); // half of one 32-bit step
+    const std::vector<float> values = {1.0f, -1.0f,     0.5f,          -0.25f,
+                                       0.0f, kHalfStep, 3 * kHalfStep, -3 * kHalfStep,
+                                       2.0f, -8.0f,     std::nanf("")};
+    const std::vector<int32_t> expected = {INT32_MAX, INT32_MIN, 1073741824, -536870912, 0, 0,
+                                           2,         -2,        INT32_MAX,  INT32_MIN,  0};
+
+    // Interleaved: stride = channels * 4.
+    TRef<TSVAudioBuffer> interleaved =
+        TSVAudioBuffer::CreateFloatDataObject(values.data(), 48000, 1, 4, 11);
+    EXPECT_EQ(interleaved->GetSampleBitWidth(), 32);
+    for (uint32_t i = 0; i < 11; ++i)
+        EXPECT_EQ(interleaved->GetItem(i, 0), expected[i]) << i;
+
+    // Planar blocks of 3 frames per channel (a stride of 12 bytes), 7 frames, 2 channels: the
+    // last block carries one frame.
+    const int32_t frames = 7;
+    const int32_t rows = 3;
+    std::vector<float> planar;
+    for (int32_t block = 0; block * rows < frames; ++block)
+        for (int32_t channel = 0; channel < 2; ++channel)
+            for (int32_t row = 0; row < rows; ++row)
+                planar.push_back(values[(block * rows + row + channel * 4) % values.size()]);
+    TRef<TSVAudioBuffer> blocks = TSVAudioBuffer::CreateFloatDataExObject(
+        planar.data(), 48000, 2, rows * 4, frames, TSVSpeakers{spFrontLeft, spFrontCenter});
+    EXPECT_EQ(blocks->GetChannelMask(), (TSVSpeakers{spFrontLeft, spFrontCenter}));
+    for (int32_t frame = 0; frame < frames; ++frame)
+        for (int32_t channel = 0; channel < 2; ++channel)
+            EXPECT_EQ(blocks->GetItem(frame, channel),
+                      expected[(frame + channel * 4) % values.size()])
+                << frame << "/" << channel;
+
+    // One block longer than the buffer.
+    const float wide[8] = {0.5f, 1.0f, 9, 9, -1.0f, -0.5f, 9, 9};
+    TRef<TSVAudioBuffer> one = TSVAudioBuffer::CreateFloatDataObject(wide, 8000, 2, 16, 2);
+    EXPECT_EQ(one->GetItem(0, 0), 1073741824);
+    EXPECT_EQ(one->GetItem(1, 0), INT32_MAX);
+    EXPECT_EQ(one->GetItem(0, 1), INT32_MIN);
+    EXPECT_EQ(one->GetItem(1, 1), -1073741824);
+
+    // Strides that would not advance, or would misalign the floats, are refused.
+    EXPECT_THROW(TSVAudioBuffer::CreateFloatDataObject(wide, 8000, 2, 0, 2), EArgumentError);
+    EXPECT_THROW(TSVAudioBuffer::CreateFloatDataObject(wide, 8000, 2, 6, 2), EArgumentError);
+}
+
+TEST(TSVAudioBuffer, NumbersTheBufferCannotHoldAreRefusedBeforeAllocating) {
+    const uint64_t blocksBefore = QXBufferAllocatorState().BlocksInUse;
+    EXPECT_THROW(TSVAudioBuffer::CreateSizeObject(-1, 16, 2, 10), EArgumentError);
+    EXPECT_THROW(TSVAudioBuffer::CreateSizeObject(44100, -8, 2, 10), EArgumentError);
+    EXPECT_THROW(TSVAudioBuffer::CreateSizeObject(44100, 33, 2, 10), EArgumentError);
+    EXPECT_THROW(TSVAudioBuffer::CreateSizeObject(44100, 16, -2, 10), EArgumentError);
+    EXPECT_THROW(TSVAudioBuffer::CreateSizeObject(44100, 16, 2, -10), EArgumentError);
+    EXPECT_THROW(TSVAudioBuffer::CreateSizeObject(44100, 32, 16384, 1), EArgumentError);
+    EXPECT_THROW(TSVAudioBuffer::CreateSizeObject(44100, 0, 65536, 1), EArgumentError);
+    EXPECT_THROW(TSVAudioBuffer::CreateSizeObject(44100, 32, 2, INT32_MAX), EArgumentError);
+    EXPECT_EQ(MessageOf<EArgumentError>(
+                  [] { TSVAudioBuffer::CreateSizeObject(44100, 32, 8, 0x4000000); }),
+              "Store size out of range = 2147483688");
+    // The largest frame the 16-bit block alignment holds is accepted.
+    EXPECT_EQ(TSVAudioBuffer::CreateSizeObject(44100, 24, 21845, 1)->GetDataStep(), 65535);
+
+    TSVWaveFormatExtensible record = TSVAudioBuffer::CreateSize(96000, 24, 2, 1)->GetWaveFormat();
+    TRef<TSVAudioBuffer> fromRecord = TSVAudioBuffer::CreateWaveFormatObject(&record, 5);
+    EXPECT_EQ(SVIsEqualAudioFormat(fromRecord->GetWaveFormat(), record), true);
+    EXPECT_EQ(fromRecord->GetSize(), 5u);
+    TSVWaveFormatExtensible bad = record;
+    bad.Format.nChannels = 0;
+    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    bad = record;
+    bad.Format.nBlockAlign = 0;
+    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    bad = record;
+    bad.Samples.wValidBitsPerSample = 40;
+    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    bad = record;
+    bad.Format.wBitsPerSample = 48;
+    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    bad = record;
+    bad.Format.nSamplesPerSec = 0x80000000u;
+    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    fromRecord = nullptr;
+    EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, blocksBefore);
+}
+
+TEST(TSVAudioBuffer, SingleSamplesAreRangeCheckedAndSignExtended) {
+    TRef<TSVAudioBuffer> stereo = TSVAudioBuffer::CreateSizeObject(44100, 16, 2, 10);
+    EXPECT_EQ(MessageOf<ERangeError>([&] { stereo->GetItem(0, 2); }), "Channel out of range = 2");
+    EXPECT_EQ(MessageOf<ERangeError>([&] { stereo->GetItem(10, 0); }), "Index out of range = 10");
+    EXPECT_EQ(MessageOf<ERangeError>([&] { stereo->SetItem(10, 5, 1); }),
+              "Channel out of range = 5");
+    EXPECT_EQ(MessageOf<ERangeError>([&] { stereo->SetItem(4000000000u, 1, 1); }),
+              "Index out of range = 4000000000");
+    EXPECT_EQ(MessageOf<ERangeError>([&] { stereo->IsEqualChannelValue(-1, 0); }),
+              "Channel out of range = 4294967295");
+
+    stereo->SetItem(9, 1, 0x12345);
+    EXPECT_EQ(stereo->GetItem(9, 1), 0x2345);
+    stereo->SetItem(3, 0, -32768);
+    EXPECT_EQ(SampleBytes(stereo)[12], 0x00);
+    EXPECT_EQ(SampleBytes(stereo)[13], 0x80);
+    EXPECT_EQ(stereo->GetItem(3, 0), -32768);
+
+    TRef<TSVAudioBuffer> packed = TSVAudioBuffer::CreateSizeObject(44100, 24, 2, 3);
+    packed->SetItem(1, 1, -1);
+    EXPECT_EQ(packed->GetItem(1, 1), -1);
+    EXPECT_EQ(SampleBytes(packed)[9], 0xFF);
+    EXPECT_EQ(SampleBytes(packed)[11], 0xFF);
+    packed->SetItem(2, 0, 0x00800000);
+    EXPECT_EQ(packed->GetItem(2, 0), -8388608);
+    packed->SetItem(2, 1, 0x7FFFFF);
+    EXPECT_EQ(packed->GetItem(2, 1), 8388607);
+    for (uint32_t frame = 0; frame < 3; ++frame)
+        for (uint32_t channel = 0; channel < 2; ++channel)
+            packed->SetItem(frame, channel, -1);
+    EXPECT_TRUE(packed->IsEqualToValue(-1));
+    packed->SetItem(2, 1, -2);
+    EXPECT_FALSE(packed->IsEqualToValue(-1));
+    EXPECT_TRUE(packed->IsEqualChannelValue(0, -1));
+    EXPECT_FALSE(packed->IsEqualChannelValue(1, -1));
+
+    // 8-bit samples are raw bytes read back signed; 20 valid bits use the 24-bit container.
+    TRef<TSVAudioBuffer> bytes = TSVAudioBuffer::CreateSizeObject(8000, 8, 1, 2);
+    bytes->SetItem(0, 0, 200);
+    EXPECT_EQ(SampleBytes(bytes)[0], 200);
+    EXPECT_EQ(bytes->GetItem(0, 0), -56);
+    TRef<TSVAudioBuffer> twenty = TSVAudioBuffer::CreateSizeObject(8000, 20, 1, 1);
+    twenty->SetItem(0, 0, -5);
+    EXPECT_EQ(SampleBytes(twenty), (std::vector<uint8_t>{0xFB, 0xFF, 0xFF}));
+    TRef<TSVAudioBuffer> wide = TSVAudioBuffer::CreateSizeObject(8000, 32, 1, 1);
+    wide->SetItem(0, 0, INT32_MIN);
+    EXPECT_EQ(wide->GetItem(0, 0), INT32_MIN);
+
+    EXPECT_TRUE(TSVAudioBuffer::CreateSizeObject(8000, 16, 2, 0)->IsEqualToValue(12345));
+    EXPECT_TRUE(TSVAudioBuffer::CreateObject()->IsEqualToValue(7));
+}
+
+TEST(TSVAudioBuffer, WritersGetAPrivateStoreAndTheOtherHolderKeepsSamplesAndTimestamp) {
+    const int16_t samples[8] = {1, -1, 2, -2, 3, -3, 4, -4};
+    TRef<TSVAudioBuffer> original = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 4);
+    original->SetTimeStampBegin(1000);
+    original->SetTimeStampEnd(2000);
+    original->SetTimeStampAvailable(true);
+    const std::vector<uint8_t> before = SampleBytes(original);
+
+    auto expectUntouched = [&] {
+        EXPECT_EQ(SampleBytes(original), before);
+        EXPECT_EQ(original->GetTimeStampBegin(), 1000);
+        EXPECT_EQ(original->GetTimeStampEnd(), 2000);
+        EXPECT_TRUE(original->GetTimeStampAvailable());
+    };
+
+    // SetItem: shared until the write, then the copy starts from the shared timestamp.
+    TRef<ISVAudioBuffer> copy = TSVAudioBuffer::CreateCopy(TRef<ISVAudioBuffer>(original));
+    EXPECT_EQ(copy->Read(), original->Read());
+    copy->GetTimeStamp()->SetBegin(1500);
+    EXPECT_EQ(original->GetTimeStampBegin(), 1500);
+    copy->SetItem(1, 1, 99);
+    EXPECT_NE(copy->Read(), original->Read());
+    EXPECT_EQ(copy->GetItem(1, 1), 99);
+    EXPECT_EQ(copy->GetItem(3, 0), 4);
+    EXPECT_EQ(copy->GetTimeStamp()->GetBegin(), 1500);
+    copy->GetTimeStamp()->SetBegin(1);
+    copy->GetTimeStamp()->SetAvailable(false);
+    original->SetTimeStampBegin(1000);
+    EXPECT_EQ(copy->GetTimeStamp()->GetBegin(), 1);
+    expectUntouched();
+
+    // Write: the header travels, the samples are the writer's to fill.
+    TRef<TSVAudioBuffer> writer = TSVAudioBuffer::CreateExObject(original);
+    auto* target = static_cast<int16_t*>(writer->Write());
+    EXPECT_NE(static_cast<const void*>(target), original->Read());
+    EXPECT_EQ(HeaderBytes(writer), HeaderBytes(original));
+    EXPECT_EQ(writer->GetSize(), 4u);
+    for (int i = 0; i < 8; ++i)
+        target[i] = 7;
+    EXPECT_TRUE(writer->IsEqualToValue(7));
+    EXPECT_EQ(writer->GetTimeStampEnd(), 2000);
+    expectUntouched();
+
+    // Modify: the samples travel too; GetModifyFormat as well.
+    TRef<TSVAudioBuffer> modifier =
+        TSVAudioBuffer::CreateUniversalObject(TRef<IQXData>(original.get()));
+    static_cast<int16_t*>(modifier->Modify())[0] = 50;
+    EXPECT_EQ(modifier->GetItem(0, 0), 50);
+    EXPECT_EQ(modifier->GetItem(0, 1), -1);
+    TRef<TSVAudioBuffer> formatter = TSVAudioBuffer::CreateExObject(original);
+    formatter->GetModifyFormat()->Format.nSamplesPerSec = 8000;
+    EXPECT_EQ(formatter->GetSamplesPerSecond(), 8000);
+    EXPECT_EQ(original->GetSamplesPerSecond(), 44100);
+    EXPECT_EQ(SampleBytes(formatter), before);
+    expectUntouched();
+
+    // A single holder writes in place.
+    const void* own = modifier->Read();
+    modifier->SetItem(0, 0, 1);
+    EXPECT_EQ(modifier->Write(), own);
+    EXPECT_EQ(modifier->Modify(), own);
+}
+
+TEST(TSVAudioBuffer, EveryConstructorAndNewStorePutsTheSamplesOnA64ByteBoundary) {
+    const int32_t samples[4] = {1, 2, 3, 4};
+    const float floats[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+    TRef<TSVAudioBuffer> sized = TSVAudioBuffer::CreateSizeObject(44100, 24, 3, 17);
+    TSVWaveFormatExtensible record = sized->GetWaveFormat();
+    const std::vector<TRef<TSVAudioBuffer>> buffers = {
+        TSVAudioBuffer::CreateObject(),
+        sized,
+        TSVAudioBuffer::CreateSizeExObject(44100, 8, 1, 3, TSVSpeakers{spBackLeft}),
+        TSVAudioBuffer::CreateDataObject(samples, 44100, 32, 2, 2),
+        TSVAudioBuffer::CreateDataExObject(samples, 44100, 16, 1, 8, TSVSpeakers{spSubwoofer}),
+        TSVAudioBuffer::CreateFloatDataObject(floats, 44100, 2, 8, 2),
+        TSVAudioBuffer::CreateFloatDataExObject(floats, 44100, 1, 4, 4, TSVSpeakers{}),
+        TSVAudioBuffer::CreateWaveFormatObject(&record, 9),
+        TSVAudioBuffer::CreateExObject(sized),
+        TSVAudioBuffer::CreateCopyObject(TRef<ISVAudioBuffer>(sized)),
+        TSVAudioBuffer::CreateUniversalObject(TRef<IQXData>(sized.get()))};
+    for (size_t i = 0; i < buffers.size(); ++i) {
+        EXPECT_TRUE(Aligned64(buffers[i]->Read())) << i;
+        EXPECT_EQ(static_cast<const uint8_t*>(buffers[i]->Read()),
+                  reinterpret_cast<const uint8_t*>(buffers[i]->GetConstFormat()) + 40)
+            << i;
+    }
+    TRef<TSVAudioBuffer> shared = TSVAudioBuffer::CreateExObject(sized);
+    EXPECT_TRUE(Aligned64(shared->Write()));
+    TRef<TSVAudioBuffer> grown = TSVAudioBuffer::CreateExObject(sized);
+    grown->Resize(1000, true);
+    EXPECT_TRUE(Aligned64(grown->Read()));
+}
+
+TEST(TSVAudioBuffer, ChannelsAreExtractedAsIntegersAndRealsPerWidth) {
+    const uint8_t eight[6] = {0, 127, 255, 128, 1, 200};
+    TRef<TSVAudioBuffer> bytes = TSVAudioBuffer::CreateDataObject(eight, 8000, 8, 2, 3);
+    TRef<IQXIntegerBuffer> left = bytes->GetChannel(0);
+    ASSERT_EQ(left->GetSize(), 3u);
+    EXPECT_EQ(left->GetItem(0), -127);
+    EXPECT_EQ(left->GetItem(1), 128);
+    EXPECT_EQ(left->GetItem(2), -126);
+    TRef<IQXRealBuffer> right = bytes->GetChannelAsReal(1);
+    EXPECT_EQ(right->GetItem(0), 0.0);
+    EXPECT_EQ(right->GetItem(1), 1.0);
+    EXPECT_EQ(right->GetItem(2), 73.0);
+
+    const int16_t sixteen[4] = {-32768, 32767, -1, 5};
+    TRef<TSVAudioBuffer> shorts = TSVAudioBuffer::CreateDataObject(sixteen, 8000, 16, 2, 2);
+    EXPECT_EQ(shorts->GetChannel(0)->GetItem(0), -32768);
+    EXPECT_EQ(shorts->GetChannel(1)->GetItem(0), 32767);
+    EXPECT_EQ(shorts->GetChannelAsReal(0)->GetItem(1), -1.0);
+
+    const uint8_t packed[9] = {0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80, 0xFE, 0xFF, 0xFF};
+    TRef<TSVAudioBuffer> threes = TSVAudioBuffer::CreateDataObject(packed, 8000, 24, 3, 1);
+    EXPECT_EQ(threes->GetChannel(0)->GetItem(0), 8388607);
+    EXPECT_EQ(threes->GetChannel(1)->GetItem(0), -8388608);
+    EXPECT_EQ(threes->GetChannelAsReal(2)->GetItem(0), -2.0);
+
+    const int32_t wide[3] = {INT32_MIN, INT32_MAX, 0};
+    TRef<TSVAudioBuffer> words = TSVAudioBuffer::CreateDataObject(wide, 8000, 32, 1, 3);
+    TRef<IQXRealBuffer> reals = words->GetChannelAsReal(0);
+    EXPECT_EQ(reals->GetItem(0), -2147483648.0);
+    EXPECT_EQ(reals->GetItem(1), 2147483647.0);
+    EXPECT_EQ(words->GetChannel(0)->GetSize(), 3u);
+
+    EXPECT_EQ(MessageOf<ERangeError>([&] { shorts->GetChannel(2); }), "Channel out of range = 2");
+    EXPECT_THROW(words->GetChannelAsReal(1), ERangeError);
+    EXPECT_EQ(TSVAudioBuffer::CreateObject()->GetChannel(0)->GetSize(), 0u);
+}
+
+TEST(TSVAudioBuffer, ResizeKeepsOrReplacesTheStoreAsItMust) {
+    const int16_t samples[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 4);
+    TSVSmartAudioBuffer* const store = buffer->GetBuffer();
+
+    buffer->Resize(0, true);
+    EXPECT_EQ(buffer->GetSize(), 4u);
+
+    // Shrinking keeps the store; growing back within it, as its only holder, keeps it too.
+    buffer->Resize(2, false);
+    EXPECT_EQ(buffer->GetSize(), 2u);
+    EXPECT_EQ(buffer->GetByteSize(), 8u);
+    EXPECT_EQ(buffer->GetBuffer(), store);
+    buffer->Resize(4, false);
+    EXPECT_EQ(buffer->GetBuffer(), store);
+    EXPECT_EQ(buffer->GetItem(3, 1), 8);
+
+    // A shared buffer shrinks in place, but grows onto a new store, even within the old one,
+    // taking the old frames along; the other holder keeps its store and size.
+    TRef<TSVAudioBuffer> other = TSVAudioBuffer::CreateExObject(buffer);
+    buffer->Resize(2, false);
+    EXPECT_EQ(buffer->GetBuffer(), store);
+    buffer->Resize(6, true);
+    EXPECT_NE(buffer->GetBuffer(), store);
+    EXPECT_EQ(buffer->GetBuffer()->GetSize(), 64u);
+    EXPECT_EQ(buffer->GetSize(), 6u);
+    EXPECT_EQ(HeaderBytes(buffer), HeaderBytes(other));
+    for (uint32_t frame = 0; frame < 4; ++frame)
+        for (uint32_t channel = 0; channel < 2; ++channel)
+            EXPECT_EQ(buffer->GetItem(frame, channel), samples[frame * 2 + channel]);
+    EXPECT_EQ(other->GetBuffer(), store);
+    EXPECT_EQ(other->GetSize(), 4u);
+    buffer->SetItem(0, 0, -9);
+    EXPECT_EQ(other->GetItem(0, 0), 1);
+
+    // Growing beyond a single owner's store without preserving keeps only the header.
+    TRef<TSVAudioBuffer> lone = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 4);
+    const std::vector<uint8_t> header = HeaderBytes(lone);
+    lone->Resize(100, false);
+    EXPECT_EQ(lone->GetSize(), 100u);
+    EXPECT_EQ(HeaderBytes(lone), header);
+
+    EXPECT_THROW(lone->Resize(UINT32_MAX, true), EArgumentError);
+    EXPECT_EQ(lone->GetSize(), 100u);
+}
+
+TEST(TSVAudioBuffer, FormatPredicates) {
+    auto format = [](int32_t ARate, int32_t ABits, int32_t AChannels, uint32_t AMask) {
+        return TSVAudioBuffer::CreateDataEx(&ARate, ARate, ABits, AChannels, 0,
+                                            TSVSpeakers::FromMask(AMask))
+            ->GetWaveFormat();
+    };
+    for (int32_t rate : {44100, 22050, 11025, 8000})
+        for (int32_t bits : {8, 16}) {
+            TSVWaveFormatExtensible stereo = format(rate, bits, 2, 3);
+            TSVWaveFormatExtensible mono = format(rate, bits, 1, 1);
+            TSVWaveFormatExtensible monoOfTwo = format(rate, bits, 1, 3);
+            EXPECT_TRUE(SVIsStandardFormat(&stereo));
+            EXPECT_TRUE(SVIsStandardFormat(&mono));
+            EXPECT_TRUE(SVIsStandardFormat(&monoOfTwo));
+        }
+    TSVWaveFormatExtensible odd = format(48000, 16, 2, 3);
+    EXPECT_FALSE(SVIsStandardFormat(&odd));
+    odd = format(44100, 24, 2, 3);
+    EXPECT_FALSE(SVIsStandardFormat(&odd));
+    odd = format(44100, 16, 2, 7);
+    EXPECT_FALSE(SVIsStandardFormat(&odd));
+    odd = format(44100, 16, 1, 2);
+    EXPECT_FALSE(SVIsStandardFormat(&odd));
+    EXPECT_THROW(SVIsStandardFormat(nullptr), EAssertionFailed);
+
+    const TSVWaveFormatExtensible a = format(44100, 16, 2, 3);
+    TSVWaveFormatExtensible b = format(44100, 12, 2, 3); // same block align, other valid bits
+    EXPECT_TRUE(SVIsEqualAudioFormat(a, b));
+    b.dwChannelMask = 0x5;
+    EXPECT_FALSE(SVIsEqualAudioFormat(a, b));
+    EXPECT_TRUE(SVIsEqualAudioFormatStd(a.Format, b.Format));
+    b.Format.nBlockAlign = 6;
+    EXPECT_FALSE(SVIsEqualAudioFormatStd(a.Format, b.Format));
+    b = a;
+    b.Format.nSamplesPerSec = 44101;
+    EXPECT_FALSE(SVIsEqualAudioFormatStd(a.Format, b.Format));
+}
+
+TEST(TSVAudioBuffer, ForeignStoresAndByteDestinationsAreHandledSafely) {
+    const int16_t samples[4] = {10, 20, 30, 40};
+    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
+
+    // Assigning from data that is not audio is refused; the buffer keeps its store.
+    TSVSmartAudioBuffer* const store = buffer->GetBuffer();
+    EXPECT_THROW(buffer->Assign(TRef<IQXData>(TQXBlockBuffer::CreateSize(64))), EArgumentError);
+    TQXSmartBuffer* shortStore = new TSVSmartAudioBuffer(20);
+    EXPECT_THROW(buffer->SetBuffer(shortStore), EArgumentError);
+    shortStore->AddReff(true);
+    shortStore->RemoveReff(true);
+    EXPECT_EQ(buffer->GetBuffer(), store);
+    TRef<TSVAudioBuffer> other = TSVAudioBuffer::CreateSizeObject(8000, 8, 1, 5);
+    buffer->Assign(TRef<IQXData>(other.get()));
+    EXPECT_EQ(buffer->GetSize(), 5u);
+    EXPECT_EQ(buffer->GetSampleBitWidth(), 8);
+
+    // CopyTo into a buffer that is not audio copies sample bytes.
+    TRef<TSVAudioBuffer> source = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
+    TRef<IQXBlockBuffer> bytes = TQXBlockBuffer::CreateSize(8);
+    std::memset(bytes->Write(), 0, 8);
+    source->CopyTo(2, TRef<IQXDataBuffer>(bytes), 1, 4);
+    EXPECT_EQ(std::vector<uint8_t>(bytes->Read(), bytes->Read() + 8),
+              (std::vector<uint8_t>{0, 20, 0, 30, 0, 0, 0, 0}));
+
+    // MakeCopy shares the store and stays an audio buffer.
+    TRef<TQXGenericBuffer> copy = source->MakeCopy();
+    EXPECT_TRUE(Supports<ISVAudioBuffer>(copy));
+    EXPECT_EQ(copy->GetDataContainer(), source->GetDataContainer());
+    TSVSmartAudioBuffer* fresh = source->MakeCopySize(123);
+    EXPECT_EQ(fresh->GetSize(), 123u);
+    fresh->AddReff(true);
+    fresh->RemoveReff(true);
+}
+
+TEST(TSVAudioBuffer, StartUpRegistersTheClassByName) {
+    ASSERT_TRUE(TClassManagement::IsClassRegistered("TSVAudioBuffer"));
+    TRef<ISVAudioBuffer> created = TClassManagement::Create<ISVAudioBuffer>("TSVAudioBuffer");
+    EXPECT_EQ(created->GetChannels(), 1);
+    EXPECT_EQ(created->GetSamplesPerSecond(), 11025);
+
+    // A second start-up only counts; the class stays until the matching finalization.
+    InitializeSVSimpleAudioBuffer();
+    FinalizeSVSimpleAudioBuffer();
+    EXPECT_TRUE(TClassManagement::IsClassRegistered("TSVAudioBuffer"));
+}

@@ -226,7 +226,6 @@ public:
     virtual TSVSmartAudioBuffer* MakeCopySize(uint32_t ASize);
     // A buffer sharing this buffer's store.
     TRef<TQXGenericBuffer> MakeCopy() override;
-    void Assign(const TRef<IQXData>& ASource) override;
 
     // Copies ACount frames from ASrcOffset into ADest at ADestOffset: with CopyToAudio when
     // ADest is an audio buffer, else as bytes. A null ADest raises EAssertionFailed.
@@ -260,9 +259,10 @@ protected:
     PSVWaveFormatExtensible FWaveFormat = nullptr;
 
 private:
+    // A buffer on a new store of the given format, refused (EArgumentError) before anything is
+    // allocated when the buffer cannot hold it.
     static TRef<TSVAudioBuffer> NewSized(int32_t ARate, int32_t ABitsPerSample, int32_t AChannels,
                                          int32_t ASize, TSVSpeakers AMask);
-    void WriteHeader(int32_t ARate, int32_t ABitsPerSample, int32_t AChannels, TSVSpeakers AMask);
 };
 
 // Converts Count samples, read SrcStep bytes apart from Src, to samples written DstStep bytes

@@ -1,0 +1,92 @@
+// How an audio buffer lays out a format in its store: the sizes derived from a format, the
+// channel mask it keeps and the header it writes. Shared by the constructors and the
+// serialization reader, which must build exactly the same stores.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+
+namespace sonvera {
+
+inline constexpr int64_t SVMaxSampleBits = 32;
+
+struct TSVStoreLayout {
+    uint32_t ContainerBits; // the bits rounded up to a multiple of 8
+    uint16_t BlockAlign;    // bytes per frame
+    uint32_t StoreSize;     // header and samples
+};
+
+// The layout of AFrames frames of AChannels channels of ABits bits, every number computed in
+// 64 bits. A format the store cannot hold raises TError: negative numbers, more than 32 bits,
+// more channels or a wider frame than the record's 16-bit fields hold, or a store longer than
+// SVMaxStoreSize.
+template <class TError>
+TSVStoreLayout SVStoreLayout(int64_t ARate, int64_t ABits, int64_t AChannels, int64_t AFrames) {
+    if (ARate < 0)
+        throw TError(
+            FormatMessage("Sample rate out of range = %lld", static_cast<long long>(ARate)));
+    if (ABits < 0 || ABits > SVMaxSampleBits)
+        throw TError(
+            FormatMessage("Bits per sample out of range = %lld", static_cast<long long>(ABits)));
+    if (AChannels < 0 || AChannels > UINT16_MAX)
+        throw TError(
+            FormatMessage("Channels out of range = %lld", static_cast<long long>(AChannels)));
+    if (AFrames < 0)
+        throw TError(FormatMessage("Size out of range = %lld", static_cast<long long>(AFrames)));
+    const uint64_t containerBits = (static_cast<uint64_t>(ABits) + 7) / 8 * 8;
+    const uint64_t blockAlign = containerBits / 8 * static_cast<uint64_t>(AChannels);
+    if (blockAlign > UINT16_MAX)
+        throw TError(
+            FormatMessage("Channels out of range = %lld", static_cast<long long>(AChannels)));
+    const uint64_t storeSize = blockAlign * static_cast<uint64_t>(AFrames) + QXStoreHeaderSize;
+    if (storeSize > SVMaxStoreSize)
+        throw TError(FormatMessage("Store size out of range = %llu",
+                                   static_cast<unsigned long long>(storeSize)));
+    return {static_cast<uint32_t>(containerBits), static_cast<uint16_t>(blockAlign),
+            static_cast<uint32_t>(storeSize)};
+}
+
+// Every channel its own speaker, from front left up: (1 shl AChannels) - 1, all 32 bits from
+// 32 channels on.
+constexpr TSVSpeakers SVDefaultChannelMask(int32_t AChannels) noexcept {
+    return TSVSpeakers::FromMask(AChannels >= 32 ? UINT32_MAX : (uint32_t{1} << AChannels) - 1);
+}
+
+// The mask a sized buffer keeps: the default for an empty request; otherwise the request with
+// everything above its lowest AChannels speakers cleared, where only positions 0 to 16 are
+// counted, so that a request that needs position 16 or beyond stays as it was.
+constexpr TSVSpeakers SVKeptChannelMask(int32_t AChannels, TSVSpeakers ARequested) noexcept {
+    if (ARequested.IsEmpty())
+        return SVDefaultChannelMask(AChannels);
+    constexpr uint32_t KCountedPositions = 17;
+    int32_t counted = 0;
+    for (uint32_t position = 0; position < KCountedPositions; ++position) {
+        if (counted == AChannels)
+            return TSVSpeakers::FromMask(ARequested.Mask() & ((uint32_t{1} << position) - 1));
+        if ((ARequested.Mask() >> position) & 1u)
+            ++counted;
+    }
+    return ARequested;
+}
+
+// Writes the extensible PCM header of the layout at the start of AStore.
+inline void SVWriteHeader(void* AStore, const TSVStoreLayout& ALayout, int32_t ARate, int32_t ABits,
+                          int32_t AChannels, TSVSpeakers AMask) noexcept {
+    TSVWaveFormatExtensible header{};
+    header.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    header.Format.nChannels = static_cast<uint16_t>(AChannels);
+    header.Format.nSamplesPerSec = static_cast<uint32_t>(ARate);
+    header.Format.nAvgBytesPerSec = uint32_t{ALayout.BlockAlign} * static_cast<uint32_t>(ARate);
+    header.Format.nBlockAlign = ALayout.BlockAlign;
+    header.Format.wBitsPerSample = static_cast<uint16_t>(ALayout.ContainerBits);
+    header.Format.cbSize = SV_EXTENSIBLE_EXTRA_SIZE;
+    header.Samples.wValidBitsPerSample = static_cast<uint16_t>(ABits);
+    header.dwChannelMask = AMask.Mask();
+    header.SubFormat = KSDATAFORMAT_SUBTYPE_PCM;
+    std::memcpy(AStore, &header, sizeof(header));
+}
+
+} // namespace sonvera

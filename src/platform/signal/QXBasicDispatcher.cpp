@@ -81,7 +81,7 @@ template <class TOp>
     if (AScaleFactor == 0)
         ConstantLoop(ASrc, AVal, ADst, ALen, AOp, TScaleNone{});
     else if (AScaleFactor > 62)
-        std::fill_n(ADst, ALen, 0); // every exact result is at most 2^62: below one half
+        std::fill_n(ADst, ALen, 0); // |v| <= 2^62, so |v| / 2^sf <= 1/2, which rounds to 0
     else if (AScaleFactor > 0)
         ConstantLoop(ASrc, AVal, ADst, ALen, AOp, TScaleDown(AScaleFactor));
     else
@@ -286,6 +286,7 @@ IppStatus PortableCopy_32s_C1R(const Ipp32s* pSrc, int32_t srcStep, Ipp32s* pDst
     if (roiSize.cx < 1 || roiSize.cy < 1)
         return ippStsSizeErr;
     const int64_t rowBytes = int64_t{roiSize.cx} * int64_t{sizeof(Ipp32s)};
+    // Contiguous rows: the row length equals a 32-bit step here, so the total fits 64 bits.
     if (srcStep == rowBytes && dstStep == rowBytes) {
         std::memmove(pDst, pSrc, static_cast<size_t>(rowBytes * roiSize.cy));
         return ippStsNoErr;

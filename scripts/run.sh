@@ -5,3 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 build/tools/sonvera info
+build/tools/sonvera demo

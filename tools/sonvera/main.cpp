@@ -1,41 +1,45 @@
 // The sonvera command-line tool: shows what the library holds and exercises it.
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
-#include "sonvera/Sonvera.h"
+#include "Commands.h"
 
 namespace {
 
-int PrintUsage(std::FILE* AStream) {
-    std::fprintf(AStream, "usage: sonvera info\n");
-    return AStream == stdout ? 0 : 2;
-}
+constexpr const char* KUsage =
+    "usage: sonvera info\n"
+    "       sonvera demo\n"
+    "       sonvera convert IN.wav OUT.wav [--bits 8|16|24|32] [--layout mono|stereo|5.1|7.1]"
+    " [--gain X]\n";
 
-int RunInfo() {
-    std::printf("Sonvera Basic %s\n", sonvera::SonveraVersion().c_str());
-    std::printf("started: %d\n", sonvera::SonveraStartCount());
-    std::printf("units (start-up order):\n");
-    for (const sonvera::TSonveraUnit& unit : sonvera::SonveraUnits())
-        std::printf("  %s\n", unit.Name);
-    return 0;
+int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArguments) {
+    using namespace sonvera::tool;
+    if (ACommand == "info")
+        return RunInfo();
+    if (ACommand == "demo")
+        return RunDemo();
+    if (ACommand == "convert")
+        return RunConvert(AArguments);
+    if (ACommand == "help" || ACommand == "--help") {
+        std::fputs(KUsage, stdout);
+        return 0;
+    }
+    std::fprintf(stderr, "sonvera: unknown command '%s'\n%s", ACommand.c_str(), KUsage);
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2)
-        return PrintUsage(stderr);
-    const std::string command = argv[1];
+    if (argc < 2) {
+        std::fputs(KUsage, stderr);
+        return 2;
+    }
     try {
-        if (command == "info")
-            return RunInfo();
-        if (command == "--help" || command == "help")
-            return PrintUsage(stdout);
+        return RunCommand(argv[1], std::vector<std::string>(argv + 2, argv + argc));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "sonvera: %s\n", error.what());
         return 1;
     }
-    std::fprintf(stderr, "sonvera: unknown command '%s'\n", command.c_str());
-    return PrintUsage(stderr);
 }

@@ -1,0 +1,21 @@
+// Moving audio buffers in and out of WAV files, and describing them, for the tool's commands.
+#pragma once
+
+#include <string>
+
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+
+namespace sonvera::tool {
+
+TRef<ISVAudioBuffer> LoadAudioBuffer(const std::string& APath);
+void SaveAudioBuffer(const std::string& APath, const TRef<ISVAudioBuffer>& ABuffer);
+
+// The largest sample magnitude over all channels, in dB relative to the width's full scale
+// (-inf for silence).
+double PeakLevelDb(const TRef<ISVAudioBuffer>& ABuffer);
+
+// The table header and one row: file, bits, channels, mask, frames, peak level.
+void PrintBufferTableHeader();
+void PrintBufferTableRow(const std::string& AFile, const TRef<ISVAudioBuffer>& ABuffer);
+
+} // namespace sonvera::tool

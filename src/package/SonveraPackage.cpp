@@ -1,6 +1,10 @@
 #include "sonvera/package/SonveraPackage.h"
 
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/UnitInit.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera {
 
@@ -11,7 +15,13 @@ TUnitInitCounter GPackageCounter;
 } // namespace
 
 const std::vector<TSonveraUnit>& SonveraUnits() {
-    static const std::vector<TSonveraUnit> units = {};
+    // Primitive tables come before every unit that calls a primitive.
+    static const std::vector<TSonveraUnit> units = {
+        {"MainThread", InitializeMainThread, FinalizeMainThread},
+        {"QXBasicDispatcher", InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher},
+        {"SVBasicDispatcher", InitializeSVBasicDispatcher, FinalizeSVBasicDispatcher},
+        {"SVSimpleAudioBuffer", InitializeSVSimpleAudioBuffer, FinalizeSVSimpleAudioBuffer},
+    };
     return units;
 }
 

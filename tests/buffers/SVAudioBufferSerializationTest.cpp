@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/runtime/ClassManagement.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/runtime/JsonSerialization.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/platform/signal/QXBufferAllocator.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+using namespace sonvera;
+
+namespace {
+
+class TSerializationStart : public ::testing::Environment {
+public:
+    void SetUp() override {
+        InitializeQXBasicDispatcher();
+        InitializeSVBasicDispatcher();
+        InitializeSVSimpleAudioBuffer();
+    }
+    void TearDown() override {
+        FinalizeSVSimpleAudioBuffer();
+        FinalizeSVBasicDispatcher();
+        FinalizeQXBasicDispatcher();
+    }
+};
+const auto* const GSerializationStart =
+    ::testing::AddGlobalTestEnvironment(new TSerializationStart);
+
+// Records every call as a line, so that a test sees names, values and order.
+class TRecordingWriter : public TInterfacedObject, public virtual IWriter {
+public:
+    TRef<IWriter> WriteInteger(const std::string& AName, int32_t AValue) override {
+        return Record(AName + "=" + std::to_string(AValue));
+    }
+    TRef<IWriter> WriteInt64(const std::string& AName, int64_t AValue) override {
+        return Record(AName + "=int64:" + std::to_string(AValue));
+    }
+    TRef<IWriter> WriteBoolean(const std::string& AName, bool AValue) override {
+        return Record(AName + (AValue ? "=true" : "=false"));
+    }
+    TRef<IWriter> WriteString(const std::string& AName, const std::string& AValue) override {
+        return Record(AName + "=\"" + AValue + "\"");
+    }
+    TRef<IWriter> WriteBinary(const std::string& AName, const void*, uint64_t ASize) override {
+        return Record(AName + "=bytes:" + std::to_string(ASize));
+    }
+    void BeginGroup(const std::string& AName) override { Record("begin " + AName); }
+    void EndGroup() override { Record("end"); }
+
+    std::vector<std::string> FLines;
+
+private:
+    TRef<IWriter> Record(std::string ALine) {
+        FLines.push_back(std::move(ALine));
+        return TRef<IWriter>(this);
+    }
+};
+
+std::string ToJson(const TRef<TSVAudioBuffer>& ABuffer) {
+    TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
+    ABuffer->SerializationWrite(TRef<IWriter>(writer));
+    return writer->Text();
+}
+
+void ReadJson(const TRef<TSVAudioBuffer>& ABuffer, const std::string& AText) {
+    ABuffer->SerializationRead(TJsonReader::Create(AText));
+}
+
+// Everything a refused read must leave as it was.
+struct TSnapshot {
+    TSVSmartAudioBuffer* Store;
+    uint32_t LogicalSize;
+    std::vector<uint8_t> Bytes;
+
+    explicit TSnapshot(const TRef<TSVAudioBuffer>& ABuffer)
+        : Store(ABuffer->GetBuffer()), LogicalSize(ABuffer->GetLogicalSize()) {
+        const auto* start = static_cast<const uint8_t*>(Store->GetData());
+        Bytes.assign(start, start + LogicalSize);
+    }
+    bool operator==(const TSnapshot&) const = default;
+};
+
+std::string MaskGroup(const std::vector<std::string>& ATrueNames) {
+    std::string group = "{";
+    for (const std::string& name : ATrueNames)
+        group += (group.size() > 1 ? ",\"" : "\"") + name + "\":true";
+    return group + "}";
+}
+
+std::string FormatDocument(const std::string& ASize, const std::string& AChannels,
+                           const std::string& ABits, const std::string& ARate,
+                           const std::string& AExtra = "") {
+    return "{\"Size\":" + ASize + ",\"Channels\":" + AChannels + ",\"BitsPerSample\":" + ABits +
+           ",\"SampleRate\":" + ARate + ",\"ChannelMask\":" + MaskGroup({}) + AExtra + "}";
+}
+
+} // namespace
+
+TEST(SVAudioBufferSerialization, WritesTheBytesThenTheFormatEntriesInOrder) {
+    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateSizeObject(44100, 16, 2, 10);
+    TRef<TRecordingWriter> writer = MakeRef<TRecordingWriter>();
+    buffer->SerializationWrite(TRef<IWriter>(writer));
+    std::vector<std::string> expected = {
+        "Data=bytes:40",    "Size=10",           "Channels=2",       "BitsPerSample=16",
+        "SampleRate=44100", "begin ChannelMask", "spFrontLeft=true", "spFrontRight=true"};
+    for (const char* name :
+         {"spFrontCenter", "spSubwoofer", "spBackLeft", "spBackRight", "spFrontLeftOfCenter",
+          "spFrontRightOfCenter", "spBackCenter", "spSideLeft", "spSideRight", "spTopCenter",
+          "spTopFrontLeft", "spTopFrontCenter", "spTopFrontRight", "spTopBackLeft",
+          "spTopBackCenter", "spTopBackRight"})
+        expected.push_back(std::string(name) + "=false");
+    expected.push_back("end");
+    EXPECT_EQ(writer->FLines, expected);
+
+    // Valid bits are written, not the container; bits no speaker stands for are not.
+    const uint8_t samples[3] = {1, 2, 3};
+    TRef<TSVAudioBuffer> odd = TSVAudioBuffer::CreateDataExObject(
+        samples, 96000, 20, 1, 1, TSVSpeakers::FromMask(0x80020000u));
+    TRef<TRecordingWriter> oddWriter = MakeRef<TRecordingWriter>();
+    odd->SerializationWrite(TRef<IWriter>(oddWriter));
+    EXPECT_EQ(oddWriter->FLines[3], "BitsPerSample=20");
+    EXPECT_EQ(oddWriter->FLines[23], "spTopBackRight=true");
+    EXPECT_EQ(oddWriter->FLines.size(), 25u);
+}
+
+TEST(SVAudioBufferSerialization, RoundTripsEveryWidthIntoABufferCreatedByName) {
+    std::mt19937 random(11);
+    for (int32_t bits : {8, 12, 16, 20, 24, 32}) {
+        TRef<TSVAudioBuffer> source = TSVAudioBuffer::CreateSizeExObject(
+            48000, bits, 3, 17, TSVSpeakers{spFrontLeft, spBackLeft, spSideRight});
+        auto* bytes = static_cast<uint8_t*>(source->Write());
+        for (uint32_t i = 0; i < source->GetByteSize(); ++i)
+            bytes[i] = static_cast<uint8_t>(random());
+
+        TRef<ISVAudioBuffer> target = TClassManagement::Create<ISVAudioBuffer>("TSVAudioBuffer");
+        target->SerializationRead(TJsonReader::Create(ToJson(source)));
+        auto* read = dynamic_cast<TSVAudioBuffer*>(target->GetInstance());
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(std::memcmp(read->GetConstFormat(), source->GetConstFormat(), 40), 0) << bits;
+        EXPECT_EQ(read->GetSize(), 17u);
+        EXPECT_EQ(std::memcmp(read->Read(), source->Read(), source->GetByteSize()), 0) << bits;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(read->Read()) % 64, 0u);
+    }
+    TRef<TSVAudioBuffer> twenty = TSVAudioBuffer::CreateSizeObject(8000, 20, 1, 1);
+    TRef<TSVAudioBuffer> back = TSVAudioBuffer::CreateObject();
+    ReadJson(back, ToJson(twenty));
+    EXPECT_EQ(back->GetSampleBitWidth(), 24);
+    EXPECT_EQ(back->GetBitsPerSample(), 20);
+}
+
+TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsSizedBuffersAre) {
+    const int16_t samples[4] = {1, 2, 3, 4};
+    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
+    const TSnapshot before(buffer);
+    const std::string mask = ",\"ChannelMask\":" + MaskGroup({"spFrontLeft"});
+    ReadJson(buffer, "{\"Size\":5,\"Channels\":1,\"BitsPerSample\":8" + mask + "}");
+    EXPECT_TRUE(TSnapshot(buffer) == before);
+    ReadJson(buffer, "{\"Size\":5,\"Channels\":1,\"BitsPerSample\":8,\"SampleRate\":8000}");
+    EXPECT_TRUE(TSnapshot(buffer) == before);
+    ReadJson(buffer,
+             "{\"Size\":\"5\",\"Channels\":1,\"BitsPerSample\":8,\"SampleRate\":8000" + mask + "}");
+    EXPECT_TRUE(TSnapshot(buffer) == before);
+
+    // The same format and size keep the store and its samples.
+    ReadJson(buffer, "{\"Size\":2,\"Channels\":2,\"BitsPerSample\":16,\"SampleRate\":44100,"
+                     "\"ChannelMask\":" +
+                         MaskGroup({"spFrontLeft", "spFrontRight"}) + "}");
+    EXPECT_TRUE(TSnapshot(buffer) == before);
+
+    // An empty mask group gives every channel its own speaker from front left up.
+    ReadJson(buffer, FormatDocument("2", "3", "16", "8000"));
+    EXPECT_EQ(buffer->GetChannelMask().Mask(), 0x7u);
+    EXPECT_EQ(buffer->GetSize(), 2u);
+    EXPECT_EQ(buffer->GetBuffer()->GetSize(), 52u);
+    EXPECT_EQ(buffer->GetSamplesPerSecond(), 8000);
+    EXPECT_EQ(buffer->GetWaveFormat().Format.nAvgBytesPerSec, 48000u);
+
+    // A longer mask keeps its lowest speakers; no channels give an empty header-only store.
+    ReadJson(buffer, "{\"Size\":1,\"Channels\":2,\"BitsPerSample\":8,\"SampleRate\":8000,"
+                     "\"ChannelMask\":" +
+                         MaskGroup({"spBackLeft", "spFrontCenter", "spFrontLeft"}) + "}");
+    EXPECT_EQ(buffer->GetChannelMask(), (TSVSpeakers{spFrontLeft, spFrontCenter}));
+    ReadJson(buffer, FormatDocument("5", "0", "16", "8000"));
+    EXPECT_EQ(buffer->GetChannels(), 0);
+    EXPECT_TRUE(buffer->GetChannelMask().IsEmpty());
+    EXPECT_EQ(buffer->GetBuffer()->GetSize(), 40u);
+    EXPECT_EQ(buffer->GetSize(), 0u);
+}
+
+TEST(SVAudioBufferSerialization, CarriedSamplesReplaceTheOldOnesAfterTheFormat) {
+    const int16_t samples[4] = {1, 2, 3, 4};
+    TRef<TSVAudioBuffer> original = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
+    const std::string text = ToJson(original);
+    original->SetItem(1, 1, -7);
+    TRef<TSVAudioBuffer> sharer = TSVAudioBuffer::CreateExObject(original);
+    ReadJson(original, text);
+    EXPECT_EQ(original->GetItem(1, 1), 4);
+    EXPECT_EQ(sharer->GetItem(1, 1), -7);
+}
+
+TEST(SVAudioBufferSerialization, UntrustedNumbersAreRefusedAndLeaveTheBufferAsItWas) {
+    const int16_t samples[4] = {1, 2, 3, 4};
+    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
+    const TSnapshot before(buffer);
+    const uint64_t blocksBefore = QXBufferAllocatorState().BlocksInUse;
+    const std::string eightBytes = ",\"Data\":{\"$base64\":\"AAAAAAAAAAA=\"}";
+    const std::vector<std::string> refused = {
+        FormatDocument("2147483647", "2", "32", "44100"), // store beyond 32 bits
+        FormatDocument("1000", "70000", "16", "44100"),   // frame beyond 16-bit block align
+        FormatDocument("-1", "2", "16", "44100"),
+        FormatDocument("2", "-2", "16", "44100"),
+        FormatDocument("2", "2", "-16", "44100"),
+        FormatDocument("2", "2", "16", "-44100"),
+        FormatDocument("2", "2", "33", "44100"),
+        FormatDocument("1e20", "2", "16", "44100"),
+        // More samples than the stream carries, and fewer: refused before the store is made.
+        FormatDocument("100000000", "2", "16", "44100", eightBytes),
+        FormatDocument("1", "1", "16", "44100", eightBytes),
+        // Same format, wrong byte count.
+        "{\"Size\":2,\"Channels\":2,\"BitsPerSample\":16,\"SampleRate\":44100,\"ChannelMask\":" +
+            MaskGroup({"spFrontLeft", "spFrontRight"}) + ",\"Data\":{\"$base64\":\"AAAAAAAA\"}}",
+    };
+    for (const std::string& text : refused) {
+        EXPECT_THROW(ReadJson(buffer, text), EReadError) << text;
+        EXPECT_TRUE(TSnapshot(buffer) == before) << text;
+        EXPECT_EQ(buffer->GetSize(), 2u);
+        EXPECT_EQ(buffer->GetChannels(), 2);
+    }
+    EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, blocksBefore);
+
+    // A forged size is refused before its store exists: a store of this length, made and
+    // dropped, would have been left in the allocator's cache.
+    TSVSmartAudioBuffer::ReleaseMemory();
+    EXPECT_THROW(ReadJson(buffer, FormatDocument("100000", "2", "16", "44100", eightBytes)),
+                 EReadError);
+    EXPECT_EQ(QXBufferAllocatorState().CachedBytes, 0u);
+
+    // Exactly the carried bytes are accepted.
+    ReadJson(buffer, FormatDocument("4", "1", "16", "44100", eightBytes));
+    EXPECT_EQ(buffer->GetSize(), 4u);
+    EXPECT_TRUE(buffer->IsEqualToValue(0));
+}

@@ -2,9 +2,15 @@
 #pragma once
 
 // The component runtime.
+#include "sonvera/platform/runtime/ChangeNotify.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/Interfaces.h"
+#include "sonvera/platform/runtime/LockPersistent.h"
+#include "sonvera/platform/runtime/Persistent.h"
+#include "sonvera/platform/runtime/PropertyTable.h"
 #include "sonvera/platform/runtime/Serialization.h"
+#include "sonvera/platform/runtime/Threading.h"
+#include "sonvera/platform/runtime/TypeInfo.h"
 #include "sonvera/platform/runtime/Types.h"
 #include "sonvera/platform/runtime/UnitInit.h"
 

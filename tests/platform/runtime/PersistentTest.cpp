@@ -1,0 +1,325 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "TestPersistents.h"
+
+using namespace runtime_test;
+
+namespace {
+
+// Counts the owner notifications a persistent's callback and its lock's owner receive.
+struct TOwnerLog {
+    std::vector<TPersistent*> Callbacks;
+    std::vector<TPersistent*> LockReports;
+
+    TPersistentNotify Callback() {
+        return [this](TPersistent* ASender) { Callbacks.push_back(ASender); };
+    }
+    TRef<IChangeNotifyLock> Lock() {
+        return TChangeNotifyLock::Create(
+            [this](TPersistent* ASender) { LockReports.push_back(ASender); });
+    }
+    void Clear() {
+        Callbacks.clear();
+        LockReports.clear();
+    }
+};
+
+class TTestComponent : public TLockComponent {
+public:
+    TTestComponent() : FSetting(std::make_unique<TTestSetting>(nullptr, this, GetLock())) {}
+
+    TTestSetting& Setting() { return *FSetting; }
+    std::vector<TPersistent*> ChangedSenders;
+
+protected:
+    void Changed(TPersistent* ASender) override { ChangedSenders.push_back(ASender); }
+
+private:
+    std::unique_ptr<TTestSetting> FSetting;
+};
+
+} // namespace
+
+TEST(TLockPersistent, PublishedDefaultsAreAppliedAndDerivedStateFollows) {
+    TTestFormat format(nullptr, nullptr, nullptr);
+    EXPECT_EQ(format.GetChannels(), 2u);
+    EXPECT_EQ(format.GetBits(), 16u);
+    EXPECT_EQ(format.GetSampleRate(), 11025u);
+    EXPECT_EQ(format.GetChannelMask(), 0x3u);
+    EXPECT_EQ(format.GetName(), "Auto Select");
+    EXPECT_EQ(format.GetLevel(), -1);
+    EXPECT_EQ(format.GetGain(), 1.0f);
+    EXPECT_EQ(format.GetRatio(), 0.5);
+    EXPECT_EQ(format.GetAlgorithm(), taAuto);
+    EXPECT_EQ(format.GetBlockAlign(), 4u);
+    EXPECT_EQ(format.ClassName(), "TTestFormat");
+    // Without a lock from its owner the object has a lock of its own.
+    ASSERT_TRUE(format.GetLock());
+
+    format.SetBits(24);
+    EXPECT_EQ(format.GetBlockAlign(), 6u);
+    format.SetBits(20); // container rounds up: still 3 bytes
+    EXPECT_EQ(format.GetBlockAlign(), 6u);
+    format.SetChannels(5);
+    EXPECT_EQ(format.GetBlockAlign(), 15u);
+}
+
+TEST(TLockPersistent, BoundedSetterClampsIntoItsRange) {
+    TTestFormat format(nullptr, nullptr, nullptr);
+    format.SetChannels(0);
+    EXPECT_EQ(format.GetChannels(), 1u);
+    format.SetChannels(33);
+    EXPECT_EQ(format.GetChannels(), 32u);
+    // A value beyond the 16-bit field is clamped before it is narrowed, not wrapped.
+    format.SetChannels(65536 + 2);
+    EXPECT_EQ(format.GetChannels(), 32u);
+    format.SetBits(std::numeric_limits<uint32_t>::max());
+    EXPECT_EQ(format.GetBits(), 32u);
+    format.SetBits(1);
+    EXPECT_EQ(format.GetBits(), 1u);
+
+    format.SetGain(1.5f);
+    EXPECT_EQ(format.GetGain(), 1.0f);
+    format.SetGain(-0.25f);
+    EXPECT_EQ(format.GetGain(), 0.0f);
+    format.SetGain(0.75f);
+    EXPECT_EQ(format.GetGain(), 0.75f);
+    format.SetGain(std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(format.GetGain(), 0.0f);
+    format.SetGain(std::numeric_limits<float>::infinity());
+    EXPECT_EQ(format.GetGain(), 1.0f);
+}
+
+TEST(TLockPersistent, ARealChangeIsNotifiedOnceAndAnUnchangedSetNotNotified) {
+    TOwnerLog owner;
+    TTestFormat format(owner.Callback(), nullptr, owner.Lock());
+    owner.Clear();
+    auto listener = MakeRef<TRecordingListener>(&format);
+    TListenerRegistration registration(listener);
+    const int calculations = format.GetCalculations();
+
+    format.SetChannels(2);    // the current value
+    format.SetChannels(0);    // clamps to 1: a change
+    format.SetChannels(1);    // the clamped value again
+    format.SetChannels(1000); // clamps to 32: a change
+    format.SetBits(16);
+    format.SetRatio(0.5);
+    format.SetRatio(std::numeric_limits<double>::quiet_NaN());
+    format.SetRatio(std::numeric_limits<double>::quiet_NaN()); // NaN is NaN: no change
+
+    // Listeners see the old derived state at begin and the recalculated one at done.
+    EXPECT_EQ(listener->Events,
+              (std::vector<std::string>{"begin Channels align 4", "done Channels align 2",
+                                        "begin Channels align 2", "done Channels align 64",
+                                        "begin Ratio align 64", "done Ratio align 64"}));
+    EXPECT_EQ(format.GetCalculations(), calculations + 2);
+    EXPECT_EQ(owner.Callbacks, (std::vector<TPersistent*>(3, &format)));
+    EXPECT_EQ(owner.LockReports, (std::vector<TPersistent*>(3, &format)));
+
+    // A sub-object shares the owner's lock: its change reaches the lock's owner.
+    owner.Clear();
+    listener->Events.clear();
+    format.GetQuality()->SetValue(7);
+    format.GetQuality()->SetValue(7);
+    EXPECT_EQ(listener->Events,
+              (std::vector<std::string>{"begin Value align 64", "done Value align 64"}));
+    EXPECT_EQ(owner.LockReports, (std::vector<TPersistent*>{format.GetQuality()}));
+}
+
+TEST(TLockPersistent, ListenersAreToldInsideTheLockAndCanBeUnregistered) {
+    TTestFormat format(nullptr, nullptr, nullptr);
+    auto listener = MakeRef<TRecordingListener>(&format);
+    bool otherThreadGotLock = true;
+    listener->OnChanging = [&] {
+        std::thread([&] {
+            otherThreadGotLock = format.GetLock()->TryEnter();
+            if (otherThreadGotLock)
+                format.GetLock()->Leave();
+        }).join();
+    };
+    RegisterPropertyChangeListener(listener);
+    RegisterPropertyChangeListener(listener); // a second registration is the same one
+    RegisterPropertyChangeListener(nullptr);
+    format.SetLevel(5);
+    EXPECT_FALSE(otherThreadGotLock);
+    EXPECT_EQ(listener->Events,
+              (std::vector<std::string>{"begin Level align 4", "done Level align 4"}));
+
+    UnregisterPropertyChangeListener(listener);
+    format.SetLevel(6);
+    EXPECT_EQ(listener->Events.size(), 2u);
+    UnregisterPropertyChangeListener(listener); // unknown now: nothing happens
+    EXPECT_EQ(format.GetLevel(), 6);
+    // With the change over, the lock is free for other threads again.
+    std::thread([&] {
+        otherThreadGotLock = format.GetLock()->TryEnter();
+        if (otherThreadGotLock)
+            format.GetLock()->Leave();
+    }).join();
+    EXPECT_TRUE(otherThreadGotLock);
+}
+
+TEST(TPersistent, AssignCopiesThePublishedStateOfTheClass) {
+    TOwnerLog owner;
+    TTestFormat source(nullptr, nullptr, nullptr);
+    source.SetChannels(6);
+    source.SetBits(24);
+    source.SetChannelMask(0x3F);
+    source.SetName("pcm_s24le");
+    source.SetOffset(-(int64_t{1} << 40));
+    source.SetRatio(0.1);
+    source.SetAlgorithm(taFaan);
+    source.GetQuality()->SetMode(tmCustom);
+    source.GetQuality()->SetValue(-3);
+
+    TTestFormat target(owner.Callback(), nullptr, owner.Lock());
+    TTestSetting* quality = target.GetQuality();
+    owner.Clear();
+    target.Assign(source);
+    EXPECT_EQ(target.GetChannels(), 6u);
+    EXPECT_EQ(target.GetBits(), 24u);
+    EXPECT_EQ(target.GetBlockAlign(), 18u);
+    EXPECT_EQ(target.GetChannelMask(), 0x3Fu);
+    EXPECT_EQ(target.GetName(), "pcm_s24le");
+    EXPECT_EQ(target.GetOffset(), -(int64_t{1} << 40));
+    EXPECT_EQ(target.GetRatio(), 0.1);
+    EXPECT_EQ(target.GetAlgorithm(), taFaan);
+    // Sub-objects are assigned into, never replaced.
+    EXPECT_EQ(target.GetQuality(), quality);
+    EXPECT_EQ(quality->GetMode(), tmCustom);
+    EXPECT_EQ(quality->GetValue(), -3);
+    // Seven values of the format and two of the setting changed.
+    EXPECT_EQ(owner.Callbacks.size(), 9u);
+    // The source is untouched and independent of the target.
+    target.SetChannels(1);
+    EXPECT_EQ(source.GetChannels(), 6u);
+
+    // Assigning again changes nothing, so nothing is notified.
+    owner.Clear();
+    target.Assign(source);
+    target.Assign(target);
+    EXPECT_EQ(owner.Callbacks.size(), 1u); // Channels back from 1 to 6
+
+    // A derived source gives what this class publishes; a base source is refused.
+    TTestOptionalFormat optional(nullptr, nullptr, nullptr);
+    optional.SetActive(true);
+    optional.SetSampleRate(96000);
+    target.Assign(optional);
+    EXPECT_EQ(target.GetSampleRate(), 96000u);
+    EXPECT_EQ(target.GetChannels(), 2u);
+    try {
+        optional.Assign(source);
+        FAIL() << "no exception";
+    } catch (const EArgumentError& error) {
+        EXPECT_STREQ(error.what(), "Cannot assign a TTestFormat to a TTestOptionalFormat");
+    }
+    EXPECT_TRUE(optional.GetActive());
+    EXPECT_EQ(optional.GetChannels(), 2u);
+    TTestOther other(nullptr, nullptr, nullptr);
+    other.SetLevel(9);
+    EXPECT_THROW(target.Assign(other), EArgumentError);
+    EXPECT_EQ(target.GetLevel(), -1);
+}
+
+TEST(TPersistent, TablesInheritEnumerateAndRefuseMistakes) {
+    const TPropertyTableBase& table = TTestOptionalFormat::ClassPropertyTable();
+    std::vector<std::string> names;
+    for (const TPropertyInfo& property : table.Properties())
+        names.push_back(property.Name());
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "Channels", "Bits", "SampleRate", "ChannelMask", "Name", "Offset", "Level",
+                         "Gain", "Ratio", "Enabled", "Algorithm", "Quality", "Motion", "Active"}));
+    ASSERT_NE(table.Find("Algorithm"), nullptr);
+    EXPECT_EQ(table.Find("Algorithm")->Kind(), pkEnumeration);
+    EXPECT_EQ(table.Find("Algorithm")->EnumType(), &EnumTypeInfo<TTestAlgorithm>());
+    EXPECT_EQ(table.Find("Missing"), nullptr);
+
+    TTestOptionalFormat format(nullptr, nullptr, nullptr);
+    EXPECT_EQ(PublishedObjectsOf<TTestSetting>(format),
+              (std::vector<TTestSetting*>{format.GetQuality(), format.GetMotion()}));
+    EXPECT_TRUE(PublishedObjectsOf<TTestOther>(format).empty());
+
+    using TFormatTable = TPropertyTable<TTestFormat>;
+    auto getLevel = &TTestFormat::GetLevel;
+    auto setLevel = &TTestFormat::SetLevel;
+    EXPECT_THROW(TFormatTable("T")
+                     .Integer("Level", 0, getLevel, setLevel)
+                     .Integer("Level", 1, getLevel, setLevel),
+                 EArgumentError);
+    EXPECT_THROW(TFormatTable("T", TTestFormat::ClassPropertyTable())
+                     .Integer("Level", 0, getLevel, setLevel),
+                 EArgumentError);
+    EXPECT_THROW(TFormatTable("T").Integer("", 0, getLevel, setLevel), EArgumentError);
+    // A default that names no member of its enumeration.
+    EXPECT_THROW(TFormatTable("T").Enumeration("Algorithm", static_cast<TTestAlgorithm>(3),
+                                               &TTestFormat::GetAlgorithm,
+                                               &TTestFormat::SetAlgorithm),
+                 ERangeError);
+    EXPECT_THROW(TFormatTable("T").Set("ChannelMask", EnumTypeInfo<TTestSpeaker>(), 1u << 18,
+                                       &TTestFormat::GetChannelMask, &TTestFormat::SetChannelMask),
+                 ERangeError);
+}
+
+TEST(TPersistent, ARefusedStateChangesNothing) {
+    TTestFormat format(nullptr, nullptr, nullptr);
+    const TPropertyTableBase& table = format.GetPropertyTable();
+    const TPropertyInfo* level = table.Find("Level");
+    const TPropertyInfo* algorithm = table.Find("Algorithm");
+    const TPropertyInfo* mask = table.Find("ChannelMask");
+
+    TPublishedState wrongKind{{{level, int32_t{5}}, {algorithm, std::string("taArm")}}, {}};
+    EXPECT_THROW(format.ApplyPublishedState(wrongKind), EArgumentError);
+    TPublishedState noMember{{{level, int32_t{5}}, {algorithm, int64_t{3}}}, {}};
+    EXPECT_THROW(format.ApplyPublishedState(noMember), ERangeError);
+    TPublishedState unnamedBit{{{level, int32_t{5}}, {mask, uint32_t{1} << 31}}, {}};
+    EXPECT_THROW(format.ApplyPublishedState(unnamedBit), ERangeError);
+    const TPropertyInfo* foreign = TTestOther::ClassPropertyTable().Find("Level");
+    TPublishedState otherTable{{{level, int32_t{5}}, {foreign, int32_t{6}}}, {}};
+    EXPECT_THROW(format.ApplyPublishedState(otherTable), EArgumentError);
+    const TPropertyInfo* settingValue = TTestSetting::ClassPropertyTable().Find("Value");
+    TPublishedState badSub{{{level, int32_t{5}}},
+                           {{table.Find("Quality"), {{{settingValue, std::string("x")}}, {}}}}};
+    EXPECT_THROW(format.ApplyPublishedState(badSub), EArgumentError);
+    EXPECT_EQ(format.GetLevel(), -1);
+    EXPECT_EQ(format.GetAlgorithm(), taAuto);
+
+    EXPECT_THROW(algorithm->SetValue(format, int64_t{21}), ERangeError);
+    EXPECT_THROW(table.Find("Quality")->GetValue(format), EArgumentError);
+    EXPECT_THROW(level->GetObject(format), EArgumentError);
+    algorithm->SetValue(format, int64_t{taArm});
+    EXPECT_EQ(format.GetAlgorithm(), taArm);
+
+    // The captured state of one object applied to a fresh one reproduces it.
+    format.SetGain(0.25f);
+    format.GetMotion()->SetValue(12);
+    TTestFormat copy(nullptr, nullptr, nullptr);
+    copy.ApplyPublishedState(format.CapturePublishedState());
+    EXPECT_EQ(copy.GetAlgorithm(), taArm);
+    EXPECT_EQ(copy.GetGain(), 0.25f);
+    EXPECT_EQ(copy.GetMotion()->GetValue(), 12);
+    copy.InitDefaults();
+    EXPECT_EQ(copy.GetAlgorithm(), taAuto);
+    EXPECT_EQ(copy.GetMotion()->GetValue(), 0);
+}
+
+TEST(TLockComponent, ChangesOfTheComponentAndItsSubObjectsReachChanged) {
+    std::unique_ptr<TTestSetting> survivor;
+    {
+        TTestComponent component;
+        component.Setting().SetValue(3);
+        component.Setting().SetValue(3);
+        component.Setting().SetMode(tmCustom);
+        EXPECT_EQ(component.ChangedSenders, (std::vector<TPersistent*>(2, &component.Setting())));
+        EXPECT_EQ(component.Setting().GetOwner(), &component);
+        // An object that keeps the component lock beyond the component's life.
+        survivor = std::make_unique<TTestSetting>(nullptr, nullptr, component.GetLock());
+        survivor->SetValue(1);
+        EXPECT_EQ(component.ChangedSenders.size(), 3u);
+    }
+    survivor->SetValue(2); // the component is gone: nobody is told
+    EXPECT_EQ(survivor->GetValue(), 2);
+}

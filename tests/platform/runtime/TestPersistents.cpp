@@ -1,0 +1,113 @@
+#include "TestPersistents.h"
+
+namespace sonvera {
+
+template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestSpeaker>() {
+    using namespace runtime_test;
+    static const TEnumTypeInfo info("TTestSpeaker", {{"spFrontLeft", spFrontLeft},
+                                                     {"spFrontRight", spFrontRight},
+                                                     {"spFrontCenter", spFrontCenter},
+                                                     {"spSubwoofer", spSubwoofer},
+                                                     {"spBackLeft", spBackLeft},
+                                                     {"spBackRight", spBackRight},
+                                                     {"spFrontLeftOfCenter", spFrontLeftOfCenter},
+                                                     {"spFrontRightOfCenter", spFrontRightOfCenter},
+                                                     {"spBackCenter", spBackCenter},
+                                                     {"spSideLeft", spSideLeft},
+                                                     {"spSideRight", spSideRight},
+                                                     {"spTopCenter", spTopCenter},
+                                                     {"spTopFrontLeft", spTopFrontLeft},
+                                                     {"spTopFrontCenter", spTopFrontCenter},
+                                                     {"spTopFrontRight", spTopFrontRight},
+                                                     {"spTopBackLeft", spTopBackLeft},
+                                                     {"spTopBackCenter", spTopBackCenter},
+                                                     {"spTopBackRight", spTopBackRight}});
+    return info;
+}
+
+template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestMode>() {
+    static const TEnumTypeInfo info("TTestMode", {{"tmDefault", runtime_test::tmDefault},
+                                                  {"tmCustom", runtime_test::tmCustom}});
+    return info;
+}
+
+template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestAlgorithm>() {
+    using namespace runtime_test;
+    static const TEnumTypeInfo info("TTestAlgorithm", {{"taAuto", taAuto},
+                                                       {"taInteger", taInteger},
+                                                       {"taSimple", taSimple},
+                                                       {"taArm", taArm},
+                                                       {"taFaan", taFaan}});
+    return info;
+}
+
+} // namespace sonvera
+
+namespace runtime_test {
+
+const TPropertyTableBase& TTestSetting::ClassPropertyTable() {
+    static const TPropertyTable<TTestSetting> table =
+        TPropertyTable<TTestSetting>("TTestSetting", TLockPersistent::ClassPropertyTable())
+            .Enumeration("Mode", tmDefault, &TTestSetting::GetMode, &TTestSetting::SetMode)
+            .Integer("Value", 0, &TTestSetting::GetValue, &TTestSetting::SetValue);
+    return table;
+}
+
+TTestFormat::TTestFormat(TPersistentNotify AOnChange, TPersistent* AOwner,
+                         TRef<IChangeNotifyLock> ALock)
+    : TLockPersistent(AOnChange, AOwner, std::move(ALock)),
+      FQuality(std::make_unique<TTestSetting>(AOnChange, this, GetLock())),
+      FMotion(std::make_unique<TTestSetting>(AOnChange, this, GetLock())) {
+    InitDefaults();
+}
+
+const TPropertyTableBase& TTestFormat::ClassPropertyTable() {
+    static const TPropertyTable<TTestFormat> table =
+        TPropertyTable<TTestFormat>("TTestFormat", TLockPersistent::ClassPropertyTable())
+            .Cardinal("Channels", 2, &TTestFormat::GetChannels, &TTestFormat::SetChannels)
+            .Cardinal("Bits", 16, &TTestFormat::GetBits, &TTestFormat::SetBits)
+            .Cardinal("SampleRate", 11025, &TTestFormat::GetSampleRate, &TTestFormat::SetSampleRate)
+            .Set("ChannelMask", EnumTypeInfo<TTestSpeaker>(), 0x3, &TTestFormat::GetChannelMask,
+                 &TTestFormat::SetChannelMask)
+            .String("Name", "Auto Select", &TTestFormat::GetName, &TTestFormat::SetName)
+            .Int64("Offset", 0, &TTestFormat::GetOffset, &TTestFormat::SetOffset)
+            .Integer("Level", -1, &TTestFormat::GetLevel, &TTestFormat::SetLevel)
+            .Double("Gain", 1.0, &TTestFormat::GetGain, &TTestFormat::SetGain)
+            .Double("Ratio", 0.5, &TTestFormat::GetRatio, &TTestFormat::SetRatio)
+            .Boolean("Enabled", false, &TTestFormat::GetEnabled, &TTestFormat::SetEnabled)
+            .Enumeration("Algorithm", taAuto, &TTestFormat::GetAlgorithm,
+                         &TTestFormat::SetAlgorithm)
+            .Object("Quality", &TTestFormat::GetQuality)
+            .Object("Motion", &TTestFormat::GetMotion);
+    return table;
+}
+
+const TPropertyTableBase& TTestOptionalFormat::ClassPropertyTable() {
+    static const TPropertyTable<TTestOptionalFormat> table =
+        TPropertyTable<TTestOptionalFormat>("TTestOptionalFormat",
+                                            TTestFormat::ClassPropertyTable())
+            .Boolean("Active", false, &TTestOptionalFormat::GetActive,
+                     &TTestOptionalFormat::SetActive);
+    return table;
+}
+
+const TPropertyTableBase& TTestOther::ClassPropertyTable() {
+    static const TPropertyTable<TTestOther> table =
+        TPropertyTable<TTestOther>("TTestOther", TLockPersistent::ClassPropertyTable())
+            .Integer("Level", 0, &TTestOther::GetLevel, &TTestOther::SetLevel);
+    return table;
+}
+
+void TRecordingListener::Record(const char* APhase, TPersistent* AObject,
+                                std::string_view AProperty) {
+    const bool watched = AObject == FWatched || AObject == FWatched->GetQuality() ||
+                         AObject == FWatched->GetMotion();
+    if (!watched)
+        return;
+    if (OnChanging && std::string_view(APhase) == "begin")
+        OnChanging();
+    Events.push_back(std::string(APhase) + " " + std::string(AProperty) + " align " +
+                     std::to_string(FWatched->GetBlockAlign()));
+}
+
+} // namespace runtime_test

@@ -1,0 +1,197 @@
+// Persistent classes shared by the runtime tests: a format-like object that publishes every
+// property kind, two setting-like sub-objects, a derived class and an unrelated one.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sonvera/platform/runtime/LockPersistent.h"
+
+namespace runtime_test {
+
+using namespace sonvera;
+
+// A copy of the speaker positions of the audio buffers, which live in a later unit.
+enum TTestSpeaker : uint8_t {
+    spFrontLeft,
+    spFrontRight,
+    spFrontCenter,
+    spSubwoofer,
+    spBackLeft,
+    spBackRight,
+    spFrontLeftOfCenter,
+    spFrontRightOfCenter,
+    spBackCenter,
+    spSideLeft,
+    spSideRight,
+    spTopCenter,
+    spTopFrontLeft,
+    spTopFrontCenter,
+    spTopFrontRight,
+    spTopBackLeft,
+    spTopBackCenter,
+    spTopBackRight
+};
+
+enum TTestMode : uint8_t { tmDefault, tmCustom };
+
+// Values that are not ordinals, as a codec's algorithm numbers are.
+enum TTestAlgorithm : int16_t { taAuto = 0, taInteger = 1, taSimple = 2, taArm = 7, taFaan = 20 };
+
+class TTestSetting : public TLockPersistent {
+public:
+    using TLockPersistent::TLockPersistent;
+
+    static const TPropertyTableBase& ClassPropertyTable();
+    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
+
+    TTestMode GetMode() const { return GetPropValue(FMode); }
+    void SetMode(TTestMode AValue) { SetPropValue("Mode", FMode, AValue); }
+    int32_t GetValue() const { return GetPropValue(FValue); }
+    void SetValue(int32_t AValue) { SetPropValue("Value", FValue, AValue); }
+
+private:
+    TTestMode FMode = tmDefault;
+    int32_t FValue = 0;
+};
+
+class TTestFormat : public TLockPersistent {
+public:
+    TTestFormat(TPersistentNotify AOnChange, TPersistent* AOwner, TRef<IChangeNotifyLock> ALock);
+
+    static const TPropertyTableBase& ClassPropertyTable();
+    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
+
+    uint32_t GetChannels() const { return GetPropValue(FChannels); }
+    void SetChannels(uint32_t AValue) {
+        SetBoundedPropValue<uint16_t, uint32_t>("Channels", FChannels, AValue, 1, 32,
+                                                [this] { CalculateFormat(); });
+    }
+    uint32_t GetBits() const { return GetPropValue(FBits); }
+    void SetBits(uint32_t AValue) {
+        SetBoundedPropValue<uint16_t, uint32_t>("Bits", FBits, AValue, 1, 32,
+                                                [this] { CalculateFormat(); });
+    }
+    uint32_t GetSampleRate() const { return GetPropValue(FSampleRate); }
+    void SetSampleRate(uint32_t AValue) { SetPropValue("SampleRate", FSampleRate, AValue); }
+    uint32_t GetChannelMask() const { return GetPropValue(FChannelMask); }
+    void SetChannelMask(uint32_t AValue) { SetPropValue("ChannelMask", FChannelMask, AValue); }
+    std::string GetName() const { return GetPropValue(FName); }
+    void SetName(std::string AValue) { SetPropValue("Name", FName, AValue); }
+    int64_t GetOffset() const { return GetPropValue(FOffset); }
+    void SetOffset(int64_t AValue) { SetPropValue("Offset", FOffset, AValue); }
+    int32_t GetLevel() const { return GetPropValue(FLevel); }
+    void SetLevel(int32_t AValue) { SetPropValue("Level", FLevel, AValue); }
+    float GetGain() const { return GetPropValue(FGain); }
+    void SetGain(float AValue) { SetBoundedPropValue("Gain", FGain, AValue, 0.0f, 1.0f); }
+    double GetRatio() const { return GetPropValue(FRatio); }
+    void SetRatio(double AValue) { SetPropValue("Ratio", FRatio, AValue); }
+    bool GetEnabled() const { return GetPropValue(FEnabled); }
+    void SetEnabled(bool AValue) { SetPropValue("Enabled", FEnabled, AValue); }
+    TTestAlgorithm GetAlgorithm() const { return GetPropValue(FAlgorithm); }
+    void SetAlgorithm(TTestAlgorithm AValue) { SetPropValue("Algorithm", FAlgorithm, AValue); }
+    TTestSetting* GetQuality() const { return FQuality.get(); }
+    TTestSetting* GetMotion() const { return FMotion.get(); }
+
+    // Derived from Channels and Bits, as a wave format's block alignment is.
+    uint32_t GetBlockAlign() const { return GetPropValue(FBlockAlign); }
+    int GetCalculations() const { return FCalculations; }
+
+private:
+    void CalculateFormat() {
+        FBlockAlign = (FBits + 7u) / 8u * FChannels;
+        ++FCalculations;
+    }
+
+    uint16_t FChannels = 0;
+    uint16_t FBits = 0;
+    uint32_t FSampleRate = 0;
+    uint32_t FChannelMask = 0;
+    std::string FName;
+    int64_t FOffset = 0;
+    int32_t FLevel = 0;
+    float FGain = 0;
+    double FRatio = 0;
+    bool FEnabled = false;
+    TTestAlgorithm FAlgorithm = taAuto;
+    uint32_t FBlockAlign = 0;
+    int FCalculations = 0;
+    std::unique_ptr<TTestSetting> FQuality;
+    std::unique_ptr<TTestSetting> FMotion;
+};
+
+// Adds one property to the format, as an optional variant adds its on/off switch.
+class TTestOptionalFormat : public TTestFormat {
+public:
+    using TTestFormat::TTestFormat;
+
+    static const TPropertyTableBase& ClassPropertyTable();
+    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
+
+    bool GetActive() const { return GetPropValue(FActive); }
+    void SetActive(bool AValue) { SetPropValue("Active", FActive, AValue); }
+
+private:
+    bool FActive = false;
+};
+
+class TTestOther : public TLockPersistent {
+public:
+    using TLockPersistent::TLockPersistent;
+
+    static const TPropertyTableBase& ClassPropertyTable();
+    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
+
+    int32_t GetLevel() const { return GetPropValue(FLevel); }
+    void SetLevel(int32_t AValue) { SetPropValue("Level", FLevel, AValue); }
+
+private:
+    int32_t FLevel = 0;
+};
+
+// Records, for one watched object and its sub-objects, what the listeners are told.
+class TRecordingListener : public TInterfacedObject, public virtual IPropertyChangeListener {
+public:
+    explicit TRecordingListener(const TTestFormat* AWatched) : FWatched(AWatched) {}
+
+    void PropertyChanging(TPersistent* AObject, std::string_view AProperty) noexcept override {
+        Record("begin", AObject, AProperty);
+    }
+    void PropertyChanged(TPersistent* AObject, std::string_view AProperty) noexcept override {
+        Record("done", AObject, AProperty);
+    }
+
+    // "begin Channels align 4", "done Channels align 6", ...
+    std::vector<std::string> Events;
+    std::function<void()> OnChanging;
+
+private:
+    void Record(const char* APhase, TPersistent* AObject, std::string_view AProperty);
+
+    const TTestFormat* FWatched;
+};
+
+// Registers a listener for the length of a test.
+class TListenerRegistration {
+public:
+    explicit TListenerRegistration(TRef<IPropertyChangeListener> AListener)
+        : FListener(std::move(AListener)) {
+        RegisterPropertyChangeListener(FListener);
+    }
+    ~TListenerRegistration() { UnregisterPropertyChangeListener(FListener); }
+
+private:
+    TRef<IPropertyChangeListener> FListener;
+};
+
+} // namespace runtime_test
+
+namespace sonvera {
+
+template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestSpeaker>();
+template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestMode>();
+template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestAlgorithm>();
+
+} // namespace sonvera

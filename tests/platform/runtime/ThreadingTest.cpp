@@ -1,0 +1,137 @@
+#include "sonvera/platform/runtime/Threading.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "sonvera/platform/runtime/Exceptions.h"
+
+using namespace sonvera;
+
+namespace {
+
+// Runs AWork on another thread and returns its result.
+template <class TWork> bool OnOtherThread(TWork AWork) {
+    bool result = false;
+    std::thread([&] { result = AWork(); }).join();
+    return result;
+}
+
+} // namespace
+
+TEST(TCriticalSection, IsRecursiveExclusiveAndLeftOnlyByItsHolder) {
+    TCriticalSection section;
+    EXPECT_FALSE(section.HeldByCurrentThread());
+    section.Enter();
+    section.Enter();
+    EXPECT_TRUE(section.TryEnter());
+    EXPECT_TRUE(section.HeldByCurrentThread());
+    EXPECT_FALSE(OnOtherThread([&] { return section.TryEnter(); }));
+    // Another thread cannot leave it, and failing to does not release it.
+    EXPECT_TRUE(OnOtherThread([&] {
+        try {
+            section.Leave();
+            return false;
+        } catch (const EAssertionFailed& error) {
+            return std::string(error.what()) ==
+                   "Critical section left by a thread that does not hold it (Threading)";
+        }
+    }));
+    section.Leave();
+    section.Leave();
+    EXPECT_FALSE(OnOtherThread([&] { return section.TryEnter(); }));
+    section.Leave();
+    EXPECT_FALSE(section.HeldByCurrentThread());
+    EXPECT_THROW(section.Leave(), EAssertionFailed);
+    EXPECT_TRUE(OnOtherThread([&] {
+        const bool entered = section.TryEnter();
+        if (entered)
+            section.Leave();
+        return entered;
+    }));
+
+    // A plain counter stays exact when every increment is inside the section.
+    int64_t counter = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                TCriticalSectionGuard guard(section);
+                TCriticalSectionGuard nested(section);
+                ++counter;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(counter, 80000);
+}
+
+TEST(TReadWriteLock, ReadersShareWritersExcludeAndMisuseIsRefused) {
+    TReadWriteLock lock;
+    lock.EnterRead();
+    EXPECT_TRUE(OnOtherThread([&] {
+        const bool entered = lock.TryEnterRead();
+        if (entered)
+            lock.LeaveRead();
+        return entered;
+    }));
+    EXPECT_FALSE(OnOtherThread([&] { return lock.TryEnterWrite(); }));
+    lock.LeaveRead();
+    EXPECT_THROW(lock.LeaveRead(), EAssertionFailed);
+
+    lock.EnterWrite();
+    EXPECT_FALSE(OnOtherThread([&] { return lock.TryEnterRead(); }));
+    EXPECT_FALSE(OnOtherThread([&] { return lock.TryEnterWrite(); }));
+    // The writer asking again would wait for itself: refused instead.
+    EXPECT_THROW(lock.EnterWrite(), EAssertionFailed);
+    EXPECT_THROW(lock.EnterRead(), EAssertionFailed);
+    EXPECT_THROW(lock.TryEnterRead(), EAssertionFailed);
+    EXPECT_TRUE(OnOtherThread([&] {
+        try {
+            lock.LeaveWrite();
+            return false;
+        } catch (const EAssertionFailed&) {
+            return true;
+        }
+    }));
+    lock.LeaveWrite();
+    EXPECT_THROW(lock.LeaveWrite(), EAssertionFailed);
+    EXPECT_TRUE(lock.TryEnterWrite());
+    lock.LeaveWrite();
+}
+
+TEST(TReadWriteLock, WritersNeverOverlapReadersOrEachOtherUnderContention) {
+    TReadWriteLock lock;
+    // Writers keep First == Second, but only between their two steps; a reader or writer that
+    // overlapped a writer would see them differ.
+    int64_t first = 0;
+    int64_t second = 0;
+    std::atomic<int> torn{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                TWriteLockGuard guard(lock);
+                if (first != second)
+                    ++torn;
+                ++first;
+                std::this_thread::yield();
+                ++second;
+            }
+        });
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                TReadLockGuard guard(lock);
+                if (first != second)
+                    ++torn;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(torn.load(), 0);
+    EXPECT_EQ(first, 60000);
+    EXPECT_EQ(second, 60000);
+}

@@ -3,10 +3,13 @@
 
 // The component runtime.
 #include "sonvera/platform/runtime/ChangeNotify.h"
+#include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/Interfaces.h"
+#include "sonvera/platform/runtime/JsonSerialization.h"
 #include "sonvera/platform/runtime/LockPersistent.h"
 #include "sonvera/platform/runtime/Persistent.h"
+#include "sonvera/platform/runtime/PropertyStreaming.h"
 #include "sonvera/platform/runtime/PropertyTable.h"
 #include "sonvera/platform/runtime/Serialization.h"
 #include "sonvera/platform/runtime/Threading.h"

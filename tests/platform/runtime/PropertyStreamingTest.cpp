@@ -1,0 +1,150 @@
+#include "sonvera/platform/runtime/PropertyStreaming.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "TestPersistents.h"
+#include "sonvera/platform/runtime/JsonSerialization.h"
+
+using namespace runtime_test;
+
+namespace {
+
+std::string Written(const TPersistent& AObject) {
+    auto writer = TJsonWriter::CreateObject();
+    WritePublishedProperties(AObject, writer);
+    return writer->Text();
+}
+
+void ReadInto(TPersistent& AObject, const std::string& AText) {
+    ReadPublishedProperties(AObject, TJsonReader::Create(AText));
+}
+
+// Every published value of two objects, compared as the setters compare them.
+void ExpectSameState(const TPublishedState& A, const TPublishedState& B) {
+    ASSERT_EQ(A.Values.size(), B.Values.size());
+    for (size_t i = 0; i < A.Values.size(); ++i)
+        EXPECT_TRUE(SamePropertyValue(A.Values[i].Value, B.Values[i].Value))
+            << A.Values[i].Property->Name();
+    ASSERT_EQ(A.Objects.size(), B.Objects.size());
+    for (size_t i = 0; i < A.Objects.size(); ++i)
+        ExpectSameState(A.Objects[i].State, B.Objects[i].State);
+}
+
+} // namespace
+
+TEST(PropertyStreaming, WritesOnlyWhatDiffersFromTheDefaults) {
+    TTestFormat format(nullptr, nullptr, nullptr);
+    EXPECT_EQ(Written(format), "{}");
+
+    format.SetChannels(6);
+    format.SetChannelMask(0x3F);
+    format.SetRatio(0.1);
+    format.SetAlgorithm(taArm);
+    format.GetQuality()->SetMode(tmCustom);
+    EXPECT_EQ(Written(format),
+              "{\"Channels\":6,\"ChannelMask\":\"[spFrontLeft,spFrontRight,spFrontCenter,"
+              "spSubwoofer,spBackLeft,spBackRight]\",\"Ratio\":\"0.1\",\"Algorithm\":\"taArm\","
+              "\"Quality\":{\"Mode\":\"tmCustom\"}}");
+
+    // Back at the defaults, nothing is written again.
+    format.SetChannels(2);
+    format.SetChannelMask(0x3);
+    format.SetRatio(0.5);
+    format.SetAlgorithm(taAuto);
+    format.GetQuality()->SetMode(tmDefault);
+    EXPECT_EQ(Written(format), "{}");
+
+    // A set holding a bit that no speaker stands for cannot be written.
+    format.SetChannelMask(1u << 20);
+    EXPECT_THROW(Written(format), ERangeError);
+}
+
+TEST(PropertyStreaming, EveryKindSurvivesTheRoundTripExactly) {
+    const double ratios[] = {0.1,
+                             -0.0,
+                             1.0 / 3.0,
+                             std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::max(),
+                             -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN()};
+    for (double ratio : ratios) {
+        TTestFormat source(nullptr, nullptr, nullptr);
+        source.SetChannels(32);
+        source.SetBits(24);
+        source.SetSampleRate(std::numeric_limits<uint32_t>::max());
+        source.SetChannelMask(0);
+        source.SetName("Ünïcode \"name\"");
+        source.SetOffset(std::numeric_limits<int64_t>::min());
+        source.SetLevel(std::numeric_limits<int32_t>::max());
+        source.SetGain(0.3f);
+        source.SetRatio(ratio);
+        source.SetEnabled(true);
+        source.SetAlgorithm(taFaan);
+        source.GetMotion()->SetValue(std::numeric_limits<int32_t>::min());
+
+        TTestFormat target(nullptr, nullptr, nullptr);
+        ReadInto(target, Written(source));
+        ExpectSameState(target.CapturePublishedState(), source.CapturePublishedState());
+        EXPECT_EQ(std::signbit(target.GetRatio()), std::signbit(ratio));
+        EXPECT_EQ(target.GetGain(), 0.3f);
+        EXPECT_EQ(target.GetBlockAlign(), 96u); // recalculated while read
+        EXPECT_EQ(Written(target), Written(source));
+    }
+}
+
+TEST(PropertyStreaming, ReadingKeepsAbsentValuesAndGoesThroughTheSetters) {
+    int changes = 0;
+    TTestFormat format([&](TPersistent*) { ++changes; }, nullptr, nullptr);
+    format.SetLevel(4);
+    format.SetName("custom");
+    format.GetQuality()->SetValue(9);
+    const std::string before = Written(format);
+    changes = 0;
+
+    ReadInto(format, "{}");
+    ReadInto(format, before); // the same values: nothing changes, nothing is notified
+    EXPECT_EQ(changes, 0);
+    // Entries of another kind are as good as absent.
+    ReadInto(format, "{\"Channels\":\"six\",\"Enabled\":1,\"Algorithm\":3,\"Ratio\":0.25,"
+                     "\"Quality\":5,\"Name\":{\"$base64\":\"\"}}");
+    EXPECT_EQ(Written(format), before);
+    EXPECT_EQ(changes, 0);
+
+    ReadInto(format, "{\"Level\":5,\"Quality\":{\"Mode\":\"tmCustom\"}}");
+    EXPECT_EQ(format.GetLevel(), 5);
+    EXPECT_EQ(format.GetName(), "custom");
+    EXPECT_EQ(format.GetQuality()->GetMode(), tmCustom);
+    EXPECT_EQ(format.GetQuality()->GetValue(), 9);
+    EXPECT_EQ(changes, 2);
+
+    // Bounded setters clamp what they read.
+    ReadInto(format, "{\"Channels\":99,\"Bits\":0,\"Gain\":\"7\"}");
+    EXPECT_EQ(format.GetChannels(), 32u);
+    EXPECT_EQ(format.GetBits(), 1u);
+    EXPECT_EQ(format.GetGain(), 1.0f);
+}
+
+TEST(PropertyStreaming, AnUnusableEntryRefusesTheWholeRead) {
+    TTestFormat format(nullptr, nullptr, nullptr);
+    const std::string before = Written(format);
+    for (const char* bad :
+         {"{\"Level\":5,\"Algorithm\":\"taNone\"}", "{\"Level\":5,\"Algorithm\":\"\"}",
+          "{\"Level\":5,\"SampleRate\":4294967296}", "{\"Level\":5,\"SampleRate\":-1}",
+          "{\"Level\":5,\"ChannelMask\":\"[spNowhere]\"}",
+          "{\"Level\":5,\"ChannelMask\":\"spFrontLeft\"}", "{\"Level\":5,\"Ratio\":\"0.1x\"}",
+          "{\"Level\":5,\"Ratio\":\"\"}", "{\"Level\":5,\"Ratio\":\"+1\"}",
+          "{\"Level\":2147483648}", "{\"Level\":5,\"Quality\":{\"Value\":1,\"Mode\":\"bad\"}}"})
+        EXPECT_THROW(ReadInto(format, bad), EReadError) << bad;
+    EXPECT_EQ(Written(format), before);
+
+    // The reader is left outside the sub-object's group it failed in.
+    auto reader = TJsonReader::Create("{\"Level\":7,\"Motion\":{\"Mode\":\"bad\"}}");
+    EXPECT_THROW(ReadPublishedProperties(format, reader), EReadError);
+    int32_t level = 0;
+    EXPECT_TRUE(reader->ReadInteger("Level", level));
+    EXPECT_EQ(level, 7);
+    EXPECT_EQ(format.GetLevel(), -1);
+}

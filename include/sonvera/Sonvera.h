@@ -8,6 +8,7 @@
 #include "sonvera/platform/runtime/Interfaces.h"
 #include "sonvera/platform/runtime/JsonSerialization.h"
 #include "sonvera/platform/runtime/LockPersistent.h"
+#include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/Persistent.h"
 #include "sonvera/platform/runtime/PropertyStreaming.h"
 #include "sonvera/platform/runtime/PropertyTable.h"

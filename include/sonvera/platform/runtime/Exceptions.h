@@ -42,6 +42,11 @@ class EArgumentError : public Exception {
     using Exception::Exception;
 };
 
+// Work was given up before it ran, because the queue that held it was shut down.
+class EOperationCancelled : public Exception {
+    using Exception::Exception;
+};
+
 // Raises EAssertionFailed with "<AMessage> (<AUnitName>)" unless ACondition holds.
 void Assert(bool ACondition, const char* AUnitName, const char* AMessage = "Assertion failure");
 

@@ -1,0 +1,597 @@
+#include "sonvera/format/SVAudioFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sonvera/platform/runtime/JsonSerialization.h"
+#include "sonvera/platform/runtime/PropertyStreaming.h"
+
+using namespace sonvera;
+
+namespace {
+
+constexpr uint32_t MaxCardinal = std::numeric_limits<uint32_t>::max();
+
+const std::vector<uint8_t> PcmSubFormatBytes = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                                0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+std::vector<uint8_t> RecordBytes(const TSVAudioFormatBasic& AFormat) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(AFormat.GetWaveFormat());
+    return std::vector<uint8_t>(bytes, bytes + sizeof(TSVWaveFormatExtensible));
+}
+
+std::vector<uint8_t> WithPcmSubFormat(std::vector<uint8_t> AHead) {
+    AHead.insert(AHead.end(), PcmSubFormatBytes.begin(), PcmSubFormatBytes.end());
+    return AHead;
+}
+
+// The container of AValidBits: the smallest whole number of bytes that holds them.
+uint32_t ContainerBytes(uint32_t AValidBits) {
+    uint32_t bytes = 1;
+    while (bytes * 8 < AValidBits)
+        ++bytes;
+    return bytes;
+}
+
+// Checks the derived fields of a record against its stored properties.
+void ExpectConsistent(const TSVWaveFormatExtensible& ARecord) {
+    const uint32_t container = ContainerBytes(ARecord.Samples.wValidBitsPerSample);
+    EXPECT_EQ(ARecord.Format.wFormatTag, 0xFFFE);
+    EXPECT_EQ(ARecord.Format.wBitsPerSample, container * 8);
+    EXPECT_EQ(ARecord.Format.nBlockAlign, container * ARecord.Format.nChannels);
+    EXPECT_EQ(ARecord.Format.nAvgBytesPerSec,
+              uint64_t{ARecord.Format.nSamplesPerSec} * ARecord.Format.nBlockAlign);
+    EXPECT_EQ(ARecord.Format.cbSize, 22);
+    std::vector<uint8_t> subFormat(sizeof ARecord.SubFormat);
+    std::memcpy(subFormat.data(), &ARecord.SubFormat, subFormat.size());
+    EXPECT_EQ(subFormat, PcmSubFormatBytes);
+}
+
+// Counts what the owner hears: its change callback and its lock's report.
+struct TOwnerLog {
+    std::atomic<int> Callbacks{0};
+    std::atomic<int> LockReports{0};
+    std::vector<TPersistent*> Senders;
+
+    TPersistentNotify Callback() {
+        return [this](TPersistent* ASender) {
+            ++Callbacks;
+            Senders.push_back(ASender);
+        };
+    }
+    TRef<IChangeNotifyLock> Lock() {
+        return TChangeNotifyLock::Create([this](TPersistent*) { ++LockReports; });
+    }
+};
+
+// Records what the property-change listeners are told about one descriptor (about every
+// descriptor when AWatched is null), with the block align its record has at that moment:
+// "begin Channels 4", "done Channels 6".
+class TRecordingListener : public TInterfacedObject, public virtual IPropertyChangeListener {
+public:
+    explicit TRecordingListener(const TSVAudioFormatBasic* AWatched = nullptr)
+        : FWatched(AWatched) {}
+
+    void PropertyChanging(TPersistent* AObject, std::string_view AProperty) noexcept override {
+        Record("begin", AObject, AProperty);
+    }
+    void PropertyChanged(TPersistent* AObject, std::string_view AProperty) noexcept override {
+        Record("done", AObject, AProperty);
+    }
+
+    std::vector<std::string> TakeEvents() {
+        std::lock_guard<std::mutex> guard(FMutex);
+        return std::exchange(FEvents, {});
+    }
+
+private:
+    void Record(const char* APhase, TPersistent* AObject, std::string_view AProperty) {
+        const auto* format = dynamic_cast<const TSVAudioFormatBasic*>(AObject);
+        if (!format || (FWatched && format != FWatched))
+            return;
+        const TSVWaveFormatExtensible& record = *format->GetWaveFormat();
+        std::lock_guard<std::mutex> guard(FMutex);
+        FEvents.push_back(std::string(APhase) + " " + std::string(AProperty) + " " +
+                          std::to_string(record.Format.nBlockAlign));
+    }
+
+    const TSVAudioFormatBasic* FWatched;
+    std::mutex FMutex;
+    std::vector<std::string> FEvents;
+};
+
+class TListenerRegistration {
+public:
+    explicit TListenerRegistration(TRef<IPropertyChangeListener> AListener)
+        : FListener(std::move(AListener)) {
+        RegisterPropertyChangeListener(FListener);
+    }
+    ~TListenerRegistration() { UnregisterPropertyChangeListener(FListener); }
+
+private:
+    TRef<IPropertyChangeListener> FListener;
+};
+
+// A change-notification lock, used from one thread, that counts its entries, knows how deep
+// it is held and remembers whether the owner was told of a change while it was held.
+class TCountingLock : public TInterfacedObject, public virtual IChangeNotifyLock {
+public:
+    void Enter() override {
+        FSection.Enter();
+        ++Enters;
+        ++Depth;
+    }
+    void Leave() override {
+        --Depth;
+        FSection.Leave();
+    }
+    bool TryEnter() override { return FSection.TryEnter(); }
+    void NotifyChange(TPersistent*) override {
+        ++Reports;
+        if (FSection.HeldByCurrentThread())
+            ++ReportsInsideLock;
+    }
+
+    int Enters = 0;
+    int Depth = 0;
+    int Reports = 0;
+    int ReportsInsideLock = 0;
+
+private:
+    TCriticalSection FSection;
+};
+
+class TContext : public TInterfacedObject {};
+
+std::string Written(const TPersistent& AObject) {
+    auto writer = TJsonWriter::CreateObject();
+    WritePublishedProperties(AObject, writer);
+    return writer->Text();
+}
+
+void ReadInto(TPersistent& AObject, const std::string& AText) {
+    ReadPublishedProperties(AObject, TJsonReader::Create(AText));
+}
+
+std::vector<std::string> PropertyNames(const TPersistent& AObject) {
+    std::vector<std::string> names;
+    for (const TPropertyInfo& property : AObject.GetPropertyTable().Properties())
+        names.push_back(property.Name());
+    return names;
+}
+
+} // namespace
+
+TEST(TSVAudioFormat, NewDescriptorHoldsTheDefaultsInACompleteRecord) {
+    TOwnerLog log;
+    TPersistent owner;
+    const TRef<IChangeNotifyLock> lock = log.Lock();
+    const TRef<IInterface> context = MakeRef<TContext>();
+    auto listener = MakeRef<TRecordingListener>();
+    TListenerRegistration registration(listener);
+    TSVOptionalAudioFormat format(log.Callback(), &owner, lock, context);
+
+    // The four constructor arguments reach the runtime base unchanged.
+    EXPECT_EQ(format.GetOwner(), &owner);
+    EXPECT_EQ(format.GetLock(), lock);
+    EXPECT_EQ(format.GetContext(), context);
+
+    EXPECT_EQ(format.GetCountChannels(), 2u);
+    EXPECT_EQ(format.GetBits(), 16u);
+    EXPECT_EQ(format.GetSampleRate(), 11025u);
+    EXPECT_EQ(format.GetChannelMask(), (TSVSpeakers{spFrontLeft, spFrontRight}));
+    EXPECT_EQ(format.GetBufferSize(), 1024u);
+    EXPECT_FALSE(format.GetEnabled());
+    // Tag FFFE, 2 channels, 11025 Hz, 44100 bytes/s, align 4, 16 of 16 bits, cbSize 22, mask 3.
+    EXPECT_EQ(
+        RecordBytes(format),
+        WithPcmSubFormat({0xFE, 0xFF, 0x02, 0x00, 0x11, 0x2B, 0x00, 0x00, 0x44, 0xAC, 0x00, 0x00,
+                          0x04, 0x00, 0x10, 0x00, 0x16, 0x00, 0x10, 0x00, 0x03, 0x00, 0x00, 0x00}));
+    // A descriptor under construction tells nobody.
+    EXPECT_EQ(log.Callbacks, 0);
+    EXPECT_EQ(log.LockReports, 0);
+    EXPECT_TRUE(listener->TakeEvents().empty());
+
+    // The platform's stereo 16-bit 44100 Hz record, byte for byte.
+    format.SetSampleRate(44100);
+    EXPECT_EQ(
+        RecordBytes(format),
+        WithPcmSubFormat({0xFE, 0xFF, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x10, 0xB1, 0x02, 0x00,
+                          0x04, 0x00, 0x10, 0x00, 0x16, 0x00, 0x10, 0x00, 0x03, 0x00, 0x00, 0x00}));
+
+    // Every kind of descriptor starts from the same record; without an owner's lock it has
+    // its own.
+    const TSVAudioFormatBasic basic(nullptr, nullptr, nullptr);
+    const TSVOptionalBasicAudioFormat optionalBasic(nullptr, nullptr, nullptr);
+    const TSVAudioFormat plain(nullptr, nullptr, nullptr);
+    EXPECT_NE(basic.GetLock(), nullptr);
+    EXPECT_EQ(basic.GetContext(), nullptr);
+    EXPECT_EQ(RecordBytes(basic), RecordBytes(optionalBasic));
+    EXPECT_EQ(RecordBytes(basic), RecordBytes(plain));
+    EXPECT_FALSE(optionalBasic.GetEnabled());
+    EXPECT_EQ(plain.GetBufferSize(), 1024u);
+    // The pointer is the embedded record itself, stable for the descriptor's life.
+    EXPECT_EQ(basic.GetWaveFormat(), basic.GetWaveFormat());
+}
+
+TEST(TSVAudioFormat, RecordFollowsBitsChannelsAndRate) {
+    TSVAudioFormat format(nullptr, nullptr, nullptr);
+    format.SetBits(24);
+    format.SetSampleRate(48000);
+    const TSVWaveFormatExtensible& record = *format.GetWaveFormat();
+    EXPECT_EQ(record.Format.nBlockAlign, 6);
+    EXPECT_EQ(record.Format.nAvgBytesPerSec, 288000u);
+    EXPECT_EQ(record.Format.wBitsPerSample, 24);
+
+    format.SetBits(20);
+    EXPECT_EQ(record.Format.wBitsPerSample, 24);
+    EXPECT_EQ(record.Samples.wValidBitsPerSample, 20);
+    EXPECT_EQ(format.GetBits(), 20u);
+    EXPECT_EQ(record.Format.nBlockAlign, 6);
+
+    // Every width at every channel count, across each byte boundary of the container.
+    for (uint32_t bits = 1; bits <= 32; ++bits) {
+        for (uint32_t channels = 1; channels <= 32; ++channels) {
+            format.SetBits(bits);
+            format.SetCountChannels(channels);
+            ASSERT_EQ(record.Format.nChannels, channels);
+            ASSERT_EQ(record.Samples.wValidBitsPerSample, bits);
+            ASSERT_EQ(record.Format.nBlockAlign, ContainerBytes(bits) * channels)
+                << bits << " bits, " << channels << " channels";
+            ASSERT_EQ(record.Format.nAvgBytesPerSec, 48000u * ContainerBytes(bits) * channels);
+        }
+    }
+    ExpectConsistent(record);
+
+    // The rate is not checked, and the bytes per second keep to the record's 32 bits:
+    // (2^32 - 1) x 128 leaves 2^32 - 128.
+    format.SetSampleRate(0);
+    EXPECT_EQ(record.Format.nAvgBytesPerSec, 0u);
+    format.SetSampleRate(MaxCardinal);
+    EXPECT_EQ(record.Format.nBlockAlign, 128);
+    EXPECT_EQ(record.Format.nAvgBytesPerSec, 4294967168u);
+
+    // The mask is stored as given, whatever the channel count, even with bits no speaker
+    // stands for.
+    format.SetCountChannels(6);
+    format.SetChannelMask(TSVSpeakers{spFrontCenter});
+    EXPECT_EQ(record.dwChannelMask, 0x4u);
+    format.SetChannelMask(TSVSpeakers::FromMask(0x80000003u));
+    EXPECT_EQ(record.dwChannelMask, 0x80000003u);
+    EXPECT_EQ(format.GetChannelMask().Mask(), 0x80000003u);
+    EXPECT_EQ(record.Format.nChannels, 6);
+}
+
+TEST(TSVAudioFormat, OutOfRangeValuesAreClampedToTheirBounds) {
+    TSVAudioFormat format(nullptr, nullptr, nullptr);
+    const TSVWaveFormatExtensible& record = *format.GetWaveFormat();
+
+    format.SetCountChannels(0);
+    EXPECT_EQ(format.GetCountChannels(), 1u);
+    EXPECT_EQ(record.Format.nBlockAlign, 2);
+    format.SetCountChannels(40);
+    EXPECT_EQ(format.GetCountChannels(), 32u);
+    EXPECT_EQ(record.Format.nBlockAlign, 64);
+    // Clamped before the value is narrowed to the record's 16 bits: 65538 is not 2.
+    format.SetCountChannels(2);
+    format.SetCountChannels(65538);
+    EXPECT_EQ(format.GetCountChannels(), 32u);
+    format.SetCountChannels(2);
+    format.SetCountChannels(MaxCardinal);
+    EXPECT_EQ(format.GetCountChannels(), 32u);
+
+    format.SetCountChannels(2);
+    format.SetBits(0);
+    EXPECT_EQ(format.GetBits(), 1u);
+    EXPECT_EQ(record.Format.wBitsPerSample, 8);
+    EXPECT_EQ(record.Format.nBlockAlign, 2);
+    format.SetBits(33);
+    EXPECT_EQ(format.GetBits(), 32u);
+    format.SetBits(16);
+    format.SetBits(65560); // 24 once narrowed
+    EXPECT_EQ(format.GetBits(), 32u);
+    ExpectConsistent(record);
+
+    // BufferSize has a floor of 1 and no ceiling, and never touches the record.
+    const std::vector<uint8_t> before = RecordBytes(format);
+    format.SetBufferSize(0);
+    EXPECT_EQ(format.GetBufferSize(), 1u);
+    format.SetBufferSize(MaxCardinal);
+    EXPECT_EQ(format.GetBufferSize(), MaxCardinal);
+    EXPECT_EQ(RecordBytes(format), before);
+}
+
+TEST(TSVAudioFormat, OnlyRealChangesAreToldOnceWithTheRecordRecalculatedBetween) {
+    TOwnerLog log;
+    TSVOptionalAudioFormat format(log.Callback(), nullptr, log.Lock());
+    auto listener = MakeRef<TRecordingListener>(&format);
+    TListenerRegistration registration(listener);
+
+    struct TStep {
+        const char* What;
+        std::function<void()> Change;
+        std::vector<std::string> Events; // empty: nothing may be told
+    };
+    const std::vector<TStep> steps = {
+        {"same channels", [&] { format.SetCountChannels(2); }, {}},
+        {"channels 3",
+         [&] { format.SetCountChannels(3); },
+         {"begin Channels 4", "done Channels 6"}},
+        {"channels 3 again", [&] { format.SetCountChannels(3); }, {}},
+        {"channels 40",
+         [&] { format.SetCountChannels(40); },
+         {"begin Channels 6", "done Channels 64"}},
+        {"channels 33, clamped to the same", [&] { format.SetCountChannels(33); }, {}},
+        {"same bits", [&] { format.SetBits(16); }, {}},
+        {"bits 24", [&] { format.SetBits(24); }, {"begin Bits 64", "done Bits 96"}},
+        {"bits 99, clamped to 32", [&] { format.SetBits(99); }, {"begin Bits 96", "done Bits 128"}},
+        {"bits 40, clamped to the same", [&] { format.SetBits(40); }, {}},
+        {"same rate", [&] { format.SetSampleRate(11025); }, {}},
+        {"rate 8000",
+         [&] { format.SetSampleRate(8000); },
+         {"begin SampleRate 128", "done SampleRate 128"}},
+        {"same mask",
+         [&] {
+             format.SetChannelMask({spFrontLeft, spFrontRight});
+         },
+         {}},
+        {"mask FC",
+         [&] { format.SetChannelMask({spFrontCenter}); },
+         {"begin ChannelMask 128", "done ChannelMask 128"}},
+        {"same buffer size", [&] { format.SetBufferSize(1024); }, {}},
+        {"buffer size 0, clamped to 1",
+         [&] { format.SetBufferSize(0); },
+         {"begin BufferSize 128", "done BufferSize 128"}},
+        {"same enabled", [&] { format.SetEnabled(false); }, {}},
+        {"enabled", [&] { format.SetEnabled(true); }, {"begin Enabled 128", "done Enabled 128"}},
+    };
+    for (const TStep& step : steps) {
+        const int callbacks = log.Callbacks;
+        const int reports = log.LockReports;
+        step.Change();
+        const int told = step.Events.empty() ? 0 : 1;
+        EXPECT_EQ(log.Callbacks - callbacks, told) << step.What;
+        EXPECT_EQ(log.LockReports - reports, told) << step.What;
+        EXPECT_EQ(listener->TakeEvents(), step.Events) << step.What;
+    }
+    for (TPersistent* sender : log.Senders)
+        EXPECT_EQ(sender, &format);
+    ExpectConsistent(*format.GetWaveFormat());
+}
+
+TEST(TSVAudioFormat, EveryReadAndChangeGoesThroughTheOwnersLock) {
+    auto lock = MakeRef<TCountingLock>();
+    TSVAudioFormat format(nullptr, nullptr, lock);
+
+    const std::vector<std::pair<const char*, std::function<void()>>> reads = {
+        {"GetWaveFormat", [&] { format.GetWaveFormat(); }},
+        {"GetCountChannels", [&] { format.GetCountChannels(); }},
+        {"GetBits", [&] { format.GetBits(); }},
+        {"GetSampleRate", [&] { format.GetSampleRate(); }},
+        {"GetChannelMask", [&] { format.GetChannelMask(); }},
+        {"GetBufferSize", [&] { format.GetBufferSize(); }},
+    };
+    for (const auto& [name, read] : reads) {
+        const int enters = lock->Enters;
+        read();
+        EXPECT_EQ(lock->Enters - enters, 1) << name;
+        EXPECT_EQ(lock->Depth, 0) << name;
+    }
+
+    // A real change is reported to the owner from inside the lock, and the lock is left.
+    format.SetCountChannels(5);
+    format.SetBufferSize(7);
+    format.SetChannelMask({spBackLeft});
+    EXPECT_EQ(lock->Reports, 3);
+    EXPECT_EQ(lock->ReportsInsideLock, 3);
+    EXPECT_EQ(lock->Depth, 0);
+}
+
+TEST(TSVAudioFormat, StreamsOnlyNonDefaultPropertiesAndReadsThemThroughTheSetters) {
+    TSVOptionalAudioFormat source(nullptr, nullptr, nullptr);
+    EXPECT_EQ(Written(source), "{}");
+
+    source.SetCountChannels(6);
+    source.SetBits(24);
+    source.SetSampleRate(48000);
+    source.SetChannelMask(TSVSpeakers::FromMask(0x3F));
+    source.SetBufferSize(256);
+    source.SetEnabled(true);
+    const std::string text = Written(source);
+    EXPECT_EQ(text, "{\"Channels\":6,\"Bits\":24,\"SampleRate\":48000,\"ChannelMask\":"
+                    "\"[spFrontLeft,spFrontRight,spFrontCenter,spSubwoofer,spBackLeft,"
+                    "spBackRight]\",\"BufferSize\":256,\"Enabled\":true}");
+
+    TOwnerLog log;
+    TSVOptionalAudioFormat target(log.Callback(), nullptr, log.Lock());
+    ReadInto(target, text);
+    EXPECT_EQ(target.GetCountChannels(), 6u);
+    EXPECT_EQ(target.GetBits(), 24u);
+    EXPECT_EQ(target.GetSampleRate(), 48000u);
+    EXPECT_EQ(target.GetChannelMask().Mask(), 0x3Fu);
+    EXPECT_EQ(target.GetBufferSize(), 256u);
+    EXPECT_TRUE(target.GetEnabled());
+    // The record was recalculated while it was read: 6 x 3 bytes at 48000 Hz.
+    EXPECT_EQ(RecordBytes(target), RecordBytes(source));
+    EXPECT_EQ(target.GetWaveFormat()->Format.nAvgBytesPerSec, 864000u);
+    EXPECT_EQ(log.Callbacks, 6);
+    EXPECT_EQ(log.LockReports, 6);
+
+    // A property back at its default is no longer written.
+    source.SetCountChannels(2);
+    source.SetEnabled(false);
+    EXPECT_EQ(Written(source), "{\"Bits\":24,\"SampleRate\":48000,\"ChannelMask\":"
+                               "\"[spFrontLeft,spFrontRight,spFrontCenter,spSubwoofer,"
+                               "spBackLeft,spBackRight]\",\"BufferSize\":256}");
+
+    // Values read from outside go through the bounded setters.
+    TSVAudioFormat clamped(nullptr, nullptr, nullptr);
+    ReadInto(clamped, "{\"Channels\":99,\"Bits\":0,\"BufferSize\":0}");
+    EXPECT_EQ(clamped.GetCountChannels(), 32u);
+    EXPECT_EQ(clamped.GetBits(), 1u);
+    EXPECT_EQ(clamped.GetBufferSize(), 1u);
+    EXPECT_EQ(clamped.GetWaveFormat()->Format.nBlockAlign, 32);
+    ExpectConsistent(*clamped.GetWaveFormat());
+
+    // An unusable entry refuses the whole read, and nothing is set.
+    TSVAudioFormat untouched(nullptr, nullptr, nullptr);
+    const std::vector<uint8_t> before = RecordBytes(untouched);
+    EXPECT_THROW(ReadInto(untouched, "{\"Channels\":4,\"Bits\":-1}"), EReadError);
+    EXPECT_THROW(ReadInto(untouched, "{\"Channels\":4,\"ChannelMask\":\"[spNowhere]\"}"),
+                 EReadError);
+    EXPECT_EQ(untouched.GetCountChannels(), 2u);
+    EXPECT_EQ(RecordBytes(untouched), before);
+}
+
+TEST(TSVAudioFormat, AssignCopiesThePublishedStateOfTheSameLineage) {
+    TSVOptionalAudioFormat source(nullptr, nullptr, nullptr);
+    source.SetCountChannels(4);
+    source.SetBits(12);
+    source.SetSampleRate(22050);
+    source.SetChannelMask({spFrontLeft, spFrontRight, spBackLeft, spBackRight});
+    source.SetBufferSize(333);
+    source.SetEnabled(true);
+
+    TOwnerLog log;
+    TSVOptionalAudioFormat copy(log.Callback(), nullptr, log.Lock());
+    copy.Assign(source);
+    EXPECT_EQ(copy.GetBufferSize(), 333u);
+    EXPECT_TRUE(copy.GetEnabled());
+    EXPECT_EQ(RecordBytes(copy), RecordBytes(source));
+    EXPECT_EQ(copy.GetWaveFormat()->Format.wBitsPerSample, 16);
+    EXPECT_EQ(log.Callbacks, 6);
+    // The copy is its own: changing it leaves the source as it was.
+    copy.SetCountChannels(1);
+    EXPECT_EQ(source.GetCountChannels(), 4u);
+
+    // A base descriptor takes what it publishes from a derived one.
+    TSVAudioFormatBasic basic(nullptr, nullptr, nullptr);
+    basic.Assign(source);
+    EXPECT_EQ(RecordBytes(basic), RecordBytes(source));
+
+    // Descriptors of another lineage are refused, and the target stays as it was.
+    TSVAudioFormat plain(nullptr, nullptr, nullptr);
+    const std::vector<uint8_t> before = RecordBytes(plain);
+    EXPECT_THROW(plain.Assign(basic), EArgumentError);
+    TSVOptionalBasicAudioFormat optionalBasic(nullptr, nullptr, nullptr);
+    EXPECT_THROW(optionalBasic.Assign(source), EArgumentError);
+    EXPECT_THROW(plain.Assign(optionalBasic), EArgumentError);
+    EXPECT_EQ(RecordBytes(plain), before);
+    EXPECT_EQ(plain.GetBufferSize(), 1024u);
+    EXPECT_FALSE(optionalBasic.GetEnabled());
+}
+
+TEST(TSVAudioFormat, EachClassPublishesItsOwnPropertiesWithTheirDefaults) {
+    const TSVAudioFormatBasic basic(nullptr, nullptr, nullptr);
+    const TSVOptionalBasicAudioFormat optionalBasic(nullptr, nullptr, nullptr);
+    const TSVAudioFormat plain(nullptr, nullptr, nullptr);
+    const TSVOptionalAudioFormat optional(nullptr, nullptr, nullptr);
+    using TNames = std::vector<std::string>;
+    EXPECT_EQ(PropertyNames(basic), (TNames{"Channels", "Bits", "SampleRate", "ChannelMask"}));
+    EXPECT_EQ(PropertyNames(optionalBasic),
+              (TNames{"Channels", "Bits", "SampleRate", "ChannelMask", "Enabled"}));
+    EXPECT_EQ(PropertyNames(plain),
+              (TNames{"Channels", "Bits", "SampleRate", "ChannelMask", "BufferSize"}));
+    EXPECT_EQ(PropertyNames(optional),
+              (TNames{"Channels", "Bits", "SampleRate", "ChannelMask", "BufferSize", "Enabled"}));
+    EXPECT_EQ(basic.ClassName(), "TSVAudioFormatBasic");
+    EXPECT_EQ(optionalBasic.ClassName(), "TSVOptionalBasicAudioFormat");
+    EXPECT_EQ(plain.ClassName(), "TSVAudioFormat");
+    const TPersistent& asPersistent = optional;
+    EXPECT_EQ(asPersistent.ClassName(), "TSVOptionalAudioFormat");
+
+    const TPropertyTableBase& table = optional.GetPropertyTable();
+    EXPECT_EQ(table.Find("Channels")->Default(), TPropertyValue(uint32_t{2}));
+    EXPECT_EQ(table.Find("Bits")->Default(), TPropertyValue(uint32_t{16}));
+    EXPECT_EQ(table.Find("SampleRate")->Default(), TPropertyValue(uint32_t{11025}));
+    EXPECT_EQ(table.Find("ChannelMask")->Default(), TPropertyValue(uint32_t{3}));
+    EXPECT_EQ(table.Find("ChannelMask")->Kind(), pkSet);
+    EXPECT_EQ(table.Find("ChannelMask")->EnumType(), &EnumTypeInfo<TSVSpeaker>());
+    EXPECT_EQ(table.Find("BufferSize")->Default(), TPropertyValue(uint32_t{1024}));
+    EXPECT_EQ(table.Find("Enabled")->Default(), TPropertyValue(false));
+    // A new descriptor is at its declared defaults throughout.
+    for (const TPropertyInfo& property : table.Properties())
+        EXPECT_TRUE(property.IsDefault(optional)) << property.Name();
+}
+
+TEST(TRVCompressionInfo, TypeInformationNamesEachMember) {
+    const TEnumTypeInfo& info = EnumTypeInfo<TRVCompressionInfo>();
+    EXPECT_EQ(info.TypeName(), "TRVCompressionInfo");
+    EXPECT_EQ(info.Names(), (std::vector<std::string>{"ciCode", "ciDescription", "ciBoth"}));
+    EXPECT_EQ(EnumValue<TRVCompressionInfo>("ciCode"), 0);
+    EXPECT_EQ(EnumValue<TRVCompressionInfo>("ciDescription"), 1);
+    EXPECT_EQ(EnumValue<TRVCompressionInfo>("ciBoth"), 2);
+    EXPECT_EQ(EnumName(ciBoth), "ciBoth");
+    EXPECT_THROW(info.NameOf(3), ERangeError);
+}
+
+TEST(TSVAudioFormat, ConcurrentChangesLeaveAConsistentRecord) {
+    TOwnerLog log;
+    TSVAudioFormat format(log.Callback(), nullptr, log.Lock());
+    auto listener = MakeRef<TRecordingListener>(&format);
+    TListenerRegistration registration(listener);
+    const TRef<IChangeNotifyLock> lock = format.GetLock();
+
+    std::atomic<bool> writing{true};
+    std::atomic<int> inconsistent{0};
+    std::thread reader([&] {
+        while (writing) {
+            TChangeNotifyLockGuard guard(*lock);
+            const TSVWaveFormatExtensible& record = *format.GetWaveFormat();
+            const uint32_t container = ContainerBytes(record.Samples.wValidBitsPerSample);
+            if (record.Format.nBlockAlign != container * record.Format.nChannels ||
+                record.Format.nAvgBytesPerSec !=
+                    record.Format.nSamplesPerSec * record.Format.nBlockAlign)
+                ++inconsistent;
+        }
+    });
+    std::vector<std::thread> writers;
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        writers.emplace_back([&format, seed] {
+            std::mt19937 random(seed);
+            for (int i = 0; i < 3000; ++i) {
+                const uint32_t value = random();
+                switch (value % 4) {
+                case 0:
+                    format.SetCountChannels(value >> 8 & 63);
+                    break;
+                case 1:
+                    format.SetBits(value >> 8 & 63);
+                    break;
+                case 2:
+                    format.SetSampleRate(value >> 8 & 0xFFFF);
+                    break;
+                default:
+                    format.SetBufferSize(value >> 8 & 0xFFF);
+                    break;
+                }
+            }
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    writing = false;
+    reader.join();
+
+    EXPECT_EQ(inconsistent, 0);
+    ExpectConsistent(*format.GetWaveFormat());
+    // Every real change was told to the listeners and to the owner exactly once.
+    const std::vector<std::string> events = listener->TakeEvents();
+    ASSERT_EQ(events.size() % 2, 0u);
+    for (size_t i = 0; i < events.size(); i += 2) {
+        ASSERT_EQ(events[i].rfind("begin ", 0), 0u) << events[i];
+        ASSERT_EQ(events[i + 1].rfind("done ", 0), 0u) << events[i + 1];
+    }
+    EXPECT_EQ(static_cast<int>(events.size() / 2), log.Callbacks.load());
+    EXPECT_EQ(log.Callbacks, log.LockReports);
+    EXPECT_GT(log.Callbacks, 0);
+}

@@ -28,17 +28,28 @@ namespace {
 
 constexpr uint32_t kMinInt32Magnitude = 0x80000000u;
 
+// The conversions work on magnitudes and put the sign back last. Both steps go through the
+// sign mask (0 or -1) rather than a condition: a branch on the sign of audio data is a coin
+// toss for the processor.
+int32_t SignMask(int32_t AValue) {
+    return AValue >> 31;
+}
+int32_t WithSign(int32_t AMagnitude, int32_t ASignMask) {
+    return (AMagnitude ^ ASignMask) - ASignMask;
+}
 int32_t Magnitude(int32_t AValue) {
-    return AValue < 0 ? -AValue : AValue;
+    return WithSign(AValue, SignMask(AValue));
 }
 uint32_t Magnitude32(int32_t AValue) {
-    return AValue < 0 ? 0u - uint32_t(AValue) : uint32_t(AValue);
+    const uint32_t mask = uint32_t(SignMask(AValue));
+    return (uint32_t(AValue) ^ mask) - mask;
 }
 
 // A magnitude with the sign of ASample, the most negative 32-bit value standing in for any
 // magnitude beyond it (the nearest representable result).
 int32_t Signed32(int32_t ASample, uint32_t AMagnitude) {
-    return ASample < 0 ? Wrap(0u - std::min(AMagnitude, kMinInt32Magnitude)) : Wrap(AMagnitude);
+    const uint32_t mask = uint32_t(SignMask(ASample));
+    return Wrap((std::min(AMagnitude, kMinInt32Magnitude) ^ mask) - mask);
 }
 
 // ---- Widening --------------------------------------------------------------------------------
@@ -50,7 +61,7 @@ constexpr auto Scale8uTo24 = [](int32_t ASample) {
     const int32_t a = Magnitude(t);
     const int32_t rest = 3 * a;
     const int32_t q = 66052 * a + (rest >= 127) + (rest >= 254) + (rest >= 381);
-    return t < 0 ? -q : std::min(q, 8388607);
+    return WithSign(std::min(q, 8388607), SignMask(t));
 };
 
 // s * 8388607 / 32767 = 256 s + 255 s / 32767. The second quotient is estimated as
@@ -60,8 +71,7 @@ constexpr auto Scale16To24 = [](int32_t ASample) {
     const int32_t rest = 255 * a;
     int32_t q = rest >> 15;
     q += rest - 32767 * q >= 32767;
-    const int32_t m = 256 * a + q;
-    return ASample < 0 ? -std::min(m, 8388608) : m;
+    return WithSign(std::min(256 * a + q, 8388608), SignMask(ASample));
 };
 
 // s * 2147483647 / 32767 = 65538 s + s / 32767, the last term being 1 only at full scale.
@@ -87,7 +97,7 @@ constexpr auto Scale24To8u = [](int32_t ASample) {
     const int32_t a = Magnitude(ASample);
     int32_t q = a >> 16;
     q -= 127 * a - 8388607 * q < 0;
-    return (ASample < 0 ? -q : q) + 127;
+    return WithSign(q, SignMask(ASample)) + 127;
 };
 
 // s * 32767 / 8388607 with 8388607 = 256 * 32767 + 255: |s| / 256 is never below the quotient
@@ -96,7 +106,7 @@ constexpr auto Scale24To16 = [](int32_t ASample) {
     const int32_t a = Magnitude(ASample);
     int32_t q = a >> 8;
     q -= 32767 * (a & 255) - 255 * q < 0;
-    return ASample < 0 ? -q : q;
+    return WithSign(q, SignMask(ASample));
 };
 
 // s * 32767 / 2147483647 with 2147483647 = 65538 * 32767 + 1: |s| / 65536 is never below the
@@ -105,7 +115,7 @@ constexpr auto Scale32To16 = [](int32_t ASample) {
     const uint32_t a = Magnitude32(ASample);
     int32_t q = int32_t(a >> 16);
     q -= 32767 * (int32_t(a & 0xFFFF) - 2 * q) - q < 0;
-    return ASample < 0 ? -q : q;
+    return WithSign(q, SignMask(ASample));
 };
 
 // s * 8388607 / 2147483647 with 2147483647 = 256 * 8388607 + 255: as for 24 to 16 bits.
@@ -113,7 +123,7 @@ constexpr auto Scale32To24 = [](int32_t ASample) {
     const uint32_t a = Magnitude32(ASample);
     int32_t q = int32_t(a >> 8);
     q -= 8388607 * int32_t(a & 255) - 255 * q < 0;
-    return ASample < 0 ? -q : q;
+    return WithSign(q, SignMask(ASample));
 };
 
 // ---- Float ---------------------------------------------------------------------------------

@@ -3,11 +3,13 @@
 //
 // Every primitive is one element operation applied along one or two strided runs. A run is
 // processed in blocks of kBlock elements: the block is gathered into a local array of 32-bit
-// values (packed 24-bit runs through byte-shuffle kernels), the operation runs over the whole
-// array in a loop of fixed length that the compiler vectorises, and the results are scattered
-// back. The element operation is the same C++ expression on every path, so a vectorised block
-// gives exactly the result of the plain element-by-element walk; the walk is kept for runs whose
-// elements overlap in ways a block would reorder.
+// values, the operation runs over the whole array in a loop of fixed length that the compiler
+// vectorises, and the results are scattered back. Contiguous packed 24-bit runs move through
+// byte-shuffle kernels; strided runs whose elements lie close together move through 64-byte
+// windows with byte permutes and byte-masked stores, which never write the bytes between the
+// elements. The element operation is the same C++ expression on every path, so a block gives
+// exactly the result of the plain element-by-element walk; that walk is kept for runs no
+// kernel moves faster and for runs whose overlap a block would reorder.
 #pragma once
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
 #include "internal/TargetClones.h"
@@ -25,10 +28,11 @@ constexpr int kBlock = 128;
 
 // ---- Packed 24-bit samples -----------------------------------------------------------------
 
-// Three little-endian bytes, sign-extended from bit 23.
+// Three little-endian bytes, sign-extended from bit 23 (read as one 16-bit and one 8-bit load).
 inline int32_t Load24(const uint8_t* AData) {
-    const uint32_t raw =
-        uint32_t(AData[0]) << 8 | uint32_t(AData[1]) << 16 | uint32_t(AData[2]) << 24;
+    uint16_t low;
+    std::memcpy(&low, AData, sizeof low);
+    const uint32_t raw = uint32_t(low) << 8 | uint32_t(AData[2]) << 24;
     return static_cast<int32_t>(raw) >> 8;
 }
 
@@ -40,8 +44,8 @@ inline uint32_t Packed24Bits(uint32_t AValue) {
 
 inline void Store24(uint8_t* AData, int32_t AValue) {
     const uint32_t bits = Packed24Bits(static_cast<uint32_t>(AValue));
-    AData[0] = uint8_t(bits);
-    AData[1] = uint8_t(bits >> 8);
+    const uint16_t low = uint16_t(bits);
+    std::memcpy(AData, &low, sizeof low);
     AData[2] = uint8_t(bits >> 16);
 }
 
@@ -50,31 +54,51 @@ inline void Store24(uint8_t* AData, int32_t AValue) {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 
+// Moves the elements of a strided run to and from a packed run, as many per 64-byte window as
+// fit, with byte permutes; writes touch only the elements' own bytes.
+class TStrideShuffle {
+public:
+    // Usable when the processor has byte permutes and at least two elements fit one window.
+    static bool Usable(ptrdiff_t AStep, int ASize);
+
+    TStrideShuffle(ptrdiff_t AStep, int ASize);
+    void Gather(const uint8_t* ARun, int ACount, uint8_t* APacked) const;
+    void Scatter(const uint8_t* APacked, int ACount, uint8_t* ARun) const;
+
+private:
+    alignas(64) uint8_t FGatherIndex[64];
+    alignas(64) uint8_t FScatterIndex[64];
+    uint64_t FScatterMask;
+    int FPerWindow;
+    int FStep;
+    int FSize;
+};
+
 // ---- Element encodings ---------------------------------------------------------------------
 
 // Each encoding reads an element at a byte address into a 32-bit value (or a float) and
-// writes a value back in its own width; LoadBlock/StoreBlock move up to kBlock elements
-// between a strided run and an array.
+// writes a value back in its own width; LoadPacked/StorePacked move up to kBlock elements
+// between a contiguous run and an array.
 template <class TSelf, class TValueType, int ASize> struct TEncoding {
     using TValue = TValueType;
     static constexpr int kSize = ASize;
 
-    static void LoadBlock(const uint8_t* AData, ptrdiff_t AStep, int ACount, TValue* AOut) {
-        if (AStep == kSize && ACount == kBlock) {
+    static void LoadPacked(const uint8_t* AData, int ACount, TValue* AOut) {
+        if (ACount == kBlock) {
             for (int i = 0; i < kBlock; ++i)
                 AOut[i] = TSelf::Load(AData + i * kSize);
         } else {
             for (int i = 0; i < ACount; ++i)
-                AOut[i] = TSelf::Load(AData + i * AStep);
+                AOut[i] = TSelf::Load(AData + i * kSize);
         }
     }
-    static void StoreBlock(uint8_t* AData, ptrdiff_t AStep, int ACount, const TValue* AIn) {
-        if (AStep == kSize && ACount == kBlock) {
+    static void StorePacked(uint8_t* AData, int ACount, const TValue* AIn) {
+        if (ACount == kBlock) {
             for (int i = 0; i < kBlock; ++i)
                 TSelf::Store(AData + i * kSize, AIn[i]);
         } else {
             for (int i = 0; i < ACount; ++i)
-                TSelf::Store(AData + i * AStep, AIn[i]);
+                TSelf::Store(AData + i * kSize, AIn[i]);
         }
     }
 };
@@ -105,17 +129,11 @@ struct TInt16 : TEncoding<TInt16, int32_t, 2> {
 struct TInt24 : TEncoding<TInt24, int32_t, 3> {
     static int32_t Load(const uint8_t* AData) { return Load24(AData); }
     static void Store(uint8_t* AData, int32_t AValue) { Store24(AData, AValue); }
-    static void LoadBlock(const uint8_t* AData, ptrdiff_t AStep, int ACount, int32_t* AOut) {
-        if (AStep == kSize)
-            Unpack24(AData, AOut, ACount);
-        else
-            TEncoding::LoadBlock(AData, AStep, ACount, AOut);
+    static void LoadPacked(const uint8_t* AData, int ACount, int32_t* AOut) {
+        Unpack24(AData, AOut, ACount);
     }
-    static void StoreBlock(uint8_t* AData, ptrdiff_t AStep, int ACount, const int32_t* AIn) {
-        if (AStep == kSize)
-            Pack24(AIn, AData, ACount);
-        else
-            TEncoding::StoreBlock(AData, AStep, ACount, AIn);
+    static void StorePacked(uint8_t* AData, int ACount, const int32_t* AIn) {
+        Pack24(AIn, AData, ACount);
     }
 };
 
@@ -256,24 +274,105 @@ inline bool BlockSafe(const void* ASource, ptrdiff_t ASourceStep, int ASourceSiz
                     SpanOf(ADest, ADestStep, ACount, ADestSize));
 }
 
+// How a run is moved in blocks: as a contiguous run, through the stride shuffle, or element
+// by element.
+enum TRunAccess { raContiguous, raShuffled, raEach };
+
+inline TRunAccess AccessOf(ptrdiff_t AStep, int ASize) {
+    if (AStep == ASize)
+        return raContiguous;
+    return TStrideShuffle::Usable(AStep, ASize) ? raShuffled : raEach;
+}
+
+// Reads blocks of a run into arrays of values.
+template <class TElem> class TRunReader {
+public:
+    TRunReader(const uint8_t* AData, ptrdiff_t AStep)
+        : FData(AData), FStep(AStep), FAccess(AccessOf(AStep, TElem::kSize)) {
+        if (FAccess == raShuffled)
+            FShuffle.emplace(AStep, TElem::kSize);
+    }
+
+    TRunAccess Access() const { return FAccess; }
+
+    void Read(int64_t AFirst, int ACount, typename TElem::TValue* AOut) const {
+        const uint8_t* data = FData + AFirst * FStep;
+        if (FAccess == raContiguous) {
+            TElem::LoadPacked(data, ACount, AOut);
+        } else if (FAccess == raShuffled) {
+            uint8_t packed[kBlock * TElem::kSize];
+            FShuffle->Gather(data, ACount, packed);
+            TElem::LoadPacked(packed, ACount, AOut);
+        } else {
+            for (int i = 0; i < ACount; ++i)
+                AOut[i] = TElem::Load(data + i * FStep);
+        }
+    }
+
+private:
+    const uint8_t* FData;
+    ptrdiff_t FStep;
+    TRunAccess FAccess;
+    std::optional<TStrideShuffle> FShuffle;
+};
+
+// Writes blocks of values into a run.
+template <class TElem> class TRunWriter {
+public:
+    TRunWriter(uint8_t* AData, ptrdiff_t AStep)
+        : FData(AData), FStep(AStep), FAccess(AccessOf(AStep, TElem::kSize)) {
+        if (FAccess == raShuffled)
+            FShuffle.emplace(AStep, TElem::kSize);
+    }
+
+    TRunAccess Access() const { return FAccess; }
+
+    void Write(int64_t AFirst, int ACount, const typename TElem::TValue* AIn) const {
+        uint8_t* data = FData + AFirst * FStep;
+        if (FAccess == raContiguous) {
+            TElem::StorePacked(data, ACount, AIn);
+        } else if (FAccess == raShuffled) {
+            uint8_t packed[kBlock * TElem::kSize];
+            TElem::StorePacked(packed, ACount, AIn);
+            FShuffle->Scatter(packed, ACount, data);
+        } else {
+            for (int i = 0; i < ACount; ++i)
+                TElem::Store(data + i * FStep, AIn[i]);
+        }
+    }
+
+private:
+    uint8_t* FData;
+    ptrdiff_t FStep;
+    TRunAccess FAccess;
+    std::optional<TStrideShuffle> FShuffle;
+};
+
 template <class TIn, class TOut, class TOp>
-SONVERA_TARGET_CLONES void MapBlocks(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest,
-                                     ptrdiff_t ADestStep, int64_t ACount, TOp AOp) {
+SONVERA_TARGET_CLONES void MapBlocks(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest,
+                                     int64_t ACount, TOp AOp) {
     typename TIn::TValue in[kBlock] = {};
     typename TOut::TValue out[kBlock];
     for (int64_t k = 0; k < ACount; k += kBlock) {
         const int count = int(std::min<int64_t>(kBlock, ACount - k));
-        TIn::LoadBlock(ASource + k * ASourceStep, ASourceStep, count, in);
+        ASource.Read(k, count, in);
         ApplyBlock(AOp, in, out);
-        TOut::StoreBlock(ADest + k * ADestStep, ADestStep, count, out);
+        ADest.Write(k, count, out);
     }
 }
 
+// The plain walk, in one pass: the reference order, and the faster way for runs that no
+// kernel moves.
 template <class TIn, class TOut, class TOp>
-void MapEach(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest, ptrdiff_t ADestStep,
-             int64_t ACount, const TOp& AOp) {
+SONVERA_TARGET_CLONES void MapEach(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest,
+                                   ptrdiff_t ADestStep, int64_t ACount, TOp AOp) {
     for (int64_t k = 0; k < ACount; ++k)
         TOut::Store(ADest + k * ADestStep, AOp(TIn::Load(ASource + k * ASourceStep)));
+}
+
+// Blocks pay when at least one run moves through a kernel.
+inline bool WorthBlocks(TRunAccess ASource, TRunAccess ADest) {
+    return ASource != raEach || ADest != raEach;
 }
 
 // dest[k] = AOp(source[k]) for k = 0 .. ACount - 1, in that order.
@@ -284,25 +383,38 @@ void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADes
         return;
     const auto* source = static_cast<const uint8_t*>(ASource);
     auto* dest = static_cast<uint8_t*>(ADest);
-    if (BlockSafe(source, ASourceStep, TIn::kSize, dest, ADestStep, TOut::kSize, ACount))
-        MapBlocks<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+    const TRunReader<TIn> reader(source, ASourceStep);
+    const TRunWriter<TOut> writer(dest, ADestStep);
+    if (WorthBlocks(reader.Access(), writer.Access()) &&
+        BlockSafe(source, ASourceStep, TIn::kSize, dest, ADestStep, TOut::kSize, ACount))
+        MapBlocks<TIn, TOut, TOp>(reader, writer, ACount, AOp);
     else
         MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
 }
 
 template <class TElem, class TOp>
-SONVERA_TARGET_CLONES void CombineBlocks(const uint8_t* ASource, ptrdiff_t ASourceStep,
-                                         uint8_t* ADest, ptrdiff_t ADestStep, int64_t ACount,
-                                         TOp AOp) {
+SONVERA_TARGET_CLONES void CombineBlocks(const TRunReader<TElem>& ASource,
+                                         const TRunReader<TElem>& ADestIn,
+                                         const TRunWriter<TElem>& ADest, int64_t ACount, TOp AOp) {
     typename TElem::TValue source[kBlock] = {};
     typename TElem::TValue dest[kBlock] = {};
     typename TElem::TValue out[kBlock];
     for (int64_t k = 0; k < ACount; k += kBlock) {
         const int count = int(std::min<int64_t>(kBlock, ACount - k));
-        TElem::LoadBlock(ASource + k * ASourceStep, ASourceStep, count, source);
-        TElem::LoadBlock(ADest + k * ADestStep, ADestStep, count, dest);
+        ASource.Read(k, count, source);
+        ADestIn.Read(k, count, dest);
         ApplyBlock2(AOp, dest, source, out);
-        TElem::StoreBlock(ADest + k * ADestStep, ADestStep, count, out);
+        ADest.Write(k, count, out);
+    }
+}
+
+template <class TElem, class TOp>
+SONVERA_TARGET_CLONES void CombineEach(const uint8_t* ASource, ptrdiff_t ASourceStep,
+                                       uint8_t* ADest, ptrdiff_t ADestStep, int64_t ACount,
+                                       TOp AOp) {
+    for (int64_t k = 0; k < ACount; ++k) {
+        uint8_t* element = ADest + k * ADestStep;
+        TElem::Store(element, AOp(TElem::Load(element), TElem::Load(ASource + k * ASourceStep)));
     }
 }
 
@@ -314,14 +426,14 @@ void Combine(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t 
         return;
     const auto* source = static_cast<const uint8_t*>(ASource);
     auto* dest = static_cast<uint8_t*>(ADest);
-    if (BlockSafe(source, ASourceStep, TElem::kSize, dest, ADestStep, TElem::kSize, ACount)) {
-        CombineBlocks<TElem, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
-        return;
-    }
-    for (int64_t k = 0; k < ACount; ++k) {
-        uint8_t* element = dest + k * ADestStep;
-        TElem::Store(element, AOp(TElem::Load(element), TElem::Load(source + k * ASourceStep)));
-    }
+    const TRunReader<TElem> sourceReader(source, ASourceStep);
+    const TRunReader<TElem> destReader(dest, ADestStep);
+    const TRunWriter<TElem> writer(dest, ADestStep);
+    if (WorthBlocks(sourceReader.Access(), writer.Access()) &&
+        BlockSafe(source, ASourceStep, TElem::kSize, dest, ADestStep, TElem::kSize, ACount))
+        CombineBlocks<TElem, TOp>(sourceReader, destReader, writer, ACount, AOp);
+    else
+        CombineEach<TElem, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
 }
 
 // The element count of a region: its width times its height, in 64 bits.

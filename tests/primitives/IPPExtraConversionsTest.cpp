@@ -81,40 +81,38 @@ auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const Ip
     };
 }
 
-const TFormat kFloat{4, nullptr, nullptr};
-
 // Float runs are compared bit for bit: the reference writes the expected float's bytes.
 template <class TPrimitive, class TReference>
 void CheckToFloat(const TFormat& AIn, const std::vector<int64_t>& AValues, TPrimitive APrimitive,
                   TReference AReference) {
-    ForEachLayout([&](int ACount, bool AInterleaved) {
-        TRun source(AIn, ACount, AInterleaved, 51);
+    for (const TLayout& l : Layouts()) {
+        TRun source(AIn, l.Count, l.SourceChannels, l.SourceChannel, 51);
         source.Fill(AValues);
-        TRun dest(kInt32, ACount, AInterleaved, 52, 3, 1);
+        TRun dest(kInt32, l.Count, l.DestChannels, l.DestChannel, 52);
         TRun expected = dest;
-        for (int i = 0; i < ACount; ++i) {
+        for (int i = 0; i < l.Count; ++i) {
             const float value = AReference(source.Get(i));
             std::memcpy(expected.At(i), &value, 4);
         }
-        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, ACount);
-        ASSERT_EQ(dest.Bytes, expected.Bytes) << ACount << " interleaved " << AInterleaved;
-    });
+        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, l.Count);
+        ASSERT_EQ(dest.Bytes, expected.Bytes) << l.Count << " elements, step " << source.Step;
+    }
 }
 
 template <class TPrimitive, class TReference>
 void CheckFromFloat(const TFormat& AOut, const std::vector<float>& AValues, TPrimitive APrimitive,
                     TReference AReference) {
-    ForEachLayout([&](int ACount, bool AInterleaved) {
-        TRun source(kInt32, ACount, AInterleaved, 53, 3, 2);
-        for (int i = 0; i < ACount; ++i)
+    for (const TLayout& l : Layouts()) {
+        TRun source(kInt32, l.Count, l.SourceChannels, l.SourceChannel, 53);
+        for (int i = 0; i < l.Count; ++i)
             std::memcpy(source.At(i), &AValues[size_t(i) % AValues.size()], 4);
-        TRun dest(AOut, ACount, AInterleaved, 54);
+        TRun dest(AOut, l.Count, l.DestChannels, l.DestChannel, 54);
         TRun expected = dest;
-        for (int i = 0; i < ACount; ++i)
+        for (int i = 0; i < l.Count; ++i)
             expected.Set(i, AReference(FloatAt(source.At(i))));
-        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, ACount);
-        ASSERT_EQ(dest.Bytes, expected.Bytes) << ACount << " interleaved " << AInterleaved;
-    });
+        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, l.Count);
+        ASSERT_EQ(dest.Bytes, expected.Bytes) << l.Count << " elements, step " << source.Step;
+    }
 }
 
 // Ties, integers, values beyond 32 and 64 bits, infinities and NaN, mixed with ordinary values

@@ -204,7 +204,7 @@ TEST(IPPExtraArithmetic, BiasedBytesByConstant) {
             quotient);
         // The contiguous forms; their zero divisor gives silence too.
         for (int length : kLengths) {
-            TRun data(kByte, length, false, 7);
+            TRun data(kByte, length, 0, 0, 7);
             data.Fill(kEveryByte);
             TRun products = data, quotients = data;
             ippsMulC_8s_ISfs(v, products.Data(), length, 0);
@@ -279,9 +279,9 @@ TEST(IPPExtraArithmetic, PackedAndNativeByConstant) {
                 },
                 f.Reference, kOneStep);
             for (int length : kLengths) {
-                TRun data(kInt24, length, false, 8);
+                TRun data(kInt24, length, 0, 0, 8);
                 data.Fill(packed);
-                TRun inPlace = data, copied(kInt24, length, false, 9), expected = data;
+                TRun inPlace = data, copied(kInt24, length, 0, 0, 9), expected = data;
                 for (int i = 0; i < length; ++i)
                     expected.Set(i, f.Reference(data.Get(i)));
                 f.InPlace24Len(v, inPlace.Data(), length, 0);
@@ -389,8 +389,8 @@ TEST(IPPExtraFill, SetOf32BitRowsAndCopyOfPackedColumns) {
         ASSERT_EQ(rows[i], written ? pattern[i % 4] : 0x77) << i;
     }
     // One packed channel copied between interleaved buffers of different shapes.
-    TRun source(kInt24, 253, true, 41);
-    TRun dest(kInt24, 253, true, 42, 7, 6);
+    TRun source(kInt24, 253, 11, 4, 41);
+    TRun dest(kInt24, 253, 7, 6, 42);
     TRun expected = dest;
     for (int i = 0; i < 253; ++i)
         expected.Set(i, source.Get(i));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -104,8 +105,8 @@ inline std::vector<int64_t> SignedSamples(int ABits, size_t ACount, uint32_t ASe
 inline const std::vector<int> kLengths = {0,  1,  2,   3,   5,   7,   8,   9,   15,  16,  17,
                                           31, 33, 127, 128, 129, 255, 256, 257, 383, 1001};
 
-// A run of elements, either contiguous in a buffer of exactly that size or one channel of an
-// interleaved buffer of random bytes (11 channels, channel 4 by default).
+// A run of elements, either contiguous in a buffer of exactly that size (AChannels = 0) or one
+// channel of an interleaved buffer of random bytes.
 struct TRun {
     std::vector<uint8_t> Bytes;
     int Offset;
@@ -113,11 +114,9 @@ struct TRun {
     int Count;
     const TFormat* Format;
 
-    TRun(const TFormat& AFormat, int ACount, bool AInterleaved, uint32_t ASeed, int AChannels = 11,
-         int AChannel = 4)
-        : Offset(AInterleaved ? AChannel * AFormat.Size : 0),
-          Step(AInterleaved ? AChannels * AFormat.Size : AFormat.Size), Count(ACount),
-          Format(&AFormat) {
+    TRun(const TFormat& AFormat, int ACount, int AChannels, int AChannel, uint32_t ASeed)
+        : Offset(AChannel * AFormat.Size), Step(std::max(AChannels, 1) * AFormat.Size),
+          Count(ACount), Format(&AFormat) {
         Bytes.resize(size_t(ACount) * size_t(Step));
         std::mt19937 random(ASeed);
         for (uint8_t& byte : Bytes)
@@ -133,16 +132,32 @@ struct TRun {
     }
 };
 
-// The layouts every strided family is checked in: contiguous at the tricky lengths, and 253
-// frames of 11 interleaved channels with one channel processed.
-template <class TCheck> void ForEachLayout(TCheck ACheck) {
+// Where the runs of a check lie: ACount elements, the source run one channel of a buffer of
+// SourceChannels, the destination one of DestChannels (0 channels: contiguous).
+struct TLayout {
+    int Count;
+    int SourceChannels;
+    int SourceChannel;
+    int DestChannels;
+    int DestChannel;
+};
+
+// Contiguous runs at the tricky lengths; then interleaved stereo and three channels (many
+// elements per 64-byte window), eleven and seven channels (few per window), and steps too
+// long for a window.
+inline std::vector<TLayout> Layouts() {
+    std::vector<TLayout> layouts;
     for (int length : kLengths)
-        ACheck(length, false);
-    ACheck(253, true);
+        layouts.push_back({length, 0, 0, 0, 0});
+    layouts.push_back({1001, 2, 1, 3, 0});
+    layouts.push_back({253, 11, 4, 7, 6});
+    layouts.push_back({77, 3, 2, 2, 0});
+    layouts.push_back({130, 21, 20, 17, 3});
+    return layouts;
 }
 
-// For primitives that take one step for source and destination: both interleaved buffers
-// then have the same shape.
+// For primitives that take one step for source and destination: both runs then have the
+// source's shape.
 constexpr bool kOneStep = true;
 
 // Runs APrimitive(source, sourceStep, dest, destStep, count) and compares every byte of the
@@ -151,57 +166,57 @@ constexpr bool kOneStep = true;
 template <class TPrimitive, class TReference>
 void CheckMap(const TFormat& AIn, const TFormat& AOut, const std::vector<int64_t>& AValues,
               TPrimitive APrimitive, TReference AReference, bool AOneStep = false) {
-    ForEachLayout([&](int ACount, bool AInterleaved) {
-        TRun source(AIn, ACount, AInterleaved, 1);
-        TRun dest(AOut, ACount, AInterleaved, 2, AOneStep ? 11 : 7, AOneStep ? 4 : 6);
+    for (const TLayout& l : Layouts()) {
+        TRun source(AIn, l.Count, l.SourceChannels, l.SourceChannel, 1);
+        TRun dest(AOut, l.Count, AOneStep ? l.SourceChannels : l.DestChannels,
+                  AOneStep ? l.SourceChannel : l.DestChannel, 2);
         source.Fill(AValues);
         TRun expected = dest;
-        for (int i = 0; i < ACount; ++i)
+        for (int i = 0; i < l.Count; ++i)
             expected.Set(i, AReference(source.Get(i)));
         const std::vector<uint8_t> sourceBefore = source.Bytes;
-        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, ACount);
+        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, l.Count);
         ASSERT_EQ(dest.Bytes, expected.Bytes)
-            << ACount << " elements, interleaved " << AInterleaved;
+            << l.Count << " elements, steps " << source.Step << " and " << dest.Step;
         ASSERT_EQ(source.Bytes, sourceBefore);
-    });
+    }
 }
 
 // The same for in-place forms: APrimitive(data, step, count).
 template <class TPrimitive, class TReference>
 void CheckInPlace(const TFormat& AFormat, const std::vector<int64_t>& AValues,
                   TPrimitive APrimitive, TReference AReference) {
-    ForEachLayout([&](int ACount, bool AInterleaved) {
-        TRun data(AFormat, ACount, AInterleaved, 3);
+    for (const TLayout& l : Layouts()) {
+        TRun data(AFormat, l.Count, l.SourceChannels, l.SourceChannel, 3);
         data.Fill(AValues);
         TRun expected = data;
-        for (int i = 0; i < ACount; ++i)
+        for (int i = 0; i < l.Count; ++i)
             expected.Set(i, AReference(data.Get(i)));
-        APrimitive(data.Data(), data.Step, ACount);
-        ASSERT_EQ(data.Bytes, expected.Bytes)
-            << ACount << " elements, interleaved " << AInterleaved;
-    });
+        APrimitive(data.Data(), data.Step, l.Count);
+        ASSERT_EQ(data.Bytes, expected.Bytes) << l.Count << " elements, step " << data.Step;
+    }
 }
 
 // Element-wise in place: APrimitive(source, sourceStep, dest, destStep, count) with
-// dest = AReference(dest, source); the two runs come from differently shaped buffers.
+// dest = AReference(dest, source).
 template <class TPrimitive, class TReference>
 void CheckCombine(const TFormat& AFormat, const std::vector<int64_t>& ADestValues,
                   const std::vector<int64_t>& ASourceValues, TPrimitive APrimitive,
                   TReference AReference) {
-    ForEachLayout([&](int ACount, bool AInterleaved) {
-        TRun source(AFormat, ACount, AInterleaved, 4, 5, 0);
-        TRun dest(AFormat, ACount, AInterleaved, 5);
+    for (const TLayout& l : Layouts()) {
+        TRun source(AFormat, l.Count, l.SourceChannels, l.SourceChannel, 4);
+        TRun dest(AFormat, l.Count, l.DestChannels, l.DestChannel, 5);
         source.Fill(ASourceValues);
         dest.Fill(ADestValues);
         TRun expected = dest;
-        for (int i = 0; i < ACount; ++i)
+        for (int i = 0; i < l.Count; ++i)
             expected.Set(i, AReference(dest.Get(i), source.Get(i)));
         const std::vector<uint8_t> sourceBefore = source.Bytes;
-        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, ACount);
+        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, l.Count);
         ASSERT_EQ(dest.Bytes, expected.Bytes)
-            << ACount << " elements, interleaved " << AInterleaved;
+            << l.Count << " elements, steps " << source.Step << " and " << dest.Step;
         ASSERT_EQ(source.Bytes, sourceBefore);
-    });
+    }
 }
 
 // A region of one column and ACount rows: how the audio buffer walks one channel.

@@ -1,0 +1,193 @@
+// The SIMD kernels of the extra primitives' engine, each chosen once per process by what the
+// processor offers, each beside the plain loop it replaces.
+//
+// - Contiguous packed 24-bit runs to and from 32-bit values: eight elements (24 bytes) per step
+//   through AVX2 byte shuffles.
+// - Strided runs to and from packed runs: every element a 64-byte window holds, per step,
+//   through AVX-512 byte permutes, with byte-masked loads and stores so that nothing outside
+//   the elements is written and nothing past the run's last element is read.
+#include "primitives/IPPExtraKernels.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define SONVERA_HAVE_X86_KERNELS 1
+#endif
+
+namespace sonvera::extra {
+
+namespace {
+
+void Unpack24Plain(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = Load24(ASource + 3 * i);
+}
+
+void Pack24Plain(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        Store24(ADest + 3 * i, ASource[i]);
+}
+
+#ifdef SONVERA_HAVE_X86_KERNELS
+
+// Elements 0-3 come from the 16 bytes at the start, elements 4-7 from the 16 bytes at offset 8,
+// so the two loads cover exactly the 24 bytes of the group. Each element's three bytes go to
+// the top of its lane and an arithmetic shift brings them down sign-extended.
+__attribute__((target("avx2"))) void Unpack24Avx2(const uint8_t* ASource, int32_t* ADest,
+                                                  int ACount) {
+    const __m256i spread =
+        _mm256_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4, 5, 6, -1, 7,
+                         8, 9, -1, 10, 11, 12, -1, 13, 14, 15);
+    int i = 0;
+    for (; i + 8 <= ACount; i += 8) {
+        const uint8_t* group = ASource + 3 * i;
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 8));
+        __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+        v = _mm256_srai_epi32(_mm256_shuffle_epi8(v, spread), 8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i), v);
+    }
+    Unpack24Plain(ASource + 3 * i, ADest + i, ACount - i);
+}
+
+// The store rule is applied to eight values at once, each lane's four elements are squeezed
+// into its low 12 bytes, the two halves are joined into 24 contiguous bytes and written with
+// one 16-byte and one 8-byte store.
+__attribute__((target("avx2"))) void Pack24Avx2(const int32_t* ASource, uint8_t* ADest,
+                                                int ACount) {
+    const __m256i squeeze =
+        _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
+                         8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+    const __m256i low24 = _mm256_set1_epi32(0xFFFFFF);
+    const __m256i sign = _mm256_set1_epi32(0x800000);
+    int i = 0;
+    for (; i + 8 <= ACount; i += 8) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i));
+        v = _mm256_or_si256(_mm256_and_si256(v, low24),
+                            _mm256_and_si256(_mm256_srli_epi32(v, 8), sign));
+        v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, squeeze), join);
+        uint8_t* group = ADest + 3 * i;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(group), _mm256_castsi256_si128(v));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(group + 16), _mm256_extracti128_si256(v, 1));
+    }
+    Pack24Plain(ASource + i, ADest + 3 * i, ACount - i);
+}
+
+// A mask of the low ABits bits of a 64-byte window.
+uint64_t LowBits(int ABits) {
+    return ABits >= 64 ? ~uint64_t(0) : (uint64_t(1) << ABits) - 1;
+}
+
+#define SONVERA_TARGET_BYTE_PERMUTES __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// The zero-masking form of the permute: the plain form starts from an undefined register,
+// which the compiler reports as an uninitialised read.
+SONVERA_TARGET_BYTE_PERMUTES inline __m512i Permute(__m512i AIndex, __m512i ABytes) {
+    return _mm512_maskz_permutexvar_epi8(~__mmask64(0), AIndex, ABytes);
+}
+
+SONVERA_TARGET_BYTE_PERMUTES void GatherWindows(const uint8_t* ARun, int ACount, uint8_t* APacked,
+                                                const uint8_t* AIndex, int APerWindow, int AStep,
+                                                int ASize) {
+    const __m512i index = _mm512_load_si512(AIndex);
+    for (int first = 0; first < ACount; first += APerWindow) {
+        const int count = std::min(APerWindow, ACount - first);
+        const int reach = (count - 1) * AStep + ASize;
+        const __m512i window =
+            _mm512_maskz_loadu_epi8(LowBits(reach), ARun + ptrdiff_t(first) * AStep);
+        _mm512_mask_storeu_epi8(APacked + first * ASize, LowBits(count * ASize),
+                                Permute(index, window));
+    }
+}
+
+SONVERA_TARGET_BYTE_PERMUTES void ScatterWindows(const uint8_t* APacked, int ACount, uint8_t* ARun,
+                                                 const uint8_t* AIndex, uint64_t AMask,
+                                                 int APerWindow, int AStep, int ASize) {
+    const __m512i index = _mm512_load_si512(AIndex);
+    for (int first = 0; first < ACount; first += APerWindow) {
+        const int count = std::min(APerWindow, ACount - first);
+        const int reach = (count - 1) * AStep + ASize;
+        const __m512i packed =
+            _mm512_maskz_loadu_epi8(LowBits(count * ASize), APacked + first * ASize);
+        _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * AStep, AMask & LowBits(reach),
+                                Permute(index, packed));
+    }
+}
+#endif
+
+struct TPacked24Kernels {
+    void (*Unpack)(const uint8_t*, int32_t*, int);
+    void (*Pack)(const int32_t*, uint8_t*, int);
+};
+
+struct TProcessor {
+    TPacked24Kernels Packed24{Unpack24Plain, Pack24Plain};
+    bool HasBytePermutes = false;
+};
+
+TProcessor Examine() {
+    TProcessor processor;
+#ifdef SONVERA_HAVE_X86_KERNELS
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        processor.Packed24 = {Unpack24Avx2, Pack24Avx2};
+    processor.HasBytePermutes = __builtin_cpu_supports("avx512f") &&
+                                __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512vbmi");
+#endif
+    return processor;
+}
+
+const TProcessor& Processor() {
+    static const TProcessor processor = Examine();
+    return processor;
+}
+
+} // namespace
+
+void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    Processor().Packed24.Unpack(ASource, ADest, ACount);
+}
+
+void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    Processor().Packed24.Pack(ASource, ADest, ACount);
+}
+
+bool TStrideShuffle::Usable(ptrdiff_t AStep, int ASize) {
+    return AStep > ASize && AStep <= 64 - ASize && Processor().HasBytePermutes;
+}
+
+// Packed byte c holds byte c mod size of element c / size; window byte b belongs to element
+// b / step when b mod step < size.
+TStrideShuffle::TStrideShuffle(ptrdiff_t AStep, int ASize)
+    : FScatterMask(0), FPerWindow((64 - ASize) / int(AStep) + 1), FStep(int(AStep)), FSize(ASize) {
+    for (int c = 0; c < 64; ++c)
+        FGatherIndex[c] = c < FPerWindow * FSize ? uint8_t(c / FSize * FStep + c % FSize) : 0;
+    for (int b = 0; b < 64; ++b) {
+        const int element = b / FStep;
+        const int offset = b % FStep;
+        const bool inside = offset < FSize && element < FPerWindow;
+        FScatterIndex[b] = inside ? uint8_t(element * FSize + offset) : 0;
+        FScatterMask |= uint64_t(inside) << b;
+    }
+}
+
+void TStrideShuffle::Gather(const uint8_t* ARun, int ACount, uint8_t* APacked) const {
+#ifdef SONVERA_HAVE_X86_KERNELS
+    GatherWindows(ARun, ACount, APacked, FGatherIndex, FPerWindow, FStep, FSize);
+#else
+    for (int i = 0; i < ACount; ++i)
+        std::memcpy(APacked + i * FSize, ARun + ptrdiff_t(i) * FStep, size_t(FSize));
+#endif
+}
+
+void TStrideShuffle::Scatter(const uint8_t* APacked, int ACount, uint8_t* ARun) const {
+#ifdef SONVERA_HAVE_X86_KERNELS
+    ScatterWindows(APacked, ACount, ARun, FScatterIndex, FScatterMask, FPerWindow, FStep, FSize);
+#else
+    for (int i = 0; i < ACount; ++i)
+        std::memcpy(ARun + ptrdiff_t(i) * FStep, APacked + i * FSize, size_t(FSize));
+#endif
+}
+
+} // namespace sonvera::extra

@@ -1,0 +1,566 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "SVAudioBufferTestSupport.h"
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+
+using namespace sonvera;
+using namespace sonvera::testing;
+
+namespace {
+
+const TSVSpeakers KMono{spFrontLeft};
+
+enum TOperation { opAdd, opSub, opMul, opDiv };
+
+int64_t Saturate(int64_t AValue, int64_t ALow, int64_t AHigh) {
+    return std::min(std::max(AValue, ALow), AHigh);
+}
+
+// The 24-bit store rule: the low three bytes, bit 23 forced on for a negative 32-bit value.
+int32_t Store24(int64_t AValue) {
+    const auto value32 = static_cast<int32_t>(static_cast<uint32_t>(AValue));
+    uint32_t bits = static_cast<uint32_t>(value32) & 0xFFFFFFu;
+    if (value32 < 0)
+        bits |= 0x800000u;
+    return (bits & 0x800000u) != 0 ? static_cast<int32_t>(bits | 0xFF000000u)
+                                   : static_cast<int32_t>(bits);
+}
+
+// d / s rounded to nearest, ties to even.
+int64_t RoundedQuotient(int64_t d, int64_t s) {
+    int64_t q = d / s;
+    const int64_t twiceRest = 2 * std::abs(d % s);
+    const int64_t away = (d < 0) != (s < 0) ? -1 : 1;
+    if (twiceRest > std::abs(s) || (twiceRest == std::abs(s) && q % 2 != 0))
+        q += away;
+    return q;
+}
+
+// this op other, sample by sample, in each width's own arithmetic: biased 8-bit bytes modulo
+// 256, saturating 16 bits, the 24-bit store rule, 32 bits modulo 2^32. A zero divisor gives the
+// width's extreme by the dividend's sign at 16 bits and silence elsewhere.
+int32_t ExpectedCombination(int32_t AWidth, TOperation AOperation, int64_t d, int64_t s) {
+    switch (AWidth) {
+    case 8: {
+        int64_t r = 0;
+        switch (AOperation) {
+        case opAdd:
+            r = d + s - 127;
+            break;
+        case opSub:
+            r = d + 127 - s;
+            break;
+        case opMul:
+            r = (d - 127) * (s - 127) + 127;
+            break;
+        case opDiv:
+            r = s == 127 ? 127 : (d - 127) / (s - 127) + 127;
+            break;
+        }
+        return static_cast<int32_t>(r & 0xFF);
+    }
+    case 16:
+        switch (AOperation) {
+        case opAdd:
+            return static_cast<int32_t>(Saturate(d + s, -32768, 32767));
+        case opSub:
+            return static_cast<int32_t>(Saturate(d - s, -32768, 32767));
+        case opMul:
+            return static_cast<int32_t>(Saturate(d * s, -32768, 32767));
+        case opDiv:
+            if (s == 0)
+                return d > 0 ? 32767 : d < 0 ? -32768 : 0;
+            return static_cast<int32_t>(Saturate(RoundedQuotient(d, s), -32768, 32767));
+        }
+        break;
+    case 24:
+        switch (AOperation) {
+        case opAdd:
+            return Store24(d + s);
+        case opSub:
+            return Store24(d - s);
+        case opMul:
+            return Store24(d * s);
+        case opDiv:
+            return s == 0 ? 0 : Store24(d / s);
+        }
+        break;
+    case 32: {
+        int64_t r = 0;
+        switch (AOperation) {
+        case opAdd:
+            r = d + s;
+            break;
+        case opSub:
+            r = d - s;
+            break;
+        case opMul:
+            r = d * s;
+            break;
+        case opDiv:
+            r = s == 0 ? 0 : d / s;
+            break;
+        }
+        return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(r)));
+    }
+    }
+    ADD_FAILURE() << "no width " << AWidth;
+    return 0;
+}
+
+void Combine(ISVAudioBuffer& ABuffer, TOperation AOperation, const TRef<ISVAudioBuffer>& AOther) {
+    switch (AOperation) {
+    case opAdd:
+        ABuffer.Add(AOther);
+        break;
+    case opSub:
+        ABuffer.Subtract(AOther);
+        break;
+    case opMul:
+        ABuffer.Multiply(AOther);
+        break;
+    case opDiv:
+        ABuffer.Divide(AOther);
+        break;
+    }
+}
+
+// A random stereo buffer whose first frames hold the width's edge values.
+TRef<TSVAudioBuffer> EdgeBuffer(int32_t AWidth, uint32_t ASeed) {
+    std::vector<int32_t> edges;
+    switch (AWidth) {
+    case 8:
+        edges = {0, 1, 126, 127, 128, 255};
+        break;
+    case 16:
+        edges = {-32768, -32767, -1, 0, 1, 32767};
+        break;
+    case 24:
+        edges = {-8388608, -8388607, -1, 0, 1, 8388607};
+        break;
+    default:
+        edges = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX};
+        break;
+    }
+    std::vector<int32_t> samples;
+    for (int32_t a : edges)
+        for (int32_t b : edges) {
+            samples.push_back(a);
+            samples.push_back(b);
+        }
+    TRandom random(ASeed);
+    for (int i = 0; i < 200; ++i)
+        samples.push_back(random.Sample(AWidth));
+    return MakeBuffer(AWidth, 2, KStereo, samples);
+}
+
+bool SameBytesAndStore(const TSVAudioBuffer& ABuffer, const std::vector<uint8_t>& ABytes,
+                       const TQXSmartBuffer* AStore) {
+    return BytesOf(ABuffer) == ABytes && ABuffer.GetDataContainer() == AStore;
+}
+
+std::string Message(const std::function<void()>& AAction) {
+    try {
+        AAction();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "no exception";
+}
+
+} // namespace
+
+TEST(SVAudioBufferArithmetic, BufferWithBufferFollowsEachWidthsArithmetic) {
+    StartUp();
+    for (int32_t width : KWidths) {
+        for (TOperation operation : {opAdd, opSub, opMul, opDiv}) {
+            const TRef<TSVAudioBuffer> target = EdgeBuffer(width, 1);
+            // The other buffer pairs every edge value with every other one.
+            std::vector<int32_t> otherSamples = SamplesOf(*EdgeBuffer(width, 2));
+            std::reverse(otherSamples.begin(), otherSamples.end());
+            const TRef<TSVAudioBuffer> other = MakeBuffer(width, 2, KStereo, otherSamples);
+            const std::vector<int32_t> before = SamplesOf(*target);
+
+            Combine(*target, operation, other);
+
+            const std::vector<int32_t> after = SamplesOf(*target);
+            for (size_t i = 0; i < after.size(); ++i)
+                ASSERT_EQ(after[i],
+                          ExpectedCombination(width, operation, before[i], otherSamples[i]))
+                    << width << " bits, operation " << operation << ", " << before[i] << " with "
+                    << otherSamples[i];
+            EXPECT_EQ(SamplesOf(*other), otherSamples);
+        }
+    }
+}
+
+TEST(SVAudioBufferArithmetic, BufferWithBufferPairsChannelsBySpeakerOverTheCommonFrames) {
+    StartUp();
+    // A mono other goes into every channel.
+    const TRef<TSVAudioBuffer> stereo = MakeBuffer(16, 2, KStereo, {1, 2, 3, 4, 32767, -32768});
+    stereo->Add(MakeBuffer(16, 1, KMono, {10, 20, 1}));
+    EXPECT_EQ(SamplesOf(*stereo), (std::vector<int32_t>{11, 12, 23, 24, 32767, -32767}));
+
+    // {FL, FC} into {FL, FR, FC}: front right keeps its samples.
+    const TRef<TSVAudioBuffer> three = MakeBuffer(
+        24, 3, TSVSpeakers{spFrontLeft, spFrontRight, spFrontCenter}, {1, 2, 3, 4, 5, 6});
+    three->Subtract(
+        MakeBuffer(24, 2, TSVSpeakers{spFrontLeft, spFrontCenter}, {100, 300, 400, 600}));
+    EXPECT_EQ(SamplesOf(*three), (std::vector<int32_t>{-99, 2, -297, -396, 5, -594}));
+
+    // A shorter other changes only the first frames; a longer one only this buffer's frames.
+    const TRef<TSVAudioBuffer> longer = MakeBuffer(32, 1, KMono, {5, 6, 7, 8});
+    longer->Multiply(MakeBuffer(32, 1, KMono, {2, 3}));
+    EXPECT_EQ(SamplesOf(*longer), (std::vector<int32_t>{10, 18, 7, 8}));
+    const TRef<TSVAudioBuffer> shorter = MakeBuffer(8, 1, KMono, {137});
+    shorter->Divide(MakeBuffer(8, 1, KMono, {129, 0, 0}));
+    EXPECT_EQ(SamplesOf(*shorter), (std::vector<int32_t>{132}));
+
+    // Speakers the other lacks, or that only it has, are left alone; a buffer with itself.
+    const TRef<TSVAudioBuffer> surround = MakeBuffer(16, 6, KSurround51, {1, 2, 3, 4, 5, 6});
+    surround->Add(MakeBuffer(16, 2, TSVSpeakers{spBackRight, spSideLeft}, {10, 20}));
+    EXPECT_EQ(SamplesOf(*surround), (std::vector<int32_t>{1, 2, 3, 4, 5, 16}));
+    surround->Add(surround);
+    EXPECT_EQ(SamplesOf(*surround), (std::vector<int32_t>{2, 4, 6, 8, 10, 32}));
+
+    // A mask naming more speakers than there are channels: the surplus speakers have no column.
+    const TSVSpeakers three3{spFrontLeft, spFrontRight, spFrontCenter};
+    const int16_t twoFrames[] = {1, 2, 3, 4};
+    const int16_t threeFrames[] = {10, 20, 30, 40, 50, 60};
+    const TRef<TSVAudioBuffer> narrow =
+        TSVAudioBuffer::CreateDataExObject(twoFrames, 44100, 16, 2, 2, three3);
+    narrow->Add(TSVAudioBuffer::CreateDataEx(threeFrames, 44100, 16, 3, 2, three3));
+    EXPECT_EQ(SamplesOf(*narrow), (std::vector<int32_t>{11, 22, 43, 54}));
+    const TRef<TSVAudioBuffer> wide =
+        TSVAudioBuffer::CreateDataExObject(threeFrames, 44100, 16, 3, 2, three3);
+    wide->Subtract(TSVAudioBuffer::CreateDataEx(twoFrames, 44100, 16, 2, 2, three3));
+    EXPECT_EQ(SamplesOf(*wide), (std::vector<int32_t>{9, 18, 30, 37, 46, 60}));
+
+    // A valid width of 12 bits works in 16 bits as well.
+    const TRef<TSVAudioBuffer> twelve = TSVAudioBuffer::CreateSizeExObject(44100, 12, 1, 2, KMono);
+    twelve->SetValue(100);
+    twelve->Add(MakeBuffer(16, 1, KMono, {1, -1}));
+    EXPECT_EQ(SamplesOf(*twelve), (std::vector<int32_t>{101, 99}));
+}
+
+TEST(SVAudioBufferArithmetic, BufferWithBufferRefusesAnotherWidthAndChangesNothing) {
+    StartUp();
+    const TRef<TSVAudioBuffer> target = EdgeBuffer(16, 3);
+    const TRef<TSVAudioBuffer> holder = SharingCopy(target);
+    const std::vector<uint8_t> bytes = BytesOf(*target);
+    TQXSmartBuffer* const store = target->GetDataContainer();
+
+    EXPECT_EQ(Message([&] { target->Add(EdgeBuffer(24, 4)); }),
+              "Sample width differs = 24 bits, expected 16");
+    EXPECT_THROW(target->Divide(EdgeBuffer(8, 4)), EArgumentError);
+    EXPECT_THROW(target->Multiply(nullptr), EAssertionFailed);
+    EXPECT_TRUE(SameBytesAndStore(*target, bytes, store));
+
+    // A width no primitive handles: nothing happens, whatever the other buffer.
+    MakeUnprocessedWidth(*target);
+    const std::vector<uint8_t> unprocessed = BytesOf(*target);
+    TQXSmartBuffer* const privateStore = target->GetDataContainer();
+    target->Add(EdgeBuffer(24, 5));
+    target->Subtract(EdgeBuffer(16, 5));
+    EXPECT_TRUE(SameBytesAndStore(*target, unprocessed, privateStore));
+    EXPECT_TRUE(SameBytesAndStore(*holder, bytes, store));
+}
+
+TEST(SVAudioBufferArithmetic, ConstantsOverTheWholeBufferSaturateOrWrapAsEachWidthDoes) {
+    StartUp();
+    struct TCase {
+        int32_t Width;
+        TOperation Operation;
+        int32_t Value;
+        std::vector<int32_t> Before;
+        std::vector<int32_t> After;
+    };
+    const TCase cases[] = {
+        // 8 bits: unsigned bytes, saturating, the low byte of the constant.
+        {8, opAdd, 1, {0, 254, 255}, {1, 255, 255}},
+        {8, opAdd, 257, {10, 20, 30}, {11, 21, 31}},
+        {8, opAdd, -1, {0, 1, 200}, {255, 255, 255}},
+        {8, opSub, 10, {5, 10, 200}, {0, 0, 190}},
+        {8, opMul, 2, {3, 127, 128}, {6, 254, 255}},
+        {8, opMul, 256, {77, 1, 255}, {0, 0, 0}},
+        {8, opDiv, 3, {255, 1, 4}, {85, 0, 1}},
+        {8, opDiv, 2, {3, 5, 255}, {2, 2, 128}},
+        {8, opDiv, 0, {77, 0, 255}, {77, 0, 255}},
+        // 16 bits: saturating, the low 16 bits of the constant.
+        {16, opAdd, 1, {32767, -1, -32768}, {32767, 0, -32767}},
+        {16, opAdd, 65537, {5, 6, 7}, {6, 7, 8}},
+        {16, opAdd, -2, {-32767, -32768, 0}, {-32768, -32768, -2}},
+        {16, opSub, 1, {-32768, 0, 32767}, {-32768, -1, 32766}},
+        {16, opMul, 2, {20000, -20000, 3}, {32767, -32768, 6}},
+        {16, opDiv, -1, {-32768, 32767, 0}, {32767, -32767, 0}},
+        {16, opDiv, 2, {3, 5, -3}, {2, 2, -2}},
+        {16, opDiv, 0, {1234, -1, 0}, {1234, -1, 0}},
+        // 24 bits: the store rule, the whole constant.
+        {24, opAdd, 1, {8388607, 0, -8388608}, {-8388608, 1, -8388607}},
+        {24, opSub, 1, {-8388608, 0, 1}, {-1, -1, 0}},
+        {24, opMul, 2, {8388607, -3, 4194304}, {-2, -6, -8388608}},
+        {24, opDiv, 2, {5, -5, 8388607}, {2, -2, 4194303}},
+        {24, opDiv, 0, {5, -5, 1}, {0, 0, 0}},
+        // 32 bits: saturating, the exact quotient rounded half to even.
+        {32, opAdd, 1, {INT32_MAX, -1, 0}, {INT32_MAX, 0, 1}},
+        {32, opSub, 1, {INT32_MIN, 0, 5}, {INT32_MIN, -1, 4}},
+        {32, opMul, 2, {1 << 30, -(1 << 30) - 1, 7}, {INT32_MAX, INT32_MIN, 14}},
+        {32, opMul, -1, {INT32_MIN, 5, 0}, {INT32_MAX, -5, 0}},
+        {32, opDiv, 2, {5, 7, -5}, {2, 4, -2}},
+        {32, opDiv, 0, {5, INT32_MIN, 0}, {5, INT32_MIN, 0}},
+    };
+    for (const TCase& c : cases) {
+        // Once in place on a store of its own, once from a store another buffer shares.
+        for (bool shared : {false, true}) {
+            const TRef<TSVAudioBuffer> buffer = MakeBuffer(c.Width, 1, KMono, c.Before);
+            const TRef<TSVAudioBuffer> holder = shared ? SharingCopy(buffer) : nullptr;
+            switch (c.Operation) {
+            case opAdd:
+                buffer->AddValue(c.Value);
+                break;
+            case opSub:
+                buffer->SubtractValue(c.Value);
+                break;
+            case opMul:
+                buffer->MultiplyValue(c.Value);
+                break;
+            case opDiv:
+                buffer->DivideValue(c.Value);
+                break;
+            }
+            EXPECT_EQ(SamplesOf(*buffer), c.After)
+                << c.Width << " bits, operation " << c.Operation << " by " << c.Value
+                << (shared ? ", shared" : "");
+            if (holder) {
+                EXPECT_EQ(SamplesOf(*holder), c.Before);
+            }
+        }
+    }
+}
+
+TEST(SVAudioBufferArithmetic, ConstantsOverOneChannelChangeOnlyThatChannel) {
+    StartUp();
+    struct TCase {
+        int32_t Width;
+        TOperation Operation;
+        int32_t Value;
+        int32_t Before;
+        int32_t After;
+    };
+    const TCase cases[] = {
+        {8, opAdd, 100, 200, 255},
+        {8, opSub, 300, 50, 6},
+        {8, opMul, 3, 100, 255},
+        {8, opDiv, 4, 10, 2},
+        {8, opDiv, 0, 10, 10},
+        {16, opAdd, 100, 32700, 32767},
+        {16, opAdd, 100, -5, 95},
+        {16, opSub, 65536 + 7, -32767, -32768},
+        {16, opMul, -2, 20000, -32768},
+        {16, opDiv, 2, -5, -2},
+        {16, opDiv, 0, 99, 99},
+        {24, opAdd, 1, 8388607, -8388608},
+        {24, opMul, 3, -2796203, -1},
+        {24, opDiv, 0, 12, 0},
+        // The strided 32-bit constants wrap and truncate.
+        {32, opAdd, 1, INT32_MAX, INT32_MIN},
+        {32, opSub, 2, INT32_MIN, INT32_MAX - 1},
+        {32, opMul, 2, 1 << 30, INT32_MIN},
+        {32, opDiv, 2, -7, -3},
+        {32, opDiv, 0, 12, 0},
+    };
+    for (const TCase& c : cases) {
+        for (bool shared : {false, true}) {
+            for (int32_t channels : {1, 3}) {
+                const int32_t channel = channels - 1;
+                std::vector<int32_t> before(static_cast<size_t>(channels) * 4,
+                                            c.Width == 8 ? 9 : -9);
+                for (size_t frame = 0; frame < 4; ++frame)
+                    before[frame * channels + channel] = c.Before;
+                const TRef<TSVAudioBuffer> buffer = MakeBuffer(
+                    c.Width, channels, TSVSpeakers::FromMask((1u << channels) - 1), before);
+                const TRef<TSVAudioBuffer> holder = shared ? SharingCopy(buffer) : nullptr;
+                switch (c.Operation) {
+                case opAdd:
+                    buffer->AddChannelValue(channel, c.Value);
+                    break;
+                case opSub:
+                    buffer->SubChannelValue(channel, c.Value);
+                    break;
+                case opMul:
+                    buffer->MulChannelValue(channel, c.Value);
+                    break;
+                case opDiv:
+                    buffer->DivChannelValue(channel, c.Value);
+                    break;
+                }
+                std::vector<int32_t> expected = before;
+                for (size_t frame = 0; frame < 4; ++frame)
+                    expected[frame * channels + channel] = c.After;
+                EXPECT_EQ(SamplesOf(*buffer), expected)
+                    << c.Width << " bits, operation " << c.Operation << " by " << c.Value << ", "
+                    << channels << " channels" << (shared ? ", shared" : "");
+                if (holder) {
+                    EXPECT_EQ(SamplesOf(*holder), before);
+                }
+            }
+        }
+    }
+}
+
+TEST(SVAudioBufferArithmetic, SettingAndClearingWriteEachWidthsEncoding) {
+    StartUp();
+    const auto filled = [](int32_t AWidth, int32_t AChannels, int32_t AValue,
+                           const std::function<void(TSVAudioBuffer&)>& AAction) {
+        const TRef<TSVAudioBuffer> buffer =
+            MakeBuffer(AWidth, AChannels, TSVSpeakers::FromMask((1u << AChannels) - 1),
+                       std::vector<int32_t>(static_cast<size_t>(AChannels) * 5, AValue));
+        AAction(*buffer);
+        return SamplesOf(*buffer);
+    };
+    const auto all = [](int32_t ACount, int32_t AValue) {
+        return std::vector<int32_t>(static_cast<size_t>(ACount), AValue);
+    };
+    // SetValue counts 8-bit samples from the zero level 127, modulo 256.
+    EXPECT_EQ(filled(8, 2, 3, [](auto& b) { b.SetValue(0); }), all(10, 127));
+    EXPECT_EQ(filled(8, 1, 3, [](auto& b) { b.SetValue(-127); }), all(5, 0));
+    EXPECT_EQ(filled(8, 1, 3, [](auto& b) { b.SetValue(129); }), all(5, 0));
+    EXPECT_EQ(filled(8, 1, 3, [](auto& b) { b.SetValue(INT32_MAX); }), all(5, 126));
+    EXPECT_EQ(filled(16, 2, 3, [](auto& b) { b.SetValue(70000); }), all(10, 4464));
+    EXPECT_EQ(filled(24, 1, 3, [](auto& b) { b.SetValue(0x12ABCDEF); }), all(5, -5517841));
+    EXPECT_EQ(filled(24, 3, 3, [](auto& b) { b.SetValue(-1); }), all(15, -1));
+    EXPECT_EQ(filled(32, 2, 3, [](auto& b) { b.SetValue(INT32_MIN); }), all(10, INT32_MIN));
+    // Zero writes silence: 127 for 8 bits.
+    EXPECT_EQ(filled(8, 2, 3, [](auto& b) { b.Zero(); }), all(10, 127));
+    for (int32_t width : {16, 24, 32})
+        EXPECT_EQ(filled(width, 2, -3, [](auto& b) { b.Zero(); }), all(10, 0));
+    // SetChannelValue writes the low bits with no offset, and only into its channel.
+    EXPECT_EQ(filled(8, 2, 3, [](auto& b) { b.SetChannelValue(0, 0); }),
+              (std::vector<int32_t>{0, 3, 0, 3, 0, 3, 0, 3, 0, 3}));
+    EXPECT_EQ(filled(8, 1, 3, [](auto& b) { b.SetChannelValue(0, 300); }), all(5, 44));
+    EXPECT_EQ(filled(16, 2, 3, [](auto& b) { b.SetChannelValue(1, -70000); }),
+              (std::vector<int32_t>{3, -4464, 3, -4464, 3, -4464, 3, -4464, 3, -4464}));
+    EXPECT_EQ(
+        filled(24, 2, 3, [](auto& b) { b.SetChannelValue(1, 8388608); }),
+        (std::vector<int32_t>{3, -8388608, 3, -8388608, 3, -8388608, 3, -8388608, 3, -8388608}));
+    EXPECT_EQ(filled(32, 2, 3, [](auto& b) { b.SetChannelValue(0, -77); }),
+              (std::vector<int32_t>{-77, 3, -77, 3, -77, 3, -77, 3, -77, 3}));
+}
+
+TEST(SVAudioBufferArithmetic, MultiplyByRealRoundsHalfToEvenAndWraps) {
+    StartUp();
+    const auto scaled = [](int32_t AWidth, std::vector<int32_t> ASamples, double AFactor) {
+        const TRef<TSVAudioBuffer> buffer = MakeBuffer(AWidth, 1, KMono, ASamples);
+        buffer->MultiplyByReal(AFactor);
+        return SamplesOf(*buffer);
+    };
+    EXPECT_EQ(scaled(8, {255, 200, 3}, 0.5), (std::vector<int32_t>{128, 100, 2}));
+    EXPECT_EQ(scaled(8, {200, 100}, 2.0), (std::vector<int32_t>{144, 200}));
+    EXPECT_EQ(scaled(16, {20000, 3, 5, -3}, 2.0), (std::vector<int32_t>{-25536, 6, 10, -6}));
+    EXPECT_EQ(scaled(16, {3, 5, -3, -5}, 0.5), (std::vector<int32_t>{2, 2, -2, -2}));
+    EXPECT_EQ(scaled(16, {1234, -1}, std::nan("")), (std::vector<int32_t>{0, 0}));
+    EXPECT_EQ(scaled(24, {8388607, -100}, 2.0), (std::vector<int32_t>{-2, -200}));
+    EXPECT_EQ(scaled(32, {INT32_MAX, INT32_MIN, 7}, 2.0), (std::vector<int32_t>{-2, 0, 14}));
+    EXPECT_EQ(scaled(32, {INT32_MIN, 9}, -1.0), (std::vector<int32_t>{INT32_MIN, -9}));
+
+    // A factor of exactly 1.0 costs nothing: a shared buffer stays shared.
+    const TRef<TSVAudioBuffer> buffer = EdgeBuffer(16, 6);
+    const TRef<TSVAudioBuffer> holder = SharingCopy(buffer);
+    buffer->MultiplyByReal(1.0);
+    EXPECT_EQ(buffer->GetDataContainer(), holder->GetDataContainer());
+    EXPECT_EQ(buffer->GetDataContainer()->ReferenceCount(), 2u);
+}
+
+// Every writing operation, on a buffer whose store another buffer shares: the other holder
+// keeps its bytes and its store, and the result equals the one computed in place.
+TEST(SVAudioBufferArithmetic, EveryWritingOperationLeavesTheOtherHolderOfASharedStoreAlone) {
+    StartUp();
+    using TAction = std::function<void(TSVAudioBuffer&, const TRef<ISVAudioBuffer>&)>;
+    const std::pair<const char*, TAction> actions[] = {
+        {"Add", [](auto& b, auto& o) { b.Add(o); }},
+        {"Subtract", [](auto& b, auto& o) { b.Subtract(o); }},
+        {"Multiply", [](auto& b, auto& o) { b.Multiply(o); }},
+        {"Divide", [](auto& b, auto& o) { b.Divide(o); }},
+        {"SetValue", [](auto& b, auto&) { b.SetValue(5); }},
+        {"AddValue", [](auto& b, auto&) { b.AddValue(3); }},
+        {"SubtractValue", [](auto& b, auto&) { b.SubtractValue(3); }},
+        {"MultiplyValue", [](auto& b, auto&) { b.MultiplyValue(3); }},
+        {"DivideValue", [](auto& b, auto&) { b.DivideValue(3); }},
+        {"DivideValue(0)", [](auto& b, auto&) { b.DivideValue(0); }},
+        {"SetChannelValue", [](auto& b, auto&) { b.SetChannelValue(b.GetChannels() - 1, 5); }},
+        {"AddChannelValue", [](auto& b, auto&) { b.AddChannelValue(b.GetChannels() - 1, 3); }},
+        {"SubChannelValue", [](auto& b, auto&) { b.SubChannelValue(b.GetChannels() - 1, 3); }},
+        {"MulChannelValue", [](auto& b, auto&) { b.MulChannelValue(b.GetChannels() - 1, 3); }},
+        {"DivChannelValue", [](auto& b, auto&) { b.DivChannelValue(b.GetChannels() - 1, 3); }},
+        {"DivChannelValue(0)", [](auto& b, auto&) { b.DivChannelValue(b.GetChannels() - 1, 0); }},
+        {"Zero", [](auto& b, auto&) { b.Zero(); }},
+        {"MultiplyByReal", [](auto& b, auto&) { b.MultiplyByReal(0.75); }},
+    };
+    for (int32_t width : KWidths) {
+        for (int32_t channels : {1, 2}) {
+            const TSVSpeakers mask = channels == 1 ? KMono : KStereo;
+            const TRef<ISVAudioBuffer> other = MakeRandomBuffer(width, channels, mask, 64, 7);
+            for (const auto& [name, action] : actions) {
+                const TRef<TSVAudioBuffer> buffer = MakeRandomBuffer(width, channels, mask, 64, 8);
+                const TRef<TSVAudioBuffer> holder = SharingCopy(buffer);
+                const TRef<TSVAudioBuffer> alone = MakeRandomBuffer(width, channels, mask, 64, 8);
+                const std::vector<uint8_t> bytes = BytesOf(*holder);
+                TQXSmartBuffer* const store = holder->GetDataContainer();
+
+                action(*buffer, other);
+                action(*alone, other);
+
+                EXPECT_TRUE(SameBytesAndStore(*holder, bytes, store))
+                    << name << ", " << width << " bits, " << channels << " channels";
+                EXPECT_NE(buffer->GetDataContainer(), store) << name;
+                EXPECT_EQ(BytesOf(*buffer), BytesOf(*alone))
+                    << name << ", " << width << " bits, " << channels << " channels";
+            }
+        }
+    }
+}
+
+TEST(SVAudioBufferArithmetic, ChannelConstantsRefuseAChannelOutsideTheBuffer) {
+    StartUp();
+    const TRef<TSVAudioBuffer> buffer = EdgeBuffer(16, 9);
+    const std::vector<uint8_t> bytes = BytesOf(*buffer);
+    TQXSmartBuffer* const store = buffer->GetDataContainer();
+    EXPECT_EQ(Message([&] { buffer->SetChannelValue(2, 0); }), "Channel out of range = 2");
+    EXPECT_EQ(Message([&] { buffer->AddChannelValue(-1, 1); }),
+              "Channel out of range = 4294967295");
+    EXPECT_THROW(buffer->SubChannelValue(INT32_MAX, 1), ERangeError);
+    EXPECT_THROW(buffer->MulChannelValue(2, 1), ERangeError);
+    EXPECT_THROW(buffer->DivChannelValue(INT32_MIN, 1), ERangeError);
+    EXPECT_TRUE(SameBytesAndStore(*buffer, bytes, store));
+}
+
+TEST(SVAudioBufferArithmetic, AWidthNoPrimitiveHandlesIsLeftAsItIs) {
+    StartUp();
+    const TRef<TSVAudioBuffer> buffer = EdgeBuffer(16, 10);
+    MakeUnprocessedWidth(*buffer);
+    const TRef<TSVAudioBuffer> holder = SharingCopy(buffer);
+    const std::vector<uint8_t> bytes = BytesOf(*buffer);
+    TQXSmartBuffer* const store = buffer->GetDataContainer();
+    buffer->SetValue(1);
+    buffer->AddValue(1);
+    buffer->SubtractValue(1);
+    buffer->MultiplyValue(2);
+    buffer->DivideValue(2);
+    buffer->SetChannelValue(0, 1);
+    buffer->AddChannelValue(1, 1);
+    buffer->SubChannelValue(0, 1);
+    buffer->MulChannelValue(1, 2);
+    buffer->DivChannelValue(0, 2);
+    buffer->Zero();
+    buffer->MultiplyByReal(0.5);
+    EXPECT_TRUE(SameBytesAndStore(*buffer, bytes, store));
+    EXPECT_EQ(holder->GetDataContainer(), store);
+}

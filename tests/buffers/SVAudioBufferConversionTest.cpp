@@ -162,6 +162,22 @@ TEST(SVAudioBufferConversion, CopyToAudioPairsChannelsBySpeakerAndSilencesTheRes
     leftCentre->CopyToAudio(0, three, 0, 2);
     EXPECT_EQ(SamplesOf(*three), (std::vector<int32_t>{10, 0, 20, 30, 0, 40}));
 
+    // Masks naming more speakers than there are channels: a speaker without a source column is
+    // silenced, one without a destination column is left out.
+    const TSVSpeakers front3{spFrontLeft, spFrontRight, spFrontCenter};
+    const int32_t twoFrames[] = {1, 2, 3, 4};
+    const int32_t threeFrames[] = {10, 20, 30, 40, 50, 60};
+    const TRef<TSVAudioBuffer> narrow =
+        TSVAudioBuffer::CreateDataExObject(twoFrames, 44100, 32, 2, 2, front3);
+    const TRef<TSVAudioBuffer> wide =
+        TSVAudioBuffer::CreateDataExObject(threeFrames, 44100, 32, 3, 2, front3);
+    narrow->CopyToAudio(0, wide, 0, 2);
+    EXPECT_EQ(SamplesOf(*wide), (std::vector<int32_t>{1, 2, 0, 3, 4, 0}));
+    const TRef<TSVAudioBuffer> wideSource =
+        TSVAudioBuffer::CreateDataExObject(threeFrames, 44100, 32, 3, 2, front3);
+    wideSource->CopyToAudio(0, narrow, 0, 2);
+    EXPECT_EQ(SamplesOf(*narrow), (std::vector<int32_t>{10, 20, 40, 50}));
+
     // An 8-bit destination's missing speaker gets the byte 0, not the zero level 127.
     const TRef<TSVAudioBuffer> mono = MakeBuffer(16, 1, TSVSpeakers{spFrontLeft}, {-32768, 32767});
     const TRef<TSVAudioBuffer> bytes = MakeBuffer(8, 2, KStereo, {9, 9, 9, 9});
@@ -212,9 +228,9 @@ TEST(SVAudioBufferConversion, CopyToAudioWritesAPrivateStoreAndRefusesRangesOuts
     EXPECT_EQ(SampleAt(*target, 9, 1), ExpectedConversion(16, 24, SampleAt(*source, 9, 1)));
 
     // Within one buffer the ranges may overlap: the frames move as they were.
-    const TRef<TSVAudioBuffer> ramp = MakeBuffer(16, 1, TSVSpeakers{spFrontLeft}, {1, 2, 3, 4, 5});
-    ramp->CopyToAudio(0, ramp, 1, 4);
-    EXPECT_EQ(SamplesOf(*ramp), (std::vector<int32_t>{1, 1, 2, 3, 4}));
+    const TRef<TSVAudioBuffer> ramp = MakeBuffer(16, 2, KStereo, {1, -1, 2, -2, 3, -3, 4, -4});
+    ramp->CopyToAudio(0, ramp, 1, 3);
+    EXPECT_EQ(SamplesOf(*ramp), (std::vector<int32_t>{1, -1, 1, -1, 2, -2, 3, -3}));
 }
 
 TEST(SVAudioBufferConversion, ConvertBuffersTakesEveryKthFrameWhenLoweringTheRate) {

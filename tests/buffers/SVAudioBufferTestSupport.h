@@ -112,9 +112,12 @@ inline TRef<TSVAudioBuffer> SharingCopy(const TRef<TSVAudioBuffer>& AOther) {
     return TSVAudioBuffer::CreateExObject(AOther);
 }
 
-// Gives a buffer a container width that no operation processes (the header says 12 bits).
+// Gives a buffer a width that no operation processes: its header says 20 valid bits in a
+// 20-bit container, as a record from outside might.
 inline void MakeUnprocessedWidth(TSVAudioBuffer& ABuffer) {
-    ABuffer.GetModifyFormat()->Format.wBitsPerSample = 12;
+    PSVWaveFormatExtensible format = ABuffer.GetModifyFormat();
+    format->Format.wBitsPerSample = 20;
+    format->Samples.wValidBitsPerSample = 20;
     ABuffer.PopulateCahces();
 }
 

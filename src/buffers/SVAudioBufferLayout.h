@@ -50,8 +50,10 @@ TSVStoreLayout SVStoreLayout(int64_t ARate, int64_t ABits, int64_t AChannels, in
 }
 
 // Every channel its own speaker, from front left up: (1 shl AChannels) - 1, all 32 bits from
-// 32 channels on.
+// 32 channels on. A negative count, refused later with the other numbers, gives none.
 constexpr TSVSpeakers SVDefaultChannelMask(int32_t AChannels) noexcept {
+    if (AChannels <= 0)
+        return {};
     return TSVSpeakers::FromMask(AChannels >= 32 ? UINT32_MAX : (uint32_t{1} << AChannels) - 1);
 }
 

@@ -4,4 +4,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(UmbrellaHeader, ExposesTheLibrary) { EXPECT_FALSE(sonvera::SonveraVersion().empty()); }
+TEST(UmbrellaHeader, ExposesTheLibrary) {
+    EXPECT_FALSE(sonvera::SonveraVersion().empty());
+}

@@ -111,9 +111,8 @@ TEST(TGUID, ParsesPrintsAndComparesIdentities) {
     EXPECT_EQ(stream.ToString(), "{1D5BD085-492E-4979-8F76-9C97D5C3C5B6}");
     EXPECT_EQ(TGUID::FromString("{1d5bd085-492e-4979-8f76-9c97d5c3c5b6}"), stream);
     EXPECT_NE(TGUID::FromString("{1D5BD085-492E-4979-8F76-9C97D5C3C5B7}"), stream);
-    for (const char* bad : {"", "1D5BD085-492E-4979-8F76-9C97D5C3C5B6",
-                            "{1D5BD085-492E-4979-8F76-9C97D5C3C5BG}",
-                            "{1D5BD085+492E-4979-8F76-9C97D5C3C5B6}",
-                            "{1D5BD085-492E-4979-8F76-9C97D5C3C5B6}x"})
+    for (const char* bad :
+         {"", "1D5BD085-492E-4979-8F76-9C97D5C3C5B6", "{1D5BD085-492E-4979-8F76-9C97D5C3C5BG}",
+          "{1D5BD085+492E-4979-8F76-9C97D5C3C5B6}", "{1D5BD085-492E-4979-8F76-9C97D5C3C5B6}x"})
         EXPECT_THROW(TGUID::FromString(bad), EArgumentError) << bad;
 }

@@ -32,8 +32,15 @@
 #include "sonvera/primitives/IPPExtraPixelFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
+// Audio buffers.
+#include "sonvera/buffers/RVInternalStore.h"
+#include "sonvera/buffers/RVSimpleMediaBuffer.h"
+#include "sonvera/buffers/SVInternalStore.h"
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
+#include "sonvera/format/SVAudioFormat.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -40,9 +40,13 @@ void SonveraFinalize() {
     });
 }
 
-int SonveraStartCount() { return GPackageCounter.Count(); }
+int SonveraStartCount() {
+    return GPackageCounter.Count();
+}
 
-std::string SonveraVersion() { return SONVERA_VERSION; }
+std::string SonveraVersion() {
+    return SONVERA_VERSION;
+}
 
 namespace {
 

@@ -76,8 +76,7 @@ private:
 
 // Counted smart pointer for interfaces and classes alike: copying adds a reference,
 // destruction releases one.
-template <class T>
-class TRef {
+template <class T> class TRef {
 public:
     TRef() noexcept = default;
     TRef(std::nullptr_t) noexcept {}
@@ -115,8 +114,7 @@ public:
     // Hands the reference over to the caller without releasing it.
     T* Detach() noexcept { return std::exchange(FPointer, nullptr); }
 
-    template <class U>
-    friend bool operator==(const TRef& A, const TRef<U>& B) noexcept {
+    template <class U> friend bool operator==(const TRef& A, const TRef<U>& B) noexcept {
         return A.get() == B.get();
     }
     friend bool operator==(const TRef& A, std::nullptr_t) noexcept { return !A; }
@@ -135,28 +133,24 @@ private:
 };
 
 // Constructs an object and returns the first counted reference to it.
-template <class T, class... TArgs>
-TRef<T> MakeRef(TArgs&&... AArgs) {
+template <class T, class... TArgs> TRef<T> MakeRef(TArgs&&... AArgs) {
     return TRef<T>(new T(std::forward<TArgs>(AArgs)...));
 }
 
 // Whether the object behind AObject implements I; on success AResult holds it.
-template <class I, class T>
-bool Supports(const TRef<T>& AObject, TRef<I>& AResult) {
+template <class I, class T> bool Supports(const TRef<T>& AObject, TRef<I>& AResult) {
     I* target = AObject ? dynamic_cast<I*>(AObject.get()) : nullptr;
     AResult = TRef<I>(target);
     return target != nullptr;
 }
 
-template <class I, class T>
-bool Supports(const TRef<T>& AObject) {
+template <class I, class T> bool Supports(const TRef<T>& AObject) {
     return AObject && dynamic_cast<I*>(AObject.get()) != nullptr;
 }
 
 // The interface cast: a null reference stays null, an unsupported interface raises
 // EIntfCastError.
-template <class I, class T>
-TRef<I> IntfCast(const TRef<T>& AObject) {
+template <class I, class T> TRef<I> IntfCast(const TRef<T>& AObject) {
     if (!AObject)
         return nullptr;
     I* target = dynamic_cast<I*>(AObject.get());

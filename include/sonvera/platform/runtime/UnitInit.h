@@ -13,16 +13,14 @@ public:
     constexpr TUnitInitCounter() noexcept = default;
 
     // Runs AWork when the count goes from 0 to 1; when AWork throws, the count stays at 0.
-    template <class TWork>
-    void Initialize(TWork&& AWork) {
+    template <class TWork> void Initialize(TWork&& AWork) {
         std::lock_guard<std::mutex> guard(FLock);
         if (FCount == 0)
             AWork();
         ++FCount;
     }
     // Runs AWork when the count goes from 1 to 0; an unbalanced call does nothing.
-    template <class TWork>
-    void Finalize(TWork&& AWork) {
+    template <class TWork> void Finalize(TWork&& AWork) {
         std::lock_guard<std::mutex> guard(FLock);
         if (FCount == 0)
             return;

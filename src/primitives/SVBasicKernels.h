@@ -4,6 +4,7 @@
 // strided column, so that neither pays a per-row cost.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -106,15 +107,107 @@ inline __attribute__((always_inline)) void CombineRow(const char* ASrc, char* AS
         StoreAt<T>(ASrcDst, i, AFn(LoadAt<T>(ASrcDst, i), LoadAt<T>(ASrc, i)));
 }
 
+// One channel of stereo frames (a region one element wide whose steps are two elements) is
+// walked with masked vector loads and stores where the processor has them for 8- and 16-bit
+// elements, so that the other channel's bytes are neither read nor written. Elsewhere a
+// column is walked element by element.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define SONVERA_SV_MASKED_COLUMNS 1
+#define SONVERA_SV_TARGET_MASKED __attribute__((target("arch=x86-64-v4")))
+
+inline bool HasMaskedStores() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("x86-64-v4") != 0;
+    }();
+    return has;
+}
+#endif
+
+// The column of a region one element wide is one channel of stereo frames, long enough for
+// whole blocks.
+template <class TSrc, class TDst> inline bool IsStereoColumn(const TRegion& ARegion) {
+#ifdef SONVERA_SV_MASKED_COLUMNS
+    return ARegion.SrcStep == 2 * static_cast<ptrdiff_t>(sizeof(TSrc)) &&
+           ARegion.DstStep == 2 * static_cast<ptrdiff_t>(sizeof(TDst)) &&
+           ARegion.Height >= KBlock && HasMaskedStores();
+#else
+    (void)ARegion;
+    return false;
+#endif
+}
+
+#ifdef SONVERA_SV_MASKED_COLUMNS
+// Which lanes of a block belong to the channel; a constant pattern lets the compiler load the
+// store mask instead of computing it.
+template <class T> struct TEvenLanes {
+    static constexpr auto Mask = [] {
+        std::array<T, KBlock> lanes{};
+        for (ptrdiff_t j = 0; j < KBlock; j += 2)
+            lanes[j] = 1;
+        return lanes;
+    }();
+};
+
+// The even elements of the run from the first frame's element to the last one's, which holds
+// 2 * frames - 1 elements; whole blocks in masked vectors, then the rest one by one.
+template <class TSrc, class TDst, class TFn>
+SONVERA_SV_TARGET_MASKED void MapStereoColumn(const char* ASrc, char* ADst, ptrdiff_t AFrames,
+                                              TFn AFn) {
+    const ptrdiff_t span = 2 * AFrames - 1;
+    ptrdiff_t i = 0;
+    for (; i + KBlock <= span; i += KBlock)
+        for (ptrdiff_t j = 0; j < KBlock; ++j)
+            if (TEvenLanes<TDst>::Mask[j] != 0)
+                StoreAt<TDst>(ADst, i + j, AFn(LoadAt<TSrc>(ASrc, i + j)));
+    for (; i < span; i += 2)
+        StoreAt<TDst>(ADst, i, AFn(LoadAt<TSrc>(ASrc, i)));
+}
+
+template <class T, class TFn>
+SONVERA_SV_TARGET_MASKED void CombineStereoColumn(const char* ASrc, char* ASrcDst,
+                                                  ptrdiff_t AFrames, TFn AFn) {
+    const ptrdiff_t span = 2 * AFrames - 1;
+    ptrdiff_t i = 0;
+    for (; i + KBlock <= span; i += KBlock)
+        for (ptrdiff_t j = 0; j < KBlock; ++j)
+            if (TEvenLanes<T>::Mask[j] != 0)
+                StoreAt<T>(ASrcDst, i + j, AFn(LoadAt<T>(ASrcDst, i + j), LoadAt<T>(ASrc, i + j)));
+    for (; i < span; i += 2)
+        StoreAt<T>(ASrcDst, i, AFn(LoadAt<T>(ASrcDst, i), LoadAt<T>(ASrc, i)));
+}
+#endif
+
+template <class TSrc, class TDst, class TFn>
+inline __attribute__((always_inline)) void MapColumn(const void* ASrc, void* ADst,
+                                                     const TRegion& ARegion, const TFn& AFn) {
+#ifdef SONVERA_SV_MASKED_COLUMNS
+    if (IsStereoColumn<TSrc, TDst>(ARegion))
+        return MapStereoColumn<TSrc, TDst>(static_cast<const char*>(ASrc), static_cast<char*>(ADst),
+                                           ARegion.Height, AFn);
+#endif
+    for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
+        StoreAt<TDst>(ARegion.DstRow(ADst, row), 0,
+                      AFn(LoadAt<TSrc>(ARegion.SrcRow(ASrc, row), 0)));
+}
+
+// A functor that ignores its element, for filling a stereo column (the compiler drops the
+// loads).
+template <class T> struct TConstantOf {
+    T Value;
+    T operator()(T) const { return Value; }
+};
+
+// The identity, for copying.
+template <class T> struct TSameAs {
+    T operator()(T AX) const { return AX; }
+};
+
 // Every destination element = AFn(its source element).
 template <class TSrc, class TDst, class TFn>
 SONVERA_TARGET_CLONES void MapRegion(const void* ASrc, void* ADst, TRegion ARegion, TFn AFn) {
-    if (ARegion.Width == 1) {
-        for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
-            StoreAt<TDst>(ARegion.DstRow(ADst, row), 0,
-                          AFn(LoadAt<TSrc>(ARegion.SrcRow(ASrc, row), 0)));
-        return;
-    }
+    if (ARegion.Width == 1)
+        return MapColumn<TSrc, TDst>(ASrc, ADst, ARegion, AFn);
     for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
         MapRow<TSrc, TDst>(ARegion.SrcRow(ASrc, row), ARegion.DstRow(ADst, row), ARegion.Width,
                            AFn);
@@ -126,6 +219,11 @@ template <class T, class TFn>
 SONVERA_TARGET_CLONES void CombineRegion(const void* ASrc, void* ASrcDst, TRegion ARegion,
                                          TFn AFn) {
     if (ARegion.Width == 1) {
+#ifdef SONVERA_SV_MASKED_COLUMNS
+        if (IsStereoColumn<T, T>(ARegion))
+            return CombineStereoColumn<T>(static_cast<const char*>(ASrc),
+                                          static_cast<char*>(ASrcDst), ARegion.Height, AFn);
+#endif
         for (ptrdiff_t row = 0; row < ARegion.Height; ++row) {
             char* target = ARegion.DstRow(ASrcDst, row);
             StoreAt<T>(target, 0,
@@ -140,6 +238,12 @@ SONVERA_TARGET_CLONES void CombineRegion(const void* ASrc, void* ASrcDst, TRegio
 // Every destination element = AValue.
 template <class T> SONVERA_TARGET_CLONES void FillRegion(void* ADst, TRegion ARegion, T AValue) {
     if (ARegion.Width == 1) {
+#ifdef SONVERA_SV_MASKED_COLUMNS
+        ARegion.SrcStep = ARegion.DstStep;
+        if (IsStereoColumn<T, T>(ARegion))
+            return MapStereoColumn<T, T>(static_cast<const char*>(ADst), static_cast<char*>(ADst),
+                                         ARegion.Height, TConstantOf<T>{AValue});
+#endif
         for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
             StoreAt<T>(ARegion.DstRow(ADst, row), 0, AValue);
         return;
@@ -160,11 +264,8 @@ template <class T> SONVERA_TARGET_CLONES void FillRegion(void* ADst, TRegion ARe
 // Every destination element = its source element.
 template <class T>
 SONVERA_TARGET_CLONES void CopyRegion(const void* ASrc, void* ADst, TRegion ARegion) {
-    if (ARegion.Width == 1) {
-        for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
-            StoreAt<T>(ARegion.DstRow(ADst, row), 0, LoadAt<T>(ARegion.SrcRow(ASrc, row), 0));
-        return;
-    }
+    if (ARegion.Width == 1)
+        return MapColumn<T, T>(ASrc, ADst, ARegion, TSameAs<T>{});
     for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
         std::memmove(ARegion.DstRow(ADst, row), ARegion.SrcRow(ASrc, row),
                      static_cast<size_t>(ARegion.Width) * sizeof(T));

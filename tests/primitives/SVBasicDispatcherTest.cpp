@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,74 +30,126 @@ struct TSlotCase {
     bool ChecksSteps;    // refuses steps below 1
     bool DividesByValue; // refuses a zero constant
     TUniformCall Call;
+    size_t SrcBytes = 0; // element sizes of a region slot
+    size_t DstBytes = 0;
 };
 
 int32_t LengthOf(IppiSize ASize) {
     return ASize.cx < 1 || ASize.cy < 1 ? ASize.cx : ASize.cx * ASize.cy;
 }
 
-#define IMAGE_BINARY(AName, T, ASteps)                                                                \
-    TSlotCase {                                                                                       \
-#AName, true, true, ASteps, false,                                                            \
-            [](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z,                            \
-               int32_t) { return AName(static_cast<const T*>(s), ss, static_cast<T*>(d), ds, z,       \
-                                       0); } \
-    }
-#define SIGNAL_CONST_I(AName, T, ADivides)                                                         \
-    TSlotCase {                                                                                    \
-#AName, false, false, false, ADivides,                                                     \
-            [](const void*, int32_t, void* d, int32_t, IppiSize z,                                 \
-               int32_t v) { return AName(static_cast<T>(v), static_cast<T*>(d), LengthOf(z), 0); } \
-    }
-#define SIGNAL_CONST(AName, T, ADivides)                                                           \
-    TSlotCase {                                                                                    \
-#AName, true, false, false, ADivides,                                                      \
-            [](const void* s, int32_t, void* d, int32_t, IppiSize z, int32_t v) {                  \
-                return AName(static_cast<const T*>(s), static_cast<T>(v), static_cast<T*>(d),      \
-                             LengthOf(z), 0);                                                      \
-            }       \
-    }
-#define IMAGE_CONST_I(AName, T, ADivides)                                                          \
-    TSlotCase {                                                                                    \
-#AName, false, true, ADivides, ADivides,                                                   \
-            [](const void*, int32_t, void* d, int32_t ds, IppiSize z,                              \
-               int32_t v) { return AName(static_cast<T>(v), static_cast<T*>(d), ds, z, 0); }       \
-    }
-#define IMAGE_CONST(AName, T, ADivides)                                                            \
-    TSlotCase {                                                                                    \
-#AName, true, true, ADivides, ADivides,                                                    \
-            [](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t v) {            \
-                return AName(static_cast<const T*>(s), ss, static_cast<T>(v), static_cast<T*>(d),  \
-                             ds, z, 0);                                                            \
-            }       \
-    }
-#define IMAGE_SET(AName, T)                                                                        \
-    TSlotCase {                                                                                    \
-#AName, false, true, true, false,                                                          \
-            [](const void*, int32_t, void* d, int32_t ds, IppiSize z,                              \
-               int32_t v) { return AName(static_cast<T>(v), static_cast<T*>(d), ds, z); }          \
-    }
-#define IMAGE_UNARY(AName, TSrc, TDst, ASteps, ...)                                                \
-    TSlotCase {                                                                                    \
-#AName, true, true, ASteps, false,                                                         \
-            [](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t) {              \
-                return AName(static_cast<const TSrc*>(s), ss, static_cast<TDst*>(d), ds,           \
-                             z __VA_ARGS__);                                                       \
-            }       \
-    }
+// One adapter per argument shape.
+
+template <class T>
+TSlotCase ImageBinary(const char* AName, TIppiBinaryInPlaceSfs<T> AFn, bool AChecksSteps) {
+    return {AName,
+            true,
+            true,
+            AChecksSteps,
+            false,
+            [AFn](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t) {
+                return AFn(static_cast<const T*>(s), ss, static_cast<T*>(d), ds, z, 0);
+            },
+            sizeof(T),
+            sizeof(T)};
+}
+
+template <class T>
+TSlotCase SignalConstInPlace(const char* AName, TIppsConstInPlaceSfs<T> AFn, bool ADivides) {
+    return {AName,
+            false,
+            false,
+            false,
+            ADivides,
+            [AFn](const void*, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
+                return AFn(static_cast<T>(v), static_cast<T*>(d), LengthOf(z), 0);
+            }};
+}
+
+template <class T> TSlotCase SignalConst(const char* AName, TIppsConstSfs<T> AFn, bool ADivides) {
+    return {AName,
+            true,
+            false,
+            false,
+            ADivides,
+            [AFn](const void* s, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
+                return AFn(static_cast<const T*>(s), static_cast<T>(v), static_cast<T*>(d),
+                           LengthOf(z), 0);
+            }};
+}
+
+template <class T>
+TSlotCase ImageConstInPlace(const char* AName, TIppiConstInPlaceSfs<T> AFn, bool ADivides) {
+    return {AName,
+            false,
+            true,
+            ADivides,
+            ADivides,
+            [AFn](const void*, int32_t, void* d, int32_t ds, IppiSize z, int32_t v) {
+                return AFn(static_cast<T>(v), static_cast<T*>(d), ds, z, 0);
+            },
+            sizeof(T),
+            sizeof(T)};
+}
+
+template <class T> TSlotCase ImageConst(const char* AName, TIppiConstSfs<T> AFn, bool ADivides) {
+    return {AName,
+            true,
+            true,
+            ADivides,
+            ADivides,
+            [AFn](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t v) {
+                return AFn(static_cast<const T*>(s), ss, static_cast<T>(v), static_cast<T*>(d), ds,
+                           z, 0);
+            },
+            sizeof(T),
+            sizeof(T)};
+}
+
+template <class T> TSlotCase ImageSet(const char* AName, TIppiSet<T> AFn) {
+    return {AName,
+            false,
+            true,
+            true,
+            false,
+            [AFn](const void*, int32_t, void* d, int32_t ds, IppiSize z, int32_t v) {
+                return AFn(static_cast<T>(v), static_cast<T*>(d), ds, z);
+            },
+            sizeof(T),
+            sizeof(T)};
+}
+
+// Copy-shaped slots, with the trailing hint or round mode when AExtra is given.
+template <class TSrc, class TDst, class TFn, class... TExtra>
+TSlotCase ImageUnary(const char* AName, TFn AFn, bool AChecksSteps, TExtra... AExtra) {
+    return {AName,
+            true,
+            true,
+            AChecksSteps,
+            false,
+            [AFn, AExtra...](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t) {
+                return AFn(static_cast<const TSrc*>(s), ss, static_cast<TDst*>(d), ds, z,
+                           AExtra...);
+            },
+            sizeof(TSrc),
+            sizeof(TDst)};
+}
+
+// The slot's name and the slot itself.
+#define SLOT(AName) #AName, AName
 
 std::vector<TSlotCase> AllSlotCases() {
     return {
-        IMAGE_BINARY(ippiAdd_8u_C1IRSfs, Ipp8u, false),
-        IMAGE_BINARY(ippiAdd_16s_C1IRSfs, Ipp16s, false),
-        IMAGE_BINARY(ippiSub_8u_C1IRSfs, Ipp8u, false),
-        IMAGE_BINARY(ippiSub_16s_C1IRSfs, Ipp16s, false),
-        IMAGE_BINARY(ippiMul_8u_C1IRSfs, Ipp8u, false),
-        IMAGE_BINARY(ippiMul_16s_C1IRSfs, Ipp16s, false),
-        IMAGE_BINARY(ippiDiv_8u_C1IRSfs, Ipp8u, true),
-        IMAGE_BINARY(ippiDiv_16s_C1IRSfs, Ipp16s, true),
-        SIGNAL_CONST_I(ippsDivC_16s_ISfs, Ipp16s, true),
-        SIGNAL_CONST(ippsDivC_16s_Sfs, Ipp16s, true),
+        ImageBinary<Ipp8u>(SLOT(ippiAdd_8u_C1IRSfs), false),
+        ImageBinary<Ipp16s>(SLOT(ippiAdd_16s_C1IRSfs), false),
+        ImageBinary<Ipp8u>(SLOT(ippiSub_8u_C1IRSfs), false),
+        ImageBinary<Ipp16s>(SLOT(ippiSub_16s_C1IRSfs), false),
+        ImageBinary<Ipp8u>(SLOT(ippiMul_8u_C1IRSfs), false),
+        ImageBinary<Ipp16s>(SLOT(ippiMul_16s_C1IRSfs), false),
+        ImageBinary<Ipp8u>(SLOT(ippiDiv_8u_C1IRSfs), true),
+        ImageBinary<Ipp16s>(SLOT(ippiDiv_16s_C1IRSfs), true),
+        SignalConstInPlace<Ipp16s>(SLOT(ippsDivC_16s_ISfs), true),
+        SignalConst<Ipp16s>(SLOT(ippsDivC_16s_Sfs), true),
         TSlotCase{"ippsSet_16s", false, false, false, false,
                   [](const void*, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
                       return ippsSet_16s(static_cast<Ipp16s>(v), static_cast<Ipp16s*>(d),
@@ -107,50 +160,52 @@ std::vector<TSlotCase> AllSlotCases() {
                       return ippsConvert_8s16s(static_cast<const Ipp8s*>(s),
                                                static_cast<Ipp16s*>(d), LengthOf(z));
                   }},
-        IMAGE_UNARY(ippiScale_16u8u_C1R, Ipp16u, Ipp8u, true, , ippAlgHintAccurate),
-        IMAGE_SET(ippiSet_8u_C1R, Ipp8u),
-        IMAGE_SET(ippiSet_16s_C1R, Ipp16s),
-        IMAGE_SET(ippiSet_32s_C1R, Ipp32s),
-        SIGNAL_CONST_I(ippsAddC_8u_ISfs, Ipp8u, false),
-        SIGNAL_CONST(ippsAddC_8u_Sfs, Ipp8u, false),
-        SIGNAL_CONST_I(ippsAddC_16s_ISfs, Ipp16s, false),
-        SIGNAL_CONST(ippsAddC_16s_Sfs, Ipp16s, false),
-        IMAGE_CONST_I(ippiAddC_8u_C1IRSfs, Ipp8u, false),
-        IMAGE_CONST(ippiAddC_8u_C1RSfs, Ipp8u, false),
-        IMAGE_CONST_I(ippiAddC_16s_C1IRSfs, Ipp16s, false),
-        IMAGE_CONST(ippiAddC_16s_C1RSfs, Ipp16s, false),
-        SIGNAL_CONST_I(ippsSubC_8u_ISfs, Ipp8u, false),
-        SIGNAL_CONST(ippsSubC_8u_Sfs, Ipp8u, false),
-        SIGNAL_CONST_I(ippsSubC_16s_ISfs, Ipp16s, false),
-        SIGNAL_CONST(ippsSubC_16s_Sfs, Ipp16s, false),
-        IMAGE_CONST_I(ippiSubC_8u_C1IRSfs, Ipp8u, false),
-        IMAGE_CONST(ippiSubC_8u_C1RSfs, Ipp8u, false),
-        IMAGE_CONST_I(ippiSubC_16s_C1IRSfs, Ipp16s, false),
-        IMAGE_CONST(ippiSubC_16s_C1RSfs, Ipp16s, false),
-        SIGNAL_CONST_I(ippsMulC_8u_ISfs, Ipp8u, false),
-        SIGNAL_CONST(ippsMulC_8u_Sfs, Ipp8u, false),
-        SIGNAL_CONST_I(ippsMulC_16s_ISfs, Ipp16s, false),
-        SIGNAL_CONST(ippsMulC_16s_Sfs, Ipp16s, false),
-        IMAGE_CONST_I(ippiMulC_8u_C1IRSfs, Ipp8u, false),
-        IMAGE_CONST(ippiMulC_8u_C1RSfs, Ipp8u, false),
-        IMAGE_CONST_I(ippiMulC_16s_C1IRSfs, Ipp16s, false),
-        IMAGE_CONST(ippiMulC_16s_C1RSfs, Ipp16s, false),
-        SIGNAL_CONST_I(ippsDivC_8u_ISfs, Ipp8u, true),
-        SIGNAL_CONST(ippsDivC_8u_Sfs, Ipp8u, true),
-        IMAGE_CONST_I(ippiDivC_8u_C1IRSfs, Ipp8u, true),
-        IMAGE_CONST(ippiDivC_8u_C1RSfs, Ipp8u, true),
-        IMAGE_CONST_I(ippiDivC_16s_C1IRSfs, Ipp16s, true),
-        IMAGE_CONST(ippiDivC_16s_C1RSfs, Ipp16s, true),
-        IMAGE_UNARY(ippiCopy_8u_C1R, Ipp8u, Ipp8u, false),
-        IMAGE_UNARY(ippiCopy_16s_C1R, Ipp16s, Ipp16s, false),
-        IMAGE_UNARY(ippiConvert_8u32f_C1R, Ipp8u, Ipp32f, true),
-        IMAGE_UNARY(ippiConvert_32f8u_C1R, Ipp32f, Ipp8u, true, , ippRndNear),
-        IMAGE_UNARY(ippiScale_8u16s_C1R, Ipp8u, Ipp16s, true),
-        IMAGE_UNARY(ippiScale_8u32s_C1R, Ipp8u, Ipp32s, true),
-        IMAGE_UNARY(ippiScale_16s8u_C1R, Ipp16s, Ipp8u, true, , ippAlgHintNone),
-        IMAGE_UNARY(ippiScale_32s8u_C1R, Ipp32s, Ipp8u, true, , ippAlgHintAccurate),
+        ImageUnary<Ipp16u, Ipp8u>(SLOT(ippiScale_16u8u_C1R), true, ippAlgHintAccurate),
+        ImageSet<Ipp8u>(SLOT(ippiSet_8u_C1R)),
+        ImageSet<Ipp16s>(SLOT(ippiSet_16s_C1R)),
+        ImageSet<Ipp32s>(SLOT(ippiSet_32s_C1R)),
+        SignalConstInPlace<Ipp8u>(SLOT(ippsAddC_8u_ISfs), false),
+        SignalConst<Ipp8u>(SLOT(ippsAddC_8u_Sfs), false),
+        SignalConstInPlace<Ipp16s>(SLOT(ippsAddC_16s_ISfs), false),
+        SignalConst<Ipp16s>(SLOT(ippsAddC_16s_Sfs), false),
+        ImageConstInPlace<Ipp8u>(SLOT(ippiAddC_8u_C1IRSfs), false),
+        ImageConst<Ipp8u>(SLOT(ippiAddC_8u_C1RSfs), false),
+        ImageConstInPlace<Ipp16s>(SLOT(ippiAddC_16s_C1IRSfs), false),
+        ImageConst<Ipp16s>(SLOT(ippiAddC_16s_C1RSfs), false),
+        SignalConstInPlace<Ipp8u>(SLOT(ippsSubC_8u_ISfs), false),
+        SignalConst<Ipp8u>(SLOT(ippsSubC_8u_Sfs), false),
+        SignalConstInPlace<Ipp16s>(SLOT(ippsSubC_16s_ISfs), false),
+        SignalConst<Ipp16s>(SLOT(ippsSubC_16s_Sfs), false),
+        ImageConstInPlace<Ipp8u>(SLOT(ippiSubC_8u_C1IRSfs), false),
+        ImageConst<Ipp8u>(SLOT(ippiSubC_8u_C1RSfs), false),
+        ImageConstInPlace<Ipp16s>(SLOT(ippiSubC_16s_C1IRSfs), false),
+        ImageConst<Ipp16s>(SLOT(ippiSubC_16s_C1RSfs), false),
+        SignalConstInPlace<Ipp8u>(SLOT(ippsMulC_8u_ISfs), false),
+        SignalConst<Ipp8u>(SLOT(ippsMulC_8u_Sfs), false),
+        SignalConstInPlace<Ipp16s>(SLOT(ippsMulC_16s_ISfs), false),
+        SignalConst<Ipp16s>(SLOT(ippsMulC_16s_Sfs), false),
+        ImageConstInPlace<Ipp8u>(SLOT(ippiMulC_8u_C1IRSfs), false),
+        ImageConst<Ipp8u>(SLOT(ippiMulC_8u_C1RSfs), false),
+        ImageConstInPlace<Ipp16s>(SLOT(ippiMulC_16s_C1IRSfs), false),
+        ImageConst<Ipp16s>(SLOT(ippiMulC_16s_C1RSfs), false),
+        SignalConstInPlace<Ipp8u>(SLOT(ippsDivC_8u_ISfs), true),
+        SignalConst<Ipp8u>(SLOT(ippsDivC_8u_Sfs), true),
+        ImageConstInPlace<Ipp8u>(SLOT(ippiDivC_8u_C1IRSfs), true),
+        ImageConst<Ipp8u>(SLOT(ippiDivC_8u_C1RSfs), true),
+        ImageConstInPlace<Ipp16s>(SLOT(ippiDivC_16s_C1IRSfs), true),
+        ImageConst<Ipp16s>(SLOT(ippiDivC_16s_C1RSfs), true),
+        ImageUnary<Ipp8u, Ipp8u>(SLOT(ippiCopy_8u_C1R), false),
+        ImageUnary<Ipp16s, Ipp16s>(SLOT(ippiCopy_16s_C1R), false),
+        ImageUnary<Ipp8u, Ipp32f>(SLOT(ippiConvert_8u32f_C1R), true),
+        ImageUnary<Ipp32f, Ipp8u>(SLOT(ippiConvert_32f8u_C1R), true, ippRndNear),
+        ImageUnary<Ipp8u, Ipp16s>(SLOT(ippiScale_8u16s_C1R), true),
+        ImageUnary<Ipp8u, Ipp32s>(SLOT(ippiScale_8u32s_C1R), true),
+        ImageUnary<Ipp16s, Ipp8u>(SLOT(ippiScale_16s8u_C1R), true, ippAlgHintNone),
+        ImageUnary<Ipp32s, Ipp8u>(SLOT(ippiScale_32s8u_C1R), true, ippAlgHintAccurate),
     };
 }
+
+#undef SLOT
 
 } // namespace
 
@@ -230,6 +285,54 @@ TEST(SVBasicDispatcher, BadArgumentsGiveTheirStatusInOrderAndWriteNothing) {
         EXPECT_EQ(slot.Call(src, 16, dst, 16, size, 1), ippStsNoErr);
         if (slot.IsRegion && !slot.ChecksSteps) {
             EXPECT_EQ(slot.Call(src, 0, dst, 0, size, 1), ippStsNoErr);
+        }
+    }
+}
+
+TEST(SVBasicDispatcher, OneChannelOfInterleavedFramesGivesTheResultsOfAContiguousRow) {
+    // Stereo frames take the masked vector path where the processor has one, three channels
+    // the element-by-element one; both must match the same samples laid out in one row, and
+    // leave the other channels alone.
+    constexpr int32_t frames = 301;
+    std::mt19937 generator(12);
+    std::uniform_int_distribution<int32_t> byte(0, 255);
+    for (const TSlotCase& slot : AllSlotCases()) {
+        if (!slot.IsRegion)
+            continue;
+        for (int32_t channels : {2, 3}) {
+            for (int32_t channel : {0, channels - 1}) {
+                SCOPED_TRACE(::testing::Message()
+                             << slot.Name << " channel " << channel << " of " << channels);
+                const size_t srcFrame = slot.SrcBytes * channels;
+                const size_t dstFrame = slot.DstBytes * channels;
+                std::vector<uint8_t> source(srcFrame * frames);
+                std::vector<uint8_t> target(dstFrame * frames);
+                for (uint8_t& b : source)
+                    b = static_cast<uint8_t>(byte(generator));
+                for (uint8_t& b : target)
+                    b = static_cast<uint8_t>(byte(generator));
+                std::vector<uint8_t> rowSource(slot.SrcBytes * frames);
+                std::vector<uint8_t> row(slot.DstBytes * frames);
+                for (int32_t f = 0; f < frames; ++f) {
+                    std::memcpy(&rowSource[f * slot.SrcBytes],
+                                &source[f * srcFrame + channel * slot.SrcBytes], slot.SrcBytes);
+                    std::memcpy(&row[f * slot.DstBytes],
+                                &target[f * dstFrame + channel * slot.DstBytes], slot.DstBytes);
+                }
+                const IppStatus rowStatus =
+                    slot.Call(rowSource.data(), static_cast<int32_t>(rowSource.size()), row.data(),
+                              static_cast<int32_t>(row.size()), {frames, 1}, 3);
+                std::vector<uint8_t> expected = target;
+                for (int32_t f = 0; f < frames; ++f)
+                    std::memcpy(&expected[f * dstFrame + channel * slot.DstBytes],
+                                &row[f * slot.DstBytes], slot.DstBytes);
+                EXPECT_EQ(slot.Call(source.data() + channel * slot.SrcBytes,
+                                    static_cast<int32_t>(srcFrame),
+                                    target.data() + channel * slot.DstBytes,
+                                    static_cast<int32_t>(dstFrame), {1, frames}, 3),
+                          rowStatus);
+                EXPECT_TRUE(target == expected);
+            }
         }
     }
 }

@@ -410,8 +410,9 @@ void ApplyToChannel(TSVAudioBuffer& ABuffer, int32_t AChannel, int32_t AValue,
     }
     const TSharingCopy old(ABuffer);
     auto* target = static_cast<uint8_t*>(ABuffer.Write());
-    KeepSamplesIfRefused(APrimitives.Into[index](old.Samples(), AValue, target, step, column),
-                         ABuffer, old, target);
+    const IppStatus status =
+        APrimitives.Into[index](old.Samples() + offset, AValue, target + offset, step, column);
+    KeepSamplesIfRefused(status, ABuffer, old, target);
 }
 
 } // namespace

@@ -85,8 +85,8 @@ int64_t ColumnOffset(int32_t AStep, int32_t APosition, int32_t AChannels) {
 
 // The sample columns CopyToAudio works on: pairs of source and destination columns of the
 // same speaker, and destination columns whose speaker the source lacks. A speaker beyond a
-// buffer's channel count (a mask with more speakers than channels) has no column and is left
-// out, so that no pointer leaves the frame.
+// buffer's channel count (a mask with more speakers than channels) has no column there, so
+// that no pointer leaves the frame: the source lacks it, and the destination leaves it out.
 struct TColumnPlan {
     const uint8_t* Source[SVSpeakerCount];
     uint8_t* Paired[SVSpeakerCount];

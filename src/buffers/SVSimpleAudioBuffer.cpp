@@ -52,14 +52,59 @@ void CheckColumn(uint32_t AChannel, uint32_t ABytes, int32_t AStep) {
 // One sample as channel extraction reads it: 8-bit samples less their zero level, wider ones
 // as signed numbers.
 template <uint32_t VBytes> int32_t StripSample(const uint8_t* ASource) noexcept {
-    if constexpr (VBytes == 1)
+    if constexpr (VBytes == 1) {
         return int32_t{ASource[0]} - 127;
-    else
-        return ReadSigned(ASource, VBytes);
+    } else if constexpr (VBytes == 2) {
+        int16_t value;
+        std::memcpy(&value, ASource, sizeof(value));
+        return value;
+    } else if constexpr (VBytes == 4) {
+        int32_t value;
+        std::memcpy(&value, ASource, sizeof(value));
+        return value;
+    } else {
+        static_assert(VBytes == 3);
+        const uint32_t value =
+            uint32_t{ASource[0]} | uint32_t{ASource[1]} << 8 | uint32_t{ASource[2]} << 16;
+        return static_cast<int32_t>(value << 8) >> 8;
+    }
+}
+
+template <class TElement, uint32_t VBytes, uint32_t VStep>
+void StripFixedColumn(const uint8_t* ASource, TElement* ATarget, uint32_t ACount) {
+    for (uint32_t i = 0; i < ACount; ++i)
+        ATarget[i] = static_cast<TElement>(StripSample<VBytes>(ASource + size_t{i} * VStep));
+}
+
+// A step known at compile time lets the compiler vectorise the gather, so mono and stereo,
+// the layouts nearly every stream has, get loops of their own.
+// Packed 24-bit samples read as 32-bit words whose top byte is dropped; the last sample, whose
+// word would reach past the samples, is read by its three bytes.
+template <class TElement, uint32_t VStep>
+void Strip24FixedColumn(const uint8_t* ASource, TElement* ATarget, uint32_t ACount) {
+    if (ACount == 0)
+        return;
+    for (uint32_t i = 0; i + 1 < ACount; ++i) {
+        uint32_t word;
+        std::memcpy(&word, ASource + size_t{i} * VStep, sizeof(word));
+        ATarget[i] = static_cast<TElement>(static_cast<int32_t>(word << 8) >> 8);
+    }
+    ATarget[ACount - 1] =
+        static_cast<TElement>(StripSample<3>(ASource + size_t{ACount - 1} * VStep));
 }
 
 template <class TElement, uint32_t VBytes>
 void StripColumn(const uint8_t* ASource, uint32_t AStep, TElement* ATarget, uint32_t ACount) {
+    if constexpr (VBytes == 3) {
+        if (AStep == 3)
+            return Strip24FixedColumn<TElement, 3>(ASource, ATarget, ACount);
+        if (AStep == 6)
+            return Strip24FixedColumn<TElement, 6>(ASource, ATarget, ACount);
+    }
+    if (AStep == VBytes)
+        return StripFixedColumn<TElement, VBytes, VBytes>(ASource, ATarget, ACount);
+    if (AStep == 2 * VBytes)
+        return StripFixedColumn<TElement, VBytes, 2 * VBytes>(ASource, ATarget, ACount);
     for (uint32_t i = 0; i < ACount; ++i, ASource += AStep)
         ATarget[i] = static_cast<TElement>(StripSample<VBytes>(ASource));
 }
@@ -107,17 +152,16 @@ TSVAudioBuffer& AudioBufferOf(const TRef<IQXData>& AData) {
     return *buffer;
 }
 
-// Converts ACount floats to 32-bit samples written AStep bytes apart, through the same
-// saturating conversion as the interleaved path so that both give the same samples.
-void ConvertFloatColumn(const float* ASource, int32_t* ATarget, int32_t AStep, int32_t ACount) {
+// Converts ACount floats to 32-bit samples AChannels apart, through the same saturating
+// conversion as the interleaved path so that both give the same samples.
+void ConvertFloatColumn(const float* ASource, int32_t* ATarget, int32_t AChannels, int32_t ACount) {
     int32_t converted[KFloatChunk];
-    auto* target = reinterpret_cast<uint8_t*>(ATarget);
     for (int32_t done = 0; done < ACount; done += KFloatChunk) {
         const int32_t count = std::min(KFloatChunk, ACount - done);
         ippsConvert_32f32s_Sfs(ASource + done, converted, count, ippRndNear, -31);
-        ippiCopy_32s_C1R(converted, sizeof(int32_t),
-                         reinterpret_cast<int32_t*>(target + int64_t{done} * AStep), AStep,
-                         IppiSize{1, count});
+        int32_t* target = ATarget + int64_t{done} * AChannels;
+        for (int32_t i = 0; i < count; ++i)
+            target[int64_t{i} * AChannels] = converted[i];
     }
 }
 
@@ -222,7 +266,7 @@ TRef<TSVAudioBuffer> TSVAudioBuffer::CreateFloatDataExObject(const float* AData,
         const int32_t rows = std::min(rowsPerBlock, remaining);
         for (int32_t channel = 0; channel < AChannels; ++channel)
             ConvertFloatColumn(reinterpret_cast<const float*>(source + uint64_t{AStride} * channel),
-                               target + channel, buffer->FDataStep, rows);
+                               target + channel, AChannels, rows);
         source += uint64_t{AStride} * AChannels;
         target += int64_t{rows} * AChannels;
     }

@@ -439,6 +439,22 @@ TEST(TSVAudioBuffer, ChannelsAreExtractedAsIntegersAndRealsPerWidth) {
     EXPECT_EQ(threes->GetChannel(1)->GetItem(0), -8388608);
     EXPECT_EQ(threes->GetChannelAsReal(2)->GetItem(0), -2.0);
 
+    // Mono and stereo have loops of their own; every sample, the last one included.
+    const uint8_t stereoPacked[12] = {0x01, 0x00, 0x80, 0xFF, 0xFF, 0x7F,
+                                      0x10, 0x32, 0x54, 0xEF, 0xCD, 0xAB};
+    TRef<TSVAudioBuffer> stereo24 = TSVAudioBuffer::CreateDataObject(stereoPacked, 8000, 24, 2, 2);
+    TRef<IQXIntegerBuffer> front = stereo24->GetChannel(0);
+    TRef<IQXRealBuffer> side = stereo24->GetChannelAsReal(1);
+    EXPECT_EQ(front->GetItem(0), -8388607);
+    EXPECT_EQ(front->GetItem(1), 0x543210);
+    EXPECT_EQ(side->GetItem(0), 8388607.0);
+    EXPECT_EQ(side->GetItem(1), -5517841.0);
+    TRef<TSVAudioBuffer> mono24 = TSVAudioBuffer::CreateDataObject(stereoPacked, 8000, 24, 1, 4);
+    TRef<IQXIntegerBuffer> all = mono24->GetChannel(0);
+    ASSERT_EQ(all->GetSize(), 4u);
+    EXPECT_EQ(all->GetItem(2), 0x543210);
+    EXPECT_EQ(all->GetItem(3), -5517841);
+
     const int32_t wide[3] = {INT32_MIN, INT32_MAX, 0};
     TRef<TSVAudioBuffer> words = TSVAudioBuffer::CreateDataObject(wide, 8000, 32, 1, 3);
     TRef<IQXRealBuffer> reals = words->GetChannelAsReal(0);

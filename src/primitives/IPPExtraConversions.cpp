@@ -178,11 +178,14 @@ struct TRoundScaled {
 struct TMultiplyReal {
     double Factor;
     int32_t operator()(int32_t AValue) const { return extra::RoundToLow32(AValue * Factor); }
-    void Block(const int32_t* AIn, int32_t* AOut) const {
+    template <class TIn, class TOut> void Block(const TIn* AIn, TOut* AOut) const {
         double products[extra::kBlock];
         for (int i = 0; i < extra::kBlock; ++i)
             products[i] = AIn[i] * Factor;
-        extra::RoundBlockToLow32(products, AOut);
+        int32_t rounded[extra::kBlock];
+        extra::RoundBlockToLow32(products, rounded);
+        for (int i = 0; i < extra::kBlock; ++i)
+            AOut[i] = static_cast<TOut>(rounded[i]);
     }
 };
 

@@ -1,11 +1,13 @@
 // The SIMD kernels of the extra primitives' engine, each chosen once per process by what the
 // processor offers, each beside the plain loop it replaces.
 //
-// - Contiguous packed 24-bit runs to and from 32-bit values: eight elements (24 bytes) per step
-//   through AVX2 byte shuffles.
+// - Contiguous packed 24-bit runs to and from 32-bit values: sixteen elements per step through
+//   AVX-512 byte permutes, or eight through AVX2 byte shuffles.
 // - Strided runs to and from packed runs: every element a 64-byte window holds, per step,
-//   through AVX-512 byte permutes, with byte-masked loads and stores so that nothing outside
-//   the elements is written and nothing past the run's last element is read.
+//   through byte permutes.
+// - Byte tables: 64 bytes per step, each looked up in four registers of table.
+// Byte-masked loads and stores keep every kernel inside its run: nothing outside the elements
+// is written and nothing past the run's last element is read.
 #include "primitives/IPPExtraKernels.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -80,10 +82,93 @@ uint64_t LowBits(int ABits) {
 
 #define SONVERA_TARGET_BYTE_PERMUTES __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
-// The zero-masking form of the permute: the plain form starts from an undefined register,
-// which the compiler reports as an uninitialised read.
+// The zero-masking forms of the permute and the shifts: the plain forms start from an
+// undefined register, which the compiler reports as an uninitialised read.
 SONVERA_TARGET_BYTE_PERMUTES inline __m512i Permute(__m512i AIndex, __m512i ABytes) {
     return _mm512_maskz_permutexvar_epi8(~__mmask64(0), AIndex, ABytes);
+}
+SONVERA_TARGET_BYTE_PERMUTES inline __m512i ShiftRightSigned(__m512i AValues, unsigned ABits) {
+    return _mm512_maskz_srai_epi32(~__mmask16(0), AValues, ABits);
+}
+SONVERA_TARGET_BYTE_PERMUTES inline __m512i ShiftRight(__m512i AValues, unsigned ABits) {
+    return _mm512_maskz_srli_epi32(~__mmask16(0), AValues, ABits);
+}
+
+SONVERA_TARGET_BYTE_PERMUTES __m512i LoadIndex(const uint8_t* AIndex) {
+    return _mm512_loadu_si512(AIndex);
+}
+
+// Element i's three bytes go to bytes 1-3 of lane i; an arithmetic shift brings them down
+// sign-extended.
+SONVERA_TARGET_BYTE_PERMUTES void Unpack24Permute(const uint8_t* ASource, int32_t* ADest,
+                                                  int ACount) {
+    alignas(64) uint8_t spread[64];
+    for (int b = 0; b < 64; ++b)
+        spread[b] = uint8_t(3 * (b / 4) + (b % 4 == 0 ? 0 : b % 4 - 1));
+    const __m512i index = LoadIndex(spread);
+    for (int first = 0; first < ACount; first += 16) {
+        const int count = std::min(16, ACount - first);
+        const __m512i bytes = _mm512_maskz_loadu_epi8(LowBits(3 * count), ASource + 3 * first);
+        const __m512i values = ShiftRightSigned(Permute(index, bytes), 8);
+        _mm512_mask_storeu_epi32(ADest + first, __mmask16(LowBits(count)), values);
+    }
+}
+
+// The store rule needs only bit 23 set from bit 31 (the top byte is dropped by the squeeze).
+SONVERA_TARGET_BYTE_PERMUTES void Pack24Permute(const int32_t* ASource, uint8_t* ADest,
+                                                int ACount) {
+    alignas(64) uint8_t squeeze[64];
+    for (int b = 0; b < 64; ++b)
+        squeeze[b] = uint8_t(b < 48 ? 4 * (b / 3) + b % 3 : 0);
+    const __m512i index = LoadIndex(squeeze);
+    const __m512i sign = _mm512_set1_epi32(0x800000);
+    for (int first = 0; first < ACount; first += 16) {
+        const int count = std::min(16, ACount - first);
+        const __m512i values = _mm512_maskz_loadu_epi32(__mmask16(LowBits(count)), ASource + first);
+        const __m512i ruled =
+            _mm512_or_si512(values, _mm512_and_si512(ShiftRight(values, 8), sign));
+        _mm512_mask_storeu_epi8(ADest + 3 * first, LowBits(3 * count), Permute(index, ruled));
+    }
+}
+
+// Byte i of the result is byte AIndex[i] of the 256-byte table in ATable[0..3].
+SONVERA_TARGET_BYTE_PERMUTES __m512i LookUp(const __m512i* ATable, __m512i AIndex) {
+    const __m512i low = _mm512_permutex2var_epi8(ATable[0], AIndex, ATable[1]);
+    const __m512i high = _mm512_permutex2var_epi8(ATable[2], AIndex, ATable[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(AIndex), low, high);
+}
+
+// Looks each input byte up in every plane of the table (plane k holds byte k of the results),
+// then interleaves the planes into whole elements: output vector j takes its bytes from planes
+// 0 and 1 through one two-register permute and, for 3- and 4-byte elements, from planes 2 and 3
+// through a second, blended in by AFromHighPlanes[j].
+SONVERA_TARGET_BYTE_PERMUTES void
+MapThroughPlanes(const uint8_t (*APlanes)[256], const uint8_t (*ALowPlanes)[64],
+                 const uint8_t (*AHighPlanes)[64], const uint64_t* AFromHighPlanes, int ASize,
+                 const uint8_t* ABytes, int ACount, uint8_t* AOut) {
+    __m512i table[4][4];
+    for (int k = 0; k < ASize; ++k) {
+        for (int q = 0; q < 4; ++q)
+            table[k][q] = _mm512_loadu_si512(APlanes[k] + 64 * q);
+    }
+    for (int first = 0; first < ACount; first += 64) {
+        const int count = std::min(64, ACount - first);
+        const __m512i index = _mm512_maskz_loadu_epi8(LowBits(count), ABytes + first);
+        __m512i planes[4];
+        for (int k = 0; k < ASize; ++k)
+            planes[k] = LookUp(table[k], index);
+        for (int j = 0; j < ASize && 64 * j < count * ASize; ++j) {
+            __m512i bytes = _mm512_permutex2var_epi8(planes[0], LoadIndex(ALowPlanes[j]),
+                                                     planes[ASize > 1 ? 1 : 0]);
+            if (ASize > 2) {
+                const __m512i high = _mm512_permutex2var_epi8(planes[2], LoadIndex(AHighPlanes[j]),
+                                                              planes[ASize > 3 ? 3 : 2]);
+                bytes = _mm512_mask_blend_epi8(AFromHighPlanes[j], bytes, high);
+            }
+            _mm512_mask_storeu_epi8(AOut + first * ASize + 64 * j, LowBits(count * ASize - 64 * j),
+                                    bytes);
+        }
+    }
 }
 
 SONVERA_TARGET_BYTE_PERMUTES void GatherWindows(const uint8_t* ARun, int ACount, uint8_t* APacked,
@@ -121,7 +206,7 @@ struct TPacked24Kernels {
 };
 
 struct TProcessor {
-    TPacked24Kernels Packed24{Unpack24Plain, Pack24Plain};
+    bool HasAvx2 = false;
     bool HasBytePermutes = false;
 };
 
@@ -129,8 +214,7 @@ TProcessor Examine() {
     TProcessor processor;
 #ifdef SONVERA_HAVE_X86_KERNELS
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
-        processor.Packed24 = {Unpack24Avx2, Pack24Avx2};
+    processor.HasAvx2 = __builtin_cpu_supports("avx2");
     processor.HasBytePermutes = __builtin_cpu_supports("avx512f") &&
                                 __builtin_cpu_supports("avx512bw") &&
                                 __builtin_cpu_supports("avx512vbmi");
@@ -143,14 +227,55 @@ const TProcessor& Processor() {
     return processor;
 }
 
+TPacked24Kernels Packed24Kernels(TKernelLevel ALevel) {
+#ifdef SONVERA_HAVE_X86_KERNELS
+    if (ALevel == klBytePermutes)
+        return {Unpack24Permute, Pack24Permute};
+    if (ALevel == klAvx2)
+        return {Unpack24Avx2, Pack24Avx2};
+#endif
+    (void)ALevel;
+    return {Unpack24Plain, Pack24Plain};
+}
+
+TKernelLevel BestLevel() {
+    if (Processor().HasBytePermutes)
+        return klBytePermutes;
+    return Processor().HasAvx2 ? klAvx2 : klPlain;
+}
+
+const TPacked24Kernels& BestPacked24Kernels() {
+    static const TPacked24Kernels kernels = Packed24Kernels(BestLevel());
+    return kernels;
+}
+
 } // namespace
 
+bool KernelLevelAvailable(TKernelLevel ALevel) {
+    switch (ALevel) {
+    case klBytePermutes:
+        return Processor().HasBytePermutes;
+    case klAvx2:
+        return Processor().HasAvx2;
+    default:
+        return true;
+    }
+}
+
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
-    Processor().Packed24.Unpack(ASource, ADest, ACount);
+    BestPacked24Kernels().Unpack(ASource, ADest, ACount);
 }
 
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
-    Processor().Packed24.Pack(ASource, ADest, ACount);
+    BestPacked24Kernels().Pack(ASource, ADest, ACount);
+}
+
+void Unpack24With(TKernelLevel ALevel, const uint8_t* ASource, int32_t* ADest, int ACount) {
+    Packed24Kernels(ALevel).Unpack(ASource, ADest, ACount);
+}
+
+void Pack24With(TKernelLevel ALevel, const int32_t* ASource, uint8_t* ADest, int ACount) {
+    Packed24Kernels(ALevel).Pack(ASource, ADest, ACount);
 }
 
 bool TStrideShuffle::Usable(ptrdiff_t AStep, int ASize) {
@@ -187,6 +312,41 @@ void TStrideShuffle::Scatter(const uint8_t* APacked, int ACount, uint8_t* ARun) 
 #else
     for (int i = 0; i < ACount; ++i)
         std::memcpy(ARun + ptrdiff_t(i) * FStep, APacked + i * FSize, size_t(FSize));
+#endif
+}
+
+bool TByteTable::Usable() {
+    return Processor().HasBytePermutes;
+}
+
+// Output byte m of vector j is byte (64 j + m) mod size of element (64 j + m) / size; in a
+// two-register permute, index bit 6 picks the second register (the odd plane).
+TByteTable::TByteTable(const uint8_t* AEntries, int ASize) : FFromHighPlanes{}, FSize(ASize) {
+    for (int b = 0; b < 256; ++b) {
+        for (int k = 0; k < 4; ++k)
+            FPlanes[k][b] = k < ASize ? AEntries[b * ASize + k] : 0;
+    }
+    for (int j = 0; j < 4; ++j) {
+        for (int m = 0; m < 64; ++m) {
+            const int element = (64 * j + m) / ASize % 64;
+            const int plane = (64 * j + m) % ASize;
+            const uint8_t index = uint8_t(element | (plane & 1) << 6);
+            FLowPlanes[j][m] = index;
+            FHighPlanes[j][m] = index;
+            FFromHighPlanes[j] |= uint64_t(plane >= 2) << m;
+        }
+    }
+}
+
+void TByteTable::Map(const uint8_t* ABytes, int ACount, uint8_t* AOut) const {
+#ifdef SONVERA_HAVE_X86_KERNELS
+    MapThroughPlanes(FPlanes, FLowPlanes, FHighPlanes, FFromHighPlanes, FSize, ABytes, ACount,
+                     AOut);
+#else
+    for (int i = 0; i < ACount; ++i) {
+        for (int k = 0; k < FSize; ++k)
+            AOut[i * FSize + k] = FPlanes[k][ABytes[i]];
+    }
 #endif
 }
 

@@ -54,6 +54,13 @@ inline void Store24(uint8_t* AData, int32_t AValue) {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 
+// The same through a chosen instruction set, so that tests can hold every kernel the library
+// carries against the plain loop, whichever one this processor would pick.
+enum TKernelLevel { klPlain, klAvx2, klBytePermutes };
+bool KernelLevelAvailable(TKernelLevel ALevel);
+void Unpack24With(TKernelLevel ALevel, const uint8_t* ASource, int32_t* ADest, int ACount);
+void Pack24With(TKernelLevel ALevel, const int32_t* ASource, uint8_t* ADest, int ACount);
+
 // Moves the elements of a strided run to and from a packed run, as many per 64-byte window as
 // fit, with byte permutes; writes touch only the elements' own bytes.
 class TStrideShuffle {
@@ -74,14 +81,37 @@ private:
     int FSize;
 };
 
+// A table of the 256 results of an operation on one byte, each result an element of 1 to 4
+// bytes, applied 64 bytes at a time with byte permutes: every unary operation on 8-bit samples
+// becomes a few table look-ups, and its results are the operation's own by construction.
+class TByteTable {
+public:
+    // Usable when the processor has byte permutes.
+    static bool Usable();
+
+    // AEntries holds the 256 results, ASize bytes each, in the order of the byte they map.
+    TByteTable(const uint8_t* AEntries, int ASize);
+    void Map(const uint8_t* ABytes, int ACount, uint8_t* AOut) const;
+
+private:
+    alignas(64) uint8_t FPlanes[4][256];
+    alignas(64) uint8_t FLowPlanes[4][64];
+    alignas(64) uint8_t FHighPlanes[4][64];
+    uint64_t FFromHighPlanes[4];
+    int FSize;
+};
+
 // ---- Element encodings ---------------------------------------------------------------------
 
-// Each encoding reads an element at a byte address into a 32-bit value (or a float) and
-// writes a value back in its own width; LoadPacked/StorePacked move up to kBlock elements
-// between a contiguous run and an array.
+// Each encoding reads an element at a byte address into a value of its natural type (a byte,
+// a 16-bit or 32-bit integer, a float) and writes a value back in its own width; blocks hold
+// values of that type, so that byte arithmetic runs on byte lanes. LoadPacked/StorePacked move
+// up to kBlock elements between a contiguous run and an array.
 template <class TSelf, class TValueType, int ASize> struct TEncoding {
     using TValue = TValueType;
     static constexpr int kSize = ASize;
+    // Whether an array of values has the bytes of a packed run.
+    static constexpr bool kValueIsPacked = sizeof(TValue) == ASize;
 
     static void LoadPacked(const uint8_t* AData, int ACount, TValue* AOut) {
         if (ACount == kBlock) {
@@ -104,25 +134,24 @@ template <class TSelf, class TValueType, int ASize> struct TEncoding {
 };
 
 // One unsigned byte (the biased 8-bit samples, and raw bytes); writes keep the low 8 bits.
-struct TByte : TEncoding<TByte, int32_t, 1> {
-    static int32_t Load(const uint8_t* AData) { return *AData; }
-    static void Store(uint8_t* AData, int32_t AValue) { *AData = uint8_t(AValue); }
+struct TByte : TEncoding<TByte, uint8_t, 1> {
+    static uint8_t Load(const uint8_t* AData) { return *AData; }
+    static void Store(uint8_t* AData, uint8_t AValue) { *AData = AValue; }
 };
 
 // One two's-complement byte.
-struct TSignedByte : TEncoding<TSignedByte, int32_t, 1> {
-    static int32_t Load(const uint8_t* AData) { return static_cast<int8_t>(*AData); }
+struct TSignedByte : TEncoding<TSignedByte, int8_t, 1> {
+    static int8_t Load(const uint8_t* AData) { return static_cast<int8_t>(*AData); }
 };
 
-struct TInt16 : TEncoding<TInt16, int32_t, 2> {
-    static int32_t Load(const uint8_t* AData) {
+struct TInt16 : TEncoding<TInt16, int16_t, 2> {
+    static int16_t Load(const uint8_t* AData) {
         int16_t value;
         std::memcpy(&value, AData, sizeof value);
         return value;
     }
-    static void Store(uint8_t* AData, int32_t AValue) {
-        const int16_t value = static_cast<int16_t>(AValue);
-        std::memcpy(AData, &value, sizeof value);
+    static void Store(uint8_t* AData, int16_t AValue) {
+        std::memcpy(AData, &AValue, sizeof AValue);
     }
 };
 
@@ -214,14 +243,14 @@ inline void ApplyBlock(const TOp& AOp, const TIn* AIn, TOut* AOut) {
         AOp.Block(AIn, AOut);
     } else {
         for (int i = 0; i < kBlock; ++i)
-            AOut[i] = AOp(AIn[i]);
+            AOut[i] = static_cast<TOut>(AOp(AIn[i]));
     }
 }
 
 template <class TOp, class TValue, class TOut>
 inline void ApplyBlock2(const TOp& AOp, const TValue* ADest, const TValue* ASource, TOut* AOut) {
     for (int i = 0; i < kBlock; ++i)
-        AOut[i] = AOp(ADest[i], ASource[i]);
+        AOut[i] = static_cast<TOut>(AOp(ADest[i], ASource[i]));
 }
 
 // Rounds a block of real values to integers, keeping the low 32 bits. Values within the
@@ -284,7 +313,7 @@ inline TRunAccess AccessOf(ptrdiff_t AStep, int ASize) {
     return TStrideShuffle::Usable(AStep, ASize) ? raShuffled : raEach;
 }
 
-// Reads blocks of a run into arrays of values.
+// Reads blocks of a run into arrays of values, or as the elements' bytes.
 template <class TElem> class TRunReader {
 public:
     TRunReader(const uint8_t* AData, ptrdiff_t AStep)
@@ -299,6 +328,8 @@ public:
         const uint8_t* data = FData + AFirst * FStep;
         if (FAccess == raContiguous) {
             TElem::LoadPacked(data, ACount, AOut);
+        } else if (FAccess == raShuffled && TElem::kValueIsPacked) {
+            FShuffle->Gather(data, ACount, reinterpret_cast<uint8_t*>(AOut));
         } else if (FAccess == raShuffled) {
             uint8_t packed[kBlock * TElem::kSize];
             FShuffle->Gather(data, ACount, packed);
@@ -309,6 +340,21 @@ public:
         }
     }
 
+    // The packed bytes of ACount elements: in place when the run is contiguous, else gathered
+    // into ABuffer.
+    const uint8_t* Bytes(int64_t AFirst, int ACount, uint8_t* ABuffer) const {
+        const uint8_t* data = FData + AFirst * FStep;
+        if (FAccess == raContiguous)
+            return data;
+        if (FAccess == raShuffled) {
+            FShuffle->Gather(data, ACount, ABuffer);
+        } else {
+            for (int i = 0; i < ACount; ++i)
+                std::memcpy(ABuffer + i * TElem::kSize, data + i * FStep, TElem::kSize);
+        }
+        return ABuffer;
+    }
+
 private:
     const uint8_t* FData;
     ptrdiff_t FStep;
@@ -316,7 +362,7 @@ private:
     std::optional<TStrideShuffle> FShuffle;
 };
 
-// Writes blocks of values into a run.
+// Writes blocks of values, or of the elements' bytes, into a run.
 template <class TElem> class TRunWriter {
 public:
     TRunWriter(uint8_t* AData, ptrdiff_t AStep)
@@ -331,6 +377,8 @@ public:
         uint8_t* data = FData + AFirst * FStep;
         if (FAccess == raContiguous) {
             TElem::StorePacked(data, ACount, AIn);
+        } else if (FAccess == raShuffled && TElem::kValueIsPacked) {
+            FShuffle->Scatter(reinterpret_cast<const uint8_t*>(AIn), ACount, data);
         } else if (FAccess == raShuffled) {
             uint8_t packed[kBlock * TElem::kSize];
             TElem::StorePacked(packed, ACount, AIn);
@@ -338,6 +386,21 @@ public:
         } else {
             for (int i = 0; i < ACount; ++i)
                 TElem::Store(data + i * FStep, AIn[i]);
+        }
+    }
+
+    // Where the packed bytes of elements from AFirst on are to be put: the run itself when it
+    // is contiguous, else ABuffer, which Commit then spreads over the run.
+    uint8_t* Target(int64_t AFirst, uint8_t* ABuffer) const {
+        return FAccess == raContiguous ? FData + AFirst * FStep : ABuffer;
+    }
+    void Commit(int64_t AFirst, int ACount, const uint8_t* ABuffer) const {
+        uint8_t* data = FData + AFirst * FStep;
+        if (FAccess == raShuffled) {
+            FShuffle->Scatter(ABuffer, ACount, data);
+        } else if (FAccess == raEach) {
+            for (int i = 0; i < ACount; ++i)
+                std::memcpy(data + i * FStep, ABuffer + i * TElem::kSize, TElem::kSize);
         }
     }
 
@@ -366,8 +429,10 @@ SONVERA_TARGET_CLONES void MapBlocks(const TRunReader<TIn>& ASource, const TRunW
 template <class TIn, class TOut, class TOp>
 SONVERA_TARGET_CLONES void MapEach(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest,
                                    ptrdiff_t ADestStep, int64_t ACount, TOp AOp) {
-    for (int64_t k = 0; k < ACount; ++k)
-        TOut::Store(ADest + k * ADestStep, AOp(TIn::Load(ASource + k * ASourceStep)));
+    for (int64_t k = 0; k < ACount; ++k) {
+        const auto value = AOp(TIn::Load(ASource + k * ASourceStep));
+        TOut::Store(ADest + k * ADestStep, static_cast<typename TOut::TValue>(value));
+    }
 }
 
 // Blocks pay when at least one run moves through a kernel.
@@ -376,6 +441,33 @@ inline bool WorthBlocks(TRunAccess ASource, TRunAccess ADest) {
 }
 
 // dest[k] = AOp(source[k]) for k = 0 .. ACount - 1, in that order.
+// Runs long enough to repay building a byte table (256 evaluations of the operation).
+constexpr int64_t kByteTableMinimum = 2048;
+
+template <class TIn, class TOut, class TOp> TByteTable ByteTableOf(const TOp& AOp) {
+    uint8_t entries[256 * TOut::kSize];
+    for (int b = 0; b < 256; ++b) {
+        const uint8_t byte = uint8_t(b);
+        const auto value = AOp(TIn::Load(&byte));
+        TOut::Store(entries + b * TOut::kSize, static_cast<typename TOut::TValue>(value));
+    }
+    return TByteTable(entries, TOut::kSize);
+}
+
+template <class TIn, class TOut>
+void MapThroughTable(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest, int64_t ACount,
+                     const TByteTable& ATable) {
+    constexpr int kRun = 1024;
+    uint8_t in[kRun];
+    uint8_t out[kRun * TOut::kSize];
+    for (int64_t k = 0; k < ACount; k += kRun) {
+        const int count = int(std::min<int64_t>(kRun, ACount - k));
+        uint8_t* target = ADest.Target(k, out);
+        ATable.Map(ASource.Bytes(k, count, in), count, target);
+        ADest.Commit(k, count, target);
+    }
+}
+
 template <class TIn, class TOut, class TOp>
 void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADestStep,
          int64_t ACount, const TOp& AOp) {
@@ -383,10 +475,19 @@ void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADes
         return;
     const auto* source = static_cast<const uint8_t*>(ASource);
     auto* dest = static_cast<uint8_t*>(ADest);
+    if (!BlockSafe(source, ASourceStep, TIn::kSize, dest, ADestStep, TOut::kSize, ACount)) {
+        MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+        return;
+    }
     const TRunReader<TIn> reader(source, ASourceStep);
     const TRunWriter<TOut> writer(dest, ADestStep);
-    if (WorthBlocks(reader.Access(), writer.Access()) &&
-        BlockSafe(source, ASourceStep, TIn::kSize, dest, ADestStep, TOut::kSize, ACount))
+    if constexpr (TIn::kSize == 1) {
+        if (ACount >= kByteTableMinimum && TByteTable::Usable()) {
+            MapThroughTable(reader, writer, ACount, ByteTableOf<TIn, TOut>(AOp));
+            return;
+        }
+    }
+    if (WorthBlocks(reader.Access(), writer.Access()))
         MapBlocks<TIn, TOut, TOp>(reader, writer, ACount, AOp);
     else
         MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
@@ -414,7 +515,8 @@ SONVERA_TARGET_CLONES void CombineEach(const uint8_t* ASource, ptrdiff_t ASource
                                        TOp AOp) {
     for (int64_t k = 0; k < ACount; ++k) {
         uint8_t* element = ADest + k * ADestStep;
-        TElem::Store(element, AOp(TElem::Load(element), TElem::Load(ASource + k * ASourceStep)));
+        const auto value = AOp(TElem::Load(element), TElem::Load(ASource + k * ASourceStep));
+        TElem::Store(element, static_cast<typename TElem::TValue>(value));
     }
 }
 

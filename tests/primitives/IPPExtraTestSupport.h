@@ -143,8 +143,8 @@ struct TLayout {
 };
 
 // Contiguous runs at the tricky lengths; then interleaved stereo and three channels (many
-// elements per 64-byte window), eleven and seven channels (few per window), and steps too
-// long for a window.
+// elements per 64-byte window), eleven and seven channels (few per window), steps too long
+// for a window, and runs long enough for byte tables.
 inline std::vector<TLayout> Layouts() {
     std::vector<TLayout> layouts;
     for (int length : kLengths)
@@ -153,6 +153,9 @@ inline std::vector<TLayout> Layouts() {
     layouts.push_back({253, 11, 4, 7, 6});
     layouts.push_back({77, 3, 2, 2, 0});
     layouts.push_back({130, 21, 20, 17, 3});
+    // Long enough for the byte tables of 8-bit operations.
+    layouts.push_back({4099, 0, 0, 0, 0});
+    layouts.push_back({2053, 2, 0, 5, 3});
     return layouts;
 }
 

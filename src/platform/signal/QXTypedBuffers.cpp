@@ -9,17 +9,16 @@ namespace {
 
 constexpr const char* KUnitName = "QXTypedBuffers";
 
-// Holds a store that no buffer references yet, and frees it if the buffer meant to take it
-// is never built.
+// Keeps a new store alive with a read-only reference while the buffer meant to take it is
+// built: if that fails at any point (even after the buffer's constructor has run its own
+// clean-up), dropping this reference frees the store exactly once; if it succeeds, the buffer
+// is left as the store's only, owning holder.
 class TPendingStore {
 public:
-    explicit TPendingStore(TQXSmartBuffer* AStore) noexcept : FStore(AStore) {}
-    ~TPendingStore() {
-        if (FStore->ReferenceCount() == 0) {
-            FStore->AddReff(true);
-            FStore->RemoveReff(true);
-        }
+    explicit TPendingStore(TQXSmartBuffer* AStore) noexcept : FStore(AStore) {
+        FStore->AddReff(false);
     }
+    ~TPendingStore() { FStore->RemoveReff(false); }
     TPendingStore(const TPendingStore&) = delete;
     TPendingStore& operator=(const TPendingStore&) = delete;
 

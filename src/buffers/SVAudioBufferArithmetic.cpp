@@ -332,6 +332,22 @@ int32_t ChannelOfSpeaker(TSVSpeakers AMask, int32_t AChannels, TSVSpeaker ASpeak
     return position < AChannels ? position : -1;
 }
 
+// The speakers of a mask; bits beyond the last speaker stand for none.
+int32_t SpeakersIn(TSVSpeakers AMask) {
+    return TSVSpeakers::FromMask(AMask.Mask() & ((uint32_t{1} << SVSpeakerCount) - 1)).Count();
+}
+
+// Both buffers carry the same speakers in the same columns, and their frames have no gaps.
+bool PairsWholeFrames(const TSVAudioBuffer& ABuffer, const ISVAudioBuffer& AOther,
+                      int32_t ASampleBytes) {
+    const int32_t channels = ABuffer.GetChannels();
+    return AOther.GetChannels() == channels &&
+           AOther.GetChannelMask() == ABuffer.GetChannelMask() &&
+           SpeakersIn(ABuffer.GetChannelMask()) >= channels &&
+           ABuffer.GetDataStep() == channels * ASampleBytes &&
+           AOther.GetDataStep() == channels * ASampleBytes;
+}
+
 // this <- this op other over the frames both have: a mono other into every channel, otherwise
 // channel with channel of the same speaker. Both buffers must have the same sample width: the
 // primitives read the other's samples in this buffer's width.
@@ -359,6 +375,12 @@ void CombineWith(TSVAudioBuffer& ABuffer, const TRef<ISVAudioBuffer>& AOther,
     if (AOther->GetChannels() == 1) {
         for (int32_t channel = 0; channel < ABuffer.GetChannels(); ++channel)
             combine(source, sourceStep, target + channel * bytes, targetStep, column);
+        return;
+    }
+    if (PairsWholeFrames(ABuffer, *AOther, bytes)) {
+        // Every sample meets the sample in the same place: the frames are one run.
+        const int32_t samples = static_cast<int32_t>(rows) * ABuffer.GetChannels();
+        combine(source, bytes, target, bytes, IppiSize{1, samples});
         return;
     }
     for (TSVSpeaker speaker : SVSpeakerValues) {

@@ -57,27 +57,6 @@ void CopyColumn(int32_t ABits, const uint8_t* ASource, int32_t ASrcStep, uint8_t
     }
 }
 
-// One column of ARows samples spaced by AStep set to 0 (the byte 0 for 8 bits, not the zero
-// level 127: a speaker the source lacks is written as the lowest byte, as it always was).
-void SilenceColumn(int32_t ABits, uint8_t* ATarget, int32_t AStep, IppiSize ARows) {
-    switch (ABits) {
-    case 8:
-        ippiSet_8u_C1R(0, ATarget, AStep, ARows);
-        break;
-    case 16:
-        ippiSet_16s_C1R(0, As<Ipp16s>(ATarget), AStep, ARows);
-        break;
-    case 24:
-        ippiSet_24s_C1R(0, ATarget, AStep, ARows);
-        break;
-    case 32:
-        ippiSet_32s_C1R(0, As<Ipp32s>(ATarget), AStep, ARows);
-        break;
-    default:
-        break;
-    }
-}
-
 // Byte offset of the channel at APosition within a frame of AStep bytes and AChannels channels.
 int64_t ColumnOffset(int32_t AStep, int32_t APosition, int32_t AChannels) {
     return int64_t{AStep} * APosition / AChannels;
@@ -123,6 +102,66 @@ TColumnPlan PlanColumns(const TSVAudioBuffer& ASource, const uint8_t* ASourceFra
         j += inDest ? 1 : 0;
     }
     return plan;
+}
+
+// Both buffers carry the same speakers in the same columns, and their frames have no gaps:
+// the range is one run of samples in each.
+bool PairsWholeFrames(const TColumnPlan& APlan, const TSVAudioBuffer& ASource,
+                      const TSVAudioBuffer& ADest) {
+    const int32_t channels = ASource.GetChannels();
+    const int32_t sourceBits = ASource.GetSampleBitWidth();
+    const int32_t destBits = ADest.GetSampleBitWidth();
+    return APlan.SilencedCount == 0 && APlan.PairCount == channels &&
+           ADest.GetChannels() == channels && IsProcessedWidth(sourceBits) &&
+           IsProcessedWidth(destBits) && ASource.GetDataStep() == channels * (sourceBits / 8) &&
+           ADest.GetDataStep() == channels * (destBits / 8);
+}
+
+// The run gives each sample the same treatment as the column-by-column walk, in one call.
+void CopyWholeFrames(const TSVAudioBuffer& ASource, const uint8_t* ASourceFrame,
+                     const TSVAudioBuffer& ADest, uint8_t* ADestFrame, uint32_t AFrames) {
+    const int32_t sourceBits = ASource.GetSampleBitWidth();
+    const int32_t destBits = ADest.GetSampleBitWidth();
+    if (sourceBits == destBits)
+        ippsCopy_8u(ASourceFrame, ADestFrame,
+                    static_cast<int32_t>(AFrames * static_cast<uint32_t>(ADest.GetDataStep())));
+    else
+        ConvertBits(ASourceFrame, sourceBits, sourceBits / 8, ADestFrame, destBits, destBits / 8,
+                    static_cast<int32_t>(AFrames * static_cast<uint32_t>(ADest.GetChannels())));
+}
+
+// Silence is zero bytes at every processed width (the byte 0 too for 8 bits: a speaker the
+// source lacks is written as the lowest byte, not as the zero level 127), so neighbouring
+// silenced columns are cleared together as one region of bytes per frame.
+void SilenceColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ADest, uint32_t AFrames) {
+    const int32_t bits = ADest.GetSampleBitWidth();
+    if (!IsProcessedWidth(bits))
+        return;
+    const int32_t sampleBytes = bits / 8;
+    for (int32_t k = 0; k < APlan.SilencedCount;) {
+        int32_t columns = 1;
+        while (k + columns < APlan.SilencedCount &&
+               APlan.Silenced[k + columns] == APlan.Silenced[k] + columns * sampleBytes)
+            ++columns;
+        ippiSet_8u_C1R(0, APlan.Silenced[k], ADest.GetDataStep(),
+                       IppiSize{columns * sampleBytes, static_cast<int32_t>(AFrames)});
+        k += columns;
+    }
+}
+
+void CopyPairedColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ASource,
+                       const TSVAudioBuffer& ADest, uint32_t AFrames) {
+    const IppiSize column{1, static_cast<int32_t>(AFrames)};
+    const int32_t sourceBits = ASource.GetSampleBitWidth();
+    const int32_t destBits = ADest.GetSampleBitWidth();
+    for (int32_t k = 0; k < APlan.PairCount; ++k) {
+        if (sourceBits == destBits)
+            CopyColumn(sourceBits, APlan.Source[k], ASource.GetDataStep(), APlan.Paired[k],
+                       ADest.GetDataStep(), column);
+        else
+            ConvertBits(APlan.Source[k], sourceBits, ASource.GetDataStep(), APlan.Paired[k],
+                        destBits, ADest.GetDataStep(), column.cy);
+    }
 }
 
 void CheckFrameRange(uint32_t AOffset, uint32_t ACount, uint32_t AFrames, const char* AMessage) {
@@ -256,20 +295,12 @@ void TSVAudioBuffer::CopyToAudio(uint32_t ASrcOffset, const TRef<TSVAudioBuffer>
     const auto* sourceFrame = static_cast<const uint8_t*>(source->Read()) +
                               static_cast<size_t>(GetDataStep()) * ASrcOffset;
     const TColumnPlan plan = PlanColumns(*this, sourceFrame, *ADest, destFrame);
-
-    const IppiSize column{1, static_cast<int32_t>(ACount)};
-    const int32_t sourceBits = GetSampleBitWidth();
-    const int32_t destBits = ADest->GetSampleBitWidth();
-    for (int32_t k = 0; k < plan.SilencedCount; ++k)
-        SilenceColumn(destBits, plan.Silenced[k], ADest->GetDataStep(), column);
-    for (int32_t k = 0; k < plan.PairCount; ++k) {
-        if (sourceBits == destBits && IsProcessedWidth(sourceBits))
-            CopyColumn(sourceBits, plan.Source[k], GetDataStep(), plan.Paired[k],
-                       ADest->GetDataStep(), column);
-        else
-            ConvertBits(plan.Source[k], sourceBits, GetDataStep(), plan.Paired[k], destBits,
-                        ADest->GetDataStep(), column.cy);
+    if (PairsWholeFrames(plan, *this, *ADest)) {
+        CopyWholeFrames(*this, sourceFrame, *ADest, destFrame, ACount);
+        return;
     }
+    SilenceColumns(plan, *ADest, ACount);
+    CopyPairedColumns(plan, *this, *ADest, ACount);
 }
 
 void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,

@@ -244,6 +244,16 @@ TEST(SVAudioBufferArithmetic, BufferWithBufferPairsChannelsBySpeakerOverTheCommo
     wide->Subtract(TSVAudioBuffer::CreateDataEx(twoFrames, 44100, 16, 2, 2, three3));
     EXPECT_EQ(SamplesOf(*wide), (std::vector<int32_t>{9, 18, 30, 37, 46, 60}));
 
+    // A mask naming fewer speakers than channels, or a bit no speaker stands for: only the
+    // speakers' columns are combined.
+    const int32_t pairs[] = {1, 2, 3, 4};
+    for (TSVSpeakers mask : {TSVSpeakers{spFrontLeft}, TSVSpeakers::FromMask(1u | 1u << 20)}) {
+        const TRef<TSVAudioBuffer> partial =
+            TSVAudioBuffer::CreateDataExObject(pairs, 44100, 32, 2, 2, mask);
+        partial->Multiply(TSVAudioBuffer::CreateDataEx(pairs, 44100, 32, 2, 2, mask));
+        EXPECT_EQ(SamplesOf(*partial), (std::vector<int32_t>{1, 2, 9, 4})) << mask.Mask();
+    }
+
     // A valid width of 12 bits works in 16 bits as well.
     const TRef<TSVAudioBuffer> twelve = TSVAudioBuffer::CreateSizeExObject(44100, 12, 1, 2, KMono);
     twelve->SetValue(100);

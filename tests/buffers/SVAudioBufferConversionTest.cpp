@@ -178,11 +178,35 @@ TEST(SVAudioBufferConversion, CopyToAudioPairsChannelsBySpeakerAndSilencesTheRes
     wideSource->CopyToAudio(0, narrow, 0, 2);
     EXPECT_EQ(SamplesOf(*narrow), (std::vector<int32_t>{10, 20, 40, 50}));
 
-    // An 8-bit destination's missing speaker gets the byte 0, not the zero level 127.
-    const TRef<TSVAudioBuffer> mono = MakeBuffer(16, 1, TSVSpeakers{spFrontLeft}, {-32768, 32767});
-    const TRef<TSVAudioBuffer> bytes = MakeBuffer(8, 2, KStereo, {9, 9, 9, 9});
-    mono->CopyToAudio(0, bytes, 0, 2);
-    EXPECT_EQ(SamplesOf(*bytes), (std::vector<int32_t>{0, 0, 255, 0}));
+    // An 8-bit destination's missing speakers get the byte 0, not the zero level 127, on both
+    // sides of the one speaker the source has.
+    const TRef<TSVAudioBuffer> right =
+        MakeBuffer(16, 1, TSVSpeakers{spFrontRight}, {-32768, 32767});
+    const TRef<TSVAudioBuffer> bytes = MakeBuffer(8, 6, KSurround51, std::vector<int32_t>(12, 9));
+    right->CopyToAudio(0, bytes, 0, 2);
+    EXPECT_EQ(SamplesOf(*bytes), (std::vector<int32_t>{0, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0}));
+}
+
+TEST(SVAudioBufferConversion, CopyToAudioConvertsEveryWidthPairOfWholeFrames) {
+    StartUp();
+    for (int32_t from : KWidths) {
+        for (int32_t to : KWidths) {
+            const TRef<TSVAudioBuffer> source = MakeRandomBuffer(from, 2, KStereo, 33, from + to);
+            const TRef<TSVAudioBuffer> target = MakeRandomBuffer(to, 2, KStereo, 40, 77);
+            const std::vector<int32_t> before = SamplesOf(*target);
+            source->CopyToAudio(3, target, 4, 30);
+            for (uint32_t frame = 0; frame < 40; ++frame)
+                for (int32_t channel = 0; channel < 2; ++channel) {
+                    int32_t expected = before[frame * 2 + channel];
+                    if (frame >= 4 && frame < 34) {
+                        const int32_t sample = SampleAt(*source, frame - 1, channel);
+                        expected = from == to ? sample : ExpectedConversion(from, to, sample);
+                    }
+                    ASSERT_EQ(SampleAt(*target, frame, channel), expected)
+                        << from << " -> " << to << " frame " << frame;
+                }
+        }
+    }
 }
 
 TEST(SVAudioBufferConversion, CopyToAudioOfOneWidthCopiesBytesUnchangedWithinTheRange) {

@@ -141,34 +141,50 @@ SONVERA_TARGET_BYTE_PERMUTES __m512i LookUp(const __m512i* ATable, __m512i AInde
 // Looks each input byte up in every plane of the table (plane k holds byte k of the results),
 // then interleaves the planes into whole elements: output vector j takes its bytes from planes
 // 0 and 1 through one two-register permute and, for 3- and 4-byte elements, from planes 2 and 3
-// through a second, blended in by AFromHighPlanes[j].
+// through a second, blended in by AFromHighPlanes[j]. The element size is a template argument
+// so that the table and the planes stay in registers.
+template <int ASize>
 SONVERA_TARGET_BYTE_PERMUTES void
 MapThroughPlanes(const uint8_t (*APlanes)[256], const uint8_t (*ALowPlanes)[64],
-                 const uint8_t (*AHighPlanes)[64], const uint64_t* AFromHighPlanes, int ASize,
+                 const uint8_t (*AHighPlanes)[64], const uint64_t* AFromHighPlanes,
                  const uint8_t* ABytes, int ACount, uint8_t* AOut) {
-    __m512i table[4][4];
+    __m512i table[ASize][4];
+    __m512i low[ASize];
+    __m512i high[ASize];
     for (int k = 0; k < ASize; ++k) {
         for (int q = 0; q < 4; ++q)
             table[k][q] = _mm512_loadu_si512(APlanes[k] + 64 * q);
+        low[k] = LoadIndex(ALowPlanes[k]);
+        high[k] = LoadIndex(AHighPlanes[k]);
     }
     for (int first = 0; first < ACount; first += 64) {
         const int count = std::min(64, ACount - first);
         const __m512i index = _mm512_maskz_loadu_epi8(LowBits(count), ABytes + first);
-        __m512i planes[4];
+        __m512i planes[ASize];
         for (int k = 0; k < ASize; ++k)
             planes[k] = LookUp(table[k], index);
-        for (int j = 0; j < ASize && 64 * j < count * ASize; ++j) {
-            __m512i bytes = _mm512_permutex2var_epi8(planes[0], LoadIndex(ALowPlanes[j]),
-                                                     planes[ASize > 1 ? 1 : 0]);
-            if (ASize > 2) {
-                const __m512i high = _mm512_permutex2var_epi8(planes[2], LoadIndex(AHighPlanes[j]),
-                                                              planes[ASize > 3 ? 3 : 2]);
-                bytes = _mm512_mask_blend_epi8(AFromHighPlanes[j], bytes, high);
+        for (int j = 0; j < ASize; ++j) {
+            const int bytes = count * ASize - 64 * j;
+            if (bytes <= 0)
+                break;
+            __m512i out = _mm512_permutex2var_epi8(planes[0], low[j], planes[ASize > 1 ? 1 : 0]);
+            if constexpr (ASize > 2) {
+                const __m512i upper =
+                    _mm512_permutex2var_epi8(planes[2], high[j], planes[ASize > 3 ? 3 : 2]);
+                out = _mm512_mask_blend_epi8(AFromHighPlanes[j], out, upper);
             }
-            _mm512_mask_storeu_epi8(AOut + first * ASize + 64 * j, LowBits(count * ASize - 64 * j),
-                                    bytes);
+            _mm512_mask_storeu_epi8(AOut + first * ASize + 64 * j, LowBits(bytes), out);
         }
     }
+}
+
+using TPlanesKernel = void (*)(const uint8_t (*)[256], const uint8_t (*)[64], const uint8_t (*)[64],
+                               const uint64_t*, const uint8_t*, int, uint8_t*);
+
+TPlanesKernel PlanesKernel(int ASize) {
+    static const TPlanesKernel kernels[4] = {MapThroughPlanes<1>, MapThroughPlanes<2>,
+                                             MapThroughPlanes<3>, MapThroughPlanes<4>};
+    return kernels[ASize - 1];
 }
 
 SONVERA_TARGET_BYTE_PERMUTES void GatherWindows(const uint8_t* ARun, int ACount, uint8_t* APacked,
@@ -340,8 +356,7 @@ TByteTable::TByteTable(const uint8_t* AEntries, int ASize) : FFromHighPlanes{}, 
 
 void TByteTable::Map(const uint8_t* ABytes, int ACount, uint8_t* AOut) const {
 #ifdef SONVERA_HAVE_X86_KERNELS
-    MapThroughPlanes(FPlanes, FLowPlanes, FHighPlanes, FFromHighPlanes, FSize, ABytes, ACount,
-                     AOut);
+    PlanesKernel(FSize)(FPlanes, FLowPlanes, FHighPlanes, FFromHighPlanes, ABytes, ACount, AOut);
 #else
     for (int i = 0; i < ACount; ++i) {
         for (int k = 0; k < FSize; ++k)

@@ -130,23 +130,45 @@ void CopyWholeFrames(const TSVAudioBuffer& ASource, const uint8_t* ASourceFrame,
                     static_cast<int32_t>(AFrames * static_cast<uint32_t>(ADest.GetChannels())));
 }
 
-// Silence is zero bytes at every processed width (the byte 0 too for 8 bits: a speaker the
-// source lacks is written as the lowest byte, not as the zero level 127), so neighbouring
-// silenced columns are cleared together as one region of bytes per frame.
-void SilenceColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ADest, uint32_t AFrames) {
-    const int32_t bits = ADest.GetSampleBitWidth();
-    if (!IsProcessedWidth(bits))
-        return;
-    const int32_t sampleBytes = bits / 8;
-    for (int32_t k = 0; k < APlan.SilencedCount;) {
-        int32_t columns = 1;
-        while (k + columns < APlan.SilencedCount &&
-               APlan.Silenced[k + columns] == APlan.Silenced[k] + columns * sampleBytes)
-            ++columns;
-        ippiSet_8u_C1R(0, APlan.Silenced[k], ADest.GetDataStep(),
-                       IppiSize{columns * sampleBytes, static_cast<int32_t>(AFrames)});
-        k += columns;
+// One column of ARows samples spaced by AStep set to 0 (the byte 0 for 8 bits, not the zero
+// level 127: a speaker the source lacks is written as the lowest byte).
+void SilenceColumn(int32_t ABits, uint8_t* ATarget, int32_t AStep, IppiSize ARows) {
+    switch (ABits) {
+    case 8:
+        ippiSet_8u_C1R(0, ATarget, AStep, ARows);
+        break;
+    case 16:
+        ippiSet_16s_C1R(0, As<Ipp16s>(ATarget), AStep, ARows);
+        break;
+    case 24:
+        ippiSet_24s_C1R(0, ATarget, AStep, ARows);
+        break;
+    case 32:
+        ippiSet_32s_C1R(0, As<Ipp32s>(ATarget), AStep, ARows);
+        break;
+    default:
+        break;
     }
+}
+
+// Silence is zero bytes at every processed width. When the silent and the paired columns
+// together fill the destination's frames, the range is cleared in one contiguous pass and the
+// pairs are written over it afterwards: far cheaper than narrow strided fills, same bytes.
+void SilenceColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ADest, uint8_t* ADestFrame,
+                    uint32_t AFrames) {
+    const int32_t bits = ADest.GetSampleBitWidth();
+    if (APlan.SilencedCount == 0 || !IsProcessedWidth(bits))
+        return;
+    const int32_t channels = ADest.GetChannels();
+    if (APlan.PairCount + APlan.SilencedCount == channels &&
+        ADest.GetDataStep() == channels * (bits / 8)) {
+        ippsZero_8u(ADestFrame,
+                    static_cast<int32_t>(AFrames * static_cast<uint32_t>(ADest.GetDataStep())));
+        return;
+    }
+    for (int32_t k = 0; k < APlan.SilencedCount; ++k)
+        SilenceColumn(bits, APlan.Silenced[k], ADest.GetDataStep(),
+                      IppiSize{1, static_cast<int32_t>(AFrames)});
 }
 
 void CopyPairedColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ASource,
@@ -299,7 +321,7 @@ void TSVAudioBuffer::CopyToAudio(uint32_t ASrcOffset, const TRef<TSVAudioBuffer>
         CopyWholeFrames(*this, sourceFrame, *ADest, destFrame, ACount);
         return;
     }
-    SilenceColumns(plan, *ADest, ACount);
+    SilenceColumns(plan, *ADest, destFrame, ACount);
     CopyPairedColumns(plan, *this, *ADest, ACount);
 }
 

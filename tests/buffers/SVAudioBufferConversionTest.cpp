@@ -178,6 +178,18 @@ TEST(SVAudioBufferConversion, CopyToAudioPairsChannelsBySpeakerAndSilencesTheRes
     wideSource->CopyToAudio(0, narrow, 0, 2);
     EXPECT_EQ(SamplesOf(*narrow), (std::vector<int32_t>{10, 20, 40, 50}));
 
+    // A destination column that no speaker names keeps its samples beside a silenced one.
+    for (int32_t width : KWidths) {
+        std::vector<uint8_t> samples(static_cast<size_t>(3 * 3 * width / 8), 0x5C);
+        const TRef<TSVAudioBuffer> unnamed =
+            TSVAudioBuffer::CreateDataExObject(samples.data(), 44100, width, 3, 3, KStereo);
+        const std::vector<int32_t> before = SamplesOf(*unnamed);
+        MakeBuffer(width, 1, TSVSpeakers{spFrontRight}, {1, 2, 3})->CopyToAudio(0, unnamed, 0, 3);
+        EXPECT_EQ(SamplesOf(*unnamed),
+                  (std::vector<int32_t>{0, 1, before[2], 0, 2, before[5], 0, 3, before[8]}))
+            << width;
+    }
+
     // An 8-bit destination's missing speakers get the byte 0, not the zero level 127, on both
     // sides of the one speaker the source has.
     const TRef<TSVAudioBuffer> right =

@@ -1,8 +1,10 @@
-// The extra primitives on 1 MiB of samples, contiguous (argument 1) and as one channel of
-// interleaved stereo (argument 2: the step is the frame size, the region spans 2 MiB), beside
-// a memcpy of 1 MiB and of 2 MiB. Items are samples.
+// The extra primitives on 1 MiB of source samples, contiguous (argument 1) and as one channel
+// of interleaved stereo (argument 2: the step is the frame size, so the runs span twice their
+// samples' bytes), beside a memcpy of the bytes the larger run spans (counter SpanBytes).
+// Items are samples.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -52,7 +54,17 @@ void BM_Memcpy(benchmark::State& AState) {
     }
     AState.SetBytesProcessed(int64_t(AState.iterations()) * int64_t(bytes));
 }
-BENCHMARK(BM_Memcpy)->Arg(kSampleBytes)->Arg(2 * kSampleBytes);
+// The references: every span the cases below cover (counter SpanBytes of each case).
+BENCHMARK(BM_Memcpy)
+    ->Arg(kSampleBytes)
+    ->Arg(kSampleBytes * 4 / 3)
+    ->Arg(kSampleBytes * 3 / 2)
+    ->Arg(2 * kSampleBytes)
+    ->Arg(kSampleBytes * 8 / 3)
+    ->Arg(3 * kSampleBytes)
+    ->Arg(4 * kSampleBytes)
+    ->Arg(6 * kSampleBytes)
+    ->Arg(8 * kSampleBytes);
 
 // A primitive from a run of ASourceSize-byte samples into a run of ADestSize-byte samples
 // (the same run for in-place primitives): APrimitive(source, sourceStep, dest, destStep, count).
@@ -69,6 +81,8 @@ void Run(benchmark::State& AState, int ASourceSize, int ADestSize, float AFloatR
         benchmark::ClobberMemory();
     }
     AState.SetItemsProcessed(int64_t(AState.iterations()) * count);
+    // The bytes the larger of the two runs spans: the memcpy this case is measured against.
+    AState.counters["SpanBytes"] = double(std::max(source.size(), dest.size()));
 }
 
 IppiSize Column(int ACount) {

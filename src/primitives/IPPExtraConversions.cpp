@@ -3,10 +3,11 @@
 //
 // The width conversions are defined as s * A / B truncated toward zero with 64-bit products.
 // Written that way they would run one scalar 64-bit division per sample; instead each is
-// rewritten below into exact 32-bit steps that vectorise: an estimate of the quotient from a
-// shift, which is provably never off by more than one, corrected by the sign of the exact
-// remainder. The tests compare every rewrite with the 64-bit formula over every 24-bit and
-// 16-bit input and over random and edge 32-bit inputs.
+// rewritten below into exact 32-bit steps that vectorise: whole multiples split off, divisions
+// by 2^n - 1 done with shifts, or an estimate of the quotient from a shift, never off by more
+// than one, corrected by the sign of the exact remainder. The tests compare every rewrite with
+// the 64-bit formula over every 24-bit and 16-bit input and over random and edge 32-bit inputs
+// (the two 32-bit rewrites were also checked over all 2^32 inputs).
 #include <cmath>
 
 #include "primitives/IPPExtraKernels.h"
@@ -64,13 +65,12 @@ constexpr auto Scale8uTo24 = [](int32_t ASample) {
     return WithSign(std::min(q, 8388607), SignMask(t));
 };
 
-// s * 8388607 / 32767 = 256 s + 255 s / 32767. The second quotient is estimated as
-// 255 |s| / 32768, which is low by at most one.
+// s * 8388607 / 32767 = 256 s + 255 s / 32767. The second quotient divides by 2^15 - 1, which
+// for these dividends is (x + x / 2^15 + 1) / 2^15 with shifts.
 constexpr auto Scale16To24 = [](int32_t ASample) {
     const int32_t a = Magnitude(ASample);
     const int32_t rest = 255 * a;
-    int32_t q = rest >> 15;
-    q += rest - 32767 * q >= 32767;
+    const int32_t q = (rest + (rest >> 15) + 1) >> 15;
     return WithSign(std::min(256 * a + q, 8388608), SignMask(ASample));
 };
 
@@ -80,23 +80,21 @@ constexpr auto Scale16To32 = [](int32_t ASample) {
     return Signed32(ASample, 65538u * a + (a >= 32767u));
 };
 
-// s * 2147483647 / 8388607 = 256 s + 255 s / 8388607, the second quotient estimated as
-// 255 |s| / 2^23, low by at most one.
+// s * 2147483647 / 8388607 = 256 s + 255 s / 8388607, the second quotient a division by
+// 2^23 - 1, done with shifts as for 16 to 24 bits.
 constexpr auto Scale24To32 = [](int32_t ASample) {
     const uint32_t a = Magnitude32(ASample);
     const uint32_t rest = 255u * a;
-    uint32_t q = rest >> 23;
-    q += rest - 8388607u * q >= 8388607u;
+    const uint32_t q = (rest + (rest >> 23) + 1) >> 23;
     return Signed32(ASample, 256u * a + q);
 };
 
 // ---- Narrowing ---------------------------------------------------------------------------
 
-// s * 127 / 8388607 + 127. |s| / 65536 is never below the quotient and at most one above it.
+// s * 127 / 8388607 + 127: a division by 2^23 - 1, done with shifts as for 24 to 32 bits.
 constexpr auto Scale24To8u = [](int32_t ASample) {
-    const int32_t a = Magnitude(ASample);
-    int32_t q = a >> 16;
-    q -= 127 * a - 8388607 * q < 0;
+    const int32_t rest = 127 * Magnitude(ASample);
+    const int32_t q = (rest + (rest >> 23) + 1) >> 23;
     return WithSign(q, SignMask(ASample)) + 127;
 };
 
@@ -189,11 +187,29 @@ struct TMultiplyReal {
     }
 };
 
+// The same when no product can leave the 32-bit range, which the block needs no check for.
+struct TMultiplyRealInRange : TMultiplyReal {
+    template <class TIn, class TOut> void Block(const TIn* AIn, TOut* AOut) const {
+        for (int i = 0; i < extra::kBlock; ++i)
+            AOut[i] = static_cast<TOut>(static_cast<int32_t>(std::rint(AIn[i] * Factor)));
+    }
+};
+
+// Whether |x * AFactor| stays well inside the 32-bit range for every sample of the encoding
+// (false for NaN).
+template <class TElem> bool ProductsInRange(double AFactor) {
+    const double largest = TElem::kSize == 1 ? 255.0 : std::ldexp(1.0, 8 * TElem::kSize - 1);
+    return std::fabs(AFactor) * largest <= 2147482624.0;
+}
+
 template <class TElem>
 void MultiplyByReal(double AFactor, const void* ASource, void* ADest, int32_t AStep,
                     const IppiSize& ARegion) {
-    Map<TElem, TElem>(ASource, AStep, ADest, AStep, CountOf(ARegion.cx, ARegion.cy),
-                      TMultiplyReal{AFactor});
+    const int64_t count = CountOf(ARegion.cx, ARegion.cy);
+    if (ProductsInRange<TElem>(AFactor))
+        Map<TElem, TElem>(ASource, AStep, ADest, AStep, count, TMultiplyRealInRange{{AFactor}});
+    else
+        Map<TElem, TElem>(ASource, AStep, ADest, AStep, count, TMultiplyReal{AFactor});
 }
 
 template <class TElem>

@@ -106,7 +106,13 @@ SONVERA_TARGET_BYTE_PERMUTES void Unpack24Permute(const uint8_t* ASource, int32_
     for (int b = 0; b < 64; ++b)
         spread[b] = uint8_t(3 * (b / 4) + (b % 4 == 0 ? 0 : b % 4 - 1));
     const __m512i index = LoadIndex(spread);
-    for (int first = 0; first < ACount; first += 16) {
+    int first = 0;
+    // Whole 64-byte loads while they stay inside the run, masked loads for the rest.
+    for (; 3 * first + 64 <= 3 * ACount; first += 16) {
+        const __m512i bytes = _mm512_loadu_si512(ASource + 3 * first);
+        _mm512_storeu_si512(ADest + first, ShiftRightSigned(Permute(index, bytes), 8));
+    }
+    for (; first < ACount; first += 16) {
         const int count = std::min(16, ACount - first);
         const __m512i bytes = _mm512_maskz_loadu_epi8(LowBits(3 * count), ASource + 3 * first);
         const __m512i values = ShiftRightSigned(Permute(index, bytes), 8);
@@ -115,19 +121,45 @@ SONVERA_TARGET_BYTE_PERMUTES void Unpack24Permute(const uint8_t* ASource, int32_
 }
 
 // The store rule needs only bit 23 set from bit 31 (the top byte is dropped by the squeeze).
+SONVERA_TARGET_BYTE_PERMUTES __m512i Squeeze24(__m512i AIndex, const int32_t* AValues,
+                                               __mmask16 ALanes) {
+    const __m512i values = _mm512_maskz_loadu_epi32(ALanes, AValues);
+    const __m512i sign = _mm512_set1_epi32(0x800000);
+    return Permute(AIndex, _mm512_or_si512(values, _mm512_and_si512(ShiftRight(values, 8), sign)));
+}
+
+// Sixty-four values make 192 bytes, three whole vectors: each sixteen are squeezed into 48
+// bytes, and neighbouring squeezes are joined with two-register permutes. Shorter rests go out
+// sixteen at a time through masked stores.
 SONVERA_TARGET_BYTE_PERMUTES void Pack24Permute(const int32_t* ASource, uint8_t* ADest,
                                                 int ACount) {
     alignas(64) uint8_t squeeze[64];
-    for (int b = 0; b < 64; ++b)
+    alignas(64) uint8_t join[3][64];
+    for (int b = 0; b < 64; ++b) {
         squeeze[b] = uint8_t(b < 48 ? 4 * (b / 3) + b % 3 : 0);
+        for (int j = 0; j < 3; ++j) {
+            // Output vector j holds bytes 64 j .. 64 j + 63 of the 192, squeeze j covering bytes
+            // 48 j .. 48 j + 47 and squeeze j + 1 the ones after.
+            const int offset = 64 * j + b - 48 * j;
+            join[j][b] = uint8_t(offset < 48 ? offset : 64 + offset - 48);
+        }
+    }
     const __m512i index = LoadIndex(squeeze);
-    const __m512i sign = _mm512_set1_epi32(0x800000);
-    for (int first = 0; first < ACount; first += 16) {
+    int first = 0;
+    for (; first + 64 <= ACount; first += 64) {
+        __m512i squeezed[4];
+        for (int q = 0; q < 4; ++q)
+            squeezed[q] = Squeeze24(index, ASource + first + 16 * q, __mmask16(0xFFFF));
+        for (int j = 0; j < 3; ++j) {
+            const __m512i bytes =
+                _mm512_permutex2var_epi8(squeezed[j], LoadIndex(join[j]), squeezed[j + 1]);
+            _mm512_storeu_si512(ADest + 3 * first + 64 * j, bytes);
+        }
+    }
+    for (; first < ACount; first += 16) {
         const int count = std::min(16, ACount - first);
-        const __m512i values = _mm512_maskz_loadu_epi32(__mmask16(LowBits(count)), ASource + first);
-        const __m512i ruled =
-            _mm512_or_si512(values, _mm512_and_si512(ShiftRight(values, 8), sign));
-        _mm512_mask_storeu_epi8(ADest + 3 * first, LowBits(3 * count), Permute(index, ruled));
+        const __m512i bytes = Squeeze24(index, ASource + first, __mmask16(LowBits(count)));
+        _mm512_mask_storeu_epi8(ADest + 3 * first, LowBits(3 * count), bytes);
     }
 }
 
@@ -191,11 +223,15 @@ SONVERA_TARGET_BYTE_PERMUTES void GatherWindows(const uint8_t* ARun, int ACount,
                                                 const uint8_t* AIndex, int APerWindow, int AStep,
                                                 int ASize) {
     const __m512i index = _mm512_load_si512(AIndex);
+    // Whole 64-byte loads while the window lies inside the run, masked ones at its end.
+    const ptrdiff_t runReach = ptrdiff_t(ACount - 1) * AStep + ASize;
     for (int first = 0; first < ACount; first += APerWindow) {
         const int count = std::min(APerWindow, ACount - first);
         const int reach = (count - 1) * AStep + ASize;
-        const __m512i window =
-            _mm512_maskz_loadu_epi8(LowBits(reach), ARun + ptrdiff_t(first) * AStep);
+        const uint8_t* start = ARun + ptrdiff_t(first) * AStep;
+        const __m512i window = ptrdiff_t(first) * AStep + 64 <= runReach
+                                   ? _mm512_loadu_si512(start)
+                                   : _mm512_maskz_loadu_epi8(LowBits(reach), start);
         _mm512_mask_storeu_epi8(APacked + first * ASize, LowBits(count * ASize),
                                 Permute(index, window));
     }

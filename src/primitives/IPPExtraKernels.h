@@ -24,7 +24,7 @@
 
 namespace sonvera::extra {
 
-constexpr int kBlock = 128;
+constexpr int kBlock = 256;
 
 // ---- Packed 24-bit samples -----------------------------------------------------------------
 

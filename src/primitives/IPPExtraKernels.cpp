@@ -191,7 +191,8 @@ MapThroughPlanes(const uint8_t (*APlanes)[256], const uint8_t (*ALowPlanes)[64],
     }
     for (int first = 0; first < ACount; first += 64) {
         const int count = std::min(64, ACount - first);
-        const __m512i index = _mm512_maskz_loadu_epi8(LowBits(count), ABytes + first);
+        const __m512i index = count == 64 ? _mm512_loadu_si512(ABytes + first)
+                                          : _mm512_maskz_loadu_epi8(LowBits(count), ABytes + first);
         __m512i planes[ASize];
         for (int k = 0; k < ASize; ++k)
             planes[k] = LookUp(table[k], index);
@@ -205,7 +206,10 @@ MapThroughPlanes(const uint8_t (*APlanes)[256], const uint8_t (*ALowPlanes)[64],
                     _mm512_permutex2var_epi8(planes[2], high[j], planes[ASize > 3 ? 3 : 2]);
                 out = _mm512_mask_blend_epi8(AFromHighPlanes[j], out, upper);
             }
-            _mm512_mask_storeu_epi8(AOut + first * ASize + 64 * j, LowBits(bytes), out);
+            if (bytes >= 64)
+                _mm512_storeu_si512(AOut + first * ASize + 64 * j, out);
+            else
+                _mm512_mask_storeu_epi8(AOut + first * ASize + 64 * j, LowBits(bytes), out);
         }
     }
 }
@@ -232,8 +236,7 @@ SONVERA_TARGET_BYTE_PERMUTES void GatherWindows(const uint8_t* ARun, int ACount,
         const __m512i window = ptrdiff_t(first) * AStep + 64 <= runReach
                                    ? _mm512_loadu_si512(start)
                                    : _mm512_maskz_loadu_epi8(LowBits(reach), start);
-        _mm512_mask_storeu_epi8(APacked + first * ASize, LowBits(count * ASize),
-                                Permute(index, window));
+        _mm512_storeu_si512(APacked + first * ASize, Permute(index, window));
     }
 }
 
@@ -244,10 +247,45 @@ SONVERA_TARGET_BYTE_PERMUTES void ScatterWindows(const uint8_t* APacked, int ACo
     for (int first = 0; first < ACount; first += APerWindow) {
         const int count = std::min(APerWindow, ACount - first);
         const int reach = (count - 1) * AStep + ASize;
-        const __m512i packed =
-            _mm512_maskz_loadu_epi8(LowBits(count * ASize), APacked + first * ASize);
+        const __m512i packed = _mm512_loadu_si512(APacked + first * ASize);
         _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * AStep, AMask & LowBits(reach),
                                 Permute(index, packed));
+    }
+}
+
+// Window to 32-bit lanes: lane i takes element i's three bytes into its bytes 1-3, and an
+// arithmetic shift sign-extends them.
+SONVERA_TARGET_BYTE_PERMUTES void GatherWindows24(const uint8_t* ARun, int ACount, int32_t* AValues,
+                                                  const uint8_t* AIndex, int APerWindow,
+                                                  int AStep) {
+    const __m512i index = _mm512_load_si512(AIndex);
+    const ptrdiff_t runReach = ptrdiff_t(ACount - 1) * AStep + 3;
+    for (int first = 0; first < ACount; first += APerWindow) {
+        const int count = std::min(APerWindow, ACount - first);
+        const int reach = (count - 1) * AStep + 3;
+        const uint8_t* start = ARun + ptrdiff_t(first) * AStep;
+        const __m512i window = ptrdiff_t(first) * AStep + 64 <= runReach
+                                   ? _mm512_loadu_si512(start)
+                                   : _mm512_maskz_loadu_epi8(LowBits(reach), start);
+        _mm512_storeu_si512(AValues + first, ShiftRightSigned(Permute(index, window), 8));
+    }
+}
+
+// 32-bit lanes to the window: the store rule sets bit 23 from bit 31, then each element's
+// three bytes go to their place in the window.
+SONVERA_TARGET_BYTE_PERMUTES void ScatterWindows24(const int32_t* AValues, int ACount,
+                                                   uint8_t* ARun, const uint8_t* AIndex,
+                                                   uint64_t AMask, int APerWindow, int AStep) {
+    const __m512i index = _mm512_load_si512(AIndex);
+    const __m512i sign = _mm512_set1_epi32(0x800000);
+    for (int first = 0; first < ACount; first += APerWindow) {
+        const int count = std::min(APerWindow, ACount - first);
+        const int reach = (count - 1) * AStep + 3;
+        const __m512i values = _mm512_loadu_si512(AValues + first);
+        const __m512i ruled =
+            _mm512_or_si512(values, _mm512_and_si512(ShiftRight(values, 8), sign));
+        _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * AStep, AMask & LowBits(reach),
+                                Permute(index, ruled));
     }
 }
 #endif
@@ -346,6 +384,13 @@ TStrideShuffle::TStrideShuffle(ptrdiff_t AStep, int ASize)
         const bool inside = offset < FSize && element < FPerWindow;
         FScatterIndex[b] = inside ? uint8_t(element * FSize + offset) : 0;
         FScatterMask |= uint64_t(inside) << b;
+        // 32-bit lanes of 3-byte elements (up to 16 per window): a value's low three bytes
+        // are the element's; gathering puts them in lane bytes 1-3 for the sign-extending shift.
+        FScatterLanesIndex[b] = inside ? uint8_t(4 * element + offset) : 0;
+        const int lane = b / 4;
+        const int laneByte = b % 4;
+        FGatherLanesIndex[b] =
+            lane < FPerWindow ? uint8_t(lane * FStep + (laneByte == 0 ? 0 : laneByte - 1)) : 0;
     }
 }
 
@@ -355,6 +400,24 @@ void TStrideShuffle::Gather(const uint8_t* ARun, int ACount, uint8_t* APacked) c
 #else
     for (int i = 0; i < ACount; ++i)
         std::memcpy(APacked + i * FSize, ARun + ptrdiff_t(i) * FStep, size_t(FSize));
+#endif
+}
+
+void TStrideShuffle::Gather24(const uint8_t* ARun, int ACount, int32_t* AValues) const {
+#ifdef SONVERA_HAVE_X86_KERNELS
+    GatherWindows24(ARun, ACount, AValues, FGatherLanesIndex, FPerWindow, FStep);
+#else
+    for (int i = 0; i < ACount; ++i)
+        AValues[i] = Load24(ARun + ptrdiff_t(i) * FStep);
+#endif
+}
+
+void TStrideShuffle::Scatter24(const int32_t* AValues, int ACount, uint8_t* ARun) const {
+#ifdef SONVERA_HAVE_X86_KERNELS
+    ScatterWindows24(AValues, ACount, ARun, FScatterLanesIndex, FScatterMask, FPerWindow, FStep);
+#else
+    for (int i = 0; i < ACount; ++i)
+        Store24(ARun + ptrdiff_t(i) * FStep, AValues[i]);
 #endif
 }
 

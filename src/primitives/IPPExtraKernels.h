@@ -61,8 +61,14 @@ bool KernelLevelAvailable(TKernelLevel ALevel);
 void Unpack24With(TKernelLevel ALevel, const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24With(TKernelLevel ALevel, const int32_t* ASource, uint8_t* ADest, int ACount);
 
+// Working arrays that a kernel may read or write as whole 64-byte vectors carry this many bytes
+// of room past their last element: masked stores are slow on some processors, and into our own
+// arrays they are not needed.
+constexpr int kSlackBytes = 64;
+
 // Moves the elements of a strided run to and from a packed run, as many per 64-byte window as
-// fit, with byte permutes; writes touch only the elements' own bytes.
+// fit, with byte permutes; writes into the run touch only the elements' own bytes. The packed
+// side must have kSlackBytes of room past its ACount elements.
 class TStrideShuffle {
 public:
     // Usable when the processor has byte permutes and at least two elements fit one window.
@@ -71,10 +77,16 @@ public:
     TStrideShuffle(ptrdiff_t AStep, int ASize);
     void Gather(const uint8_t* ARun, int ACount, uint8_t* APacked) const;
     void Scatter(const uint8_t* APacked, int ACount, uint8_t* ARun) const;
+    // For 3-byte elements: straight to and from 32-bit values (the store rule applied), with
+    // kSlackBytes of room past the values.
+    void Gather24(const uint8_t* ARun, int ACount, int32_t* AValues) const;
+    void Scatter24(const int32_t* AValues, int ACount, uint8_t* ARun) const;
 
 private:
     alignas(64) uint8_t FGatherIndex[64];
     alignas(64) uint8_t FScatterIndex[64];
+    alignas(64) uint8_t FGatherLanesIndex[64];
+    alignas(64) uint8_t FScatterLanesIndex[64];
     uint64_t FScatterMask;
     int FPerWindow;
     int FStep;
@@ -313,6 +325,11 @@ inline TRunAccess AccessOf(ptrdiff_t AStep, int ASize) {
     return TStrideShuffle::Usable(AStep, ASize) ? raShuffled : raEach;
 }
 
+// Room past a block of values, in values.
+template <class TElem> constexpr int SlackOf() {
+    return kSlackBytes / int(sizeof(typename TElem::TValue));
+}
+
 // Reads blocks of a run into arrays of values, or as the elements' bytes.
 template <class TElem> class TRunReader {
 public:
@@ -328,12 +345,13 @@ public:
         const uint8_t* data = FData + AFirst * FStep;
         if (FAccess == raContiguous) {
             TElem::LoadPacked(data, ACount, AOut);
-        } else if (FAccess == raShuffled && TElem::kValueIsPacked) {
-            FShuffle->Gather(data, ACount, reinterpret_cast<uint8_t*>(AOut));
         } else if (FAccess == raShuffled) {
-            uint8_t packed[kBlock * TElem::kSize];
-            FShuffle->Gather(data, ACount, packed);
-            TElem::LoadPacked(packed, ACount, AOut);
+            if constexpr (TElem::kValueIsPacked) {
+                FShuffle->Gather(data, ACount, reinterpret_cast<uint8_t*>(AOut));
+            } else {
+                static_assert(TElem::kSize == 3);
+                FShuffle->Gather24(data, ACount, AOut);
+            }
         } else {
             for (int i = 0; i < ACount; ++i)
                 AOut[i] = TElem::Load(data + i * FStep);
@@ -377,12 +395,13 @@ public:
         uint8_t* data = FData + AFirst * FStep;
         if (FAccess == raContiguous) {
             TElem::StorePacked(data, ACount, AIn);
-        } else if (FAccess == raShuffled && TElem::kValueIsPacked) {
-            FShuffle->Scatter(reinterpret_cast<const uint8_t*>(AIn), ACount, data);
         } else if (FAccess == raShuffled) {
-            uint8_t packed[kBlock * TElem::kSize];
-            TElem::StorePacked(packed, ACount, AIn);
-            FShuffle->Scatter(packed, ACount, data);
+            if constexpr (TElem::kValueIsPacked) {
+                FShuffle->Scatter(reinterpret_cast<const uint8_t*>(AIn), ACount, data);
+            } else {
+                static_assert(TElem::kSize == 3);
+                FShuffle->Scatter24(AIn, ACount, data);
+            }
         } else {
             for (int i = 0; i < ACount; ++i)
                 TElem::Store(data + i * FStep, AIn[i]);
@@ -414,8 +433,8 @@ private:
 template <class TIn, class TOut, class TOp>
 SONVERA_TARGET_CLONES void MapBlocks(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest,
                                      int64_t ACount, TOp AOp) {
-    typename TIn::TValue in[kBlock] = {};
-    typename TOut::TValue out[kBlock];
+    typename TIn::TValue in[kBlock + SlackOf<TIn>()] = {};
+    typename TOut::TValue out[kBlock + SlackOf<TOut>()];
     for (int64_t k = 0; k < ACount; k += kBlock) {
         const int count = int(std::min<int64_t>(kBlock, ACount - k));
         ASource.Read(k, count, in);
@@ -458,8 +477,8 @@ template <class TIn, class TOut>
 void MapThroughTable(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest, int64_t ACount,
                      const TByteTable& ATable) {
     constexpr int kRun = 1024;
-    uint8_t in[kRun];
-    uint8_t out[kRun * TOut::kSize];
+    uint8_t in[kRun + kSlackBytes];
+    uint8_t out[kRun * TOut::kSize + kSlackBytes];
     for (int64_t k = 0; k < ACount; k += kRun) {
         const int count = int(std::min<int64_t>(kRun, ACount - k));
         uint8_t* target = ADest.Target(k, out);
@@ -497,9 +516,9 @@ template <class TElem, class TOp>
 SONVERA_TARGET_CLONES void CombineBlocks(const TRunReader<TElem>& ASource,
                                          const TRunReader<TElem>& ADestIn,
                                          const TRunWriter<TElem>& ADest, int64_t ACount, TOp AOp) {
-    typename TElem::TValue source[kBlock] = {};
-    typename TElem::TValue dest[kBlock] = {};
-    typename TElem::TValue out[kBlock];
+    typename TElem::TValue source[kBlock + SlackOf<TElem>()] = {};
+    typename TElem::TValue dest[kBlock + SlackOf<TElem>()] = {};
+    typename TElem::TValue out[kBlock + SlackOf<TElem>()];
     for (int64_t k = 0; k < ACount; k += kBlock) {
         const int count = int(std::min<int64_t>(kBlock, ACount - k));
         ASource.Read(k, count, source);

@@ -111,6 +111,21 @@ void FillPacked24(uint8_t* ADest, int64_t ACount, int32_t AValue) {
     std::memcpy(ADest + 3 * k, pattern.data(), size_t(3 * (ACount - k)));
 }
 
+// A strided run is written a block of equal values at a time, so that close elements go out
+// through the stride shuffle; elements that overlap (a step below 3) are written in order.
+void FillStrided24(uint8_t* ADest, int32_t AStep, int64_t ACount, int32_t AValue) {
+    if (AStep < 3 && AStep > -3) {
+        for (int64_t k = 0; k < ACount; ++k)
+            extra::Store24(ADest + k * AStep, AValue);
+        return;
+    }
+    std::array<int32_t, extra::kBlock + extra::SlackOf<TInt24>()> values;
+    values.fill(AValue);
+    const extra::TRunWriter<TInt24> writer(ADest, AStep);
+    for (int64_t k = 0; k < ACount; k += extra::kBlock)
+        writer.Write(k, int(std::min<int64_t>(extra::kBlock, ACount - k)), values.data());
+}
+
 // Byte b of a 12-byte group of four packed elements holds byte b mod 3 of the value.
 uint32_t GroupWord(const uint8_t* AValueBytes, int AWord) {
     uint32_t word = 0;
@@ -317,12 +332,10 @@ void ippiSet_24s_C1R(Ipp32s val, Ipp8u* pDst, int32_t dstStep, const IppiSize& r
     const int64_t count = CountOf(roiSize.cx, roiSize.cy);
     if (count < 1)
         return;
-    if (dstStep == 3) {
+    if (dstStep == 3)
         FillPacked24(pDst, count, val);
-        return;
-    }
-    for (int64_t k = 0; k < count; ++k)
-        extra::Store24(pDst + k * dstStep, val);
+    else
+        FillStrided24(pDst, dstStep, count, val);
 }
 
 void ippiSet_32u_C1R(Ipp32u val, Ipp32u* pDst, int32_t dstStep, const IppiSize& roiSize) {

@@ -9,6 +9,7 @@
 // the 64-bit formula over every 24-bit and 16-bit input and over random and edge 32-bit inputs
 // (the two 32-bit rewrites were also checked over all 2^32 inputs).
 #include <cmath>
+#include <cstdlib>
 
 #include "primitives/IPPExtraKernels.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
@@ -38,8 +39,9 @@ int32_t SignMask(int32_t AValue) {
 int32_t WithSign(int32_t AMagnitude, int32_t ASignMask) {
     return (AMagnitude ^ ASignMask) - ASignMask;
 }
+// For samples of up to 24 bits, whose magnitude always fits.
 int32_t Magnitude(int32_t AValue) {
-    return WithSign(AValue, SignMask(AValue));
+    return std::abs(AValue);
 }
 uint32_t Magnitude32(int32_t AValue) {
     const uint32_t mask = uint32_t(SignMask(AValue));

@@ -19,8 +19,9 @@ function(sonvera_area NAME)
     endforeach()
     target_link_libraries(sonvera_${NAME} PUBLIC sonvera_options ${deps} ${A_LIBRARIES})
     target_include_directories(sonvera_${NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    file(RELATIVE_PATH dir ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
     set_target_properties(sonvera_${NAME} PROPERTIES POSITION_INDEPENDENT_CODE ON
-                          SONVERA_DEPENDS "${A_DEPENDS}")
+                          SONVERA_DEPENDS "${A_DEPENDS}" SONVERA_DIR "${dir}")
     set_property(GLOBAL APPEND PROPERTY SONVERA_AREAS ${NAME})
 endfunction()
 
@@ -51,4 +52,22 @@ function(sonvera_test NAME)
     target_link_libraries(${NAME} PRIVATE ${areas} ${A_LIBRARIES} GTest::gtest GTest::gmock
                           GTest::gtest_main)
     gtest_discover_tests(${NAME} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()
+
+# Writes to FILE, for every area, its folder and the folders of the areas it may include (its
+# own and those it stands on), for the include check of tests/areas.
+function(sonvera_write_area_map FILE)
+    get_property(all GLOBAL PROPERTY SONVERA_AREAS)
+    set(text "set(SONVERA_AREAS ${all})\n")
+    foreach(area IN LISTS all)
+        get_target_property(dir sonvera_${area} SONVERA_DIR)
+        sonvera_area_closure(closure ${area})
+        set(dirs)
+        foreach(target IN LISTS closure)
+            get_target_property(d ${target} SONVERA_DIR)
+            list(APPEND dirs ${d})
+        endforeach()
+        string(APPEND text "set(SONVERA_DIR_${area} ${dir})\nset(SONVERA_ALLOWED_${area} ${dirs})\n")
+    endforeach()
+    file(WRITE ${FILE} "${text}")
 endfunction()

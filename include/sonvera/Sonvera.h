@@ -32,15 +32,16 @@
 #include "sonvera/primitives/IPPExtraPixelFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
+// Audio format.
+#include "sonvera/format/GMDXTypes.h"
+#include "sonvera/format/SVAudioFormat.h"
+#include "sonvera/format/SVSpeakers.h"
+
 // Audio buffers.
 #include "sonvera/buffers/RVInternalStore.h"
 #include "sonvera/buffers/RVSimpleMediaBuffer.h"
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
-
-// Audio format.
-#include "sonvera/format/GMDXTypes.h"
-#include "sonvera/format/SVAudioFormat.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -2,8 +2,6 @@
 
 #include <limits>
 
-#include "sonvera/buffers/SVSimpleAudioBuffer.h"
-
 namespace sonvera {
 
 namespace {

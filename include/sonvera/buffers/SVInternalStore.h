@@ -1,103 +1,14 @@
-// The audio sample store and the speaker types: speaker positions, their 32-bit mask sets and
-// the order in which channels are matched by speaker.
+// The audio sample store: one block holding the wave-format header and the interleaved samples.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 
 #include "sonvera/buffers/RVInternalStore.h"
-#include "sonvera/platform/runtime/TypeInfo.h"
+#include "sonvera/format/SVSpeakers.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
 
 namespace sonvera {
-
-// Speaker positions; the ordinal is the bit of the position in a channel mask.
-enum TSVSpeaker : uint8_t {
-    spFrontLeft,
-    spFrontRight,
-    spFrontCenter,
-    spSubwoofer,
-    spBackLeft,
-    spBackRight,
-    spFrontLeftOfCenter,
-    spFrontRightOfCenter,
-    spBackCenter,
-    spSideLeft,
-    spSideRight,
-    spTopCenter,
-    spTopFrontLeft,
-    spTopFrontCenter,
-    spTopFrontRight,
-    spTopBackLeft,
-    spTopBackCenter,
-    spTopBackRight
-};
-
-inline constexpr int32_t SVSpeakerCount = 18;
-
-template <> const TEnumTypeInfo& EnumTypeInfo<TSVSpeaker>();
-
-// A set of speakers as a 32-bit mask, bit n standing for the speaker of ordinal n: the same
-// bits as a wave-format record's channel mask, which may carry bits no speaker stands for.
-class TSVSpeakers {
-public:
-    constexpr TSVSpeakers() noexcept = default;
-    constexpr TSVSpeakers(std::initializer_list<TSVSpeaker> ASpeakers) noexcept {
-        for (TSVSpeaker speaker : ASpeakers)
-            Include(speaker);
-    }
-    static constexpr TSVSpeakers FromMask(uint32_t AMask) noexcept {
-        TSVSpeakers result;
-        result.FMask = AMask;
-        return result;
-    }
-
-    constexpr uint32_t Mask() const noexcept { return FMask; }
-    constexpr bool IsEmpty() const noexcept { return FMask == 0; }
-    constexpr int32_t Count() const noexcept { return std::popcount(FMask); }
-    constexpr bool Contains(TSVSpeaker ASpeaker) const noexcept {
-        return ((FMask >> ASpeaker) & 1u) != 0;
-    }
-    constexpr TSVSpeakers& Include(TSVSpeaker ASpeaker) noexcept {
-        FMask |= uint32_t{1} << ASpeaker;
-        return *this;
-    }
-    constexpr TSVSpeakers& Exclude(TSVSpeaker ASpeaker) noexcept {
-        FMask &= ~(uint32_t{1} << ASpeaker);
-        return *this;
-    }
-
-    friend constexpr bool operator==(TSVSpeakers A, TSVSpeakers B) noexcept = default;
-    friend constexpr TSVSpeakers operator|(TSVSpeakers A, TSVSpeakers B) noexcept {
-        return FromMask(A.FMask | B.FMask);
-    }
-    friend constexpr TSVSpeakers operator&(TSVSpeakers A, TSVSpeakers B) noexcept {
-        return FromMask(A.FMask & B.FMask);
-    }
-    friend constexpr TSVSpeakers operator-(TSVSpeakers A, TSVSpeakers B) noexcept {
-        return FromMask(A.FMask & ~B.FMask);
-    }
-
-private:
-    uint32_t FMask = 0;
-};
-
-// The speakers in the order in which channels are matched by speaker: the n-th entry is the
-// speaker (the bit number) examined n-th. Every operation that pairs the channels of two
-// buffers walks this table.
-inline constexpr TSVSpeaker SVSpeakerValues[SVSpeakerCount] = {
-    spFrontLeft,   spFrontRight,        spFrontCenter,        spSubwoofer,      spBackLeft,
-    spBackRight,   spFrontLeftOfCenter, spFrontRightOfCenter, spBackCenter,     spSideLeft,
-    spSideRight,   spTopCenter,         spTopFrontLeft,       spTopFrontCenter, spTopFrontRight,
-    spTopBackLeft, spTopBackCenter,     spTopBackRight};
-static_assert(sizeof(SVSpeakerValues) == 18);
-
-int32_t GetSVSpeakerValuesSize() noexcept;
-// Entry AIndex of SVSpeakerValues; an index outside 0..17 raises ERangeError
-// "Index out of range = %d".
-TSVSpeaker GetSVSpeakerValues(int32_t AIndex);
 
 // The store places the sample area (after the 40-byte header) on a vector boundary: the
 // allocator's blocks are aligned to QXBufferAlignment, and the header starts this many bytes in.

@@ -15,12 +15,6 @@ namespace sonvera {
 inline constexpr TGUID IID_ISVAudioBuffer{
     0x49372BB8, 0xFFDD, 0x437C, {0xA9, 0xD3, 0xBA, 0x5D, 0xFB, 0x8A, 0x3B, 0x97}};
 
-// The sample encodings of a wave-format record's sub-format.
-inline constexpr TGUID KSDATAFORMAT_SUBTYPE_PCM{
-    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-inline constexpr TGUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT{
-    0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-
 // Sample widths: 8-bit samples are unsigned bytes whose zero level is 127 (filled by SetValue
 // and Zero, subtracted by channel extraction) but read and written raw by GetItem/SetItem;
 // 16 and 32 bits are signed little-endian; 24 bits are three signed little-endian bytes. A

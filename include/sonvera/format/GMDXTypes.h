@@ -54,4 +54,10 @@ static_assert(offsetof(TSVWaveFormatExtensible, SubFormat) == 24);
 inline constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 inline constexpr uint16_t SV_EXTENSIBLE_EXTRA_SIZE = 22;
 
+// The sample encodings of a wave-format record's sub-format.
+inline constexpr TGUID KSDATAFORMAT_SUBTYPE_PCM{
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+inline constexpr TGUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT{
+    0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
 } // namespace sonvera

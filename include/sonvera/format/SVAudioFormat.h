@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/format/GMDXTypes.h"
+#include "sonvera/format/SVSpeakers.h"
 #include "sonvera/platform/runtime/LockPersistent.h"
 #include "sonvera/platform/runtime/TypeInfo.h"
 

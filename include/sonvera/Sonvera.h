@@ -45,3 +45,12 @@
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"
+
+// Codec support over FFmpeg. Linking sonvera::codecs defines SONVERA_CODECS and brings FFmpeg's
+// headers, which these need; a program that links only sonvera::core does without both.
+#ifdef SONVERA_CODECS
+#include "sonvera/codecs/RVLAVCreation.h"
+#include "sonvera/codecs/RVLAVLoggingElement.h"
+#include "sonvera/codecs/RVLAVObjects.h"
+#include "sonvera/codecs/RVLAVSupport.h"
+#endif

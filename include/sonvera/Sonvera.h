@@ -49,8 +49,10 @@
 // Codec support over FFmpeg. Linking sonvera::codecs defines SONVERA_CODECS and brings FFmpeg's
 // headers, which these need; a program that links only sonvera::core does without both.
 #ifdef SONVERA_CODECS
+#include "sonvera/codecs/RVLAVCompressionOptions.h"
 #include "sonvera/codecs/RVLAVCreation.h"
 #include "sonvera/codecs/RVLAVLoggingElement.h"
 #include "sonvera/codecs/RVLAVObjects.h"
+#include "sonvera/codecs/RVLAVSettings.h"
 #include "sonvera/codecs/RVLAVSupport.h"
 #endif

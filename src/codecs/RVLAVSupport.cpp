@@ -4,7 +4,9 @@
 #include <mutex>
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/codecs/RVLAVCompressionOptions.h"
 #include "sonvera/codecs/RVLAVObjects.h"
+#include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/Threading.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -41,9 +43,11 @@ void StartUp() {
         GCodecLock = std::make_shared<TCriticalSection>();
     }
     StartFFmpeg();
+    TClassManagement::RegisterCollectionItemClasses(RVLAVOptionItemClasses());
 }
 
 void ShutDown() {
+    TClassManagement::UnregisterCollectionItemClasses(RVLAVOptionItemClasses());
     avformat_network_deinit();
     std::lock_guard<std::mutex> guard(GCodecLockGuard);
     GCodecLock.reset();

@@ -49,6 +49,8 @@
 // Codec support over FFmpeg. Linking sonvera::codecs defines SONVERA_CODECS and brings FFmpeg's
 // headers, which these need; a program that links only sonvera::core does without both.
 #ifdef SONVERA_CODECS
+#include "sonvera/codecs/RVLAVAudioCompression.h"
+#include "sonvera/codecs/RVLAVCompression.h"
 #include "sonvera/codecs/RVLAVCompressionOptions.h"
 #include "sonvera/codecs/RVLAVCreation.h"
 #include "sonvera/codecs/RVLAVLoggingElement.h"

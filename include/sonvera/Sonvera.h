@@ -55,6 +55,7 @@
 #include "sonvera/codecs/RVLAVCreation.h"
 #include "sonvera/codecs/RVLAVLoggingElement.h"
 #include "sonvera/codecs/RVLAVObjects.h"
+#include "sonvera/codecs/RVLAVPlayerAudio.h"
 #include "sonvera/codecs/RVLAVSettings.h"
 #include "sonvera/codecs/RVLAVSupport.h"
 #endif

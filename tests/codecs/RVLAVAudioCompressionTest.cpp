@@ -10,7 +10,7 @@
 using namespace sonvera;
 using namespace codecs_test;
 
-TEST(RVLAVAudioCompression, ToneSurvivesFlacAndWavThroughTheDescriptorsUnchanged) {
+TEST(RVLAVAudioCompression, ToneSurvivesFlacAndWavThroughEncoderAndPlayerUnchanged) {
     const struct {
         const char* Name;
         AVCodecID ID;
@@ -20,13 +20,13 @@ TEST(RVLAVAudioCompression, ToneSurvivesFlacAndWavThroughTheDescriptorsUnchanged
     const std::vector<int16_t> tone = StereoTone(10000);
     for (const auto& c : cases) {
         std::unique_ptr<TSVLAVAudioCompression> encoder;
-        std::unique_ptr<TSVLAVAudioDecompression> decoder;
-        TSVLAVAudioCompression::Create(StoreIn(encoder), nullptr, nullptr);
-        TSVLAVAudioDecompression::Create(StoreIn(decoder), nullptr, nullptr);
-        encoder->SetName(c.Name);
+        std::unique_ptr<TRVLAVPlayerAudio> player;
+        TSVLAVAudioCompression::Create(StoreIn(encoder), nullptr, nullptr).SetName(c.Name);
+        TRVLAVPlayerAudio::Create(StoreIn(player), nullptr, nullptr);
         const std::string file = TempPath(c.File);
         ASSERT_EQ(EncodeTone(*encoder, c.ID, file, tone), 0) << c.File;
-        const std::vector<uint8_t> decoded = DecodeFirstAudio(*decoder, file);
+        const std::vector<uint8_t> decoded = PlayFirstAudio(*player, file);
+        EXPECT_EQ(player->GetWaveFormat().Format.nBlockAlign, 4);
         ASSERT_EQ(decoded.size(), tone.size() * sizeof(int16_t)) << c.File;
         EXPECT_EQ(std::memcmp(decoded.data(), tone.data(), decoded.size()), 0) << c.File;
         std::remove(file.c_str());

@@ -108,32 +108,42 @@ int EncodeTone(TRVLAVCompression& AEncoder, AVCodecID AID, const std::string& AF
     return error < 0 ? error : 0;
 }
 
-std::vector<uint8_t> DecodeFirstAudio(TRVLAVCompression& ADecoder, const std::string& AFile) {
+std::vector<uint8_t> PlayFirstAudio(TRVLAVPlayerAudio& APlayer, const std::string& AFile) {
     int error = 0;
     TRVLAVInputContext input = OpenLAVInput(AFile, error);
     const int index =
         input ? av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : -1;
-    if (index < 0 || !ADecoder.Open(input->streams[index]->codecpar->codec_id, true))
+    if (index < 0)
         return {};
-    TRVLAVCodecContext context = NewLAVCodecContext(ADecoder.GetCodec());
+    // The player's context of the stream; the player audio opens and closes its decoder.
+    TRVLAVCodecContext context = NewLAVCodecContext(nullptr);
     avcodec_parameters_to_context(context.get(), input->streams[index]->codecpar);
-    LAVLockExecute([&] { error = avcodec_open2(context.get(), ADecoder.GetCodec(), nullptr); });
+    if (!APlayer.TryOpen(0, index, context.get(), error))
+        return {};
     std::vector<uint8_t> bytes;
     TRVLAVPacket packet = NewLAVPacket();
-    AVFrame* frame = ADecoder.GetFrame();
     while (error >= 0 && av_read_frame(input.get(), packet.get()) >= 0) {
         if (packet->stream_index == index)
             error = avcodec_send_packet(context.get(), packet.get());
         av_packet_unref(packet.get());
-        while (error >= 0 && avcodec_receive_frame(context.get(), frame) >= 0) {
-            const int size =
-                av_samples_get_buffer_size(nullptr, frame->ch_layout.nb_channels, frame->nb_samples,
-                                           AVSampleFormat(frame->format), 1);
-            bytes.insert(bytes.end(), frame->data[0], frame->data[0] + size);
+        while (error >= 0 && avcodec_receive_frame(context.get(), APlayer.GetFrame()) >= 0) {
+            const TRef<ISVAudioBuffer> buffer = APlayer.DecodeBuffer();
+            const auto* samples = static_cast<const uint8_t*>(buffer->Read());
+            bytes.insert(bytes.end(), samples, samples + buffer->GetByteSize());
         }
     }
-    ADecoder.Close();
+    APlayer.Close();
     return error < 0 ? std::vector<uint8_t>{} : bytes;
+}
+
+TRVLAVCodecContext DecoderContext(const char* ADecoder, int AChannels, int ARate) {
+    const AVCodec* decoder = avcodec_find_decoder_by_name(ADecoder);
+    TRVLAVCodecContext context = NewLAVCodecContext(nullptr);
+    context->codec_type = AVMEDIA_TYPE_AUDIO;
+    context->codec_id = decoder ? decoder->id : AV_CODEC_ID_NONE;
+    context->sample_rate = ARate;
+    av_channel_layout_default(&context->ch_layout, AChannels);
+    return context;
 }
 
 } // namespace codecs_test

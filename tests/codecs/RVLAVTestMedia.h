@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sonvera/codecs/RVLAVCompression.h"
+#include "sonvera/codecs/RVLAVPlayerAudio.h"
 
 namespace codecs_test {
 
@@ -24,9 +25,12 @@ std::string TempPath(const std::string& AName);
 int EncodeTone(sonvera::TRVLAVCompression& AEncoder, AVCodecID AID, const std::string& AFile,
                const std::vector<int16_t>& ASamples);
 
-// The interleaved bytes of the first audio stream of AFile, decoded by ADecoder (which must give
-// packed samples); empty when anything fails.
-std::vector<uint8_t> DecodeFirstAudio(sonvera::TRVLAVCompression& ADecoder,
-                                      const std::string& AFile);
+// The samples of the first audio stream of AFile as APlayer delivers them, buffer after buffer
+// (its header stays in the player). Empty when anything fails.
+std::vector<uint8_t> PlayFirstAudio(sonvera::TRVLAVPlayerAudio& APlayer, const std::string& AFile);
+
+// A context of the decoder ADecoder for AChannels channels at ARate, as a player builds it from
+// a stream's parameters, not yet opened.
+sonvera::TRVLAVCodecContext DecoderContext(const char* ADecoder, int AChannels, int ARate);
 
 } // namespace codecs_test

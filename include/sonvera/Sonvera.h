@@ -58,4 +58,5 @@
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
 #include "sonvera/codecs/RVLAVSettings.h"
 #include "sonvera/codecs/RVLAVSupport.h"
+#include "sonvera/codecs/RVLAVVideoCompression.h"
 #endif

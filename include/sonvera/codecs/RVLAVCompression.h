@@ -102,7 +102,7 @@ protected:
     template <class T>
     static T& Created(const TOnCreated<T>& AOnCreated, std::unique_ptr<T> ADescriptor,
                       bool ANameFromCodec) {
-        ADescriptor->Init();
+        static_cast<TRVLAVCompression&>(*ADescriptor).Init(); // virtual: the class's own Init
         if (ANameFromCodec)
             ADescriptor->TakeCodecName();
         return HandOver(AOnCreated, std::move(ADescriptor));

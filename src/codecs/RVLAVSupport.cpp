@@ -5,6 +5,7 @@
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/codecs/RVLAVCompressionOptions.h"
+#include "sonvera/codecs/RVLAVFileFormat.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -47,6 +48,8 @@ void StartUp() {
 }
 
 void ShutDown() {
+    // The lists hold descriptors, whose release takes the codec lock: they go first.
+    ReleaseLAVFileFormatLists();
     TClassManagement::UnregisterCollectionItemClasses(RVLAVOptionItemClasses());
     avformat_network_deinit();
     std::lock_guard<std::mutex> guard(GCodecLockGuard);

@@ -6,8 +6,10 @@
 //     TSVLAVAudioCompression::Create(StoreIn(FEncoder), this, GetLock(), OnChange);
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "sonvera/platform/runtime/Exceptions.h"
 
@@ -29,5 +31,21 @@ TBuilt& HandOver(const TOnCreated<T>& AOnCreated, std::unique_ptr<TBuilt> AObjec
     AOnCreated(std::move(AObject));
     return object;
 }
+
+// An owning, ordered list of codec objects: catalogs and the container-format lists.
+template <class T> class TRVLAVOwningList {
+public:
+    int32_t Count() const noexcept { return static_cast<int32_t>(FItems.size()); }
+    // An index outside the list raises ERangeError "Index out of range = %d".
+    T& Items(int32_t AIndex) const {
+        if (AIndex < 0 || AIndex >= Count())
+            throw ERangeError(FormatMessage("Index out of range = %d", AIndex));
+        return *FItems[static_cast<size_t>(AIndex)];
+    }
+    void Add(std::unique_ptr<T> AItem) { FItems.push_back(std::move(AItem)); }
+
+private:
+    std::vector<std::unique_ptr<T>> FItems;
+};
 
 } // namespace sonvera

@@ -55,5 +55,17 @@
 #include "sonvera/streams/RVStreamTypes.h"
 #include "sonvera/streams/SVStreamTypes.h"
 
+// Filter and generator bases, clocks and queues.
+#include "sonvera/platform/bases/BVMasterPumping.h"
+#include "sonvera/platform/bases/QXBasicCommonFilter.h"
+#include "sonvera/platform/bases/QXBasicCommonGen.h"
+#include "sonvera/platform/bases/QXBasicThreadedEnableFilter.h"
+#include "sonvera/platform/bases/QXClockGen.h"
+#include "sonvera/platform/bases/QXMainThreadBufferQueue.h"
+#include "sonvera/platform/bases/QXProcessingThread.h"
+
+// Component bases.
+#include "sonvera/components/SVCommonFilter.h"
+
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -65,7 +65,11 @@
 #include "sonvera/platform/bases/QXProcessingThread.h"
 
 // Component bases.
+#include "sonvera/components/SVBasicAudioOut.h"
+#include "sonvera/components/SVBasicCompression.h"
+#include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/components/SVCommonGen.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -75,24 +75,30 @@ void TQXGenericBuffer::SerializationRead(const TRef<IReader>& AReader) {
     previous->AddReff(false);
     try {
         InternalSerializationRead(AReader);
-        LoadCarriedBytes();
+        CheckCarriedBytes();
     } catch (...) {
         FCarriedBytes.reset();
         RestoreContainer(previous, previousSize, previousKind);
         previous->RemoveReff(false);
         throw;
     }
-    FCarriedBytes.reset();
+    // Nothing is refused from here on. The guard goes first, so that the bytes for a store the
+    // hooks kept are written into it, unless another buffer shares it.
     previous->RemoveReff(false);
+    LoadCarriedBytes();
+    FCarriedBytes.reset();
+}
+
+void TQXGenericBuffer::CheckCarriedBytes() const {
+    if (FCarriedBytes && FCarriedBytes->size() != GetByteSize())
+        throw EReadError(FormatMessage("Data size mismatch = %llu",
+                                       static_cast<unsigned long long>(FCarriedBytes->size())));
 }
 
 void TQXGenericBuffer::LoadCarriedBytes() {
     if (!FCarriedBytes)
         return;
     const uint64_t count = FCarriedBytes->size();
-    if (count != GetByteSize())
-        throw EReadError(
-            FormatMessage("Data size mismatch = %llu", static_cast<unsigned long long>(count)));
     void* target = ByteWrite();
     if (count > 0)
         std::memcpy(target, FCarriedBytes->data(), count);

@@ -5,16 +5,17 @@
 #include <cstring>
 #include <limits>
 
-#include "WaveFile.h"
-
 namespace sonvera::tool {
 
 TRef<ISVAudioBuffer> LoadAudioBuffer(const std::string& APath) {
-    const TWaveData data = ReadWaveFile(APath);
+    return AudioBufferOf(ReadWaveFile(APath));
+}
+
+TRef<ISVAudioBuffer> AudioBufferOf(const TWaveData& AData) {
     return TSVAudioBuffer::CreateDataEx(
-        data.Samples.data(), static_cast<int32_t>(data.Rate), static_cast<int32_t>(data.Bits),
-        static_cast<int32_t>(data.Channels), static_cast<int32_t>(data.Frames()),
-        TSVSpeakers::FromMask(data.ChannelMask));
+        AData.Samples.data(), static_cast<int32_t>(AData.Rate), static_cast<int32_t>(AData.Bits),
+        static_cast<int32_t>(AData.Channels), static_cast<int32_t>(AData.Frames()),
+        TSVSpeakers::FromMask(AData.ChannelMask));
 }
 
 void SaveAudioBuffer(const std::string& APath, const TRef<ISVAudioBuffer>& ABuffer) {

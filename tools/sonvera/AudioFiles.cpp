@@ -12,10 +12,15 @@ TRef<ISVAudioBuffer> LoadAudioBuffer(const std::string& APath) {
 }
 
 TRef<ISVAudioBuffer> AudioBufferOf(const TWaveData& AData) {
-    return TSVAudioBuffer::CreateDataEx(
-        AData.Samples.data(), static_cast<int32_t>(AData.Rate), static_cast<int32_t>(AData.Bits),
-        static_cast<int32_t>(AData.Channels), static_cast<int32_t>(AData.Frames()),
-        TSVSpeakers::FromMask(AData.ChannelMask));
+    const auto rate = static_cast<int32_t>(AData.Rate);
+    const auto bits = static_cast<int32_t>(AData.Bits);
+    const auto channels = static_cast<int32_t>(AData.Channels);
+    const TSVSpeakers mask = TSVSpeakers::FromMask(AData.ChannelMask);
+    // A file without frames has no sample bytes, and their empty vector may have no block.
+    if (AData.Samples.empty())
+        return TSVAudioBuffer::CreateSizeEx(rate, bits, channels, 0, mask);
+    return TSVAudioBuffer::CreateDataEx(AData.Samples.data(), rate, bits, channels,
+                                        static_cast<int32_t>(AData.Frames()), mask);
 }
 
 void SaveAudioBuffer(const std::string& APath, const TRef<ISVAudioBuffer>& ABuffer) {

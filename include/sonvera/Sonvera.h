@@ -43,5 +43,17 @@
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 
+// Pins and stream operations.
+#include "sonvera/platform/pins/PXFormatConverter.h"
+#include "sonvera/platform/pins/PXNotifyOperations.h"
+#include "sonvera/platform/pins/PXPinList.h"
+#include "sonvera/platform/pins/PXPins.h"
+#include "sonvera/platform/pins/PXStreamRegistry.h"
+#include "sonvera/platform/pins/QXPins.h"
+
+// Audio and graph streams.
+#include "sonvera/streams/RVStreamTypes.h"
+#include "sonvera/streams/SVStreamTypes.h"
+
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -1,10 +1,13 @@
 #include "sonvera/package/SonveraPackage.h"
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/UnitInit.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/streams/RVStreamTypes.h"
+#include "sonvera/streams/SVStreamTypes.h"
 
 namespace sonvera {
 
@@ -21,6 +24,9 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
         {"QXBasicDispatcher", InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher},
         {"SVBasicDispatcher", InitializeSVBasicDispatcher, FinalizeSVBasicDispatcher},
         {"SVSimpleAudioBuffer", InitializeSVSimpleAudioBuffer, FinalizeSVSimpleAudioBuffer},
+        {"PXStreams", InitializePXStreams, FinalizePXStreams},
+        {"SVStreamTypes", InitializeSVStreamTypes, FinalizeSVStreamTypes},
+        {"RVStreamTypes", InitializeRVStreamTypes, FinalizeRVStreamTypes},
     };
     return units;
 }

@@ -16,7 +16,7 @@ namespace sonvera::fuzz {
 
 // Buffers above this many sample bytes are checked but not worked on, so that an input asking
 // for a large buffer costs no more than its allocation.
-inline constexpr uint32_t KMaxWorkedBytes = 1u << 20;
+inline constexpr uint32_t KMaxWorkedBytes = 1u << 16;
 
 // The buffer is whole: its header is an extensible PCM header of consistent sizes, the caches
 // agree with it, the byte size is the frames times the block alignment, and every sample byte

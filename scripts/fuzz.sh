@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (build folder build-fuzz) and runs each of them for
-# SECONDS seconds (default 60), one after another, starting from its seed corpus. Prints the
-# executions of every target and fails when any target reports a finding; the input that
-# caused it is kept in build-fuzz/findings/.
+# Builds the libFuzzer targets with clang (build folder build-fuzz, or $SONVERA_FUZZ_DIR) and
+# runs each of them for SECONDS seconds (default 60), one after another, starting from its seed
+# corpus. Prints the executions of every target and fails when any target reports a finding;
+# the input that caused it is kept in the build folder's findings/.
 # usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-dir=build-fuzz
+dir=${SONVERA_FUZZ_DIR:-build-fuzz}
 
 CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVERA_FUZZ=ON \
     -DSONVERA_BUILD_TESTS=OFF >/dev/null

@@ -8,6 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
+# One compile per core: the machines this runs on share their cores.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$jobs}
 
 scripts/build.sh build-ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVERA_WERROR=ON \
     -DSONVERA_BUILD_BENCHMARKS=ON

@@ -10,7 +10,7 @@ seconds=${1:-60}
 dir=${SONVERA_FUZZ_DIR:-build-fuzz}
 
 CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVERA_FUZZ=ON \
-    -DSONVERA_BUILD_TESTS=OFF >/dev/null
+    -DSONVERA_WERROR=ON -DSONVERA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" --target sonvera_fuzz --parallel "$(nproc)"
 
 mkdir -p "$dir/findings" "$dir/logs"

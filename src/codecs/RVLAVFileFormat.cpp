@@ -1,5 +1,7 @@
 #include "sonvera/codecs/RVLAVFileFormat.h"
 
+#include <utility>
+
 namespace sonvera {
 
 namespace {
@@ -31,10 +33,12 @@ std::vector<std::string> SplitAtCommas(const std::string& AText) {
     return pieces;
 }
 
-// The process-wide lists, built under GListsLock on first use.
+// The process-wide lists, built under GListsLock on first use. They are freed only by
+// ReleaseLAVFileFormatLists: a static destructor of their own might run before the codec
+// library's shut-down, which then would free them a second time.
 constinit std::mutex GListsLock;
-constinit std::unique_ptr<TRVLAVAudioFileFormats> GAudioFormats;
-constinit std::unique_ptr<TGMLAVVideoFileFormats> GVideoFormats;
+constinit TRVLAVAudioFileFormats* GAudioFormats = nullptr;
+constinit TGMLAVVideoFileFormats* GVideoFormats = nullptr;
 
 // One item per muxer, in FFmpeg's order.
 template <class TItem, class TList> std::unique_ptr<TList> AllFormats() {
@@ -129,7 +133,7 @@ const TPropertyTableBase& TRVLAVAudioFileFormat::ClassPropertyTable() {
 TRVLAVAudioFileFormats& TRVLAVAudioFileFormat::GetAvailableFormats() {
     std::lock_guard<std::mutex> guard(GListsLock);
     if (!GAudioFormats)
-        GAudioFormats = AllFormats<TRVLAVAudioFileFormatItem, TRVLAVAudioFileFormats>();
+        GAudioFormats = AllFormats<TRVLAVAudioFileFormatItem, TRVLAVAudioFileFormats>().release();
     return *GAudioFormats;
 }
 
@@ -189,7 +193,7 @@ TGMLAVVideoCompression* TGMLAVVideoFileFormat::GetDefaultVideoCompression() {
 TGMLAVVideoFileFormats& TGMLAVVideoFileFormat::GetAvailableFormats() {
     std::lock_guard<std::mutex> guard(GListsLock);
     if (!GVideoFormats)
-        GVideoFormats = AllFormats<TGMLAVVideoFileFormatItem, TGMLAVVideoFileFormats>();
+        GVideoFormats = AllFormats<TGMLAVVideoFileFormatItem, TGMLAVVideoFileFormats>().release();
     return *GVideoFormats;
 }
 
@@ -208,8 +212,8 @@ void ReleaseLAVFileFormatLists() {
     std::unique_ptr<TGMLAVVideoFileFormats> video;
     {
         std::lock_guard<std::mutex> guard(GListsLock);
-        audio = std::move(GAudioFormats);
-        video = std::move(GVideoFormats);
+        audio.reset(std::exchange(GAudioFormats, nullptr));
+        video.reset(std::exchange(GVideoFormats, nullptr));
     }
 }
 

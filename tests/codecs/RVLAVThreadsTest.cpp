@@ -16,7 +16,7 @@ using namespace codecs_test;
 namespace {
 
 constexpr int KThreads = 4;
-constexpr int KRounds = 25;
+constexpr int KRounds = 10;
 
 // One thread's round: an encoder opened into a muxer that writes no file and closed again, and
 // a player audio opening and closing its decoder.

@@ -145,7 +145,8 @@ TEST(RVLAVPlayerAudio, StereoFloatPlanesGiveTheExactRoundedIntegers) {
         reinterpret_cast<float*>(frame.extended_data[0])[i] = rows[i].Left;
         reinterpret_cast<float*>(frame.extended_data[1])[i] = rows[i].Right;
     }
-    const auto* samples = static_cast<const int32_t*>(player.DecodeBuffer()->Read());
+    const TRef<ISVAudioBuffer> buffer = player.DecodeBuffer();
+    const auto* samples = static_cast<const int32_t*>(buffer->Read());
     for (size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_EQ(samples[2 * i], rows[i].WantLeft) << i;
         EXPECT_EQ(samples[2 * i + 1], rows[i].WantRight) << i;

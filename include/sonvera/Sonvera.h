@@ -70,6 +70,8 @@
 #include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
 #include "sonvera/components/SVCommonGen.h"
+#include "sonvera/components/SVFormatFilter.h"
+#include "sonvera/components/SVGainFilter.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

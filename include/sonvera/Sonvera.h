@@ -69,11 +69,13 @@
 
 // Component bases.
 #include "sonvera/components/Categories.h"
+#include "sonvera/components/SVAudioToReal.h"
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVBasicCompression.h"
 #include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
 #include "sonvera/components/SVCommonGen.h"
+#include "sonvera/components/SVCommonSplitter.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -69,6 +69,7 @@
 
 // Component bases.
 #include "sonvera/components/Categories.h"
+#include "sonvera/components/SVAcm.h"
 #include "sonvera/components/SVAudioToReal.h"
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVBasicCompression.h"

@@ -78,11 +78,13 @@ void TSVCommonGen::IntPump() {
     TChangeNotifyLockGuard guard(*GetLock());
     if (!GetRunning() || GetPaused())
         return;
-    const TSVAudioFormat& format = *FAudioFormat;
+    // The record is read once: the lock is held, so it is whole and stays so during the tick.
+    const TSVWaveFormatExtensible& format = *FAudioFormat->GetWaveFormat();
     TRef<ISVAudioBuffer> buffer = TSVAudioBuffer::CreateSizeEx(
-        static_cast<int32_t>(format.GetSampleRate()), static_cast<int32_t>(format.GetBits()),
-        static_cast<int32_t>(format.GetCountChannels()),
-        static_cast<int32_t>(format.GetBufferSize()), format.GetChannelMask());
+        static_cast<int32_t>(format.Format.nSamplesPerSec),
+        format.Samples.wValidBitsPerSample, format.Format.nChannels,
+        static_cast<int32_t>(FAudioFormat->GetBufferSize()),
+        TSVSpeakers::FromMask(format.dwChannelMask));
     bool send = true;
     bool stop = false;
     GenerateBuffer(buffer, send, stop);

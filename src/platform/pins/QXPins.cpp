@@ -5,8 +5,8 @@ namespace sonvera {
 bool DefaultQXChannelNotificationHandler(TPXPin* ASender, TPXPin* ATarget, const TGUID& AStreamId,
                                          const TRef<IPXNotifyOperation>& AOperation,
                                          uint32_t AState) {
-    return ATarget->SupportsStream(AStreamId) &&
-           ATarget->DispatchData(ASender, AStreamId, AOperation, AState);
+    // Connections are only made over a stream both pins carry.
+    return ATarget->DispatchData(ASender, AStreamId, AOperation, AState);
 }
 
 TQXPXSinkPin::TQXPXSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,

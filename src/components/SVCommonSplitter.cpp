@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "internal/TargetClones.h"
+#include "internal/KernelLevel.h"
 
 namespace sonvera {
 
@@ -96,19 +96,25 @@ template <class TRead>
     StripAnyStep<TRead>(ASource, AStep, ATarget, ACount, AScale);
 }
 
-// Each kernel reads ACount samples of one channel, AColumn bytes into each frame of AStep bytes.
-SONVERA_TARGET_CLONES void Strip8(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep,
-                                  double* ATarget, uint32_t ACount, double AScale) {
-    StripSamples<TRead8>(AFrames + AColumn, AStep, ATarget, ACount, AScale);
+// Each kernel reads ACount samples of one channel, AColumn bytes into each frame of AStep bytes,
+// at the instruction-set level chosen for the hot loops.
+void Strip8(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, double* ATarget,
+            uint32_t ACount, double AScale) {
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        StripSamples<TRead8>(AFrames + AColumn, AStep, ATarget, ACount, AScale);
+    });
 }
 
-SONVERA_TARGET_CLONES void Strip16(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep,
-                                   double* ATarget, uint32_t ACount, double AScale) {
-    StripSamples<TRead16>(AFrames + AColumn, AStep, ATarget, ACount, AScale);
+void Strip16(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, double* ATarget,
+             uint32_t ACount, double AScale) {
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        StripSamples<TRead16>(AFrames + AColumn, AStep, ATarget, ACount, AScale);
+    });
 }
 
-SONVERA_TARGET_CLONES void Strip24(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep,
-                                   double* ATarget, uint32_t ACount, double AScale) {
+[[gnu::always_inline]] inline void Strip24Samples(const uint8_t* AFrames, uint32_t AColumn,
+                                                  uint32_t AStep, double* ATarget, uint32_t ACount,
+                                                  double AScale) {
     if (AStep == 6 && AColumn == 0)
         return StripFixedStep<TRead24Left, 6>(AFrames, ATarget, ACount, AScale);
     if (AStep == 6 && AColumn == 3)
@@ -123,9 +129,17 @@ SONVERA_TARGET_CLONES void Strip24(const uint8_t* AFrames, uint32_t AColumn, uin
     ATarget[ACount - 1] = TRead24::At(source + size_t{ACount - 1} * AStep) * AScale;
 }
 
-SONVERA_TARGET_CLONES void Strip32(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep,
-                                   double* ATarget, uint32_t ACount, double AScale) {
-    StripSamples<TRead32>(AFrames + AColumn, AStep, ATarget, ACount, AScale);
+void Strip24(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, double* ATarget,
+             uint32_t ACount, double AScale) {
+    RunAtKernelLevel(
+        [&]<TKernelLevel>() { Strip24Samples(AFrames, AColumn, AStep, ATarget, ACount, AScale); });
+}
+
+void Strip32(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, double* ATarget,
+             uint32_t ACount, double AScale) {
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        StripSamples<TRead32>(AFrames + AColumn, AStep, ATarget, ACount, AScale);
+    });
 }
 
 using TStripOperation = void (TSVBasicCommonSplitter::*)(int32_t, TRef<ISVAudioBuffer>&);

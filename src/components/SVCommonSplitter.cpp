@@ -10,6 +10,16 @@ namespace sonvera {
 
 namespace {
 
+template <class T> T Load(const uint8_t* ASource) noexcept {
+    T value;
+    std::memcpy(&value, ASource, sizeof(value));
+    return value;
+}
+
+int32_t SignExtend24(uint32_t AValue) noexcept {
+    return static_cast<int32_t>(AValue << 8) >> 8;
+}
+
 // One sample of each width as a signed number. 8-bit samples are unsigned bytes whose zero
 // level is 127, so that 255 is exactly +128 and normalises to 1.0.
 struct TRead8 {
@@ -18,56 +28,37 @@ struct TRead8 {
 };
 struct TRead16 {
     static constexpr uint32_t KBytes = 2;
-    static int32_t At(const uint8_t* ASource) noexcept {
-        int16_t value;
-        std::memcpy(&value, ASource, sizeof(value));
-        return value;
-    }
+    static int32_t At(const uint8_t* ASource) noexcept { return Load<int16_t>(ASource); }
 };
 struct TRead24 {
     static int32_t At(const uint8_t* ASource) noexcept {
-        const uint32_t value =
-            uint32_t{ASource[0]} | uint32_t{ASource[1]} << 8 | uint32_t{ASource[2]} << 16;
-        return static_cast<int32_t>(value << 8) >> 8;
+        return SignExtend24(ASource[0] | ASource[1] << 8 | ASource[2] << 16);
     }
 };
 // A 24-bit sample read as the 32-bit word it starts, whose top byte belongs to the next one:
 // one load instead of three. The caller keeps the word inside the samples.
 struct TRead24Word {
     static int32_t At(const uint8_t* ASource) noexcept {
-        uint32_t word;
-        std::memcpy(&word, ASource, sizeof(word));
-        return static_cast<int32_t>(word << 8) >> 8;
+        return SignExtend24(Load<uint32_t>(ASource));
     }
 };
 // Stereo 24-bit frames read as three 16-bit words, which the compiler vectorises where it
 // cannot vectorise loads at odd steps: the left sample is the first word and the low byte of
 // the second, the right one the high byte of the second and the third word. Both stay inside
 // their frame.
-inline uint32_t Word16(const uint8_t* ASource) noexcept {
-    uint16_t word;
-    std::memcpy(&word, ASource, sizeof(word));
-    return word;
-}
 struct TRead24Left {
     static int32_t At(const uint8_t* AFrame) noexcept {
-        const uint32_t value = Word16(AFrame) | (Word16(AFrame + 2) & 0xFF) << 16;
-        return static_cast<int32_t>(value << 8) >> 8;
+        return SignExtend24(Load<uint16_t>(AFrame) | (Load<uint16_t>(AFrame + 2) & 0xFF) << 16);
     }
 };
 struct TRead24Right {
     static int32_t At(const uint8_t* AFrame) noexcept {
-        const uint32_t value = Word16(AFrame + 2) >> 8 | Word16(AFrame + 4) << 8;
-        return static_cast<int32_t>(value << 8) >> 8;
+        return SignExtend24(Load<uint16_t>(AFrame + 2) >> 8 | Load<uint16_t>(AFrame + 4) << 8);
     }
 };
 struct TRead32 {
     static constexpr uint32_t KBytes = 4;
-    static int32_t At(const uint8_t* ASource) noexcept {
-        int32_t value;
-        std::memcpy(&value, ASource, sizeof(value));
-        return value;
-    }
+    static int32_t At(const uint8_t* ASource) noexcept { return Load<int32_t>(ASource); }
 };
 
 template <class TRead, uint32_t VStep>

@@ -102,6 +102,9 @@ public:
     // The number of output pins.
     int32_t GetCountChannels() const;
     // Clamps ACount to 1..32, then adds pins at the end of the list or removes them from it.
+    // Removed pins are destroyed once the component lock is left. A caller that holds the lock
+    // around the call (ApplyPublishedState does, to set a whole state at once) has them
+    // destroyed inside it: change the count that way only while no other thread delivers.
     virtual void SetCountChannels(int32_t ACount);
 
 protected:

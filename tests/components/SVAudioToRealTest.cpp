@@ -76,7 +76,8 @@ struct TChain {
     // Announces AFormat, then sends ABytes as one buffer of its width and channels.
     void Stream(const TSVWaveFormatExtensible& AFormat, const std::vector<uint8_t>& ABytes) {
         Source.Notify(TPXStartWaveOperation::Create(AFormat, false));
-        const int32_t frameBytes = AFormat.Format.wBitsPerSample / 8 * AFormat.Format.nChannels;
+        const int32_t frameBytes =
+            (AFormat.Format.wBitsPerSample + 7) / 8 * AFormat.Format.nChannels;
         Source.SubmitBuffer(TSVAudioBuffer::CreateData(
             ABytes.data(), 44100, AFormat.Format.wBitsPerSample, AFormat.Format.nChannels,
             static_cast<int32_t>(ABytes.size()) / frameBytes));

@@ -12,13 +12,10 @@
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
-#ifdef SONVERA_BENCH_SWRESAMPLE
 extern "C" {
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
-#endif
 
 using namespace sonvera;
 
@@ -83,7 +80,6 @@ void BM_Memcpy(benchmark::State& AState) {
 }
 BENCHMARK(BM_Memcpy)->Arg(8)->Arg(16)->Arg(24)->Arg(32);
 
-#ifdef SONVERA_BENCH_SWRESAMPLE
 // Interleaved integers to planar doubles at the same rate: what a user would reach for.
 void BM_SwresampleToPlanarDouble(benchmark::State& AState) {
     const int64_t bits = AState.range(0);
@@ -111,6 +107,5 @@ void BM_SwresampleToPlanarDouble(benchmark::State& AState) {
     AState.SetBytesProcessed(AState.iterations() * TickBytes(bits));
 }
 BENCHMARK(BM_SwresampleToPlanarDouble)->Arg(8)->Arg(16)->Arg(32);
-#endif
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <typeinfo>
+#include <utility>
 
 #include "sonvera/platform/runtime/Exceptions.h"
 
@@ -82,11 +83,11 @@ void TQXGenericBuffer::SerializationRead(const TRef<IReader>& AReader) {
         previous->RemoveReff(false);
         throw;
     }
-    // Nothing is refused from here on. The guard goes first, so that the bytes for a store the
-    // hooks kept are written into it, unless another buffer shares it.
+    // The guard goes first, so that the bytes for a store the hooks kept are written into it,
+    // unless another buffer shares it. Only then can the load still fail (a shared store needs
+    // a private copy), and only when the hooks kept everything as it was.
     previous->RemoveReff(false);
-    LoadCarriedBytes();
-    FCarriedBytes.reset();
+    LoadCarriedBytes(std::exchange(FCarriedBytes, std::nullopt));
 }
 
 void TQXGenericBuffer::CheckCarriedBytes() const {
@@ -95,13 +96,13 @@ void TQXGenericBuffer::CheckCarriedBytes() const {
                                        static_cast<unsigned long long>(FCarriedBytes->size())));
 }
 
-void TQXGenericBuffer::LoadCarriedBytes() {
-    if (!FCarriedBytes)
+void TQXGenericBuffer::LoadCarriedBytes(const std::optional<std::vector<uint8_t>>& ABytes) {
+    if (!ABytes)
         return;
-    const uint64_t count = FCarriedBytes->size();
+    const uint64_t count = ABytes->size();
     void* target = ByteWrite();
     if (count > 0)
-        std::memcpy(target, FCarriedBytes->data(), count);
+        std::memcpy(target, ABytes->data(), count);
 }
 
 void TQXGenericBuffer::RestoreContainer(TQXSmartBuffer* APrevious, uint32_t APreviousSize,

@@ -91,9 +91,12 @@ void UnregisterComponents(const std::vector<TComponentClass>& AClasses) {
     for (const TComponentClass& entry : AClasses) {
         if (!entry.Class)
             continue;
-        TComponentSlot* slot = FindComponent(entry.Class->ClassName);
-        if (slot && slot->Class.Class == entry.Class && --slot->Count == 0)
-            GComponents.erase(GComponents.begin() + (slot - GComponents.data()));
+        // By the record's address: at unload the records may already be gone.
+        auto slot =
+            std::find_if(GComponents.begin(), GComponents.end(),
+                         [&](const TComponentSlot& A) { return A.Class.Class == entry.Class; });
+        if (slot != GComponents.end() && --slot->Count == 0)
+            GComponents.erase(slot);
     }
 }
 

@@ -67,7 +67,7 @@ TBytes PackedKernels() {
         std::vector<int32_t> values(static_cast<size_t>(count));
         extra::ActiveSimdKernels().Unpack24(packed.data(), values.data(), count);
         for (int32_t& value : values)
-            value = value * 511 + count;
+            value = int32_t(uint32_t(value) * 511u + uint32_t(count)); // wraps on purpose
         TBytes repacked(packed.size());
         extra::ActiveSimdKernels().Pack24(values.data(), repacked.data(), count);
         out.insert(out.end(), repacked.begin(), repacked.end());

@@ -19,8 +19,10 @@ struct TComponentSlot {
     int64_t Count;
 };
 
-std::mutex GComponentsLock;
-std::vector<TComponentSlot> GComponents; // registration order, under GComponentsLock
+// Never destroyed: units unregister their classes from static destructors at unload, which
+// may run after this file's statics would have gone.
+std::mutex& GComponentsLock = *new std::mutex;
+std::vector<TComponentSlot>& GComponents = *new std::vector<TComponentSlot>; // registration order
 
 TComponentSlot* FindComponent(const std::string& AClassName) {
     auto it = std::find_if(GComponents.begin(), GComponents.end(), [&](const TComponentSlot& A) {

@@ -277,14 +277,8 @@ TRef<TSVAudioBuffer>
 TSVAudioBuffer::CreateWaveFormatObject(const TSVWaveFormatExtensible* AWaveFormat, int32_t ASize) {
     Assert(AWaveFormat != nullptr, KUnitName);
     const TSVWaveFormatExtensible record = *AWaveFormat;
-    if (record.Format.nChannels == 0)
-        throw EArgumentError("The wave format has no channels");
-    if (record.Format.nBlockAlign == 0)
-        throw EArgumentError("The wave format has no block alignment");
-    if (record.Format.wBitsPerSample > SVMaxSampleBits)
-        throw EArgumentError(
-            FormatMessage("Bits per sample out of range = %u", record.Format.wBitsPerSample));
-    // A rate beyond the signed range becomes negative and is refused with the other numbers.
+    // Only the fields the buffer is built from are checked, by the sized constructor's own
+    // rules; a rate beyond the signed range becomes negative and is refused there too.
     return CreateSizeExObject(static_cast<int32_t>(record.Format.nSamplesPerSec),
                               record.Samples.wValidBitsPerSample, record.Format.nChannels, ASize,
                               TSVSpeakers::FromMask(record.dwChannelMask));

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
@@ -11,6 +12,16 @@
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera::testing {
+
+// The message of the TError that ACall raises.
+template <class TError, class TCall> std::string MessageOf(TCall ACall) {
+    try {
+        ACall();
+    } catch (const TError& AError) {
+        return AError.what();
+    }
+    return "no exception";
+}
 
 inline void StartUp() {
     InitializeQXBasicDispatcher();

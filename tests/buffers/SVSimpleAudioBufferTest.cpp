@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "SVAudioBufferTestSupport.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
@@ -16,6 +17,7 @@
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using sonvera::testing::MessageOf;
 
 namespace {
 
@@ -49,15 +51,6 @@ std::vector<uint8_t> SampleBytes(const TRef<TSVAudioBuffer>& ABuffer) {
 
 bool Aligned64(const void* APointer) {
     return reinterpret_cast<uintptr_t>(APointer) % 64 == 0;
-}
-
-template <class TError, class TCall> std::string MessageOf(TCall ACall) {
-    try {
-        ACall();
-    } catch (const TError& e) {
-        return e.what();
-    }
-    return "no exception";
 }
 
 // The mask a sized buffer keeps, said differently: the AChannels-th set bit among positions
@@ -250,21 +243,22 @@ TEST(TSVAudioBuffer, NumbersTheBufferCannotHoldAreRefusedBeforeAllocating) {
     TRef<TSVAudioBuffer> fromRecord = TSVAudioBuffer::CreateWaveFormatObject(&record, 5);
     EXPECT_EQ(SVIsEqualAudioFormat(fromRecord->GetWaveFormat(), record), true);
     EXPECT_EQ(fromRecord->GetSize(), 5u);
-    TSVWaveFormatExtensible bad = record;
-    bad.Format.nChannels = 0;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
-    bad = record;
-    bad.Format.nBlockAlign = 0;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
-    bad = record;
-    bad.Samples.wValidBitsPerSample = 40;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
-    bad = record;
-    bad.Format.wBitsPerSample = 48;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
-    bad = record;
-    bad.Format.nSamplesPerSec = 0x80000000u;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    // The fields the buffer derives itself are ignored; those it is built from follow the
+    // sized constructor's rules, no channels included.
+    TSVWaveFormatExtensible odd = record;
+    odd.Format.nBlockAlign = 0;
+    odd.Format.wBitsPerSample = 48;
+    EXPECT_EQ(TSVAudioBuffer::CreateWaveFormatObject(&odd, 5)->GetDataStep(), 6);
+    odd.Format.nChannels = 0;
+    EXPECT_EQ(TSVAudioBuffer::CreateWaveFormatObject(&odd, 5)->GetSize(), 0u);
+    EXPECT_EQ(TSVAudioBuffer::CreateSizeObject(96000, 24, 0, 5)->GetSize(), 0u);
+    for (auto spoil : {+[](TSVWaveFormatExtensible& A) { A.Samples.wValidBitsPerSample = 40; },
+                       +[](TSVWaveFormatExtensible& A) { A.Format.nSamplesPerSec = 0x80000000u; },
+                       +[](TSVWaveFormatExtensible& A) { A.Format.nChannels = 30000; }}) {
+        TSVWaveFormatExtensible bad = record;
+        spoil(bad);
+        EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    }
     fromRecord = nullptr;
     EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, blocksBefore);
 }

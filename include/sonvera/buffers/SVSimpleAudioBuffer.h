@@ -82,9 +82,9 @@ inline constexpr uint64_t KSVMaxUncarriedSampleBytes = uint64_t{1} << 20;
 // Sizes passed to the constructors count frames; store sizes count bytes. Numbers that the
 // buffer cannot hold are refused with EArgumentError before anything is allocated: negative
 // rates, widths, channel counts or sizes, widths above 32 bits, a frame wider than the 16-bit
-// block alignment, and a store longer than SVMaxStoreSize. A wave-format record with no
-// channels or no block alignment is refused the same way. Missing required pointers raise
-// EAssertionFailed "Assertion failure (SVSimpleAudioBuffer)".
+// block alignment, and a store longer than SVMaxStoreSize. No channels (or no valid bits) is
+// accepted: a buffer without frames. Missing required pointers raise EAssertionFailed
+// "Assertion failure (SVSimpleAudioBuffer)".
 class TSVAudioBuffer : public TRVMediaBuffer, public virtual ISVAudioBuffer {
 public:
     // Header only: mono front left, 11025 Hz, 8 bits.
@@ -114,7 +114,9 @@ public:
     static TRef<TSVAudioBuffer> CreateFloatDataExObject(const float* AData, int32_t ARate,
                                                         int32_t AChannels, uint32_t AStride,
                                                         int32_t ASize, TSVSpeakers ASpeakerMask);
-    // As CreateSizeExObject with the record's rate, valid bits, channels and mask.
+    // As CreateSizeExObject with the record's nSamplesPerSec, wValidBitsPerSample, nChannels
+    // and dwChannelMask, checked by its rules; the fields the buffer derives itself
+    // (wBitsPerSample, nBlockAlign, nAvgBytesPerSec) are ignored.
     static TRef<TSVAudioBuffer> CreateWaveFormatObject(const TSVWaveFormatExtensible* AWaveFormat,
                                                        int32_t ASize);
     // Buffers sharing AOther's store; no bytes are copied.

@@ -186,9 +186,12 @@ void CopyPairedColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ASource,
     }
 }
 
-void CheckFrameRange(uint32_t AOffset, uint32_t ACount, uint32_t AFrames, const char* AMessage) {
+// Names what runs past the last frame: the offset itself, or the count from a valid offset on.
+void CheckFrameRange(uint32_t AOffset, uint32_t ACount, uint32_t AFrames, const char* ASide) {
+    if (AOffset > AFrames)
+        throw ERangeError(FormatMessage("%s offset out of range = %u", ASide, AOffset));
     if (uint64_t{AOffset} + ACount > AFrames)
-        throw ERangeError(FormatMessage(AMessage, AOffset));
+        throw ERangeError(FormatMessage("%s count out of range = %u", ASide, ACount));
 }
 
 // x rounded to the nearest integer, ties to even, whatever the caller's rounding mode.
@@ -305,8 +308,8 @@ void ConvertBits(const void* Src, int32_t SrcBits, int32_t SrcStep, void* Dst, i
 void TSVAudioBuffer::CopyToAudio(uint32_t ASrcOffset, const TRef<TSVAudioBuffer>& ADest,
                                  uint32_t ADestOffset, uint32_t ACount) {
     Assert(static_cast<bool>(ADest), KUnitName);
-    CheckFrameRange(ASrcOffset, ACount, GetSize(), "Source offset out of range = %u");
-    CheckFrameRange(ADestOffset, ACount, ADest->GetSize(), "Destination offset out of range = %u");
+    CheckFrameRange(ASrcOffset, ACount, GetSize(), "Source");
+    CheckFrameRange(ADestOffset, ACount, ADest->GetSize(), "Destination");
     if (ACount == 0)
         return;
     // Copying within one buffer reads a sharing copy: the destination's Modify then moves this

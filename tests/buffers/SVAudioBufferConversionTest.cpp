@@ -251,9 +251,13 @@ TEST(SVAudioBufferConversion, CopyToAudioWritesAPrivateStoreAndRefusesRangesOuts
     const std::vector<uint8_t> held = BytesOf(*holder);
     TQXSmartBuffer* const heldStore = holder->GetDataContainer();
 
-    EXPECT_THROW(source->CopyToAudio(5, target, 0, 6), ERangeError);
-    EXPECT_THROW(source->CopyToAudio(0, target, 9, 2), ERangeError);
-    EXPECT_THROW(source->CopyToAudio(UINT32_MAX, target, 0, 2), ERangeError);
+    // The message names what runs past the last frame: the offset, or the count from it.
+    EXPECT_EQ(MessageOf<ERangeError>([&] { source->CopyToAudio(5, target, 0, 6); }),
+              "Source count out of range = 6");
+    EXPECT_EQ(MessageOf<ERangeError>([&] { source->CopyToAudio(0, target, 9, 2); }),
+              "Destination count out of range = 2");
+    EXPECT_EQ(MessageOf<ERangeError>([&] { source->CopyToAudio(UINT32_MAX, target, 0, 2); }),
+              "Source offset out of range = 4294967295");
     EXPECT_THROW(source->CopyToAudio(0, nullptr, 0, 1), EAssertionFailed);
     EXPECT_EQ(target->GetDataContainer(), heldStore);
 

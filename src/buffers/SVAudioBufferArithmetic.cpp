@@ -311,15 +311,6 @@ private:
     const uint8_t* FSamples;
 };
 
-// A primitive that refuses its constant (a zero divisor) writes nothing. In place that leaves
-// the samples as they were; into a fresh store it would leave them undefined, so the old
-// samples are carried over to give the same result either way.
-void KeepSamplesIfRefused(IppStatus AStatus, const TSVAudioBuffer& ABuffer,
-                          const TSharingCopy& AOld, uint8_t* ATarget) {
-    if (AStatus < ippStsNoErr)
-        ippsCopy_8u(AOld.Samples(), ATarget, static_cast<int32_t>(ABuffer.GetByteSize()));
-}
-
 // ---- The drivers ---------------------------------------------------------------------------
 
 // The positions of ASpeaker among the channels of a buffer with AMask and AChannels channels,
@@ -406,9 +397,7 @@ void ApplyToRun(TSVAudioBuffer& ABuffer, int32_t AValue, const TRunPrimitives& A
         return;
     }
     const TSharingCopy old(ABuffer);
-    auto* target = static_cast<uint8_t*>(ABuffer.Write());
-    KeepSamplesIfRefused(APrimitives.Into[index](old.Samples(), AValue, target, length), ABuffer,
-                         old, target);
+    APrimitives.Into[index](old.Samples(), AValue, static_cast<uint8_t*>(ABuffer.Write()), length);
 }
 
 // A channel is only part of every frame: a shared store of several channels is copied whole
@@ -432,9 +421,22 @@ void ApplyToChannel(TSVAudioBuffer& ABuffer, int32_t AChannel, int32_t AValue,
     }
     const TSharingCopy old(ABuffer);
     auto* target = static_cast<uint8_t*>(ABuffer.Write());
-    const IppStatus status =
-        APrimitives.Into[index](old.Samples() + offset, AValue, target + offset, step, column);
-    KeepSamplesIfRefused(status, ABuffer, old, target);
+    APrimitives.Into[index](old.Samples() + offset, AValue, target + offset, step, column);
+}
+
+// Whether the constant a division hands its primitive (the low byte for 8 bits, the low 16 bits
+// for 16 bits) is zero. Such a division leaves the samples as they are at every width: the
+// table's primitives refuse a zero divisor, and the library's own 24- and 32-bit ones are
+// kept from giving their silence instead.
+bool IsZeroDivisor(const TSVAudioBuffer& ABuffer, int32_t AValue) {
+    switch (ABuffer.GetSampleBitWidth()) {
+    case 8:
+        return ValueOf<8>(AValue) == 0;
+    case 16:
+        return ValueOf<16>(AValue) == 0;
+    default:
+        return AValue == 0;
+    }
 }
 
 } // namespace
@@ -482,7 +484,8 @@ void TSVAudioBuffer::MultiplyValue(int32_t AValue) {
 }
 
 void TSVAudioBuffer::DivideValue(int32_t AValue) {
-    ApplyToRun(*this, AValue, KDivideValue);
+    if (!IsZeroDivisor(*this, AValue))
+        ApplyToRun(*this, AValue, KDivideValue);
 }
 
 void TSVAudioBuffer::SetChannelValue(int32_t AChannel, int32_t AValue) {
@@ -511,7 +514,9 @@ void TSVAudioBuffer::MulChannelValue(int32_t AChannel, int32_t AValue) {
 }
 
 void TSVAudioBuffer::DivChannelValue(int32_t AChannel, int32_t AValue) {
-    ApplyToChannel(*this, AChannel, AValue, KDivChannelValue);
+    CheckChannel(*this, AChannel);
+    if (!IsZeroDivisor(*this, AValue))
+        ApplyToChannel(*this, AChannel, AValue, KDivChannelValue);
 }
 
 void TSVAudioBuffer::Zero() {

@@ -21,6 +21,20 @@ inline constexpr TGUID IID_ISVAudioBuffer{
 // buffer of another container width is carried, and width-dispatched operations leave it alone.
 // Channels are interleaved in ascending speaker order; operations between two buffers pair
 // channels by speaker, walking SVSpeakerValues.
+//
+// What differs by width, on purpose:
+// - 8-bit silence is the byte 127 for Zero and SetValue(0), but a speaker that CopyToAudio
+//   finds only in its destination is written as the byte 0. Since GetItem reads the raw byte,
+//   IsEqualToValue(127), not IsEqualToValue(0), holds after Zero on 8 bits.
+// - A constant divisor whose value as the width's primitive takes it is zero (the low byte of
+//   AValue for 8 bits, the low 16 bits for 16 bits, AValue itself above) leaves the samples and
+//   the store as they are at every width. Per-sample zero divisors of Divide follow each
+//   width's arithmetic: a biased 8-bit divisor of 127 gives 127, 16 bits give the end of the
+//   range on the dividend's side (0 for 0), 24 and 32 bits give 0.
+// - Each width keeps its primitives' arithmetic. Constants saturate on 8-bit samples (as raw
+//   unsigned bytes) and 16-bit ones, wrap on 24-bit ones, and on 32-bit ones saturate over the
+//   whole buffer but wrap over one channel. Buffer with buffer saturates at 16 bits and wraps
+//   at the other widths, 8-bit samples counted from 127.
 class ISVAudioBuffer : public virtual IRVMediaBuffer {
 public:
     virtual int32_t GetChannels() const = 0;

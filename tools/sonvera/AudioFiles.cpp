@@ -11,10 +11,13 @@ namespace sonvera::tool {
 
 TRef<ISVAudioBuffer> LoadAudioBuffer(const std::string& APath) {
     const TWaveData data = ReadWaveFile(APath);
+    // A file of no frames has no samples, and an empty vector may hold no storage at all; the
+    // buffer still wants a pointer, of which it copies nothing.
+    static const uint8_t KNoSamples = 0;
     return TSVAudioBuffer::CreateDataEx(
-        data.Samples.data(), static_cast<int32_t>(data.Rate), static_cast<int32_t>(data.Bits),
-        static_cast<int32_t>(data.Channels), static_cast<int32_t>(data.Frames()),
-        TSVSpeakers::FromMask(data.ChannelMask));
+        data.Samples.empty() ? &KNoSamples : data.Samples.data(), static_cast<int32_t>(data.Rate),
+        static_cast<int32_t>(data.Bits), static_cast<int32_t>(data.Channels),
+        static_cast<int32_t>(data.Frames()), TSVSpeakers::FromMask(data.ChannelMask));
 }
 
 void SaveAudioBuffer(const std::string& APath, const TRef<ISVAudioBuffer>& ABuffer) {

@@ -1,9 +1,14 @@
 #include "WaveFile.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -39,6 +44,63 @@ struct TFileCloser {
     void operator()(SNDFILE* AFile) const { sf_close(AFile); }
 };
 using TFile = std::unique_ptr<SNDFILE, TFileCloser>;
+
+// libsndfile, and the decoders it loads for what it takes to be other formats, print notes of
+// their own on standard error; the tool reports every failure in one line of its own, so the
+// notes are kept off standard error while a file is opened and read.
+class TQuietStandardError {
+public:
+    TQuietStandardError() {
+        std::fflush(stderr);
+        FSaved = dup(STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        if (FSaved >= 0 && null >= 0)
+            dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            close(null);
+    }
+    ~TQuietStandardError() {
+        if (FSaved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(FSaved, STDERR_FILENO);
+        close(FSaved);
+    }
+    TQuietStandardError(const TQuietStandardError&) = delete;
+    TQuietStandardError& operator=(const TQuietStandardError&) = delete;
+
+private:
+    int FSaved;
+};
+
+// The file must exist, be a regular file, be readable, and start as a WAV file does ("RIFF"
+// or "RIFX", then "WAVE"): each failure is named as it is, before libsndfile, which would try
+// every format it knows and can then misreport the cause, sees the file.
+void CheckWaveHeader(const std::string& APath) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(APath, error);
+    if (!std::filesystem::exists(status))
+        throw EReadError(APath + ": does not exist");
+    if (!std::filesystem::is_regular_file(status))
+        throw EReadError(APath + ": not a regular file");
+    std::ifstream file(APath, std::ios::binary);
+    if (!file)
+        throw EReadError(APath + ": cannot be read: " + std::strerror(errno));
+    char header[12] = {};
+    file.read(header, sizeof header);
+    const bool riff = std::memcmp(header, "RIFF", 4) == 0 || std::memcmp(header, "RIFX", 4) == 0;
+    if (file.gcount() < 12 || !riff || std::memcmp(header + 8, "WAVE", 4) != 0)
+        throw EReadError(APath + ": not a WAV file");
+}
+
+// What libsndfile found wrong with a WAV file: its own words where they describe the WAV
+// data, nothing where they would speak of another format or of a missing file.
+std::string UnusableWaveMessage(const std::string& APath) {
+    const std::string detail = sf_strerror(nullptr);
+    if (detail.find("WAV") == std::string::npos)
+        return APath + ": not a usable WAV file";
+    return APath + ": not a usable WAV file: " + detail;
+}
 
 int SpeakerBitOf(int AChannelPosition) {
     switch (AChannelPosition) {
@@ -98,10 +160,12 @@ uint64_t TWaveData::Frames() const {
 }
 
 TWaveData ReadWaveFile(const std::string& APath) {
+    CheckWaveHeader(APath);
+    const TQuietStandardError quiet;
     SF_INFO info{};
     TFile file(sf_open(APath.c_str(), SFM_READ, &info));
     if (!file)
-        throw EReadError(APath + ": " + sf_strerror(nullptr));
+        throw EReadError(UnusableWaveMessage(APath));
     const int major = info.format & SF_FORMAT_TYPEMASK;
     if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX)
         throw EReadError(APath + ": not a WAV file");

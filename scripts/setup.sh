@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libsndfile1-dev sox
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev
+          libbenchmark-dev nlohmann-json3-dev libsndfile1-dev sox
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev)
 missing=()
 for p in "${packages[@]}"; do

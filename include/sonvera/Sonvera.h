@@ -43,5 +43,33 @@
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 
+// Pins and stream operations.
+#include "sonvera/platform/pins/PXFormatConverter.h"
+#include "sonvera/platform/pins/PXNotifyOperations.h"
+#include "sonvera/platform/pins/PXPinList.h"
+#include "sonvera/platform/pins/PXPins.h"
+#include "sonvera/platform/pins/PXStreamRegistry.h"
+#include "sonvera/platform/pins/QXPins.h"
+
+// Audio and graph streams.
+#include "sonvera/streams/RVStreamTypes.h"
+#include "sonvera/streams/SVStreamTypes.h"
+
+// Filter and generator bases, clocks and queues.
+#include "sonvera/platform/bases/BVMasterPumping.h"
+#include "sonvera/platform/bases/QXBasicCommonFilter.h"
+#include "sonvera/platform/bases/QXBasicCommonGen.h"
+#include "sonvera/platform/bases/QXBasicThreadedEnableFilter.h"
+#include "sonvera/platform/bases/QXClockGen.h"
+#include "sonvera/platform/bases/QXMainThreadBufferQueue.h"
+#include "sonvera/platform/bases/QXProcessingThread.h"
+
+// Component bases.
+#include "sonvera/components/SVBasicAudioOut.h"
+#include "sonvera/components/SVBasicCompression.h"
+#include "sonvera/components/SVBasicGenericFilter.h"
+#include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/components/SVCommonGen.h"
+
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -1,10 +1,13 @@
 #include "sonvera/package/SonveraPackage.h"
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/UnitInit.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/streams/RVStreamTypes.h"
+#include "sonvera/streams/SVStreamTypes.h"
 
 namespace sonvera {
 
@@ -21,23 +24,36 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
         {"QXBasicDispatcher", InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher},
         {"SVBasicDispatcher", InitializeSVBasicDispatcher, FinalizeSVBasicDispatcher},
         {"SVSimpleAudioBuffer", InitializeSVSimpleAudioBuffer, FinalizeSVSimpleAudioBuffer},
+        {"PXStreams", InitializePXStreams, FinalizePXStreams},
+        {"SVStreamTypes", InitializeSVStreamTypes, FinalizeSVStreamTypes},
+        {"RVStreamTypes", InitializeRVStreamTypes, FinalizeRVStreamTypes},
     };
     return units;
 }
 
+void SonveraStartUnits(const std::vector<TSonveraUnit>& AUnits) {
+    size_t started = 0;
+    try {
+        for (; started < AUnits.size(); ++started)
+            AUnits[started].Initialize();
+    } catch (...) {
+        while (started > 0)
+            AUnits[--started].Finalize();
+        throw;
+    }
+}
+
+void SonveraStopUnits(const std::vector<TSonveraUnit>& AUnits) {
+    for (auto it = AUnits.rbegin(); it != AUnits.rend(); ++it)
+        it->Finalize();
+}
+
 void SonveraInitialize() {
-    GPackageCounter.Initialize([] {
-        for (const TSonveraUnit& unit : SonveraUnits())
-            unit.Initialize();
-    });
+    GPackageCounter.Initialize([] { SonveraStartUnits(SonveraUnits()); });
 }
 
 void SonveraFinalize() {
-    GPackageCounter.Finalize([] {
-        const auto& units = SonveraUnits();
-        for (auto it = units.rbegin(); it != units.rend(); ++it)
-            it->Finalize();
-    });
+    GPackageCounter.Finalize([] { SonveraStopUnits(SonveraUnits()); });
 }
 
 int SonveraStartCount() {

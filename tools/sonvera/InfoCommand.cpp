@@ -2,6 +2,8 @@
 
 #include "Commands.h"
 #include "sonvera/package/SonveraPackage.h"
+#include "sonvera/platform/pins/PXFormatConverter.h"
+#include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera::tool {
@@ -20,6 +22,24 @@ void PrintDispatchSlots() {
         std::printf("  %-24s %s\n", slot.Name, slot.IsVendor() ? "vendor" : "portable");
 }
 
+// The stream types pins can be connected over, which of them deliver through a registered
+// default handler, and the converters that join different streams.
+void PrintStreams() {
+    const auto streams = PXRegisteredStreams();
+    std::printf("streams: %zu\n", streams.size());
+    for (const TPXStreamInfo& stream : streams)
+        std::printf("  %s %s\n", stream.Id.ToString().c_str(), stream.Name.c_str());
+    const auto handlers = PXRegisteredDefaultHandlers();
+    std::printf("default handlers: %zu\n", handlers.size());
+    for (const TGUID& id : handlers)
+        std::printf("  %s\n", PXStreamName(id).c_str());
+    const auto converters = PXRegisteredTypeConverters();
+    std::printf("format converters: %zu\n", converters.size());
+    for (const TPXFormatConverterClass& converter : converters)
+        std::printf("  %-32s %s -> %s\n", converter.Name.c_str(),
+                    PXStreamName(converter.Input).c_str(), PXStreamName(converter.Output).c_str());
+}
+
 } // namespace
 
 int RunInfo() {
@@ -28,6 +48,7 @@ int RunInfo() {
     std::printf("units (start-up order):\n");
     for (const TSonveraUnit& unit : SonveraUnits())
         std::printf("  %s\n", unit.Name);
+    PrintStreams();
     PrintDispatchSlots();
     return 0;
 }

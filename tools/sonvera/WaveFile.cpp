@@ -4,7 +4,9 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -73,10 +75,18 @@ private:
     int FSaved;
 };
 
-// The file must exist, be a regular file, be readable, and start as a WAV file does ("RIFF"
-// or "RIFX", then "WAVE"): each failure is named as it is, before libsndfile, which would try
-// every format it knows and can then misreport the cause, sees the file.
-void CheckWaveHeader(const std::string& APath) {
+// A WAV file starts with "RIFF" (or "RIFX"), a length and "WAVE". Checked before libsndfile
+// sees the bytes: it tries every format it knows, and can then misreport the cause.
+void CheckWaveHeader(const char* AHeader, size_t ASize, const std::string& AName) {
+    const bool riff = ASize >= 12 && (std::memcmp(AHeader, "RIFF", 4) == 0 ||
+                                      std::memcmp(AHeader, "RIFX", 4) == 0);
+    if (!riff || std::memcmp(AHeader + 8, "WAVE", 4) != 0)
+        throw EReadError(AName + ": not a WAV file");
+}
+
+// The path must name an existing, regular, readable file that starts as a WAV file does; each
+// failure is named as it is.
+void CheckWaveFile(const std::string& APath) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(APath, error);
     if (!std::filesystem::exists(status))
@@ -88,18 +98,16 @@ void CheckWaveHeader(const std::string& APath) {
         throw EReadError(APath + ": cannot be read: " + std::strerror(errno));
     char header[12] = {};
     file.read(header, sizeof header);
-    const bool riff = std::memcmp(header, "RIFF", 4) == 0 || std::memcmp(header, "RIFX", 4) == 0;
-    if (file.gcount() < 12 || !riff || std::memcmp(header + 8, "WAVE", 4) != 0)
-        throw EReadError(APath + ": not a WAV file");
+    CheckWaveHeader(header, static_cast<size_t>(file.gcount()), APath);
 }
 
 // What libsndfile found wrong with a WAV file: its own words where they describe the WAV
 // data, nothing where they would speak of another format or of a missing file.
-std::string UnusableWaveMessage(const std::string& APath) {
+std::string UnusableWaveMessage(const std::string& AName) {
     const std::string detail = sf_strerror(nullptr);
     if (detail.find("WAV") == std::string::npos)
-        return APath + ": not a usable WAV file";
-    return APath + ": not a usable WAV file: " + detail;
+        return AName + ": not a usable WAV file";
+    return AName + ": not a usable WAV file: " + detail;
 }
 
 int SpeakerBitOf(int AChannelPosition) {
@@ -152,6 +160,73 @@ uint32_t ReadChannelMask(SNDFILE* AFile, uint32_t AChannels) {
     return AChannels >= 32 ? 0xFFFFFFFFu : (1u << AChannels) - 1;
 }
 
+// A whole file in memory behind libsndfile's virtual I/O: read-only, so that the same parse
+// step serves files and bytes handed over by a caller.
+struct TMemoryFile {
+    const uint8_t* Data;
+    sf_count_t Size;
+    sf_count_t Position;
+};
+
+sf_count_t MemoryLength(void* AFile) {
+    return static_cast<TMemoryFile*>(AFile)->Size;
+}
+
+sf_count_t MemorySeek(sf_count_t AOffset, int AWhence, void* AFile) {
+    auto& file = *static_cast<TMemoryFile*>(AFile);
+    const sf_count_t base = AWhence == SEEK_CUR   ? file.Position
+                            : AWhence == SEEK_END ? file.Size
+                                                  : 0;
+    if (AOffset < -base || AOffset > file.Size - base)
+        return -1;
+    file.Position = base + AOffset;
+    return file.Position;
+}
+
+sf_count_t MemoryRead(void* ATarget, sf_count_t ACount, void* AFile) {
+    auto& file = *static_cast<TMemoryFile*>(AFile);
+    const sf_count_t count = std::clamp<sf_count_t>(ACount, 0, file.Size - file.Position);
+    if (count > 0)
+        std::memcpy(ATarget, file.Data + file.Position, static_cast<size_t>(count));
+    file.Position += count;
+    return count;
+}
+
+sf_count_t MemoryWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
+
+sf_count_t MemoryTell(void* AFile) {
+    return static_cast<TMemoryFile*>(AFile)->Position;
+}
+
+// The parse step between libsndfile and the buffer: the opened file's format checked and its
+// samples read raw.
+TWaveData ReadWave(SNDFILE* AFile, const SF_INFO& AInfo, const std::string& AName) {
+    const int major = AInfo.format & SF_FORMAT_TYPEMASK;
+    if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX)
+        throw EReadError(AName + ": not a WAV file");
+    const uint32_t bits = BitsOfSubtype(AInfo.format & SF_FORMAT_SUBMASK);
+    if (bits == 0)
+        throw EReadError(AName + ": not integer PCM (float and compressed WAV are not read)");
+    if (AInfo.channels < 1 || AInfo.channels > 18 || AInfo.frames < 0 || AInfo.samplerate < 1)
+        throw EReadError(AName + ": unsupported channel count or size");
+
+    TWaveData data;
+    data.Rate = static_cast<uint32_t>(AInfo.samplerate);
+    data.Channels = static_cast<uint32_t>(AInfo.channels);
+    data.Bits = bits;
+    data.ChannelMask = ReadChannelMask(AFile, data.Channels);
+    const uint64_t bytes = static_cast<uint64_t>(AInfo.frames) * data.Channels * (bits / 8);
+    if (bytes > KMaxSampleBytes)
+        throw EReadError(AName + ": too large");
+    data.Samples.resize(bytes);
+    const sf_count_t read = sf_read_raw(AFile, data.Samples.data(), static_cast<sf_count_t>(bytes));
+    if (read < 0 || static_cast<uint64_t>(read) != bytes)
+        throw EReadError(AName + ": truncated sample data");
+    return data;
+}
+
 } // namespace
 
 uint64_t TWaveData::Frames() const {
@@ -160,35 +235,25 @@ uint64_t TWaveData::Frames() const {
 }
 
 TWaveData ReadWaveFile(const std::string& APath) {
-    CheckWaveHeader(APath);
+    CheckWaveFile(APath);
     const TQuietStandardError quiet;
     SF_INFO info{};
     TFile file(sf_open(APath.c_str(), SFM_READ, &info));
     if (!file)
         throw EReadError(UnusableWaveMessage(APath));
-    const int major = info.format & SF_FORMAT_TYPEMASK;
-    if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX)
-        throw EReadError(APath + ": not a WAV file");
-    const uint32_t bits = BitsOfSubtype(info.format & SF_FORMAT_SUBMASK);
-    if (bits == 0)
-        throw EReadError(APath + ": not integer PCM (float and compressed WAV are not read)");
-    if (info.channels < 1 || info.channels > 18 || info.frames < 0 || info.samplerate < 1)
-        throw EReadError(APath + ": unsupported channel count or size");
+    return ReadWave(file.get(), info, APath);
+}
 
-    TWaveData data;
-    data.Rate = static_cast<uint32_t>(info.samplerate);
-    data.Channels = static_cast<uint32_t>(info.channels);
-    data.Bits = bits;
-    data.ChannelMask = ReadChannelMask(file.get(), data.Channels);
-    const uint64_t bytes = static_cast<uint64_t>(info.frames) * data.Channels * (bits / 8);
-    if (bytes > KMaxSampleBytes)
-        throw EReadError(APath + ": too large");
-    data.Samples.resize(bytes);
-    const sf_count_t read =
-        sf_read_raw(file.get(), data.Samples.data(), static_cast<sf_count_t>(bytes));
-    if (read < 0 || static_cast<uint64_t>(read) != bytes)
-        throw EReadError(APath + ": truncated sample data");
-    return data;
+TWaveData ReadWaveMemory(const void* AData, size_t ASize, const std::string& AName) {
+    CheckWaveHeader(static_cast<const char*>(AData), ASize, AName);
+    const TQuietStandardError quiet;
+    TMemoryFile memory{static_cast<const uint8_t*>(AData), static_cast<sf_count_t>(ASize), 0};
+    SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+    SF_INFO info{};
+    TFile file(sf_open_virtual(&io, SFM_READ, &info, &memory));
+    if (!file)
+        throw EReadError(UnusableWaveMessage(AName));
+    return ReadWave(file.get(), info, AName);
 }
 
 void WriteWaveFile(const std::string& APath, const TWaveData& AData) {

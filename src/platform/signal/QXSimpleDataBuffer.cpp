@@ -62,7 +62,7 @@ TQXSmartBuffer* TQXGenericBuffer::AdoptContainer(const TRef<IQXData>& AOther,
 
 TQXGenericBuffer& TQXGenericBuffer::BufferOf(const TRef<IQXData>& AData) {
     Assert(static_cast<bool>(AData), KUnitName);
-    auto* buffer = dynamic_cast<TQXGenericBuffer*>(AData->GetInstance());
+    auto* buffer = CachedCast<TQXGenericBuffer>(AData->GetInstance());
     if (!buffer)
         throw EArgumentError("The data is not a generic buffer");
     return *buffer;
@@ -172,7 +172,7 @@ void TQXGenericBuffer::Assign(const TRef<IQXData>& ASource) {
 bool TQXGenericBuffer::IsEqual(const TRef<IQXData>& AOther) const {
     if (!AOther)
         return false;
-    const auto* other = dynamic_cast<const TQXGenericBuffer*>(AOther->GetInstance());
+    const auto* other = CachedCast<const TQXGenericBuffer>(AOther->GetInstance());
     if (!other || typeid(*other) != typeid(*this) || other->FLogicalSize != FLogicalSize)
         return false;
     return FLogicalSize == 0 || std::memcmp(other->FDataContainer->GetData(),

@@ -5,8 +5,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -137,15 +139,64 @@ template <class T, class... TArgs> TRef<T> MakeRef(TArgs&&... AArgs) {
     return TRef<T>(new T(std::forward<TArgs>(AArgs)...));
 }
 
+// dynamic_cast<T*> with a memo per complete type. Within one complete type, the T part of an
+// object always sits at the same distance from the object's start, so after the first cast of
+// a type the answer costs two loads and a compare instead of a walk of the class tree: the
+// casts on every buffer's path (an interface to a sibling interface, through virtual bases)
+// are otherwise the costliest step of a hop. The memo holds the first KCachedCastTypes complete
+// types seen; others are cast as usual.
+inline constexpr size_t KCachedCastTypes = 8;
+
+template <class T, class U> T* CachedCast(U* AObject) {
+    static_assert(std::is_polymorphic_v<U>, "casts start from a polymorphic type");
+    using TByte = std::conditional_t<std::is_const_v<U>, const char, char>;
+    struct TEntry {
+        const std::type_info* Type;
+        std::ptrdiff_t Offset;
+        bool Supported;
+    };
+    static std::atomic<const TEntry*> GEntries[KCachedCastTypes];
+    static std::mutex GInsert;
+
+    if (!AObject)
+        return nullptr;
+    const std::type_info* type = &typeid(*AObject);
+    auto* top = static_cast<TByte*>(
+        dynamic_cast<std::conditional_t<std::is_const_v<U>, const void*, void*>>(AObject));
+    for (const auto& slot : GEntries) {
+        const TEntry* entry = slot.load(std::memory_order_acquire);
+        if (!entry)
+            break;
+        if (entry->Type == type)
+            return entry->Supported ? reinterpret_cast<T*>(const_cast<char*>(top) + entry->Offset)
+                                    : nullptr;
+    }
+    T* result = dynamic_cast<T*>(AObject);
+    std::lock_guard<std::mutex> guard(GInsert);
+    for (auto& slot : GEntries) {
+        const TEntry* entry = slot.load(std::memory_order_relaxed);
+        if (entry && entry->Type == type)
+            break;
+        if (!entry) {
+            // Entries are never freed: there is one per complete type, at most.
+            const std::ptrdiff_t offset =
+                result ? reinterpret_cast<const char*>(result) - static_cast<const char*>(top) : 0;
+            slot.store(new TEntry{type, offset, result != nullptr}, std::memory_order_release);
+            break;
+        }
+    }
+    return result;
+}
+
 // Whether the object behind AObject implements I; on success AResult holds it.
 template <class I, class T> bool Supports(const TRef<T>& AObject, TRef<I>& AResult) {
-    I* target = AObject ? dynamic_cast<I*>(AObject.get()) : nullptr;
+    I* target = CachedCast<I>(AObject.get());
     AResult = TRef<I>(target);
     return target != nullptr;
 }
 
 template <class I, class T> bool Supports(const TRef<T>& AObject) {
-    return AObject && dynamic_cast<I*>(AObject.get()) != nullptr;
+    return CachedCast<I>(AObject.get()) != nullptr;
 }
 
 // The interface cast: a null reference stays null, an unsupported interface raises
@@ -153,7 +204,7 @@ template <class I, class T> bool Supports(const TRef<T>& AObject) {
 template <class I, class T> TRef<I> IntfCast(const TRef<T>& AObject) {
     if (!AObject)
         return nullptr;
-    I* target = dynamic_cast<I*>(AObject.get());
+    I* target = CachedCast<I>(AObject.get());
     if (!target)
         throw EIntfCastError("Interface not supported");
     return TRef<I>(target);

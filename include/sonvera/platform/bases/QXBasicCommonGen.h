@@ -1,0 +1,82 @@
+// The base of generators: the stream's start and stop, the running and paused flags, the pump
+// clock that drives generation, and what a generator answers to operations coming back from
+// downstream. A generator pumps itself on its clock unless a consumer downstream takes over
+// (a master-pump operation makes the clock external; the consumer then asks for each buffer
+// with a pump request).
+//
+// Threads and locks: Start, Stop, Pause and Resume run on the thread that controls the
+// component (usually the main thread), never on the clock's. A tick holds the component lock
+// for the whole tick, delivery downstream included, so every lock taken downstream nests inside
+// it; Stop joins the clock outside the component lock. A tick that wants the stream to end
+// calls PostStop, which stops it from the main thread.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "sonvera/platform/bases/QXClockGen.h"
+#include "sonvera/platform/pins/PXPins.h"
+#include "sonvera/platform/runtime/LockPersistent.h"
+
+namespace sonvera {
+
+class TQXBasicCommonGen : public TLockComponent {
+public:
+    explicit TQXBasicCommonGen(TPersistent* AOwner);
+    // Stops the clock (without telling downstream: the subclass is gone by now).
+    ~TQXBasicCommonGen() override;
+
+    // Announces the stream and starts pumping; nothing when running.
+    void Start();
+    // Stops and joins the pump clock, then sends a stop downstream; nothing when not running.
+    // Called on the clock's own thread, it is posted to the main thread instead.
+    void Stop();
+    void Pause();
+    void Resume();
+    bool GetRunning() const noexcept { return FRunning.load(); }
+    bool GetPaused() const noexcept { return FPaused.load(); }
+    // Null before the pump starts and after it stops.
+    TQXClockGen* GetPumpClock() const;
+    // The time source of the next pump clock; null gives a steady source.
+    void SetTimeSource(std::shared_ptr<IQXTimeSource> ATimeSource);
+    std::shared_ptr<IQXTimeSource> GetTimeSource() const;
+    double GetRate() const;
+
+protected:
+    virtual bool NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) = 0;
+    // Announces the stream downstream; runs inside the component lock.
+    virtual void IntStartStream() = 0;
+    // Starts the pump once the stream is announced; runs inside the component lock.
+    virtual void StartPump() {}
+    // One step of generation; the clock or a pump request calls it.
+    virtual void IntPump() = 0;
+
+    // The dispatch handler of the output pins: answers operations from downstream.
+    bool DispatchOperation(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
+                           const TRef<IPXNotifyOperation>& AOperation, uint32_t AState);
+    // Stops the stream from the main thread.
+    void PostStop();
+    void SetRate(double ARate);
+    // Set while the generator should pump itself.
+    bool GetPump() const noexcept { return FPump.load(); }
+    bool IsExternalClock() const noexcept { return FExternalClock.load(); }
+    // Installs the pump clock (inside the component lock).
+    void SetPumpClock(std::unique_ptr<TQXClockGen> AClock);
+
+private:
+    bool OnPumpClockThread() const;
+    std::unique_ptr<TQXClockGen> TakePumpClock();
+    void ReleasePumpClock();
+
+    std::atomic<bool> FRunning{false};
+    std::atomic<bool> FPaused{false};
+    std::atomic<bool> FPump{false};
+    std::atomic<bool> FExternalClock{false};
+    double FRate = 0;
+    std::unique_ptr<TQXClockGen> FPumpClock;
+    std::shared_ptr<IQXTimeSource> FTimeSource;
+    // Lets work posted to the main thread find out that the generator is gone.
+    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
+};
+
+} // namespace sonvera

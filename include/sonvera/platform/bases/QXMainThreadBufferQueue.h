@@ -1,0 +1,54 @@
+// Hands buffers from the delivering thread to a consumer that runs on the main thread. Each
+// buffer added is consumed by a later ProcessQueue of the main thread, in order; buffers still
+// waiting when the queue is cleared or destroyed are dropped. Destroy the queue on the main
+// thread (or while the main thread does not pump), so that a consumer call never outlives it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "sonvera/platform/runtime/TypeInfo.h"
+#include "sonvera/platform/signal/QXSimpleDataBuffer.h"
+
+namespace sonvera {
+
+// Where a filter processes what it receives: on the delivering thread, or on the main thread
+// through a buffer queue (every buffer, or only the newest one waiting).
+enum TQXSynchronizeType : uint8_t { stDeliveringThread, stMainThread, stMainThreadLatest };
+
+template <> const TEnumTypeInfo& EnumTypeInfo<TQXSynchronizeType>();
+
+class TQXMainThreadBufferQueue {
+public:
+    using TConsumer =
+        std::function<void(TQXMainThreadBufferQueue* ASender, const TRef<IQXData>& AData)>;
+
+    explicit TQXMainThreadBufferQueue(TConsumer AConsumer);
+    TQXMainThreadBufferQueue(const TQXMainThreadBufferQueue&) = delete;
+    TQXMainThreadBufferQueue& operator=(const TQXMainThreadBufferQueue&) = delete;
+    ~TQXMainThreadBufferQueue();
+
+    // Queues AData for the consumer. With ALatestOnly the buffers still waiting are dropped
+    // for this one: for consumers (displays, meters) that only want the newest. False when
+    // the main-thread queue is closed.
+    bool Add(const TRef<IQXData>& AData, bool ALatestOnly);
+    void Clear();
+    size_t Count() const;
+
+private:
+    struct TState {
+        std::mutex Lock;
+        std::deque<TRef<IQXData>> Buffers;
+        TConsumer Consumer;
+        TQXMainThreadBufferQueue* Owner;
+    };
+    static void ConsumeOne(const std::shared_ptr<TState>& AState);
+
+    std::shared_ptr<TState> FState;
+};
+
+} // namespace sonvera

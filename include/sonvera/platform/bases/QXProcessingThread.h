@@ -1,0 +1,61 @@
+// A processing thread with a bounded queue: components that process off the delivering thread
+// hand their work to one. The thread starts with Start and is stopped and joined by Stop and by
+// the destructor; work queued when it stops is either run first (Drain) or dropped (Discard).
+//
+// Lock order: Add blocks while the queue is full, so a producer must not hold a lock that the
+// work it waits for takes. Stop waits for the work in progress, so it must not be called while
+// holding a lock that work takes, nor from the processing thread itself (which raises
+// EAssertionFailed instead of waiting for itself).
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace sonvera {
+
+class TQXProcessingThread {
+public:
+    using TWork = std::function<void()>;
+    enum TStopMode { smDrain, smDiscard };
+
+    // AOnError receives the exception a piece of work throws (the thread goes on with the
+    // next); null drops it.
+    explicit TQXProcessingThread(std::function<void(std::exception_ptr)> AOnError = nullptr);
+    TQXProcessingThread(const TQXProcessingThread&) = delete;
+    TQXProcessingThread& operator=(const TQXProcessingThread&) = delete;
+    ~TQXProcessingThread();
+
+    // Starts the thread with room for ACapacity waiting pieces of work (at least 1); does
+    // nothing when it runs.
+    void Start(size_t ACapacity);
+    // Stops and joins the thread; does nothing when it is not running.
+    void Stop(TStopMode AMode);
+    bool Running() const;
+    // True on the processing thread.
+    bool IsProcessingThread() const noexcept;
+
+    // Queues AWork, waiting while the queue is full. False (nothing queued) when the thread is
+    // not running or stops while waiting.
+    bool Add(TWork AWork);
+    size_t Pending() const;
+
+private:
+    void Run();
+
+    size_t FCapacity = 1;
+    const std::function<void(std::exception_ptr)> FOnError;
+    mutable std::mutex FLock;
+    std::condition_variable FChanged;
+    std::deque<TWork> FQueue;
+    bool FRunning = false;
+    bool FStopping = false;
+    bool FBusy = false;
+    std::thread FThread;
+    std::thread::id FThreadId;
+};
+
+} // namespace sonvera

@@ -1,0 +1,9 @@
+#include "sonvera/platform/pins/PXNotifyOperations.h"
+
+namespace sonvera {
+
+TRef<TPXNotifyOperation> TPXNotifyOperation::CreateObject() {
+    return TRef<TPXNotifyOperation>(new TPXNotifyOperation());
+}
+
+} // namespace sonvera

@@ -85,11 +85,11 @@ void TQXGenericBuffer::SerializationRead(const TRef<IReader>& AReader) {
         previous->RemoveReff(false);
         throw;
     }
-    // Nothing is refused from here on. The guard goes first, so that the bytes for a store the
-    // hooks kept are written into it, unless another buffer shares it.
+    // The guard goes first, so that the bytes for a store the hooks kept are written into it,
+    // unless another buffer shares it. Only that sharing can still fail (the copy cannot be
+    // allocated), and then the buffer is on its previous store with its previous format.
     previous->RemoveReff(false);
     LoadCarriedBytes();
-    FCarriedBytes.reset();
 }
 
 void TQXGenericBuffer::CheckCarriedBytes() const {
@@ -101,10 +101,11 @@ void TQXGenericBuffer::CheckCarriedBytes() const {
 void TQXGenericBuffer::LoadCarriedBytes() {
     if (!FCarriedBytes)
         return;
-    const uint64_t count = FCarriedBytes->size();
+    const std::vector<uint8_t> bytes = std::move(*FCarriedBytes);
+    FCarriedBytes.reset();
     void* target = ByteWrite();
-    if (count > 0)
-        std::memcpy(target, FCarriedBytes->data(), count);
+    if (!bytes.empty())
+        std::memcpy(target, bytes.data(), bytes.size());
 }
 
 void TQXGenericBuffer::RestoreContainer(TQXSmartBuffer* APrevious, uint32_t APreviousSize,

@@ -132,9 +132,8 @@ inline void MakeUnprocessedWidth(TSVAudioBuffer& ABuffer) {
     ABuffer.PopulateCahces();
 }
 
-inline const TSVSpeakers KStereo{spFrontLeft, spFrontRight};
-inline const TSVSpeakers KSurround51{spFrontLeft, spFrontRight, spFrontCenter,
-                                     spSubwoofer, spBackLeft,   spBackRight};
+inline constexpr TSVSpeakers KStereo = KSVSpeakersStereo;
+inline constexpr TSVSpeakers KSurround51 = KSVSpeakers5Point1;
 inline constexpr int32_t KWidths[] = {8, 16, 24, 32};
 
 } // namespace sonvera::testing

@@ -81,6 +81,20 @@ private:
     uint32_t FMask = 0;
 };
 
+// The common speaker layouts, as channel masks to build buffers with (CreateSizeEx) and to
+// copy them into (CopyToAudio pairs channels by these speakers).
+inline constexpr TSVSpeakers KSVSpeakersMono{spFrontLeft};
+inline constexpr TSVSpeakers KSVSpeakersStereo{spFrontLeft, spFrontRight};
+inline constexpr TSVSpeakers KSVSpeakers2Point1{spFrontLeft, spFrontRight, spSubwoofer};
+inline constexpr TSVSpeakers KSVSpeakersQuad{spFrontLeft, spFrontRight, spBackLeft, spBackRight};
+inline constexpr TSVSpeakers KSVSpeakers5Point0{spFrontLeft, spFrontRight, spFrontCenter,
+                                                spBackLeft, spBackRight};
+inline constexpr TSVSpeakers KSVSpeakers5Point1{spFrontLeft, spFrontRight, spFrontCenter,
+                                                spSubwoofer, spBackLeft,   spBackRight};
+inline constexpr TSVSpeakers KSVSpeakers7Point1{spFrontLeft, spFrontRight, spFrontCenter,
+                                                spSubwoofer, spBackLeft,   spBackRight,
+                                                spSideLeft,  spSideRight};
+
 // The speakers in the order in which channels are matched by speaker: the n-th entry is the
 // speaker (the bit number) examined n-th. Every operation that pairs the channels of two
 // buffers walks this table.

@@ -329,7 +329,7 @@ void TSVAudioBuffer::CopyToAudio(uint32_t ASrcOffset, const TRef<TSVAudioBuffer>
 }
 
 void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
-                    TRef<ISVAudioBuffer>& ADest, uint32_t AToRate) {
+                    const TRef<ISVAudioBuffer>& ADest, uint32_t AToRate) {
     Assert(ASource && ADest, KUnitName);
     Assert(IsProcessedWidth(ASource->GetSampleBitWidth()), KUnitName, "BitWidth is incorrect");
     const TRef<ISVAudioBuffer> rated =

@@ -342,8 +342,7 @@ TEST(SVAudioBufferConversion, ConvertBuffersAtOneRateCopiesEveryFrameIntoTheDest
     // A buffer converted into itself keeps its samples.
     const TRef<TSVAudioBuffer> self = MakeRandomBuffer(32, 2, KStereo, 8, 10);
     const std::vector<int32_t> before = SamplesOf(*self);
-    TRef<ISVAudioBuffer> selfDest = self;
-    ConvertBuffers(self, 48000, selfDest, 48000);
+    ConvertBuffers(self, 48000, self, 48000);
     EXPECT_EQ(SamplesOf(*self), before);
 }
 
@@ -352,7 +351,7 @@ TEST(SVAudioBufferConversion, ConvertBuffersRefusesWhatItCannotConvertLeavingThe
     const TRef<TSVAudioBuffer> target = MakeRandomBuffer(16, 2, KStereo, 6, 11);
     const std::vector<uint8_t> before = BytesOf(*target);
     TQXSmartBuffer* const store = target->GetDataContainer();
-    TRef<ISVAudioBuffer> dest = target;
+    const TRef<TSVAudioBuffer>& dest = target;
     const auto unchanged = [&] {
         return BytesOf(*target) == before && target->GetDataContainer() == store &&
                target->GetSize() == 6u;
@@ -400,7 +399,7 @@ TEST(SVAudioBufferConversion, ConvertBuffersThatCannotCopyASharedDestinationLeav
     const TRef<TSVAudioBuffer> target = MakeRandomBuffer(24, 6, KSurround51, 40, 15);
     const TRef<TSVAudioBuffer> holder = SharingCopy(target);
     const std::vector<uint8_t> before = BytesOf(*target);
-    TRef<ISVAudioBuffer> dest = target;
+    const TRef<TSVAudioBuffer>& dest = target;
 
     // Fewer frames keep the destination's store, which must then be copied away from its
     // other holder: that copy fails.

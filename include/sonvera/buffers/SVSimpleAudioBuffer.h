@@ -295,10 +295,15 @@ void ConvertBits(const void* Src, int32_t SrcBits, int32_t SrcStep, void* Dst, i
 
 // Fills ADest, in its own format, from ASource with the frame count changed by
 // AToRate / AFromRate (an integer step: every k-th frame taken, or each frame placed every
-// k-th frame). Equal rates or AFromRate 0 copy all frames. A source width other than 8, 16,
-// 24 or 32 raises EAssertionFailed "BitWidth is incorrect" and leaves ADest unchanged.
+// k-th frame). Equal rates or AFromRate 0 copy all frames. Any reference to an audio buffer
+// will do for either side (TRef<TSVAudioBuffer> converts).
+// ADest keeps its own format, sample rate included: the caller builds it in the format it
+// wants the frames in, normally at AToRate. The step being a whole number of frames, AToRate
+// is not in general the rate the frames then have (44100 to 48000 copies frames one to one),
+// so the call does not claim it in ADest's header. A source width other than 8, 16, 24 or 32
+// raises EAssertionFailed "BitWidth is incorrect" and leaves ADest unchanged.
 void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
-                    TRef<ISVAudioBuffer>& ADest, uint32_t AToRate);
+                    const TRef<ISVAudioBuffer>& ADest, uint32_t AToRate);
 
 // Recreates the buffer a serialized document describes, without knowing its class in advance:
 // the class its "ClassName" entry names is created through the class registry and reads the

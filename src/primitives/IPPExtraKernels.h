@@ -432,12 +432,12 @@ void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADes
     const auto* source = static_cast<const uint8_t*>(ASource);
     auto* dest = static_cast<uint8_t*>(ADest);
     if (!BlockSafe(source, ASourceStep, TIn::kSize, dest, ADestStep, TOut::kSize, ACount)) {
-        RunAtKernelLevel([&]<TKernelLevel>() {
+        RunAtKernelLevel([=]<TKernelLevel>() {
             MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
         });
         return;
     }
-    RunAtKernelLevel([&]<TKernelLevel>() {
+    RunAtKernelLevel([=]<TKernelLevel>() {
         const TRunReader<TIn> reader(source, ASourceStep);
         const TRunWriter<TOut> writer(dest, ADestStep);
         if constexpr (TIn::kSize == 1) {
@@ -486,7 +486,7 @@ void Combine(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t 
         return;
     const auto* source = static_cast<const uint8_t*>(ASource);
     auto* dest = static_cast<uint8_t*>(ADest);
-    RunAtKernelLevel([&]<TKernelLevel>() {
+    RunAtKernelLevel([=]<TKernelLevel>() {
         const TRunReader<TElem> sourceReader(source, ASourceStep);
         const TRunReader<TElem> destReader(dest, ADestStep);
         const TRunWriter<TElem> writer(dest, ADestStep);

@@ -131,7 +131,7 @@ template <class T> struct TEvenLanes {
 // The even elements of the run from the first frame's element to the last one's, which holds
 // 2 * frames - 1 elements; whole blocks in masked vectors, then the rest one by one.
 template <class TSrc, class TDst, class TFn>
-inline void MapStereoColumn(const char* ASrc, char* ADst, ptrdiff_t AFrames, const TFn& AFn) {
+inline void MapStereoColumn(const char* ASrc, char* ADst, ptrdiff_t AFrames, TFn AFn) {
     const ptrdiff_t span = 2 * AFrames - 1;
     ptrdiff_t i = 0;
     for (; i + KBlock <= span; i += KBlock)
@@ -143,8 +143,7 @@ inline void MapStereoColumn(const char* ASrc, char* ADst, ptrdiff_t AFrames, con
 }
 
 template <class T, class TFn>
-inline void CombineStereoColumn(const char* ASrc, char* ASrcDst, ptrdiff_t AFrames,
-                                const TFn& AFn) {
+inline void CombineStereoColumn(const char* ASrc, char* ASrcDst, ptrdiff_t AFrames, TFn AFn) {
     const ptrdiff_t span = 2 * AFrames - 1;
     ptrdiff_t i = 0;
     for (; i + KBlock <= span; i += KBlock)
@@ -181,8 +180,8 @@ template <class T> struct TSameAs {
 
 // Every destination element = AFn(its source element).
 template <class TSrc, class TDst, class TFn>
-void MapRegion(const void* ASrc, void* ADst, const TRegion& ARegion, const TFn& AFn) {
-    RunAtKernelLevel([&]<TKernelLevel ALevel>() {
+void MapRegion(const void* ASrc, void* ADst, TRegion ARegion, TFn AFn) {
+    RunAtKernelLevel([=]<TKernelLevel ALevel>() {
         if (ARegion.Width == 1)
             return MapColumn<ALevel, TSrc, TDst>(ASrc, ADst, ARegion, AFn);
         for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
@@ -194,8 +193,8 @@ void MapRegion(const void* ASrc, void* ADst, const TRegion& ARegion, const TFn& 
 // Every destination element = AFn(itself, its source element); source steps by SrcStep, the
 // destination by DstStep.
 template <class T, class TFn>
-void CombineRegion(const void* ASrc, void* ASrcDst, const TRegion& ARegion, const TFn& AFn) {
-    RunAtKernelLevel([&]<TKernelLevel ALevel>() {
+void CombineRegion(const void* ASrc, void* ASrcDst, TRegion ARegion, TFn AFn) {
+    RunAtKernelLevel([=]<TKernelLevel ALevel>() {
         if (ARegion.Width == 1) {
             if (IsStereoColumn<ALevel, T, T>(ARegion))
                 return CombineStereoColumn<T>(static_cast<const char*>(ASrc),
@@ -214,8 +213,8 @@ void CombineRegion(const void* ASrc, void* ASrcDst, const TRegion& ARegion, cons
 }
 
 // Every destination element = AValue.
-template <class T> void FillRegion(void* ADst, const TRegion& ARegion, T AValue) {
-    RunAtKernelLevel([&]<TKernelLevel ALevel>() {
+template <class T> void FillRegion(void* ADst, TRegion ARegion, T AValue) {
+    RunAtKernelLevel([=]<TKernelLevel ALevel>() {
         if (ARegion.Width == 1) {
             TRegion column = ARegion;
             column.SrcStep = column.DstStep;
@@ -242,7 +241,7 @@ template <class T> void FillRegion(void* ADst, const TRegion& ARegion, T AValue)
 }
 
 // Every destination element = its source element.
-template <class T> void CopyRegion(const void* ASrc, void* ADst, const TRegion& ARegion) {
+template <class T> void CopyRegion(const void* ASrc, void* ADst, TRegion ARegion) {
     if (ARegion.Width != 1) {
         for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
             std::memmove(ARegion.DstRow(ADst, row), ARegion.SrcRow(ASrc, row),
@@ -250,20 +249,22 @@ template <class T> void CopyRegion(const void* ASrc, void* ADst, const TRegion& 
         return;
     }
     RunAtKernelLevel(
-        [&]<TKernelLevel ALevel>() { MapColumn<ALevel, T, T>(ASrc, ADst, ARegion, TSameAs<T>{}); });
+        [=]<TKernelLevel ALevel>() { MapColumn<ALevel, T, T>(ASrc, ADst, ARegion, TSameAs<T>{}); });
 }
 
 // True when any element of the region is zero.
-template <class T> bool AnyZero(const void* ASrc, const TRegion& ARegion) {
-    bool found = false;
-    RunAtKernelLevel([&]<TKernelLevel>() {
-        for (ptrdiff_t row = 0; row < ARegion.Height && !found; ++row) {
+template <class T> bool AnyZero(const void* ASrc, TRegion ARegion) {
+    return RunAtKernelLevel([=]<TKernelLevel>() {
+        for (ptrdiff_t row = 0; row < ARegion.Height; ++row) {
             const char* source = ARegion.SrcRow(ASrc, row);
+            bool found = false;
             for (ptrdiff_t i = 0; i < ARegion.Width; ++i)
                 found |= LoadAt<T>(source, i) == 0;
+            if (found)
+                return true;
         }
+        return false;
     });
-    return found;
 }
 
 } // namespace sonvera::svbasic

@@ -1,14 +1,14 @@
 // The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step, strided runs
 // a 64-byte window per step, byte tables 64 bytes per step. Byte-masked loads and stores keep
 // every kernel inside its run.
-#include "primitives/IPPExtraSimd.h"
+#include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
 #include <immintrin.h>
 
 #include <algorithm>
 
-namespace sonvera::extra::avx512vbmi {
+namespace sonvera::runs::avx512vbmi {
 
 namespace {
 
@@ -229,5 +229,5 @@ void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint
     KBySize[ATable.Size - 1](ATable, ABytes, ACount, AOut);
 }
 
-} // namespace sonvera::extra::avx512vbmi
+} // namespace sonvera::runs::avx512vbmi
 #endif

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "SVAudioBufferWidths.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
@@ -78,8 +79,6 @@ using TRunZero = IppStatus (*)(uint8_t* AData, int32_t ALength);
 using TRealInPlace = void (*)(double AFactor, uint8_t* AData, int32_t AStep, IppiSize ARows);
 using TRealInto = void (*)(double AFactor, const uint8_t* ASource, uint8_t* ATarget, int32_t AStep,
                            IppiSize ARows);
-
-template <class TFunction> using TByWidth = TFunction[4];
 
 template <int32_t AWidth, auto& APrimitive>
 void ColumnWithColumn(const uint8_t* ASource, int32_t ASourceStep, uint8_t* ATarget,
@@ -244,24 +243,6 @@ constexpr TByWidth<TRealInto> KRealInto{
 
 // ---- Widths --------------------------------------------------------------------------------
 
-constexpr int32_t KUnprocessed = -1;
-
-// Index into the tables of a container width, or KUnprocessed.
-int32_t WidthIndex(int32_t AWidth) {
-    switch (AWidth) {
-    case 8:
-        return 0;
-    case 16:
-        return 1;
-    case 24:
-        return 2;
-    case 32:
-        return 3;
-    default:
-        return KUnprocessed;
-    }
-}
-
 // The width that arithmetic between two buffers works in: up to 16 valid bits the valid bits
 // decide, above them the container.
 int32_t CombinedWidth(const ISVAudioBuffer& ABuffer) {
@@ -325,7 +306,7 @@ int32_t ChannelOfSpeaker(TSVSpeakers AMask, int32_t AChannels, TSVSpeaker ASpeak
 
 // The speakers of a mask; bits beyond the last speaker stand for none.
 int32_t SpeakersIn(TSVSpeakers AMask) {
-    return TSVSpeakers::FromMask(AMask.Mask() & ((uint32_t{1} << SVSpeakerCount) - 1)).Count();
+    return TSVSpeakers::FromMask(AMask.Mask() & ((uint32_t{1} << KSVSpeakerCount) - 1)).Count();
 }
 
 // Both buffers carry the same speakers in the same columns, and their frames have no gaps.

@@ -387,7 +387,7 @@ namespace {
 
 // The block of a 40-frame 5.1 24-bit store (lead-in, header and samples) cannot be had.
 void RefuseSurroundStore(size_t ASize) {
-    if (ASize == SVStoreLeadIn + QXStoreHeaderSize + 40 * 18)
+    if (ASize == KSVStoreLeadIn + QXStoreHeaderSize + 40 * 18)
         throw std::bad_alloc();
 }
 

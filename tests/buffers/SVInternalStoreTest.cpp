@@ -68,7 +68,7 @@ TEST(TSVSmartAudioBuffer, CreateDataCopiesOrLeavesTheBlockAndAbsurdSizesAreRefus
     EXPECT_EQ(uninitialised->GetSize(), 300u);
 
     const uint64_t blocksBefore = QXBufferAllocatorState().BlocksInUse;
-    EXPECT_THROW(new TSVSmartAudioBuffer(SVMaxStoreSize + 1), EArgumentError);
+    EXPECT_THROW(new TSVSmartAudioBuffer(KSVMaxStoreSize + 1), EArgumentError);
     EXPECT_THROW(new TSVSmartAudioBuffer(UINT32_MAX), EArgumentError);
     EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, blocksBefore);
 }

@@ -96,7 +96,7 @@ inline constexpr uint64_t KSVMaxUncarriedSampleBytes = uint64_t{1} << 20;
 // Sizes passed to the constructors count frames; store sizes count bytes. Numbers that the
 // buffer cannot hold are refused with EArgumentError before anything is allocated: negative
 // rates, widths, channel counts or sizes, widths above 32 bits, a frame wider than the 16-bit
-// block alignment, and a store longer than SVMaxStoreSize. No channels (or no valid bits) is
+// block alignment, and a store longer than KSVMaxStoreSize. No channels (or no valid bits) is
 // accepted: a buffer without frames. Missing required pointers raise EAssertionFailed
 // "Assertion failure (SVSimpleAudioBuffer)".
 class TSVAudioBuffer : public TRVMediaBuffer, public virtual ISVAudioBuffer {
@@ -224,7 +224,7 @@ public:
 
     // Shrinking keeps the store; growing keeps it too when this buffer owns it alone and it is
     // long enough, and otherwise moves to a new store (with the old bytes when APreserveData).
-    // A store longer than SVMaxStoreSize raises EArgumentError and changes nothing.
+    // A store longer than KSVMaxStoreSize raises EArgumentError and changes nothing.
     void Resize(uint32_t ASize, bool APreserveData) override;
     TRef<IQXIntegerBuffer> GetChannel(uint32_t AChannel) const override;
     TRef<IQXRealBuffer> GetChannelAsReal(uint32_t AChannel) const override;

@@ -32,7 +32,7 @@ enum TSVSpeaker : uint8_t {
     spTopBackRight
 };
 
-inline constexpr int32_t SVSpeakerCount = 18;
+inline constexpr int32_t KSVSpeakerCount = 18;
 
 template <> const TEnumTypeInfo& EnumTypeInfo<TSVSpeaker>();
 
@@ -98,7 +98,7 @@ inline constexpr TSVSpeakers KSVSpeakers7Point1{spFrontLeft, spFrontRight, spFro
 // The speakers in the order in which channels are matched by speaker: the n-th entry is the
 // speaker (the bit number) examined n-th. Every operation that pairs the channels of two
 // buffers walks this table.
-inline constexpr TSVSpeaker SVSpeakerValues[SVSpeakerCount] = {
+inline constexpr TSVSpeaker SVSpeakerValues[KSVSpeakerCount] = {
     spFrontLeft,   spFrontRight,        spFrontCenter,        spSubwoofer,      spBackLeft,
     spBackRight,   spFrontLeftOfCenter, spFrontRightOfCenter, spBackCenter,     spSideLeft,
     spSideRight,   spTopCenter,         spTopFrontLeft,       spTopFrontCenter, spTopFrontRight,

@@ -387,7 +387,7 @@ void BindSlots() {
     BindSlot(ippsConvert_32f32s_Sfs, GetIPPSProcAddress("ippsConvert_32f32s_Sfs"));
 }
 
-constinit TUnitInitCounter GQXBasicDispatcherInit;
+constinit TUnitInitCounter GQXBasicDispatcherCounter;
 
 } // namespace
 
@@ -428,12 +428,12 @@ IppStatus ippsDivC_32s_ISfs(Ipp32s val, Ipp32s* pSrcDst, int32_t len, int32_t sc
 }
 
 void InitializeQXBasicDispatcher() {
-    GQXBasicDispatcherInit.Initialize(BindSlots);
+    GQXBasicDispatcherCounter.Initialize(BindSlots);
 }
 
 // The slots stay bound: units finalised later may still call a primitive.
 void FinalizeQXBasicDispatcher() {
-    GQXBasicDispatcherInit.Finalize([] {});
+    GQXBasicDispatcherCounter.Finalize([] {});
 }
 
 } // namespace sonvera

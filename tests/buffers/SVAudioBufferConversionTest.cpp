@@ -119,20 +119,6 @@ TEST(SVAudioBufferConversion, ConvertBitsMatchesTheWidthModelForEveryPair) {
     }
 }
 
-TEST(SVAudioBufferConversion, ConvertBitsWritesNothingForUnprocessedWidthsOrEmptyRuns) {
-    StartUp();
-    const std::vector<uint8_t> source(64, 0x11);
-    std::vector<uint8_t> target(64, KFiller);
-    const std::pair<int32_t, int32_t> pairs[] = {{12, 16}, {16, 12}, {0, 8}, {8, 40}, {-8, 16}};
-    for (auto [from, to] : pairs)
-        ConvertBits(source.data(), from, 4, target.data(), to, 4, 8);
-    ConvertBits(source.data(), 16, 2, target.data(), 24, 3, 0);
-    ConvertBits(source.data(), 16, 2, target.data(), 24, 3, -5);
-    ConvertBits(nullptr, 16, 2, target.data(), 24, 3, 4);
-    ConvertBits(source.data(), 16, 2, nullptr, 24, 3, 4);
-    EXPECT_EQ(target, std::vector<uint8_t>(64, KFiller));
-}
-
 TEST(SVAudioBufferConversion, CopyToAudioPairsChannelsBySpeakerAndSilencesTheRest) {
     StartUp();
     // Stereo 16 bits into 5.1 24 bits: front pair converted, the four others 0.
@@ -199,50 +185,6 @@ TEST(SVAudioBufferConversion, CopyToAudioPairsChannelsBySpeakerAndSilencesTheRes
     const TRef<TSVAudioBuffer> bytes = MakeBuffer(8, 6, KSurround51, std::vector<int32_t>(12, 9));
     right->CopyToAudio(0, bytes, 0, 2);
     EXPECT_EQ(SamplesOf(*bytes), (std::vector<int32_t>{0, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0}));
-}
-
-TEST(SVAudioBufferConversion, CopyToAudioConvertsEveryWidthPairOfWholeFrames) {
-    StartUp();
-    for (int32_t from : KWidths) {
-        for (int32_t to : KWidths) {
-            const TRef<TSVAudioBuffer> source = MakeRandomBuffer(from, 2, KStereo, 33, from + to);
-            const TRef<TSVAudioBuffer> target = MakeRandomBuffer(to, 2, KStereo, 40, 77);
-            const std::vector<int32_t> before = SamplesOf(*target);
-            source->CopyToAudio(3, target, 4, 30);
-            for (uint32_t frame = 0; frame < 40; ++frame)
-                for (int32_t channel = 0; channel < 2; ++channel) {
-                    int32_t expected = before[frame * 2 + channel];
-                    if (frame >= 4 && frame < 34) {
-                        const int32_t sample = SampleAt(*source, frame - 1, channel);
-                        expected = from == to ? sample : ExpectedConversion(from, to, sample);
-                    }
-                    ASSERT_EQ(SampleAt(*target, frame, channel), expected)
-                        << from << " -> " << to << " frame " << frame;
-                }
-        }
-    }
-}
-
-TEST(SVAudioBufferConversion, CopyToAudioOfOneWidthCopiesBytesUnchangedWithinTheRange) {
-    StartUp();
-    for (int32_t width : KWidths) {
-        const TRef<TSVAudioBuffer> source = MakeRandomBuffer(width, 2, KStereo, 30, width);
-        const TRef<TSVAudioBuffer> target = MakeRandomBuffer(width, 2, KStereo, 30, width + 100);
-        const std::vector<uint8_t> before = BytesOf(*target);
-        const size_t frameBytes = static_cast<size_t>(source->GetDataStep());
-
-        source->CopyToAudio(5, target, 11, 12);
-
-        const std::vector<uint8_t> after = BytesOf(*target);
-        const std::vector<uint8_t> sourceBytes = BytesOf(*source);
-        for (size_t i = 0; i < after.size(); ++i) {
-            const size_t frame = i / frameBytes;
-            if (frame >= 11 && frame < 23)
-                ASSERT_EQ(after[i], sourceBytes[i - 6 * frameBytes]) << width << " byte " << i;
-            else
-                ASSERT_EQ(after[i], before[i]) << width << " byte " << i;
-        }
-    }
 }
 
 TEST(SVAudioBufferConversion, CopyToAudioWritesAPrivateStoreAndRefusesRangesOutsideEither) {
@@ -319,31 +261,6 @@ TEST(SVAudioBufferConversion, ConvertBuffersSpreadsFramesWithSilenceBetweenWhenR
     std::vector<int32_t> expected = SamplesOf(*source);
     expected.push_back(0);
     EXPECT_EQ(SamplesOf(*dest), expected);
-}
-
-TEST(SVAudioBufferConversion, ConvertBuffersAtOneRateCopiesEveryFrameIntoTheDestinationFormat) {
-    StartUp();
-    for (uint32_t fromRate : {44100u, 0u}) {
-        const TRef<TSVAudioBuffer> source = MakeRandomBuffer(16, 2, KStereo, 12, 9);
-        TRef<ISVAudioBuffer> dest = TSVAudioBuffer::CreateSizeEx(8000, 24, 6, 3, KSurround51);
-        ConvertBuffers(source, fromRate, dest, 44100);
-        ASSERT_EQ(dest->GetSize(), 12u);
-        EXPECT_EQ(dest->GetSampleBitWidth(), 24);
-        EXPECT_EQ(dest->GetSamplesPerSecond(), 8000);
-        for (uint32_t frame = 0; frame < 12; ++frame) {
-            for (int32_t channel = 0; channel < 2; ++channel)
-                ASSERT_EQ(SampleAt(*dest, frame, channel),
-                          ExpectedConversion(16, 24, SampleAt(*source, frame, channel)));
-            for (int32_t channel = 2; channel < 6; ++channel)
-                ASSERT_EQ(SampleAt(*dest, frame, channel), 0);
-        }
-    }
-
-    // A buffer converted into itself keeps its samples.
-    const TRef<TSVAudioBuffer> self = MakeRandomBuffer(32, 2, KStereo, 8, 10);
-    const std::vector<int32_t> before = SamplesOf(*self);
-    ConvertBuffers(self, 48000, self, 48000);
-    EXPECT_EQ(SamplesOf(*self), before);
 }
 
 TEST(SVAudioBufferConversion, ConvertBuffersRefusesWhatItCannotConvertLeavingTheDestination) {

@@ -18,7 +18,8 @@ TSVBasicGenericFilter::~TSVBasicGenericFilter() {
 const TPropertyTableBase& TSVBasicGenericFilter::ClassPropertyTable() {
     using T = TSVBasicGenericFilter;
     static const TPropertyTable<T> table =
-        TPropertyTable<T>("TSVBasicGenericFilter", TQXBasicThreadedEnableFilter::ClassPropertyTable())
+        TPropertyTable<T>("TSVBasicGenericFilter",
+                          TQXBasicThreadedEnableFilter::ClassPropertyTable())
             .Enumeration("SynchronizeType", stDeliveringThread, &T::GetSynchronizeType,
                          &T::SetSynchronizeType);
     return table;

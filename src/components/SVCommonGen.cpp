@@ -62,8 +62,8 @@ void TSVCommonGen::StartPump() {
     const int64_t interval = PumpInterval(GetSampleRate(), GetBufferSize());
     if (interval == 0)
         return; // no rate: nothing to pace
-    SetPumpClock(std::make_unique<TQXClockGen>(this, interval, [this] { IntPump(); },
-                                               GetTimeSource()));
+    SetPumpClock(std::make_unique<TQXClockGen>(
+        this, interval, [this] { IntPump(); }, GetTimeSource()));
 }
 
 uint32_t TSVCommonGen::GetBufferSize() {
@@ -81,9 +81,8 @@ void TSVCommonGen::IntPump() {
     // The record is read once: the lock is held, so it is whole and stays so during the tick.
     const TSVWaveFormatExtensible& format = *FAudioFormat->GetWaveFormat();
     TRef<ISVAudioBuffer> buffer = TSVAudioBuffer::CreateSizeEx(
-        static_cast<int32_t>(format.Format.nSamplesPerSec),
-        format.Samples.wValidBitsPerSample, format.Format.nChannels,
-        static_cast<int32_t>(FAudioFormat->GetBufferSize()),
+        static_cast<int32_t>(format.Format.nSamplesPerSec), format.Samples.wValidBitsPerSample,
+        format.Format.nChannels, static_cast<int32_t>(FAudioFormat->GetBufferSize()),
         TSVSpeakers::FromMask(format.dwChannelMask));
     bool send = true;
     bool stop = false;
@@ -99,7 +98,8 @@ void TSVCommonGen::IntPump() {
 
 void TSVCommonGen::StartStream(int32_t) {}
 
-void TSVCommonGen::PopulateAudio(const TRef<IQXBlockBuffer>& ABlock, TRef<ISVAudioBuffer>& ABuffer) {
+void TSVCommonGen::PopulateAudio(const TRef<IQXBlockBuffer>& ABlock,
+                                 TRef<ISVAudioBuffer>& ABuffer) {
     const int32_t width = ABuffer->GetSampleBitWidth();
     const int32_t step = ABuffer->GetDataStep();
     const int32_t frames = static_cast<int32_t>(

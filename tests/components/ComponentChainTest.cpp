@@ -10,6 +10,8 @@
 #include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
 #include "sonvera/components/SVCommonGen.h"
+#include "sonvera/components/SVFormatFilter.h"
+#include "sonvera/components/SVGainFilter.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
@@ -251,9 +253,9 @@ TEST(TSVSimpleGenericFilter, ProcessesOnTheChosenThreadAndInjectsCommands) {
         const size_t direct = down.Samples.size();
         TMainThread::ProcessQueue();
         EXPECT_EQ(direct, type == stDeliveringThread ? 4u : 0u);
-        const std::vector<int32_t> expected =
-            type == stMainThreadLatest ? std::vector<int32_t>{21, 21}
-                                       : std::vector<int32_t>{11, 11, 21, 21};
+        const std::vector<int32_t> expected = type == stMainThreadLatest
+                                                  ? std::vector<int32_t>{21, 21}
+                                                  : std::vector<int32_t>{11, 11, 21, 21};
         EXPECT_EQ(down.Samples, expected);
         up.Notify(TPXStopOperation::Create());
         EXPECT_EQ(starts, 1);
@@ -269,9 +271,9 @@ TEST(TSVSimpleGenericFilter, ProcessesOnTheChosenThreadAndInjectsCommands) {
     ASSERT_NE(down.GetAudioFormat(), nullptr);
     EXPECT_EQ(down.GetAudioFormat()->Format.nSamplesPerSec, 44100u);
     EXPECT_EQ(down.GetAudioFormat()->Format.nBlockAlign, 4u);
-    EXPECT_EQ(down.Operations, (std::vector<std::string>{"TPXStartWaveOperation",
-                                                         "TPXPauseOperation",
-                                                         "TPXEndStopOperation"}));
+    EXPECT_EQ(down.Operations,
+              (std::vector<std::string>{"TPXStartWaveOperation", "TPXPauseOperation",
+                                        "TPXEndStopOperation"}));
 }
 
 TEST(TSVBasicAudioOut, KeepsOneFormatCopyAndTellsRealEnableChanges) {
@@ -290,4 +292,41 @@ TEST(TSVBasicAudioOut, KeepsOneFormatCopyAndTellsRealEnableChanges) {
     out.SetEnabled(false);
     out.SetEnabled(false);
     EXPECT_EQ(out.EnableChanges, 1);
+}
+
+TEST(ComponentChain, FormatAndGainFiltersMatchTheBufferOperations) {
+    TSVFormatFilter format(nullptr);
+    TSVGainFilter gain(nullptr);
+    TRecorder out(nullptr);
+    TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
+    const TSVSpeakers surround{spFrontLeft, spFrontRight, spFrontCenter,
+                               spSubwoofer, spBackLeft,   spBackRight};
+    format.SetBits(24);
+    format.SetChannelMask(surround);
+    gain.SetGainDB(-6.0);
+    EXPECT_THROW(format.SetBits(12), EArgumentError);
+    EXPECT_THROW(gain.SetGain(-1), EArgumentError);
+    ASSERT_TRUE(up.Connect(format.GetInputPin()));
+    ASSERT_TRUE(format.GetOutputPin()->Connect(gain.GetInputPin()));
+    ASSERT_TRUE(gain.GetOutputPin()->Connect(out.GetInputPin()));
+
+    up.Notify(TPXStartWaveOperation::CreateFormat(48000, 16, 2, false));
+    const int16_t samples[] = {-32768, 32767, 1000, -1000, 0, 7};
+    const TRef<ISVAudioBuffer> stereo = TSVAudioBuffer::CreateData(samples, 48000, 16, 2, 3);
+    up.SubmitBuffer(stereo);
+
+    // The same steps on the buffer itself: CopyToAudio into 24-bit 5.1, then the gain.
+    const TRef<TSVAudioBuffer> expected =
+        TSVAudioBuffer::CreateSizeExObject(48000, 24, 6, 3, surround);
+    TSVAudioBuffer::CreateUniversalObject(stereo)->CopyToAudio(0, expected, 0, 3);
+    expected->MultiplyByReal(gain.GetGain());
+    std::vector<int32_t> channel0;
+    for (uint32_t i = 0; i < 3; ++i)
+        channel0.push_back(expected->GetItem(i, 0));
+    EXPECT_EQ(out.Samples, channel0);
+    ASSERT_NE(out.GetAudioFormat(), nullptr);
+    EXPECT_EQ(out.GetAudioFormat()->Format.nChannels, 6u);
+    EXPECT_EQ(out.GetAudioFormat()->Format.wBitsPerSample, 24u);
+    EXPECT_EQ(out.GetAudioFormat()->dwChannelMask, surround.Mask());
+    EXPECT_EQ(stereo->GetItem(0, 0), -32768); // the source buffer is untouched
 }

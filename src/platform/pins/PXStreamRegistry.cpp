@@ -13,21 +13,23 @@ struct TDefaultHandler {
     TPXNotificationHandler Handler;
 };
 
+// Registries are never destroyed: units unregister at unload, which may run after the
+// destructors of statics made during start-up.
 TPXCountedRegistry<TGUID, TPXStreamInfo>& Streams() {
-    static TPXCountedRegistry<TGUID, TPXStreamInfo> registry;
+    static auto& registry = *new TPXCountedRegistry<TGUID, TPXStreamInfo>();
     return registry;
 }
 
 TPXCountedRegistry<TGUID, TDefaultHandler>& DefaultHandlers() {
-    static TPXCountedRegistry<TGUID, TDefaultHandler> registry;
+    static auto& registry = *new TPXCountedRegistry<TGUID, TDefaultHandler>();
     return registry;
 }
 
 const std::vector<TPXStreamInfo>& BasicStreams() {
     static const std::vector<TPXStreamInfo> streams = {
-        {IID_IPXBasicStream, "Basic Stream"},   {IID_IPXClockStream, "Clock"},
-        {IID_IPXQXChannelStream, "Channel"},    {IID_IPXQXIntegerStream, "Integer Buffer"},
-        {IID_IPXQXRealStream, "Real Buffer"},   {IID_IPXQXBinaryStream, "Binary Buffer"}};
+        {IID_IPXBasicStream, "Basic Stream"}, {IID_IPXClockStream, "Clock"},
+        {IID_IPXQXChannelStream, "Channel"},  {IID_IPXQXIntegerStream, "Integer Buffer"},
+        {IID_IPXQXRealStream, "Real Buffer"}, {IID_IPXQXBinaryStream, "Binary Buffer"}};
     return streams;
 }
 

@@ -10,8 +10,8 @@ bool DefaultQXChannelNotificationHandler(TPXPin* ASender, TPXPin* ATarget, const
 }
 
 TQXPXSinkPin::TQXPXSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                           TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler,
-                           uint32_t AMaxConnections)
+                           TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                           TPXDispatchHandler AHandler)
     : TPXSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), AMaxConnections, std::move(AHandler)) {
     PopulateTypes({{"Input"}, {}}, true);
 }
@@ -19,8 +19,8 @@ TQXPXSinkPin::TQXPXSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
 TQXPXClockableSourcePin::TQXPXClockableSourcePin(TPersistent* AOwner,
                                                  const TPXPinCreated& AOnCreated,
                                                  TRef<IChangeNotifyLock> AOwnerLock,
-                                                 TPXDispatchHandler AHandler,
-                                                 uint32_t AMaxConnections)
+                                                 uint32_t AMaxConnections,
+                                                 TPXDispatchHandler AHandler)
     : TPXBasicDispatchSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), AMaxConnections,
                                 std::move(AHandler)) {}
 
@@ -28,15 +28,15 @@ bool TQXPXClockableSourcePin::SubmitBuffer(const TRef<IQXData>& AData) {
     return Notify(TPXSuppliedBufferOperation::Create(AData));
 }
 
-#define SONVERA_QX_STREAM_PIN_BODY(TClass, TBase, AName, AStream)                                 \
-    const TPXPinAttributes& TClass::ClassAttributes() {                                           \
-        static const TPXPinAttributes attributes{{AName}, {{AStream}}};                           \
-        return attributes;                                                                        \
-    }                                                                                             \
-    TClass::TClass(TPersistent* AOwner, const TPXPinCreated& AOnCreated,                          \
-                   TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)               \
-        : TBase(AOwner, AOnCreated, std::move(AOwnerLock), std::move(AHandler)) {                 \
-        PopulateTypes(ClassAttributes(), true);                                                   \
+#define SONVERA_QX_STREAM_PIN_BODY(TClass, TBase, AName, AStream)                                  \
+    const TPXPinAttributes& TClass::ClassAttributes() {                                            \
+        static const TPXPinAttributes attributes{{AName}, {{AStream}}};                            \
+        return attributes;                                                                         \
+    }                                                                                              \
+    TClass::TClass(TPersistent* AOwner, const TPXPinCreated& AOnCreated,                           \
+                   TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)                \
+        : TBase(AOwner, AOnCreated, std::move(AOwnerLock), std::move(AHandler)) {                  \
+        PopulateTypes(ClassAttributes(), true);                                                    \
     }
 
 SONVERA_QX_STREAM_PIN_BODY(TQXPXIntegerSourcePin, TQXPXClockableSourcePin, "Integer",

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <typeinfo>
+#include <utility>
 
 #include "sonvera/platform/runtime/Exceptions.h"
 
@@ -86,10 +87,10 @@ void TQXGenericBuffer::SerializationRead(const TRef<IReader>& AReader) {
         throw;
     }
     // The guard goes first, so that the bytes for a store the hooks kept are written into it,
-    // unless another buffer shares it. Only that sharing can still fail (the copy cannot be
-    // allocated), and then the buffer is on its previous store with its previous format.
+    // unless another buffer shares it. Only then can the load still fail (a shared store needs
+    // a private copy), and only when the hooks kept everything as it was.
     previous->RemoveReff(false);
-    LoadCarriedBytes();
+    LoadCarriedBytes(std::exchange(FCarriedBytes, std::nullopt));
 }
 
 void TQXGenericBuffer::CheckCarriedBytes() const {
@@ -98,14 +99,13 @@ void TQXGenericBuffer::CheckCarriedBytes() const {
                                        static_cast<unsigned long long>(FCarriedBytes->size())));
 }
 
-void TQXGenericBuffer::LoadCarriedBytes() {
-    if (!FCarriedBytes)
+void TQXGenericBuffer::LoadCarriedBytes(const std::optional<std::vector<uint8_t>>& ABytes) {
+    if (!ABytes)
         return;
-    const std::vector<uint8_t> bytes = std::move(*FCarriedBytes);
-    FCarriedBytes.reset();
+    const uint64_t count = ABytes->size();
     void* target = ByteWrite();
-    if (!bytes.empty())
-        std::memcpy(target, bytes.data(), bytes.size());
+    if (count > 0)
+        std::memcpy(target, ABytes->data(), count);
 }
 
 void TQXGenericBuffer::RestoreContainer(TQXSmartBuffer* APrevious, uint32_t APreviousSize,

@@ -150,38 +150,40 @@ inline constexpr size_t KCachedCastTypes = 8;
 template <class T, class U> T* CachedCast(U* AObject) {
     static_assert(std::is_polymorphic_v<U>, "casts start from a polymorphic type");
     using TByte = std::conditional_t<std::is_const_v<U>, const char, char>;
-    struct TEntry {
-        const std::type_info* Type;
-        std::ptrdiff_t Offset;
-        bool Supported;
+    using TVoid = std::conditional_t<std::is_const_v<U>, const void, void>;
+    // A slot is filled once, under GInsert: its offset first, then its type with release, so
+    // a reader that sees the type sees the rest.
+    struct TSlot {
+        std::atomic<const std::type_info*> Type{nullptr};
+        std::ptrdiff_t Offset = 0;
+        bool Supported = false;
     };
-    static std::atomic<const TEntry*> GEntries[KCachedCastTypes];
+    static TSlot GSlots[KCachedCastTypes];
     static std::mutex GInsert;
 
     if (!AObject)
         return nullptr;
     const std::type_info* type = &typeid(*AObject);
-    auto* top = static_cast<TByte*>(
-        dynamic_cast<std::conditional_t<std::is_const_v<U>, const void*, void*>>(AObject));
-    for (const auto& slot : GEntries) {
-        const TEntry* entry = slot.load(std::memory_order_acquire);
-        if (!entry)
+    auto* top = static_cast<TByte*>(dynamic_cast<TVoid*>(AObject));
+    for (const TSlot& slot : GSlots) {
+        const std::type_info* seen = slot.Type.load(std::memory_order_acquire);
+        if (!seen)
             break;
-        if (entry->Type == type)
-            return entry->Supported ? reinterpret_cast<T*>(const_cast<char*>(top) + entry->Offset)
-                                    : nullptr;
+        if (seen == type)
+            return slot.Supported ? reinterpret_cast<T*>(const_cast<char*>(top) + slot.Offset)
+                                  : nullptr;
     }
     T* result = dynamic_cast<T*>(AObject);
     std::lock_guard<std::mutex> guard(GInsert);
-    for (auto& slot : GEntries) {
-        const TEntry* entry = slot.load(std::memory_order_relaxed);
-        if (entry && entry->Type == type)
+    for (TSlot& slot : GSlots) {
+        const std::type_info* seen = slot.Type.load(std::memory_order_relaxed);
+        if (seen == type)
             break;
-        if (!entry) {
-            // Entries are never freed: there is one per complete type, at most.
-            const std::ptrdiff_t offset =
+        if (!seen) {
+            slot.Offset =
                 result ? reinterpret_cast<const char*>(result) - static_cast<const char*>(top) : 0;
-            slot.store(new TEntry{type, offset, result != nullptr}, std::memory_order_release);
+            slot.Supported = result != nullptr;
+            slot.Type.store(type, std::memory_order_release);
             break;
         }
     }

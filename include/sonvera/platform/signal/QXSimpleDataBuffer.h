@@ -150,7 +150,7 @@ private:
     static TQXSmartBuffer* AdoptContainer(const TRef<IQXData>& AOther,
                                           TQXSmartBuffer* ADataContainer, uint32_t ASize);
     void CheckCarriedBytes() const;
-    void LoadCarriedBytes();
+    void LoadCarriedBytes(const std::optional<std::vector<uint8_t>>& ABytes);
     void RestoreContainer(TQXSmartBuffer* APrevious, uint32_t APreviousSize, bool APreviousKind);
 
     std::optional<std::vector<uint8_t>> FCarriedBytes;

@@ -19,9 +19,8 @@ constexpr int32_t KTickFrames = 1024;
 // Conversions and arithmetic run on longer buffers, so that the call overhead fades.
 constexpr int32_t KFrames = 16384;
 
-const TSVSpeakers KStereo{spFrontLeft, spFrontRight};
-const TSVSpeakers KSurround51{spFrontLeft, spFrontRight, spFrontCenter,
-                              spSubwoofer, spBackLeft,   spBackRight};
+const TSVSpeakers KStereo = KSVSpeakersStereo;
+const TSVSpeakers KSurround51 = KSVSpeakers5Point1;
 
 void StartUp() {
     InitializeQXBasicDispatcher();

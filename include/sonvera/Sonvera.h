@@ -44,6 +44,7 @@
 #include "sonvera/buffers/RVInternalStore.h"
 #include "sonvera/buffers/RVSimpleMediaBuffer.h"
 #include "sonvera/buffers/SVInternalStore.h"
+#include "sonvera/buffers/SVSampleView.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 
 // Pins and stream operations.

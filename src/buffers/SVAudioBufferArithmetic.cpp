@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "SVAudioBufferWidths.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
@@ -78,8 +79,6 @@ using TRunZero = IppStatus (*)(uint8_t* AData, int32_t ALength);
 using TRealInPlace = void (*)(double AFactor, uint8_t* AData, int32_t AStep, IppiSize ARows);
 using TRealInto = void (*)(double AFactor, const uint8_t* ASource, uint8_t* ATarget, int32_t AStep,
                            IppiSize ARows);
-
-template <class TFunction> using TByWidth = TFunction[4];
 
 template <int32_t AWidth, auto& APrimitive>
 void ColumnWithColumn(const uint8_t* ASource, int32_t ASourceStep, uint8_t* ATarget,
@@ -244,24 +243,6 @@ constexpr TByWidth<TRealInto> KRealInto{
 
 // ---- Widths --------------------------------------------------------------------------------
 
-constexpr int32_t KUnprocessed = -1;
-
-// Index into the tables of a container width, or KUnprocessed.
-int32_t WidthIndex(int32_t AWidth) {
-    switch (AWidth) {
-    case 8:
-        return 0;
-    case 16:
-        return 1;
-    case 24:
-        return 2;
-    case 32:
-        return 3;
-    default:
-        return KUnprocessed;
-    }
-}
-
 // The width that arithmetic between two buffers works in: up to 16 valid bits the valid bits
 // decide, above them the container.
 int32_t CombinedWidth(const ISVAudioBuffer& ABuffer) {
@@ -311,15 +292,6 @@ private:
     const uint8_t* FSamples;
 };
 
-// A primitive that refuses its constant (a zero divisor) writes nothing. In place that leaves
-// the samples as they were; into a fresh store it would leave them undefined, so the old
-// samples are carried over to give the same result either way.
-void KeepSamplesIfRefused(IppStatus AStatus, const TSVAudioBuffer& ABuffer,
-                          const TSharingCopy& AOld, uint8_t* ATarget) {
-    if (AStatus < ippStsNoErr)
-        ippsCopy_8u(AOld.Samples(), ATarget, static_cast<int32_t>(ABuffer.GetByteSize()));
-}
-
 // ---- The drivers ---------------------------------------------------------------------------
 
 // The positions of ASpeaker among the channels of a buffer with AMask and AChannels channels,
@@ -334,7 +306,7 @@ int32_t ChannelOfSpeaker(TSVSpeakers AMask, int32_t AChannels, TSVSpeaker ASpeak
 
 // The speakers of a mask; bits beyond the last speaker stand for none.
 int32_t SpeakersIn(TSVSpeakers AMask) {
-    return TSVSpeakers::FromMask(AMask.Mask() & ((uint32_t{1} << SVSpeakerCount) - 1)).Count();
+    return TSVSpeakers::FromMask(AMask.Mask() & ((uint32_t{1} << KSVSpeakerCount) - 1)).Count();
 }
 
 // Both buffers carry the same speakers in the same columns, and their frames have no gaps.
@@ -406,9 +378,7 @@ void ApplyToRun(TSVAudioBuffer& ABuffer, int32_t AValue, const TRunPrimitives& A
         return;
     }
     const TSharingCopy old(ABuffer);
-    auto* target = static_cast<uint8_t*>(ABuffer.Write());
-    KeepSamplesIfRefused(APrimitives.Into[index](old.Samples(), AValue, target, length), ABuffer,
-                         old, target);
+    APrimitives.Into[index](old.Samples(), AValue, static_cast<uint8_t*>(ABuffer.Write()), length);
 }
 
 // A channel is only part of every frame: a shared store of several channels is copied whole
@@ -432,9 +402,22 @@ void ApplyToChannel(TSVAudioBuffer& ABuffer, int32_t AChannel, int32_t AValue,
     }
     const TSharingCopy old(ABuffer);
     auto* target = static_cast<uint8_t*>(ABuffer.Write());
-    const IppStatus status =
-        APrimitives.Into[index](old.Samples() + offset, AValue, target + offset, step, column);
-    KeepSamplesIfRefused(status, ABuffer, old, target);
+    APrimitives.Into[index](old.Samples() + offset, AValue, target + offset, step, column);
+}
+
+// Whether the constant a division hands its primitive (the low byte for 8 bits, the low 16 bits
+// for 16 bits) is zero. Such a division leaves the samples as they are at every width: the
+// table's primitives refuse a zero divisor, and the library's own 24- and 32-bit ones are
+// kept from giving their silence instead.
+bool IsZeroDivisor(const TSVAudioBuffer& ABuffer, int32_t AValue) {
+    switch (ABuffer.GetSampleBitWidth()) {
+    case 8:
+        return ValueOf<8>(AValue) == 0;
+    case 16:
+        return ValueOf<16>(AValue) == 0;
+    default:
+        return AValue == 0;
+    }
 }
 
 } // namespace
@@ -482,7 +465,8 @@ void TSVAudioBuffer::MultiplyValue(int32_t AValue) {
 }
 
 void TSVAudioBuffer::DivideValue(int32_t AValue) {
-    ApplyToRun(*this, AValue, KDivideValue);
+    if (!IsZeroDivisor(*this, AValue))
+        ApplyToRun(*this, AValue, KDivideValue);
 }
 
 void TSVAudioBuffer::SetChannelValue(int32_t AChannel, int32_t AValue) {
@@ -511,7 +495,9 @@ void TSVAudioBuffer::MulChannelValue(int32_t AChannel, int32_t AValue) {
 }
 
 void TSVAudioBuffer::DivChannelValue(int32_t AChannel, int32_t AValue) {
-    ApplyToChannel(*this, AChannel, AValue, KDivChannelValue);
+    CheckChannel(*this, AChannel);
+    if (!IsZeroDivisor(*this, AValue))
+        ApplyToChannel(*this, AChannel, AValue, KDivChannelValue);
 }
 
 void TSVAudioBuffer::Zero() {

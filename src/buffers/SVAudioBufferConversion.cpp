@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "SVAudioBufferWidths.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
@@ -17,45 +18,62 @@ namespace {
 
 constexpr const char* KUnitName = "SVSimpleAudioBuffer";
 
-bool IsProcessedWidth(int32_t ABits) {
-    return ABits == 8 || ABits == 16 || ABits == 24 || ABits == 32;
-}
-
-constexpr int32_t WidthPair(int32_t ASrcBits, int32_t ADstBits) {
-    return ASrcBits * 100 + ADstBits;
-}
-
-template <class T> const T* As(const void* APointer) {
-    return static_cast<const T*>(APointer);
-}
-
-template <class T> T* As(void* APointer) {
-    return static_cast<T*>(APointer);
-}
-
 // The narrowing conversions take the fast integer path; it is exact for these widths.
 constexpr IppHintAlgorithm KNarrowingHint = ippAlgHintFast;
 
-// One column of ARows samples spaced by the steps, copied without conversion.
-void CopyColumn(int32_t ABits, const uint8_t* ASource, int32_t ASrcStep, uint8_t* ATarget,
-                int32_t ADstStep, IppiSize ARows) {
-    switch (ABits) {
-    case 8:
-        ippiCopy_8u_C1R(ASource, ASrcStep, ATarget, ADstStep, ARows);
-        break;
-    case 16:
-        ippiCopy_16s_C1R(As<Ipp16s>(ASource), ASrcStep, As<Ipp16s>(ATarget), ADstStep, ARows);
-        break;
-    case 24:
-        ippiCopy_24s_C1R(ASource, ASrcStep, ATarget, ADstStep, ARows);
-        break;
-    case 32:
-        ippiCopy_32s_C1R(As<Ipp32s>(ASource), ASrcStep, As<Ipp32s>(ATarget), ADstStep, ARows);
-        break;
-    default:
-        break;
-    }
+// One column of ARows samples spaced by the steps: copied, converted, or set to 0.
+using TColumnCopy = void (*)(const uint8_t* ASource, int32_t ASourceStep, uint8_t* ATarget,
+                             int32_t ATargetStep, IppiSize ARows);
+using TColumnSilence = void (*)(uint8_t* ATarget, int32_t AStep, IppiSize ARows);
+
+template <class T, auto& ACopy>
+void CopyColumn(const uint8_t* ASource, int32_t ASourceStep, uint8_t* ATarget, int32_t ATargetStep,
+                IppiSize ARows) {
+    ACopy(ElementsAt<T>(ASource), ASourceStep, ElementsAt<T>(ATarget), ATargetStep, ARows);
 }
+
+template <class TSource, class TTarget, auto& AScale>
+void WidenColumn(const uint8_t* ASource, int32_t ASourceStep, uint8_t* ATarget, int32_t ATargetStep,
+                 IppiSize ARows) {
+    AScale(ElementsAt<TSource>(ASource), ASourceStep, ElementsAt<TTarget>(ATarget), ATargetStep,
+           ARows);
+}
+
+template <class TSource, class TTarget, auto& AScale>
+void NarrowColumn(const uint8_t* ASource, int32_t ASourceStep, uint8_t* ATarget,
+                  int32_t ATargetStep, IppiSize ARows) {
+    AScale(ElementsAt<TSource>(ASource), ASourceStep, ElementsAt<TTarget>(ATarget), ATargetStep,
+           ARows, KNarrowingHint);
+}
+
+// 0 for 8 bits is the byte 0, not the zero level 127: a speaker the source lacks is written
+// as the lowest byte.
+template <class T, auto& ASet> void SilenceColumn(uint8_t* ATarget, int32_t AStep, IppiSize ARows) {
+    ASet(0, ElementsAt<T>(ATarget), AStep, ARows);
+}
+
+constexpr TByWidth<TColumnCopy> KCopyColumn{
+    CopyColumn<Ipp8u, ippiCopy_8u_C1R>, CopyColumn<Ipp16s, ippiCopy_16s_C1R>,
+    CopyColumn<Ipp8u, ippiCopy_24s_C1R>, CopyColumn<Ipp32s, ippiCopy_32s_C1R>};
+
+// Row: the source width; column: the destination width.
+constexpr TByWidth<TByWidth<TColumnCopy>> KConvertColumn{
+    {nullptr, WidenColumn<Ipp8u, Ipp16s, ippiScale_8u16s_C1R>,
+     WidenColumn<Ipp8u, Ipp8u, ippiScale_8u24s_C1R>,
+     WidenColumn<Ipp8u, Ipp32s, ippiScale_8u32s_C1R>},
+    {NarrowColumn<Ipp16s, Ipp8u, ippiScale_16s8u_C1R>, nullptr,
+     WidenColumn<Ipp16s, Ipp8u, ippiScale_16s24s_C1R>,
+     WidenColumn<Ipp16s, Ipp32s, ippiScale_16s32s_C1R>},
+    {NarrowColumn<Ipp8u, Ipp8u, ippiScale_24s8u_C1R>,
+     NarrowColumn<Ipp8u, Ipp16s, ippiScale_24s16s_C1R>, nullptr,
+     WidenColumn<Ipp8u, Ipp32s, ippiScale_24s32s_C1R>},
+    {NarrowColumn<Ipp32s, Ipp8u, ippiScale_32s8u_C1R>,
+     NarrowColumn<Ipp32s, Ipp16s, ippiScale_32s16s_C1R>,
+     NarrowColumn<Ipp32s, Ipp8u, ippiScale_32s24s_C1R>, nullptr}};
+
+constexpr TByWidth<TColumnSilence> KSilenceColumn{
+    SilenceColumn<Ipp8u, ippiSet_8u_C1R>, SilenceColumn<Ipp16s, ippiSet_16s_C1R>,
+    SilenceColumn<Ipp8u, ippiSet_24s_C1R>, SilenceColumn<Ipp32s, ippiSet_32s_C1R>};
 
 // Byte offset of the channel at APosition within a frame of AStep bytes and AChannels channels.
 int64_t ColumnOffset(int32_t AStep, int32_t APosition, int32_t AChannels) {
@@ -67,9 +85,9 @@ int64_t ColumnOffset(int32_t AStep, int32_t APosition, int32_t AChannels) {
 // buffer's channel count (a mask with more speakers than channels) has no column there, so
 // that no pointer leaves the frame: the source lacks it, and the destination leaves it out.
 struct TColumnPlan {
-    const uint8_t* Source[SVSpeakerCount];
-    uint8_t* Paired[SVSpeakerCount];
-    uint8_t* Silenced[SVSpeakerCount];
+    const uint8_t* Source[KSVSpeakerCount];
+    uint8_t* Paired[KSVSpeakerCount];
+    uint8_t* Silenced[KSVSpeakerCount];
     int32_t PairCount = 0;
     int32_t SilencedCount = 0;
 };
@@ -130,27 +148,6 @@ void CopyWholeFrames(const TSVAudioBuffer& ASource, const uint8_t* ASourceFrame,
                     static_cast<int32_t>(AFrames * static_cast<uint32_t>(ADest.GetChannels())));
 }
 
-// One column of ARows samples spaced by AStep set to 0 (the byte 0 for 8 bits, not the zero
-// level 127: a speaker the source lacks is written as the lowest byte).
-void SilenceColumn(int32_t ABits, uint8_t* ATarget, int32_t AStep, IppiSize ARows) {
-    switch (ABits) {
-    case 8:
-        ippiSet_8u_C1R(0, ATarget, AStep, ARows);
-        break;
-    case 16:
-        ippiSet_16s_C1R(0, As<Ipp16s>(ATarget), AStep, ARows);
-        break;
-    case 24:
-        ippiSet_24s_C1R(0, ATarget, AStep, ARows);
-        break;
-    case 32:
-        ippiSet_32s_C1R(0, As<Ipp32s>(ATarget), AStep, ARows);
-        break;
-    default:
-        break;
-    }
-}
-
 // Silence is zero bytes at every processed width. When the silent and the paired columns
 // together fill the destination's frames, the range is cleared in one contiguous pass and the
 // pairs are written over it afterwards: far cheaper than narrow strided fills, same bytes.
@@ -167,8 +164,8 @@ void SilenceColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ADest, uint8
         return;
     }
     for (int32_t k = 0; k < APlan.SilencedCount; ++k)
-        SilenceColumn(bits, APlan.Silenced[k], ADest.GetDataStep(),
-                      IppiSize{1, static_cast<int32_t>(AFrames)});
+        KSilenceColumn[WidthIndex(bits)](APlan.Silenced[k], ADest.GetDataStep(),
+                                         IppiSize{1, static_cast<int32_t>(AFrames)});
 }
 
 void CopyPairedColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ASource,
@@ -177,18 +174,21 @@ void CopyPairedColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ASource,
     const int32_t sourceBits = ASource.GetSampleBitWidth();
     const int32_t destBits = ADest.GetSampleBitWidth();
     for (int32_t k = 0; k < APlan.PairCount; ++k) {
-        if (sourceBits == destBits)
-            CopyColumn(sourceBits, APlan.Source[k], ASource.GetDataStep(), APlan.Paired[k],
-                       ADest.GetDataStep(), column);
+        if (sourceBits == destBits && IsProcessedWidth(sourceBits))
+            KCopyColumn[WidthIndex(sourceBits)](APlan.Source[k], ASource.GetDataStep(),
+                                                APlan.Paired[k], ADest.GetDataStep(), column);
         else
             ConvertBits(APlan.Source[k], sourceBits, ASource.GetDataStep(), APlan.Paired[k],
                         destBits, ADest.GetDataStep(), column.cy);
     }
 }
 
-void CheckFrameRange(uint32_t AOffset, uint32_t ACount, uint32_t AFrames, const char* AMessage) {
+// Names what runs past the last frame: the offset itself, or the count from a valid offset on.
+void CheckFrameRange(uint32_t AOffset, uint32_t ACount, uint32_t AFrames, const char* ASide) {
+    if (AOffset > AFrames)
+        throw ERangeError(FormatMessage("%s offset out of range = %u", ASide, AOffset));
     if (uint64_t{AOffset} + ACount > AFrames)
-        throw ERangeError(FormatMessage(AMessage, AOffset));
+        throw ERangeError(FormatMessage("%s count out of range = %u", ASide, ACount));
 }
 
 // x rounded to the nearest integer, ties to even, whatever the caller's rounding mode.
@@ -242,8 +242,8 @@ TRef<ISVAudioBuffer> ChangeRate(ISVAudioBuffer& ASource, uint32_t AFromRate, uin
     auto* target = static_cast<uint8_t*>(rated->Write());
     const IppiSize column{1, static_cast<int32_t>(rows)};
     for (int32_t channel = 0; channel < ASource.GetChannels(); ++channel) {
-        CopyColumn(ASource.GetSampleBitWidth(), source, stepOf(sourceStride), target,
-                   stepOf(ratedStride), column);
+        KCopyColumn[WidthIndex(ASource.GetSampleBitWidth())](source, stepOf(sourceStride), target,
+                                                             stepOf(ratedStride), column);
         source += sampleBytes;
         target += sampleBytes;
     }
@@ -254,59 +254,20 @@ TRef<ISVAudioBuffer> ChangeRate(ISVAudioBuffer& ASource, uint32_t AFromRate, uin
 
 void ConvertBits(const void* Src, int32_t SrcBits, int32_t SrcStep, void* Dst, int32_t DstBits,
                  int32_t DstStep, int32_t Count) {
-    if (Src == nullptr || Dst == nullptr || Count < 1)
+    const int32_t from = WidthIndex(SrcBits);
+    const int32_t to = WidthIndex(DstBits);
+    if (Src == nullptr || Dst == nullptr || Count < 1 || from == KUnprocessed ||
+        to == KUnprocessed || from == to)
         return;
-    const IppiSize column{1, Count};
-    const auto* s = static_cast<const Ipp8u*>(Src);
-    auto* d = static_cast<Ipp8u*>(Dst);
-    switch (WidthPair(SrcBits, DstBits)) {
-    case WidthPair(8, 16):
-        ippiScale_8u16s_C1R(s, SrcStep, As<Ipp16s>(d), DstStep, column);
-        break;
-    case WidthPair(8, 24):
-        ippiScale_8u24s_C1R(s, SrcStep, d, DstStep, column);
-        break;
-    case WidthPair(8, 32):
-        ippiScale_8u32s_C1R(s, SrcStep, As<Ipp32s>(d), DstStep, column);
-        break;
-    case WidthPair(16, 8):
-        ippiScale_16s8u_C1R(As<Ipp16s>(s), SrcStep, d, DstStep, column, KNarrowingHint);
-        break;
-    case WidthPair(16, 24):
-        ippiScale_16s24s_C1R(As<Ipp16s>(s), SrcStep, d, DstStep, column);
-        break;
-    case WidthPair(16, 32):
-        ippiScale_16s32s_C1R(As<Ipp16s>(s), SrcStep, As<Ipp32s>(d), DstStep, column);
-        break;
-    case WidthPair(24, 8):
-        ippiScale_24s8u_C1R(s, SrcStep, d, DstStep, column, KNarrowingHint);
-        break;
-    case WidthPair(24, 16):
-        ippiScale_24s16s_C1R(s, SrcStep, As<Ipp16s>(d), DstStep, column, KNarrowingHint);
-        break;
-    case WidthPair(24, 32):
-        ippiScale_24s32s_C1R(s, SrcStep, As<Ipp32s>(d), DstStep, column);
-        break;
-    case WidthPair(32, 8):
-        ippiScale_32s8u_C1R(As<Ipp32s>(s), SrcStep, d, DstStep, column, KNarrowingHint);
-        break;
-    case WidthPair(32, 16):
-        ippiScale_32s16s_C1R(As<Ipp32s>(s), SrcStep, As<Ipp16s>(d), DstStep, column,
-                             KNarrowingHint);
-        break;
-    case WidthPair(32, 24):
-        ippiScale_32s24s_C1R(As<Ipp32s>(s), SrcStep, d, DstStep, column, KNarrowingHint);
-        break;
-    default:
-        break;
-    }
+    KConvertColumn[from][to](static_cast<const uint8_t*>(Src), SrcStep, static_cast<uint8_t*>(Dst),
+                             DstStep, IppiSize{1, Count});
 }
 
 void TSVAudioBuffer::CopyToAudio(uint32_t ASrcOffset, const TRef<TSVAudioBuffer>& ADest,
                                  uint32_t ADestOffset, uint32_t ACount) {
     Assert(static_cast<bool>(ADest), KUnitName);
-    CheckFrameRange(ASrcOffset, ACount, GetSize(), "Source offset out of range = %u");
-    CheckFrameRange(ADestOffset, ACount, ADest->GetSize(), "Destination offset out of range = %u");
+    CheckFrameRange(ASrcOffset, ACount, GetSize(), "Source");
+    CheckFrameRange(ADestOffset, ACount, ADest->GetSize(), "Destination");
     if (ACount == 0)
         return;
     // Copying within one buffer reads a sharing copy: the destination's Modify then moves this
@@ -326,7 +287,7 @@ void TSVAudioBuffer::CopyToAudio(uint32_t ASrcOffset, const TRef<TSVAudioBuffer>
 }
 
 void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
-                    TRef<ISVAudioBuffer>& ADest, uint32_t AToRate) {
+                    const TRef<ISVAudioBuffer>& ADest, uint32_t AToRate) {
     Assert(ASource && ADest, KUnitName);
     Assert(IsProcessedWidth(ASource->GetSampleBitWidth()), KUnitName, "BitWidth is incorrect");
     const TRef<ISVAudioBuffer> rated =

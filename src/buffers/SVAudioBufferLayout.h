@@ -11,7 +11,7 @@
 
 namespace sonvera {
 
-inline constexpr int64_t SVMaxSampleBits = 32;
+inline constexpr int64_t KSVMaxSampleBits = 32;
 
 struct TSVStoreLayout {
     uint32_t ContainerBits; // the bits rounded up to a multiple of 8
@@ -22,13 +22,13 @@ struct TSVStoreLayout {
 // The layout of AFrames frames of AChannels channels of ABits bits, every number computed in
 // 64 bits. A format the store cannot hold raises TError: negative numbers, more than 32 bits,
 // more channels or a wider frame than the record's 16-bit fields hold, or a store longer than
-// SVMaxStoreSize.
+// KSVMaxStoreSize.
 template <class TError>
 TSVStoreLayout SVStoreLayout(int64_t ARate, int64_t ABits, int64_t AChannels, int64_t AFrames) {
     if (ARate < 0)
         throw TError(
             FormatMessage("Sample rate out of range = %lld", static_cast<long long>(ARate)));
-    if (ABits < 0 || ABits > SVMaxSampleBits)
+    if (ABits < 0 || ABits > KSVMaxSampleBits)
         throw TError(
             FormatMessage("Bits per sample out of range = %lld", static_cast<long long>(ABits)));
     if (AChannels < 0 || AChannels > UINT16_MAX)
@@ -42,7 +42,7 @@ TSVStoreLayout SVStoreLayout(int64_t ARate, int64_t ABits, int64_t AChannels, in
         throw TError(
             FormatMessage("Channels out of range = %lld", static_cast<long long>(AChannels)));
     const uint64_t storeSize = blockAlign * static_cast<uint64_t>(AFrames) + QXStoreHeaderSize;
-    if (storeSize > SVMaxStoreSize)
+    if (storeSize > KSVMaxStoreSize)
         throw TError(FormatMessage("Store size out of range = %llu",
                                    static_cast<unsigned long long>(storeSize)));
     return {static_cast<uint32_t>(containerBits), static_cast<uint16_t>(blockAlign),

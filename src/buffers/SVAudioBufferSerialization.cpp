@@ -24,7 +24,7 @@ constexpr const char* KClassNameEntry = "ClassName";
 constexpr const char* KClassName = "TSVAudioBuffer";
 
 // The mask bits of the named speakers, and those above them.
-constexpr uint32_t KSpeakerBits = (uint32_t{1} << SVSpeakerCount) - 1;
+constexpr uint32_t KSpeakerBits = (uint32_t{1} << KSVSpeakerCount) - 1;
 
 struct TSerializedFormat {
     int32_t Size;

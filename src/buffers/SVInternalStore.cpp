@@ -8,9 +8,9 @@
 namespace sonvera {
 
 uint8_t* TSVSmartAudioBuffer::AllocateBlock(uint32_t ASize) {
-    if (ASize > SVMaxStoreSize)
+    if (ASize > KSVMaxStoreSize)
         throw EArgumentError(FormatMessage("Store size out of range = %u", ASize));
-    return static_cast<uint8_t*>(QXBufferAllocate(size_t{ASize} + SVStoreLeadIn)) + SVStoreLeadIn;
+    return static_cast<uint8_t*>(QXBufferAllocate(size_t{ASize} + KSVStoreLeadIn)) + KSVStoreLeadIn;
 }
 
 TSVSmartAudioBuffer::TSVSmartAudioBuffer(uint32_t ASize)
@@ -31,7 +31,7 @@ TSVSmartAudioBuffer::TSVSmartAudioBuffer(const TSVSmartAudioBuffer& AOther, bool
 }
 
 TSVSmartAudioBuffer::~TSVSmartAudioBuffer() {
-    QXBufferDeallocate(FData - SVStoreLeadIn, size_t{FSize} + SVStoreLeadIn);
+    QXBufferDeallocate(FData - KSVStoreLeadIn, size_t{FSize} + KSVStoreLeadIn);
 }
 
 void TSVSmartAudioBuffer::ReleaseMemory() noexcept {

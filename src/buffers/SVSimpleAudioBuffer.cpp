@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "SVAudioBufferLayout.h"
+#include "SVAudioBufferWidths.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr const char* KUnitName = "SVSimpleAudioBuffer";
 constexpr const char* KClassName = "TSVAudioBuffer";
 
-constinit TUnitInitCounter GInitCounter;
+constinit TUnitInitCounter GSVSimpleAudioBufferCounter;
 
 // Floats converted at a time on the planar path, before they are spread over their column.
 constexpr int32_t KFloatChunk = 256;
@@ -109,38 +110,30 @@ void StripColumn(const uint8_t* ASource, uint32_t AStep, TElement* ATarget, uint
         ATarget[i] = static_cast<TElement>(StripSample<VBytes>(ASource));
 }
 
-// Bytes read per sample of a container width: every width but 8, 16 and 24 reads 32 bits.
-uint32_t StripBytes(uint32_t AContainerBits) noexcept {
-    return AContainerBits == 8 || AContainerBits == 16 || AContainerBits == 24 ? AContainerBits / 8
-                                                                               : 4;
+template <class TElement>
+constexpr TByWidth<void (*)(const uint8_t*, uint32_t, TElement*, uint32_t)> KStripColumn{
+    StripColumn<TElement, 1>, StripColumn<TElement, 2>, StripColumn<TElement, 3>,
+    StripColumn<TElement, 4>};
+
+// The table index of a container width: every width but 8, 16 and 24 reads 32 bits.
+int32_t StripIndex(uint32_t AContainerBits) noexcept {
+    const int32_t index = WidthIndex(static_cast<int32_t>(AContainerBits));
+    return index == KUnprocessed ? WidthIndex(32) : index;
 }
 
 template <class TElement, class TBuffer>
 TRef<TBuffer> StripChannel(const TSVWaveFormatExtensible& AHeader, const uint8_t* ASamples,
                            uint32_t AByteSize, uint32_t AChannel) {
     const uint32_t step = AHeader.Format.nBlockAlign;
-    const uint32_t bytes = StripBytes(AHeader.Format.wBitsPerSample);
+    const int32_t width = StripIndex(AHeader.Format.wBitsPerSample);
+    const uint32_t bytes = static_cast<uint32_t>(width) + 1;
     const uint64_t column = uint64_t{AHeader.Format.wBitsPerSample / 8u} * AChannel;
     const uint32_t count = step == 0 ? 0 : AByteSize / step;
     if (count > 0 && column + bytes > step)
         ChannelOutOfRange(AChannel);
     TRef<TBuffer> result = TBuffer::CreateSizeObject(count);
     TElement* target = result->Write();
-    const uint8_t* source = ASamples + column;
-    switch (bytes) {
-    case 1:
-        StripColumn<TElement, 1>(source, step, target, count);
-        break;
-    case 2:
-        StripColumn<TElement, 2>(source, step, target, count);
-        break;
-    case 3:
-        StripColumn<TElement, 3>(source, step, target, count);
-        break;
-    default:
-        StripColumn<TElement, 4>(source, step, target, count);
-        break;
-    }
+    KStripColumn<TElement>[width](ASamples + column, step, target, count);
     return result;
 }
 
@@ -277,14 +270,8 @@ TRef<TSVAudioBuffer>
 TSVAudioBuffer::CreateWaveFormatObject(const TSVWaveFormatExtensible* AWaveFormat, int32_t ASize) {
     Assert(AWaveFormat != nullptr, KUnitName);
     const TSVWaveFormatExtensible record = *AWaveFormat;
-    if (record.Format.nChannels == 0)
-        throw EArgumentError("The wave format has no channels");
-    if (record.Format.nBlockAlign == 0)
-        throw EArgumentError("The wave format has no block alignment");
-    if (record.Format.wBitsPerSample > SVMaxSampleBits)
-        throw EArgumentError(
-            FormatMessage("Bits per sample out of range = %u", record.Format.wBitsPerSample));
-    // A rate beyond the signed range becomes negative and is refused with the other numbers.
+    // Only the fields the buffer is built from are checked, by the sized constructor's own
+    // rules; a rate beyond the signed range becomes negative and is refused there too.
     return CreateSizeExObject(static_cast<int32_t>(record.Format.nSamplesPerSec),
                               record.Samples.wValidBitsPerSample, record.Format.nChannels, ASize,
                               TSVSpeakers::FromMask(record.dwChannelMask));
@@ -462,7 +449,7 @@ void TSVAudioBuffer::Resize(uint32_t ASize, bool APreserveData) {
     if (ASize == 0)
         return;
     const uint64_t needed = uint64_t{static_cast<uint32_t>(FDataStep)} * ASize + QXStoreHeaderSize;
-    if (needed > SVMaxStoreSize)
+    if (needed > KSVMaxStoreSize)
         throw EArgumentError(FormatMessage("Store size out of range = %llu",
                                            static_cast<unsigned long long>(needed)));
     const auto length = static_cast<uint32_t>(needed);
@@ -531,11 +518,13 @@ std::vector<TRegisteredClass> RegisteredClasses() {
 } // namespace
 
 void InitializeSVSimpleAudioBuffer() {
-    GInitCounter.Initialize([] { TClassManagement::RegisterClasses(RegisteredClasses()); });
+    GSVSimpleAudioBufferCounter.Initialize(
+        [] { TClassManagement::RegisterClasses(RegisteredClasses()); });
 }
 
 void FinalizeSVSimpleAudioBuffer() {
-    GInitCounter.Finalize([] { TClassManagement::UnregisterClasses(RegisteredClasses()); });
+    GSVSimpleAudioBufferCounter.Finalize(
+        [] { TClassManagement::UnregisterClasses(RegisteredClasses()); });
 }
 
 } // namespace sonvera

@@ -27,11 +27,11 @@ template <> const TEnumTypeInfo& EnumTypeInfo<TSVSpeaker>() {
 }
 
 int32_t GetSVSpeakerValuesSize() noexcept {
-    return SVSpeakerCount;
+    return KSVSpeakerCount;
 }
 
 TSVSpeaker GetSVSpeakerValues(int32_t AIndex) {
-    if (AIndex < 0 || AIndex >= SVSpeakerCount)
+    if (AIndex < 0 || AIndex >= KSVSpeakerCount)
         throw ERangeError(FormatMessage("Index out of range = %d", AIndex));
     return SVSpeakerValues[AIndex];
 }

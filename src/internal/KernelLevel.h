@@ -81,28 +81,31 @@ inline TKernelLevel ForceKernelLevel(TKernelLevel ALevel) {
 
 // ABody.operator()<L>() compiled for the instruction set of level L, everything it calls
 // inlined into it (flatten), so that its loops are vectorised for that level. The level is a
-// template argument as well, so that a body can pick a path only a level has.
-template <TKernelLevel ALevel, class TBody>
-[[gnu::flatten]] inline void RunPortable(const TBody& ABody) {
-    ABody.template operator()<ALevel>();
+// template argument as well, so that a body can pick a path only a level has. The body is
+// taken by value and should capture by value: what it then reads is local to the compiled
+// function, which its stores through byte pointers cannot alias, so the loops need not reload
+// it on every element.
+template <TKernelLevel ALevel, class TBody> [[gnu::flatten]] inline auto RunPortable(TBody ABody) {
+    return ABody.template operator()<ALevel>();
 }
 
 #ifdef SONVERA_X86_KERNELS
 template <TKernelLevel ALevel, class TBody>
-[[gnu::flatten]] SONVERA_TARGET_AVX2 inline void RunAvx2(const TBody& ABody) {
-    ABody.template operator()<ALevel>();
+[[gnu::flatten]] SONVERA_TARGET_AVX2 inline auto RunAvx2(TBody ABody) {
+    return ABody.template operator()<ALevel>();
 }
 
 template <TKernelLevel ALevel, class TBody>
-[[gnu::flatten]] SONVERA_TARGET_AVX512 inline void RunAvx512(const TBody& ABody) {
-    ABody.template operator()<ALevel>();
+[[gnu::flatten]] SONVERA_TARGET_AVX512 inline auto RunAvx512(TBody ABody) {
+    return ABody.template operator()<ALevel>();
 }
 #endif
 
-// Runs ABody, a generic lambda of the form [&]<TKernelLevel L>() { ... }, at the active level.
-// The byte-permute level runs the AVX-512 code: the compiler makes no use of byte permutes in
-// these loops, and the hand-written kernels that do are chosen by the active level themselves.
-template <class TBody> void RunAtKernelLevel(const TBody& ABody) {
+// Runs ABody, a generic lambda of the form [=]<TKernelLevel L>() { ... }, at the active level
+// and returns what it returns. The byte-permute level runs the AVX-512 code: the compiler makes
+// no use of byte permutes in these loops, and the hand-written kernels that do are chosen by
+// the active level themselves.
+template <class TBody> auto RunAtKernelLevel(TBody ABody) {
 #ifdef SONVERA_X86_KERNELS
     switch (ActiveKernelLevel()) {
     case klAvx512Vbmi:
@@ -114,7 +117,7 @@ template <class TBody> void RunAtKernelLevel(const TBody& ABody) {
         break;
     }
 #endif
-    RunPortable<klPortable>(ABody);
+    return RunPortable<klPortable>(ABody);
 }
 
 } // namespace sonvera

@@ -11,24 +11,25 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "primitives/IPPExtraKernels.h"
+#include "primitives/PrimitiveArithmetic.h"
+#include "primitives/PrimitiveWalkers.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
 
 namespace sonvera {
 
-using extra::CountOf;
-using extra::Map;
-using extra::TByte;
-using extra::TFloat32;
-using extra::TInt16;
-using extra::TInt24;
-using extra::TInt32;
-using extra::TSignedByte;
-using extra::Wrap;
+using runs::CountOf;
+using runs::Map;
+using runs::TByte;
+using runs::TFloat32;
+using runs::TInt16;
+using runs::TInt24;
+using runs::TInt32;
+using runs::TSignedByte;
+using runs::Wrap;
 
 namespace {
 
-constexpr uint32_t kMinInt32Magnitude = 0x80000000u;
+constexpr uint32_t KMinInt32Magnitude = 0x80000000u;
 
 // The conversions work on magnitudes and put the sign back last. Both steps go through the
 // sign mask (0 or -1) rather than a condition: a branch on the sign of audio data is a coin
@@ -52,7 +53,7 @@ uint32_t Magnitude32(int32_t AValue) {
 // magnitude beyond it (the nearest representable result).
 int32_t Signed32(int32_t ASample, uint32_t AMagnitude) {
     const uint32_t mask = uint32_t(SignMask(ASample));
-    return Wrap((std::min(AMagnitude, kMinInt32Magnitude) ^ mask) - mask);
+    return Wrap((std::min(AMagnitude, KMinInt32Magnitude) ^ mask) - mask);
 }
 
 // ---- Widening --------------------------------------------------------------------------------
@@ -163,12 +164,12 @@ void ConvertToUnitFloat(const void* ASource, int32_t ASourceStep, Ipp32f* ADest,
 // x * Factor (in single precision) rounded half to even, low 32 bits.
 struct TRoundScaled {
     float Factor;
-    int32_t operator()(float AValue) const { return extra::RoundToLow32(AValue * Factor); }
+    int32_t operator()(float AValue) const { return runs::RoundToLow32(AValue * Factor); }
     void Block(const float* AIn, int32_t* AOut) const {
-        float scaled[extra::kBlock];
-        for (int i = 0; i < extra::kBlock; ++i)
+        float scaled[runs::KBlock];
+        for (int i = 0; i < runs::KBlock; ++i)
             scaled[i] = AIn[i] * Factor;
-        extra::RoundBlockToLow32(scaled, AOut);
+        runs::RoundBlockToLow32(scaled, AOut);
     }
 };
 
@@ -177,14 +178,14 @@ struct TRoundScaled {
 // x * Factor (in double precision) rounded half to even, low 32 bits.
 struct TMultiplyReal {
     double Factor;
-    int32_t operator()(int32_t AValue) const { return extra::RoundToLow32(AValue * Factor); }
+    int32_t operator()(int32_t AValue) const { return runs::RoundToLow32(AValue * Factor); }
     template <class TIn, class TOut> void Block(const TIn* AIn, TOut* AOut) const {
-        double products[extra::kBlock];
-        for (int i = 0; i < extra::kBlock; ++i)
+        double products[runs::KBlock];
+        for (int i = 0; i < runs::KBlock; ++i)
             products[i] = AIn[i] * Factor;
-        int32_t rounded[extra::kBlock];
-        extra::RoundBlockToLow32(products, rounded);
-        for (int i = 0; i < extra::kBlock; ++i)
+        int32_t rounded[runs::KBlock];
+        runs::RoundBlockToLow32(products, rounded);
+        for (int i = 0; i < runs::KBlock; ++i)
             AOut[i] = static_cast<TOut>(rounded[i]);
     }
 };
@@ -192,7 +193,7 @@ struct TMultiplyReal {
 // The same when no product can leave the 32-bit range, which the block needs no check for.
 struct TMultiplyRealInRange : TMultiplyReal {
     template <class TIn, class TOut> void Block(const TIn* AIn, TOut* AOut) const {
-        for (int i = 0; i < extra::kBlock; ++i)
+        for (int i = 0; i < runs::KBlock; ++i)
             AOut[i] = static_cast<TOut>(static_cast<int32_t>(std::rint(AIn[i] * Factor)));
     }
 };
@@ -200,7 +201,7 @@ struct TMultiplyRealInRange : TMultiplyReal {
 // Whether |x * AFactor| stays well inside the 32-bit range for every sample of the encoding
 // (false for NaN).
 template <class TElem> bool ProductsInRange(double AFactor) {
-    const double largest = TElem::kSize == 1 ? 255.0 : std::ldexp(1.0, 8 * TElem::kSize - 1);
+    const double largest = TElem::KSize == 1 ? 255.0 : std::ldexp(1.0, 8 * TElem::KSize - 1);
     return std::fabs(AFactor) * largest <= 2147482624.0;
 }
 

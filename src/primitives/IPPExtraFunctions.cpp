@@ -1,53 +1,54 @@
 // Arithmetic, fill, copy and element access of the extra primitives. The width and float
-// conversions live in IPPExtraConversions.cpp, the walking engine in IPPExtraKernels.h.
+// conversions live in IPPExtraConversions.cpp, the run walkers in PrimitiveWalkers.h.
 #include "sonvera/primitives/IPPExtraFunctions.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "primitives/IPPExtraKernels.h"
+#include "primitives/PrimitiveArithmetic.h"
+#include "primitives/PrimitiveWalkers.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera {
 
-using extra::Combine;
-using extra::CountOf;
-using extra::Map;
-using extra::TByte;
-using extra::TInt24;
-using extra::TInt32;
-using extra::TruncDiv;
-using extra::WrapAdd;
-using extra::WrapDiv;
-using extra::WrapMul;
-using extra::WrapSub;
+using runs::Combine;
+using runs::CountOf;
+using runs::Map;
+using runs::TByte;
+using runs::TInt24;
+using runs::TInt32;
+using runs::TruncDiv;
+using runs::WrapAdd;
+using runs::WrapDiv;
+using runs::WrapMul;
+using runs::WrapSub;
 
 namespace {
 
-constexpr int32_t kSilence8 = 127;
+constexpr int32_t KSilence8 = 127;
 
 // ---- Biased 8-bit element operations (values 0..255; the store keeps the low 8 bits) -------
 
-constexpr auto Add8 = [](int32_t ADest, int32_t ASource) { return ADest + (ASource - kSilence8); };
-constexpr auto Sub8 = [](int32_t ADest, int32_t ASource) { return ADest + (kSilence8 - ASource); };
+constexpr auto Add8 = [](int32_t ADest, int32_t ASource) { return ADest + (ASource - KSilence8); };
+constexpr auto Sub8 = [](int32_t ADest, int32_t ASource) { return ADest + (KSilence8 - ASource); };
 constexpr auto Mul8 = [](int32_t ADest, int32_t ASource) {
-    return (ADest - kSilence8) * (ASource - kSilence8) + kSilence8;
+    return (ADest - KSilence8) * (ASource - KSilence8) + KSilence8;
 };
 // A silent divisor gives silence (folded in with a mask, which keeps the loop vectorisable).
 // Both operands lie in -127..128, far inside TruncDiv's range.
 constexpr auto Div8 = [](int32_t ADest, int32_t ASource) {
-    const int32_t divisor = ASource - kSilence8;
+    const int32_t divisor = ASource - KSilence8;
     const int32_t zero = -int32_t(divisor == 0);
-    const int32_t quotient = TruncDiv(ADest - kSilence8, divisor | (zero & 1));
-    return ((quotient + kSilence8) & ~zero) | (kSilence8 & zero);
+    const int32_t quotient = TruncDiv(ADest - KSilence8, divisor | (zero & 1));
+    return ((quotient + KSilence8) & ~zero) | (KSilence8 & zero);
 };
 
 struct TMulC8 {
     int32_t Factor;
     int32_t operator()(int32_t AValue) const {
-        return WrapAdd(WrapMul(AValue - kSilence8, Factor), kSilence8);
+        return WrapAdd(WrapMul(AValue - KSilence8, Factor), KSilence8);
     }
 };
 
@@ -57,8 +58,8 @@ struct TDivC8 {
     int32_t Divisor;
     int32_t operator()(int32_t AValue) const {
         const int32_t zero = -int32_t(Divisor == 0);
-        const int32_t quotient = TruncDiv(AValue - kSilence8, Divisor | (zero & 1));
-        return ((quotient + kSilence8) & ~zero) | (kSilence8 & zero);
+        const int32_t quotient = TruncDiv(AValue - KSilence8, Divisor | (zero & 1));
+        return ((quotient + KSilence8) & ~zero) | (KSilence8 & zero);
     }
 };
 
@@ -98,33 +99,6 @@ void MapRegion(const void* ASource, void* ADest, int32_t AStep, const IppiSize& 
 }
 
 // ---- Fill helpers ----------------------------------------------------------------------------
-
-// A contiguous run is filled from a block of ready-made packed elements.
-void FillPacked24(uint8_t* ADest, int64_t ACount, int32_t AValue) {
-    std::array<int32_t, extra::kBlock> values;
-    values.fill(AValue);
-    std::array<uint8_t, 3 * extra::kBlock> pattern;
-    extra::ActiveSimdKernels().Pack24(values.data(), pattern.data(), extra::kBlock);
-    int64_t k = 0;
-    for (; k + extra::kBlock <= ACount; k += extra::kBlock)
-        std::memcpy(ADest + 3 * k, pattern.data(), pattern.size());
-    std::memcpy(ADest + 3 * k, pattern.data(), size_t(3 * (ACount - k)));
-}
-
-// A strided run is written a block of equal values at a time, so that close elements go out
-// through the stride shuffle; elements that overlap (a step below 3) are written in order.
-void FillStrided24(uint8_t* ADest, int32_t AStep, int64_t ACount, int32_t AValue) {
-    if (AStep < 3 && AStep > -3) {
-        for (int64_t k = 0; k < ACount; ++k)
-            extra::Store24(ADest + k * AStep, AValue);
-        return;
-    }
-    std::array<int32_t, extra::kBlock + extra::SlackOf<TInt24>()> values;
-    values.fill(AValue);
-    const extra::TRunWriter<TInt24> writer(ADest, AStep);
-    for (int64_t k = 0; k < ACount; k += extra::kBlock)
-        writer.Write(k, int(std::min<int64_t>(extra::kBlock, ACount - k)), values.data());
-}
 
 // Byte b of a 12-byte group of four packed elements holds byte b mod 3 of the value.
 uint32_t GroupWord(const uint8_t* AValueBytes, int AWord) {
@@ -329,13 +303,7 @@ void ippsSet_24s(Ipp32s val, Ipp8u* pDst, int32_t len) {
 }
 
 void ippiSet_24s_C1R(Ipp32s val, Ipp8u* pDst, int32_t dstStep, const IppiSize& roiSize) {
-    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
-    if (count < 1)
-        return;
-    if (dstStep == 3)
-        FillPacked24(pDst, count, val);
-    else
-        FillStrided24(pDst, dstStep, count, val);
+    runs::Fill<TInt24>(pDst, dstStep, CountOf(roiSize.cx, roiSize.cy), val);
 }
 
 void ippiSet_32u_C1R(Ipp32u val, Ipp32u* pDst, int32_t dstStep, const IppiSize& roiSize) {
@@ -353,11 +321,11 @@ IppStatus ippiCopy_24s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp8u* pDst, int3
 // ---- Single packed elements ----------------------------------------------------------------
 
 int32_t Convert24BitTo32Bit(const Ipp8u* ASource) {
-    return extra::Load24(ASource);
+    return runs::Load24(ASource);
 }
 
 void Convert32BitTo24Bit(int32_t AValue, Ipp8u* ADest) {
-    extra::Store24(ADest, AValue);
+    runs::Store24(ADest, AValue);
 }
 
 } // namespace sonvera

@@ -3,8 +3,8 @@
 // v * 2^-scaleFactor rounded to nearest with ties to even, saturated to the element type.
 #include <type_traits>
 
-#include "primitives/SVBasicKernels.h"
 #include "primitives/SVBasicPortable.h"
+#include "primitives/SVBasicRegions.h"
 
 namespace sonvera::svportable {
 

@@ -1,6 +1,6 @@
 // Portable set, copy, conversion and range scaling between sample widths.
-#include "primitives/SVBasicKernels.h"
 #include "primitives/SVBasicPortable.h"
+#include "primitives/SVBasicRegions.h"
 
 namespace sonvera {
 

@@ -18,7 +18,7 @@ SONVERA_SV_DISPATCH_SLOTS(SONVERA_SV_DEFINE_SLOT)
 
 namespace {
 
-TUnitInitCounter GSVBasicDispatcherCounter;
+constinit TUnitInitCounter GSVBasicDispatcherCounter;
 
 // One slot of the table with what binding and listing it need, all constant-initialised.
 struct TSlotBinding {

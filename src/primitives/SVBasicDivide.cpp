@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
-#include "primitives/SVBasicKernels.h"
 #include "primitives/SVBasicPortable.h"
+#include "primitives/SVBasicRegions.h"
 
 namespace sonvera::svportable {
 
@@ -15,7 +15,6 @@ using svbasic::AnyZero;
 using svbasic::CombineRegion;
 using svbasic::IsBadStep;
 using svbasic::IsEmpty;
-using svbasic::KBlock;
 using svbasic::MakeRegion;
 using svbasic::MakeRun;
 using svbasic::MapRegion;
@@ -101,8 +100,9 @@ struct TDivide8uByFactor {
     }
 };
 
-// An 8u division looks its 256 possible results up once the run is long enough to pay for
+// An 8u division looks its 256 possible results up once the region is long enough to pay for
 // computing them.
+constexpr ptrdiff_t KLookUpMinimum = 256;
 struct TLookUp8u {
     const Ipp8u* Results;
     Ipp8u operator()(Ipp8u AX) const { return Results[AX]; }
@@ -112,7 +112,7 @@ void Divide8uByConstant(const void* ASrc, Ipp8u AValue, void* ADst, const TRegio
                         int32_t AScaleFactor) {
     const TDivide8uByFactor divide{PowerOfTwo(AScaleFactor) *
                                    static_cast<long double>(KReciprocals[AValue])};
-    if (ARegion.Width * ARegion.Height < KBlock * 4) {
+    if (ARegion.Width * ARegion.Height < KLookUpMinimum) {
         MapRegion<Ipp8u, Ipp8u>(ASrc, ADst, ARegion, divide);
         return;
     }

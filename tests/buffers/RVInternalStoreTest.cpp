@@ -20,37 +20,6 @@ TSVSmartAudioBuffer* NewHeldStore(uint32_t ASize) {
 
 } // namespace
 
-TEST(TRVSmartMediaBuffer, FreshStoresHaveNoTimestampAndCopiesStartWithTheirSource) {
-    TSVSmartAudioBuffer* store = NewHeldStore(64);
-    EXPECT_FALSE(store->GetTimeStampAvailable());
-    EXPECT_EQ(store->GetTimeStampBegin(), 0);
-    EXPECT_EQ(store->GetTimeStampEnd(), 0);
-
-    store->SetTimeStampAvailable(true);
-    store->SetTimeStampBegin(INT64_MIN);
-    store->SetTimeStampEnd(-1);
-    TSVSmartAudioBuffer* other = NewHeldStore(64);
-    other->SetTimeData(*store);
-    EXPECT_TRUE(other->GetTimeStampAvailable());
-    EXPECT_EQ(other->GetTimeStampBegin(), INT64_MIN);
-    EXPECT_EQ(other->GetTimeStampEnd(), -1);
-
-    // Setting a timestamp on one store leaves its copies alone, and the reverse.
-    TSVSmartAudioBuffer* clone = store->Clone(false);
-    clone->AddReff(true);
-    store->SetTimeStampEnd(99);
-    clone->SetTimeStampAvailable(false);
-    EXPECT_EQ(clone->GetTimeStampEnd(), -1);
-    EXPECT_TRUE(store->GetTimeStampAvailable());
-
-    other->SetTimeData(*other);
-    EXPECT_EQ(other->GetTimeStampBegin(), INT64_MIN);
-
-    clone->RemoveReff(true);
-    other->RemoveReff(true);
-    store->RemoveReff(true);
-}
-
 // Readers, writers and cloners of one store's timestamp on several threads: every value seen
 // is one that was written whole, and nothing deadlocks (the clone reads its source under the
 // source's read lock while other threads write).

@@ -103,35 +103,6 @@ std::string FormatDocument(const std::string& ASize, const std::string& AChannel
 
 } // namespace
 
-TEST(SVAudioBufferSerialization, WritesTheBytesThenTheFormatEntriesInOrder) {
-    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateSizeObject(44100, 16, 2, 10);
-    TRef<TRecordingWriter> writer = MakeRef<TRecordingWriter>();
-    buffer->SerializationWrite(TRef<IWriter>(writer));
-    std::vector<std::string> expected = {
-        "Data=bytes:40",    "Size=10",           "Channels=2",       "BitsPerSample=16",
-        "SampleRate=44100", "begin ChannelMask", "spFrontLeft=true", "spFrontRight=true"};
-    for (const char* name :
-         {"spFrontCenter", "spSubwoofer", "spBackLeft", "spBackRight", "spFrontLeftOfCenter",
-          "spFrontRightOfCenter", "spBackCenter", "spSideLeft", "spSideRight", "spTopCenter",
-          "spTopFrontLeft", "spTopFrontCenter", "spTopFrontRight", "spTopBackLeft",
-          "spTopBackCenter", "spTopBackRight"})
-        expected.push_back(std::string(name) + "=false");
-    expected.push_back("end");
-    expected.push_back("ClassName=\"TSVAudioBuffer\"");
-    EXPECT_EQ(writer->FLines, expected);
-
-    // Valid bits are written, not the container; bits no speaker stands for are not.
-    const uint8_t samples[3] = {1, 2, 3};
-    TRef<TSVAudioBuffer> odd = TSVAudioBuffer::CreateDataExObject(
-        samples, 96000, 20, 1, 1, TSVSpeakers::FromMask(0x80020000u));
-    TRef<TRecordingWriter> oddWriter = MakeRef<TRecordingWriter>();
-    odd->SerializationWrite(TRef<IWriter>(oddWriter));
-    EXPECT_EQ(oddWriter->FLines[3], "BitsPerSample=20");
-    EXPECT_EQ(oddWriter->FLines[23], "spTopBackRight=true");
-    EXPECT_EQ(oddWriter->FLines[25], "ExtraChannelMask=-2147483648");
-    EXPECT_EQ(oddWriter->FLines.size(), 27u);
-}
-
 TEST(SVAudioBufferSerialization, RoundTripsEveryWidthIntoABufferCreatedByName) {
     std::mt19937 random(11);
     for (int32_t bits : {8, 12, 16, 20, 24, 32}) {

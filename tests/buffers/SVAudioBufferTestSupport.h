@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
@@ -11,6 +12,16 @@
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera::testing {
+
+// The message of the TError that ACall raises.
+template <class TError, class TCall> std::string MessageOf(TCall ACall) {
+    try {
+        ACall();
+    } catch (const TError& AError) {
+        return AError.what();
+    }
+    return "no exception";
+}
 
 inline void StartUp() {
     InitializeQXBasicDispatcher();
@@ -121,9 +132,8 @@ inline void MakeUnprocessedWidth(TSVAudioBuffer& ABuffer) {
     ABuffer.PopulateCahces();
 }
 
-inline const TSVSpeakers KStereo{spFrontLeft, spFrontRight};
-inline const TSVSpeakers KSurround51{spFrontLeft, spFrontRight, spFrontCenter,
-                                     spSubwoofer, spBackLeft,   spBackRight};
+inline constexpr TSVSpeakers KStereo = KSVSpeakersStereo;
+inline constexpr TSVSpeakers KSurround51 = KSVSpeakers5Point1;
 inline constexpr int32_t KWidths[] = {8, 16, 24, 32};
 
 } // namespace sonvera::testing

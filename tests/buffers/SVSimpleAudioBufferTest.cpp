@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "SVAudioBufferTestSupport.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
@@ -16,6 +17,7 @@
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using sonvera::testing::MessageOf;
 
 namespace {
 
@@ -45,19 +47,6 @@ std::vector<uint8_t> HeaderBytes(const TRef<TSVAudioBuffer>& ABuffer) {
 std::vector<uint8_t> SampleBytes(const TRef<TSVAudioBuffer>& ABuffer) {
     const auto* samples = static_cast<const uint8_t*>(ABuffer->Read());
     return {samples, samples + ABuffer->GetByteSize()};
-}
-
-bool Aligned64(const void* APointer) {
-    return reinterpret_cast<uintptr_t>(APointer) % 64 == 0;
-}
-
-template <class TError, class TCall> std::string MessageOf(TCall ACall) {
-    try {
-        ACall();
-    } catch (const TError& e) {
-        return e.what();
-    }
-    return "no exception";
 }
 
 // The mask a sized buffer keeps, said differently: the AChannels-th set bit among positions
@@ -164,26 +153,6 @@ TEST(TSVAudioBuffer, CreateSizeExKeepsTheLowestSpeakersAmongTheFirstSeventeenPos
               0x80000015u);
 }
 
-TEST(TSVAudioBuffer, CreateDataCopiesTheSamplesAndRefusesMissingPointers) {
-    const uint8_t samples[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 22050, 24, 2, 2);
-    EXPECT_EQ(SampleBytes(buffer), std::vector<uint8_t>(samples, samples + 12));
-    EXPECT_EQ(buffer->GetChannelMask().Mask(), 0x3u);
-
-    EXPECT_EQ(MessageOf<EAssertionFailed>(
-                  [] { TSVAudioBuffer::CreateDataObject(nullptr, 22050, 24, 2, 2); }),
-              "Assertion failure (SVSimpleAudioBuffer)");
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(nullptr, 1), EAssertionFailed);
-    EXPECT_THROW(TSVAudioBuffer::CreateCopyObject(nullptr), EAssertionFailed);
-    EXPECT_THROW(TSVAudioBuffer::CreateExObject(nullptr), EAssertionFailed);
-    EXPECT_THROW(TSVAudioBuffer::CreateUniversalObject(nullptr), EAssertionFailed);
-    EXPECT_THROW(TSVAudioBuffer::CreateFloatDataObject(nullptr, 8000, 1, 4, 1), EAssertionFailed);
-    EXPECT_THROW(
-        TSVAudioBuffer::CreateUniversalObject(TRef<IQXData>(TQXIntegerBuffer::CreateSize(4))),
-        EArgumentError);
-    EXPECT_THROW(buffer->CopyTo(0, nullptr, 0, 1), EAssertionFailed);
-}
-
 TEST(TSVAudioBuffer, FloatDataIsScaledRoundedAndSaturatedOnBothPaths) {
     const float kHalfStep = std::ldexp(1.0f, -32); // half of one 32-bit step
     const std::vector<float> values = {1.0f, -1.0f,     0.5f,          -0.25f,
@@ -250,21 +219,22 @@ TEST(TSVAudioBuffer, NumbersTheBufferCannotHoldAreRefusedBeforeAllocating) {
     TRef<TSVAudioBuffer> fromRecord = TSVAudioBuffer::CreateWaveFormatObject(&record, 5);
     EXPECT_EQ(SVIsEqualAudioFormat(fromRecord->GetWaveFormat(), record), true);
     EXPECT_EQ(fromRecord->GetSize(), 5u);
-    TSVWaveFormatExtensible bad = record;
-    bad.Format.nChannels = 0;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
-    bad = record;
-    bad.Format.nBlockAlign = 0;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
-    bad = record;
-    bad.Samples.wValidBitsPerSample = 40;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
-    bad = record;
-    bad.Format.wBitsPerSample = 48;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
-    bad = record;
-    bad.Format.nSamplesPerSec = 0x80000000u;
-    EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    // The fields the buffer derives itself are ignored; those it is built from follow the
+    // sized constructor's rules, no channels included.
+    TSVWaveFormatExtensible odd = record;
+    odd.Format.nBlockAlign = 0;
+    odd.Format.wBitsPerSample = 48;
+    EXPECT_EQ(TSVAudioBuffer::CreateWaveFormatObject(&odd, 5)->GetDataStep(), 6);
+    odd.Format.nChannels = 0;
+    EXPECT_EQ(TSVAudioBuffer::CreateWaveFormatObject(&odd, 5)->GetSize(), 0u);
+    EXPECT_EQ(TSVAudioBuffer::CreateSizeObject(96000, 24, 0, 5)->GetSize(), 0u);
+    for (auto spoil : {+[](TSVWaveFormatExtensible& A) { A.Samples.wValidBitsPerSample = 40; },
+                       +[](TSVWaveFormatExtensible& A) { A.Format.nSamplesPerSec = 0x80000000u; },
+                       +[](TSVWaveFormatExtensible& A) { A.Format.nChannels = 30000; }}) {
+        TSVWaveFormatExtensible bad = record;
+        spoil(bad);
+        EXPECT_THROW(TSVAudioBuffer::CreateWaveFormatObject(&bad, 5), EArgumentError);
+    }
     fromRecord = nullptr;
     EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, blocksBefore);
 }
@@ -384,89 +354,6 @@ TEST(TSVAudioBuffer, WritersGetAPrivateStoreAndTheOtherHolderKeepsSamplesAndTime
     EXPECT_EQ(modifier->Modify(), own);
 }
 
-TEST(TSVAudioBuffer, EveryConstructorAndNewStorePutsTheSamplesOnA64ByteBoundary) {
-    const int32_t samples[4] = {1, 2, 3, 4};
-    const float floats[4] = {0.1f, 0.2f, 0.3f, 0.4f};
-    TRef<TSVAudioBuffer> sized = TSVAudioBuffer::CreateSizeObject(44100, 24, 3, 17);
-    TSVWaveFormatExtensible record = sized->GetWaveFormat();
-    const std::vector<TRef<TSVAudioBuffer>> buffers = {
-        TSVAudioBuffer::CreateObject(),
-        sized,
-        TSVAudioBuffer::CreateSizeExObject(44100, 8, 1, 3, TSVSpeakers{spBackLeft}),
-        TSVAudioBuffer::CreateDataObject(samples, 44100, 32, 2, 2),
-        TSVAudioBuffer::CreateDataExObject(samples, 44100, 16, 1, 8, TSVSpeakers{spSubwoofer}),
-        TSVAudioBuffer::CreateFloatDataObject(floats, 44100, 2, 8, 2),
-        TSVAudioBuffer::CreateFloatDataExObject(floats, 44100, 1, 4, 4, TSVSpeakers{}),
-        TSVAudioBuffer::CreateWaveFormatObject(&record, 9),
-        TSVAudioBuffer::CreateExObject(sized),
-        TSVAudioBuffer::CreateCopyObject(TRef<ISVAudioBuffer>(sized)),
-        TSVAudioBuffer::CreateUniversalObject(TRef<IQXData>(sized.get()))};
-    for (size_t i = 0; i < buffers.size(); ++i) {
-        EXPECT_TRUE(Aligned64(buffers[i]->Read())) << i;
-        EXPECT_EQ(static_cast<const uint8_t*>(buffers[i]->Read()),
-                  reinterpret_cast<const uint8_t*>(buffers[i]->GetConstFormat()) + 40)
-            << i;
-    }
-    TRef<TSVAudioBuffer> shared = TSVAudioBuffer::CreateExObject(sized);
-    EXPECT_TRUE(Aligned64(shared->Write()));
-    TRef<TSVAudioBuffer> grown = TSVAudioBuffer::CreateExObject(sized);
-    grown->Resize(1000, true);
-    EXPECT_TRUE(Aligned64(grown->Read()));
-}
-
-TEST(TSVAudioBuffer, ChannelsAreExtractedAsIntegersAndRealsPerWidth) {
-    const uint8_t eight[6] = {0, 127, 255, 128, 1, 200};
-    TRef<TSVAudioBuffer> bytes = TSVAudioBuffer::CreateDataObject(eight, 8000, 8, 2, 3);
-    TRef<IQXIntegerBuffer> left = bytes->GetChannel(0);
-    ASSERT_EQ(left->GetSize(), 3u);
-    EXPECT_EQ(left->GetItem(0), -127);
-    EXPECT_EQ(left->GetItem(1), 128);
-    EXPECT_EQ(left->GetItem(2), -126);
-    TRef<IQXRealBuffer> right = bytes->GetChannelAsReal(1);
-    EXPECT_EQ(right->GetItem(0), 0.0);
-    EXPECT_EQ(right->GetItem(1), 1.0);
-    EXPECT_EQ(right->GetItem(2), 73.0);
-
-    const int16_t sixteen[4] = {-32768, 32767, -1, 5};
-    TRef<TSVAudioBuffer> shorts = TSVAudioBuffer::CreateDataObject(sixteen, 8000, 16, 2, 2);
-    EXPECT_EQ(shorts->GetChannel(0)->GetItem(0), -32768);
-    EXPECT_EQ(shorts->GetChannel(1)->GetItem(0), 32767);
-    EXPECT_EQ(shorts->GetChannelAsReal(0)->GetItem(1), -1.0);
-
-    const uint8_t packed[9] = {0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80, 0xFE, 0xFF, 0xFF};
-    TRef<TSVAudioBuffer> threes = TSVAudioBuffer::CreateDataObject(packed, 8000, 24, 3, 1);
-    EXPECT_EQ(threes->GetChannel(0)->GetItem(0), 8388607);
-    EXPECT_EQ(threes->GetChannel(1)->GetItem(0), -8388608);
-    EXPECT_EQ(threes->GetChannelAsReal(2)->GetItem(0), -2.0);
-
-    // Mono and stereo have loops of their own; every sample, the last one included.
-    const uint8_t stereoPacked[12] = {0x01, 0x00, 0x80, 0xFF, 0xFF, 0x7F,
-                                      0x10, 0x32, 0x54, 0xEF, 0xCD, 0xAB};
-    TRef<TSVAudioBuffer> stereo24 = TSVAudioBuffer::CreateDataObject(stereoPacked, 8000, 24, 2, 2);
-    TRef<IQXIntegerBuffer> front = stereo24->GetChannel(0);
-    TRef<IQXRealBuffer> side = stereo24->GetChannelAsReal(1);
-    EXPECT_EQ(front->GetItem(0), -8388607);
-    EXPECT_EQ(front->GetItem(1), 0x543210);
-    EXPECT_EQ(side->GetItem(0), 8388607.0);
-    EXPECT_EQ(side->GetItem(1), -5517841.0);
-    TRef<TSVAudioBuffer> mono24 = TSVAudioBuffer::CreateDataObject(stereoPacked, 8000, 24, 1, 4);
-    TRef<IQXIntegerBuffer> all = mono24->GetChannel(0);
-    ASSERT_EQ(all->GetSize(), 4u);
-    EXPECT_EQ(all->GetItem(2), 0x543210);
-    EXPECT_EQ(all->GetItem(3), -5517841);
-
-    const int32_t wide[3] = {INT32_MIN, INT32_MAX, 0};
-    TRef<TSVAudioBuffer> words = TSVAudioBuffer::CreateDataObject(wide, 8000, 32, 1, 3);
-    TRef<IQXRealBuffer> reals = words->GetChannelAsReal(0);
-    EXPECT_EQ(reals->GetItem(0), -2147483648.0);
-    EXPECT_EQ(reals->GetItem(1), 2147483647.0);
-    EXPECT_EQ(words->GetChannel(0)->GetSize(), 3u);
-
-    EXPECT_EQ(MessageOf<ERangeError>([&] { shorts->GetChannel(2); }), "Channel out of range = 2");
-    EXPECT_THROW(words->GetChannelAsReal(1), ERangeError);
-    EXPECT_EQ(TSVAudioBuffer::CreateObject()->GetChannel(0)->GetSize(), 0u);
-}
-
 TEST(TSVAudioBuffer, ResizeKeepsOrReplacesTheStoreAsItMust) {
     const int16_t samples[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 4);
@@ -513,87 +400,3 @@ TEST(TSVAudioBuffer, ResizeKeepsOrReplacesTheStoreAsItMust) {
     EXPECT_EQ(lone->GetSize(), 100u);
 }
 
-TEST(TSVAudioBuffer, FormatPredicates) {
-    auto format = [](int32_t ARate, int32_t ABits, int32_t AChannels, uint32_t AMask) {
-        return TSVAudioBuffer::CreateDataEx(&ARate, ARate, ABits, AChannels, 0,
-                                            TSVSpeakers::FromMask(AMask))
-            ->GetWaveFormat();
-    };
-    for (int32_t rate : {44100, 22050, 11025, 8000})
-        for (int32_t bits : {8, 16}) {
-            TSVWaveFormatExtensible stereo = format(rate, bits, 2, 3);
-            TSVWaveFormatExtensible mono = format(rate, bits, 1, 1);
-            TSVWaveFormatExtensible monoOfTwo = format(rate, bits, 1, 3);
-            EXPECT_TRUE(SVIsStandardFormat(&stereo));
-            EXPECT_TRUE(SVIsStandardFormat(&mono));
-            EXPECT_TRUE(SVIsStandardFormat(&monoOfTwo));
-        }
-    TSVWaveFormatExtensible odd = format(48000, 16, 2, 3);
-    EXPECT_FALSE(SVIsStandardFormat(&odd));
-    odd = format(44100, 24, 2, 3);
-    EXPECT_FALSE(SVIsStandardFormat(&odd));
-    odd = format(44100, 16, 2, 7);
-    EXPECT_FALSE(SVIsStandardFormat(&odd));
-    odd = format(44100, 16, 1, 2);
-    EXPECT_FALSE(SVIsStandardFormat(&odd));
-    EXPECT_THROW(SVIsStandardFormat(nullptr), EAssertionFailed);
-
-    const TSVWaveFormatExtensible a = format(44100, 16, 2, 3);
-    TSVWaveFormatExtensible b = format(44100, 12, 2, 3); // same block align, other valid bits
-    EXPECT_TRUE(SVIsEqualAudioFormat(a, b));
-    b.dwChannelMask = 0x5;
-    EXPECT_FALSE(SVIsEqualAudioFormat(a, b));
-    EXPECT_TRUE(SVIsEqualAudioFormatStd(a.Format, b.Format));
-    b.Format.nBlockAlign = 6;
-    EXPECT_FALSE(SVIsEqualAudioFormatStd(a.Format, b.Format));
-    b = a;
-    b.Format.nSamplesPerSec = 44101;
-    EXPECT_FALSE(SVIsEqualAudioFormatStd(a.Format, b.Format));
-}
-
-TEST(TSVAudioBuffer, ForeignStoresAndByteDestinationsAreHandledSafely) {
-    const int16_t samples[4] = {10, 20, 30, 40};
-    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
-
-    // Assigning from data that is not audio is refused; the buffer keeps its store.
-    TSVSmartAudioBuffer* const store = buffer->GetBuffer();
-    EXPECT_THROW(buffer->Assign(TRef<IQXData>(TQXBlockBuffer::CreateSize(64))), EArgumentError);
-    TQXSmartBuffer* shortStore = new TSVSmartAudioBuffer(20);
-    EXPECT_THROW(buffer->SetBuffer(shortStore), EArgumentError);
-    shortStore->AddReff(true);
-    shortStore->RemoveReff(true);
-    EXPECT_EQ(buffer->GetBuffer(), store);
-    TRef<TSVAudioBuffer> other = TSVAudioBuffer::CreateSizeObject(8000, 8, 1, 5);
-    buffer->Assign(TRef<IQXData>(other.get()));
-    EXPECT_EQ(buffer->GetSize(), 5u);
-    EXPECT_EQ(buffer->GetSampleBitWidth(), 8);
-
-    // CopyTo into a buffer that is not audio copies sample bytes.
-    TRef<TSVAudioBuffer> source = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
-    TRef<IQXBlockBuffer> bytes = TQXBlockBuffer::CreateSize(8);
-    std::memset(bytes->Write(), 0, 8);
-    source->CopyTo(2, TRef<IQXDataBuffer>(bytes), 1, 4);
-    EXPECT_EQ(std::vector<uint8_t>(bytes->Read(), bytes->Read() + 8),
-              (std::vector<uint8_t>{0, 20, 0, 30, 0, 0, 0, 0}));
-
-    // MakeCopy shares the store and stays an audio buffer.
-    TRef<TQXGenericBuffer> copy = source->MakeCopy();
-    EXPECT_TRUE(Supports<ISVAudioBuffer>(copy));
-    EXPECT_EQ(copy->GetDataContainer(), source->GetDataContainer());
-    TSVSmartAudioBuffer* fresh = source->MakeCopySize(123);
-    EXPECT_EQ(fresh->GetSize(), 123u);
-    fresh->AddReff(true);
-    fresh->RemoveReff(true);
-}
-
-TEST(TSVAudioBuffer, StartUpRegistersTheClassByName) {
-    ASSERT_TRUE(TClassManagement::IsClassRegistered("TSVAudioBuffer"));
-    TRef<ISVAudioBuffer> created = TClassManagement::Create<ISVAudioBuffer>("TSVAudioBuffer");
-    EXPECT_EQ(created->GetChannels(), 1);
-    EXPECT_EQ(created->GetSamplesPerSecond(), 11025);
-
-    // A second start-up only counts; the class stays until the matching finalization.
-    InitializeSVSimpleAudioBuffer();
-    FinalizeSVSimpleAudioBuffer();
-    EXPECT_TRUE(TClassManagement::IsClassRegistered("TSVAudioBuffer"));
-}

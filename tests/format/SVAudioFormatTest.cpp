@@ -29,11 +29,6 @@ std::vector<uint8_t> RecordBytes(const TSVAudioFormatBasic& AFormat) {
     return std::vector<uint8_t>(bytes, bytes + sizeof(TSVWaveFormatExtensible));
 }
 
-std::vector<uint8_t> WithPcmSubFormat(std::vector<uint8_t> AHead) {
-    AHead.insert(AHead.end(), PcmSubFormatBytes.begin(), PcmSubFormatBytes.end());
-    return AHead;
-}
-
 // The container of AValidBits: the smallest whole number of bytes that holds them.
 uint32_t ContainerBytes(uint32_t AValidBits) {
     uint32_t bytes = 1;
@@ -121,35 +116,6 @@ private:
     TRef<IPropertyChangeListener> FListener;
 };
 
-// A change-notification lock, used from one thread, that counts its entries, knows how deep
-// it is held and remembers whether the owner was told of a change while it was held.
-class TCountingLock : public TInterfacedObject, public virtual IChangeNotifyLock {
-public:
-    void Enter() override {
-        FSection.Enter();
-        ++Enters;
-        ++Depth;
-    }
-    void Leave() override {
-        --Depth;
-        FSection.Leave();
-    }
-    bool TryEnter() override { return FSection.TryEnter(); }
-    void NotifyChange(TPersistent*) override {
-        ++Reports;
-        if (FSection.HeldByCurrentThread())
-            ++ReportsInsideLock;
-    }
-
-    int Enters = 0;
-    int Depth = 0;
-    int Reports = 0;
-    int ReportsInsideLock = 0;
-
-private:
-    TCriticalSection FSection;
-};
-
 class TContext : public TInterfacedObject {};
 
 std::string Written(const TPersistent& AObject) {
@@ -162,66 +128,7 @@ void ReadInto(TPersistent& AObject, const std::string& AText) {
     ReadPublishedProperties(AObject, TJsonReader::Create(AText));
 }
 
-std::vector<std::string> PropertyNames(const TPersistent& AObject) {
-    std::vector<std::string> names;
-    for (const TPropertyInfo& property : AObject.GetPropertyTable().Properties())
-        names.push_back(property.Name());
-    return names;
-}
-
 } // namespace
-
-TEST(TSVAudioFormat, NewDescriptorHoldsTheDefaultsInACompleteRecord) {
-    TOwnerLog log;
-    TPersistent owner;
-    const TRef<IChangeNotifyLock> lock = log.Lock();
-    const TRef<IInterface> context = MakeRef<TContext>();
-    auto listener = MakeRef<TRecordingListener>();
-    TListenerRegistration registration(listener);
-    TSVOptionalAudioFormat format(log.Callback(), &owner, lock, context);
-
-    // The four constructor arguments reach the runtime base unchanged.
-    EXPECT_EQ(format.GetOwner(), &owner);
-    EXPECT_EQ(format.GetLock(), lock);
-    EXPECT_EQ(format.GetContext(), context);
-
-    EXPECT_EQ(format.GetCountChannels(), 2u);
-    EXPECT_EQ(format.GetBits(), 16u);
-    EXPECT_EQ(format.GetSampleRate(), 11025u);
-    EXPECT_EQ(format.GetChannelMask(), (TSVSpeakers{spFrontLeft, spFrontRight}));
-    EXPECT_EQ(format.GetBufferSize(), 1024u);
-    EXPECT_FALSE(format.GetEnabled());
-    // Tag FFFE, 2 channels, 11025 Hz, 44100 bytes/s, align 4, 16 of 16 bits, cbSize 22, mask 3.
-    EXPECT_EQ(
-        RecordBytes(format),
-        WithPcmSubFormat({0xFE, 0xFF, 0x02, 0x00, 0x11, 0x2B, 0x00, 0x00, 0x44, 0xAC, 0x00, 0x00,
-                          0x04, 0x00, 0x10, 0x00, 0x16, 0x00, 0x10, 0x00, 0x03, 0x00, 0x00, 0x00}));
-    // A descriptor under construction tells nobody.
-    EXPECT_EQ(log.Callbacks, 0);
-    EXPECT_EQ(log.LockReports, 0);
-    EXPECT_TRUE(listener->TakeEvents().empty());
-
-    // The platform's stereo 16-bit 44100 Hz record, byte for byte.
-    format.SetSampleRate(44100);
-    EXPECT_EQ(
-        RecordBytes(format),
-        WithPcmSubFormat({0xFE, 0xFF, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x10, 0xB1, 0x02, 0x00,
-                          0x04, 0x00, 0x10, 0x00, 0x16, 0x00, 0x10, 0x00, 0x03, 0x00, 0x00, 0x00}));
-
-    // Every kind of descriptor starts from the same record; without an owner's lock it has
-    // its own.
-    const TSVAudioFormatBasic basic(nullptr, nullptr, nullptr);
-    const TSVOptionalBasicAudioFormat optionalBasic(nullptr, nullptr, nullptr);
-    const TSVAudioFormat plain(nullptr, nullptr, nullptr);
-    EXPECT_NE(basic.GetLock(), nullptr);
-    EXPECT_EQ(basic.GetContext(), nullptr);
-    EXPECT_EQ(RecordBytes(basic), RecordBytes(optionalBasic));
-    EXPECT_EQ(RecordBytes(basic), RecordBytes(plain));
-    EXPECT_FALSE(optionalBasic.GetEnabled());
-    EXPECT_EQ(plain.GetBufferSize(), 1024u);
-    // The pointer is the embedded record itself, stable for the descriptor's life.
-    EXPECT_EQ(basic.GetWaveFormat(), basic.GetWaveFormat());
-}
 
 TEST(TSVAudioFormat, RecordFollowsBitsChannelsAndRate) {
     TSVAudioFormat format(nullptr, nullptr, nullptr);
@@ -269,45 +176,6 @@ TEST(TSVAudioFormat, RecordFollowsBitsChannelsAndRate) {
     EXPECT_EQ(record.dwChannelMask, 0x80000003u);
     EXPECT_EQ(format.GetChannelMask().Mask(), 0x80000003u);
     EXPECT_EQ(record.Format.nChannels, 6);
-}
-
-TEST(TSVAudioFormat, OutOfRangeValuesAreClampedToTheirBounds) {
-    TSVAudioFormat format(nullptr, nullptr, nullptr);
-    const TSVWaveFormatExtensible& record = *format.GetWaveFormat();
-
-    format.SetCountChannels(0);
-    EXPECT_EQ(format.GetCountChannels(), 1u);
-    EXPECT_EQ(record.Format.nBlockAlign, 2);
-    format.SetCountChannels(40);
-    EXPECT_EQ(format.GetCountChannels(), 32u);
-    EXPECT_EQ(record.Format.nBlockAlign, 64);
-    // Clamped before the value is narrowed to the record's 16 bits: 65538 is not 2.
-    format.SetCountChannels(2);
-    format.SetCountChannels(65538);
-    EXPECT_EQ(format.GetCountChannels(), 32u);
-    format.SetCountChannels(2);
-    format.SetCountChannels(MaxCardinal);
-    EXPECT_EQ(format.GetCountChannels(), 32u);
-
-    format.SetCountChannels(2);
-    format.SetBits(0);
-    EXPECT_EQ(format.GetBits(), 1u);
-    EXPECT_EQ(record.Format.wBitsPerSample, 8);
-    EXPECT_EQ(record.Format.nBlockAlign, 2);
-    format.SetBits(33);
-    EXPECT_EQ(format.GetBits(), 32u);
-    format.SetBits(16);
-    format.SetBits(65560); // 24 once narrowed
-    EXPECT_EQ(format.GetBits(), 32u);
-    ExpectConsistent(record);
-
-    // BufferSize has a floor of 1 and no ceiling, and never touches the record.
-    const std::vector<uint8_t> before = RecordBytes(format);
-    format.SetBufferSize(0);
-    EXPECT_EQ(format.GetBufferSize(), 1u);
-    format.SetBufferSize(MaxCardinal);
-    EXPECT_EQ(format.GetBufferSize(), MaxCardinal);
-    EXPECT_EQ(RecordBytes(format), before);
 }
 
 TEST(TSVAudioFormat, OnlyRealChangesAreToldOnceWithTheRecordRecalculatedBetween) {
@@ -368,34 +236,6 @@ TEST(TSVAudioFormat, OnlyRealChangesAreToldOnceWithTheRecordRecalculatedBetween)
     ExpectConsistent(*format.GetWaveFormat());
 }
 
-TEST(TSVAudioFormat, EveryReadAndChangeGoesThroughTheOwnersLock) {
-    auto lock = MakeRef<TCountingLock>();
-    TSVAudioFormat format(nullptr, nullptr, lock);
-
-    const std::vector<std::pair<const char*, std::function<void()>>> reads = {
-        {"GetWaveFormat", [&] { format.GetWaveFormat(); }},
-        {"GetCountChannels", [&] { format.GetCountChannels(); }},
-        {"GetBits", [&] { format.GetBits(); }},
-        {"GetSampleRate", [&] { format.GetSampleRate(); }},
-        {"GetChannelMask", [&] { format.GetChannelMask(); }},
-        {"GetBufferSize", [&] { format.GetBufferSize(); }},
-    };
-    for (const auto& [name, read] : reads) {
-        const int enters = lock->Enters;
-        read();
-        EXPECT_EQ(lock->Enters - enters, 1) << name;
-        EXPECT_EQ(lock->Depth, 0) << name;
-    }
-
-    // A real change is reported to the owner from inside the lock, and the lock is left.
-    format.SetCountChannels(5);
-    format.SetBufferSize(7);
-    format.SetChannelMask({spBackLeft});
-    EXPECT_EQ(lock->Reports, 3);
-    EXPECT_EQ(lock->ReportsInsideLock, 3);
-    EXPECT_EQ(lock->Depth, 0);
-}
-
 TEST(TSVAudioFormat, StreamsOnlyNonDefaultPropertiesAndReadsThemThroughTheSetters) {
     TSVOptionalAudioFormat source(nullptr, nullptr, nullptr);
     EXPECT_EQ(Written(source), "{}");
@@ -450,88 +290,6 @@ TEST(TSVAudioFormat, StreamsOnlyNonDefaultPropertiesAndReadsThemThroughTheSetter
                  EReadError);
     EXPECT_EQ(untouched.GetCountChannels(), 2u);
     EXPECT_EQ(RecordBytes(untouched), before);
-}
-
-TEST(TSVAudioFormat, AssignCopiesThePublishedStateOfTheSameLineage) {
-    TSVOptionalAudioFormat source(nullptr, nullptr, nullptr);
-    source.SetCountChannels(4);
-    source.SetBits(12);
-    source.SetSampleRate(22050);
-    source.SetChannelMask({spFrontLeft, spFrontRight, spBackLeft, spBackRight});
-    source.SetBufferSize(333);
-    source.SetEnabled(true);
-
-    TOwnerLog log;
-    TSVOptionalAudioFormat copy(log.Callback(), nullptr, log.Lock());
-    copy.Assign(source);
-    EXPECT_EQ(copy.GetBufferSize(), 333u);
-    EXPECT_TRUE(copy.GetEnabled());
-    EXPECT_EQ(RecordBytes(copy), RecordBytes(source));
-    EXPECT_EQ(copy.GetWaveFormat()->Format.wBitsPerSample, 16);
-    EXPECT_EQ(log.Callbacks, 6);
-    // The copy is its own: changing it leaves the source as it was.
-    copy.SetCountChannels(1);
-    EXPECT_EQ(source.GetCountChannels(), 4u);
-
-    // A base descriptor takes what it publishes from a derived one.
-    TSVAudioFormatBasic basic(nullptr, nullptr, nullptr);
-    basic.Assign(source);
-    EXPECT_EQ(RecordBytes(basic), RecordBytes(source));
-
-    // Descriptors of another lineage are refused, and the target stays as it was.
-    TSVAudioFormat plain(nullptr, nullptr, nullptr);
-    const std::vector<uint8_t> before = RecordBytes(plain);
-    EXPECT_THROW(plain.Assign(basic), EArgumentError);
-    TSVOptionalBasicAudioFormat optionalBasic(nullptr, nullptr, nullptr);
-    EXPECT_THROW(optionalBasic.Assign(source), EArgumentError);
-    EXPECT_THROW(plain.Assign(optionalBasic), EArgumentError);
-    EXPECT_EQ(RecordBytes(plain), before);
-    EXPECT_EQ(plain.GetBufferSize(), 1024u);
-    EXPECT_FALSE(optionalBasic.GetEnabled());
-}
-
-TEST(TSVAudioFormat, EachClassPublishesItsOwnPropertiesWithTheirDefaults) {
-    const TSVAudioFormatBasic basic(nullptr, nullptr, nullptr);
-    const TSVOptionalBasicAudioFormat optionalBasic(nullptr, nullptr, nullptr);
-    const TSVAudioFormat plain(nullptr, nullptr, nullptr);
-    const TSVOptionalAudioFormat optional(nullptr, nullptr, nullptr);
-    using TNames = std::vector<std::string>;
-    EXPECT_EQ(PropertyNames(basic), (TNames{"Channels", "Bits", "SampleRate", "ChannelMask"}));
-    EXPECT_EQ(PropertyNames(optionalBasic),
-              (TNames{"Channels", "Bits", "SampleRate", "ChannelMask", "Enabled"}));
-    EXPECT_EQ(PropertyNames(plain),
-              (TNames{"Channels", "Bits", "SampleRate", "ChannelMask", "BufferSize"}));
-    EXPECT_EQ(PropertyNames(optional),
-              (TNames{"Channels", "Bits", "SampleRate", "ChannelMask", "BufferSize", "Enabled"}));
-    EXPECT_EQ(basic.ClassName(), "TSVAudioFormatBasic");
-    EXPECT_EQ(optionalBasic.ClassName(), "TSVOptionalBasicAudioFormat");
-    EXPECT_EQ(plain.ClassName(), "TSVAudioFormat");
-    const TPersistent& asPersistent = optional;
-    EXPECT_EQ(asPersistent.ClassName(), "TSVOptionalAudioFormat");
-
-    const TPropertyTableBase& table = optional.GetPropertyTable();
-    EXPECT_EQ(table.Find("Channels")->Default(), TPropertyValue(uint32_t{2}));
-    EXPECT_EQ(table.Find("Bits")->Default(), TPropertyValue(uint32_t{16}));
-    EXPECT_EQ(table.Find("SampleRate")->Default(), TPropertyValue(uint32_t{11025}));
-    EXPECT_EQ(table.Find("ChannelMask")->Default(), TPropertyValue(uint32_t{3}));
-    EXPECT_EQ(table.Find("ChannelMask")->Kind(), pkSet);
-    EXPECT_EQ(table.Find("ChannelMask")->EnumType(), &EnumTypeInfo<TSVSpeaker>());
-    EXPECT_EQ(table.Find("BufferSize")->Default(), TPropertyValue(uint32_t{1024}));
-    EXPECT_EQ(table.Find("Enabled")->Default(), TPropertyValue(false));
-    // A new descriptor is at its declared defaults throughout.
-    for (const TPropertyInfo& property : table.Properties())
-        EXPECT_TRUE(property.IsDefault(optional)) << property.Name();
-}
-
-TEST(TRVCompressionInfo, TypeInformationNamesEachMember) {
-    const TEnumTypeInfo& info = EnumTypeInfo<TRVCompressionInfo>();
-    EXPECT_EQ(info.TypeName(), "TRVCompressionInfo");
-    EXPECT_EQ(info.Names(), (std::vector<std::string>{"ciCode", "ciDescription", "ciBoth"}));
-    EXPECT_EQ(EnumValue<TRVCompressionInfo>("ciCode"), 0);
-    EXPECT_EQ(EnumValue<TRVCompressionInfo>("ciDescription"), 1);
-    EXPECT_EQ(EnumValue<TRVCompressionInfo>("ciBoth"), 2);
-    EXPECT_EQ(EnumName(ciBoth), "ciBoth");
-    EXPECT_THROW(info.NameOf(3), ERangeError);
 }
 
 TEST(TSVAudioFormat, ConcurrentChangesLeaveAConsistentRecord) {

@@ -155,19 +155,6 @@ std::vector<float> FloatSamples() {
 
 } // namespace
 
-TEST(IPPExtraScale, DocumentedResults) {
-    uint8_t packed[6];
-    Write24(packed, 8388607);
-    Write24(packed + 3, -8388608);
-    int16_t narrow[2];
-    ippiScale_24s16s_C1R(packed, 3, narrow, 2, Column(2), ippAlgHintFast);
-    EXPECT_EQ(narrow[0], 32767);
-    EXPECT_EQ(narrow[1], -32767);
-    const int16_t full = 32767;
-    ippiScale_16s24s_C1R(&full, 2, packed, 3, Column(1));
-    EXPECT_EQ(Read24(packed), 8388607);
-}
-
 TEST(IPPExtraScale, WideningOverEveryValue) {
     CheckMap(kByte, kInt24, EveryValue(9), Converting(ippiScale_8u24s_C1R),
              [](int64_t s) { return Scaled(s - 127, 8388607, 127); });
@@ -234,55 +221,6 @@ TEST(IPPExtraScale, NarrowingOverEveryPackedValueAndRandomWords) {
              [](int64_t s) { return s * 8388607 / 2147483647; });
 }
 
-TEST(IPPExtraConvert, DocumentedResults) {
-    const int16_t samples[3] = {32767, -32768, 5};
-    float out[3];
-    ippiConvert_16s32f_C1RSfs(samples, 2, out, 4, Column(2), -15);
-    EXPECT_EQ(out[0], 1.0f);
-    EXPECT_EQ(out[1], -32768.0f / 32767.0f);
-    EXPECT_NEAR(out[1], -1.00003f, 1e-6f);
-    ippiConvert_16s32f_C1RSfs(samples + 2, 2, out + 2, 4, Column(1), 0);
-    EXPECT_EQ(out[2], 5.0f);
-
-    const float tie = 2.25f;
-    int32_t rounded = 0;
-    ippiConvert_32f32s_C1RSfs(&tie, 4, &rounded, 4, Column(1), ippRndZero, -1);
-    EXPECT_EQ(rounded, 4);
-
-    // The 8-bit form reads two's-complement bytes.
-    const int8_t bytes[2] = {-1, -128};
-    ippiConvert_8s32f_C1RSfs(bytes, 1, out, 4, Column(2), -7);
-    EXPECT_EQ(out[0], -1.0f / 127.0f);
-    EXPECT_EQ(out[1], -128.0f / 127.0f);
-}
-
-TEST(IPPExtraConvert, IntegersToFloat) {
-    CheckToFloat(kInt24, SignedSamples(24, 999, 81), Converting(ippiConvert_24s32f_C1R),
-                 [](int64_t s) { return float(s); });
-    CheckToFloat(kInt32, SignedSamples(32, 999, 82), Converting(ippiConvert_32s32f_C1R),
-                 [](int64_t s) { return float(s); });
-    for (int32_t sf :
-         {0, -1, -7, -15, -23, -31, 1, 5, -127, -128, -200, 126, 127, 200, INT32_MIN, INT32_MAX}) {
-        const auto scaled = [sf]<class TIn>(void (*APrimitive)(const TIn*, int32_t, Ipp32f*,
-                                                               int32_t, const IppiSize&, int32_t)) {
-            return [APrimitive, sf](uint8_t* ASource, int ASourceStep, uint8_t* ADest,
-                                    int ADestStep, int ACount) {
-                APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
-                           reinterpret_cast<Ipp32f*>(ADest), ADestStep, Column(ACount), sf);
-            };
-        };
-        const float unit = Power2(-int64_t(sf)) - 1.0f;
-        const auto toUnit = [sf, unit](int64_t s) { return sf == 0 ? float(s) : float(s) / unit; };
-        CheckToFloat(kInt24, SignedSamples(24, 300, 83), scaled(ippiConvert_24s32f_C1RSfs), toUnit);
-        CheckToFloat(kInt16, SignedSamples(16, 300, 84), scaled(ippiConvert_16s32f_C1RSfs), toUnit);
-        CheckToFloat(kSignedByte, SignedSamples(8, 300, 85), scaled(ippiConvert_8s32f_C1RSfs),
-                     toUnit);
-        const float p = Power2(-int64_t(sf));
-        CheckToFloat(kInt32, SignedSamples(32, 300, 86), scaled(ippiConvert_32s32f_C1RSfs),
-                     [sf, p](int64_t s) { return sf == 0 ? float(s) : float(s) / p; });
-    }
-}
-
 TEST(IPPExtraConvert, FloatToIntegersRoundHalfToEven) {
     const std::vector<float> values = FloatSamples();
     CheckFromFloat(
@@ -303,22 +241,6 @@ TEST(IPPExtraConvert, FloatToIntegersRoundHalfToEven) {
             },
             [p](float x) { return Low32(RoundHalfEven(x * p)); });
     }
-}
-
-TEST(IPPExtraMultiplyByReal, DocumentedResults) {
-    std::vector<int16_t> samples = {20000, -3, 7};
-    MultiplyByReal16sI(1.0, samples.data(), 2, Column(3));
-    EXPECT_EQ(samples, (std::vector<int16_t>{20000, -3, 7}));
-    MultiplyByReal16sI(2.0, samples.data(), 2, Column(3));
-    EXPECT_EQ(samples, (std::vector<int16_t>{-25536, -6, 14}));
-    // Ties go to even; raw bytes carry no bias.
-    std::vector<uint8_t> bytes = {3, 5, 200, 255};
-    MultiplyByReal8uI(0.5, bytes.data(), 1, Column(4));
-    EXPECT_EQ(bytes, (std::vector<uint8_t>{2, 2, 100, 128}));
-    // The in-place forms ignore a factor of 1.0 even where the step would be meaningless.
-    int32_t word = 9;
-    MultiplyByReal32sI(1.0, &word, 0, Column(5));
-    EXPECT_EQ(word, 9);
 }
 
 TEST(IPPExtraMultiplyByReal, EveryWidthMatchesTheModel) {

@@ -16,13 +16,6 @@ namespace {
 [[maybe_unused]] ::testing::Environment* const GTables =
     ::testing::AddGlobalTestEnvironment(new TPrimitiveTablesEnvironment);
 
-const std::vector<int64_t> kEveryByte = [] {
-    std::vector<int64_t> bytes(256);
-    for (int i = 0; i < 256; ++i)
-        bytes[size_t(i)] = i;
-    return bytes;
-}();
-
 // Every pair of bytes, as destination and source columns.
 std::pair<std::vector<int64_t>, std::vector<int64_t>> EveryBytePair() {
     std::vector<int64_t> dest, source;
@@ -73,73 +66,6 @@ const std::vector<int32_t> kConstants = {
 
 } // namespace
 
-TEST(IPPExtraElements, PackedStoreRuleAtEveryBoundary) {
-    struct TCase {
-        int32_t Value;
-        std::array<uint8_t, 3> Bytes;
-    };
-    const TCase cases[] = {
-        {0, {0x00, 0x00, 0x00}},           {1, {0x01, 0x00, 0x00}},
-        {-1, {0xFF, 0xFF, 0xFF}},          {0x7FFFFF, {0xFF, 0xFF, 0x7F}},
-        {0x800000, {0x00, 0x00, 0x80}},    {0xFFFFFF, {0xFF, 0xFF, 0xFF}},
-        {0x1000000, {0x00, 0x00, 0x00}},   {0x1234567, {0x67, 0x45, 0x23}},
-        {-0x800000, {0x00, 0x00, 0x80}},   {-0x800001, {0xFF, 0xFF, 0xFF}},
-        {-0x1000000, {0x00, 0x00, 0x80}},  {-0x1000001, {0xFF, 0xFF, 0xFF}},
-        {INT32_MAX, {0xFF, 0xFF, 0xFF}},   {INT32_MIN, {0x00, 0x00, 0x80}},
-        {-0x7F123456, {0xAA, 0xCB, 0xED}},
-    };
-    for (const TCase& c : cases) {
-        std::array<uint8_t, 5> bytes = {0x5A, 0x5A, 0x5A, 0x5A, 0x5A};
-        Convert32BitTo24Bit(c.Value, bytes.data() + 1);
-        EXPECT_EQ((std::array<uint8_t, 3>{bytes[1], bytes[2], bytes[3]}), c.Bytes) << c.Value;
-        EXPECT_EQ(bytes[0], 0x5A);
-        EXPECT_EQ(bytes[4], 0x5A);
-    }
-    // Every 24-bit value round-trips, and every byte pattern reads sign-extended.
-    for (int32_t value = -0x800000; value < 0x800000; ++value) {
-        uint8_t bytes[3];
-        Convert32BitTo24Bit(value, bytes);
-        ASSERT_EQ(Convert24BitTo32Bit(bytes), value);
-        ASSERT_EQ(Read24(bytes), value);
-    }
-}
-
-TEST(IPPExtraArithmetic, DocumentedResults) {
-    uint8_t dest[3] = {0xFF, 0xFF, 0x7F};
-    const uint8_t source[3] = {0xFF, 0xFF, 0x7F};
-    ippiAdd_24s_C1IRSfs(source, 3, dest, 3, Column(1), 0);
-    EXPECT_EQ(std::vector<uint8_t>(dest, dest + 3), (std::vector<uint8_t>{0xFE, 0xFF, 0xFF}));
-
-    uint8_t low[3] = {0x00, 0x00, 0x80};
-    const uint8_t lowSource[3] = {0x00, 0x00, 0x80};
-    ippiAdd_24s_C1IRSfs(lowSource, 3, low, 3, Column(1), 0);
-    EXPECT_EQ(std::vector<uint8_t>(low, low + 3), (std::vector<uint8_t>{0x00, 0x00, 0x80}));
-
-    uint8_t byte = 200;
-    const uint8_t byteSource = 200;
-    ippiAdd_8s_C1IRSfs(&byteSource, 1, &byte, 1, Column(1), 0);
-    EXPECT_EQ(byte, 17);
-
-    int32_t word = 65536;
-    const int32_t wordSource = 65536;
-    ippiMul_32s_C1IRSfs(&wordSource, 4, &word, 4, Column(1), 0);
-    EXPECT_EQ(word, 0);
-
-    // A region of 3 x 2 with a step of 6 visits six elements six bytes apart.
-    std::vector<uint8_t> region(36, 0x11);
-    ippiAddC_24s_C1IRSfs(1, region.data(), 6, IppiSize{3, 2}, 0);
-    for (size_t i = 0; i < region.size(); ++i)
-        EXPECT_EQ(region[i], i % 6 == 0 ? 0x12 : 0x11) << i;
-
-    // A count below 1 does nothing, also through a negative height.
-    std::vector<uint8_t> untouched(12, 0x33);
-    ippiAddC_24s_C1IRSfs(1, untouched.data(), 3, IppiSize{4, 0}, 0);
-    ippiAddC_24s_C1IRSfs(1, untouched.data(), 3, IppiSize{4, -1}, 0);
-    ippsAddC_24s_ISfs(1, untouched.data(), 0, 0);
-    ippsAddC_24s_ISfs(1, untouched.data(), -5, 0);
-    EXPECT_EQ(untouched, std::vector<uint8_t>(12, 0x33));
-}
-
 TEST(IPPExtraArithmetic, BiasedBytesElementWiseOverEveryPair) {
     const auto [dest, source] = EveryBytePair();
     CheckCombine(kByte, dest, source, Combining(ippiAdd_8s_C1IRSfs),
@@ -184,37 +110,6 @@ TEST(IPPExtraArithmetic, NativeElementWiseMatchesTheModel) {
     CheckCombine(kInt32, dest, source, Combining(ippiDiv_32s_C1IRSfs), quotient);
     CheckCombine(kInt32, {INT32_MIN, INT32_MIN, INT32_MAX, 5, -7}, {-1, 0, -1, 2, 2},
                  Combining(ippiDiv_32s_C1IRSfs), quotient);
-}
-
-TEST(IPPExtraArithmetic, BiasedBytesByConstant) {
-    for (int32_t v : kConstants) {
-        const auto product = [v](int64_t d) { return Unbiased(Biased(d) * v); };
-        const auto quotient = [v](int64_t d) { return v == 0 ? 127 : Unbiased(Biased(d) / v); };
-        CheckInPlace(
-            kByte, kEveryByte,
-            [v](uint8_t* AData, int AStep, int ACount) {
-                ippiMulC_8s_C1IRSfs(v, AData, AStep, Column(ACount), 3);
-            },
-            product);
-        CheckInPlace(
-            kByte, kEveryByte,
-            [v](uint8_t* AData, int AStep, int ACount) {
-                ippiDivC_8s_C1IRSfs(v, AData, AStep, Column(ACount), 3);
-            },
-            quotient);
-        // The contiguous forms; their zero divisor gives silence too.
-        for (int length : kLengths) {
-            TRun data(kByte, length, 0, 0, 7);
-            data.Fill(kEveryByte);
-            TRun products = data, quotients = data;
-            ippsMulC_8s_ISfs(v, products.Data(), length, 0);
-            ippsDivC_8s_ISfs(v, quotients.Data(), length, 0);
-            for (int i = 0; i < length; ++i) {
-                ASSERT_EQ(products.Get(i), product(data.Get(i)) & 0xFF) << v;
-                ASSERT_EQ(quotients.Get(i), quotient(data.Get(i)) & 0xFF) << v;
-            }
-        }
-    }
 }
 
 TEST(IPPExtraArithmetic, PackedAndNativeByConstant) {
@@ -379,21 +274,3 @@ TEST(IPPExtraFill, ZeroAndSetOfPackedRuns) {
         [](int64_t) { return -0x800001; });
 }
 
-TEST(IPPExtraFill, SetOf32BitRowsAndCopyOfPackedColumns) {
-    // Row semantics: two rows of three elements, rows 20 bytes apart.
-    std::vector<uint8_t> rows(40, 0x77);
-    ippiSet_32u_C1R(0xDEADBEEF, reinterpret_cast<Ipp32u*>(rows.data()), 20, IppiSize{3, 2});
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const bool written = i % 20 < 12;
-        const uint8_t pattern[4] = {0xEF, 0xBE, 0xAD, 0xDE};
-        ASSERT_EQ(rows[i], written ? pattern[i % 4] : 0x77) << i;
-    }
-    // One packed channel copied between interleaved buffers of different shapes.
-    TRun source(kInt24, 253, 11, 4, 41);
-    TRun dest(kInt24, 253, 7, 6, 42);
-    TRun expected = dest;
-    for (int i = 0; i < 253; ++i)
-        expected.Set(i, source.Get(i));
-    EXPECT_EQ(ippiCopy_24s_C1R(source.Data(), source.Step, dest.Data(), dest.Step, Column(253)), 0);
-    EXPECT_EQ(dest.Bytes, expected.Bytes);
-}

@@ -227,10 +227,4 @@ inline IppiSize Column(int ACount) {
     return IppiSize{1, ACount};
 }
 
-inline std::vector<uint8_t> Bytes24(int64_t AValue) {
-    std::vector<uint8_t> bytes(3);
-    Write24(bytes.data(), AValue);
-    return bytes;
-}
-
 } // namespace sonvera::testing

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "internal/KernelLevel.h"
-#include "primitives/IPPExtraSimd.h"
+#include "primitives/PrimitiveSimd.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
@@ -40,16 +40,16 @@ TBytes WindowKernels() {
         for (int step : {size + 1, 2 * size, 3 * size + 1, 24, 64 - size})
             for (int count : {1, 5, 63, 64, 200}) {
                 const TBytes run = RandomBytes(size_t(step) * count, uint32_t(step + count));
-                TBytes packed(size_t(size) * count + extra::kSlackBytes);
+                TBytes packed(size_t(size) * count + runs::KSlackBytes);
                 TBytes scattered = RandomBytes(run.size(), 7);
-                const extra::TStrideShuffle shuffle(step, size);
+                const runs::TStrideShuffle shuffle(step, size);
                 shuffle.Gather(run.data(), count, packed.data());
                 shuffle.Scatter(packed.data(), count, scattered.data());
                 out.insert(out.end(), packed.begin(), packed.begin() + size * count);
                 out.insert(out.end(), scattered.begin(), scattered.end());
                 if (size != 3)
                     continue;
-                std::vector<int32_t> values(size_t(count) + extra::kSlackBytes / 4);
+                std::vector<int32_t> values(size_t(count) + runs::KSlackBytes / 4);
                 shuffle.Gather24(run.data(), count, values.data());
                 for (int32_t& value : values)
                     value = value * 3 + 1;
@@ -65,11 +65,11 @@ TBytes PackedKernels() {
     for (int count = 0; count <= 100; ++count) {
         const TBytes packed = RandomBytes(size_t(3 * count), uint32_t(count));
         std::vector<int32_t> values(static_cast<size_t>(count));
-        extra::ActiveSimdKernels().Unpack24(packed.data(), values.data(), count);
+        runs::ActiveSimdKernels().Unpack24(packed.data(), values.data(), count);
         for (int32_t& value : values)
             value = int32_t(uint32_t(value) * 511u + uint32_t(count)); // wraps on purpose
         TBytes repacked(packed.size());
-        extra::ActiveSimdKernels().Pack24(values.data(), repacked.data(), count);
+        runs::ActiveSimdKernels().Pack24(values.data(), repacked.data(), count);
         out.insert(out.end(), repacked.begin(), repacked.end());
     }
     return out;
@@ -82,7 +82,7 @@ TBytes ByteTables() {
     for (int size = 1; size <= 4; ++size)
         for (int count : {1, 63, 64, 65, 1000}) {
             TBytes mapped(size_t(size) * count);
-            extra::TByteTable(entries.data(), size).Map(input.data(), count, mapped.data());
+            runs::TByteTable(entries.data(), size).Map(input.data(), count, mapped.data());
             out.insert(out.end(), mapped.begin(), mapped.end());
         }
     return out;

@@ -114,45 +114,6 @@ template <class TSrc, class TFn> auto WithHint(TFn AFn, IppHintAlgorithm AHint) 
 
 } // namespace
 
-TEST(SVBasicConvert, SetFillsEveryElementAndNothingElse) {
-    for (int32_t len = 1; len <= 140; ++len) {
-        std::vector<Ipp16s> buffer(len + 2, 77);
-        ASSERT_EQ(ippsSet_16s(-12345, buffer.data() + 1, len), ippStsNoErr);
-        EXPECT_EQ(buffer.front(), 77);
-        EXPECT_EQ(buffer.back(), 77);
-        for (int32_t i = 1; i <= len; ++i)
-            ASSERT_EQ(buffer[i], -12345) << "len " << len;
-    }
-    // Padded rows, one long row, and one column of interleaved frames.
-    for (IppiSize size : {IppiSize{67, 5}, IppiSize{1, 253}, IppiSize{130, 1}}) {
-        TPlane<Ipp8u> bytes(size.cx, size.cy, size.cx + 11);
-        TPlane<Ipp16s> words(size.cx, size.cy, size.cx * 2 + (size.cx == 1 ? 20 : 0));
-        TPlane<Ipp32s> longs(size.cx, size.cy, size.cx * 4 + 6);
-        ASSERT_EQ(ippiSet_8u_C1R(0xE5, bytes.Data(), bytes.Step(), size), ippStsNoErr);
-        ASSERT_EQ(ippiSet_16s_C1R(-2, words.Data(), words.Step(), size), ippStsNoErr);
-        ASSERT_EQ(ippiSet_32s_C1R(-2147483647 - 1, longs.Data(), longs.Step(), size), ippStsNoErr);
-        EXPECT_EQ(ReadPlane(bytes), std::vector<Ipp8u>(size.cx * size.cy, 0xE5));
-        EXPECT_EQ(ReadPlane(words), std::vector<Ipp16s>(size.cx * size.cy, -2));
-        EXPECT_EQ(ReadPlane(longs), std::vector<Ipp32s>(size.cx * size.cy, -2147483647 - 1));
-        EXPECT_TRUE(bytes.PaddingIntact());
-        EXPECT_TRUE(words.PaddingIntact());
-        EXPECT_TRUE(longs.PaddingIntact());
-    }
-}
-
-TEST(SVBasicConvert, CopyMovesEveryElementRowByRow) {
-    std::vector<Ipp16s> words(97 * 7);
-    std::vector<Ipp8u> bytes(97 * 7);
-    for (size_t i = 0; i < words.size(); ++i) {
-        words[i] = static_cast<Ipp16s>(i * 2654435761u);
-        bytes[i] = static_cast<Ipp8u>(i * 97 + 3);
-    }
-    EXPECT_EQ((RunConversion<Ipp16s, Ipp16s>(ippiCopy_16s_C1R, words, 97)), words);
-    EXPECT_EQ((RunConversion<Ipp8u, Ipp8u>(ippiCopy_8u_C1R, bytes, 97)), bytes);
-    EXPECT_EQ((RunConversion<Ipp16s, Ipp16s>(ippiCopy_16s_C1R, words, 1)), words);
-    EXPECT_EQ((RunConversion<Ipp8u, Ipp8u>(ippiCopy_8u_C1R, bytes, 1)), bytes);
-}
-
 TEST(SVBasicConvert, WideningIsExactForEveryByte) {
     std::vector<Ipp8u> unsignedBytes(256 * 3);
     std::vector<Ipp8s> signedBytes(256 * 3);

@@ -91,9 +91,3 @@ TEST(SVBasicDispatcherBinding, BoundSlotsCallTheVendorAndTheOthersThePortableCod
     EXPECT_EQ(frames, (std::vector<Ipp16s>{207, 102, 207, 104, 207, 106}));
 }
 
-TEST(SVBasicDispatcherBinding, LibraryPathsCannotChangeOnceLookedUp) {
-    EXPECT_THROW(SetIPPLibraryPathsForTesting({}, {}), EAssertionFailed);
-    EXPECT_NE(GetIPPSProcAddress("ippsSet_16s"), nullptr);
-    EXPECT_EQ(GetIPPSProcAddress(nullptr), nullptr);
-    EXPECT_EQ(GetIPPSProcAddress("ippsNoSuchPrimitive"), nullptr);
-}

@@ -209,40 +209,6 @@ std::vector<TSlotCase> AllSlotCases() {
 
 } // namespace
 
-TEST(SVBasicDispatcher, EverySlotIsBoundInTableOrderToTheVendorOrThePortableCode) {
-    const std::vector<TSVDispatchSlotInfo> slots = SVDispatchSlots();
-    const std::vector<TSlotCase> cases = AllSlotCases();
-    ASSERT_EQ(slots.size(), 54u);
-    ASSERT_EQ(cases.size(), 54u);
-    std::set<std::string> names;
-    for (size_t i = 0; i < slots.size(); ++i) {
-        const TSVDispatchSlotInfo& slot = slots[i];
-        SCOPED_TRACE(slot.Name);
-        EXPECT_STREQ(slot.Name, cases[i].Name) << "position " << i;
-        names.insert(slot.Name);
-        const bool signal = std::strncmp(slot.Name, "ipps", 4) == 0;
-        EXPECT_EQ(slot.Family, signal ? pfSignal : pfImage);
-        EXPECT_NE(slot.Bound, nullptr);
-        EXPECT_NE(slot.Portable, nullptr);
-        // Bound to the vendor exactly when the vendor library supplies the name.
-        void* vendor = signal ? GetIPPSProcAddress(slot.Name) : GetIPPIProcAddress(slot.Name);
-        EXPECT_EQ(slot.IsVendor(), vendor != nullptr);
-        EXPECT_EQ(slot.Bound, vendor != nullptr ? vendor : slot.Portable);
-    }
-    EXPECT_EQ(names.size(), 54u);
-    EXPECT_EQ(slots[0].Bound, reinterpret_cast<const void*>(ippiAdd_8u_C1IRSfs));
-    EXPECT_EQ(slots[53].Bound, reinterpret_cast<const void*>(ippiScale_32s8u_C1R));
-
-    // Starting again only counts, and finishing never unbinds.
-    InitializeSVBasicDispatcher();
-    FinalizeSVBasicDispatcher();
-    FinalizeSVBasicDispatcher();
-    const std::vector<TSVDispatchSlotInfo> after = SVDispatchSlots();
-    for (size_t i = 0; i < slots.size(); ++i)
-        EXPECT_EQ(after[i].Bound, slots[i].Bound) << slots[i].Name;
-    InitializeSVBasicDispatcher();
-}
-
 TEST(SVBasicDispatcher, BadArgumentsGiveTheirStatusInOrderAndWriteNothing) {
     for (const TSlotCase& slot : AllSlotCases()) {
         SCOPED_TRACE(slot.Name);
@@ -335,65 +301,6 @@ TEST(SVBasicDispatcher, OneChannelOfInterleavedFramesGivesTheResultsOfAContiguou
             }
         }
     }
-}
-
-TEST(SVBasicDispatcher, DocumentedEdgeCases) {
-    // Ties go to the even neighbour: (1 + 2) / 2 = 2, (1 + 0) / 2 = 0, (2 + 3) / 2 = 2 and
-    // (3 + 4) / 2 = 4.
-    const Ipp8u addends[] = {1, 1, 2, 3};
-    Ipp8u sums[] = {2, 0, 3, 4};
-    ASSERT_EQ(ippiAdd_8u_C1IRSfs(addends, 4, sums, 4, {4, 1}, 1), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp8u>(sums, sums + 4), (std::vector<Ipp8u>{2, 0, 2, 4}));
-
-    const Ipp16s words[] = {-32768, -1, 0, 1, 32767};
-    Ipp16s out[5] = {};
-    ASSERT_EQ(ippsAddC_16s_Sfs(words, 0, out, 5, 0), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp16s>(out, out + 5), std::vector<Ipp16s>(words, words + 5));
-    ASSERT_EQ(ippsAddC_16s_Sfs(words, 0, out, 5, 17), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp16s>(out, out + 5), std::vector<Ipp16s>(5, 0));
-
-    Ipp16s quotients[5] = {9, 9, 9, 9, 9};
-    EXPECT_EQ(ippsDivC_16s_Sfs(words, 0, quotients, 5, 0), ippStsDivByZeroErr);
-    EXPECT_EQ(std::vector<Ipp16s>(quotients, quotients + 5), std::vector<Ipp16s>(5, 9));
-    ASSERT_EQ(ippsDivC_16s_Sfs(words, -1, quotients, 5, 0), ippStsNoErr);
-    EXPECT_EQ(quotients[0], 32767);
-
-    const Ipp8u bytes[] = {255, 1, 3, 5};
-    Ipp8u thirds[2];
-    Ipp8u halves[2];
-    ASSERT_EQ(ippsDivC_8u_Sfs(bytes, 3, thirds, 2, 0), ippStsNoErr);
-    ASSERT_EQ(ippsDivC_8u_Sfs(bytes + 2, 2, halves, 2, 0), ippStsNoErr);
-    EXPECT_EQ(thirds[0], 85);
-    EXPECT_EQ(thirds[1], 0);
-    EXPECT_EQ(halves[0], 2);
-    EXPECT_EQ(halves[1], 2);
-
-    const Ipp16s zeros[] = {0, 0, 0, 4};
-    Ipp16s dividends[] = {5, -5, 0, 9};
-    EXPECT_EQ(ippiDiv_16s_C1IRSfs(zeros, 8, dividends, 8, {4, 1}, 0), ippStsDivByZero);
-    EXPECT_EQ(std::vector<Ipp16s>(dividends, dividends + 4),
-              (std::vector<Ipp16s>{32767, -32768, 0, 2}));
-
-    const Ipp32f reals[] = {2.5f, 3.5f, -0.5f, 300.0f};
-    Ipp8u nearest[4];
-    Ipp8u truncated[4];
-    ASSERT_EQ(ippiConvert_32f8u_C1R(reals, 16, nearest, 4, {4, 1}, ippRndNear), ippStsNoErr);
-    ASSERT_EQ(ippiConvert_32f8u_C1R(reals, 16, truncated, 4, {4, 1}, ippRndZero), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp8u>(nearest, nearest + 4), (std::vector<Ipp8u>{2, 4, 0, 255}));
-    EXPECT_EQ(std::vector<Ipp8u>(truncated, truncated + 4), (std::vector<Ipp8u>{2, 3, 0, 255}));
-
-    const Ipp8u levels[] = {0, 128, 255};
-    Ipp16s scaled[3];
-    ASSERT_EQ(ippiScale_8u16s_C1R(levels, 3, scaled, 6, {3, 1}), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp16s>(scaled, scaled + 3), (std::vector<Ipp16s>{-32768, 128, 32767}));
-
-    const Ipp16u ends[] = {65535, 0};
-    Ipp8u accurate[2];
-    Ipp8u fast[2];
-    ASSERT_EQ(ippiScale_16u8u_C1R(ends, 4, accurate, 2, {2, 1}, ippAlgHintAccurate), ippStsNoErr);
-    ASSERT_EQ(ippiScale_16u8u_C1R(ends, 4, fast, 2, {2, 1}, ippAlgHintNone), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp8u>(accurate, accurate + 2), (std::vector<Ipp8u>{255, 0}));
-    EXPECT_EQ(std::vector<Ipp8u>(fast, fast + 2), (std::vector<Ipp8u>{255, 0}));
 }
 
 TEST(SVBasicDispatcher, AlignedAllocation) {

@@ -58,14 +58,21 @@ if(NOT frames STREQUAL "0")
     message(FATAL_ERROR "empty-24.wav: sox sees ${frames} frames, expected 0")
 endif()
 
-# Bad input: one line on stderr, non-zero exit, nothing written.
+# Bad input: one line on stderr naming the cause, non-zero exit, nothing written. An MPEG
+# payload in a WAV file makes the decoder libsndfile loads print notes of its own.
 file(WRITE ${WORK_DIR}/not-a-wave.wav "plain text, not audio\n")
+file(MAKE_DIRECTORY ${WORK_DIR}/folder.wav)
 run(0 out ${SOX} -n -b 32 -e floating-point ${WORK_DIR}/float.wav synth 0.1 sine 440)
-foreach(input missing.wav not-a-wave.wav float.wav)
+execute_process(COMMAND printf "\x52\x49\x46\x46\x76\x00\x00\x00\x57\x41\x56\x45\x66\x6d\x74\x20\x1e\x00\x00\x00\x55\x00\x02\x00\x44\xac\x00\x00\x80\x3e\x00\x00\x01\x00\x00\x00\x0c\x00\x01\x00\x02\x00\x00\x00\xa1\x01\x01\x00\x71\x05\x64\x61\x74\x61\x44\x00\x00\x00\xff\xfb\x90\x44\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00" OUTPUT_FILE ${WORK_DIR}/mpeg.wav)
+foreach(case "missing.wav;does not exist" "not-a-wave.wav;not a WAV file"
+             "folder.wav;not a regular file" "float.wav;not integer PCM"
+             "mpeg.wav;not a usable WAV file")
+    list(GET case 0 input)
+    list(GET case 1 cause)
     run(NONZERO message ${SONVERA} convert ${input} out.wav)
     string(STRIP "${message}" message)
-    if(NOT message MATCHES "^sonvera: [^\n]+$")
-        message(FATAL_ERROR "${input}: expected one error line, got:\n${message}")
+    if(NOT message MATCHES "^sonvera: ${input}: ${cause}[^\n]*$")
+        message(FATAL_ERROR "${input}: expected one line naming '${cause}', got:\n${message}")
     endif()
     if(EXISTS ${WORK_DIR}/out.wav)
         message(FATAL_ERROR "${input}: an output file was written")

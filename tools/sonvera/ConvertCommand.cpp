@@ -21,12 +21,10 @@ struct TConvertOptions {
 
 TSVSpeakers ParseLayout(const std::string& AName) {
     static const std::map<std::string, TSVSpeakers> layouts = {
-        {"mono", {spFrontLeft}},
-        {"stereo", {spFrontLeft, spFrontRight}},
-        {"5.1", {spFrontLeft, spFrontRight, spFrontCenter, spSubwoofer, spBackLeft, spBackRight}},
-        {"7.1",
-         {spFrontLeft, spFrontRight, spFrontCenter, spSubwoofer, spBackLeft, spBackRight,
-          spSideLeft, spSideRight}},
+        {"mono", KSVSpeakersMono},
+        {"stereo", KSVSpeakersStereo},
+        {"5.1", KSVSpeakers5Point1},
+        {"7.1", KSVSpeakers7Point1},
     };
     const auto found = layouts.find(AName);
     if (found == layouts.end())

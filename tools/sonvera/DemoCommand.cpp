@@ -42,9 +42,6 @@ TRef<ISVAudioBuffer> CopyAs(const TRef<ISVAudioBuffer>& ASource, int32_t ABits,
 } // namespace
 
 int RunDemo() {
-    const TSVSpeakers stereo{spFrontLeft, spFrontRight};
-    const TSVSpeakers surround51{spFrontLeft, spFrontRight, spFrontCenter,
-                                 spSubwoofer, spBackLeft,   spBackRight};
     const TRef<ISVAudioBuffer> tone = MakeTestTone();
     TRef<ISVAudioBuffer> quieter = TSVAudioBuffer::CreateCopy(tone);
     quieter->MultiplyByReal(0.25);
@@ -54,10 +51,10 @@ int RunDemo() {
         TRef<ISVAudioBuffer> Buffer;
     } outputs[] = {
         {"tone-16bit-stereo.wav", tone},
-        {"tone-8bit-stereo.wav", CopyAs(tone, 8, stereo)},
-        {"tone-24bit-stereo.wav", CopyAs(tone, 24, stereo)},
-        {"tone-32bit-stereo.wav", CopyAs(tone, 32, stereo)},
-        {"tone-24bit-5.1.wav", CopyAs(tone, 24, surround51)},
+        {"tone-8bit-stereo.wav", CopyAs(tone, 8, KSVSpeakersStereo)},
+        {"tone-24bit-stereo.wav", CopyAs(tone, 24, KSVSpeakersStereo)},
+        {"tone-32bit-stereo.wav", CopyAs(tone, 32, KSVSpeakersStereo)},
+        {"tone-24bit-5.1.wav", CopyAs(tone, 24, KSVSpeakers5Point1)},
         {"tone-16bit-stereo-gain.wav", quieter},
     };
 

@@ -1,11 +1,16 @@
 #include "WaveFile.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -41,6 +46,69 @@ struct TFileCloser {
     void operator()(SNDFILE* AFile) const { sf_close(AFile); }
 };
 using TFile = std::unique_ptr<SNDFILE, TFileCloser>;
+
+// libsndfile, and the decoders it loads for what it takes to be other formats, print notes of
+// their own on standard error; the tool reports every failure in one line of its own, so the
+// notes are kept off standard error while a file is opened and read.
+class TQuietStandardError {
+public:
+    TQuietStandardError() {
+        std::fflush(stderr);
+        FSaved = dup(STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        if (FSaved >= 0 && null >= 0)
+            dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            close(null);
+    }
+    ~TQuietStandardError() {
+        if (FSaved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(FSaved, STDERR_FILENO);
+        close(FSaved);
+    }
+    TQuietStandardError(const TQuietStandardError&) = delete;
+    TQuietStandardError& operator=(const TQuietStandardError&) = delete;
+
+private:
+    int FSaved;
+};
+
+// A WAV file starts with "RIFF" (or "RIFX"), a length and "WAVE". Checked before libsndfile
+// sees the bytes: it tries every format it knows, and can then misreport the cause.
+void CheckWaveHeader(const char* AHeader, size_t ASize, const std::string& AName) {
+    const bool riff = ASize >= 12 && (std::memcmp(AHeader, "RIFF", 4) == 0 ||
+                                      std::memcmp(AHeader, "RIFX", 4) == 0);
+    if (!riff || std::memcmp(AHeader + 8, "WAVE", 4) != 0)
+        throw EReadError(AName + ": not a WAV file");
+}
+
+// The path must name an existing, regular, readable file that starts as a WAV file does; each
+// failure is named as it is.
+void CheckWaveFile(const std::string& APath) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(APath, error);
+    if (!std::filesystem::exists(status))
+        throw EReadError(APath + ": does not exist");
+    if (!std::filesystem::is_regular_file(status))
+        throw EReadError(APath + ": not a regular file");
+    std::ifstream file(APath, std::ios::binary);
+    if (!file)
+        throw EReadError(APath + ": cannot be read: " + std::strerror(errno));
+    char header[12] = {};
+    file.read(header, sizeof header);
+    CheckWaveHeader(header, static_cast<size_t>(file.gcount()), APath);
+}
+
+// What libsndfile found wrong with a WAV file: its own words where they describe the WAV
+// data, nothing where they would speak of another format or of a missing file.
+std::string UnusableWaveMessage(const std::string& AName) {
+    const std::string detail = sf_strerror(nullptr);
+    if (detail.find("WAV") == std::string::npos)
+        return AName + ": not a usable WAV file";
+    return AName + ": not a usable WAV file: " + detail;
+}
 
 int SpeakerBitOf(int AChannelPosition) {
     switch (AChannelPosition) {
@@ -167,20 +235,24 @@ uint64_t TWaveData::Frames() const {
 }
 
 TWaveData ReadWaveFile(const std::string& APath) {
+    CheckWaveFile(APath);
+    const TQuietStandardError quiet;
     SF_INFO info{};
     TFile file(sf_open(APath.c_str(), SFM_READ, &info));
     if (!file)
-        throw EReadError(APath + ": " + sf_strerror(nullptr));
+        throw EReadError(UnusableWaveMessage(APath));
     return ReadWave(file.get(), info, APath);
 }
 
 TWaveData ReadWaveMemory(const void* AData, size_t ASize, const std::string& AName) {
+    CheckWaveHeader(static_cast<const char*>(AData), ASize, AName);
+    const TQuietStandardError quiet;
     TMemoryFile memory{static_cast<const uint8_t*>(AData), static_cast<sf_count_t>(ASize), 0};
     SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
     SF_INFO info{};
     TFile file(sf_open_virtual(&io, SFM_READ, &info, &memory));
     if (!file)
-        throw EReadError(AName + ": " + sf_strerror(nullptr));
+        throw EReadError(UnusableWaveMessage(AName));
     return ReadWave(file.get(), info, AName);
 }
 

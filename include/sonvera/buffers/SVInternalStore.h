@@ -12,16 +12,17 @@ namespace sonvera {
 
 // The store places the sample area (after the 40-byte header) on a vector boundary: the
 // allocator's blocks are aligned to QXBufferAlignment, and the header starts this many bytes in.
-inline constexpr uint32_t SVStoreLeadIn = QXBufferAlignment - QXStoreHeaderSize % QXBufferAlignment;
+inline constexpr uint32_t KSVStoreLeadIn =
+    QXBufferAlignment - QXStoreHeaderSize % QXBufferAlignment;
 // The longest store, header included.
-inline constexpr uint32_t SVMaxStoreSize = QXMaxBufferSize - SVStoreLeadIn;
+inline constexpr uint32_t KSVMaxStoreSize = QXMaxBufferSize - KSVStoreLeadIn;
 
 // The audio sample store: one block from the block allocator holding the 40-byte wave-format
 // header followed by the interleaved samples. The store never clears its block. GetData() is
 // the header; GetData() + 40 is aligned to QXBufferAlignment.
 class TSVSmartAudioBuffer : public TRVSmartMediaBuffer {
 public:
-    // ASize uninitialised bytes; a size above SVMaxStoreSize raises EArgumentError.
+    // ASize uninitialised bytes; a size above KSVMaxStoreSize raises EArgumentError.
     explicit TSVSmartAudioBuffer(uint32_t ASize);
     // ASize bytes copied from AData, or uninitialised when AData is null.
     TSVSmartAudioBuffer(const void* AData, uint32_t ASize);

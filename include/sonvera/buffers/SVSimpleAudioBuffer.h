@@ -21,6 +21,20 @@ inline constexpr TGUID IID_ISVAudioBuffer{
 // buffer of another container width is carried, and width-dispatched operations leave it alone.
 // Channels are interleaved in ascending speaker order; operations between two buffers pair
 // channels by speaker, walking SVSpeakerValues.
+//
+// What differs by width, on purpose:
+// - 8-bit silence is the byte 127 for Zero and SetValue(0), but a speaker that CopyToAudio
+//   finds only in its destination is written as the byte 0. Since GetItem reads the raw byte,
+//   IsEqualToValue(127), not IsEqualToValue(0), holds after Zero on 8 bits.
+// - A constant divisor whose value as the width's primitive takes it is zero (the low byte of
+//   AValue for 8 bits, the low 16 bits for 16 bits, AValue itself above) leaves the samples and
+//   the store as they are at every width. Per-sample zero divisors of Divide follow each
+//   width's arithmetic: a biased 8-bit divisor of 127 gives 127, 16 bits give the end of the
+//   range on the dividend's side (0 for 0), 24 and 32 bits give 0.
+// - Each width keeps its primitives' arithmetic. Constants saturate on 8-bit samples (as raw
+//   unsigned bytes) and 16-bit ones, wrap on 24-bit ones, and on 32-bit ones saturate over the
+//   whole buffer but wrap over one channel. Buffer with buffer saturates at 16 bits and wraps
+//   at the other widths, 8-bit samples counted from 127.
 class ISVAudioBuffer : public virtual IRVMediaBuffer {
 public:
     virtual int32_t GetChannels() const = 0;
@@ -82,9 +96,9 @@ inline constexpr uint64_t KSVMaxUncarriedSampleBytes = uint64_t{1} << 20;
 // Sizes passed to the constructors count frames; store sizes count bytes. Numbers that the
 // buffer cannot hold are refused with EArgumentError before anything is allocated: negative
 // rates, widths, channel counts or sizes, widths above 32 bits, a frame wider than the 16-bit
-// block alignment, and a store longer than SVMaxStoreSize. A wave-format record with no
-// channels or no block alignment is refused the same way. Missing required pointers raise
-// EAssertionFailed "Assertion failure (SVSimpleAudioBuffer)".
+// block alignment, and a store longer than KSVMaxStoreSize. No channels (or no valid bits) is
+// accepted: a buffer without frames. Missing required pointers raise EAssertionFailed
+// "Assertion failure (SVSimpleAudioBuffer)".
 class TSVAudioBuffer : public TRVMediaBuffer, public virtual ISVAudioBuffer {
 public:
     // Header only: mono front left, 11025 Hz, 8 bits.
@@ -114,7 +128,9 @@ public:
     static TRef<TSVAudioBuffer> CreateFloatDataExObject(const float* AData, int32_t ARate,
                                                         int32_t AChannels, uint32_t AStride,
                                                         int32_t ASize, TSVSpeakers ASpeakerMask);
-    // As CreateSizeExObject with the record's rate, valid bits, channels and mask.
+    // As CreateSizeExObject with the record's nSamplesPerSec, wValidBitsPerSample, nChannels
+    // and dwChannelMask, checked by its rules; the fields the buffer derives itself
+    // (wBitsPerSample, nBlockAlign, nAvgBytesPerSec) are ignored.
     static TRef<TSVAudioBuffer> CreateWaveFormatObject(const TSVWaveFormatExtensible* AWaveFormat,
                                                        int32_t ASize);
     // Buffers sharing AOther's store; no bytes are copied.
@@ -208,7 +224,7 @@ public:
 
     // Shrinking keeps the store; growing keeps it too when this buffer owns it alone and it is
     // long enough, and otherwise moves to a new store (with the old bytes when APreserveData).
-    // A store longer than SVMaxStoreSize raises EArgumentError and changes nothing.
+    // A store longer than KSVMaxStoreSize raises EArgumentError and changes nothing.
     void Resize(uint32_t ASize, bool APreserveData) override;
     TRef<IQXIntegerBuffer> GetChannel(uint32_t AChannel) const override;
     TRef<IQXRealBuffer> GetChannelAsReal(uint32_t AChannel) const override;
@@ -279,10 +295,15 @@ void ConvertBits(const void* Src, int32_t SrcBits, int32_t SrcStep, void* Dst, i
 
 // Fills ADest, in its own format, from ASource with the frame count changed by
 // AToRate / AFromRate (an integer step: every k-th frame taken, or each frame placed every
-// k-th frame). Equal rates or AFromRate 0 copy all frames. A source width other than 8, 16,
-// 24 or 32 raises EAssertionFailed "BitWidth is incorrect" and leaves ADest unchanged.
+// k-th frame). Equal rates or AFromRate 0 copy all frames. Any reference to an audio buffer
+// will do for either side (TRef<TSVAudioBuffer> converts).
+// ADest keeps its own format, sample rate included: the caller builds it in the format it
+// wants the frames in, normally at AToRate. The step being a whole number of frames, AToRate
+// is not in general the rate the frames then have (44100 to 48000 copies frames one to one),
+// so the call does not claim it in ADest's header. A source width other than 8, 16, 24 or 32
+// raises EAssertionFailed "BitWidth is incorrect" and leaves ADest unchanged.
 void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
-                    TRef<ISVAudioBuffer>& ADest, uint32_t AToRate);
+                    const TRef<ISVAudioBuffer>& ADest, uint32_t AToRate);
 
 // Recreates the buffer a serialized document describes, without knowing its class in advance:
 // the class its "ClassName" entry names is created through the class registry and reads the

@@ -32,7 +32,7 @@ enum TSVSpeaker : uint8_t {
     spTopBackRight
 };
 
-inline constexpr int32_t SVSpeakerCount = 18;
+inline constexpr int32_t KSVSpeakerCount = 18;
 
 template <> const TEnumTypeInfo& EnumTypeInfo<TSVSpeaker>();
 
@@ -81,10 +81,24 @@ private:
     uint32_t FMask = 0;
 };
 
+// The common speaker layouts, as channel masks to build buffers with (CreateSizeEx) and to
+// copy them into (CopyToAudio pairs channels by these speakers).
+inline constexpr TSVSpeakers KSVSpeakersMono{spFrontLeft};
+inline constexpr TSVSpeakers KSVSpeakersStereo{spFrontLeft, spFrontRight};
+inline constexpr TSVSpeakers KSVSpeakers2Point1{spFrontLeft, spFrontRight, spSubwoofer};
+inline constexpr TSVSpeakers KSVSpeakersQuad{spFrontLeft, spFrontRight, spBackLeft, spBackRight};
+inline constexpr TSVSpeakers KSVSpeakers5Point0{spFrontLeft, spFrontRight, spFrontCenter,
+                                                spBackLeft, spBackRight};
+inline constexpr TSVSpeakers KSVSpeakers5Point1{spFrontLeft, spFrontRight, spFrontCenter,
+                                                spSubwoofer, spBackLeft,   spBackRight};
+inline constexpr TSVSpeakers KSVSpeakers7Point1{spFrontLeft, spFrontRight, spFrontCenter,
+                                                spSubwoofer, spBackLeft,   spBackRight,
+                                                spSideLeft,  spSideRight};
+
 // The speakers in the order in which channels are matched by speaker: the n-th entry is the
 // speaker (the bit number) examined n-th. Every operation that pairs the channels of two
 // buffers walks this table.
-inline constexpr TSVSpeaker SVSpeakerValues[SVSpeakerCount] = {
+inline constexpr TSVSpeaker SVSpeakerValues[KSVSpeakerCount] = {
     spFrontLeft,   spFrontRight,        spFrontCenter,        spSubwoofer,      spBackLeft,
     spBackRight,   spFrontLeftOfCenter, spFrontRightOfCenter, spBackCenter,     spSideLeft,
     spSideRight,   spTopCenter,         spTopFrontLeft,       spTopFrontCenter, spTopFrontRight,

@@ -91,21 +91,21 @@ template <class TOp>
 
 void AddConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst, int32_t ALen,
                     int32_t AScaleFactor) {
-    RunAtKernelLevel([&]<TKernelLevel>() {
+    RunAtKernelLevel([=]<TKernelLevel>() {
         ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TAddOp{});
     });
 }
 
 void SubConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst, int32_t ALen,
                     int32_t AScaleFactor) {
-    RunAtKernelLevel([&]<TKernelLevel>() {
+    RunAtKernelLevel([=]<TKernelLevel>() {
         ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TSubOp{});
     });
 }
 
 void MulConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst, int32_t ALen,
                     int32_t AScaleFactor) {
-    RunAtKernelLevel([&]<TKernelLevel>() {
+    RunAtKernelLevel([=]<TKernelLevel>() {
         ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TMulOp{});
     });
 }
@@ -212,13 +212,13 @@ void ConvertFloat32s(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen, IppRoundMod
     if (AMode == ippRndNear) {
         const TNearestRounding nearest;
         RunAtKernelLevel(
-            [&]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundNear{}); });
+            [=]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundNear{}); });
     } else if (AMode == ippRndZero) {
         RunAtKernelLevel(
-            [&]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundZero{}); });
+            [=]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundZero{}); });
     } else {
         RunAtKernelLevel(
-            [&]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundFinancial{}); });
+            [=]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundFinancial{}); });
     }
 }
 
@@ -271,7 +271,7 @@ IppStatus PortableSet_8u(Ipp8u val, Ipp8u* pDst, int32_t len) {
 }
 
 void Fill32s(Ipp32s AVal, Ipp32s* ADst, int32_t ALen) {
-    RunAtKernelLevel([&]<TKernelLevel>() { std::fill_n(ADst, ALen, AVal); });
+    RunAtKernelLevel([=]<TKernelLevel>() { std::fill_n(ADst, ALen, AVal); });
 }
 
 // Sets len 32-bit elements to val.
@@ -387,7 +387,7 @@ void BindSlots() {
     BindSlot(ippsConvert_32f32s_Sfs, GetIPPSProcAddress("ippsConvert_32f32s_Sfs"));
 }
 
-constinit TUnitInitCounter GQXBasicDispatcherInit;
+constinit TUnitInitCounter GQXBasicDispatcherCounter;
 
 } // namespace
 
@@ -428,12 +428,12 @@ IppStatus ippsDivC_32s_ISfs(Ipp32s val, Ipp32s* pSrcDst, int32_t len, int32_t sc
 }
 
 void InitializeQXBasicDispatcher() {
-    GQXBasicDispatcherInit.Initialize(BindSlots);
+    GQXBasicDispatcherCounter.Initialize(BindSlots);
 }
 
 // The slots stay bound: units finalised later may still call a primitive.
 void FinalizeQXBasicDispatcher() {
-    GQXBasicDispatcherInit.Finalize([] {});
+    GQXBasicDispatcherCounter.Finalize([] {});
 }
 
 } // namespace sonvera

@@ -21,9 +21,12 @@ void ReleaseIfUnreferenced(TQXSmartBuffer* AContainer) noexcept {
     }
 }
 
-void CheckRange(uint32_t AOffset, uint32_t ACount, uint32_t ASize, const char* AMessage) {
+// Names what runs past the end: the offset itself, or the count from a valid offset on.
+void CheckRange(uint32_t AOffset, uint32_t ACount, uint32_t ASize, const char* ASide) {
+    if (AOffset > ASize)
+        throw ERangeError(FormatMessage("%s offset out of range = %u", ASide, AOffset));
     if (uint64_t{AOffset} + ACount > ASize)
-        throw ERangeError(FormatMessage(AMessage, AOffset));
+        throw ERangeError(FormatMessage("%s count out of range = %u", ASide, ACount));
 }
 
 } // namespace
@@ -151,8 +154,8 @@ std::optional<uint64_t> TQXGenericBuffer::CarriedByteCount() const {
 void TQXGenericBuffer::CopyTo(uint32_t ASrcOffset, const TRef<IQXDataBuffer>& ADest,
                               uint32_t ADestOffset, uint32_t ACount) {
     Assert(static_cast<bool>(ADest), KUnitName);
-    CheckRange(ASrcOffset, ACount, GetByteSize(), "Source offset out of range = %u");
-    CheckRange(ADestOffset, ACount, ADest->GetByteSize(), "Destination offset out of range = %u");
+    CheckRange(ASrcOffset, ACount, GetByteSize(), "Source");
+    CheckRange(ADestOffset, ACount, ADest->GetByteSize(), "Destination");
     if (ACount == 0)
         return;
     // The destination first: when it is this buffer, making it private moves the source too.

@@ -105,33 +105,6 @@ TEST(TClassManagement, CreatesRegisteredClassesByNameAndRefusesOthers) {
     TClassManagement::UnregisterClasses({square}); // not registered: nothing happens
 }
 
-TEST(TClassManagement, CollectionItemClassesKeepTheirOrderAndAreCreatedInTheirOwner) {
-    const auto integer = TClassManagement::CollectionItemClassOf<TIntegerOption>("TIntegerOption");
-    const auto text = TClassManagement::CollectionItemClassOf<TStringOption>("TStringOption");
-    TClassManagement::RegisterCollectionItemClasses({integer, text});
-    EXPECT_EQ(TClassManagement::CollectionItemClassNames(),
-              (std::vector<std::string>{"TIntegerOption", "TStringOption"}));
-
-    TTestFormat owner(nullptr, nullptr, nullptr);
-    int changes = 0;
-    std::unique_ptr<TLockPersistent> item = TClassManagement::CreateCollectionItem(
-        "TStringOption", [&](TPersistent*) { ++changes; }, &owner, owner.GetLock());
-    ASSERT_TRUE(item);
-    EXPECT_NE(dynamic_cast<TStringOption*>(item.get()), nullptr);
-    EXPECT_EQ(item->GetOwner(), &owner);
-    EXPECT_EQ(item->GetLock(), owner.GetLock());
-    EXPECT_THROW(TClassManagement::CreateCollectionItem("TRealOption", nullptr, &owner, nullptr),
-                 EArgumentError);
-    // Collection item classes are a registry of their own.
-    EXPECT_FALSE(TClassManagement::IsClassRegistered("TIntegerOption"));
-
-    TClassManagement::UnregisterCollectionItemClasses({integer});
-    EXPECT_EQ(TClassManagement::CollectionItemClassNames(),
-              (std::vector<std::string>{"TStringOption"}));
-    TClassManagement::UnregisterCollectionItemClasses({text});
-    EXPECT_TRUE(TClassManagement::CollectionItemClassNames().empty());
-}
-
 TEST(TClassManagement, RegistersAndCreatesFromManyThreadsAtOnce) {
     const auto shared = TClassManagement::ClassOf<TSquare>("TSharedSquare");
     TClassManagement::RegisterClasses({shared});

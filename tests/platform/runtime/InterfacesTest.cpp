@@ -37,27 +37,6 @@ private:
 
 } // namespace
 
-TEST(TRef, CountsCopiesMovesAndConversions) {
-    {
-        TRef<TCounter> object = MakeRef<TCounter>();
-        EXPECT_EQ(object->RefCount(), 1);
-        TRef<ICounter> asCounter = object; // class to interface
-        EXPECT_EQ(object->RefCount(), 2);
-        TRef<IInterface> root = asCounter;
-        EXPECT_EQ(object->RefCount(), 3);
-        TRef<ICounter> moved = std::move(asCounter);
-        EXPECT_FALSE(asCounter);
-        EXPECT_EQ(object->RefCount(), 3);
-        const TRef<ICounter>& same = moved;
-        moved = same; // self-assignment keeps the reference
-        EXPECT_EQ(object->RefCount(), 3);
-        root = nullptr;
-        EXPECT_EQ(object->RefCount(), 2);
-        EXPECT_EQ(moved->Next(), 1);
-    }
-    EXPECT_EQ(GAlive.load(), 0);
-}
-
 TEST(TRef, CountingFromManyThreadsNeitherLeaksNorFreesEarly) {
     TRef<TCounter> shared = MakeRef<TCounter>();
     std::vector<std::thread> threads;
@@ -102,18 +81,3 @@ TEST(IntfCast, CastsSupportedInterfacesAndRefusesOthers) {
     EXPECT_EQ(GAlive.load(), 0);
 }
 
-TEST(TGUID, ParsesPrintsAndComparesIdentities) {
-    const TGUID stream = TGUID::FromString("{1D5BD085-492E-4979-8F76-9C97D5C3C5B6}");
-    EXPECT_EQ(stream.D1, 0x1D5BD085u);
-    EXPECT_EQ(stream.D2, 0x492Eu);
-    EXPECT_EQ(stream.D3, 0x4979u);
-    EXPECT_EQ(stream.D4[0], 0x8F);
-    EXPECT_EQ(stream.D4[7], 0xB6);
-    EXPECT_EQ(stream.ToString(), "{1D5BD085-492E-4979-8F76-9C97D5C3C5B6}");
-    EXPECT_EQ(TGUID::FromString("{1d5bd085-492e-4979-8f76-9c97d5c3c5b6}"), stream);
-    EXPECT_NE(TGUID::FromString("{1D5BD085-492E-4979-8F76-9C97D5C3C5B7}"), stream);
-    for (const char* bad :
-         {"", "1D5BD085-492E-4979-8F76-9C97D5C3C5B6", "{1D5BD085-492E-4979-8F76-9C97D5C3C5BG}",
-          "{1D5BD085+492E-4979-8F76-9C97D5C3C5B6}", "{1D5BD085-492E-4979-8F76-9C97D5C3C5B6}x"})
-        EXPECT_THROW(TGUID::FromString(bad), EArgumentError) << bad;
-}

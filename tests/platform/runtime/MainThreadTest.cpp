@@ -59,28 +59,6 @@ TEST_F(MainThread, WaitingCallersRunTheirWorkOnThePumpingThread) {
     EXPECT_EQ(TMainThread::ProcessQueue(), 0u);
 }
 
-TEST_F(MainThread, WorkSentFromTheMainThreadRunsAtOnce) {
-    ASSERT_TRUE(TMainThread::IsMainThread());
-    bool ran = false;
-    TMainThread::Synchronize([&] { ran = true; });
-    EXPECT_TRUE(ran);
-    EXPECT_THROW(TMainThread::Synchronize([] { throw EArgumentError("x"); }), EArgumentError);
-    EXPECT_THROW(TMainThread::Synchronize(nullptr), EArgumentError);
-    EXPECT_THROW(TMainThread::Post(nullptr), EArgumentError);
-
-    // The main thread can be named explicitly; on it, work again runs at once.
-    std::thread worker([&] {
-        TMainThread::SetMainThread(std::this_thread::get_id());
-        TMainThread::Synchronize([&] { ran = false; });
-    });
-    worker.join();
-    EXPECT_FALSE(ran);
-    EXPECT_FALSE(TMainThread::IsMainThread());
-    // Pumping makes the pumping thread the main thread.
-    TMainThread::ProcessQueue();
-    EXPECT_TRUE(TMainThread::IsMainThread());
-}
-
 TEST_F(MainThread, PostedWorkRunsInOrderAtTheNextPump) {
     std::vector<int> order;
     TMainThread::Post([&] { order.push_back(1); });

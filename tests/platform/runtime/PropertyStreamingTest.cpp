@@ -35,33 +35,6 @@ void ExpectSameState(const TPublishedState& A, const TPublishedState& B) {
 
 } // namespace
 
-TEST(PropertyStreaming, WritesOnlyWhatDiffersFromTheDefaults) {
-    TTestFormat format(nullptr, nullptr, nullptr);
-    EXPECT_EQ(Written(format), "{}");
-
-    format.SetChannels(6);
-    format.SetChannelMask(0x3F);
-    format.SetRatio(0.1);
-    format.SetAlgorithm(taArm);
-    format.GetQuality()->SetMode(tmCustom);
-    EXPECT_EQ(Written(format),
-              "{\"Channels\":6,\"ChannelMask\":\"[spFrontLeft,spFrontRight,spFrontCenter,"
-              "spSubwoofer,spBackLeft,spBackRight]\",\"Ratio\":\"0.1\",\"Algorithm\":\"taArm\","
-              "\"Quality\":{\"Mode\":\"tmCustom\"}}");
-
-    // Back at the defaults, nothing is written again.
-    format.SetChannels(2);
-    format.SetChannelMask(0x3);
-    format.SetRatio(0.5);
-    format.SetAlgorithm(taAuto);
-    format.GetQuality()->SetMode(tmDefault);
-    EXPECT_EQ(Written(format), "{}");
-
-    // A set holding a bit that no speaker stands for cannot be written.
-    format.SetChannelMask(1u << 20);
-    EXPECT_THROW(Written(format), ERangeError);
-}
-
 TEST(PropertyStreaming, EveryKindSurvivesTheRoundTripExactly) {
     const double ratios[] = {0.1,
                              -0.0,

@@ -69,40 +69,6 @@ TEST(TCriticalSection, IsRecursiveExclusiveAndLeftOnlyByItsHolder) {
     EXPECT_EQ(counter, 80000);
 }
 
-TEST(TReadWriteLock, ReadersShareWritersExcludeAndMisuseIsRefused) {
-    TReadWriteLock lock;
-    lock.EnterRead();
-    EXPECT_TRUE(OnOtherThread([&] {
-        const bool entered = lock.TryEnterRead();
-        if (entered)
-            lock.LeaveRead();
-        return entered;
-    }));
-    EXPECT_FALSE(OnOtherThread([&] { return lock.TryEnterWrite(); }));
-    lock.LeaveRead();
-    EXPECT_THROW(lock.LeaveRead(), EAssertionFailed);
-
-    lock.EnterWrite();
-    EXPECT_FALSE(OnOtherThread([&] { return lock.TryEnterRead(); }));
-    EXPECT_FALSE(OnOtherThread([&] { return lock.TryEnterWrite(); }));
-    // The writer asking again would wait for itself: refused instead.
-    EXPECT_THROW(lock.EnterWrite(), EAssertionFailed);
-    EXPECT_THROW(lock.EnterRead(), EAssertionFailed);
-    EXPECT_THROW(lock.TryEnterRead(), EAssertionFailed);
-    EXPECT_TRUE(OnOtherThread([&] {
-        try {
-            lock.LeaveWrite();
-            return false;
-        } catch (const EAssertionFailed&) {
-            return true;
-        }
-    }));
-    lock.LeaveWrite();
-    EXPECT_THROW(lock.LeaveWrite(), EAssertionFailed);
-    EXPECT_TRUE(lock.TryEnterWrite());
-    lock.LeaveWrite();
-}
-
 TEST(TReadWriteLock, WritersNeverOverlapReadersOrEachOtherUnderContention) {
     TReadWriteLock lock;
     // Writers keep First == Second, but only between their two steps; a reader or writer that

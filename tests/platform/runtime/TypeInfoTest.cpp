@@ -4,40 +4,6 @@
 
 using namespace runtime_test;
 
-TEST(TEnumTypeInfo, NamesTheMembersInOrderAndLooksThemUp) {
-    const TEnumTypeInfo& speakers = EnumTypeInfo<TTestSpeaker>();
-    EXPECT_EQ(speakers.Names(),
-              (std::vector<std::string>{
-                  "spFrontLeft", "spFrontRight", "spFrontCenter", "spSubwoofer", "spBackLeft",
-                  "spBackRight", "spFrontLeftOfCenter", "spFrontRightOfCenter", "spBackCenter",
-                  "spSideLeft", "spSideRight", "spTopCenter", "spTopFrontLeft", "spTopFrontCenter",
-                  "spTopFrontRight", "spTopBackLeft", "spTopBackCenter", "spTopBackRight"}));
-    EXPECT_EQ(EnumName(spTopBackRight), "spTopBackRight");
-    EXPECT_EQ(EnumValue<TTestSpeaker>("spSideLeft"), spSideLeft);
-    EXPECT_EQ(speakers.ValueOf("spSubwoofer"), 3);
-    try {
-        speakers.ValueOf("spfrontleft"); // names are exact
-        FAIL() << "no exception";
-    } catch (const EArgumentError& error) {
-        EXPECT_STREQ(error.what(), "\"spfrontleft\" is not a member of TTestSpeaker");
-    }
-    EXPECT_FALSE(speakers.FindValue("").has_value());
-    EXPECT_THROW(speakers.NameOf(18), ERangeError);
-    EXPECT_THROW(speakers.NameOf(-1), ERangeError);
-
-    // Values need not be ordinals.
-    const TEnumTypeInfo& algorithms = EnumTypeInfo<TTestAlgorithm>();
-    EXPECT_EQ(EnumName(taFaan), "taFaan");
-    EXPECT_EQ(EnumValue<TTestAlgorithm>("taArm"), taArm);
-    EXPECT_TRUE(algorithms.HasValue(7));
-    EXPECT_FALSE(algorithms.HasValue(3));
-    EXPECT_THROW(EnumName(static_cast<TTestAlgorithm>(3)), ERangeError);
-
-    EXPECT_THROW(TEnumTypeInfo("TBad", {{"a", 0}, {"b", 1}, {"a", 2}}), EArgumentError);
-    EXPECT_THROW(TEnumTypeInfo("TBad", {{"a", 0}, {"b", 0}}), EArgumentError);
-    EXPECT_THROW(TEnumTypeInfo("TBad", {{"", 0}}), EArgumentError);
-}
-
 TEST(TEnumTypeInfo, WritesAndReadsSetsAsMemberLists) {
     const TEnumTypeInfo& speakers = EnumTypeInfo<TTestSpeaker>();
     EXPECT_EQ(speakers.SetToText(0), "[]");

@@ -49,13 +49,3 @@ TEST(IPPLoader, UnknownNamesGiveNullAndAnswersAreStableAcrossThreads) {
         EXPECT_EQ(answers, first);
 }
 
-TEST(IPPLoader, LibraryPathsCannotBeReplacedAfterTheFirstLookUp) {
-    const std::vector<void*> before = LookUpAll();
-    try {
-        SetIPPLibraryPathsForTesting({"/nonexistent/libipps.so"}, {"/nonexistent/libippi.so"});
-        FAIL() << "no exception";
-    } catch (const EAssertionFailed& error) {
-        EXPECT_STREQ(error.what(), "Vendor library paths set after the first look-up (IPPLoader)");
-    }
-    EXPECT_EQ(LookUpAll(), before);
-}

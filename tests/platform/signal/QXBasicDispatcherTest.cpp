@@ -111,34 +111,6 @@ TEST(QXBasicDispatcher, ConstantArithmeticMatchesExactScaledRoundedSaturatedResu
     }
 }
 
-TEST(QXBasicDispatcher, ConstantArithmeticKnownValues) {
-    // Ties go to the even neighbour: 1/2 -> 0, 3/2 -> 2, 5/2 -> 2, -3/2 -> -2.
-    Ipp32s data[] = {1, 3, 5, -3, -5};
-    ASSERT_EQ(ippsAddC_32s_ISfs(0, data, 5, 1), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp32s>(data, data + 5), (std::vector<Ipp32s>{0, 2, 2, -2, -2}));
-
-    // The sum is formed in 64 bits: MAX + MAX scaled by 1/2 is MAX, not a wrapped value.
-    Ipp32s big[] = {kMax, kMin};
-    ASSERT_EQ(ippsAddC_32s_ISfs(kMax, big, 1, 1), ippStsNoErr);
-    EXPECT_EQ(big[0], kMax);
-    ASSERT_EQ(ippsSubC_32s_ISfs(kMax, big + 1, 1, 0), ippStsNoErr);
-    EXPECT_EQ(big[1], kMin);
-
-    // MIN × MIN = 2^62: 1 at sf 62, 0 beyond (2^62 / 2^63 is a tie that goes to 0).
-    Ipp32s product = 0;
-    ASSERT_EQ(ippsMulC_32s_Sfs(&kEdgeValues[0], kMin, &product, 1, 62), ippStsNoErr);
-    EXPECT_EQ(product, 1);
-    ASSERT_EQ(ippsMulC_32s_Sfs(&kEdgeValues[0], kMin, &product, 1, 63), ippStsNoErr);
-    EXPECT_EQ(product, 0);
-    ASSERT_EQ(ippsMulC_32s_Sfs(&kEdgeValues[0], kMin, &product, 1, 1000), ippStsNoErr);
-    EXPECT_EQ(product, 0);
-
-    // A huge negative scale factor saturates by sign and leaves zero alone.
-    Ipp32s signs[] = {-1, 0, 1};
-    ASSERT_EQ(ippsMulC_32s_ISfs(1, signs, 3, std::numeric_limits<int32_t>::min()), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp32s>(signs, signs + 3), (std::vector<Ipp32s>{kMin, 0, kMax}));
-}
-
 TEST(QXBasicDispatcher, DivideByConstantRoundsTheExactQuotient) {
     const int32_t len = static_cast<int32_t>(kEdgeValues.size());
     for (Ipp32s val : kEdgeValues) {
@@ -256,40 +228,6 @@ TEST(QXBasicDispatcher, ConvertFloatRoundsByModeAndSaturates) {
 
 // ---- Copy, zero and set: exact extent, neighbours untouched.
 
-TEST(QXBasicDispatcher, FillsAndCopiesWriteExactlyTheirLength) {
-    for (int32_t len = 1; len <= 67; ++len) {
-        std::vector<Ipp8u> bytes(static_cast<size_t>(len) + 2, 0xAB);
-        ASSERT_EQ(ippsZero_8u(bytes.data() + 1, len), ippStsNoErr);
-        EXPECT_EQ(bytes.front(), 0xAB);
-        EXPECT_EQ(bytes.back(), 0xAB);
-        EXPECT_EQ(std::count(bytes.begin() + 1, bytes.end() - 1, 0), len);
-
-        ASSERT_EQ(ippsSet_8u(0x5C, bytes.data() + 1, len), ippStsNoErr);
-        EXPECT_EQ(std::count(bytes.begin() + 1, bytes.end() - 1, 0x5C), len);
-        EXPECT_EQ(bytes.back(), 0xAB);
-
-        std::vector<Ipp8u> source(static_cast<size_t>(len));
-        std::iota(source.begin(), source.end(), Ipp8u{1});
-        ASSERT_EQ(ippsCopy_8u(source.data(), bytes.data() + 1, len), ippStsNoErr);
-        EXPECT_TRUE(std::equal(source.begin(), source.end(), bytes.begin() + 1));
-        EXPECT_EQ(bytes.front(), 0xAB);
-        EXPECT_EQ(bytes.back(), 0xAB);
-
-        std::vector<Ipp16s> shorts(static_cast<size_t>(len) + 2, -7);
-        ASSERT_EQ(ippsZero_16s(shorts.data() + 1, len), ippStsNoErr);
-        EXPECT_EQ(std::count(shorts.begin(), shorts.end(), 0), len);
-        EXPECT_EQ(shorts.back(), -7);
-
-        std::vector<Ipp32s> ints(static_cast<size_t>(len) + 2, -7);
-        ASSERT_EQ(ippsZero_32s(ints.data() + 1, len), ippStsNoErr);
-        EXPECT_EQ(std::count(ints.begin(), ints.end(), 0), len);
-        ASSERT_EQ(ippsSet_32s(kMin, ints.data() + 1, len), ippStsNoErr);
-        EXPECT_EQ(std::count(ints.begin(), ints.end(), kMin), len);
-        EXPECT_EQ(ints.front(), -7);
-        EXPECT_EQ(ints.back(), -7);
-    }
-}
-
 TEST(QXBasicDispatcher, RegionCopyHonoursStepsAndLeavesPaddingAlone) {
     // Three elements wide, four rows; source rows are 5 elements apart, destination rows 4.
     std::vector<Ipp32s> src(20);
@@ -364,49 +302,6 @@ TEST(QXBasicDispatcher, BadArgumentsReturnTheirStatusAndWriteNothing) {
     EXPECT_EQ(ippsConvert_32f32s_Sfs(floats, dst, 4, static_cast<IppRoundMode>(-1), 0),
               kRoundModeNotSupported);
     EXPECT_TRUE(untouched());
-}
-
-TEST(QXBasicDispatcher, StartUpBindsEverySlotAndFinalizeLeavesThemBound) {
-    struct TSlotName {
-        void* Bound;
-        void* Vendor;
-    };
-    const auto slots = [] {
-        const auto s = [](auto ASlot, const char* AName, bool AImage) {
-            return TSlotName{reinterpret_cast<void*>(ASlot),
-                             AImage ? GetIPPIProcAddress(AName) : GetIPPSProcAddress(AName)};
-        };
-        return std::vector<TSlotName>{
-            s(ippsCopy_8u, "ippsCopy_8u", false),
-            s(ippsZero_8u, "ippsZero_8u", false),
-            s(ippsZero_16s, "ippsZero_16s", false),
-            s(ippsZero_32s, "ippsZero_32s", false),
-            s(ippsSet_8u, "ippsSet_8u", false),
-            s(ippsSet_32s, "ippsSet_32s", false),
-            s(ippiCopy_32s_C1R, "ippiCopy_32s_C1R", true),
-            s(ippsAddC_32s_ISfs, "ippsAddC_32s_ISfs", false),
-            s(ippsAddC_32s_Sfs, "ippsAddC_32s_Sfs", false),
-            s(ippsSubC_32s_ISfs, "ippsSubC_32s_ISfs", false),
-            s(ippsSubC_32s_Sfs, "ippsSubC_32s_Sfs", false),
-            s(ippsMulC_32s_ISfs, "ippsMulC_32s_ISfs", false),
-            s(ippsMulC_32s_Sfs, "ippsMulC_32s_Sfs", false),
-            s(ippsConvert_32f32s_Sfs, "ippsConvert_32f32s_Sfs", false),
-        };
-    };
-    for (const TSlotName& slot : slots()) {
-        ASSERT_NE(slot.Bound, nullptr);
-        if (slot.Vendor != nullptr) {
-            EXPECT_EQ(slot.Bound, slot.Vendor);
-        }
-    }
-    const std::vector<TSlotName> before = slots();
-    InitializeQXBasicDispatcher(); // a second start-up only counts
-    FinalizeQXBasicDispatcher();
-    FinalizeQXBasicDispatcher(); // the last finalisation leaves the slots as they are
-    const std::vector<TSlotName> after = slots();
-    for (size_t i = 0; i < before.size(); ++i)
-        EXPECT_EQ(before[i].Bound, after[i].Bound);
-    InitializeQXBasicDispatcher(); // restore the count the test environment expects
 }
 
 } // namespace

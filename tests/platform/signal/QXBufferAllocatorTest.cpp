@@ -56,33 +56,6 @@ TEST(QXBufferAllocator, HandsOutAlignedBlocksAndReusesRecurringSizes) {
     QXBufferDeallocate(sameClass, 128);
 }
 
-TEST(QXBufferAllocator, CleanUpReturnsCachedBlocksAndTheCacheIsBounded) {
-    QXMemoryCleanUp();
-    const TQXBufferAllocatorState start = QXBufferAllocatorState();
-    EXPECT_EQ(start.CachedBlocks, 0u);
-    EXPECT_EQ(start.CachedBytes, 0u);
-
-    constexpr size_t KBlockSize = 64 * 1024;
-    constexpr size_t KBlocks = 3 * QXMaxCachedBytesPerClass / KBlockSize;
-    std::vector<void*> blocks;
-    for (size_t i = 0; i < KBlocks; ++i)
-        blocks.push_back(QXBufferAllocate(KBlockSize));
-    EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, start.BlocksInUse + KBlocks);
-    for (void* block : blocks)
-        QXBufferDeallocate(block, KBlockSize);
-
-    const TQXBufferAllocatorState cached = QXBufferAllocatorState();
-    EXPECT_EQ(cached.BlocksInUse, start.BlocksInUse);
-    EXPECT_EQ(cached.CachedBytes, QXMaxCachedBytesPerClass);
-    EXPECT_EQ(cached.CachedBlocks, QXMaxCachedBytesPerClass / KBlockSize);
-
-    QXMemoryCleanUp();
-    const TQXBufferAllocatorState cleaned = QXBufferAllocatorState();
-    EXPECT_EQ(cleaned.CachedBlocks, 0u);
-    EXPECT_EQ(cleaned.CachedBytes, 0u);
-    EXPECT_EQ(cleaned.BlocksInUse, start.BlocksInUse);
-}
-
 TEST(QXBufferAllocator, RefusesAbsurdSizesWithoutAllocating) {
     const uint64_t inUse = QXBufferAllocatorState().BlocksInUse;
     EXPECT_THROW(QXBufferAllocate(QXMaxBufferSize + 1), EArgumentError);

@@ -1,7 +1,7 @@
-// The hand-written SIMD kernels of the extra primitives, one table row per instruction-set
-// level. The portable row (IPPExtraSimdPortable.cpp) is the reference that defines each
-// kernel's result; the AVX2 (IPPExtraSimdAvx2.cpp) and AVX-512 byte-permute
-// (IPPExtraSimdAvx512.cpp) kernels write exactly its bytes.
+// The hand-written SIMD kernels of the primitives' run walkers, one table row per instruction-set
+// level. The portable row (PrimitiveSimdPortable.cpp) is the reference that defines each
+// kernel's result; the AVX2 (PrimitiveSimdAvx2.cpp) and AVX-512 byte-permute
+// (PrimitiveSimdAvx512.cpp) kernels write exactly its bytes.
 //
 // - Contiguous packed 24-bit runs to and from 32-bit values.
 // - Strided runs to and from packed runs, every element a 64-byte window holds per step.
@@ -14,12 +14,12 @@
 
 #include "internal/KernelLevel.h"
 
-namespace sonvera::extra {
+namespace sonvera::runs {
 
 // Working arrays that a kernel may read or write as whole 64-byte vectors carry this many bytes
 // of room past their last element: masked stores are slow on some processors, and into our own
 // arrays they are not needed.
-constexpr int kSlackBytes = 64;
+constexpr int KSlackBytes = 64;
 
 // Where the elements of a strided run sit in a 64-byte window and in a packed run. Packed byte
 // c holds byte c mod size of element c / size; window byte b belongs to element b / step when
@@ -52,11 +52,11 @@ struct TSimdKernels {
     void (*Unpack24)(const uint8_t* ASource, int32_t* ADest, int ACount);
     // Stores by the 24-bit store rule.
     void (*Pack24)(const int32_t* ASource, uint8_t* ADest, int ACount);
-    // Strided run to packed run and back; the packed side has kSlackBytes of room.
+    // Strided run to packed run and back; the packed side has KSlackBytes of room.
     void (*Gather)(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
     void (*Scatter)(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount,
                     uint8_t* ARun);
-    // Strided 3-byte run to 32-bit values and back (store rule), kSlackBytes of room past them.
+    // Strided 3-byte run to 32-bit values and back (store rule), KSlackBytes of room past them.
     void (*Gather24)(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount,
                      int32_t* AValues);
     void (*Scatter24)(const TWindowLayout& ALayout, const int32_t* AValues, int ACount,
@@ -148,4 +148,4 @@ private:
     const TSimdKernels& FKernels;
 };
 
-} // namespace sonvera::extra
+} // namespace sonvera::runs

@@ -1,10 +1,10 @@
 // The AVX2 kernels: packed 24-bit runs, eight elements per step through byte shuffles.
-#include "primitives/IPPExtraSimd.h"
+#include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
 #include <immintrin.h>
 
-namespace sonvera::extra::avx2 {
+namespace sonvera::runs::avx2 {
 
 // Elements 0-3 come from the 16 bytes at the start, elements 4-7 from the 16 bytes at offset 8,
 // so the two loads cover exactly the 24 bytes of the group. Each element's three bytes go to
@@ -48,5 +48,5 @@ SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACou
     portable::Pack24(ASource + i, ADest + 3 * i, ACount - i);
 }
 
-} // namespace sonvera::extra::avx2
+} // namespace sonvera::runs::avx2
 #endif

@@ -1,7 +1,7 @@
 // The table of kernels by level, and the layouts the window and byte-table kernels work from.
-#include "primitives/IPPExtraSimd.h"
+#include "primitives/PrimitiveSimd.h"
 
-namespace sonvera::extra {
+namespace sonvera::runs {
 
 namespace {
 
@@ -87,4 +87,4 @@ TByteTable::TByteTable(const uint8_t* AEntries, int ASize)
     }
 }
 
-} // namespace sonvera::extra
+} // namespace sonvera::runs

@@ -1,14 +1,14 @@
 // The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step, strided runs
 // a 64-byte window per step, byte tables 64 bytes per step. Byte-masked loads and stores keep
 // every kernel inside its run.
-#include "primitives/IPPExtraSimd.h"
+#include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
 #include <immintrin.h>
 
 #include <algorithm>
 
-namespace sonvera::extra::avx512vbmi {
+namespace sonvera::runs::avx512vbmi {
 
 namespace {
 
@@ -87,24 +87,34 @@ SONVERA_TARGET_AVX512VBMI void MapThroughPlanes(const TBytePlanes& ATable, const
     }
 }
 
-// The window at element AFirst: a whole 64-byte load while it lies inside the run, a masked one
-// at its end.
-SONVERA_TARGET_AVX512VBMI __m512i LoadWindow(const TWindowLayout& ALayout, const uint8_t* ARun,
-                                             int ACount, int AFirst) {
-    const ptrdiff_t runReach = ptrdiff_t(ACount - 1) * ALayout.Step + ALayout.Size;
-    const int count = std::min(ALayout.PerWindow, ACount - AFirst);
-    const int reach = (count - 1) * ALayout.Step + ALayout.Size;
-    const uint8_t* start = ARun + ptrdiff_t(AFirst) * ALayout.Step;
-    return ptrdiff_t(AFirst) * ALayout.Step + 64 <= runReach
-               ? _mm512_loadu_si512(start)
-               : _mm512_maskz_loadu_epi8(LowBits(reach), start);
-}
+// The scalars of a window layout, read once: a kernel's stores through byte pointers could
+// otherwise alias the layout and force them to be read again for every window.
+struct TWindows {
+    int PerWindow;
+    int Step;
+    int Size;
+    uint64_t ScatterMask;
+    ptrdiff_t RunReach; // bytes from the run's first element to the end of its last
 
-// The bytes of the window at element AFirst that belong to elements of the run.
-uint64_t WindowMask(const TWindowLayout& ALayout, int ACount, int AFirst) {
-    const int count = std::min(ALayout.PerWindow, ACount - AFirst);
-    return ALayout.ScatterMask & LowBits((count - 1) * ALayout.Step + ALayout.Size);
-}
+    TWindows(const TWindowLayout& ALayout, int ACount)
+        : PerWindow(ALayout.PerWindow), Step(ALayout.Step), Size(ALayout.Size),
+          ScatterMask(ALayout.ScatterMask), RunReach(ptrdiff_t(ACount - 1) * Step + Size) {}
+
+    // The bytes of the window at element AFirst that belong to elements of the run.
+    uint64_t Reach(int ACount, int AFirst) const {
+        const int count = std::min(PerWindow, ACount - AFirst);
+        return LowBits((count - 1) * Step + Size);
+    }
+
+    // The window at element AFirst: a whole 64-byte load while it lies inside the run, a
+    // masked one at its end.
+    SONVERA_TARGET_AVX512VBMI __m512i Load(const uint8_t* ARun, int ACount, int AFirst) const {
+        const uint8_t* start = ARun + ptrdiff_t(AFirst) * Step;
+        return ptrdiff_t(AFirst) * Step + 64 <= RunReach
+                   ? _mm512_loadu_si512(start)
+                   : _mm512_maskz_loadu_epi8(Reach(ACount, AFirst), start);
+    }
+};
 
 } // namespace
 
@@ -165,19 +175,22 @@ SONVERA_TARGET_AVX512VBMI void Pack24(const int32_t* ASource, uint8_t* ADest, in
 
 SONVERA_TARGET_AVX512VBMI void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount,
                                       uint8_t* APacked) {
+    const TWindows windows(ALayout, ACount);
     const __m512i index = _mm512_load_si512(ALayout.GatherIndex);
-    for (int first = 0; first < ACount; first += ALayout.PerWindow)
-        _mm512_storeu_si512(APacked + first * ALayout.Size,
-                            Permute(index, LoadWindow(ALayout, ARun, ACount, first)));
+    for (int first = 0; first < ACount; first += windows.PerWindow)
+        _mm512_storeu_si512(APacked + first * windows.Size,
+                            Permute(index, windows.Load(ARun, ACount, first)));
 }
 
 SONVERA_TARGET_AVX512VBMI void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked,
                                        int ACount, uint8_t* ARun) {
+    const TWindows windows(ALayout, ACount);
     const __m512i index = _mm512_load_si512(ALayout.ScatterIndex);
-    for (int first = 0; first < ACount; first += ALayout.PerWindow) {
-        const __m512i packed = _mm512_loadu_si512(APacked + first * ALayout.Size);
-        _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * ALayout.Step,
-                                WindowMask(ALayout, ACount, first), Permute(index, packed));
+    for (int first = 0; first < ACount; first += windows.PerWindow) {
+        const __m512i packed = _mm512_loadu_si512(APacked + first * windows.Size);
+        _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * windows.Step,
+                                windows.ScatterMask & windows.Reach(ACount, first),
+                                Permute(index, packed));
     }
 }
 
@@ -185,25 +198,27 @@ SONVERA_TARGET_AVX512VBMI void Scatter(const TWindowLayout& ALayout, const uint8
 // arithmetic shift sign-extends them.
 SONVERA_TARGET_AVX512VBMI void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun,
                                         int ACount, int32_t* AValues) {
+    const TWindows windows(ALayout, ACount);
     const __m512i index = _mm512_load_si512(ALayout.GatherLanesIndex);
-    for (int first = 0; first < ACount; first += ALayout.PerWindow)
-        _mm512_storeu_si512(
-            AValues + first,
-            ShiftRightSigned(Permute(index, LoadWindow(ALayout, ARun, ACount, first)), 8));
+    for (int first = 0; first < ACount; first += windows.PerWindow)
+        _mm512_storeu_si512(AValues + first,
+                            ShiftRightSigned(Permute(index, windows.Load(ARun, ACount, first)), 8));
 }
 
 // 32-bit lanes to the window: the store rule sets bit 23 from bit 31, then each element's
 // three bytes go to their place in the window.
 SONVERA_TARGET_AVX512VBMI void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues,
                                          int ACount, uint8_t* ARun) {
+    const TWindows windows(ALayout, ACount);
     const __m512i index = _mm512_load_si512(ALayout.ScatterLanesIndex);
     const __m512i sign = _mm512_set1_epi32(0x800000);
-    for (int first = 0; first < ACount; first += ALayout.PerWindow) {
+    for (int first = 0; first < ACount; first += windows.PerWindow) {
         const __m512i values = _mm512_loadu_si512(AValues + first);
         const __m512i ruled =
             _mm512_or_si512(values, _mm512_and_si512(ShiftRight(values, 8), sign));
-        _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * ALayout.Step,
-                                WindowMask(ALayout, ACount, first), Permute(index, ruled));
+        _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * windows.Step,
+                                windows.ScatterMask & windows.Reach(ACount, first),
+                                Permute(index, ruled));
     }
 }
 
@@ -214,5 +229,5 @@ void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint
     KBySize[ATable.Size - 1](ATable, ABytes, ACount, AOut);
 }
 
-} // namespace sonvera::extra::avx512vbmi
+} // namespace sonvera::runs::avx512vbmi
 #endif

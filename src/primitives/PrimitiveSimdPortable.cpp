@@ -1,10 +1,10 @@
 // The reference kernels: the plain loops whose bytes every instruction set's kernels write.
 #include <cstring>
 
-#include "primitives/IPPExtraKernels.h"
-#include "primitives/IPPExtraSimd.h"
+#include "primitives/PrimitiveEncodings.h"
+#include "primitives/PrimitiveSimd.h"
 
-namespace sonvera::extra::portable {
+namespace sonvera::runs::portable {
 
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
     for (int i = 0; i < ACount; ++i)
@@ -45,4 +45,4 @@ void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint
     }
 }
 
-} // namespace sonvera::extra::portable
+} // namespace sonvera::runs::portable

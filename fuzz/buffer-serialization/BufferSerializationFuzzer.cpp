@@ -1,7 +1,7 @@
-// A JSON document read into an audio buffer. A read that raises leaves the buffer on the store,
-// size and bytes it had; a read that does not leaves a whole buffer, which writes a document
-// that reads back to a buffer writing the same document. A second holder of the buffer's
-// store never sees a change.
+// A JSON document read into an audio buffer in use, and read as a buffer of the class it names.
+// A read that raises leaves the buffer on the store, size and bytes it had; a read that does not
+// leaves a whole buffer, which writes a document that reads back to a buffer writing the same
+// document. A second holder of the buffer's store never sees a change.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -52,28 +52,54 @@ void CheckRoundTrip(const TRef<TSVAudioBuffer>& ABuffer) {
     SONVERA_FUZZ_CHECK(Written(again) == document);
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
-    TRef<IReader> reader;
-    try {
-        reader = TJsonReader::Create(std::string(reinterpret_cast<const char*>(AData), ASize));
-    } catch (const EReadError&) {
-        return 0;
-    }
+// The buffer in use, read from AReader.
+void ReadIntoBufferInUse(const TRef<IReader>& AReader) {
     TRef<TSVAudioBuffer> buffer = BufferInUse();
     const TRef<TSVAudioBuffer> holder = TSVAudioBuffer::CreateExObject(buffer);
     const TBufferState before(*buffer);
     try {
-        buffer->SerializationRead(reader);
+        buffer->SerializationRead(AReader);
     } catch (const Exception&) {
         SONVERA_FUZZ_CHECK(TBufferState(*buffer) == before);
         CheckAudioBuffer(*buffer);
-        return 0;
+        return;
     }
     SONVERA_FUZZ_CHECK(TBufferState(*holder) == before);
     CheckAudioBuffer(*buffer);
     CheckRoundTrip(buffer);
     WorkOn(buffer);
+}
+
+// A buffer of the class the document names, read from AReader.
+void ReadNamedBuffer(const TRef<IReader>& AReader) {
+    TRef<IQXDataBuffer> read;
+    try {
+        read = SVReadDataBuffer(AReader);
+    } catch (const Exception&) {
+        return;
+    }
+    if (auto* audio = dynamic_cast<TSVAudioBuffer*>(read->GetInstance())) {
+        const TRef<TSVAudioBuffer> buffer(audio);
+        CheckAudioBuffer(*buffer);
+        CheckRoundTrip(buffer);
+    }
+}
+
+TRef<IReader> ReaderOf(const std::string& AText) {
+    try {
+        return TJsonReader::Create(AText);
+    } catch (const EReadError&) {
+        return nullptr;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
+    const std::string text(reinterpret_cast<const char*>(AData), ASize);
+    if (const TRef<IReader> reader = ReaderOf(text))
+        ReadIntoBufferInUse(reader);
+    if (const TRef<IReader> reader = ReaderOf(text))
+        ReadNamedBuffer(reader);
     return 0;
 }

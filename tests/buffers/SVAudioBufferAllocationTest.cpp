@@ -178,6 +178,7 @@ const std::vector<TCase>& Constructors() {
          [](TFixture& A) { Drop(TSVAudioBuffer::CreateUniversal(A.Target)); }},
         {"MakeCopy", [](TFixture& A) { (void)A.Target->MakeCopy(); }},
         {"MakeIntfCopy", [](TFixture& A) { (void)A.Target->MakeIntfCopy(); }},
+        {"SVReadDataBuffer", [](TFixture& A) { (void)SVReadDataBuffer(A.NewFormat); }},
     };
     return cases;
 }

@@ -64,8 +64,15 @@
 #include "sonvera/platform/bases/QXMainThreadBufferQueue.h"
 #include "sonvera/platform/bases/QXProcessingThread.h"
 
+// The structure framework.
+#include "sonvera/platform/bases/QXBufferAccumulator.h"
+#include "sonvera/platform/bases/QXPacketSize.h"
+#include "sonvera/platform/bases/QXStructure.h"
+#include "sonvera/platform/bases/QXStructureElements.h"
+
 // Component bases.
 #include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/components/SVStructureElements.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -1,6 +1,7 @@
 #include "sonvera/package/SonveraPackage.h"
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/components/SVStructureElements.h"
 #include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -27,6 +28,7 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
         {"PXStreams", InitializePXStreams, FinalizePXStreams},
         {"SVStreamTypes", InitializeSVStreamTypes, FinalizeSVStreamTypes},
         {"RVStreamTypes", InitializeRVStreamTypes, FinalizeRVStreamTypes},
+        {"SVStructureElements", InitializeSVStructureElements, FinalizeSVStructureElements},
     };
     return units;
 }

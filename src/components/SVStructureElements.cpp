@@ -1,5 +1,6 @@
 #include "sonvera/components/SVStructureElements.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "sonvera/platform/bases/QXPacketSize.h"
@@ -47,16 +48,20 @@ void CheckSectionFormat(TSVAudioSection& ASection) {
 // The head of the section at byte AOffset: false while it has not arrived whole.
 bool PeekSectionHead(const IBufferAccumulator& AAccumulator, uint64_t AOffset,
                      TSVAudioSection& ASection) {
-    uint8_t header[KHeaderBytes];
+    uint8_t head[KHeaderBytes + 2 * KMaxPacketByteLength];
+    const uint64_t held = AAccumulator.GetSize();
+    const uint64_t available =
+        AOffset < held ? std::min<uint64_t>(held - AOffset, sizeof(head)) : 0;
     uint32_t rateLength = 0;
     uint32_t framesLength = 0;
-    if (!AAccumulator.Peek(AOffset, header, KHeaderBytes) ||
-        !ExtractPacketSize(AAccumulator, (AOffset + KHeaderBytes) * 8, ASection.Rate, rateLength) ||
-        !ExtractPacketSize(AAccumulator, (AOffset + KHeaderBytes + rateLength) * 8, ASection.Frames,
-                           framesLength))
+    if (available < KHeaderBytes || !AAccumulator.Peek(AOffset, head, available) ||
+        !DecodePacketSize(head + KHeaderBytes, available - KHeaderBytes, ASection.Rate,
+                          rateLength) ||
+        !DecodePacketSize(head + KHeaderBytes + rateLength, available - KHeaderBytes - rateLength,
+                          ASection.Frames, framesLength))
         return false;
-    ASection.Channels = header[0];
-    ASection.Bits = header[1];
+    ASection.Channels = head[0];
+    ASection.Bits = head[1];
     ASection.HeadBytes = KHeaderBytes + rateLength + framesLength;
     CheckSectionFormat(ASection);
     return true;

@@ -154,8 +154,8 @@ TEST(TSVAudioBufferStructureElements, BuffersComeBackBitIdenticalWhereverTheReco
     const int32_t rates[] = {100, 8000, 44100, 192000};
     for (int32_t bits : {8, 16, 20, 24, 32})
         for (int32_t channels = 1; channels <= 8; ++channels)
-            buffers.push_back(Buffer(rates[channels % 4], bits, channels,
-                                     (channels * 5 + bits) % 7, uint32_t(buffers.size())));
+            buffers.push_back(Buffer(rates[channels % 4], bits, channels, (channels * 5 + bits) % 7,
+                                     uint32_t(buffers.size())));
     buffers.push_back(Buffer(48000, 16, 2, 1500, 99)); // two-byte frame count, 6000 data bytes
     const std::vector<TBytes> records = Pack(buffers);
     ASSERT_EQ(records.size(), buffers.size());
@@ -276,7 +276,9 @@ TEST(TSVAudioBufferSplitStructureElement, RefusesImpossibleSectionsWaitsForIncom
         {"frames",
          {1, 8, 0x64, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
          "Sample count out of range = 18446744073709551615"},
-        {"store", {255, 32, 0x64, 0xE0, 0x40, 0x00, 0x00}, "Section data size out of range = 4278190080"},
+        {"store",
+         {255, 32, 0x64, 0xE0, 0x40, 0x00, 0x00},
+         "Section data size out of range = 4278190080"},
         {"large", {1, 8, 0x64, 0xC1, 0x86, 0xA0, 1, 2, 3}, nullptr},
         {"endless field", {2, 16, 0xFF, 0x00, 0x00}, nullptr},
         {"head", {2}, nullptr}};

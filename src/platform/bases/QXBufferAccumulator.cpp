@@ -2,15 +2,57 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+#include "sonvera/platform/runtime/Exceptions.h"
 
 namespace sonvera {
 
-void TQXBufferAccumulator::Append(const TRef<IQXDataBuffer>& AData) {
-    const uint64_t size = AData ? AData->GetByteSize() : 0;
+TQXBufferAccumulator::TPiece::TPiece(TQXSmartBuffer* AStore, const uint8_t* ABytes,
+                                     uint64_t ASize) noexcept
+    : Bytes(ABytes), Size(ASize), FStore(AStore) {
+    FStore->AddReff(false);
+}
+
+TQXBufferAccumulator::TPiece::TPiece(TPiece&& AOther) noexcept
+    : Bytes(AOther.Bytes), Size(AOther.Size), FStore(std::exchange(AOther.FStore, nullptr)) {}
+
+TQXBufferAccumulator::TPiece& TQXBufferAccumulator::TPiece::operator=(TPiece&& AOther) noexcept {
+    std::swap(Bytes, AOther.Bytes);
+    std::swap(Size, AOther.Size);
+    std::swap(FStore, AOther.FStore);
+    return *this;
+}
+
+TQXBufferAccumulator::TPiece::~TPiece() {
+    if (FStore)
+        FStore->RemoveReff(false);
+}
+
+void TQXBufferAccumulator::Append(const TRef<IQXData>& AData) {
+    Assert(AData != nullptr, "QXBufferAccumulator");
+    auto* buffer = dynamic_cast<TQXGenericBuffer*>(AData->GetInstance());
+    if (!buffer)
+        throw EArgumentError("Only data buffers can be accumulated");
+    const uint64_t size = buffer->GetByteSize();
     if (size == 0)
         return;
-    FPieces.push_back({AData, static_cast<const uint8_t*>(AData->ByteRead()), size});
+    FPieces.emplace_back(buffer->GetDataContainer(),
+                         static_cast<const uint8_t*>(buffer->ByteRead()), size);
     FSize += size;
+}
+
+void TQXBufferAccumulator::Take(TQXBufferAccumulator& ASource) {
+    if (ASource.FPieces.empty())
+        return;
+    ASource.FPieces.front().Bytes += ASource.FFront;
+    ASource.FPieces.front().Size -= ASource.FFront;
+    for (TPiece& piece : ASource.FPieces)
+        FPieces.push_back(std::move(piece));
+    FSize += ASource.FSize;
+    ASource.FPieces.clear();
+    ASource.FFront = 0;
+    ASource.FSize = 0;
 }
 
 bool TQXBufferAccumulator::Peek(uint64_t AOffset, void* ADest, uint64_t ACount) const {

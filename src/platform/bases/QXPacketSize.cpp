@@ -1,5 +1,6 @@
 #include "sonvera/platform/bases/QXPacketSize.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -29,22 +30,32 @@ void WritePacketSize(uint8_t*& ACursor, uint64_t AValue) noexcept {
         *ACursor++ = static_cast<uint8_t>(AValue >> (8 * (i - 1)));
 }
 
+bool DecodePacketSize(const uint8_t* ABytes, uint64_t AAvailable, uint64_t& AValue,
+                      uint32_t& ALength) noexcept {
+    if (AAvailable == 0)
+        return false;
+    const auto following = static_cast<uint32_t>(std::countl_one(ABytes[0]));
+    if (following >= AAvailable)
+        return false;
+    uint64_t value = ABytes[0] & (0xFFu >> (following + 1));
+    for (uint32_t i = 1; i <= following; ++i)
+        value = value << 8 | ABytes[i];
+    AValue = value;
+    ALength = following + 1;
+    return true;
+}
+
 bool ExtractPacketSize(const IBufferAccumulator& AAccumulator, uint64_t ABitPosition,
                        uint64_t& AValue, uint32_t& ALength) {
     Assert(ABitPosition % 8 == 0, "QXPacketSize", "Packet sizes start on a byte boundary");
     const uint64_t offset = ABitPosition / 8;
+    const uint64_t held = AAccumulator.GetSize();
+    if (offset >= held)
+        return false;
     uint8_t bytes[KMaxPacketByteLength];
-    if (!AAccumulator.Peek(offset, bytes, 1))
-        return false;
-    const auto following = static_cast<uint32_t>(std::countl_one(bytes[0]));
-    if (!AAccumulator.Peek(offset + 1, bytes + 1, following))
-        return false;
-    uint64_t value = bytes[0] & (0xFFu >> (following + 1));
-    for (uint32_t i = 1; i <= following; ++i)
-        value = value << 8 | bytes[i];
-    AValue = value;
-    ALength = following + 1;
-    return true;
+    const uint64_t available = std::min<uint64_t>(held - offset, KMaxPacketByteLength);
+    return AAccumulator.Peek(offset, bytes, available) &&
+           DecodePacketSize(bytes, available, AValue, ALength);
 }
 
 void AlignRecordCursor(uint8_t*& ACursor, uint32_t& ABitOffset) noexcept {

@@ -63,15 +63,13 @@ const TPropertyTableBase& TQXMakeStructure::ClassPropertyTable() {
 
 void TQXMakeStructure::TryStartFromInputs() {
     TChangeNotifyLockGuard guard(*GetLock());
-    const uint32_t count = FElements.Count();
-    if (FStarted || count == 0)
+    if (FStarted || FElements.List().empty())
         return;
     double rate = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        const TQXBasicDataMakeStructureElement* element = FElements.Items(i);
-        if (!element->GetStarted())
+    for (const auto& element : FElements.List()) {
+        if (!element->FStarted)
             return;
-        rate = std::max(rate, element->GetRate());
+        rate = std::max(rate, element->FRate);
     }
     FStarted = true;
     FOutputPin->Notify(TPXStartRateOperation::Create(rate));
@@ -83,9 +81,8 @@ void TQXMakeStructure::DataReceived(bool) {
         TryStartFromInputs();
     if (!FStarted)
         return;
-    const uint32_t count = FElements.Count();
-    for (uint32_t i = 0; i < count; ++i)
-        if (!FElements.Items(i)->GetHasValue())
+    for (const auto& element : FElements.List())
+        if (!element->FHasValue)
             return;
     FOutputPin->SubmitBuffer(BuildRecord());
 }
@@ -99,11 +96,10 @@ void TQXMakeStructure::Stop() {
 }
 
 TRef<IQXData> TQXMakeStructure::BuildRecord() const {
-    const uint32_t count = FElements.Count();
     int64_t bits = 0;
-    for (uint32_t i = 0; i < count; ++i) {
+    for (const auto& element : FElements.List()) {
         bool aligned = false;
-        const uint64_t size = FElements.Items(i)->GetSize(aligned);
+        const uint64_t size = element->GetSize(aligned);
         if (aligned)
             bits = ByteBoundary(bits);
         if (size > QXMaxBufferSize * uint64_t{8})
@@ -117,8 +113,8 @@ TRef<IQXData> TQXMakeStructure::BuildRecord() const {
     uint8_t* const start = record->Write();
     uint8_t* cursor = start;
     uint32_t bitOffset = 0;
-    for (uint32_t i = 0; i < count; ++i)
-        FElements.Items(i)->GetData(cursor, bitOffset);
+    for (const auto& element : FElements.List())
+        element->GetData(cursor, bitOffset);
     Assert((cursor - start) * 8 + bitOffset == bits, KUnitName,
            "An element wrote another size than it measured");
     return record;
@@ -150,7 +146,7 @@ const TPropertyTableBase& TQXSplitStructure::ClassPropertyTable() {
 
 uint64_t TQXSplitStructure::GetPendingSize() const {
     std::lock_guard<std::mutex> guard(FArrivedLock);
-    return FHeldBytes + FArrivedBytes;
+    return FHeldBytes + FArrived->GetSize();
 }
 
 void TQXSplitStructure::CheckStopped() const {
@@ -188,8 +184,7 @@ void TQXSplitStructure::StreamStart(const TRef<IPXNotifyOperation>& AOperation) 
     FAccumulator->Drop();
     {
         std::lock_guard<std::mutex> arrived(FArrivedLock);
-        FArrived.clear();
-        FArrivedBytes = 0;
+        FArrived->Drop();
         FHeldBytes = 0;
         FNeededBytes = std::max<uint64_t>(FNominalBytes, 1);
         FPassQueued = false;
@@ -208,8 +203,7 @@ void TQXSplitStructure::StreamStop() {
         FStarted = false;
         FAccumulator->Drop();
         std::lock_guard<std::mutex> arrived(FArrivedLock);
-        FArrived.clear();
-        FArrivedBytes = 0;
+        FArrived->Drop();
         FHeldBytes = 0;
     }
     const TRef<IPXNotifyOperation> stop = TPXStopOperation::Create();
@@ -219,20 +213,15 @@ void TQXSplitStructure::StreamStop() {
 }
 
 bool TQXSplitStructure::PieceArrived(const TRef<IQXData>& AData) {
-    TRef<IQXDataBuffer> piece;
-    if (!AData || !Supports(AData->MakeIntfCopy(), piece))
+    if (!AData)
         return false;
     if (!FStarted)
         StreamStart(nullptr);
-    const uint64_t size = piece->GetByteSize();
-    if (size == 0)
-        return true;
     bool queue;
     {
         std::lock_guard<std::mutex> guard(FArrivedLock);
-        FArrived.push_back(std::move(piece));
-        FArrivedBytes += size;
-        queue = !FPassQueued && FHeldBytes + FArrivedBytes >= FNeededBytes;
+        FArrived->Append(AData);
+        queue = !FPassQueued && FHeldBytes + FArrived->GetSize() >= FNeededBytes;
         FPassQueued = FPassQueued || queue;
     }
     if (queue && !FProcessing.Add([this] { ReadPass(); })) {
@@ -279,21 +268,16 @@ void TQXSplitStructure::ReadPass() {
 }
 
 void TQXSplitStructure::TakeArrivedPieces() {
-    std::vector<TRef<IQXDataBuffer>> pieces;
-    {
-        std::lock_guard<std::mutex> guard(FArrivedLock);
-        pieces.swap(FArrived);
-        FArrivedBytes = 0;
-    }
-    for (const TRef<IQXDataBuffer>& piece : pieces)
-        FAccumulator->Append(piece);
+    std::lock_guard<std::mutex> guard(FArrivedLock);
+    FAccumulator->Take(*FArrived);
 }
 
 bool TQXSplitStructure::FinishPass(uint64_t ANeeded) {
     std::lock_guard<std::mutex> guard(FArrivedLock);
     FHeldBytes = FAccumulator->GetSize();
     FNeededBytes = ANeeded;
-    FPassQueued = FArrivedBytes > 0 && FHeldBytes + FArrivedBytes >= FNeededBytes;
+    const uint64_t arrived = FArrived->GetSize();
+    FPassQueued = arrived > 0 && FHeldBytes + arrived >= FNeededBytes;
     return FPassQueued;
 }
 

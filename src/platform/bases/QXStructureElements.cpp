@@ -20,7 +20,6 @@ void TQXBasicDataMakeStructureElement::InputStarted(double ARate) {
 }
 
 void TQXBasicDataMakeStructureElement::ValueTaken(bool AHeld, bool ASizeChanged) {
-    TChangeNotifyLockGuard guard(*GetLock());
     if (AHeld) {
         FHasValue = true;
         if (!FStarted) {

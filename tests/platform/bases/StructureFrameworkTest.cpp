@@ -13,7 +13,7 @@ namespace {
 
 using TBytes = std::vector<uint8_t>;
 
-TRef<IQXDataBuffer> Piece(const TBytes& ABytes) {
+TRef<IQXData> Piece(const TBytes& ABytes) {
     TRef<TQXBlockBuffer> piece = TQXBlockBuffer::CreateSizeObject(uint32_t(ABytes.size()));
     std::copy(ABytes.begin(), ABytes.end(), piece->Write());
     return piece;
@@ -133,4 +133,22 @@ TEST(QXBufferAccumulator, ReadsAcrossPiecesAndDoesAllOrNothing) {
         EXPECT_EQ(accumulator->GetSize(), 0u);
         EXPECT_FALSE(accumulator->Peek(0, out.data(), 1));
     }
+
+    // A buffer written after it was appended leaves the accumulated bytes as they were; Take
+    // moves what is left of one accumulator behind another's.
+    TRef<TQXBlockBuffer> shared = TQXBlockBuffer::CreateSizeObject(3);
+    std::fill_n(shared->Write(), 3, uint8_t{0x11});
+    TRef<TQXBufferAccumulator> first = TQXBufferAccumulator::CreateObject();
+    TRef<TQXBufferAccumulator> second = TQXBufferAccumulator::CreateObject();
+    first->Append(Piece({1, 2, 3, 4}));
+    second->Append(Piece({9}));
+    second->Append(shared);
+    ASSERT_TRUE(second->Skip(1));
+    shared->Write()[0] = 0x22;
+    first->Take(*second);
+    EXPECT_EQ(second->GetSize(), 0u);
+    TBytes out(7, 0);
+    ASSERT_TRUE(first->Read(out.data(), 7));
+    EXPECT_EQ(out, (TBytes{1, 2, 3, 4, 0x11, 0x11, 0x11}));
+    EXPECT_EQ(shared->Read()[0], 0x22);
 }

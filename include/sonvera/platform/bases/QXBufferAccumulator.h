@@ -31,16 +31,19 @@ public:
     virtual void Drop() = 0;
 };
 
-// Holds the pieces themselves, not copies of their bytes: a piece is released once all its
-// bytes are consumed. One thread uses an accumulator at a time.
+// Holds the pieces' stores, not copies of their bytes: each piece keeps a read-only reference
+// on its store, so that a later write through any buffer of that store goes to a store of its
+// own and leaves the accumulated bytes as they arrived. A piece is let go once all its bytes
+// are consumed. One thread uses an accumulator at a time.
 class TQXBufferAccumulator : public TInterfacedObject, public virtual IBufferAccumulator {
 public:
     static TRef<TQXBufferAccumulator> CreateObject() { return MakeRef<TQXBufferAccumulator>(); }
 
-    // Appends the bytes of AData (ByteRead, GetByteSize). The accumulator keeps AData as it is
-    // given, so nobody may write through AData afterwards: hand it a copy of a buffer that
-    // others hold (MakeIntfCopy), whose writes then go to a store of its own.
-    void Append(const TRef<IQXDataBuffer>& AData);
+    // Appends the bytes of AData, a data buffer (EArgumentError for other data; EAssertionFailed
+    // for none): its ByteRead and GetByteSize.
+    void Append(const TRef<IQXData>& AData);
+    // Moves every byte of ASource to the end of this accumulator; ASource is left empty.
+    void Take(TQXBufferAccumulator& ASource);
 
     uint64_t GetSize() const override { return FSize; }
     bool Peek(uint64_t AOffset, void* ADest, uint64_t ACount) const override;
@@ -48,11 +51,23 @@ public:
     bool Skip(uint64_t ACount) override;
     void Drop() override;
 
+protected:
+    ~TQXBufferAccumulator() override = default;
+
 private:
-    struct TPiece {
-        TRef<IQXDataBuffer> Data;
+    // A run of bytes of a store, which the piece holds a read-only reference on.
+    class TPiece {
+    public:
+        TPiece(TQXSmartBuffer* AStore, const uint8_t* ABytes, uint64_t ASize) noexcept;
+        TPiece(TPiece&& AOther) noexcept;
+        TPiece& operator=(TPiece&& AOther) noexcept;
+        ~TPiece();
+
         const uint8_t* Bytes;
         uint64_t Size;
+
+    private:
+        TQXSmartBuffer* FStore;
     };
 
     // Both expect the bytes to be held.

@@ -37,6 +37,11 @@ uint32_t GetPacketByteLength(uint64_t AValue) noexcept;
 // Writes AValue at ACursor in its shortest form and moves ACursor past it.
 void WritePacketSize(uint8_t*& ACursor, uint64_t AValue) noexcept;
 
+// Reads the field at the start of the AAvailable bytes at ABytes: its value and its length in
+// bytes. False, with AValue and ALength as they were, when the field does not end within them.
+bool DecodePacketSize(const uint8_t* ABytes, uint64_t AAvailable, uint64_t& AValue,
+                      uint32_t& ALength) noexcept;
+
 // Reads the field that starts at ABitPosition of AAccumulator's bytes (a byte boundary, else
 // EAssertionFailed): its value and its length in bytes. False, with AValue and ALength as they
 // were, while the accumulator does not hold the whole field.

@@ -59,6 +59,7 @@ public:
     void Stop();
 
 private:
+    // The record of every element's value, inside the lock.
     TRef<IQXData> BuildRecord() const;
 
     TQXStructureElements<TQXBasicDataMakeStructureElement> FElements;
@@ -139,8 +140,7 @@ private:
 
     // Pieces on their way to the processing thread, and what the last pass left.
     mutable std::mutex FArrivedLock;
-    std::vector<TRef<IQXDataBuffer>> FArrived;
-    uint64_t FArrivedBytes = 0;
+    TRef<TQXBufferAccumulator> FArrived = TQXBufferAccumulator::CreateObject();
     uint64_t FHeldBytes = 0;   // in the accumulator after the last pass
     uint64_t FNeededBytes = 0; // before the next record can be complete
     bool FPassQueued = false;  // a pass is queued or running

@@ -46,15 +46,19 @@ public:
 protected:
     // A start arrived at the element's input: the input runs at ARate; the structure may start.
     void InputStarted(double ARate);
-    // Tells the structure about a value. A new value (AHeld) marks the element as holding one
-    // and, if nothing started its input before, as started at rate 1.0.
+    // Tells the structure about a value, inside the lock. A new value (AHeld) marks the element
+    // as holding one and, if nothing started its input before, as started at rate 1.0.
     void ValueTaken(bool AHeld, bool ASizeChanged);
 
-private:
-    TQXMakeStructure* FStructure;
+    // Inside the lock.
     bool FStarted = false;
     double FRate = 0;
     bool FHasValue = false;
+
+private:
+    friend class TQXMakeStructure; // reads the state inside the lock it holds
+
+    TQXMakeStructure* FStructure;
 };
 
 // A make element whose value is a data buffer seen as interface T (an IQXDataBuffer whose
@@ -186,6 +190,8 @@ public:
     TQXStructureElements(const TQXStructureElements&) = delete;
     TQXStructureElements& operator=(const TQXStructureElements&) = delete;
 
+    // The elements, for their owner while it holds its lock.
+    const std::vector<std::unique_ptr<TElement>>& List() const noexcept { return FItems; }
     uint32_t Count() const {
         TChangeNotifyLockGuard guard(*FOwner.GetLock());
         return static_cast<uint32_t>(FItems.size());
@@ -253,7 +259,7 @@ template <class T> void TQXBasicBufferDataMakeStructureElement<T>::SetValue(cons
     Assert(AValue != nullptr, "QXStructureElements");
     CheckValue(AValue);
     TChangeNotifyLockGuard guard(*GetLock());
-    if (GetStarted() && FValue && FValue->IsEqual(AValue)) {
+    if (FStarted && FValue && FValue->IsEqual(AValue)) {
         ValueTaken(false, false);
         return;
     }

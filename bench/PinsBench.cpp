@@ -24,8 +24,7 @@ void StartUp() {
 }
 
 // A sink that does what every dispatcher does first: look at what arrived.
-bool Consume(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
-             uint32_t) {
+bool Consume(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation, uint32_t) {
     benchmark::DoNotOptimize(OperationAs<TPXSuppliedBufferOperation>(AOperation));
     return true;
 }

@@ -6,6 +6,9 @@ add_library(sonvera_options INTERFACE)
 target_compile_features(sonvera_options INTERFACE cxx_std_20)
 target_compile_options(sonvera_options INTERFACE -Wall -Wextra -Wpedantic
                        $<$<BOOL:${SONVERA_WERROR}>:-Werror>)
+# clang leaves sized deallocation off by default; the allocator gives blocks back by size.
+target_compile_options(sonvera_options INTERFACE
+                       $<$<CXX_COMPILER_ID:Clang>:-fsized-deallocation>)
 target_include_directories(sonvera_options INTERFACE
                            $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
 
@@ -43,15 +46,22 @@ function(sonvera_area_closure OUT)
     set(${OUT} ${seen} PARENT_SCOPE)
 endfunction()
 
-# sonvera_test(NAME SOURCES ... AREAS area ... [LIBRARIES lib ...])
-# One GoogleTest executable, registered with CTest.
+# sonvera_test(NAME [THREADS] SOURCES ... AREAS area ... [LIBRARIES lib ...])
+# One GoogleTest executable, registered with CTest. THREADS marks an executable with tests that
+# start threads or share objects between threads: its tests get the CTest label "threads", and
+# the target sonvera_threaded_tests builds it, for the ThreadSanitizer run.
 function(sonvera_test NAME)
-    cmake_parse_arguments(A "" "" "SOURCES;AREAS;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(A "THREADS" "" "SOURCES;AREAS;LIBRARIES" ${ARGN})
     sonvera_area_closure(areas ${A_AREAS})
     add_executable(${NAME} ${A_SOURCES})
     target_link_libraries(${NAME} PRIVATE ${areas} ${A_LIBRARIES} GTest::gtest GTest::gmock
                           GTest::gtest_main)
-    gtest_discover_tests(${NAME} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    set(properties TIMEOUT 300)
+    if(A_THREADS)
+        list(APPEND properties LABELS threads)
+        add_dependencies(sonvera_threaded_tests ${NAME})
+    endif()
+    gtest_discover_tests(${NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 # Writes to FILE, for every area, its folder and the folders of the areas it may include (its

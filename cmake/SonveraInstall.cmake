@@ -19,3 +19,14 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/SonveraConfigVersio
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/SonveraConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/SonveraConfigVersion.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)
+
+# The codec library has an export set of its own, so that a project without FFmpeg's
+# development files still finds sonvera::core; the package config offers sonvera::codecs only
+# where FFmpeg is found (find_package(Sonvera COMPONENTS codecs) insists on it).
+install(TARGETS sonvera_codecs_library EXPORT SonveraCodecsTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT SonveraCodecsTargets NAMESPACE sonvera::
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libsndfile1-dev sox
-          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev)
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev
+          libbenchmark-dev nlohmann-json3-dev libsndfile1-dev sox
+          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds with warnings as errors and runs every test twice:
-# once plainly and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, then builds with warnings as errors and runs the tests:
+#  - every test, plainly (g++, RelWithDebInfo, with the benchmarks built);
+#  - every test under AddressSanitizer and UndefinedBehaviorSanitizer (g++, Debug);
+#  - the executables marked THREADS (CTest label "threads") under ThreadSanitizer (clang);
+#  - every fuzz target for a few seconds from its seed corpus (clang, scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
+# One compile per core: the machines this runs on share their cores.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$jobs}
 
 scripts/build.sh build-ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVERA_WERROR=ON \
     -DSONVERA_BUILD_BENCHMARKS=ON
@@ -14,3 +19,13 @@ scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSONVERA_WERROR=ON \
     -DSONVERA_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+# ThreadSanitizer is built with clang: g++ 12 runs the resolvers of target_clones functions
+# while the program is loaded, before the sanitizer's runtime is up, and those programs crash.
+CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSONVERA_WERROR=ON -DSONVERA_THREAD_SANITIZER=ON >/dev/null
+cmake --build build-tsan --target sonvera_threaded_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build-tsan -L threads --output-on-failure -j "$jobs"
+
+scripts/fuzz.sh 5

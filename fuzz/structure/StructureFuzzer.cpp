@@ -6,11 +6,10 @@
 // stream once, on the main thread, before its first buffer; and the buffers that come out
 // hold no more samples than the stream carried, each in a format a buffer can have.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "sonvera/components/SVStructureElements.h"
 #include "sonvera/platform/bases/QXStructure.h"
 #include "sonvera/platform/signal/QXTypedBuffers.h"
@@ -18,13 +17,6 @@
 using namespace sonvera;
 
 namespace {
-
-void Check(bool ACondition, const char* AWhat) {
-    if (ACondition)
-        return;
-    std::fprintf(stderr, "broken promise: %s\n", AWhat);
-    std::abort();
-}
 
 // What arrives at one element's output.
 class TOutput {
@@ -43,18 +35,17 @@ public:
 private:
     void Arrived(const TRef<IPXNotifyOperation>& AOperation) {
         if (const auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
-            Check(!FStarted, "one start, before the buffers");
-            Check(TMainThread::IsMainThread(), "the start comes on the main thread");
-            Check(start->GetWaveFormat().Format.wBitsPerSample <= 32, "a start of a buffer's bits");
+            SONVERA_FUZZ_CHECK(!FStarted);
+            SONVERA_FUZZ_CHECK(TMainThread::IsMainThread());
+            SONVERA_FUZZ_CHECK(start->GetWaveFormat().Format.wBitsPerSample <= 32);
             FStarted = true;
         } else if (const auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
             const TRef<ISVAudioBuffer> buffer = IntfCast<ISVAudioBuffer>(supplied->GetData());
-            Check(FStarted, "buffers after the start");
-            Check(buffer->GetBitsPerSample() <= 32 && buffer->GetChannels() <= 255,
-                  "a buffer's format");
+            SONVERA_FUZZ_CHECK(FStarted);
+            SONVERA_FUZZ_CHECK(buffer->GetBitsPerSample() <= 32 && buffer->GetChannels() <= 255);
             // A section holds at least 4 bytes besides its samples.
             FSectionBytes += buffer->GetByteSize() + 4;
-            Check(FSectionBytes <= FStreamSize, "no more samples than the stream carried");
+            SONVERA_FUZZ_CHECK(FSectionBytes <= FStreamSize);
         }
     }
 
@@ -90,10 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         auto* element = dynamic_cast<TSVAudioBufferSplitStructureElement*>(
             split.GetElements().Add("TSVAudioBufferSplitStructureElement"));
         outputs.push_back(std::make_unique<TOutput>(size, sectionBytes));
-        Check(element->GetOutputPin()->Connect(&outputs.back()->Pin), "connected");
+        SONVERA_FUZZ_CHECK(element->GetOutputPin()->Connect(&outputs.back()->Pin));
     }
     TQXPXBinarySourcePin feeder(nullptr, nullptr, nullptr, nullptr);
-    Check(feeder.Connect(split.GetInputPin()), "connected");
+    SONVERA_FUZZ_CHECK(feeder.Connect(split.GetInputPin()));
 
     feeder.Notify(TPXStartRateOperation::Create(1.0));
     const uint32_t largest = 1u << ((choice >> 1) & 7);
@@ -107,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         at += piece;
     }
     feeder.Notify(TPXStopOperation::Create());
-    Check(!split.IsProcessing(), "the processing thread stopped");
+    SONVERA_FUZZ_CHECK(!split.IsProcessing());
     PumpMainThread();
     return 0;
 }

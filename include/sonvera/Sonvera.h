@@ -71,8 +71,31 @@
 #include "sonvera/platform/bases/QXStructureElements.h"
 
 // Component bases.
+#include "sonvera/components/SVBasicAudioOut.h"
+#include "sonvera/components/SVBasicCompression.h"
+#include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/components/SVCommonGen.h"
+#include "sonvera/components/SVFormatFilter.h"
+#include "sonvera/components/SVGainFilter.h"
 #include "sonvera/components/SVStructureElements.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"
+
+// Codec support over FFmpeg. Linking sonvera::codecs defines SONVERA_CODECS and brings FFmpeg's
+// headers, which these need; a program that links only sonvera::core does without both.
+#ifdef SONVERA_CODECS
+#include "sonvera/codecs/RVLAVAudioCompression.h"
+#include "sonvera/codecs/RVLAVCompression.h"
+#include "sonvera/codecs/RVLAVCompressionOptions.h"
+#include "sonvera/codecs/RVLAVCompressions.h"
+#include "sonvera/codecs/RVLAVCreation.h"
+#include "sonvera/codecs/RVLAVFileFormat.h"
+#include "sonvera/codecs/RVLAVLoggingElement.h"
+#include "sonvera/codecs/RVLAVObjects.h"
+#include "sonvera/codecs/RVLAVPlayerAudio.h"
+#include "sonvera/codecs/RVLAVSettings.h"
+#include "sonvera/codecs/RVLAVSupport.h"
+#include "sonvera/codecs/RVLAVVideoCompression.h"
+#endif

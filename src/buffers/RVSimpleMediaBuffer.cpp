@@ -44,12 +44,23 @@ TRVMediaBuffer::TRVMediaBuffer(const TRef<IQXData>& AOther, TQXSmartBuffer* ADat
     : TQXGenericBuffer(AOther, ADataContainer, ASize) {
     // The base holds the store now, and releases it should the check fail.
     TRVMediaBuffer::CheckContainer(*FDataContainer);
-    FTimeStamp = MakeRef<TRVTimeStamp>(this);
 }
 
 TRVMediaBuffer::~TRVMediaBuffer() {
-    if (FTimeStamp)
-        FTimeStamp->DetachBuffer();
+    if (TRVTimeStamp* view = FTimeStamp.load()) {
+        view->DetachBuffer();
+        view->_Release();
+    }
+}
+
+TRef<IRVTimeStamp> TRVMediaBuffer::GetTimeStamp() {
+    TRVTimeStamp* view = FTimeStamp.load(std::memory_order_acquire);
+    if (!view) {
+        TRef<TRVTimeStamp> made = MakeRef<TRVTimeStamp>(this);
+        if (FTimeStamp.compare_exchange_strong(view, made.get(), std::memory_order_acq_rel))
+            view = made.Detach(); // the buffer keeps this reference
+    }
+    return TRef<IRVTimeStamp>(view);
 }
 
 TRef<TRVMediaBuffer> TRVMediaBuffer::CreateObject(const TRef<IQXData>& AOther,
@@ -58,7 +69,7 @@ TRef<TRVMediaBuffer> TRVMediaBuffer::CreateObject(const TRef<IQXData>& AOther,
 }
 
 void TRVMediaBuffer::CheckContainer(const TQXSmartBuffer& AContainer) const {
-    if (!dynamic_cast<const TRVSmartMediaBuffer*>(&AContainer))
+    if (!CachedCast<const TRVSmartMediaBuffer>(&AContainer))
         throw EArgumentError("The store carries no time stamp");
 }
 

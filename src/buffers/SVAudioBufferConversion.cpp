@@ -332,6 +332,10 @@ void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
     const TRef<ISVAudioBuffer> rated =
         AFromRate == AToRate || AFromRate == 0 ? ASource : ChangeRate(*ASource, AFromRate, AToRate);
     const uint32_t frames = rated->GetSize();
+    // A destination that keeps its store (no more frames than it has) is made private before its
+    // size changes: that copy is the last step that can fail, and it must find ADest as it was.
+    if (frames > 0 && frames <= ADest->GetSize())
+        ADest->Modify();
     ADest->Resize(frames, false);
     rated->CopyTo(0, ADest, 0, frames);
 }

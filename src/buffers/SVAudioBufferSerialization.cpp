@@ -1,10 +1,13 @@
 // The serialized form of an audio buffer: the generic buffer's entries (its sample bytes),
-// then the format as "Size", "Channels", "BitsPerSample", "SampleRate" and the group
-// "ChannelMask" of one Boolean per speaker.
+// then the format as "Size", "Channels", "BitsPerSample", "SampleRate", the group
+// "ChannelMask" of one Boolean per speaker, "ExtraChannelMask" when the mask has bits no
+// speaker stands for, and the class name "ClassName".
+#include <cstring>
 #include <optional>
 
 #include "SVAudioBufferLayout.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 namespace sonvera {
@@ -16,6 +19,12 @@ constexpr const char* KChannelsEntry = "Channels";
 constexpr const char* KBitsEntry = "BitsPerSample";
 constexpr const char* KRateEntry = "SampleRate";
 constexpr const char* KMaskGroup = "ChannelMask";
+constexpr const char* KExtraMaskEntry = "ExtraChannelMask";
+constexpr const char* KClassNameEntry = "ClassName";
+constexpr const char* KClassName = "TSVAudioBuffer";
+
+// The mask bits of the named speakers, and those above them.
+constexpr uint32_t KSpeakerBits = (uint32_t{1} << SVSpeakerCount) - 1;
 
 struct TSerializedFormat {
     int32_t Size;
@@ -40,7 +49,24 @@ std::optional<TSerializedFormat> ReadFormat(IReader& AReader) {
             format.Mask.Include(static_cast<TSVSpeaker>(ordinal));
     }
     AReader.EndGroup();
+    int32_t extra = 0;
+    if (AReader.ReadInteger(KExtraMaskEntry, extra))
+        format.Mask =
+            format.Mask | TSVSpeakers::FromMask(static_cast<uint32_t>(extra) & ~KSpeakerBits);
     return format;
+}
+
+// The sample bytes a format needs, refused (EReadError) beyond what the document justifies:
+// exactly the bytes it carries, or at most KSVMaxUncarriedSampleBytes when it carries none.
+uint64_t JustifiedSampleBytes(const TSVStoreLayout& ALayout, std::optional<uint64_t> ACarried) {
+    const uint64_t sampleBytes = ALayout.StoreSize - QXStoreHeaderSize;
+    if (ACarried && *ACarried != sampleBytes)
+        throw EReadError(
+            FormatMessage("Data size mismatch = %llu", static_cast<unsigned long long>(*ACarried)));
+    if (!ACarried && sampleBytes > KSVMaxUncarriedSampleBytes)
+        throw EReadError(FormatMessage("Size out of range without data = %llu",
+                                       static_cast<unsigned long long>(sampleBytes)));
+    return sampleBytes;
 }
 
 } // namespace
@@ -58,22 +84,24 @@ void TSVAudioBuffer::InternalSerializationWrite(const TRef<IWriter>& AWriter) {
         pattern >>= 1;
     }
     AWriter->EndGroup();
+    if (const uint32_t extra = FChannelMask.Mask() & ~KSpeakerBits)
+        AWriter->WriteInteger(KExtraMaskEntry, static_cast<int32_t>(extra));
+    AWriter->WriteString(KClassNameEntry, KClassName);
 }
 
 void TSVAudioBuffer::InternalSerializationRead(const TRef<IReader>& AReader) {
-    TRVMediaBuffer::InternalSerializationRead(AReader);
+    // A document that lacks part of the format describes nothing this buffer can take: the
+    // buffer keeps its format, store and samples, and the bytes the document carries are not
+    // even read.
     const std::optional<TSerializedFormat> format = ReadFormat(*AReader);
     if (!format)
         return;
+    TRVMediaBuffer::InternalSerializationRead(AReader);
     const TSVStoreLayout layout =
         SVStoreLayout<EReadError>(format->Rate, format->Bits, format->Channels, format->Size);
-    // The bytes the stream carries must fill the samples exactly: checked before the store is
-    // allocated, so that a forged size never allocates more than the stream holds.
+    // Checked before the store is allocated, so that a forged size allocates nothing.
     const std::optional<uint64_t> carried = CarriedByteCount();
-    const uint64_t sampleBytes = layout.StoreSize - QXStoreHeaderSize;
-    if (carried && *carried != sampleBytes)
-        throw EReadError(
-            FormatMessage("Data size mismatch = %llu", static_cast<unsigned long long>(*carried)));
+    const uint64_t sampleBytes = JustifiedSampleBytes(layout, carried);
     const bool sameFormat = format->Channels == FChannels && format->Bits == FBitsPerSample &&
                             format->Rate == GetSamplesPerSecond() && format->Mask == FChannelMask &&
                             static_cast<uint32_t>(format->Size) == GetSize();
@@ -82,7 +110,24 @@ void TSVAudioBuffer::InternalSerializationRead(const TRef<IReader>& AReader) {
     auto* store = new TSVSmartAudioBuffer(layout.StoreSize);
     SVWriteHeader(store->GetData(), layout, format->Rate, format->Bits, format->Channels,
                   SVKeptChannelMask(format->Channels, format->Mask));
+    // A store that the document's bytes will not fill must not show what its memory held.
+    if (!carried)
+        std::memset(static_cast<uint8_t*>(store->GetData()) + QXStoreHeaderSize, 0, sampleBytes);
     AttachContainer(store, layout.StoreSize);
+}
+
+TRef<IQXDataBuffer> SVReadDataBuffer(const TRef<IReader>& AReader) {
+    Assert(static_cast<bool>(AReader), "SVSimpleAudioBuffer");
+    std::string name;
+    if (!AReader->ReadString(KClassNameEntry, name))
+        throw EReadError("The document names no class");
+    if (!TClassManagement::IsClassRegistered(name))
+        throw EReadError("The document names an unknown class: " + name);
+    TRef<IQXDataBuffer> buffer;
+    if (!Supports<IQXDataBuffer>(TClassManagement::CreateObject(name), buffer))
+        throw EReadError("The document's class is not a data buffer: " + name);
+    buffer->SerializationRead(AReader);
+    return buffer;
 }
 
 } // namespace sonvera

@@ -146,7 +146,7 @@ TRef<TBuffer> StripChannel(const TSVWaveFormatExtensible& AHeader, const uint8_t
 
 TSVAudioBuffer& AudioBufferOf(const TRef<IQXData>& AData) {
     Assert(static_cast<bool>(AData), KUnitName);
-    auto* buffer = dynamic_cast<TSVAudioBuffer*>(AData->GetInstance());
+    auto* buffer = CachedCast<TSVAudioBuffer>(AData->GetInstance());
     if (!buffer)
         throw EArgumentError("The data is not an audio buffer");
     return *buffer;
@@ -177,7 +177,7 @@ TSVAudioBuffer::TSVAudioBuffer(const TRef<IQXData>& AOther, TQXSmartBuffer* ADat
 }
 
 void TSVAudioBuffer::CheckContainer(const TQXSmartBuffer& AContainer) const {
-    if (!dynamic_cast<const TSVSmartAudioBuffer*>(&AContainer) ||
+    if (!CachedCast<const TSVSmartAudioBuffer>(&AContainer) ||
         AContainer.GetSize() < QXStoreHeaderSize)
         throw EArgumentError("The store is not an audio store");
 }
@@ -486,7 +486,7 @@ void TSVAudioBuffer::Resize(uint32_t ASize, bool APreserveData) {
 void TSVAudioBuffer::CopyTo(uint32_t ASrcOffset, const TRef<IQXDataBuffer>& ADest,
                             uint32_t ADestOffset, uint32_t ACount) {
     Assert(static_cast<bool>(ADest), KUnitName);
-    if (auto* audio = dynamic_cast<TSVAudioBuffer*>(ADest->GetInstance()))
+    if (auto* audio = CachedCast<TSVAudioBuffer>(ADest->GetInstance()))
         CopyToAudio(ASrcOffset, TRef<TSVAudioBuffer>(audio), ADestOffset, ACount);
     else
         TRVMediaBuffer::CopyTo(ASrcOffset, ADest, ADestOffset, ACount);

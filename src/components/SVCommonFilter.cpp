@@ -90,9 +90,13 @@ void TSVCommonFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     SetStarted(true);
     if (CanStart()) {
         FStartSent = true;
-        FOutputPin->Notify(TRef<IPXNotifyOperation>(&AOperation));
+        FOutputPin->Notify(OutputStartOperation(AOperation));
     }
     StreamStart();
+}
+
+TRef<IPXNotifyOperation> TSVCommonFilter::OutputStartOperation(TPXStartWaveOperation& AOperation) {
+    return TRef<IPXNotifyOperation>(&AOperation);
 }
 
 void TSVCommonFilter::StreamStop() {

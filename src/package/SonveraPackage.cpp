@@ -33,19 +33,29 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
     return units;
 }
 
+void SonveraStartUnits(const std::vector<TSonveraUnit>& AUnits) {
+    size_t started = 0;
+    try {
+        for (; started < AUnits.size(); ++started)
+            AUnits[started].Initialize();
+    } catch (...) {
+        while (started > 0)
+            AUnits[--started].Finalize();
+        throw;
+    }
+}
+
+void SonveraStopUnits(const std::vector<TSonveraUnit>& AUnits) {
+    for (auto it = AUnits.rbegin(); it != AUnits.rend(); ++it)
+        it->Finalize();
+}
+
 void SonveraInitialize() {
-    GPackageCounter.Initialize([] {
-        for (const TSonveraUnit& unit : SonveraUnits())
-            unit.Initialize();
-    });
+    GPackageCounter.Initialize([] { SonveraStartUnits(SonveraUnits()); });
 }
 
 void SonveraFinalize() {
-    GPackageCounter.Finalize([] {
-        const auto& units = SonveraUnits();
-        for (auto it = units.rbegin(); it != units.rend(); ++it)
-            it->Finalize();
-    });
+    GPackageCounter.Finalize([] { SonveraStopUnits(SonveraUnits()); });
 }
 
 int SonveraStartCount() {

@@ -104,7 +104,7 @@ void FillPacked24(uint8_t* ADest, int64_t ACount, int32_t AValue) {
     std::array<int32_t, extra::kBlock> values;
     values.fill(AValue);
     std::array<uint8_t, 3 * extra::kBlock> pattern;
-    extra::Pack24(values.data(), pattern.data(), extra::kBlock);
+    extra::ActiveSimdKernels().Pack24(values.data(), pattern.data(), extra::kBlock);
     int64_t k = 0;
     for (; k + extra::kBlock <= ACount; k += extra::kBlock)
         std::memcpy(ADest + 3 * k, pattern.data(), pattern.size());

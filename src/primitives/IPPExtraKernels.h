@@ -20,7 +20,8 @@
 #include <optional>
 #include <type_traits>
 
-#include "internal/TargetClones.h"
+#include "internal/KernelLevel.h"
+#include "primitives/IPPExtraSimd.h"
 
 namespace sonvera::extra {
 
@@ -48,70 +49,6 @@ inline void Store24(uint8_t* AData, int32_t AValue) {
     std::memcpy(AData, &low, sizeof low);
     AData[2] = uint8_t(bits >> 16);
 }
-
-// Contiguous runs of packed samples to and from 32-bit values, with SIMD shuffles where the
-// processor has them (chosen once per process).
-void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
-void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
-
-// The same through a chosen instruction set, so that tests can hold every kernel the library
-// carries against the plain loop, whichever one this processor would pick.
-enum TKernelLevel { klPlain, klAvx2, klBytePermutes };
-bool KernelLevelAvailable(TKernelLevel ALevel);
-void Unpack24With(TKernelLevel ALevel, const uint8_t* ASource, int32_t* ADest, int ACount);
-void Pack24With(TKernelLevel ALevel, const int32_t* ASource, uint8_t* ADest, int ACount);
-
-// Working arrays that a kernel may read or write as whole 64-byte vectors carry this many bytes
-// of room past their last element: masked stores are slow on some processors, and into our own
-// arrays they are not needed.
-constexpr int kSlackBytes = 64;
-
-// Moves the elements of a strided run to and from a packed run, as many per 64-byte window as
-// fit, with byte permutes; writes into the run touch only the elements' own bytes. The packed
-// side must have kSlackBytes of room past its ACount elements.
-class TStrideShuffle {
-public:
-    // Usable when the processor has byte permutes and at least two elements fit one window.
-    static bool Usable(ptrdiff_t AStep, int ASize);
-
-    TStrideShuffle(ptrdiff_t AStep, int ASize);
-    void Gather(const uint8_t* ARun, int ACount, uint8_t* APacked) const;
-    void Scatter(const uint8_t* APacked, int ACount, uint8_t* ARun) const;
-    // For 3-byte elements: straight to and from 32-bit values (the store rule applied), with
-    // kSlackBytes of room past the values.
-    void Gather24(const uint8_t* ARun, int ACount, int32_t* AValues) const;
-    void Scatter24(const int32_t* AValues, int ACount, uint8_t* ARun) const;
-
-private:
-    alignas(64) uint8_t FGatherIndex[64];
-    alignas(64) uint8_t FScatterIndex[64];
-    alignas(64) uint8_t FGatherLanesIndex[64];
-    alignas(64) uint8_t FScatterLanesIndex[64];
-    uint64_t FScatterMask;
-    int FPerWindow;
-    int FStep;
-    int FSize;
-};
-
-// A table of the 256 results of an operation on one byte, each result an element of 1 to 4
-// bytes, applied 64 bytes at a time with byte permutes: every unary operation on 8-bit samples
-// becomes a few table look-ups, and its results are the operation's own by construction.
-class TByteTable {
-public:
-    // Usable when the processor has byte permutes.
-    static bool Usable();
-
-    // AEntries holds the 256 results, ASize bytes each, in the order of the byte they map.
-    TByteTable(const uint8_t* AEntries, int ASize);
-    void Map(const uint8_t* ABytes, int ACount, uint8_t* AOut) const;
-
-private:
-    alignas(64) uint8_t FPlanes[4][256];
-    alignas(64) uint8_t FLowPlanes[4][64];
-    alignas(64) uint8_t FHighPlanes[4][64];
-    uint64_t FFromHighPlanes[4];
-    int FSize;
-};
 
 // ---- Element encodings ---------------------------------------------------------------------
 
@@ -171,10 +108,10 @@ struct TInt24 : TEncoding<TInt24, int32_t, 3> {
     static int32_t Load(const uint8_t* AData) { return Load24(AData); }
     static void Store(uint8_t* AData, int32_t AValue) { Store24(AData, AValue); }
     static void LoadPacked(const uint8_t* AData, int ACount, int32_t* AOut) {
-        Unpack24(AData, AOut, ACount);
+        ActiveSimdKernels().Unpack24(AData, AOut, ACount);
     }
     static void StorePacked(uint8_t* AData, int ACount, const int32_t* AIn) {
-        Pack24(AIn, AData, ACount);
+        ActiveSimdKernels().Pack24(AIn, AData, ACount);
     }
 };
 
@@ -431,8 +368,8 @@ private:
 };
 
 template <class TIn, class TOut, class TOp>
-SONVERA_TARGET_CLONES void MapBlocks(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest,
-                                     int64_t ACount, TOp AOp) {
+void MapBlocks(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest, int64_t ACount,
+               TOp AOp) {
     typename TIn::TValue in[kBlock + SlackOf<TIn>()] = {};
     typename TOut::TValue out[kBlock + SlackOf<TOut>()];
     for (int64_t k = 0; k < ACount; k += kBlock) {
@@ -446,8 +383,8 @@ SONVERA_TARGET_CLONES void MapBlocks(const TRunReader<TIn>& ASource, const TRunW
 // The plain walk, in one pass: the reference order, and the faster way for runs that no
 // kernel moves.
 template <class TIn, class TOut, class TOp>
-SONVERA_TARGET_CLONES void MapEach(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest,
-                                   ptrdiff_t ADestStep, int64_t ACount, TOp AOp) {
+void MapEach(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest, ptrdiff_t ADestStep,
+             int64_t ACount, TOp AOp) {
     for (int64_t k = 0; k < ACount; ++k) {
         const auto value = AOp(TIn::Load(ASource + k * ASourceStep));
         TOut::Store(ADest + k * ADestStep, static_cast<typename TOut::TValue>(value));
@@ -495,27 +432,30 @@ void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADes
     const auto* source = static_cast<const uint8_t*>(ASource);
     auto* dest = static_cast<uint8_t*>(ADest);
     if (!BlockSafe(source, ASourceStep, TIn::kSize, dest, ADestStep, TOut::kSize, ACount)) {
-        MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+        RunAtKernelLevel([&]<TKernelLevel>() {
+            MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+        });
         return;
     }
-    const TRunReader<TIn> reader(source, ASourceStep);
-    const TRunWriter<TOut> writer(dest, ADestStep);
-    if constexpr (TIn::kSize == 1) {
-        if (ACount >= kByteTableMinimum && TByteTable::Usable()) {
-            MapThroughTable(reader, writer, ACount, ByteTableOf<TIn, TOut>(AOp));
-            return;
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        const TRunReader<TIn> reader(source, ASourceStep);
+        const TRunWriter<TOut> writer(dest, ADestStep);
+        if constexpr (TIn::kSize == 1) {
+            if (ACount >= kByteTableMinimum && TByteTable::Usable()) {
+                MapThroughTable(reader, writer, ACount, ByteTableOf<TIn, TOut>(AOp));
+                return;
+            }
         }
-    }
-    if (WorthBlocks(reader.Access(), writer.Access()))
-        MapBlocks<TIn, TOut, TOp>(reader, writer, ACount, AOp);
-    else
-        MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+        if (WorthBlocks(reader.Access(), writer.Access()))
+            MapBlocks<TIn, TOut, TOp>(reader, writer, ACount, AOp);
+        else
+            MapEach<TIn, TOut, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+    });
 }
 
 template <class TElem, class TOp>
-SONVERA_TARGET_CLONES void CombineBlocks(const TRunReader<TElem>& ASource,
-                                         const TRunReader<TElem>& ADestIn,
-                                         const TRunWriter<TElem>& ADest, int64_t ACount, TOp AOp) {
+void CombineBlocks(const TRunReader<TElem>& ASource, const TRunReader<TElem>& ADestIn,
+                   const TRunWriter<TElem>& ADest, int64_t ACount, TOp AOp) {
     typename TElem::TValue source[kBlock + SlackOf<TElem>()] = {};
     typename TElem::TValue dest[kBlock + SlackOf<TElem>()] = {};
     typename TElem::TValue out[kBlock + SlackOf<TElem>()];
@@ -529,9 +469,8 @@ SONVERA_TARGET_CLONES void CombineBlocks(const TRunReader<TElem>& ASource,
 }
 
 template <class TElem, class TOp>
-SONVERA_TARGET_CLONES void CombineEach(const uint8_t* ASource, ptrdiff_t ASourceStep,
-                                       uint8_t* ADest, ptrdiff_t ADestStep, int64_t ACount,
-                                       TOp AOp) {
+void CombineEach(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest, ptrdiff_t ADestStep,
+                 int64_t ACount, TOp AOp) {
     for (int64_t k = 0; k < ACount; ++k) {
         uint8_t* element = ADest + k * ADestStep;
         const auto value = AOp(TElem::Load(element), TElem::Load(ASource + k * ASourceStep));
@@ -547,14 +486,16 @@ void Combine(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t 
         return;
     const auto* source = static_cast<const uint8_t*>(ASource);
     auto* dest = static_cast<uint8_t*>(ADest);
-    const TRunReader<TElem> sourceReader(source, ASourceStep);
-    const TRunReader<TElem> destReader(dest, ADestStep);
-    const TRunWriter<TElem> writer(dest, ADestStep);
-    if (WorthBlocks(sourceReader.Access(), writer.Access()) &&
-        BlockSafe(source, ASourceStep, TElem::kSize, dest, ADestStep, TElem::kSize, ACount))
-        CombineBlocks<TElem, TOp>(sourceReader, destReader, writer, ACount, AOp);
-    else
-        CombineEach<TElem, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        const TRunReader<TElem> sourceReader(source, ASourceStep);
+        const TRunReader<TElem> destReader(dest, ADestStep);
+        const TRunWriter<TElem> writer(dest, ADestStep);
+        if (WorthBlocks(sourceReader.Access(), writer.Access()) &&
+            BlockSafe(source, ASourceStep, TElem::kSize, dest, ADestStep, TElem::kSize, ACount))
+            CombineBlocks<TElem, TOp>(sourceReader, destReader, writer, ACount, AOp);
+        else
+            CombineEach<TElem, TOp>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+    });
 }
 
 // The element count of a region: its width times its height, in 64 bits.

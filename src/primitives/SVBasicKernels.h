@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "internal/TargetClones.h"
+#include "internal/KernelLevel.h"
 #include "sonvera/platform/signal/IppTypes.h"
 
 namespace sonvera::svbasic {
@@ -108,36 +108,15 @@ inline __attribute__((always_inline)) void CombineRow(const char* ASrc, char* AS
 }
 
 // One channel of stereo frames (a region one element wide whose steps are two elements) is
-// walked with masked vector loads and stores where the processor has them for 8- and 16-bit
-// elements, so that the other channel's bytes are neither read nor written. Elsewhere a
-// column is walked element by element.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define SONVERA_SV_MASKED_COLUMNS 1
-#define SONVERA_SV_TARGET_MASKED __attribute__((target("arch=x86-64-v4")))
-
-inline bool HasMaskedStores() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("x86-64-v4") != 0;
-    }();
-    return has;
-}
-#endif
-
-// The column of a region one element wide is one channel of stereo frames, long enough for
-// whole blocks.
-template <class TSrc, class TDst> inline bool IsStereoColumn(const TRegion& ARegion) {
-#ifdef SONVERA_SV_MASKED_COLUMNS
-    return ARegion.SrcStep == 2 * static_cast<ptrdiff_t>(sizeof(TSrc)) &&
-           ARegion.DstStep == 2 * static_cast<ptrdiff_t>(sizeof(TDst)) &&
-           ARegion.Height >= KBlock && HasMaskedStores();
-#else
-    (void)ARegion;
-    return false;
-#endif
+// walked with masked vector loads and stores at the AVX-512 levels, so that the other
+// channel's bytes are neither read nor written. Elsewhere a column is walked element by
+// element.
+template <TKernelLevel ALevel, class TSrc, class TDst>
+inline bool IsStereoColumn(const TRegion& ARegion) {
+    return ALevel >= klAvx512 && ARegion.SrcStep == 2 * static_cast<ptrdiff_t>(sizeof(TSrc)) &&
+           ARegion.DstStep == 2 * static_cast<ptrdiff_t>(sizeof(TDst)) && ARegion.Height >= KBlock;
 }
 
-#ifdef SONVERA_SV_MASKED_COLUMNS
 // Which lanes of a block belong to the channel; a constant pattern lets the compiler load the
 // store mask instead of computing it.
 template <class T> struct TEvenLanes {
@@ -152,8 +131,7 @@ template <class T> struct TEvenLanes {
 // The even elements of the run from the first frame's element to the last one's, which holds
 // 2 * frames - 1 elements; whole blocks in masked vectors, then the rest one by one.
 template <class TSrc, class TDst, class TFn>
-SONVERA_SV_TARGET_MASKED void MapStereoColumn(const char* ASrc, char* ADst, ptrdiff_t AFrames,
-                                              TFn AFn) {
+inline void MapStereoColumn(const char* ASrc, char* ADst, ptrdiff_t AFrames, const TFn& AFn) {
     const ptrdiff_t span = 2 * AFrames - 1;
     ptrdiff_t i = 0;
     for (; i + KBlock <= span; i += KBlock)
@@ -165,8 +143,8 @@ SONVERA_SV_TARGET_MASKED void MapStereoColumn(const char* ASrc, char* ADst, ptrd
 }
 
 template <class T, class TFn>
-SONVERA_SV_TARGET_MASKED void CombineStereoColumn(const char* ASrc, char* ASrcDst,
-                                                  ptrdiff_t AFrames, TFn AFn) {
+inline void CombineStereoColumn(const char* ASrc, char* ASrcDst, ptrdiff_t AFrames,
+                                const TFn& AFn) {
     const ptrdiff_t span = 2 * AFrames - 1;
     ptrdiff_t i = 0;
     for (; i + KBlock <= span; i += KBlock)
@@ -176,16 +154,12 @@ SONVERA_SV_TARGET_MASKED void CombineStereoColumn(const char* ASrc, char* ASrcDs
     for (; i < span; i += 2)
         StoreAt<T>(ASrcDst, i, AFn(LoadAt<T>(ASrcDst, i), LoadAt<T>(ASrc, i)));
 }
-#endif
 
-template <class TSrc, class TDst, class TFn>
-inline __attribute__((always_inline)) void MapColumn(const void* ASrc, void* ADst,
-                                                     const TRegion& ARegion, const TFn& AFn) {
-#ifdef SONVERA_SV_MASKED_COLUMNS
-    if (IsStereoColumn<TSrc, TDst>(ARegion))
+template <TKernelLevel ALevel, class TSrc, class TDst, class TFn>
+inline void MapColumn(const void* ASrc, void* ADst, const TRegion& ARegion, const TFn& AFn) {
+    if (IsStereoColumn<ALevel, TSrc, TDst>(ARegion))
         return MapStereoColumn<TSrc, TDst>(static_cast<const char*>(ASrc), static_cast<char*>(ADst),
                                            ARegion.Height, AFn);
-#endif
     for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
         StoreAt<TDst>(ARegion.DstRow(ADst, row), 0,
                       AFn(LoadAt<TSrc>(ARegion.SrcRow(ASrc, row), 0)));
@@ -203,85 +177,93 @@ template <class T> struct TSameAs {
     T operator()(T AX) const { return AX; }
 };
 
+// Every walker runs at the active instruction-set level.
+
 // Every destination element = AFn(its source element).
 template <class TSrc, class TDst, class TFn>
-SONVERA_TARGET_CLONES void MapRegion(const void* ASrc, void* ADst, TRegion ARegion, TFn AFn) {
-    if (ARegion.Width == 1)
-        return MapColumn<TSrc, TDst>(ASrc, ADst, ARegion, AFn);
-    for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
-        MapRow<TSrc, TDst>(ARegion.SrcRow(ASrc, row), ARegion.DstRow(ADst, row), ARegion.Width,
-                           AFn);
+void MapRegion(const void* ASrc, void* ADst, const TRegion& ARegion, const TFn& AFn) {
+    RunAtKernelLevel([&]<TKernelLevel ALevel>() {
+        if (ARegion.Width == 1)
+            return MapColumn<ALevel, TSrc, TDst>(ASrc, ADst, ARegion, AFn);
+        for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
+            MapRow<TSrc, TDst>(ARegion.SrcRow(ASrc, row), ARegion.DstRow(ADst, row), ARegion.Width,
+                               AFn);
+    });
 }
 
 // Every destination element = AFn(itself, its source element); source steps by SrcStep, the
 // destination by DstStep.
 template <class T, class TFn>
-SONVERA_TARGET_CLONES void CombineRegion(const void* ASrc, void* ASrcDst, TRegion ARegion,
-                                         TFn AFn) {
-    if (ARegion.Width == 1) {
-#ifdef SONVERA_SV_MASKED_COLUMNS
-        if (IsStereoColumn<T, T>(ARegion))
-            return CombineStereoColumn<T>(static_cast<const char*>(ASrc),
-                                          static_cast<char*>(ASrcDst), ARegion.Height, AFn);
-#endif
-        for (ptrdiff_t row = 0; row < ARegion.Height; ++row) {
-            char* target = ARegion.DstRow(ASrcDst, row);
-            StoreAt<T>(target, 0,
-                       AFn(LoadAt<T>(target, 0), LoadAt<T>(ARegion.SrcRow(ASrc, row), 0)));
+void CombineRegion(const void* ASrc, void* ASrcDst, const TRegion& ARegion, const TFn& AFn) {
+    RunAtKernelLevel([&]<TKernelLevel ALevel>() {
+        if (ARegion.Width == 1) {
+            if (IsStereoColumn<ALevel, T, T>(ARegion))
+                return CombineStereoColumn<T>(static_cast<const char*>(ASrc),
+                                              static_cast<char*>(ASrcDst), ARegion.Height, AFn);
+            for (ptrdiff_t row = 0; row < ARegion.Height; ++row) {
+                char* target = ARegion.DstRow(ASrcDst, row);
+                StoreAt<T>(target, 0,
+                           AFn(LoadAt<T>(target, 0), LoadAt<T>(ARegion.SrcRow(ASrc, row), 0)));
+            }
+            return;
         }
-        return;
-    }
-    for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
-        CombineRow<T>(ARegion.SrcRow(ASrc, row), ARegion.DstRow(ASrcDst, row), ARegion.Width, AFn);
+        for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
+            CombineRow<T>(ARegion.SrcRow(ASrc, row), ARegion.DstRow(ASrcDst, row), ARegion.Width,
+                          AFn);
+    });
 }
 
 // Every destination element = AValue.
-template <class T> SONVERA_TARGET_CLONES void FillRegion(void* ADst, TRegion ARegion, T AValue) {
-    if (ARegion.Width == 1) {
-#ifdef SONVERA_SV_MASKED_COLUMNS
-        ARegion.SrcStep = ARegion.DstStep;
-        if (IsStereoColumn<T, T>(ARegion))
-            return MapStereoColumn<T, T>(static_cast<const char*>(ADst), static_cast<char*>(ADst),
-                                         ARegion.Height, TConstantOf<T>{AValue});
-#endif
-        for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
-            StoreAt<T>(ARegion.DstRow(ADst, row), 0, AValue);
-        return;
-    }
-    T block[KBlock];
-    for (ptrdiff_t j = 0; j < KBlock; ++j)
-        block[j] = AValue;
-    for (ptrdiff_t row = 0; row < ARegion.Height; ++row) {
-        char* target = ARegion.DstRow(ADst, row);
-        ptrdiff_t i = 0;
-        for (; i + KBlock <= ARegion.Width; i += KBlock)
-            std::memcpy(target + i * static_cast<ptrdiff_t>(sizeof(T)), block, sizeof block);
-        std::memcpy(target + i * static_cast<ptrdiff_t>(sizeof(T)), block,
-                    static_cast<size_t>(ARegion.Width - i) * sizeof(T));
-    }
+template <class T> void FillRegion(void* ADst, const TRegion& ARegion, T AValue) {
+    RunAtKernelLevel([&]<TKernelLevel ALevel>() {
+        if (ARegion.Width == 1) {
+            TRegion column = ARegion;
+            column.SrcStep = column.DstStep;
+            if (IsStereoColumn<ALevel, T, T>(column))
+                return MapStereoColumn<T, T>(static_cast<const char*>(ADst),
+                                             static_cast<char*>(ADst), column.Height,
+                                             TConstantOf<T>{AValue});
+            for (ptrdiff_t row = 0; row < column.Height; ++row)
+                StoreAt<T>(column.DstRow(ADst, row), 0, AValue);
+            return;
+        }
+        T block[KBlock];
+        for (ptrdiff_t j = 0; j < KBlock; ++j)
+            block[j] = AValue;
+        for (ptrdiff_t row = 0; row < ARegion.Height; ++row) {
+            char* target = ARegion.DstRow(ADst, row);
+            ptrdiff_t i = 0;
+            for (; i + KBlock <= ARegion.Width; i += KBlock)
+                std::memcpy(target + i * static_cast<ptrdiff_t>(sizeof(T)), block, sizeof block);
+            std::memcpy(target + i * static_cast<ptrdiff_t>(sizeof(T)), block,
+                        static_cast<size_t>(ARegion.Width - i) * sizeof(T));
+        }
+    });
 }
 
 // Every destination element = its source element.
-template <class T>
-SONVERA_TARGET_CLONES void CopyRegion(const void* ASrc, void* ADst, TRegion ARegion) {
-    if (ARegion.Width == 1)
-        return MapColumn<T, T>(ASrc, ADst, ARegion, TSameAs<T>{});
-    for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
-        std::memmove(ARegion.DstRow(ADst, row), ARegion.SrcRow(ASrc, row),
-                     static_cast<size_t>(ARegion.Width) * sizeof(T));
+template <class T> void CopyRegion(const void* ASrc, void* ADst, const TRegion& ARegion) {
+    if (ARegion.Width != 1) {
+        for (ptrdiff_t row = 0; row < ARegion.Height; ++row)
+            std::memmove(ARegion.DstRow(ADst, row), ARegion.SrcRow(ASrc, row),
+                         static_cast<size_t>(ARegion.Width) * sizeof(T));
+        return;
+    }
+    RunAtKernelLevel(
+        [&]<TKernelLevel ALevel>() { MapColumn<ALevel, T, T>(ASrc, ADst, ARegion, TSameAs<T>{}); });
 }
 
 // True when any element of the region is zero.
-template <class T> SONVERA_TARGET_CLONES bool AnyZero(const void* ASrc, TRegion ARegion) {
-    for (ptrdiff_t row = 0; row < ARegion.Height; ++row) {
-        const char* source = ARegion.SrcRow(ASrc, row);
-        bool found = false;
-        for (ptrdiff_t i = 0; i < ARegion.Width; ++i)
-            found |= LoadAt<T>(source, i) == 0;
-        if (found)
-            return true;
-    }
-    return false;
+template <class T> bool AnyZero(const void* ASrc, const TRegion& ARegion) {
+    bool found = false;
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        for (ptrdiff_t row = 0; row < ARegion.Height && !found; ++row) {
+            const char* source = ARegion.SrcRow(ASrc, row);
+            for (ptrdiff_t i = 0; i < ARegion.Width; ++i)
+                found |= LoadAt<T>(source, i) == 0;
+        }
+    });
+    return found;
 }
 
 } // namespace sonvera::svbasic

@@ -33,9 +33,10 @@ TSVWaveFormatExtensible FormatRecord(int32_t ARate, int32_t ABitsPerSample, int3
     record.Format.nSamplesPerSec = static_cast<uint32_t>(ARate);
     record.Format.wBitsPerSample = static_cast<uint16_t>(ABitsPerSample);
     // The record's own 16-bit arithmetic.
-    record.Format.nBlockAlign = static_cast<uint16_t>(
-        static_cast<uint16_t>(ABitsPerSample >> 3) * record.Format.nChannels);
-    record.Format.nAvgBytesPerSec = uint32_t{record.Format.nBlockAlign} * record.Format.nSamplesPerSec;
+    record.Format.nBlockAlign =
+        static_cast<uint16_t>(static_cast<uint16_t>(ABitsPerSample >> 3) * record.Format.nChannels);
+    record.Format.nAvgBytesPerSec =
+        uint32_t{record.Format.nBlockAlign} * record.Format.nSamplesPerSec;
     MakeExtensiblePCM(record, AChannelMask);
     return record;
 }
@@ -62,7 +63,8 @@ constinit TUnitInitCounter GSVStreamTypesCounter;
 
 // --- Start-wave operation ----------------------------------------------------------------------
 
-TPXStartWaveOperation::TPXStartWaveOperation(double ARate, const TSVWaveFormatExtensible& AWaveFormat,
+TPXStartWaveOperation::TPXStartWaveOperation(double ARate,
+                                             const TSVWaveFormatExtensible& AWaveFormat,
                                              bool APaused)
     : TPXStartSampleRateOperation(ARate), FWaveFormat(AWaveFormat), FPaused(APaused) {
     SetOperationClass(KOperationClass);
@@ -77,27 +79,29 @@ TRef<TPXStartWaveOperation> TPXStartWaveOperation::CreateFormatObject(int32_t AR
         APaused);
 }
 
-TRef<TPXStartWaveOperation> TPXStartWaveOperation::CreateFormatExObject(
-    int32_t ARate, int32_t ABitsPerSample, int32_t AChannels, TSVSpeakers ASpeakerMask,
-    bool APaused) {
+TRef<TPXStartWaveOperation> TPXStartWaveOperation::CreateFormatExObject(int32_t ARate,
+                                                                        int32_t ABitsPerSample,
+                                                                        int32_t AChannels,
+                                                                        TSVSpeakers ASpeakerMask,
+                                                                        bool APaused) {
     return MakeRef<TPXStartWaveOperation>(
         ARate, FormatRecord(ARate, ABitsPerSample, AChannels, ASpeakerMask.Mask()), APaused);
 }
 
-TRef<TPXStartWaveOperation> TPXStartWaveOperation::CreateObject(
-    const TSVWaveFormatExtensible* AWaveFormat, bool APaused) {
+TRef<TPXStartWaveOperation>
+TPXStartWaveOperation::CreateObject(const TSVWaveFormatExtensible* AWaveFormat, bool APaused) {
     return AWaveFormat ? CreateObject(*AWaveFormat, APaused)
                        : MakeRef<TPXStartWaveOperation>(KDefaultRate, DefaultRecord(), APaused);
 }
 
-TRef<TPXStartWaveOperation> TPXStartWaveOperation::CreateObject(
-    const TSVWaveFormatExtensible& AWaveFormat, bool APaused) {
+TRef<TPXStartWaveOperation>
+TPXStartWaveOperation::CreateObject(const TSVWaveFormatExtensible& AWaveFormat, bool APaused) {
     return MakeRef<TPXStartWaveOperation>(AWaveFormat.Format.nSamplesPerSec, AWaveFormat, APaused);
 }
 
-TRef<TPXStartWaveOperation> TPXStartWaveOperation::CreateWaveObject(float ABufferRate,
-                                                                    const tWAVEFORMATEX* AWaveFormat,
-                                                                    bool APaused) {
+TRef<TPXStartWaveOperation>
+TPXStartWaveOperation::CreateWaveObject(float ABufferRate, const tWAVEFORMATEX* AWaveFormat,
+                                        bool APaused) {
     TSVWaveFormatExtensible record = DefaultRecord();
     if (AWaveFormat) {
         record = {};

@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "IPPExtraTestSupport.h"
-#include "primitives/IPPExtraKernels.h"
 
 using namespace sonvera;
 using namespace sonvera::testing;
@@ -397,31 +396,4 @@ TEST(IPPExtraFill, SetOf32BitRowsAndCopyOfPackedColumns) {
         expected.Set(i, source.Get(i));
     EXPECT_EQ(ippiCopy_24s_C1R(source.Data(), source.Step, dest.Data(), dest.Step, Column(253)), 0);
     EXPECT_EQ(dest.Bytes, expected.Bytes);
-}
-
-TEST(IPPExtraKernels, EveryPackedLevelMatchesThePlainLoop) {
-    // Each instruction set the library carries, against the plain loop, at every length around
-    // the vector widths; buffers are exactly as long as the runs.
-    std::mt19937 random(101);
-    for (extra::TKernelLevel level : {extra::klAvx2, extra::klBytePermutes}) {
-        if (!extra::KernelLevelAvailable(level))
-            continue;
-        for (int length = 0; length <= 100; ++length) {
-            std::vector<int32_t> values(static_cast<size_t>(length));
-            for (int32_t& value : values)
-                value = int32_t(random());
-            std::vector<uint8_t> packed(static_cast<size_t>(3 * length)), expected(packed.size());
-            extra::Pack24With(level, values.data(), packed.data(), length);
-            extra::Pack24With(extra::klPlain, values.data(), expected.data(), length);
-            ASSERT_EQ(packed, expected) << level << " " << length;
-
-            std::vector<int32_t> unpacked(static_cast<size_t>(length)),
-                expectedValues(unpacked.size());
-            extra::Unpack24With(level, packed.data(), unpacked.data(), length);
-            extra::Unpack24With(extra::klPlain, packed.data(), expectedValues.data(), length);
-            ASSERT_EQ(unpacked, expectedValues) << level << " " << length;
-            for (int i = 0; i < length; ++i)
-                ASSERT_EQ(unpacked[size_t(i)], Read24(packed.data() + 3 * i));
-        }
-    }
 }

@@ -77,15 +77,15 @@ TEST(TPXStartWaveOperation, RecordsRatesAndPauseFlags) {
     const TCase cases[] = {
         {TPXStartWaveOperation::CreateFormatObject(44100, 16, 2, false),
          PCMRecord(2, 44100, 16, 4, 3), 44100.0, false},
-        {TPXStartWaveOperation::CreateFormatExObject(48000, 24, 3, {spFrontLeft, spFrontRight,
-                                                                    spSubwoofer}, true),
+        {TPXStartWaveOperation::CreateFormatExObject(
+             48000, 24, 3, {spFrontLeft, spFrontRight, spSubwoofer}, true),
          PCMRecord(3, 48000, 24, 9, 0xB), 48000.0, true},
         // A mask from a channel count needs a 32-bit shift: 32 channels get none.
         {TPXStartWaveOperation::CreateFormatObject(8000, 8, 32, false),
          PCMRecord(32, 8000, 8, 32, 0), 8000.0, false},
         // The default format: 11024 Hz, not 11025.
-        {TPXStartWaveOperation::CreateObject(nullptr, true), PCMRecord(2, 11024, 16, 4, 3),
-         11024.0, true},
+        {TPXStartWaveOperation::CreateObject(nullptr, true), PCMRecord(2, 11024, 16, 4, 3), 11024.0,
+         true},
         // A given record is copied verbatim, even one that makes no sense.
         {TPXStartWaveOperation::CreateObject(odd, false), Bytes(odd),
          double(odd.Format.nSamplesPerSec), false},
@@ -144,16 +144,18 @@ TEST(TPXAudioFormatConverters, ConvertChannelZeroOrPassTheBytes) {
         ASSERT_TRUE(source.Connect(sink));
     EXPECT_TRUE(source.SubmitBuffer(buffer));
 
-    const auto integer = IntfCast<IQXIntegerBuffer>(integers.At<TPXSuppliedBufferOperation>(0)->GetData());
+    const auto integer =
+        IntfCast<IQXIntegerBuffer>(integers.At<TPXSuppliedBufferOperation>(0)->GetData());
     EXPECT_EQ(std::vector<int32_t>(integer->Read(), integer->Read() + integer->GetSize()),
               (std::vector<int32_t>{-32768, 32767, 100}));
     const auto real = IntfCast<IQXRealBuffer>(reals.At<TPXSuppliedBufferOperation>(0)->GetData());
     EXPECT_EQ(std::vector<double>(real->Read(), real->Read() + real->GetSize()),
               (std::vector<double>{-32768.0, 32767.0, 100.0}));
-    const auto block = IntfCast<IQXBlockBuffer>(blocks.At<TPXSuppliedBufferOperation>(0)->GetData());
+    const auto block =
+        IntfCast<IQXBlockBuffer>(blocks.At<TPXSuppliedBufferOperation>(0)->GetData());
     EXPECT_EQ(block->GetByteSize(), buffer->GetByteSize() + sizeof(TSVWaveFormatExtensible));
-    EXPECT_EQ(std::memcmp(block->Read() + sizeof(TSVWaveFormatExtensible), samples, sizeof(samples)),
-              0);
+    EXPECT_EQ(
+        std::memcmp(block->Read() + sizeof(TSVWaveFormatExtensible), samples, sizeof(samples)), 0);
 
     // A payload that is not audio fails the integer converter's cast, at the sender.
     EXPECT_THROW(source.SubmitBuffer(TQXIntegerBuffer::CreateSize(2)), EIntfCastError);

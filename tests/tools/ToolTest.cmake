@@ -48,6 +48,16 @@ expect_format(wide.wav 24 8)
 run(0 out ${SONVERA} convert wide.wav narrow.wav --bits 8 --layout mono)
 expect_format(narrow.wav 8 1)
 
+# A file without frames is a file like any other: it converts to one without frames.
+run(0 out ${SOX} -n -r 8000 -b 16 -c 2 ${WORK_DIR}/empty.wav trim 0 0)
+run(0 out ${SONVERA} convert empty.wav empty-24.wav --bits 24)
+expect_format(empty-24.wav 24 2)
+run(0 frames ${SOXI} -s ${WORK_DIR}/empty-24.wav)
+string(STRIP "${frames}" frames)
+if(NOT frames STREQUAL "0")
+    message(FATAL_ERROR "empty-24.wav: sox sees ${frames} frames, expected 0")
+endif()
+
 # Bad input: one line on stderr, non-zero exit, nothing written.
 file(WRITE ${WORK_DIR}/not-a-wave.wav "plain text, not audio\n")
 run(0 out ${SOX} -n -b 32 -e floating-point ${WORK_DIR}/float.wav synth 0.1 sine 440)

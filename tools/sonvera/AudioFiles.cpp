@@ -5,16 +5,22 @@
 #include <cstring>
 #include <limits>
 
-#include "WaveFile.h"
-
 namespace sonvera::tool {
 
 TRef<ISVAudioBuffer> LoadAudioBuffer(const std::string& APath) {
-    const TWaveData data = ReadWaveFile(APath);
-    return TSVAudioBuffer::CreateDataEx(
-        data.Samples.data(), static_cast<int32_t>(data.Rate), static_cast<int32_t>(data.Bits),
-        static_cast<int32_t>(data.Channels), static_cast<int32_t>(data.Frames()),
-        TSVSpeakers::FromMask(data.ChannelMask));
+    return AudioBufferOf(ReadWaveFile(APath));
+}
+
+TRef<ISVAudioBuffer> AudioBufferOf(const TWaveData& AData) {
+    const auto rate = static_cast<int32_t>(AData.Rate);
+    const auto bits = static_cast<int32_t>(AData.Bits);
+    const auto channels = static_cast<int32_t>(AData.Channels);
+    const TSVSpeakers mask = TSVSpeakers::FromMask(AData.ChannelMask);
+    // A file without frames has no sample bytes, and their empty vector may have no block.
+    if (AData.Samples.empty())
+        return TSVAudioBuffer::CreateSizeEx(rate, bits, channels, 0, mask);
+    return TSVAudioBuffer::CreateDataEx(AData.Samples.data(), rate, bits, channels,
+                                        static_cast<int32_t>(AData.Frames()), mask);
 }
 
 void SaveAudioBuffer(const std::string& APath, const TRef<ISVAudioBuffer>& ABuffer) {

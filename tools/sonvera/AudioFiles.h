@@ -3,11 +3,14 @@
 
 #include <string>
 
+#include "WaveFile.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 
 namespace sonvera::tool {
 
 TRef<ISVAudioBuffer> LoadAudioBuffer(const std::string& APath);
+// The buffer holding a WAV file's samples in its format.
+TRef<ISVAudioBuffer> AudioBufferOf(const TWaveData& AData);
 void SaveAudioBuffer(const std::string& APath, const TRef<ISVAudioBuffer>& ABuffer);
 
 // The largest sample magnitude over all channels, in dB relative to the width's full scale

@@ -2,8 +2,10 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -90,6 +92,73 @@ uint32_t ReadChannelMask(SNDFILE* AFile, uint32_t AChannels) {
     return AChannels >= 32 ? 0xFFFFFFFFu : (1u << AChannels) - 1;
 }
 
+// A whole file in memory behind libsndfile's virtual I/O: read-only, so that the same parse
+// step serves files and bytes handed over by a caller.
+struct TMemoryFile {
+    const uint8_t* Data;
+    sf_count_t Size;
+    sf_count_t Position;
+};
+
+sf_count_t MemoryLength(void* AFile) {
+    return static_cast<TMemoryFile*>(AFile)->Size;
+}
+
+sf_count_t MemorySeek(sf_count_t AOffset, int AWhence, void* AFile) {
+    auto& file = *static_cast<TMemoryFile*>(AFile);
+    const sf_count_t base = AWhence == SEEK_CUR   ? file.Position
+                            : AWhence == SEEK_END ? file.Size
+                                                  : 0;
+    if (AOffset < -base || AOffset > file.Size - base)
+        return -1;
+    file.Position = base + AOffset;
+    return file.Position;
+}
+
+sf_count_t MemoryRead(void* ATarget, sf_count_t ACount, void* AFile) {
+    auto& file = *static_cast<TMemoryFile*>(AFile);
+    const sf_count_t count = std::clamp<sf_count_t>(ACount, 0, file.Size - file.Position);
+    if (count > 0)
+        std::memcpy(ATarget, file.Data + file.Position, static_cast<size_t>(count));
+    file.Position += count;
+    return count;
+}
+
+sf_count_t MemoryWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
+
+sf_count_t MemoryTell(void* AFile) {
+    return static_cast<TMemoryFile*>(AFile)->Position;
+}
+
+// The parse step between libsndfile and the buffer: the opened file's format checked and its
+// samples read raw.
+TWaveData ReadWave(SNDFILE* AFile, const SF_INFO& AInfo, const std::string& AName) {
+    const int major = AInfo.format & SF_FORMAT_TYPEMASK;
+    if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX)
+        throw EReadError(AName + ": not a WAV file");
+    const uint32_t bits = BitsOfSubtype(AInfo.format & SF_FORMAT_SUBMASK);
+    if (bits == 0)
+        throw EReadError(AName + ": not integer PCM (float and compressed WAV are not read)");
+    if (AInfo.channels < 1 || AInfo.channels > 18 || AInfo.frames < 0 || AInfo.samplerate < 1)
+        throw EReadError(AName + ": unsupported channel count or size");
+
+    TWaveData data;
+    data.Rate = static_cast<uint32_t>(AInfo.samplerate);
+    data.Channels = static_cast<uint32_t>(AInfo.channels);
+    data.Bits = bits;
+    data.ChannelMask = ReadChannelMask(AFile, data.Channels);
+    const uint64_t bytes = static_cast<uint64_t>(AInfo.frames) * data.Channels * (bits / 8);
+    if (bytes > KMaxSampleBytes)
+        throw EReadError(AName + ": too large");
+    data.Samples.resize(bytes);
+    const sf_count_t read = sf_read_raw(AFile, data.Samples.data(), static_cast<sf_count_t>(bytes));
+    if (read < 0 || static_cast<uint64_t>(read) != bytes)
+        throw EReadError(AName + ": truncated sample data");
+    return data;
+}
+
 } // namespace
 
 uint64_t TWaveData::Frames() const {
@@ -102,29 +171,17 @@ TWaveData ReadWaveFile(const std::string& APath) {
     TFile file(sf_open(APath.c_str(), SFM_READ, &info));
     if (!file)
         throw EReadError(APath + ": " + sf_strerror(nullptr));
-    const int major = info.format & SF_FORMAT_TYPEMASK;
-    if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX)
-        throw EReadError(APath + ": not a WAV file");
-    const uint32_t bits = BitsOfSubtype(info.format & SF_FORMAT_SUBMASK);
-    if (bits == 0)
-        throw EReadError(APath + ": not integer PCM (float and compressed WAV are not read)");
-    if (info.channels < 1 || info.channels > 18 || info.frames < 0 || info.samplerate < 1)
-        throw EReadError(APath + ": unsupported channel count or size");
+    return ReadWave(file.get(), info, APath);
+}
 
-    TWaveData data;
-    data.Rate = static_cast<uint32_t>(info.samplerate);
-    data.Channels = static_cast<uint32_t>(info.channels);
-    data.Bits = bits;
-    data.ChannelMask = ReadChannelMask(file.get(), data.Channels);
-    const uint64_t bytes = static_cast<uint64_t>(info.frames) * data.Channels * (bits / 8);
-    if (bytes > KMaxSampleBytes)
-        throw EReadError(APath + ": too large");
-    data.Samples.resize(bytes);
-    const sf_count_t read =
-        sf_read_raw(file.get(), data.Samples.data(), static_cast<sf_count_t>(bytes));
-    if (read < 0 || static_cast<uint64_t>(read) != bytes)
-        throw EReadError(APath + ": truncated sample data");
-    return data;
+TWaveData ReadWaveMemory(const void* AData, size_t ASize, const std::string& AName) {
+    TMemoryFile memory{static_cast<const uint8_t*>(AData), static_cast<sf_count_t>(ASize), 0};
+    SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+    SF_INFO info{};
+    TFile file(sf_open_virtual(&io, SFM_READ, &info, &memory));
+    if (!file)
+        throw EReadError(AName + ": " + sf_strerror(nullptr));
+    return ReadWave(file.get(), info, AName);
 }
 
 void WriteWaveFile(const std::string& APath, const TWaveData& AData) {

@@ -1,6 +1,7 @@
 // Reading and writing integer PCM WAV files for the sonvera tool, through libsndfile.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ struct TWaveData {
 // Reads an integer PCM WAV file; anything else (missing file, not a WAV file, float samples,
 // an absurd size) is refused with sonvera::EReadError and a one-line message.
 TWaveData ReadWaveFile(const std::string& APath);
+// The same from the bytes of a whole file in memory; AName stands for the file in messages.
+TWaveData ReadWaveMemory(const void* AData, size_t ASize, const std::string& AName);
 
 // Writes AData as an extensible WAV file carrying its channel mask; refuses with
 // sonvera::EArgumentError a format it cannot write, and writes nothing then.

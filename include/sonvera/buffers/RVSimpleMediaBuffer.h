@@ -2,6 +2,7 @@
 // callers read and write the timestamp.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "sonvera/buffers/RVInternalStore.h"
@@ -72,7 +73,8 @@ public:
         return CreateObject(AOther, ADataContainer, ASize);
     }
 
-    TRef<IRVTimeStamp> GetTimeStamp() override { return FTimeStamp; }
+    // The view is made on first use: most buffers on a chain's path are never asked for it.
+    TRef<IRVTimeStamp> GetTimeStamp() override;
 
     bool GetTimeStampAvailable() const;
     void SetTimeStampAvailable(bool AValue);
@@ -96,7 +98,7 @@ protected:
     TRVSmartMediaBuffer& MediaStore() const noexcept;
 
 private:
-    TRef<TRVTimeStamp> FTimeStamp;
+    std::atomic<TRVTimeStamp*> FTimeStamp{nullptr}; // holds one reference once made
 };
 
 } // namespace sonvera

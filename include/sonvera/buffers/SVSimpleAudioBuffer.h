@@ -75,6 +75,10 @@ public:
     virtual TRef<IQXRealBuffer> GetChannelAsReal(uint32_t AChannel) const = 0;
 };
 
+// The most sample bytes a serialized document that carries no samples may make a reader
+// allocate; a document that carries them is bounded by their count.
+inline constexpr uint64_t KSVMaxUncarriedSampleBytes = uint64_t{1} << 20;
+
 // Sizes passed to the constructors count frames; store sizes count bytes. Numbers that the
 // buffer cannot hold are refused with EArgumentError before anything is allocated: negative
 // rates, widths, channel counts or sizes, widths above 32 bits, a frame wider than the 16-bit
@@ -235,8 +239,16 @@ protected:
     ~TSVAudioBuffer() override = default;
 
     // Adds the format entries "Size", "Channels", "BitsPerSample", "SampleRate" and the group
-    // "ChannelMask" to the generic buffer's. Reading rebuilds the store for a format or size
-    // that differs; numbers the buffer cannot hold raise EReadError, leaving it as it was.
+    // "ChannelMask" (one Boolean per named speaker) to the generic buffer's sample bytes "Data",
+    // then "ExtraChannelMask" (the mask's bits above the named speakers, written only when it
+    // has any, so that every mask the buffer can carry comes back) and "ClassName".
+    // Reading: a document missing any format entry leaves the buffer as it was, store and
+    // samples included, and raises nothing. The same format and size keep the store and load
+    // the carried bytes into it; another format rebuilds the store, whose samples are the
+    // carried bytes or, when the document carries none, zeros. Numbers the buffer cannot hold,
+    // carried bytes of another count than the format needs, and a document without bytes
+    // whose samples would exceed KSVMaxUncarriedSampleBytes raise EReadError, leaving the
+    // buffer as it was.
     void InternalSerializationRead(const TRef<IReader>& AReader) override;
     void InternalSerializationWrite(const TRef<IWriter>& AWriter) override;
     void IntPopulateCahces() override;
@@ -271,6 +283,11 @@ void ConvertBits(const void* Src, int32_t SrcBits, int32_t SrcStep, void* Dst, i
 // 24 or 32 raises EAssertionFailed "BitWidth is incorrect" and leaves ADest unchanged.
 void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
                     TRef<ISVAudioBuffer>& ADest, uint32_t AToRate);
+
+// Recreates the buffer a serialized document describes, without knowing its class in advance:
+// the class its "ClassName" entry names is created through the class registry and reads the
+// document. A document that names no registered data-buffer class raises EReadError.
+TRef<IQXDataBuffer> SVReadDataBuffer(const TRef<IReader>& AReader);
 
 // 44100, 22050, 11025 or 8000 Hz, 8 or 16 bits, stereo with mask 3 or mono with mask 1 or 3.
 // A null record raises EAssertionFailed.

@@ -46,6 +46,9 @@ protected:
     // Whether processing needs a connected output (true: an unconnected filter skips it).
     virtual bool NeedsOutput();
     virtual void AudioStreamStart(TPXStartWaveOperation& AOperation);
+    // The start passed downstream: by default the one that arrived. A filter that changes the
+    // format announces its own. Runs inside the component lock.
+    virtual TRef<IPXNotifyOperation> OutputStartOperation(TPXStartWaveOperation& AOperation);
     virtual void MasterPump(const TRef<IPXNotifyOperation>& AOperation);
     // Whether the start is passed downstream.
     virtual bool CanStart();

@@ -18,6 +18,14 @@ struct TSonveraUnit {
 // The units in start-up order.
 const std::vector<TSonveraUnit>& SonveraUnits();
 
+// Starts AUnits in order. When one raises, the units started before it are stopped again in
+// reverse order and the exception propagates, so that none of AUnits is left started.
+void SonveraStartUnits(const std::vector<TSonveraUnit>& AUnits);
+// Stops AUnits in reverse order.
+void SonveraStopUnits(const std::vector<TSonveraUnit>& AUnits);
+
+// Start and stop SonveraUnits(). A start that fails leaves the library stopped, and a later
+// call starts it from the beginning.
 void SonveraInitialize();
 void SonveraFinalize();
 

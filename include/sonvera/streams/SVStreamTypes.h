@@ -40,9 +40,8 @@ public:
     // The 18 bytes of a basic record made extensible (PCM, valid bits = bits, mask from the
     // channel count); rate = ABufferRate, the buffers per second, not the sample rate. A null
     // record gives the default format.
-    static TRef<TPXStartWaveOperation> CreateWaveObject(float ABufferRate,
-                                                        const tWAVEFORMATEX* AWaveFormat,
-                                                        bool APaused);
+    static TRef<TPXStartWaveOperation>
+    CreateWaveObject(float ABufferRate, const tWAVEFORMATEX* AWaveFormat, bool APaused);
 
     static TRef<IPXNotifyOperation> CreateFormat(int32_t ARate, int32_t ABitsPerSample,
                                                  int32_t AChannels, bool APaused) {

@@ -32,7 +32,7 @@ const TPropertyTableBase& TQXBasicThreadedEnableFilter::ClassPropertyTable() {
 }
 
 void TQXBasicThreadedEnableFilter::SetEnabled(bool AValue) {
-    SetPropValue("Enabled", FEnabled, AValue);
+    SetPropValue("Enabled", FEnabled, AValue, [this] { FEnabledNow = FEnabled; });
 }
 
 void TQXBasicThreadedEnableFilter::SetThreaded(bool AValue) {

@@ -4,6 +4,14 @@
 
 namespace sonvera {
 
+template <> const TEnumTypeInfo& EnumTypeInfo<TQXSynchronizeType>() {
+    static const TEnumTypeInfo info("TQXSynchronizeType",
+                                    {{"stDeliveringThread", stDeliveringThread},
+                                     {"stMainThread", stMainThread},
+                                     {"stMainThreadLatest", stMainThreadLatest}});
+    return info;
+}
+
 TQXMainThreadBufferQueue::TQXMainThreadBufferQueue(TConsumer AConsumer)
     : FState(std::make_shared<TState>()) {
     FState->Consumer = std::move(AConsumer);

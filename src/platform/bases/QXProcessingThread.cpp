@@ -57,7 +57,8 @@ bool TQXProcessingThread::Add(TWork AWork) {
     std::unique_lock<std::mutex> guard(FLock);
     // Work that the thread queues for itself never waits: the thread would wait for itself.
     const bool own = FThreadId == std::this_thread::get_id();
-    FChanged.wait(guard, [&] { return !FRunning || FStopping || own || FQueue.size() < FCapacity; });
+    FChanged.wait(guard,
+                  [&] { return !FRunning || FStopping || own || FQueue.size() < FCapacity; });
     if (!FRunning || FStopping)
         return false;
     FQueue.push_back(std::move(AWork));

@@ -72,7 +72,9 @@ private:
                                [&](const TSlot& ASlot) { return ASlot.Key == AKey; });
         return it == FSlots.end() ? nullptr : &*it;
     }
-    const TSlot* Find(const TKey& AKey) const { return const_cast<TPXCountedRegistry*>(this)->Find(AKey); }
+    const TSlot* Find(const TKey& AKey) const {
+        return const_cast<TPXCountedRegistry*>(this)->Find(AKey);
+    }
 
     mutable std::mutex FMutex;
     std::vector<TSlot> FSlots;

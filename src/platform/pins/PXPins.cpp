@@ -203,7 +203,7 @@ void TPXPin::DisconnectAll() {
 }
 
 bool TPXPin::IsConnected() const {
-    return ConnectionCount() != 0;
+    return FConnectionCount.load(std::memory_order_relaxed) != 0;
 }
 
 bool TPXPin::IsConnectedTo(const TPXPin* AOther) const {
@@ -276,6 +276,7 @@ bool TPXPin::RemoveLink(const TPXPin* APin) {
 // --- Publishing a list while deliveries read it ----------------------------------------------
 
 void TPXPin::Publish(std::unique_ptr<TLinks> ALinks) {
+    FConnectionCount = static_cast<uint32_t>(ALinks->size());
     FRetired.emplace_back(FLinks.exchange(ALinks.release()));
     ReclaimRetired();
 }

@@ -25,9 +25,9 @@ TPXCountedRegistry<TGUID, TDefaultHandler>& DefaultHandlers() {
 
 const std::vector<TPXStreamInfo>& BasicStreams() {
     static const std::vector<TPXStreamInfo> streams = {
-        {IID_IPXBasicStream, "Basic Stream"},   {IID_IPXClockStream, "Clock"},
-        {IID_IPXQXChannelStream, "Channel"},    {IID_IPXQXIntegerStream, "Integer Buffer"},
-        {IID_IPXQXRealStream, "Real Buffer"},   {IID_IPXQXBinaryStream, "Binary Buffer"}};
+        {IID_IPXBasicStream, "Basic Stream"}, {IID_IPXClockStream, "Clock"},
+        {IID_IPXQXChannelStream, "Channel"},  {IID_IPXQXIntegerStream, "Integer Buffer"},
+        {IID_IPXQXRealStream, "Real Buffer"}, {IID_IPXQXBinaryStream, "Binary Buffer"}};
     return streams;
 }
 

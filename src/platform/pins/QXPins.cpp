@@ -5,8 +5,8 @@ namespace sonvera {
 bool DefaultQXChannelNotificationHandler(TPXPin* ASender, TPXPin* ATarget, const TGUID& AStreamId,
                                          const TRef<IPXNotifyOperation>& AOperation,
                                          uint32_t AState) {
-    return ATarget->SupportsStream(AStreamId) &&
-           ATarget->DispatchData(ASender, AStreamId, AOperation, AState);
+    // Connections are only made over a stream both pins carry.
+    return ATarget->DispatchData(ASender, AStreamId, AOperation, AState);
 }
 
 TQXPXSinkPin::TQXPXSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
@@ -28,15 +28,15 @@ bool TQXPXClockableSourcePin::SubmitBuffer(const TRef<IQXData>& AData) {
     return Notify(TPXSuppliedBufferOperation::Create(AData));
 }
 
-#define SONVERA_QX_STREAM_PIN_BODY(TClass, TBase, AName, AStream)                                 \
-    const TPXPinAttributes& TClass::ClassAttributes() {                                           \
-        static const TPXPinAttributes attributes{{AName}, {{AStream}}};                           \
-        return attributes;                                                                        \
-    }                                                                                             \
-    TClass::TClass(TPersistent* AOwner, const TPXPinCreated& AOnCreated,                          \
-                   TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)               \
-        : TBase(AOwner, AOnCreated, std::move(AOwnerLock), std::move(AHandler)) {                 \
-        PopulateTypes(ClassAttributes(), true);                                                   \
+#define SONVERA_QX_STREAM_PIN_BODY(TClass, TBase, AName, AStream)                                  \
+    const TPXPinAttributes& TClass::ClassAttributes() {                                            \
+        static const TPXPinAttributes attributes{{AName}, {{AStream}}};                            \
+        return attributes;                                                                         \
+    }                                                                                              \
+    TClass::TClass(TPersistent* AOwner, const TPXPinCreated& AOnCreated,                           \
+                   TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)                \
+        : TBase(AOwner, AOnCreated, std::move(AOwnerLock), std::move(AHandler)) {                  \
+        PopulateTypes(ClassAttributes(), true);                                                    \
     }
 
 SONVERA_QX_STREAM_PIN_BODY(TQXPXIntegerSourcePin, TQXPXClockableSourcePin, "Integer",

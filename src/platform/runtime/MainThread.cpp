@@ -3,7 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <future>
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -16,9 +16,43 @@ namespace {
 
 TUnitInitCounter GMainThreadCounter;
 
+// The outcome of one synchronized piece of work, handed from the pump to the waiting caller.
+// The pump lets go of an exception before it hands it over, so that the caller, which reads it
+// last, also destroys it: the exception's count lives in the C++ runtime, where a race detector
+// cannot see it order the caller's reads before a destruction on the pump.
+class TCompletion {
+public:
+    void Finish(std::exception_ptr AError) {
+        {
+            std::lock_guard<std::mutex> guard(FMutex);
+            FError = std::move(AError);
+            FDone = true;
+        }
+        FFinished.notify_all();
+    }
+
+    // Waits for Finish and raises the exception it was given.
+    void Wait() {
+        std::exception_ptr error;
+        {
+            std::unique_lock<std::mutex> lock(FMutex);
+            FFinished.wait(lock, [this] { return FDone; });
+            error = std::move(FError);
+        }
+        if (error)
+            std::rethrow_exception(std::move(error));
+    }
+
+private:
+    std::mutex FMutex;
+    std::condition_variable FFinished;
+    bool FDone = false;
+    std::exception_ptr FError;
+};
+
 struct TQueuedWork {
     TMainThread::TWork Work;
-    std::shared_ptr<std::promise<void>> Done; // only for Synchronize
+    std::shared_ptr<TCompletion> Done; // only for Synchronize
 };
 
 struct TQueueState {
@@ -70,12 +104,13 @@ void Run(TQueuedWork& AItem) {
         AItem.Work();
         return;
     }
+    std::exception_ptr error;
     try {
         AItem.Work();
-        AItem.Done->set_value();
     } catch (...) {
-        AItem.Done->set_exception(std::current_exception());
+        error = std::current_exception();
     }
+    AItem.Done->Finish(std::move(error));
 }
 
 } // namespace
@@ -109,7 +144,7 @@ void TMainThread::Shutdown() {
     state.WorkArrived.notify_all();
     for (TQueuedWork& item : dropped)
         if (item.Done)
-            item.Done->set_exception(std::make_exception_ptr(EOperationCancelled(KCancelled)));
+            item.Done->Finish(std::make_exception_ptr(EOperationCancelled(KCancelled)));
 }
 
 bool TMainThread::IsOpen() {
@@ -129,11 +164,10 @@ void TMainThread::Synchronize(TWork AWork) {
         AWork();
         return;
     }
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> finished = done->get_future();
-    if (!Enqueue({std::move(AWork), std::move(done)}))
+    auto done = std::make_shared<TCompletion>();
+    if (!Enqueue({std::move(AWork), done}))
         throw EOperationCancelled(KCancelled);
-    finished.get();
+    done->Wait();
 }
 
 size_t TMainThread::ProcessQueue() {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-#include "internal/TargetClones.h"
+#include "internal/KernelLevel.h"
 #include "sonvera/platform/runtime/UnitInit.h"
 #include "sonvera/platform/signal/IPPLoader.h"
 
@@ -89,19 +89,25 @@ template <class TOp>
                      TScaleUp(static_cast<int>(std::min<int64_t>(-int64_t{AScaleFactor}, 32))));
 }
 
-SONVERA_TARGET_CLONES void AddConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst,
-                                          int32_t ALen, int32_t AScaleFactor) {
-    ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TAddOp{});
+void AddConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst, int32_t ALen,
+                    int32_t AScaleFactor) {
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TAddOp{});
+    });
 }
 
-SONVERA_TARGET_CLONES void SubConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst,
-                                          int32_t ALen, int32_t AScaleFactor) {
-    ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TSubOp{});
+void SubConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst, int32_t ALen,
+                    int32_t AScaleFactor) {
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TSubOp{});
+    });
 }
 
-SONVERA_TARGET_CLONES void MulConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst,
-                                          int32_t ALen, int32_t AScaleFactor) {
-    ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TMulOp{});
+void MulConstant32s(const Ipp32s* ASrc, Ipp32s AVal, Ipp32s* ADst, int32_t ALen,
+                    int32_t AScaleFactor) {
+    RunAtKernelLevel([&]<TKernelLevel>() {
+        ScaledConstantLoop(ASrc, AVal, ADst, ALen, AScaleFactor, TMulOp{});
+    });
 }
 
 // Quotient of ANum / ADen rounded to nearest with ties to even (ADen nonzero).
@@ -200,16 +206,19 @@ private:
     int FSaved;
 };
 
-SONVERA_TARGET_CLONES void ConvertFloat32s(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen,
-                                           IppRoundMode AMode, int32_t AScaleFactor) {
+void ConvertFloat32s(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen, IppRoundMode AMode,
+                     int32_t AScaleFactor) {
     const double factor = std::ldexp(1.0, -std::clamp(AScaleFactor, -300, 300));
-    if (AMode == ippRndZero) {
-        ConvertLoop(ASrc, ADst, ALen, factor, TRoundZero{});
-    } else if (AMode == ippRndNear) {
+    if (AMode == ippRndNear) {
         const TNearestRounding nearest;
-        ConvertLoop(ASrc, ADst, ALen, factor, TRoundNear{});
+        RunAtKernelLevel(
+            [&]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundNear{}); });
+    } else if (AMode == ippRndZero) {
+        RunAtKernelLevel(
+            [&]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundZero{}); });
     } else {
-        ConvertLoop(ASrc, ADst, ALen, factor, TRoundFinancial{});
+        RunAtKernelLevel(
+            [&]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundFinancial{}); });
     }
 }
 
@@ -261,9 +270,8 @@ IppStatus PortableSet_8u(Ipp8u val, Ipp8u* pDst, int32_t len) {
     return ippStsNoErr;
 }
 
-SONVERA_TARGET_CLONES void Fill32s(Ipp32s AVal, Ipp32s* ADst, int32_t ALen) {
-    for (int32_t i = 0; i < ALen; ++i)
-        ADst[i] = AVal;
+void Fill32s(Ipp32s AVal, Ipp32s* ADst, int32_t ALen) {
+    RunAtKernelLevel([&]<TKernelLevel>() { std::fill_n(ADst, ALen, AVal); });
 }
 
 // Sets len 32-bit elements to val.

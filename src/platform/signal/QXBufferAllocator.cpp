@@ -202,12 +202,20 @@ TBlockCache& BlockCache() noexcept {
     return cache;
 }
 
+constinit std::atomic<TQXAllocationHook> GAllocationHook{nullptr};
+
 } // namespace
+
+TQXAllocationHook QXSetAllocationHook(TQXAllocationHook AHook) noexcept {
+    return GAllocationHook.exchange(AHook, std::memory_order_acq_rel);
+}
 
 void* QXBufferAllocate(size_t ASize) {
     if (ASize > QXMaxBufferSize)
         throw EArgumentError(FormatMessage("Buffer size out of range = %llu",
                                            static_cast<unsigned long long>(ASize)));
+    if (const TQXAllocationHook hook = GAllocationHook.load(std::memory_order_acquire))
+        hook(ASize);
     TBlockCache& cache = BlockCache();
     if (ASize > QXMaxCachedBlockSize) {
         void* block = SystemAllocate(ASize);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <typeinfo>
+#include <utility>
 
 #include "sonvera/platform/runtime/Exceptions.h"
 
@@ -59,7 +60,7 @@ TQXSmartBuffer* TQXGenericBuffer::AdoptContainer(const TRef<IQXData>& AOther,
 
 TQXGenericBuffer& TQXGenericBuffer::BufferOf(const TRef<IQXData>& AData) {
     Assert(static_cast<bool>(AData), KUnitName);
-    auto* buffer = dynamic_cast<TQXGenericBuffer*>(AData->GetInstance());
+    auto* buffer = CachedCast<TQXGenericBuffer>(AData->GetInstance());
     if (!buffer)
         throw EArgumentError("The data is not a generic buffer");
     return *buffer;
@@ -75,27 +76,33 @@ void TQXGenericBuffer::SerializationRead(const TRef<IReader>& AReader) {
     previous->AddReff(false);
     try {
         InternalSerializationRead(AReader);
-        LoadCarriedBytes();
+        CheckCarriedBytes();
     } catch (...) {
         FCarriedBytes.reset();
         RestoreContainer(previous, previousSize, previousKind);
         previous->RemoveReff(false);
         throw;
     }
-    FCarriedBytes.reset();
+    // The guard goes first, so that the bytes for a store the hooks kept are written into it,
+    // unless another buffer shares it. Only then can the load still fail (a shared store needs
+    // a private copy), and only when the hooks kept everything as it was.
     previous->RemoveReff(false);
+    LoadCarriedBytes(std::exchange(FCarriedBytes, std::nullopt));
 }
 
-void TQXGenericBuffer::LoadCarriedBytes() {
-    if (!FCarriedBytes)
+void TQXGenericBuffer::CheckCarriedBytes() const {
+    if (FCarriedBytes && FCarriedBytes->size() != GetByteSize())
+        throw EReadError(FormatMessage("Data size mismatch = %llu",
+                                       static_cast<unsigned long long>(FCarriedBytes->size())));
+}
+
+void TQXGenericBuffer::LoadCarriedBytes(const std::optional<std::vector<uint8_t>>& ABytes) {
+    if (!ABytes)
         return;
-    const uint64_t count = FCarriedBytes->size();
-    if (count != GetByteSize())
-        throw EReadError(
-            FormatMessage("Data size mismatch = %llu", static_cast<unsigned long long>(count)));
+    const uint64_t count = ABytes->size();
     void* target = ByteWrite();
     if (count > 0)
-        std::memcpy(target, FCarriedBytes->data(), count);
+        std::memcpy(target, ABytes->data(), count);
 }
 
 void TQXGenericBuffer::RestoreContainer(TQXSmartBuffer* APrevious, uint32_t APreviousSize,
@@ -163,7 +170,7 @@ void TQXGenericBuffer::Assign(const TRef<IQXData>& ASource) {
 bool TQXGenericBuffer::IsEqual(const TRef<IQXData>& AOther) const {
     if (!AOther)
         return false;
-    const auto* other = dynamic_cast<const TQXGenericBuffer*>(AOther->GetInstance());
+    const auto* other = CachedCast<const TQXGenericBuffer>(AOther->GetInstance());
     if (!other || typeid(*other) != typeid(*this) || other->FLogicalSize != FLogicalSize)
         return false;
     return FLogicalSize == 0 || std::memcmp(other->FDataContainer->GetData(),

@@ -8,6 +8,10 @@ int main() {
         std::fprintf(stderr, "library was not started at load\n");
         return 1;
     }
-    std::printf("consumer linked Sonvera %s\n", sonvera::SonveraVersion().c_str());
+    if (sonvera::RVLAVSupportStartCount() < 1) {
+        std::fprintf(stderr, "codec library was not started at load\n");
+        return 1;
+    }
+    std::printf("consumer linked Sonvera %s with codecs\n", sonvera::SonveraVersion().c_str());
     return 0;
 }

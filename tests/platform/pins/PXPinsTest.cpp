@@ -48,11 +48,13 @@ std::unique_ptr<TQXPXIntegerSourcePin> IntegerSource(TPXDispatchHandler AHandler
 } // namespace
 
 TEST(PXOperations, TypeTestsFollowTheClassTree) {
-    const TRef<IPXNotifyOperation> operations[] = {
-        TPXStopOperation::Create(),           TPXEndStopOperation::Create(),
-        TPXQXResumeOperation::Create(),       TPXStartRateOperation::Create(12.5),
-        TPXStartSampleRateOperation::Create(44100), TPXPauseOperation::Create(),
-        TPXSuppliedBufferOperation::Create(nullptr)};
+    const TRef<IPXNotifyOperation> operations[] = {TPXStopOperation::Create(),
+                                                   TPXEndStopOperation::Create(),
+                                                   TPXQXResumeOperation::Create(),
+                                                   TPXStartRateOperation::Create(12.5),
+                                                   TPXStartSampleRateOperation::Create(44100),
+                                                   TPXPauseOperation::Create(),
+                                                   TPXSuppliedBufferOperation::Create(nullptr)};
     // stop, resume, start-rate, supplied: which of the four tests each operation passes.
     const bool expected[][4] = {{true, false, false, false}, {true, false, false, false},
                                 {false, true, false, false}, {false, true, true, false},
@@ -119,13 +121,12 @@ TEST(PXPins, DeliveryRunsInConnectionOrderBothWays) {
     EXPECT_FALSE(second->Notify(TPXPumpRequestOperation::Create())); // upstream, to the source
     EXPECT_FALSE(source->NotifyPin(first.get(), TPXPauseOperation::Create()));
     EXPECT_FALSE(source->NotifyPin(unconnected.get(), TPXPauseOperation::Create()));
-    EXPECT_EQ(journal.Entries,
-              (std::vector<std::string>{"first:TPXStopOperation@Integer",
-                                        "second:TPXStopOperation@Integer",
-                                        "first:TPXSuppliedBufferOperation@Integer",
-                                        "second:TPXSuppliedBufferOperation@Integer",
-                                        "source:TPXPumpRequestOperation@Integer",
-                                        "first:TPXPauseOperation@Integer"}));
+    EXPECT_EQ(
+        journal.Entries,
+        (std::vector<std::string>{
+            "first:TPXStopOperation@Integer", "second:TPXStopOperation@Integer",
+            "first:TPXSuppliedBufferOperation@Integer", "second:TPXSuppliedBufferOperation@Integer",
+            "source:TPXPumpRequestOperation@Integer", "first:TPXPauseOperation@Integer"}));
 }
 
 TEST(PXPins, ChangesFromInsideADeliverySkipRemovedPins) {
@@ -169,13 +170,13 @@ TEST(PXPins, DeliveryNeverReachesADisconnectedOrDestroyedPin) {
     for (int round = 0; round < 500; ++round) {
         auto sink = std::make_unique<TSink>();
         TSink* raw = sink.get();
-        sink->Pin = IntegerSink([&, raw](TPXPin*, TPXPin*, const TGUID&,
-                                         const TRef<IPXNotifyOperation>&, uint32_t) {
-            if (!raw->Alive.load())
-                ++deadDeliveries;
-            ++delivered;
-            return true;
-        });
+        sink->Pin = IntegerSink(
+            [&, raw](TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>&, uint32_t) {
+                if (!raw->Alive.load())
+                    ++deadDeliveries;
+                ++delivered;
+                return true;
+            });
         ASSERT_TRUE(source->Connect(sink->Pin.get()));
         std::this_thread::yield();
         if (round % 2 == 0) {

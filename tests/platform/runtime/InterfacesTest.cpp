@@ -48,7 +48,8 @@ TEST(TRef, CountsCopiesMovesAndConversions) {
         TRef<ICounter> moved = std::move(asCounter);
         EXPECT_FALSE(asCounter);
         EXPECT_EQ(object->RefCount(), 3);
-        moved = moved; // self-assignment keeps the reference
+        const TRef<ICounter>& same = moved;
+        moved = same; // self-assignment keeps the reference
         EXPECT_EQ(object->RefCount(), 3);
         root = nullptr;
         EXPECT_EQ(object->RefCount(), 2);

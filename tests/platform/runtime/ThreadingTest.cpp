@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -134,4 +135,53 @@ TEST(TReadWriteLock, WritersNeverOverlapReadersOrEachOtherUnderContention) {
     EXPECT_EQ(torn.load(), 0);
     EXPECT_EQ(first, 60000);
     EXPECT_EQ(second, 60000);
+}
+
+TEST(TReadWriteLock, AReaderAskingForTheWriteLockIsRefusedNamingTheLock) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "the readers of a lock are only followed in debug builds";
+#endif
+    TReadWriteLock lock("the class registry");
+    const auto refused = [&](bool (*AAsk)(TReadWriteLock&)) {
+        try {
+            AAsk(lock);
+            return false;
+        } catch (const EAssertionFailed& error) {
+            return std::string(error.what()) == "Write lock of the class registry requested by a "
+                                                "thread that reads it (Threading)";
+        }
+    };
+    const auto enterWrite = [](TReadWriteLock& ALock) {
+        ALock.EnterWrite();
+        return true;
+    };
+    const auto tryEnterWrite = [](TReadWriteLock& ALock) { return ALock.TryEnterWrite(); };
+
+    lock.EnterRead();
+    ASSERT_TRUE(lock.TryEnterRead());
+    EXPECT_TRUE(refused(enterWrite));
+    EXPECT_TRUE(refused(tryEnterWrite));
+    lock.LeaveRead();
+    // Still reading once.
+    EXPECT_TRUE(refused(enterWrite));
+    lock.LeaveRead();
+    lock.EnterWrite();
+    lock.LeaveWrite();
+
+    // Another thread's read is that thread's: this one merely waits for it.
+    std::atomic<bool> reading{false};
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        TReadLockGuard guard(lock);
+        reading = true;
+        while (!done)
+            std::this_thread::yield();
+    });
+    while (!reading)
+        std::this_thread::yield();
+    EXPECT_FALSE(lock.TryEnterWrite());
+    done = true;
+    reader.join();
+    EXPECT_TRUE(lock.TryEnterWrite());
+    lock.LeaveWrite();
 }

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -163,4 +164,30 @@ TEST(QXBufferAllocator, ManyThreadsNeverShareABlockAndLoseNone) {
     EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, inUse);
     QXMemoryCleanUp();
     EXPECT_EQ(QXBufferAllocatorState().CachedBlocks, 0u);
+}
+
+namespace {
+
+// Fails every allocation of 4136 bytes, as an exhausted system would.
+void RefuseOneSize(size_t ASize) {
+    if (ASize == 4136)
+        throw std::bad_alloc();
+}
+
+} // namespace
+
+TEST(QXBufferAllocator, AHookThatRaisesFailsTheAllocationAndTakesNothing) {
+    // A cached block of the refused size is not handed out either: the hook runs first.
+    QXBufferDeallocate(QXBufferAllocate(4136), 4136);
+    const TQXBufferAllocatorState before = QXBufferAllocatorState();
+    ASSERT_EQ(QXSetAllocationHook(RefuseOneSize), nullptr);
+    EXPECT_THROW(QXBufferAllocate(4136), std::bad_alloc);
+    EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, before.BlocksInUse);
+    EXPECT_EQ(QXBufferAllocatorState().CachedBlocks, before.CachedBlocks);
+    void* other = QXBufferAllocate(100);
+    QXBufferDeallocate(other, 100);
+    EXPECT_EQ(QXSetAllocationHook(nullptr), RefuseOneSize);
+    void* block = QXBufferAllocate(4136);
+    QXBufferDeallocate(block, 4136);
+    EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, before.BlocksInUse);
 }

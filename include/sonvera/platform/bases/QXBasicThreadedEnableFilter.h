@@ -7,6 +7,7 @@
 // work on the processing thread never takes the component lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "sonvera/platform/bases/QXProcessingThread.h"
@@ -27,7 +28,8 @@ public:
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
-    bool GetEnabled() const { return GetPropValue(FEnabled); }
+    // Read without the component lock: every buffer asks.
+    bool GetEnabled() const noexcept { return FEnabledNow.load(std::memory_order_relaxed); }
     void SetEnabled(bool AValue);
     // Whether buffers are processed on a thread of the filter's own. A change takes effect at
     // the next stream start.
@@ -59,6 +61,7 @@ protected:
 
 private:
     bool FEnabled = true;
+    std::atomic<bool> FEnabledNow{true}; // FEnabled, for readers outside the lock
     bool FThreaded = false;
     uint32_t FQueueLength = KDefaultQueueLength;
     TQXProcessingThread FProcessing;

@@ -5,14 +5,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 
+#include "sonvera/platform/runtime/TypeInfo.h"
 #include "sonvera/platform/signal/QXSimpleDataBuffer.h"
 
 namespace sonvera {
+
+// Where a filter processes what it receives: on the delivering thread, or on the main thread
+// through a buffer queue (every buffer, or only the newest one waiting).
+enum TQXSynchronizeType : uint8_t { stDeliveringThread, stMainThread, stMainThreadLatest };
+
+template <> const TEnumTypeInfo& EnumTypeInfo<TQXSynchronizeType>();
 
 class TQXMainThreadBufferQueue {
 public:

@@ -44,7 +44,8 @@ struct TPXFormatConverterClass {
     std::unique_ptr<TPXFormatConverter> (*Create)();
 
     template <class TConverter>
-    static TPXFormatConverterClass Of(std::string AName, const TGUID& AInput, const TGUID& AOutput) {
+    static TPXFormatConverterClass Of(std::string AName, const TGUID& AInput,
+                                      const TGUID& AOutput) {
         return {std::move(AName), AInput, AOutput,
                 [] { return std::unique_ptr<TPXFormatConverter>(new TConverter()); }};
     }

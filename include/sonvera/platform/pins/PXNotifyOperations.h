@@ -87,16 +87,16 @@ TOperation* OperationAs(const TRef<IPXNotifyOperation>& AOperation) noexcept {
 }
 
 // Declares the class record and the two factories of an operation class without arguments.
-#define SONVERA_PX_PLAIN_OPERATION(TClass, TParent)                                               \
-    class TClass : public TParent {                                                               \
-    public:                                                                                       \
-        static constexpr TPXOperationClass KOperationClass{#TClass, &TParent::KOperationClass};  \
-        static TRef<TClass> CreateObject() { return MakeRef<TClass>(); }                          \
-        static TRef<IPXNotifyOperation> Create() { return CreateObject(); }                       \
-        TClass() { SetOperationClass(KOperationClass); }                                          \
-                                                                                                  \
-    protected:                                                                                    \
-        ~TClass() override = default;                                                             \
+#define SONVERA_PX_PLAIN_OPERATION(TClass, TParent)                                                \
+    class TClass : public TParent {                                                                \
+    public:                                                                                        \
+        static constexpr TPXOperationClass KOperationClass{#TClass, &TParent::KOperationClass};    \
+        static TRef<TClass> CreateObject() { return MakeRef<TClass>(); }                           \
+        static TRef<IPXNotifyOperation> Create() { return CreateObject(); }                        \
+        TClass() { SetOperationClass(KOperationClass); }                                           \
+                                                                                                   \
+    protected:                                                                                     \
+        ~TClass() override = default;                                                              \
     }
 
 SONVERA_PX_PLAIN_OPERATION(TPXStopOperation, TPXNotifyOperation);

@@ -180,6 +180,8 @@ private:
     // Serializes changes of this pin's connection list (never held while delivering).
     mutable std::mutex FChangeLock;
     std::atomic<const TLinks*> FLinks;
+    // The current list's length, for the cheap IsConnected a filter asks per buffer.
+    std::atomic<uint32_t> FConnectionCount{0};
     mutable std::atomic<int32_t> FDeliveries{0};
     mutable std::atomic<int32_t> FWaitingChanges{0};
     std::vector<std::unique_ptr<const TLinks>> FRetired; // under FChangeLock

@@ -32,12 +32,12 @@ public:
 };
 
 // Declares a pin class of one stream type over ABase.
-#define SONVERA_QX_STREAM_PIN(TClass, TBase)                                                      \
-    class TClass : public TBase {                                                                 \
-    public:                                                                                       \
-        static const TPXPinAttributes& ClassAttributes();                                         \
-        TClass(TPersistent* AOwner, const TPXPinCreated& AOnCreated,                              \
-               TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler);                  \
+#define SONVERA_QX_STREAM_PIN(TClass, TBase)                                                       \
+    class TClass : public TBase {                                                                  \
+    public:                                                                                        \
+        static const TPXPinAttributes& ClassAttributes();                                          \
+        TClass(TPersistent* AOwner, const TPXPinCreated& AOnCreated,                               \
+               TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler);                   \
     }
 
 SONVERA_QX_STREAM_PIN(TQXPXIntegerSourcePin, TQXPXClockableSourcePin);

@@ -5,8 +5,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -137,15 +139,66 @@ template <class T, class... TArgs> TRef<T> MakeRef(TArgs&&... AArgs) {
     return TRef<T>(new T(std::forward<TArgs>(AArgs)...));
 }
 
+// dynamic_cast<T*> with a memo per complete type. Within one complete type, the T part of an
+// object always sits at the same distance from the object's start, so after the first cast of
+// a type the answer costs two loads and a compare instead of a walk of the class tree: the
+// casts on every buffer's path (an interface to a sibling interface, through virtual bases)
+// are otherwise the costliest step of a hop. The memo holds the first KCachedCastTypes complete
+// types seen; others are cast as usual.
+inline constexpr size_t KCachedCastTypes = 8;
+
+template <class T, class U> T* CachedCast(U* AObject) {
+    static_assert(std::is_polymorphic_v<U>, "casts start from a polymorphic type");
+    using TByte = std::conditional_t<std::is_const_v<U>, const char, char>;
+    using TVoid = std::conditional_t<std::is_const_v<U>, const void, void>;
+    // A slot is filled once, under GInsert: its offset first, then its type with release, so
+    // a reader that sees the type sees the rest.
+    struct TSlot {
+        std::atomic<const std::type_info*> Type{nullptr};
+        std::ptrdiff_t Offset = 0;
+        bool Supported = false;
+    };
+    static TSlot GSlots[KCachedCastTypes];
+    static std::mutex GInsert;
+
+    if (!AObject)
+        return nullptr;
+    const std::type_info* type = &typeid(*AObject);
+    auto* top = static_cast<TByte*>(dynamic_cast<TVoid*>(AObject));
+    for (const TSlot& slot : GSlots) {
+        const std::type_info* seen = slot.Type.load(std::memory_order_acquire);
+        if (!seen)
+            break;
+        if (seen == type)
+            return slot.Supported ? reinterpret_cast<T*>(const_cast<char*>(top) + slot.Offset)
+                                  : nullptr;
+    }
+    T* result = dynamic_cast<T*>(AObject);
+    std::lock_guard<std::mutex> guard(GInsert);
+    for (TSlot& slot : GSlots) {
+        const std::type_info* seen = slot.Type.load(std::memory_order_relaxed);
+        if (seen == type)
+            break;
+        if (!seen) {
+            slot.Offset =
+                result ? reinterpret_cast<const char*>(result) - static_cast<const char*>(top) : 0;
+            slot.Supported = result != nullptr;
+            slot.Type.store(type, std::memory_order_release);
+            break;
+        }
+    }
+    return result;
+}
+
 // Whether the object behind AObject implements I; on success AResult holds it.
 template <class I, class T> bool Supports(const TRef<T>& AObject, TRef<I>& AResult) {
-    I* target = AObject ? dynamic_cast<I*>(AObject.get()) : nullptr;
+    I* target = CachedCast<I>(AObject.get());
     AResult = TRef<I>(target);
     return target != nullptr;
 }
 
 template <class I, class T> bool Supports(const TRef<T>& AObject) {
-    return AObject && dynamic_cast<I*>(AObject.get()) != nullptr;
+    return CachedCast<I>(AObject.get()) != nullptr;
 }
 
 // The interface cast: a null reference stays null, an unsupported interface raises
@@ -153,7 +206,7 @@ template <class I, class T> bool Supports(const TRef<T>& AObject) {
 template <class I, class T> TRef<I> IntfCast(const TRef<T>& AObject) {
     if (!AObject)
         return nullptr;
-    I* target = dynamic_cast<I*>(AObject.get());
+    I* target = CachedCast<I>(AObject.get());
     if (!target)
         throw EIntfCastError("Interface not supported");
     return TRef<I>(target);

@@ -52,10 +52,12 @@ private:
 
 // Many readers or one writer. Not recursive for writers: a writer that asks for the lock again,
 // or for a read lock, gets EAssertionFailed instead of a deadlock. A reader must not ask for
-// the write lock while it reads (that would wait for itself).
+// the write lock while it reads (that would wait for itself); debug builds catch that too and
+// raise EAssertionFailed naming the lock, at the cost of a per-thread list of the read locks
+// held. The name is for those messages and is not copied.
 class TReadWriteLock {
 public:
-    TReadWriteLock() = default;
+    explicit TReadWriteLock(const char* AName = "TReadWriteLock") noexcept : FName(AName) {}
     TReadWriteLock(const TReadWriteLock&) = delete;
     TReadWriteLock& operator=(const TReadWriteLock&) = delete;
 
@@ -68,7 +70,9 @@ public:
 
 private:
     void RefuseIfWriting(const char* AMessage) const;
+    void RefuseIfReading() const;
 
+    const char* FName;
     std::shared_mutex FMutex;
     std::atomic<std::thread::id> FWriter{};
     std::atomic<int64_t> FReaders{0};

@@ -27,6 +27,15 @@ inline constexpr size_t QXMaxCachedBytesPerClass = size_t{2} << 20;
 // EArgumentError; a system out of memory raises std::bad_alloc.
 void* QXBufferAllocate(size_t ASize);
 
+// Runs at the start of every QXBufferAllocate with the size asked for, before anything is
+// taken; raising std::bad_alloc from it makes that allocation fail as a system out of memory
+// would. Tests use it to fail the N-th allocation of an operation; a program can use it to cap
+// what one allocation may take.
+using TQXAllocationHook = void (*)(size_t ASize);
+
+// Installs AHook (null: none) for every thread and returns the one it replaces.
+TQXAllocationHook QXSetAllocationHook(TQXAllocationHook AHook) noexcept;
+
 // Gives a block back; ASize must be the size it was allocated with. A null block is ignored.
 void QXBufferDeallocate(void* AData, size_t ASize) noexcept;
 

@@ -68,7 +68,8 @@ public:
     // the stream carries into a private store. All or nothing: when a hook fails, or the
     // carried byte count differs from GetByteSize() after the hooks, EReadError (or the hook's
     // exception) propagates and the buffer is back on its previous store, logical size and
-    // bytes. A stream that carries no bytes leaves them as they are.
+    // bytes. A stream that carries no bytes leaves them as they are; bytes for a store the
+    // hooks kept are written into that store when no other buffer shares it.
     void SerializationRead(const TRef<IReader>& AReader) override;
     void SerializationWrite(const TRef<IWriter>& AWriter) override;
     // A buffer of this class sharing this buffer's store; classes override it to keep their own.
@@ -148,7 +149,8 @@ protected:
 private:
     static TQXSmartBuffer* AdoptContainer(const TRef<IQXData>& AOther,
                                           TQXSmartBuffer* ADataContainer, uint32_t ASize);
-    void LoadCarriedBytes();
+    void CheckCarriedBytes() const;
+    void LoadCarriedBytes(const std::optional<std::vector<uint8_t>>& ABytes);
     void RestoreContainer(TQXSmartBuffer* APrevious, uint32_t APreviousSize, bool APreviousKind);
 
     std::optional<std::vector<uint8_t>> FCarriedBytes;

@@ -1,0 +1,110 @@
+#include "sonvera/codecs/RVLAVSupport.h"
+
+#include <memory>
+#include <mutex>
+
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/codecs/RVLAVCompressionOptions.h"
+#include "sonvera/codecs/RVLAVFileFormat.h"
+#include "sonvera/codecs/RVLAVObjects.h"
+#include "sonvera/platform/runtime/ClassManagement.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/runtime/Threading.h"
+#include "sonvera/platform/runtime/UnitInit.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+namespace sonvera {
+
+namespace {
+
+constexpr const char* KUnitName = "RVLAVSupport";
+
+constinit TUnitInitCounter GInitCounter;
+
+// The codec lock lives from start-up to shut-down; callers take their own reference to it under
+// GCodecLockGuard, so that a shut-down racing a late caller cannot free it under that caller.
+constinit std::mutex GCodecLockGuard;
+constinit std::shared_ptr<TCriticalSection> GCodecLock;
+
+std::shared_ptr<TCriticalSection> CodecLock() {
+    std::lock_guard<std::mutex> guard(GCodecLockGuard);
+    return GCodecLock;
+}
+
+void StartFFmpeg() {
+    av_log_set_level(AV_LOG_QUIET);
+    avformat_network_init();
+    av_log_set_flags(AV_LOG_SKIP_REPEATED);
+}
+
+void StartUp() {
+    {
+        std::lock_guard<std::mutex> guard(GCodecLockGuard);
+        GCodecLock = std::make_shared<TCriticalSection>();
+    }
+    StartFFmpeg();
+    TClassManagement::RegisterCollectionItemClasses(RVLAVOptionItemClasses());
+}
+
+void ShutDown() {
+    // The lists hold descriptors, whose release takes the codec lock: they go first.
+    ReleaseLAVFileFormatLists();
+    TClassManagement::UnregisterCollectionItemClasses(RVLAVOptionItemClasses());
+    avformat_network_deinit();
+    std::lock_guard<std::mutex> guard(GCodecLockGuard);
+    GCodecLock.reset();
+}
+
+} // namespace
+
+void InitializeRVLAVSupport() {
+    GInitCounter.Initialize(StartUp);
+}
+
+void FinalizeRVLAVSupport() {
+    GInitCounter.Finalize(ShutDown);
+}
+
+int RVLAVSupportStartCount() {
+    return GInitCounter.Count();
+}
+
+void LAVLockExecute(const std::function<void()>& AProc) {
+    const std::shared_ptr<TCriticalSection> lock = CodecLock();
+    Assert(lock != nullptr, KUnitName);
+    TCriticalSectionGuard guard(*lock);
+    AProc();
+}
+
+namespace {
+
+// The units the codec library stands on, then its own, in start-up order. Loaded beside the
+// core library, the core's units are already started and only count.
+struct TCodecUnit {
+    void (*Initialize)();
+    void (*Finalize)();
+};
+
+constexpr TCodecUnit KCodecUnits[] = {
+    {InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher},
+    {InitializeSVBasicDispatcher, FinalizeSVBasicDispatcher},
+    {InitializeSVSimpleAudioBuffer, FinalizeSVSimpleAudioBuffer},
+    {InitializeRVLAVSupport, FinalizeRVLAVSupport},
+};
+
+// Starts the codec library when it is loaded and stops it when it is unloaded.
+struct TCodecLibraryLoader {
+    TCodecLibraryLoader() {
+        for (const TCodecUnit& unit : KCodecUnits)
+            unit.Initialize();
+    }
+    ~TCodecLibraryLoader() {
+        for (auto it = std::rbegin(KCodecUnits); it != std::rend(KCodecUnits); ++it)
+            it->Finalize();
+    }
+} GCodecLibraryLoader;
+
+} // namespace
+
+} // namespace sonvera

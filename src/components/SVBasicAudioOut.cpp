@@ -1,0 +1,79 @@
+#include "sonvera/components/SVBasicAudioOut.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sonvera {
+
+TSVBasicAudioOut::TSVBasicAudioOut(TPersistent* AOwner)
+    : TLockComponent(AOwner),
+      FMasterPumping(std::make_unique<TBVMasterPumping>(nullptr, this, GetLock())) {
+    FInputPin = std::make_unique<TSVPXAudioSinkPin>(
+        this, nullptr, GetLock(),
+        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
+               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
+            return SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
+        });
+    FClockOutputPin = std::make_unique<TPXClockSourcePin>(
+        this, nullptr, GetLock(),
+        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
+               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
+            return ClockSourceDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
+        });
+}
+
+TSVBasicAudioOut::~TSVBasicAudioOut() {
+    FInputPin.reset();
+    FClockOutputPin.reset();
+    TChangeNotifyLockGuard guard(*GetLock());
+    ClearAudioFormat();
+}
+
+const TPropertyTableBase& TSVBasicAudioOut::ClassPropertyTable() {
+    using T = TSVBasicAudioOut;
+    static const TPropertyTable<T> table =
+        TPropertyTable<T>("TSVBasicAudioOut", TLockComponent::ClassPropertyTable())
+            .Boolean("Enabled", true, &T::GetEnabled, &T::SetEnabled)
+            .Object("MasterPumping", [](const T& AOut) { return AOut.GetMasterPumping(); });
+    return table;
+}
+
+void TSVBasicAudioOut::SetEnabled(bool AValue) {
+    if (SetPropValue("Enabled", FEnabled, AValue))
+        EnableChanged();
+}
+
+void TSVBasicAudioOut::EnableChanged() {}
+
+void TSVBasicAudioOut::SetMasterPumping(const TBVMasterPumping& AValue) {
+    FMasterPumping->Assign(AValue);
+}
+
+void TSVBasicAudioOut::SetAudioFormat(const TSVWaveFormatExtensible* AFormat) {
+    TChangeNotifyLockGuard guard(*GetLock());
+    if (AFormat == FWaveFormat)
+        return;
+    ClearAudioFormat();
+    if (!AFormat)
+        return;
+    // The record declares its own length; a copy never holds less than the 40-byte record.
+    const size_t length = std::max<size_t>(size_t{AFormat->Format.cbSize} + sizeof(tWAVEFORMATEX),
+                                           sizeof(TSVWaveFormatExtensible));
+    auto block = std::make_unique<uint8_t[]>(length);
+    std::memcpy(block.get(), AFormat, sizeof(TSVWaveFormatExtensible));
+    FWaveFormatBlock = std::move(block);
+    FWaveFormat = reinterpret_cast<TSVWaveFormatExtensible*>(FWaveFormatBlock.get());
+}
+
+void TSVBasicAudioOut::ClearAudioFormat() {
+    TChangeNotifyLockGuard guard(*GetLock());
+    FWaveFormat = nullptr;
+    FWaveFormatBlock.reset();
+}
+
+bool TSVBasicAudioOut::ClockSourceDispatch(TPXPin*, TPXPin*, const TGUID&,
+                                           const TRef<IPXNotifyOperation>&, uint32_t) {
+    return false;
+}
+
+} // namespace sonvera

@@ -1,0 +1,36 @@
+#include "sonvera/components/SVGainFilter.h"
+
+#include <cmath>
+
+namespace sonvera {
+
+const TPropertyTableBase& TSVGainFilter::ClassPropertyTable() {
+    using T = TSVGainFilter;
+    static const TPropertyTable<T> table =
+        TPropertyTable<T>("TSVGainFilter", TQXBasicThreadedEnableFilter::ClassPropertyTable())
+            .Double("Gain", 1.0, &T::GetGain, &T::SetGain);
+    return table;
+}
+
+void TSVGainFilter::SetGain(double AValue) {
+    if (!std::isfinite(AValue) || AValue < 0)
+        throw EArgumentError("Gain out of range");
+    SetPropValue("Gain", FGain, AValue);
+}
+
+double TSVGainFilter::GetGainDB() const {
+    return 20.0 * std::log10(GetGain());
+}
+
+void TSVGainFilter::SetGainDB(double AValue) {
+    SetGain(std::pow(10.0, AValue / 20.0));
+}
+
+void TSVGainFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>&,
+                                            TRef<ISVAudioBuffer>& AOutBuffer, bool&) {
+    const double gain = GetGain();
+    if (gain != 1.0)
+        AOutBuffer->MultiplyByReal(gain); // the output gets samples of its own first
+}
+
+} // namespace sonvera

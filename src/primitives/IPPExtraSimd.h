@@ -1,0 +1,151 @@
+// The hand-written SIMD kernels of the extra primitives, one table row per instruction-set
+// level. The portable row (IPPExtraSimdPortable.cpp) is the reference that defines each
+// kernel's result; the AVX2 (IPPExtraSimdAvx2.cpp) and AVX-512 byte-permute
+// (IPPExtraSimdAvx512.cpp) kernels write exactly its bytes.
+//
+// - Contiguous packed 24-bit runs to and from 32-bit values.
+// - Strided runs to and from packed runs, every element a 64-byte window holds per step.
+// - Byte tables: each input byte looked up in a table of 256 results of 1 to 4 bytes.
+// No kernel writes a byte outside its run's elements or reads past its run's last element.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "internal/KernelLevel.h"
+
+namespace sonvera::extra {
+
+// Working arrays that a kernel may read or write as whole 64-byte vectors carry this many bytes
+// of room past their last element: masked stores are slow on some processors, and into our own
+// arrays they are not needed.
+constexpr int kSlackBytes = 64;
+
+// Where the elements of a strided run sit in a 64-byte window and in a packed run. Packed byte
+// c holds byte c mod size of element c / size; window byte b belongs to element b / step when
+// b mod step < size.
+struct TWindowLayout {
+    alignas(64) uint8_t GatherIndex[64];
+    alignas(64) uint8_t ScatterIndex[64];
+    // 3-byte elements straight to and from 32-bit lanes (up to 16 per window).
+    alignas(64) uint8_t GatherLanesIndex[64];
+    alignas(64) uint8_t ScatterLanesIndex[64];
+    uint64_t ScatterMask;
+    int PerWindow;
+    int Step;
+    int Size;
+};
+
+// A table of 256 results of 1 to 4 bytes, as byte planes (plane k holds byte k of every
+// result), with the permutes that interleave the planes back into whole results: output
+// vector j takes its bytes from planes 0 and 1 through LowPlanes[j] and, for 3- and 4-byte
+// results, from planes 2 and 3 through HighPlanes[j] where FromHighPlanes[j] says so.
+struct TBytePlanes {
+    alignas(64) uint8_t Planes[4][256];
+    alignas(64) uint8_t LowPlanes[4][64];
+    alignas(64) uint8_t HighPlanes[4][64];
+    uint64_t FromHighPlanes[4];
+    int Size;
+};
+
+struct TSimdKernels {
+    void (*Unpack24)(const uint8_t* ASource, int32_t* ADest, int ACount);
+    // Stores by the 24-bit store rule.
+    void (*Pack24)(const int32_t* ASource, uint8_t* ADest, int ACount);
+    // Strided run to packed run and back; the packed side has kSlackBytes of room.
+    void (*Gather)(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
+    void (*Scatter)(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount,
+                    uint8_t* ARun);
+    // Strided 3-byte run to 32-bit values and back (store rule), kSlackBytes of room past them.
+    void (*Gather24)(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount,
+                     int32_t* AValues);
+    void (*Scatter24)(const TWindowLayout& ALayout, const int32_t* AValues, int ACount,
+                      uint8_t* ARun);
+    void (*MapBytes)(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint8_t* AOut);
+};
+
+// The kernels of each instruction set; a level without a kernel of its own uses the best of a
+// lower level.
+namespace portable {
+void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
+void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
+void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, uint8_t* ARun);
+void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues);
+void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues, int ACount, uint8_t* ARun);
+void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint8_t* AOut);
+} // namespace portable
+
+#ifdef SONVERA_X86_KERNELS
+namespace avx2 {
+void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
+void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+} // namespace avx2
+
+namespace avx512vbmi {
+void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
+void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
+void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, uint8_t* ARun);
+void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues);
+void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues, int ACount, uint8_t* ARun);
+void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint8_t* AOut);
+} // namespace avx512vbmi
+#endif
+
+const TSimdKernels& SimdKernels(TKernelLevel ALevel);
+
+inline const TSimdKernels& ActiveSimdKernels() {
+    return SimdKernels(ActiveKernelLevel());
+}
+
+// Whether the active level moves strided runs and byte tables faster than the plain walk.
+inline bool HasBytePermutes() {
+    return ActiveKernelLevel() >= klAvx512Vbmi;
+}
+
+// Moves the elements of a strided run to and from a packed run through the active level's
+// window kernels.
+class TStrideShuffle {
+public:
+    // Worth it when the level has byte permutes and at least two elements fit one window.
+    static bool Usable(ptrdiff_t AStep, int ASize);
+
+    TStrideShuffle(ptrdiff_t AStep, int ASize);
+    void Gather(const uint8_t* ARun, int ACount, uint8_t* APacked) const {
+        FKernels.Gather(FLayout, ARun, ACount, APacked);
+    }
+    void Scatter(const uint8_t* APacked, int ACount, uint8_t* ARun) const {
+        FKernels.Scatter(FLayout, APacked, ACount, ARun);
+    }
+    void Gather24(const uint8_t* ARun, int ACount, int32_t* AValues) const {
+        FKernels.Gather24(FLayout, ARun, ACount, AValues);
+    }
+    void Scatter24(const int32_t* AValues, int ACount, uint8_t* ARun) const {
+        FKernels.Scatter24(FLayout, AValues, ACount, ARun);
+    }
+
+private:
+    TWindowLayout FLayout;
+    const TSimdKernels& FKernels;
+};
+
+// Every unary operation on 8-bit samples as a few table look-ups per 64 bytes: its results are
+// the operation's own by construction.
+class TByteTable {
+public:
+    // Worth it when the level has byte permutes.
+    static bool Usable() { return HasBytePermutes(); }
+
+    // AEntries holds the 256 results, ASize bytes each, in the order of the byte they map.
+    TByteTable(const uint8_t* AEntries, int ASize);
+    void Map(const uint8_t* ABytes, int ACount, uint8_t* AOut) const {
+        FKernels.MapBytes(FPlanes, ABytes, ACount, AOut);
+    }
+
+private:
+    TBytePlanes FPlanes;
+    const TSimdKernels& FKernels;
+};
+
+} // namespace sonvera::extra

@@ -1,0 +1,218 @@
+// The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step, strided runs
+// a 64-byte window per step, byte tables 64 bytes per step. Byte-masked loads and stores keep
+// every kernel inside its run.
+#include "primitives/IPPExtraSimd.h"
+
+#ifdef SONVERA_X86_KERNELS
+#include <immintrin.h>
+
+#include <algorithm>
+
+namespace sonvera::extra::avx512vbmi {
+
+namespace {
+
+// A mask of the low ABits bits of a 64-byte window.
+uint64_t LowBits(int ABits) {
+    return ABits >= 64 ? ~uint64_t(0) : (uint64_t(1) << ABits) - 1;
+}
+
+// The zero-masking forms of the permute and the shifts: the plain forms start from an
+// undefined register, which the compiler reports as an uninitialised read.
+SONVERA_TARGET_AVX512VBMI inline __m512i Permute(__m512i AIndex, __m512i ABytes) {
+    return _mm512_maskz_permutexvar_epi8(~__mmask64(0), AIndex, ABytes);
+}
+SONVERA_TARGET_AVX512VBMI inline __m512i ShiftRightSigned(__m512i AValues, unsigned ABits) {
+    return _mm512_maskz_srai_epi32(~__mmask16(0), AValues, ABits);
+}
+SONVERA_TARGET_AVX512VBMI inline __m512i ShiftRight(__m512i AValues, unsigned ABits) {
+    return _mm512_maskz_srli_epi32(~__mmask16(0), AValues, ABits);
+}
+
+SONVERA_TARGET_AVX512VBMI __m512i LoadIndex(const uint8_t* AIndex) {
+    return _mm512_loadu_si512(AIndex);
+}
+
+// The store rule needs only bit 23 set from bit 31 (the top byte is dropped by the squeeze).
+SONVERA_TARGET_AVX512VBMI __m512i Squeeze24(__m512i AIndex, const int32_t* AValues,
+                                            __mmask16 ALanes) {
+    const __m512i values = _mm512_maskz_loadu_epi32(ALanes, AValues);
+    const __m512i sign = _mm512_set1_epi32(0x800000);
+    return Permute(AIndex, _mm512_or_si512(values, _mm512_and_si512(ShiftRight(values, 8), sign)));
+}
+
+// Byte i of the result is byte AIndex[i] of the 256-byte table in ATable[0..3].
+SONVERA_TARGET_AVX512VBMI __m512i LookUp(const __m512i* ATable, __m512i AIndex) {
+    const __m512i low = _mm512_permutex2var_epi8(ATable[0], AIndex, ATable[1]);
+    const __m512i high = _mm512_permutex2var_epi8(ATable[2], AIndex, ATable[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(AIndex), low, high);
+}
+
+// Looks each input byte up in every plane, then interleaves the planes into whole results. The
+// result size is a template argument so that the table and the planes stay in registers.
+template <int ASize>
+SONVERA_TARGET_AVX512VBMI void MapThroughPlanes(const TBytePlanes& ATable, const uint8_t* ABytes,
+                                                int ACount, uint8_t* AOut) {
+    __m512i table[ASize][4];
+    __m512i low[ASize];
+    __m512i high[ASize];
+    for (int k = 0; k < ASize; ++k) {
+        for (int q = 0; q < 4; ++q)
+            table[k][q] = _mm512_loadu_si512(ATable.Planes[k] + 64 * q);
+        low[k] = LoadIndex(ATable.LowPlanes[k]);
+        high[k] = LoadIndex(ATable.HighPlanes[k]);
+    }
+    for (int first = 0; first < ACount; first += 64) {
+        const int count = std::min(64, ACount - first);
+        const __m512i index = count == 64 ? _mm512_loadu_si512(ABytes + first)
+                                          : _mm512_maskz_loadu_epi8(LowBits(count), ABytes + first);
+        __m512i planes[ASize];
+        for (int k = 0; k < ASize; ++k)
+            planes[k] = LookUp(table[k], index);
+        for (int j = 0; j < ASize; ++j) {
+            const int bytes = count * ASize - 64 * j;
+            if (bytes <= 0)
+                break;
+            __m512i out = _mm512_permutex2var_epi8(planes[0], low[j], planes[ASize > 1 ? 1 : 0]);
+            if constexpr (ASize > 2) {
+                const __m512i upper =
+                    _mm512_permutex2var_epi8(planes[2], high[j], planes[ASize > 3 ? 3 : 2]);
+                out = _mm512_mask_blend_epi8(ATable.FromHighPlanes[j], out, upper);
+            }
+            if (bytes >= 64)
+                _mm512_storeu_si512(AOut + first * ASize + 64 * j, out);
+            else
+                _mm512_mask_storeu_epi8(AOut + first * ASize + 64 * j, LowBits(bytes), out);
+        }
+    }
+}
+
+// The window at element AFirst: a whole 64-byte load while it lies inside the run, a masked one
+// at its end.
+SONVERA_TARGET_AVX512VBMI __m512i LoadWindow(const TWindowLayout& ALayout, const uint8_t* ARun,
+                                             int ACount, int AFirst) {
+    const ptrdiff_t runReach = ptrdiff_t(ACount - 1) * ALayout.Step + ALayout.Size;
+    const int count = std::min(ALayout.PerWindow, ACount - AFirst);
+    const int reach = (count - 1) * ALayout.Step + ALayout.Size;
+    const uint8_t* start = ARun + ptrdiff_t(AFirst) * ALayout.Step;
+    return ptrdiff_t(AFirst) * ALayout.Step + 64 <= runReach
+               ? _mm512_loadu_si512(start)
+               : _mm512_maskz_loadu_epi8(LowBits(reach), start);
+}
+
+// The bytes of the window at element AFirst that belong to elements of the run.
+uint64_t WindowMask(const TWindowLayout& ALayout, int ACount, int AFirst) {
+    const int count = std::min(ALayout.PerWindow, ACount - AFirst);
+    return ALayout.ScatterMask & LowBits((count - 1) * ALayout.Step + ALayout.Size);
+}
+
+} // namespace
+
+// Element i's three bytes go to bytes 1-3 of lane i; an arithmetic shift brings them down
+// sign-extended.
+SONVERA_TARGET_AVX512VBMI void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    alignas(64) uint8_t spread[64];
+    for (int b = 0; b < 64; ++b)
+        spread[b] = uint8_t(3 * (b / 4) + (b % 4 == 0 ? 0 : b % 4 - 1));
+    const __m512i index = LoadIndex(spread);
+    int first = 0;
+    // Whole 64-byte loads while they stay inside the run, masked loads for the rest.
+    for (; 3 * first + 64 <= 3 * ACount; first += 16) {
+        const __m512i bytes = _mm512_loadu_si512(ASource + 3 * first);
+        _mm512_storeu_si512(ADest + first, ShiftRightSigned(Permute(index, bytes), 8));
+    }
+    for (; first < ACount; first += 16) {
+        const int count = std::min(16, ACount - first);
+        const __m512i bytes = _mm512_maskz_loadu_epi8(LowBits(3 * count), ASource + 3 * first);
+        const __m512i values = ShiftRightSigned(Permute(index, bytes), 8);
+        _mm512_mask_storeu_epi32(ADest + first, __mmask16(LowBits(count)), values);
+    }
+}
+
+// Sixty-four values make 192 bytes, three whole vectors: each sixteen are squeezed into 48
+// bytes, and neighbouring squeezes are joined with two-register permutes. Shorter rests go out
+// sixteen at a time through masked stores.
+SONVERA_TARGET_AVX512VBMI void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    alignas(64) uint8_t squeeze[64];
+    alignas(64) uint8_t join[3][64];
+    for (int b = 0; b < 64; ++b) {
+        squeeze[b] = uint8_t(b < 48 ? 4 * (b / 3) + b % 3 : 0);
+        for (int j = 0; j < 3; ++j) {
+            // Output vector j holds bytes 64 j .. 64 j + 63 of the 192, squeeze j covering bytes
+            // 48 j .. 48 j + 47 and squeeze j + 1 the ones after.
+            const int offset = 64 * j + b - 48 * j;
+            join[j][b] = uint8_t(offset < 48 ? offset : 64 + offset - 48);
+        }
+    }
+    const __m512i index = LoadIndex(squeeze);
+    int first = 0;
+    for (; first + 64 <= ACount; first += 64) {
+        __m512i squeezed[4];
+        for (int q = 0; q < 4; ++q)
+            squeezed[q] = Squeeze24(index, ASource + first + 16 * q, __mmask16(0xFFFF));
+        for (int j = 0; j < 3; ++j) {
+            const __m512i bytes =
+                _mm512_permutex2var_epi8(squeezed[j], LoadIndex(join[j]), squeezed[j + 1]);
+            _mm512_storeu_si512(ADest + 3 * first + 64 * j, bytes);
+        }
+    }
+    for (; first < ACount; first += 16) {
+        const int count = std::min(16, ACount - first);
+        const __m512i bytes = Squeeze24(index, ASource + first, __mmask16(LowBits(count)));
+        _mm512_mask_storeu_epi8(ADest + 3 * first, LowBits(3 * count), bytes);
+    }
+}
+
+SONVERA_TARGET_AVX512VBMI void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount,
+                                      uint8_t* APacked) {
+    const __m512i index = _mm512_load_si512(ALayout.GatherIndex);
+    for (int first = 0; first < ACount; first += ALayout.PerWindow)
+        _mm512_storeu_si512(APacked + first * ALayout.Size,
+                            Permute(index, LoadWindow(ALayout, ARun, ACount, first)));
+}
+
+SONVERA_TARGET_AVX512VBMI void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked,
+                                       int ACount, uint8_t* ARun) {
+    const __m512i index = _mm512_load_si512(ALayout.ScatterIndex);
+    for (int first = 0; first < ACount; first += ALayout.PerWindow) {
+        const __m512i packed = _mm512_loadu_si512(APacked + first * ALayout.Size);
+        _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * ALayout.Step,
+                                WindowMask(ALayout, ACount, first), Permute(index, packed));
+    }
+}
+
+// Window to 32-bit lanes: lane i takes element i's three bytes into its bytes 1-3, and an
+// arithmetic shift sign-extends them.
+SONVERA_TARGET_AVX512VBMI void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun,
+                                        int ACount, int32_t* AValues) {
+    const __m512i index = _mm512_load_si512(ALayout.GatherLanesIndex);
+    for (int first = 0; first < ACount; first += ALayout.PerWindow)
+        _mm512_storeu_si512(
+            AValues + first,
+            ShiftRightSigned(Permute(index, LoadWindow(ALayout, ARun, ACount, first)), 8));
+}
+
+// 32-bit lanes to the window: the store rule sets bit 23 from bit 31, then each element's
+// three bytes go to their place in the window.
+SONVERA_TARGET_AVX512VBMI void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues,
+                                         int ACount, uint8_t* ARun) {
+    const __m512i index = _mm512_load_si512(ALayout.ScatterLanesIndex);
+    const __m512i sign = _mm512_set1_epi32(0x800000);
+    for (int first = 0; first < ACount; first += ALayout.PerWindow) {
+        const __m512i values = _mm512_loadu_si512(AValues + first);
+        const __m512i ruled =
+            _mm512_or_si512(values, _mm512_and_si512(ShiftRight(values, 8), sign));
+        _mm512_mask_storeu_epi8(ARun + ptrdiff_t(first) * ALayout.Step,
+                                WindowMask(ALayout, ACount, first), Permute(index, ruled));
+    }
+}
+
+void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint8_t* AOut) {
+    using TKernel = void (*)(const TBytePlanes&, const uint8_t*, int, uint8_t*);
+    static constexpr TKernel KBySize[4] = {MapThroughPlanes<1>, MapThroughPlanes<2>,
+                                           MapThroughPlanes<3>, MapThroughPlanes<4>};
+    KBySize[ATable.Size - 1](ATable, ABytes, ACount, AOut);
+}
+
+} // namespace sonvera::extra::avx512vbmi
+#endif

@@ -1,0 +1,48 @@
+// The reference kernels: the plain loops whose bytes every instruction set's kernels write.
+#include <cstring>
+
+#include "primitives/IPPExtraKernels.h"
+#include "primitives/IPPExtraSimd.h"
+
+namespace sonvera::extra::portable {
+
+void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = Load24(ASource + 3 * i);
+}
+
+void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        Store24(ADest + 3 * i, ASource[i]);
+}
+
+void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked) {
+    for (int i = 0; i < ACount; ++i)
+        std::memcpy(APacked + i * ALayout.Size, ARun + ptrdiff_t(i) * ALayout.Step,
+                    size_t(ALayout.Size));
+}
+
+void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, uint8_t* ARun) {
+    for (int i = 0; i < ACount; ++i)
+        std::memcpy(ARun + ptrdiff_t(i) * ALayout.Step, APacked + i * ALayout.Size,
+                    size_t(ALayout.Size));
+}
+
+void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues) {
+    for (int i = 0; i < ACount; ++i)
+        AValues[i] = Load24(ARun + ptrdiff_t(i) * ALayout.Step);
+}
+
+void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues, int ACount, uint8_t* ARun) {
+    for (int i = 0; i < ACount; ++i)
+        Store24(ARun + ptrdiff_t(i) * ALayout.Step, AValues[i]);
+}
+
+void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint8_t* AOut) {
+    for (int i = 0; i < ACount; ++i) {
+        for (int k = 0; k < ATable.Size; ++k)
+            AOut[i * ATable.Size + k] = ATable.Planes[k][ABytes[i]];
+    }
+}
+
+} // namespace sonvera::extra::portable

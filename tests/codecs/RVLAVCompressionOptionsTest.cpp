@@ -1,0 +1,77 @@
+#include "sonvera/codecs/RVLAVCompressionOptions.h"
+#include "sonvera/codecs/RVLAVObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace sonvera;
+
+TEST(RVLAVCompressionOptions, ApplyInCollectionOrderToTheObjectItselfOnly) {
+    const AVCodec* flac = avcodec_find_encoder_by_name("flac");
+    ASSERT_NE(flac, nullptr);
+    TRVLAVCodecContext context = NewLAVCodecContext(flac);
+    int64_t precision = 0;
+    ASSERT_EQ(av_opt_get_int(context->priv_data, "lpc_coeff_precision", 0, &precision), 0);
+
+    TRVLAVCompressionOptions options(nullptr, nullptr, nullptr);
+    auto add = [&options]<class TOption>(const char* AName, auto AValue) {
+        TOption& option = options.Add<TOption>();
+        option.SetName(AName);
+        option.SetValue(AValue);
+    };
+    add.operator()<TRVLAVCompressionOptionInteger>("compression_level", 5);
+    add.operator()<TRVLAVCompressionOptionString>("b", "128k");
+    add.operator()<TRVLAVCompressionOptionReal>("qcomp", 0.25);
+    add.operator()<TRVLAVCompressionOptionSingle>("qblur", 0.75f);
+    add.operator()<TRVLAVCompressionOptionInt64>("g", int64_t{99});
+    add.operator()<TRVLAVCompressionOptionInteger>("no_such_option", 1);
+    add.operator()<TRVLAVCompressionOptionInteger>("lpc_coeff_precision", 3); // private
+    add.operator()<TRVLAVCompressionOptionInteger>("compression_level", 8);   // overrides 5
+    options.Apply(context.get());
+
+    EXPECT_EQ(context->compression_level, 8);
+    EXPECT_EQ(context->bit_rate, 128000);
+    EXPECT_EQ(context->qcompress, 0.25f);
+    EXPECT_EQ(context->qblur, 0.75f);
+    EXPECT_EQ(context->gop_size, 99);
+    int64_t after = 0;
+    av_opt_get_int(context->priv_data, "lpc_coeff_precision", 0, &after);
+    EXPECT_EQ(after, precision);
+    EXPECT_THROW(options.Apply(nullptr), EAssertionFailed);
+}
+
+TEST(RVLAVCompressionOptions, RegisteredAtStartUpAndCopiedWithTheirClasses) {
+    const std::vector<std::string> registered = TClassManagement::CollectionItemClassNames();
+    const std::vector<std::string> expected = {
+        "TRVLAVCompressionOptionInteger", "TRVLAVCompressionOptionInt64",
+        "TRVLAVCompressionOptionReal", "TRVLAVCompressionOptionSingle",
+        "TRVLAVCompressionOptionString"};
+    EXPECT_NE(std::search(registered.begin(), registered.end(), expected.begin(), expected.end()),
+              registered.end());
+
+    int changes = 0;
+    TRVLAVCompressionOptions source(nullptr, nullptr, nullptr);
+    for (const std::string& name : expected)
+        source.AddItem(name).SetName(name.substr(23));
+    static_cast<TRVLAVCompressionOptionReal&>(source.Items(2)).SetValue(2.5);
+    TRVLAVCompressionOptions copy(nullptr, nullptr, [&changes](TPersistent*) { ++changes; });
+    copy.Add<TRVLAVCompressionOptionString>().SetName("dropped");
+    copy.Assign(source);
+    ASSERT_EQ(copy.Count(), 5);
+    for (int32_t i = 0; i < copy.Count(); ++i) {
+        EXPECT_EQ(copy.Items(i).ClassName(), expected[i]);
+        EXPECT_EQ(copy.Items(i).GetName(), source.Items(i).GetName());
+    }
+    EXPECT_EQ(static_cast<TRVLAVCompressionOptionReal&>(copy.Items(2)).GetValue(), 2.5);
+    EXPECT_GT(changes, 0);
+
+    EXPECT_THROW(copy.AddItem("TSVAudioBuffer"), EArgumentError);
+    EXPECT_THROW(copy.Items(5), ERangeError);
+    EXPECT_THROW(copy.Delete(-1), ERangeError);
+    EXPECT_EQ(copy.Count(), 5);
+    copy.Delete(0);
+    EXPECT_EQ(copy.Items(0).ClassName(), expected[1]);
+    copy.Clear();
+    EXPECT_EQ(copy.Count(), 0);
+}

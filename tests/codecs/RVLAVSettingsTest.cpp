@@ -1,0 +1,121 @@
+#include "sonvera/codecs/RVLAVSettings.h"
+#include "sonvera/platform/runtime/JsonSerialization.h"
+#include "sonvera/platform/runtime/PropertyStreaming.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+using namespace sonvera;
+
+namespace {
+
+std::string Stored(const TPersistent& AObject) {
+    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
+    WritePublishedProperties(AObject, TRef<IWriter>(writer));
+    return writer->Text();
+}
+
+} // namespace
+
+TEST(RVLAVSettings, StoreOnlyWhatDiffersFromTheirOwnDefault) {
+    TRVIntegerSetting quality(nullptr, nullptr, -1, nullptr, nullptr, nullptr);
+    TRVIntegerSetting level(nullptr, nullptr, 0, nullptr, nullptr, nullptr);
+    TRVNormalizedFloatSetting blur(nullptr, nullptr, 0.5f, nullptr, nullptr, nullptr);
+    TRVStringSetting preset(nullptr, nullptr, "fast", nullptr, nullptr, nullptr);
+    TRVSkipCompareFunctionSetting compare(nullptr, nullptr, cfAbsDifferences, nullptr, nullptr,
+                                          nullptr);
+    TRVIDCTAlgorithmSetting idct(nullptr, nullptr, idctAuto, nullptr, nullptr, nullptr);
+    for (const TPersistent* setting : std::initializer_list<const TPersistent*>{
+             &quality, &level, &blur, &preset, &compare, &idct})
+        EXPECT_EQ(Stored(*setting), "{}") << setting->ClassName();
+
+    // Equal values against different defaults: each setting stores against its own.
+    quality.SetValue(0);
+    level.SetValue(-1);
+    blur.SetValue(0.25f);
+    preset.SetValue("slow");
+    compare.SetValue(cfChroma);
+    compare.SetMode(pmCustom);
+    idct.SetValue(idctFaan); // settable, never stored
+    EXPECT_EQ(Stored(quality), R"({"Value":0})");
+    EXPECT_EQ(Stored(level), R"({"Value":-1})");
+    EXPECT_EQ(Stored(blur), R"({"Value":"0.25"})");
+    EXPECT_EQ(Stored(preset), R"({"Value":"slow"})");
+    EXPECT_EQ(Stored(compare), R"({"Mode":"pmCustom","Value":"cfChroma"})");
+    EXPECT_EQ(Stored(idct), "{}");
+    EXPECT_TRUE(idct.IsStored());
+
+    // Read back into a setting of the same default, the state is whole again.
+    TRVSkipCompareFunctionSetting loaded(nullptr, nullptr, cfAbsDifferences, nullptr, nullptr,
+                                         nullptr);
+    ReadPublishedProperties(loaded, TJsonReader::Create(Stored(compare)));
+    EXPECT_EQ(loaded.GetMode(), pmCustom);
+    EXPECT_EQ(loaded.GetValue(), cfChroma);
+}
+
+TEST(RVLAVSettings, ValueReachesTheFieldOnlyInCustomModeAndNotifiesOnce) {
+    int32_t field = 7; // stands for a codec-context field
+    int changes = 0;
+    TRVIntegerSetting setting(
+        nullptr, nullptr, 10, [&field] { return field; },
+        [&field](const int32_t& AValue) { field = AValue; },
+        [&changes](TPersistent*) { ++changes; });
+    setting.SetValue(31);
+    setting.SetValue(31);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(field, 7); // pmDefault leaves FFmpeg's choice
+    setting.ApplySettings();
+    EXPECT_EQ(field, 7);
+    setting.SetMode(pmCustom); // the mode alone writes nothing
+    EXPECT_EQ(field, 7);
+    setting.ApplySettings();
+    EXPECT_EQ(field, 31);
+    setting.SetValue(40); // an open stream gets a custom value at once
+    EXPECT_EQ(field, 40);
+    EXPECT_EQ(setting.GetCurrentValue(), 40);
+    EXPECT_EQ(changes, 3);
+
+    // Assignment copies mode and value into the existing object and applies them.
+    TRVIntegerSetting other(nullptr, nullptr, 10, nullptr, nullptr, nullptr);
+    other.SetValue(12);
+    setting.Assign(other);
+    EXPECT_EQ(setting.GetMode(), pmDefault);
+    EXPECT_EQ(setting.GetValue(), 12);
+    EXPECT_EQ(setting.GetDefault(), 10);
+}
+
+TEST(RVLAVSettings, NormalizedFloatNeverLeavesZeroToOne) {
+    const struct {
+        float Given;
+        float Held;
+    } cases[] = {{1.5f, 1.0f},
+                 {-0.5f, 0.0f},
+                 {0.25f, 0.25f},
+                 {std::numeric_limits<float>::infinity(), 1.0f},
+                 {-std::numeric_limits<float>::infinity(), 0.0f},
+                 {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
+    for (const auto& c : cases) {
+        TRVNormalizedFloatSetting setting(nullptr, nullptr, 0.5f, nullptr, nullptr, nullptr);
+        setting.SetValue(c.Given);
+        EXPECT_EQ(setting.GetValue(), c.Held) << c.Given;
+        // Through the published property as a reader would set it.
+        setting.GetPropertyTable().Find("Value")->SetValue(setting, double{c.Given} * 4);
+        EXPECT_GE(setting.GetValue(), 0.0f);
+        EXPECT_LE(setting.GetValue(), 1.0f);
+    }
+}
+
+TEST(RVLAVSettings, ComparisonTableMapsChromaTo256AndUnknownCodesToAbsDifferences) {
+    for (int ordinal = cfAbsDifferences; ordinal <= cfDCT264; ++ordinal) {
+        const auto function = static_cast<TRVLAVSkipCompareFunction>(ordinal);
+        EXPECT_EQ(RVLAVCompareCode(function), ordinal);
+        EXPECT_EQ(RVLAVCompareFunction(ordinal), function);
+    }
+    EXPECT_EQ(RVLAVCompareCode(cfChroma), 256);
+    EXPECT_EQ(RVLAVCompareFunction(256), cfChroma);
+    for (int64_t unknown : {int64_t{15}, int64_t{300}, int64_t{-1}, int64_t{1} << 40})
+        EXPECT_EQ(RVLAVCompareFunction(unknown), cfAbsDifferences) << unknown;
+}

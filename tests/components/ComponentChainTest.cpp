@@ -1,0 +1,332 @@
+// Chains of real components: a generator ticked by hand, filters, and an output that records
+// what arrives.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sonvera/components/SVBasicAudioOut.h"
+#include "sonvera/components/SVBasicGenericFilter.h"
+#include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/components/SVCommonGen.h"
+#include "sonvera/components/SVFormatFilter.h"
+#include "sonvera/components/SVGainFilter.h"
+#include "sonvera/platform/runtime/MainThread.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+using namespace sonvera;
+
+namespace {
+
+class TComponentsStart : public ::testing::Environment {
+public:
+    void SetUp() override {
+        InitializeMainThread();
+        InitializeQXBasicDispatcher();
+        InitializeSVBasicDispatcher();
+        InitializeSVSimpleAudioBuffer();
+        InitializePXStreams();
+        InitializeSVStreamTypes();
+    }
+    void TearDown() override {
+        FinalizeSVStreamTypes();
+        FinalizePXStreams();
+        FinalizeMainThread();
+    }
+};
+const auto* const GComponentsStart = ::testing::AddGlobalTestEnvironment(new TComponentsStart);
+
+// A ramp generator: sample n of the stream is n (16-bit, every channel), through PopulateAudio.
+class TRampGen : public TSVCommonGen {
+public:
+    using TSVCommonGen::TSVCommonGen;
+    ~TRampGen() override { Stop(); }
+    int DropTick = -1;
+    int StopTick = -1;
+
+protected:
+    void GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, bool& AStop) override {
+        auto* ramp = GetIntVarBuffer()->Write();
+        auto* samples = reinterpret_cast<int16_t*>(ramp);
+        for (uint32_t i = 0; i < GetIntVarBuffer()->GetByteSize() / 2; ++i)
+            samples[i] = static_cast<int16_t>(FNext++);
+        PopulateAudio(GetIntVarBuffer(), ABuffer);
+        ASend = FTick != DropTick;
+        AStop = FTick == StopTick;
+        ++FTick;
+    }
+
+private:
+    int FNext = 0;
+    int FTick = 0;
+};
+
+// Records operation names and, for buffers, their samples (channel 0 as read) and stamps.
+class TRecorder : public TSVBasicAudioOut {
+public:
+    using TSVBasicAudioOut::TSVBasicAudioOut;
+    std::vector<std::string> Operations;
+    std::vector<int32_t> Samples;
+    std::vector<int64_t> Begins, Ends;
+    int EnableChanges = 0;
+
+    bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
+                      uint32_t) override {
+        Operations.push_back(AOperation->GetOperation().GetClassName());
+        if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation))
+            SetAudioFormat(&start->GetWaveFormat());
+        if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
+            const auto buffer = IntfCast<ISVAudioBuffer>(supplied->GetData());
+            for (uint32_t i = 0; i < buffer->GetSize(); ++i)
+                Samples.push_back(buffer->GetItem(i, 0));
+            Begins.push_back(buffer->GetTimeStamp()->GetBegin());
+            Ends.push_back(buffer->GetTimeStamp()->GetEnd());
+        }
+        return false;
+    }
+
+protected:
+    void EnableChanged() override { ++EnableChanges; }
+};
+
+// A filter that negates every sample, to show that processing reached the output.
+class TNegate : public TSVCommonFilter {
+public:
+    using TSVCommonFilter::TSVCommonFilter;
+    int Calls = 0;
+
+protected:
+    void FilterInternalOperation(const TRef<ISVAudioBuffer>&, TRef<ISVAudioBuffer>& AOut,
+                                 bool&) override {
+        ++Calls;
+        AOut->MultiplyValue(-1);
+    }
+};
+
+std::vector<int32_t> Ramp(int32_t AFrom, int32_t ACount, int32_t ASign = 1) {
+    std::vector<int32_t> values;
+    for (int32_t i = 0; i < ACount; ++i)
+        values.push_back(ASign * static_cast<int16_t>(AFrom + i));
+    return values;
+}
+
+} // namespace
+
+TEST(TSVCommonGen, PumpIntervalsRoundInExtendedPrecision) {
+    EXPECT_EQ(TSVCommonGen::PumpInterval(44100, 1024), 232200);
+    EXPECT_EQ(TSVCommonGen::PumpInterval(48000, 1024), 213333);
+    EXPECT_EQ(TSVCommonGen::PumpInterval(8000, 160), 200000);
+    EXPECT_EQ(TSVCommonGen::PumpInterval(0, 1024), 0); // no rate, no clock
+}
+
+TEST(ComponentChain, GeneratorFilterOutputDeliversStampedSamplesInlineAndThreaded) {
+    for (const bool threaded : {false, true}) {
+        SCOPED_TRACE(threaded ? "threaded" : "inline");
+        auto clock = std::make_shared<TQXManualTimeSource>();
+        TRampGen gen(nullptr);
+        TNegate filter(nullptr);
+        TRecorder out(nullptr);
+        gen.GetAudioFormat()->SetSampleRate(44100);
+        gen.SetTimeSource(clock);
+        filter.SetThreaded(threaded);
+        ASSERT_TRUE(gen.GetOutputPin()->Connect(filter.GetInputPin()));
+        ASSERT_TRUE(filter.GetOutputPin()->Connect(out.GetInputPin()));
+
+        gen.Start();
+        ASSERT_NE(gen.GetPumpClock(), nullptr);
+        EXPECT_EQ(gen.GetPumpClock()->GetInterval(), 232200);
+        for (int tick = 0; tick < 3; ++tick)
+            clock->Advance(232200);
+        gen.Stop(); // joins the clock, drains the filter's thread, stops downstream
+        EXPECT_EQ(gen.GetPumpClock(), nullptr);
+        EXPECT_EQ(filter.GetCurrentTime(), 0);
+
+        EXPECT_EQ(out.Operations,
+                  (std::vector<std::string>{"TPXStartWaveOperation", "TPXSuppliedBufferOperation",
+                                            "TPXSuppliedBufferOperation",
+                                            "TPXSuppliedBufferOperation", "TPXStopOperation"}));
+        EXPECT_EQ(out.Samples, Ramp(0, 3 * 1024, -1));
+        const int64_t step = 1024 * 10'000'000LL / 44100;
+        EXPECT_EQ(out.Begins, (std::vector<int64_t>{0, step, 2 * step}));
+        EXPECT_EQ(out.Ends, (std::vector<int64_t>{step, 2 * step, 3 * step}));
+        ASSERT_NE(out.GetAudioFormat(), nullptr);
+        EXPECT_EQ(out.GetAudioFormat()->Format.nSamplesPerSec, 44100u);
+    }
+}
+
+TEST(ComponentChain, GeneratorDropsAndStopsWhenToldAndFollowsAConsumersPump) {
+    auto clock = std::make_shared<TQXManualTimeSource>();
+    TRampGen gen(nullptr);
+    TRecorder out(nullptr);
+    gen.GetAudioFormat()->SetBits(8);
+    gen.GetAudioFormat()->SetBufferSize(4);
+    gen.SetTimeSource(clock);
+    gen.DropTick = 0;
+    gen.StopTick = 1;
+    ASSERT_TRUE(gen.GetOutputPin()->Connect(out.GetInputPin()));
+    gen.Start();
+    const int64_t interval = gen.GetPumpClock()->GetInterval();
+    clock->Advance(interval); // dropped
+    clock->Advance(interval); // sent, then the stream ends from the main thread
+    EXPECT_TRUE(gen.GetRunning());
+    TMainThread::ProcessQueue();
+    EXPECT_FALSE(gen.GetRunning());
+    // 8-bit samples of the second buffer: the ramp 4..7 converted from 16 bits, both channels.
+    ASSERT_EQ(out.Samples.size(), 4u);
+    EXPECT_EQ(out.Operations.back(), "TPXStopOperation");
+
+    // A consumer that pumps: the clock goes, each request makes one buffer on the spot.
+    gen.StopTick = -1;
+    gen.Start();
+    EXPECT_FALSE(out.GetInputPin()->Notify(TPXMasterPumpOperation::Create()));
+    EXPECT_EQ(gen.GetPumpClock(), nullptr);
+    EXPECT_TRUE(out.GetInputPin()->Notify(TPXPumpRequestOperation::Create()));
+    EXPECT_EQ(out.Samples.size(), 8u);
+    gen.Stop();
+}
+
+TEST(TSVCommonFilter, RoutesOperationsBothWays) {
+    TNegate filter(nullptr);
+    TRecorder down(nullptr);
+    TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
+    // With nothing connected at the output, a buffer is not processed but still submitted.
+    ASSERT_TRUE(up.Connect(filter.GetInputPin()));
+    up.Notify(TPXStartWaveOperation::CreateFormat(44100, 16, 2, false));
+    const TRef<ISVAudioBuffer> buffer = TSVAudioBuffer::CreateSize(44100, 16, 2, 441);
+    buffer->SetValue(5);
+    buffer->GetTimeStamp()->SetAvailable(false);
+    up.SubmitBuffer(buffer);
+    EXPECT_EQ(filter.Calls, 0);
+    EXPECT_EQ(filter.GetCurrentTime(), 100000); // 441 frames at 44100 Hz
+    EXPECT_EQ(buffer->GetTimeStamp()->GetEnd(), 100000);
+    // A stamped buffer sets the clock to its end.
+    buffer->GetTimeStamp()->SetEnd(777);
+    ASSERT_TRUE(filter.GetOutputPin()->Connect(down.GetInputPin()));
+    up.SubmitBuffer(buffer);
+    EXPECT_EQ(filter.GetCurrentTime(), 777);
+    EXPECT_EQ(down.Samples, std::vector<int32_t>(441, -5));
+    EXPECT_EQ(buffer->GetItem(0, 0), 5); // the processing wrote its own copy
+
+    // A disabled filter passes buffers unchanged; a pump request reaches downstream once.
+    filter.SetEnabled(false);
+    up.SubmitBuffer(buffer);
+    EXPECT_EQ(down.Samples.back(), 5);
+    up.Notify(TPXPumpRequestOperation::Create());
+    up.Notify(TPXStopOperation::Create());
+    EXPECT_EQ(filter.GetCurrentTime(), 0);
+    EXPECT_EQ(down.Operations,
+              (std::vector<std::string>{"TPXStartWaveOperation", "TPXSuppliedBufferOperation",
+                                        "TPXSuppliedBufferOperation", "TPXPumpRequestOperation",
+                                        "TPXStopOperation"}));
+
+    // From downstream: upstream when the input is connected, else answered here.
+    TRecorder asker(nullptr);
+    TNegate lonely(nullptr);
+    ASSERT_TRUE(lonely.GetOutputPin()->Connect(asker.GetInputPin()));
+    asker.GetInputPin()->Notify(TPXQueryStreamOperation::Create());
+    EXPECT_EQ(asker.Operations, std::vector<std::string>{"TPXIgnoreStreamOperation"});
+}
+
+TEST(TSVSimpleGenericFilter, ProcessesOnTheChosenThreadAndInjectsCommands) {
+    for (const TQXSynchronizeType type : {stDeliveringThread, stMainThread, stMainThreadLatest}) {
+        SCOPED_TRACE(static_cast<int>(type));
+        TSVSimpleGenericFilter filter(nullptr);
+        TRecorder down(nullptr);
+        TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
+        int starts = 0, stops = 0;
+        filter.SetSynchronizeType(type);
+        filter.SetOnStart([&](TPersistent*) { ++starts; });
+        filter.SetOnStop([&](TPersistent*) { ++stops; });
+        filter.SetOnProcessData([](TPersistent*, const TRef<ISVAudioBuffer>&,
+                                   TRef<ISVAudioBuffer>& AOut, bool&) { AOut->AddValue(1); });
+        ASSERT_TRUE(up.Connect(filter.GetInputPin()));
+        ASSERT_TRUE(filter.GetOutputPin()->Connect(down.GetInputPin()));
+        up.Notify(TPXStartWaveOperation::CreateFormat(8000, 16, 1, false));
+        up.Notify(TPXStartWaveOperation::CreateFormat(8000, 16, 1, false)); // no second OnStart
+        for (int value : {10, 20}) {
+            const TRef<ISVAudioBuffer> buffer = TSVAudioBuffer::CreateSize(8000, 16, 1, 2);
+            buffer->SetValue(value);
+            up.SubmitBuffer(buffer);
+        }
+        const size_t direct = down.Samples.size();
+        TMainThread::ProcessQueue();
+        EXPECT_EQ(direct, type == stDeliveringThread ? 4u : 0u);
+        const std::vector<int32_t> expected = type == stMainThreadLatest
+                                                  ? std::vector<int32_t>{21, 21}
+                                                  : std::vector<int32_t>{11, 11, 21, 21};
+        EXPECT_EQ(down.Samples, expected);
+        up.Notify(TPXStopOperation::Create());
+        EXPECT_EQ(starts, 1);
+        EXPECT_EQ(stops, 1);
+    }
+    // Commands: a start rounded to 44100 Hz goes downstream when nothing is upstream.
+    TSVSimpleGenericFilter filter(nullptr);
+    TRecorder down(nullptr);
+    ASSERT_TRUE(filter.GetOutputPin()->Connect(down.GetInputPin()));
+    filter.SendStartCommand(16, 2, 44099.6);
+    filter.SendPauseCommand();
+    filter.SendEndStopCommand();
+    ASSERT_NE(down.GetAudioFormat(), nullptr);
+    EXPECT_EQ(down.GetAudioFormat()->Format.nSamplesPerSec, 44100u);
+    EXPECT_EQ(down.GetAudioFormat()->Format.nBlockAlign, 4u);
+    EXPECT_EQ(down.Operations,
+              (std::vector<std::string>{"TPXStartWaveOperation", "TPXPauseOperation",
+                                        "TPXEndStopOperation"}));
+}
+
+TEST(TSVBasicAudioOut, KeepsOneFormatCopyAndTellsRealEnableChanges) {
+    TRecorder out(nullptr);
+    TSVWaveFormatExtensible record =
+        TPXStartWaveOperation::CreateFormatObject(48000, 24, 6, false)->GetWaveFormat();
+    out.SetAudioFormat(&record);
+    const TSVWaveFormatExtensible* copy = out.GetAudioFormat();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::memcmp(copy, &record, sizeof(record)), 0);
+    out.SetAudioFormat(copy); // the stored pointer: nothing happens
+    EXPECT_EQ(out.GetAudioFormat(), copy);
+    out.SetAudioFormat(nullptr);
+    EXPECT_EQ(out.GetAudioFormat(), nullptr);
+    out.SetEnabled(true);
+    out.SetEnabled(false);
+    out.SetEnabled(false);
+    EXPECT_EQ(out.EnableChanges, 1);
+}
+
+TEST(ComponentChain, FormatAndGainFiltersMatchTheBufferOperations) {
+    TSVFormatFilter format(nullptr);
+    TSVGainFilter gain(nullptr);
+    TRecorder out(nullptr);
+    TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
+    const TSVSpeakers surround{spFrontLeft, spFrontRight, spFrontCenter,
+                               spSubwoofer, spBackLeft,   spBackRight};
+    format.SetBits(24);
+    format.SetChannelMask(surround);
+    gain.SetGainDB(-6.0);
+    EXPECT_THROW(format.SetBits(12), EArgumentError);
+    EXPECT_THROW(gain.SetGain(-1), EArgumentError);
+    ASSERT_TRUE(up.Connect(format.GetInputPin()));
+    ASSERT_TRUE(format.GetOutputPin()->Connect(gain.GetInputPin()));
+    ASSERT_TRUE(gain.GetOutputPin()->Connect(out.GetInputPin()));
+
+    up.Notify(TPXStartWaveOperation::CreateFormat(48000, 16, 2, false));
+    const int16_t samples[] = {-32768, 32767, 1000, -1000, 0, 7};
+    const TRef<ISVAudioBuffer> stereo = TSVAudioBuffer::CreateData(samples, 48000, 16, 2, 3);
+    up.SubmitBuffer(stereo);
+
+    // The same steps on the buffer itself: CopyToAudio into 24-bit 5.1, then the gain.
+    const TRef<TSVAudioBuffer> expected =
+        TSVAudioBuffer::CreateSizeExObject(48000, 24, 6, 3, surround);
+    TSVAudioBuffer::CreateUniversalObject(stereo)->CopyToAudio(0, expected, 0, 3);
+    expected->MultiplyByReal(gain.GetGain());
+    std::vector<int32_t> channel0;
+    for (uint32_t i = 0; i < 3; ++i)
+        channel0.push_back(expected->GetItem(i, 0));
+    EXPECT_EQ(out.Samples, channel0);
+    ASSERT_NE(out.GetAudioFormat(), nullptr);
+    EXPECT_EQ(out.GetAudioFormat()->Format.nChannels, 6u);
+    EXPECT_EQ(out.GetAudioFormat()->Format.wBitsPerSample, 24u);
+    EXPECT_EQ(out.GetAudioFormat()->dwChannelMask, surround.Mask());
+    EXPECT_EQ(stereo->GetItem(0, 0), -32768); // the source buffer is untouched
+}

@@ -1,7 +1,6 @@
 #include "sonvera/components/SVStructureElements.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "sonvera/platform/bases/QXPacketSize.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -67,11 +66,6 @@ bool PeekSectionHead(const IBufferAccumulator& AAccumulator, uint64_t AOffset,
     return true;
 }
 
-uint64_t DataBytesOf(const ISVAudioBuffer& ABuffer) {
-    return BytesPerSample(static_cast<uint64_t>(ABuffer.GetBitsPerSample())) *
-           static_cast<uint64_t>(ABuffer.GetChannels()) * ABuffer.GetSize();
-}
-
 const std::vector<TCollectionItemClass>& StructureElementClasses() {
     static const std::vector<TCollectionItemClass> classes = {
         TClassManagement::CollectionItemClassOf<TSVAudioBufferMakeStructureElement>(
@@ -114,7 +108,10 @@ void TSVAudioBufferMakeStructureElement::CheckValue(const TRef<ISVAudioBuffer>& 
     if (AValue->GetSamplesPerSecond() < 0)
         throw EArgumentError(
             FormatMessage("Sample rate out of range = %d", AValue->GetSamplesPerSecond()));
-    if (static_cast<uint64_t>(AValue->GetDataStep()) != BytesPerSample(bits) * channels)
+    // The section's sample count and the bytes copied must describe the same samples.
+    const uint32_t step = static_cast<uint32_t>(AValue->GetDataStep());
+    if (step != BytesPerSample(bits) * channels ||
+        AValue->GetByteSize() != step * AValue->GetSize())
         throw EArgumentError(FormatMessage("Frame size out of range = %d", AValue->GetDataStep()));
 }
 
@@ -125,7 +122,7 @@ uint64_t TSVAudioBufferMakeStructureElement::GetSize(bool& AAligned) const {
         return 0;
     const uint64_t bytes =
         GetPacketByteLength(static_cast<uint64_t>(FValue->GetSamplesPerSecond())) +
-        GetPacketByteLength(FValue->GetSize()) + DataBytesOf(*FValue) + KHeaderBytes;
+        GetPacketByteLength(FValue->GetSize()) + GetBufferSize() + KHeaderBytes;
     return bytes * 8;
 }
 
@@ -136,10 +133,8 @@ void TSVAudioBufferMakeStructureElement::GetData(uint8_t*& ACursor, uint32_t& AB
     *ACursor++ = static_cast<uint8_t>(FValue->GetBitsPerSample());
     WritePacketSize(ACursor, static_cast<uint64_t>(FValue->GetSamplesPerSecond()));
     WritePacketSize(ACursor, FValue->GetSize());
-    const uint64_t bytes = DataBytesOf(*FValue);
-    if (bytes > 0)
-        std::memcpy(ACursor, FValue->Read(), bytes);
-    ACursor += bytes;
+    CopyData(ACursor);
+    ACursor += GetBufferSize();
 }
 
 // --- Split element -------------------------------------------------------------------------------

@@ -8,32 +8,12 @@
 #include <vector>
 
 #include "sonvera/platform/bases/QXStructure.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/platform/signal/QXTypedBuffers.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
 
+// The library starts when it is loaded: the elements are registered by then.
 namespace {
-
-class TStructureStart : public ::testing::Environment {
-public:
-    void SetUp() override {
-        InitializeMainThread();
-        InitializeQXBasicDispatcher();
-        InitializeSVBasicDispatcher();
-        InitializePXStreams();
-        InitializeSVStreamTypes();
-        InitializeSVStructureElements();
-    }
-    void TearDown() override {
-        FinalizeSVStructureElements();
-        FinalizeSVStreamTypes();
-        FinalizePXStreams();
-        FinalizeMainThread();
-    }
-};
-const auto* const GStructureStart = ::testing::AddGlobalTestEnvironment(new TStructureStart);
 
 using TBytes = std::vector<uint8_t>;
 
@@ -89,12 +69,11 @@ template <class TPin> struct TCapture {
 using TAudioCapture = TCapture<TSVPXAudioSinkPin>;
 using TRecordCapture = TCapture<TQXPXBinarySinkPin>;
 
-TSVAudioBufferMakeStructureElement* AddMakeElement(TQXMakeStructure& AStructure) {
+auto* AddMakeElement(TQXMakeStructure& AStructure) {
     return dynamic_cast<TSVAudioBufferMakeStructureElement*>(
         AStructure.GetElements().Add("TSVAudioBufferMakeStructureElement"));
 }
-
-TSVAudioBufferSplitStructureElement* AddSplitElement(TQXSplitStructure& AStructure) {
+auto* AddSplitElement(TQXSplitStructure& AStructure) {
     return dynamic_cast<TSVAudioBufferSplitStructureElement*>(
         AStructure.GetElements().Add("TSVAudioBufferSplitStructureElement"));
 }
@@ -317,7 +296,6 @@ TEST(TQXStructure, RecordsOfTwoElementsTravelFromMakeToSplitAndStopTheThread) {
     ASSERT_TRUE(make.GetOutputPin()->Connect(split.GetInputPin()));
     // Elements are offered by name; each structure takes its own kind only.
     EXPECT_THROW(make.GetElements().Add("TSVAudioBufferSplitStructureElement"), EArgumentError);
-    EXPECT_THROW(make.GetElements().Add("TNoSuchElement"), EArgumentError);
     EXPECT_EQ(make.GetElements().Count(), 2u);
 
     // The record stream starts at the highest rate once both inputs have started.
@@ -328,7 +306,6 @@ TEST(TQXStructure, RecordsOfTwoElementsTravelFromMakeToSplitAndStopTheThread) {
     sources[0].SubmitBuffer(a);
     sources[1].SubmitBuffer(b); // starts input 2 at 1.0; the first record goes out
     EXPECT_TRUE(split.GetStarted());
-    EXPECT_THROW(split.GetElements().Add("TSVAudioBufferSplitStructureElement"), EAssertionFailed);
     EXPECT_THROW(split.GetElements().Delete(0), EAssertionFailed);
     sources[0].SubmitBuffer(c);
     make.Stop();

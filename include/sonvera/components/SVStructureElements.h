@@ -36,8 +36,8 @@ public:
 
 protected:
     // Refuses with EArgumentError a buffer that no section describes or that the reading side
-    // would refuse: more than 255 channels, more than 32 bits, a negative rate, or frames that
-    // are not the channels' whole samples.
+    // would refuse: more than 255 channels, more than 32 bits, a negative rate, or bytes that
+    // are not whole frames of the channels' whole samples.
     void CheckValue(const TRef<ISVAudioBuffer>& AValue) const override;
 
 private:

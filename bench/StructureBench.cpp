@@ -2,8 +2,8 @@
 // split structure (its processing thread included), per 1024-frame stereo 16-bit buffer; beside
 // one and two memcpys of the buffer's 4096 sample bytes, and beside the buffer's own
 // serialization to a JSON document and back, the other way a user has to carry a buffer as
-// bytes. Times are CPU times of the whole process, the processing thread's included; the
-// "per_buffer" counter is the CPU time per buffer.
+// bytes. The library starts as it is loaded. Times are CPU times of the whole process, the
+// processing thread's included; the "per_buffer" counter is the CPU time per buffer.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -13,8 +13,6 @@
 #include "sonvera/components/SVStructureElements.h"
 #include "sonvera/platform/bases/QXStructure.h"
 #include "sonvera/platform/runtime/JsonSerialization.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
 
@@ -22,16 +20,6 @@ namespace {
 
 constexpr int32_t KFrames = 1024;
 constexpr int64_t KBatch = 64; // buffers between two waits for the processing thread
-
-void StartUp() {
-    InitializeMainThread();
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializeSVSimpleAudioBuffer();
-    InitializePXStreams();
-    InitializeSVStreamTypes();
-    InitializeSVStructureElements();
-}
 
 // Two buffers of different samples, so that the make element never finds the same one again.
 std::vector<TRef<ISVAudioBuffer>> Buffers() {
@@ -111,7 +99,6 @@ void BM_TwoMemcpys(benchmark::State& AState) {
 BENCHMARK(BM_TwoMemcpys)->MeasureProcessCPUTime();
 
 void BM_StructurePack(benchmark::State& AState) {
-    StartUp();
     const auto buffers = Buffers();
     TMake make;
     TQXPXBinarySinkPin records(nullptr, nullptr, nullptr, nullptr);
@@ -124,7 +111,6 @@ void BM_StructurePack(benchmark::State& AState) {
 BENCHMARK(BM_StructurePack)->MeasureProcessCPUTime();
 
 void BM_StructureUnpack(benchmark::State& AState) {
-    StartUp();
     // One record, captured off a make structure and fed again and again.
     TMake make;
     TRef<IQXData> record;
@@ -154,7 +140,6 @@ void BM_StructureUnpack(benchmark::State& AState) {
 BENCHMARK(BM_StructureUnpack)->MeasureProcessCPUTime();
 
 void BM_StructureRoundTrip(benchmark::State& AState) {
-    StartUp();
     const auto buffers = Buffers();
     TMake make;
     TSplit split;
@@ -173,7 +158,6 @@ void BM_StructureRoundTrip(benchmark::State& AState) {
 BENCHMARK(BM_StructureRoundTrip)->MeasureProcessCPUTime();
 
 void BM_JsonSerializationRoundTrip(benchmark::State& AState) {
-    StartUp();
     const TRef<ISVAudioBuffer> buffer = Buffers()[0];
     for (auto _ : AState) {
         const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();

@@ -130,7 +130,6 @@ public:
 protected:
     // Raises EAssertionFailed while the structure's stream runs.
     void CheckStopped() const;
-    TQXSplitStructure* GetStructure() const noexcept { return FStructure; }
 
 private:
     TQXSplitStructure* FStructure;

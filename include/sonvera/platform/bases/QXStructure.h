@@ -14,7 +14,9 @@
 // on the main thread pump the main-thread queue while they wait for the processing thread, and
 // called on another thread they need the main thread to be pumping. Errors of reading (a
 // record that cannot be read) drop the bytes held - a record stream cannot be read on past a
-// record it cannot read - and are raised on the main thread, by its queue.
+// record it cannot read - and are raised on the main thread, by its queue. Lock order: the
+// queue's lock is taken inside the component lock (a stream starting or stopping), never the
+// reverse, and nothing else is taken inside it.
 #pragma once
 
 #include <atomic>

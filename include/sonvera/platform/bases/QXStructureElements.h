@@ -75,12 +75,12 @@ public:
     // Otherwise AValue is held, the input counts as started (at 1.0 unless a start came first)
     // and the structure learns whether the sample count changed.
     void SetValue(const TRef<T>& AValue);
-    // Copies the held value's GetBufferSize() bytes to ADest.
-    void CopyData(void* ADest) const;
-    // The held value's size in bytes, 0 without one.
-    uint32_t GetBufferSize() const;
 
 protected:
+    // For GetSize and GetData, inside the lock: the held value's size in bytes (0 without one),
+    // and a copy of those bytes to ADest.
+    uint32_t GetBufferSize() const { return FValue ? FValue->GetByteSize() : 0; }
+    void CopyData(void* ADest) const;
     // The dispatch handler of the element's input: a start with a rate starts the input, a
     // supplied buffer that is a T becomes the value (a copy sharing its samples); everything
     // else is passed over. Returns false in every case.
@@ -268,14 +268,8 @@ template <class T> void TQXBasicBufferDataMakeStructureElement<T>::SetValue(cons
 }
 
 template <class T> void TQXBasicBufferDataMakeStructureElement<T>::CopyData(void* ADest) const {
-    TChangeNotifyLockGuard guard(*GetLock());
-    if (FValue && FValue->GetByteSize() > 0)
-        std::memcpy(ADest, FValue->ByteRead(), FValue->GetByteSize());
-}
-
-template <class T> uint32_t TQXBasicBufferDataMakeStructureElement<T>::GetBufferSize() const {
-    TChangeNotifyLockGuard guard(*GetLock());
-    return FValue ? FValue->GetByteSize() : 0;
+    if (const uint32_t size = GetBufferSize())
+        std::memcpy(ADest, FValue->ByteRead(), size);
 }
 
 template <class T>

@@ -3,6 +3,7 @@
 
 // The component runtime.
 #include "sonvera/platform/runtime/ChangeNotify.h"
+#include "sonvera/platform/runtime/ClassAttributes.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/Interfaces.h"
@@ -12,6 +13,7 @@
 #include "sonvera/platform/runtime/Persistent.h"
 #include "sonvera/platform/runtime/PropertyStreaming.h"
 #include "sonvera/platform/runtime/PropertyTable.h"
+#include "sonvera/platform/runtime/Resources.h"
 #include "sonvera/platform/runtime/Serialization.h"
 #include "sonvera/platform/runtime/Threading.h"
 #include "sonvera/platform/runtime/TypeInfo.h"
@@ -23,6 +25,7 @@
 #include "sonvera/platform/signal/IppTypes.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
+#include "sonvera/platform/signal/QXCategories.h"
 #include "sonvera/platform/signal/QXInternalStore.h"
 #include "sonvera/platform/signal/QXSimpleDataBuffer.h"
 #include "sonvera/platform/signal/QXTypedBuffers.h"
@@ -71,11 +74,15 @@
 #include "sonvera/platform/bases/QXStructureElements.h"
 
 // Component bases.
+#include "sonvera/components/Categories.h"
+#include "sonvera/components/SVAcm.h"
+#include "sonvera/components/SVAudioToReal.h"
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVBasicCompression.h"
 #include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
 #include "sonvera/components/SVCommonGen.h"
+#include "sonvera/components/SVCommonSplitter.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/components/SVStructureElements.h"

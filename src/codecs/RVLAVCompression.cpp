@@ -9,19 +9,6 @@ namespace {
 
 constexpr const char* KUnitName = "RVLAVSupport";
 
-std::string CodecEntry(const AVCodec& ACodec, TRVCompressionInfo AInfo) {
-    const std::string name = ACodec.name;
-    const std::string longName = ACodec.long_name ? ACodec.long_name : "";
-    switch (AInfo) {
-    case ciCode:
-        return name;
-    case ciDescription:
-        return longName;
-    default:
-        return "[" + name + "] - " + longName;
-    }
-}
-
 } // namespace
 
 TRVLAVCompression::TRVLAVCompression(TPersistent* AOwner, TRef<IChangeNotifyLock> ALock,
@@ -143,7 +130,7 @@ std::vector<std::string> TRVLAVCompression::AvailableCompressions(AVMediaType AT
     while (const AVCodec* codec = av_codec_iterate(&iterator)) {
         const bool kind = ADecoders ? av_codec_is_decoder(codec) : av_codec_is_encoder(codec);
         if (codec->type == AType && kind)
-            list.push_back(CodecEntry(*codec, AInfo));
+            list.push_back(RVLAVListEntry(codec->name, codec->long_name, AInfo));
     }
     return list;
 }

@@ -6,19 +6,6 @@ namespace sonvera {
 
 namespace {
 
-std::string FormatEntry(const AVOutputFormat& AFormat, TRVCompressionInfo AInfo) {
-    const std::string name = AFormat.name;
-    const std::string longName = AFormat.long_name ? AFormat.long_name : "";
-    switch (AInfo) {
-    case ciCode:
-        return name;
-    case ciDescription:
-        return longName;
-    default:
-        return "[" + name + "] - " + longName;
-    }
-}
-
 std::vector<std::string> SplitAtCommas(const std::string& AText) {
     std::vector<std::string> pieces;
     if (AText.empty())
@@ -104,7 +91,7 @@ std::vector<std::string> TRVLAVFileFormat::GetAvailableFormatNames(TRVCompressio
     std::vector<std::string> list;
     void* iterator = nullptr;
     while (const AVOutputFormat* format = av_muxer_iterate(&iterator))
-        list.push_back(FormatEntry(*format, AInfo));
+        list.push_back(RVLAVListEntry(format->name, format->long_name, AInfo));
     return list;
 }
 

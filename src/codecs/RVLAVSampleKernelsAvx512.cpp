@@ -5,7 +5,9 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 // GCC 12's AVX-512 intrinsics pass an undefined vector as the merge source of their unmasked
 // forms, which -Wmaybe-uninitialized mistakes for a read of an uninitialised value.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #define SONVERA_AVX512 __attribute__((target("avx512f,avx512dq,avx512bw,avx512vl")))

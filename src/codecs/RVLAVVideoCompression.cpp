@@ -188,26 +188,6 @@ const TPropertyTableBase& TGMLAVFrameSkip::ClassPropertyTable() {
 
 // ---- TGMLAVVideoCompression -----------------------------------------------------------------
 
-TGMLAVVideoCompression&
-TGMLAVVideoCompression::Create(const TOnCreated<TGMLAVVideoCompression>& AOnCreated,
-                               TPersistent* AOwner, TRef<IChangeNotifyLock> ALock,
-                               TPersistentNotify AOnChange) {
-    return Created(AOnCreated,
-                   std::unique_ptr<TGMLAVVideoCompression>(new TGMLAVVideoCompression(
-                       AOwner, std::move(ALock), nullptr, std::move(AOnChange))),
-                   false);
-}
-
-TGMLAVVideoCompression&
-TGMLAVVideoCompression::CreateEx(const TOnCreated<TGMLAVVideoCompression>& AOnCreated,
-                                 TPersistent* AOwner, TRef<IChangeNotifyLock> ALock,
-                                 TRVLAVCodecSource AOnGetCodec, TPersistentNotify AOnChange) {
-    return Created(AOnCreated,
-                   std::unique_ptr<TGMLAVVideoCompression>(new TGMLAVVideoCompression(
-                       AOwner, std::move(ALock), std::move(AOnGetCodec), std::move(AOnChange))),
-                   true);
-}
-
 TGMLAVVideoCompression::~TGMLAVVideoCompression() = default;
 
 const TPropertyTableBase& TGMLAVVideoCompression::ClassPropertyTable() {
@@ -320,52 +300,12 @@ TGMLAVVideoCompression::NewSkipCompareSetting(TPersistent* AOwner) {
         AOwner);
 }
 
-std::vector<std::string>
-TGMLAVVideoCompression::GetAvailableCompressions(TRVCompressionInfo AInfo) {
-    return AvailableCompressions(ClassMediaType(), ClassIsDecompression(), AInfo);
-}
-
-void TGMLAVVideoCompression::GetAvailableCompressions(std::vector<std::string>& AList,
-                                                      TRVCompressionInfo AInfo) {
-    AList = GetAvailableCompressions(AInfo);
-}
-
 // ---- TGMLAVVideoDecompression ---------------------------------------------------------------
-
-TGMLAVVideoDecompression&
-TGMLAVVideoDecompression::Create(const TOnCreated<TGMLAVVideoDecompression>& AOnCreated,
-                                 TPersistent* AOwner, TRef<IChangeNotifyLock> ALock,
-                                 TPersistentNotify AOnChange) {
-    return Created(AOnCreated,
-                   std::unique_ptr<TGMLAVVideoDecompression>(new TGMLAVVideoDecompression(
-                       AOwner, std::move(ALock), nullptr, std::move(AOnChange))),
-                   false);
-}
-
-TGMLAVVideoDecompression&
-TGMLAVVideoDecompression::CreateEx(const TOnCreated<TGMLAVVideoDecompression>& AOnCreated,
-                                   TPersistent* AOwner, TRef<IChangeNotifyLock> ALock,
-                                   TRVLAVCodecSource AOnGetCodec, TPersistentNotify AOnChange) {
-    return Created(AOnCreated,
-                   std::unique_ptr<TGMLAVVideoDecompression>(new TGMLAVVideoDecompression(
-                       AOwner, std::move(ALock), std::move(AOnGetCodec), std::move(AOnChange))),
-                   true);
-}
 
 const TPropertyTableBase& TGMLAVVideoDecompression::ClassPropertyTable() {
     static const TPropertyTable<TGMLAVVideoDecompression> table(
         "TGMLAVVideoDecompression", TGMLAVVideoCompression::ClassPropertyTable());
     return table;
-}
-
-std::vector<std::string>
-TGMLAVVideoDecompression::GetAvailableCompressions(TRVCompressionInfo AInfo) {
-    return AvailableCompressions(ClassMediaType(), ClassIsDecompression(), AInfo);
-}
-
-void TGMLAVVideoDecompression::GetAvailableCompressions(std::vector<std::string>& AList,
-                                                        TRVCompressionInfo AInfo) {
-    AList = GetAvailableCompressions(AInfo);
 }
 
 } // namespace sonvera

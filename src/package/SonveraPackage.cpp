@@ -1,6 +1,8 @@
 #include "sonvera/package/SonveraPackage.h"
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/components/Categories.h"
+#include "sonvera/components/SVAudioToReal.h"
 #include "sonvera/components/SVStructureElements.h"
 #include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/platform/runtime/MainThread.h"
@@ -28,9 +30,19 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
         {"PXStreams", InitializePXStreams, FinalizePXStreams},
         {"SVStreamTypes", InitializeSVStreamTypes, FinalizeSVStreamTypes},
         {"RVStreamTypes", InitializeRVStreamTypes, FinalizeRVStreamTypes},
+        {"SVAudioToReal", RegisterSVAudioToReal, UnregisterSVAudioToReal},
         {"SVStructureElements", InitializeSVStructureElements, FinalizeSVStructureElements},
     };
     return units;
+}
+
+const std::vector<TClassRef>& SonveraPublishedTypes() {
+    static const std::vector<TClassRef> types = [] {
+        std::vector<TClassRef> list = SonveraBasicCategories();
+        list.push_back(&TSVAudioToReal::ClassInfo());
+        return list;
+    }();
+    return types;
 }
 
 void SonveraStartUnits(const std::vector<TSonveraUnit>& AUnits) {

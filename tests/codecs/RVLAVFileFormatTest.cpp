@@ -59,7 +59,7 @@ TEST(RVLAVFileFormat, DescribesItsOutputFormat) {
         const char* DefaultVideo;
     } cases[] = {{"adts", "audio/aac", {"aac", "adts"}, "aac", nullptr},
                  {"null", "", {}, "pcm_s16le", "wrapped_avframe"},
-                 {"image2", "", {"bmp", "dpx", "exr"}, nullptr, "mjpeg"},
+                 {"gif", "image/gif", {"gif"}, nullptr, "gif"},
                  {"a64", "", {"a64", " A64"}, nullptr, nullptr}, // its video codec has no decoder
                  {"wav", "audio/x-wav", {"wav"}, "pcm_s16le", nullptr}};
     for (const auto& c : cases) {
@@ -70,12 +70,7 @@ TEST(RVLAVFileFormat, DescribesItsOutputFormat) {
         EXPECT_EQ(format->GetName(), c.Name);
         EXPECT_EQ(format->GetDescription(), muxer->long_name);
         EXPECT_EQ(format->GetMimeType(), c.Mime);
-        const std::vector<std::string> extensions = format->GetExtentions();
-        EXPECT_EQ(std::vector<std::string>(extensions.begin(),
-                                           extensions.begin() +
-                                               std::min(extensions.size(), c.Extensions.size())),
-                  c.Extensions)
-            << c.Name;
+        EXPECT_EQ(format->GetExtentions(), c.Extensions) << c.Name;
         TSVLAVAudioCompression* audio = format->GetDefaultAudioCompression();
         EXPECT_EQ(audio != nullptr, c.DefaultAudio != nullptr) << c.Name;
         if (audio) {

@@ -21,17 +21,16 @@ struct TFormatCase {
     const char* Decoder;
     int Bits;
 };
-constexpr TFormatCase KFormats[] = {
-    {AV_SAMPLE_FMT_U8, "pcm_u8", 8},
-    {AV_SAMPLE_FMT_S16, "pcm_s16le", 16},
-    {AV_SAMPLE_FMT_S32, "pcm_s32le", 32},
-    {AV_SAMPLE_FMT_FLT, "pcm_f32le", 32},
-    {AV_SAMPLE_FMT_DBL, "pcm_f64le", 32},
-    {AV_SAMPLE_FMT_U8P, "pcm_s8_planar", 8},
-    {AV_SAMPLE_FMT_S16P, "pcm_s16le_planar", 16},
-    {AV_SAMPLE_FMT_S32P, "pcm_s32le_planar", 32},
-    {AV_SAMPLE_FMT_FLTP, "mp3float", 32},
-    {AV_SAMPLE_FMT_DBLP, "pcm_f64le", 32}};
+constexpr TFormatCase KFormats[] = {{AV_SAMPLE_FMT_U8, "pcm_u8", 8},
+                                    {AV_SAMPLE_FMT_S16, "pcm_s16le", 16},
+                                    {AV_SAMPLE_FMT_S32, "pcm_s32le", 32},
+                                    {AV_SAMPLE_FMT_FLT, "pcm_f32le", 32},
+                                    {AV_SAMPLE_FMT_DBL, "pcm_f64le", 32},
+                                    {AV_SAMPLE_FMT_U8P, "pcm_s8_planar", 8},
+                                    {AV_SAMPLE_FMT_S16P, "pcm_s16le_planar", 16},
+                                    {AV_SAMPLE_FMT_S32P, "pcm_s32le_planar", 32},
+                                    {AV_SAMPLE_FMT_FLTP, "mp3float", 32},
+                                    {AV_SAMPLE_FMT_DBLP, "pcm_f64le", 32}};
 
 // The sample at AAt as the player must deliver it: integers as they are (in the low bytes),
 // floats through the conversion its own test holds against the exact product.
@@ -111,8 +110,8 @@ TEST(RVLAVPlayerAudio, EveryFormatArrivesInterleavedUnderItsHeader) {
                             ? frame.extended_data[channel] + i * bytes
                             : frame.extended_data[0] + (i * channels + channel) * bytes;
                     const int32_t want = Expected(c.Format, source);
-                    ASSERT_EQ(std::memcmp(samples + (i * channels + channel) * (c.Bits / 8),
-                                          &want, size_t(c.Bits / 8)),
+                    ASSERT_EQ(std::memcmp(samples + (i * channels + channel) * (c.Bits / 8), &want,
+                                          size_t(c.Bits / 8)),
                               0)
                         << c.Decoder << " " << channels << " " << i;
                 }
@@ -139,14 +138,15 @@ TEST(RVLAVPlayerAudio, StereoFloatPlanesGiveTheExactRoundedIntegers) {
                 {inf, -inf, 2147483647, -2147483647},
                 {nan, 0.0f, 0, 0},
                 {0x1.000002p-1f, 0x1p-32f, 1073741951, 0}, // .49999994 and .49999999
-                {0x1.8p-31f, -0x1.8p-31f, 1, -1}};          // 1.4999999993
+                {0x1.8p-31f, -0x1.8p-31f, 1, -1}};         // 1.4999999993
     AVFrame& frame = *player.GetFrame();
     FillFrame(frame, AV_SAMPLE_FMT_FLTP, 2, int(std::size(rows)));
     for (size_t i = 0; i < std::size(rows); ++i) {
         reinterpret_cast<float*>(frame.extended_data[0])[i] = rows[i].Left;
         reinterpret_cast<float*>(frame.extended_data[1])[i] = rows[i].Right;
     }
-    const auto* samples = static_cast<const int32_t*>(player.DecodeBuffer()->Read());
+    const TRef<ISVAudioBuffer> buffer = player.DecodeBuffer();
+    const auto* samples = static_cast<const int32_t*>(buffer->Read());
     for (size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_EQ(samples[2 * i], rows[i].WantLeft) << i;
         EXPECT_EQ(samples[2 * i + 1], rows[i].WantRight) << i;

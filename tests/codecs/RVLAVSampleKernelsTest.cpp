@@ -98,8 +98,8 @@ TEST_P(RVLAVSampleKernelLevel, MatchesThePortableLoops) {
     std::memcpy(shorts.data(), floats.data(), shorts.size() * 2);
     std::memcpy(ints.data(), floats.data(), ints.size() * 4);
     const TSampleKernels& plain = SampleKernels(klPortable);
+    const TSampleKernels& kernels = SampleKernels(level);
     {
-        const TSampleKernels& kernels = SampleKernels(level);
         // Every length around the vector widths, and one long run.
         for (size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 31, 33, 47, 1000}) {
             std::vector<int32_t> got(2 * length), want(2 * length);

@@ -56,37 +56,6 @@ TEST(RVLAVSettings, StoreOnlyWhatDiffersFromTheirOwnDefault) {
     EXPECT_EQ(loaded.GetValue(), cfChroma);
 }
 
-TEST(RVLAVSettings, ValueReachesTheFieldOnlyInCustomModeAndNotifiesOnce) {
-    int32_t field = 7; // stands for a codec-context field
-    int changes = 0;
-    TRVIntegerSetting setting(
-        nullptr, nullptr, 10, [&field] { return field; },
-        [&field](const int32_t& AValue) { field = AValue; },
-        [&changes](TPersistent*) { ++changes; });
-    setting.SetValue(31);
-    setting.SetValue(31);
-    EXPECT_EQ(changes, 1);
-    EXPECT_EQ(field, 7); // pmDefault leaves FFmpeg's choice
-    setting.ApplySettings();
-    EXPECT_EQ(field, 7);
-    setting.SetMode(pmCustom); // the mode alone writes nothing
-    EXPECT_EQ(field, 7);
-    setting.ApplySettings();
-    EXPECT_EQ(field, 31);
-    setting.SetValue(40); // an open stream gets a custom value at once
-    EXPECT_EQ(field, 40);
-    EXPECT_EQ(setting.GetCurrentValue(), 40);
-    EXPECT_EQ(changes, 3);
-
-    // Assignment copies mode and value into the existing object and applies them.
-    TRVIntegerSetting other(nullptr, nullptr, 10, nullptr, nullptr, nullptr);
-    other.SetValue(12);
-    setting.Assign(other);
-    EXPECT_EQ(setting.GetMode(), pmDefault);
-    EXPECT_EQ(setting.GetValue(), 12);
-    EXPECT_EQ(setting.GetDefault(), 10);
-}
-
 TEST(RVLAVSettings, NormalizedFloatNeverLeavesZeroToOne) {
     const struct {
         float Given;

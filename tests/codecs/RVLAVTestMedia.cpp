@@ -34,23 +34,6 @@ int SendAndWrite(AVCodecContext* AContext, AVFormatContext* AOutput, AVStream* A
     return error;
 }
 
-int OpenEncoder(TRVLAVCompression& AEncoder, AVFormatContext* AOutput) {
-    AVCodecContext* context = AEncoder.GetCodecContext();
-    context->sample_rate = KToneRate;
-    context->sample_fmt = AV_SAMPLE_FMT_S16;
-    av_channel_layout_default(&context->ch_layout, KChannels);
-    context->time_base = {1, KToneRate};
-    if (AOutput->oformat->flags & AVFMT_GLOBALHEADER)
-        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int error = 0;
-    LAVLockExecute([&] { error = avcodec_open2(context, AEncoder.GetCodec(), nullptr); });
-    if (error < 0)
-        return error;
-    error = avcodec_parameters_from_context(AEncoder.GetStream()->codecpar, context);
-    AEncoder.GetStream()->time_base = context->time_base;
-    return error < 0 ? error : avformat_write_header(AOutput, nullptr);
-}
-
 int EncodeFrames(TRVLAVCompression& AEncoder, AVFormatContext* AOutput,
                  const std::vector<int16_t>& ASamples) {
     AVCodecContext* context = AEncoder.GetCodecContext();
@@ -76,6 +59,23 @@ int EncodeFrames(TRVLAVCompression& AEncoder, AVFormatContext* AOutput,
 
 } // namespace
 
+int OpenToneEncoder(TRVLAVCompression& AEncoder, AVFormatContext* AOutput) {
+    AVCodecContext* context = AEncoder.GetCodecContext();
+    context->sample_rate = KToneRate;
+    context->sample_fmt = AV_SAMPLE_FMT_S16;
+    av_channel_layout_default(&context->ch_layout, KChannels);
+    context->time_base = {1, KToneRate};
+    if (AOutput->oformat->flags & AVFMT_GLOBALHEADER)
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    int error = 0;
+    LAVLockExecute([&] { error = avcodec_open2(context, AEncoder.GetCodec(), nullptr); });
+    if (error < 0)
+        return error;
+    error = avcodec_parameters_from_context(AEncoder.GetStream()->codecpar, context);
+    AEncoder.GetStream()->time_base = context->time_base;
+    return error;
+}
+
 std::vector<int16_t> StereoTone(int AFrames) {
     std::vector<int16_t> samples(size_t(AFrames) * KChannels);
     for (int i = 0; i < AFrames; ++i) {
@@ -99,7 +99,9 @@ int EncodeTone(TRVLAVCompression& AEncoder, AVCodecID AID, const std::string& AF
         return AVERROR_ENCODER_NOT_FOUND;
     AEncoder.ApplySettings();
     AEncoder.GetOptions()->Apply(AEncoder.GetCodecContext());
-    error = OpenEncoder(AEncoder, output.get());
+    error = OpenToneEncoder(AEncoder, output.get());
+    if (error >= 0)
+        error = avformat_write_header(output.get(), nullptr);
     if (error >= 0)
         error = EncodeFrames(AEncoder, output.get(), ASamples);
     if (error >= 0)

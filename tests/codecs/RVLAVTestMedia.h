@@ -20,6 +20,10 @@ std::vector<int16_t> StereoTone(int AFrames);
 // A path in the test's temporary folder, unique to this process and AName.
 std::string TempPath(const std::string& AName);
 
+// Opens the codec of AEncoder, whose stream in AOutput is open, for the tone's format, under
+// the global codec lock as a driver does, and copies its parameters into the stream.
+int OpenToneEncoder(sonvera::TRVLAVCompression& AEncoder, AVFormatContext* AOutput);
+
 // Encodes ASamples (interleaved 16-bit stereo at KToneRate) through AEncoder, opened for AID,
 // into AFile, whose container FFmpeg chooses from the name. Returns 0 or FFmpeg's first error.
 int EncodeTone(sonvera::TRVLAVCompression& AEncoder, AVCodecID AID, const std::string& AFile,

@@ -1,7 +1,6 @@
 // Codec objects used from four threads at once; run under ThreadSanitizer too.
 #include "sonvera/codecs/RVLAVFileFormat.h"
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
-#include "sonvera/codecs/RVLAVSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,7 @@ using namespace codecs_test;
 namespace {
 
 constexpr int KThreads = 4;
-constexpr int KRounds = 25;
+constexpr int KRounds = 10;
 
 // One thread's round: an encoder opened into a muxer that writes no file and closed again, and
 // a player audio opening and closing its decoder.
@@ -29,13 +28,8 @@ bool EncoderAndPlayerRound(TSVLAVAudioCompression& AEncoder, int ALevel) {
         return false;
     AEncoder.GetCompressionLevel()->SetValue(ALevel % 13);
     AEncoder.ApplySettings();
-    AVCodecContext* context = AEncoder.GetCodecContext();
-    context->sample_rate = KToneRate;
-    context->sample_fmt = AV_SAMPLE_FMT_S16;
-    av_channel_layout_default(&context->ch_layout, 2);
-    context->time_base = {1, KToneRate};
-    LAVLockExecute([&] { error = avcodec_open2(context, AEncoder.GetCodec(), nullptr); });
-    const bool encoderOpened = error == 0 && context->compression_level == ALevel % 13;
+    const bool encoderOpened = OpenToneEncoder(AEncoder, output.get()) == 0 &&
+                               AEncoder.GetCodecContext()->compression_level == ALevel % 13;
     AEncoder.Close();
 
     TRVLAVCodecContext decoding = DecoderContext("pcm_s16le", 2, KToneRate);

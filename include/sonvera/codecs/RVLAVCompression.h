@@ -150,6 +150,47 @@ private:
     TRVLAVFrame FFrame;
 };
 
+// The class-level side of the descriptor class TSelf, built on TBase: its two factories and the
+// codec lists it offers, answered for the class without an instance (by TSelf's ClassMediaType
+// and ClassIsDecompression). TSelf befriends it, so that only these factories build it.
+template <class TSelf, class TBase> class TRVLAVCompressionClass : public TBase {
+public:
+    // The codec is looked up as a decoder by Name on every call.
+    static TSelf& Create(const TOnCreated<TSelf>& AOnCreated, TPersistent* AOwner,
+                         TRef<IChangeNotifyLock> ALock, TPersistentNotify AOnChange = nullptr) {
+        return TRVLAVCompression::Created(
+            AOnCreated,
+            std::unique_ptr<TSelf>(
+                new TSelf(AOwner, std::move(ALock), nullptr, std::move(AOnChange))),
+            false);
+    }
+    // The codec comes from AOnGetCodec; Name is taken from the codec it gives now, if any.
+    static TSelf& CreateEx(const TOnCreated<TSelf>& AOnCreated, TPersistent* AOwner,
+                           TRef<IChangeNotifyLock> ALock, TRVLAVCodecSource AOnGetCodec,
+                           TPersistentNotify AOnChange = nullptr) {
+        return TRVLAVCompression::Created(
+            AOnCreated,
+            std::unique_ptr<TSelf>(
+                new TSelf(AOwner, std::move(ALock), std::move(AOnGetCodec), std::move(AOnChange))),
+            true);
+    }
+
+    // Every codec FFmpeg lists of the class's media kind that decodes (decompression classes)
+    // or encodes, in FFmpeg's order: the short name (ciCode), the long name (ciDescription) or
+    // "[name] - long name" (ciBoth).
+    static std::vector<std::string> GetAvailableCompressions(TRVCompressionInfo AInfo) {
+        return TRVLAVCompression::AvailableCompressions(TSelf::ClassMediaType(),
+                                                        TSelf::ClassIsDecompression(), AInfo);
+    }
+    static void GetAvailableCompressions(std::vector<std::string>& AList,
+                                         TRVCompressionInfo AInfo) {
+        AList = GetAvailableCompressions(AInfo);
+    }
+
+protected:
+    using TBase::TBase;
+};
+
 namespace rvlav_detail {
 
 // A context field as a setting's value: saturated when the field is wider, and an enumeration

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "sonvera/format/SVAudioFormat.h"
 #include "sonvera/platform/runtime/LockPersistent.h"
 
 namespace sonvera {
@@ -10,6 +11,10 @@ namespace sonvera {
 // The name that leaves the choice open: a descriptor then takes its codec by identifier, a
 // container format by the caller's file.
 inline constexpr const char* KRVLAVAutoSelect = "Auto Select";
+
+// An entry of a list of codecs or output formats: the short name (ciCode), the long name
+// (ciDescription) or "[name] - long name" (ciBoth). A missing long name reads as empty.
+std::string RVLAVListEntry(const char* AName, const char* ALongName, TRVCompressionInfo AInfo);
 
 // Published: Name ("Auto Select"), an FFmpeg short name of a codec or of an output format.
 class TRVLAVLoggingElement : public TLockPersistent {

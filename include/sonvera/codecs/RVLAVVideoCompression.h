@@ -152,15 +152,9 @@ private:
 // MaxBFrames (1), ContextModel (0), PredictionOrder, FrameSkip, Trellis (0), NsseWeight (0),
 // DCTAlgorithm (dctAuto), IDCTAlgorithm (idctAuto; only its Mode is stored); the base's
 // CoderType (ctVlc) is created too.
-class TGMLAVVideoCompression : public TRVLAVCompression {
+class TGMLAVVideoCompression
+    : public TRVLAVCompressionClass<TGMLAVVideoCompression, TRVLAVCompression> {
 public:
-    static TGMLAVVideoCompression& Create(const TOnCreated<TGMLAVVideoCompression>& AOnCreated,
-                                          TPersistent* AOwner, TRef<IChangeNotifyLock> ALock,
-                                          TPersistentNotify AOnChange = nullptr);
-    static TGMLAVVideoCompression& CreateEx(const TOnCreated<TGMLAVVideoCompression>& AOnCreated,
-                                            TPersistent* AOwner, TRef<IChangeNotifyLock> ALock,
-                                            TRVLAVCodecSource AOnGetCodec,
-                                            TPersistentNotify AOnChange = nullptr);
     ~TGMLAVVideoCompression() override;
 
     static const TPropertyTableBase& ClassPropertyTable();
@@ -169,9 +163,6 @@ public:
     static AVMediaType ClassMediaType() noexcept { return AVMEDIA_TYPE_VIDEO; }
     static bool ClassIsDecompression() noexcept { return false; }
     AVMediaType GetMediaType() const override { return ClassMediaType(); }
-    // Every video encoder FFmpeg lists, in its order.
-    static std::vector<std::string> GetAvailableCompressions(TRVCompressionInfo AInfo);
-    static void GetAvailableCompressions(std::vector<std::string>& AList, TRVCompressionInfo AInfo);
 
     TGMLAVVideoCompressionQuantizer* GetQuantizer() const noexcept { return FQuantizer.get(); }
     TGMLAVVideoCompressionRateControl* GetRateControl() const noexcept {
@@ -195,7 +186,8 @@ public:
     void SetConvertCtx(SwsContext* AValue) noexcept { FConvertCtx = AValue; }
 
 protected:
-    using TRVLAVCompression::TRVLAVCompression;
+    friend TRVLAVCompressionClass;
+    using TRVLAVCompressionClass::TRVLAVCompressionClass;
     void Init() override;
 
 private:
@@ -226,27 +218,18 @@ private:
     SwsContext* FConvertCtx = nullptr;
 };
 
-class TGMLAVVideoDecompression : public TGMLAVVideoCompression {
+class TGMLAVVideoDecompression
+    : public TRVLAVCompressionClass<TGMLAVVideoDecompression, TGMLAVVideoCompression> {
 public:
-    static TGMLAVVideoDecompression& Create(const TOnCreated<TGMLAVVideoDecompression>& AOnCreated,
-                                            TPersistent* AOwner, TRef<IChangeNotifyLock> ALock,
-                                            TPersistentNotify AOnChange = nullptr);
-    static TGMLAVVideoDecompression&
-    CreateEx(const TOnCreated<TGMLAVVideoDecompression>& AOnCreated, TPersistent* AOwner,
-             TRef<IChangeNotifyLock> ALock, TRVLAVCodecSource AOnGetCodec,
-             TPersistentNotify AOnChange = nullptr);
-
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     static bool ClassIsDecompression() noexcept { return true; }
     bool IsDecompression() const override { return ClassIsDecompression(); }
-    // Every video decoder FFmpeg lists, in its order.
-    static std::vector<std::string> GetAvailableCompressions(TRVCompressionInfo AInfo);
-    static void GetAvailableCompressions(std::vector<std::string>& AList, TRVCompressionInfo AInfo);
 
 protected:
-    using TGMLAVVideoCompression::TGMLAVVideoCompression;
+    friend TRVLAVCompressionClass;
+    using TRVLAVCompressionClass::TRVLAVCompressionClass;
 };
 
 } // namespace sonvera

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sonvera/platform/runtime/ClassAttributes.h"
+
 namespace sonvera {
 
 struct TSonveraUnit {
@@ -28,6 +30,10 @@ void SonveraStopUnits(const std::vector<TSonveraUnit>& AUnits);
 // call starts it from the beginning.
 void SonveraInitialize();
 void SonveraFinalize();
+
+// The library's table of published types, for a designer that finds classes by enumeration:
+// the palette categories in their order, then the ready components.
+const std::vector<TClassRef>& SonveraPublishedTypes();
 
 // How many times the library has been started and not yet finalized.
 int SonveraStartCount();

@@ -6,8 +6,10 @@ namespace sonvera {
 
 namespace {
 
+// Registries are never destroyed: units unregister at unload, which may run after the
+// destructors of statics made during start-up.
 TPXCountedRegistry<std::string, TPXFormatConverterClass>& Converters() {
-    static TPXCountedRegistry<std::string, TPXFormatConverterClass> registry;
+    static auto& registry = *new TPXCountedRegistry<std::string, TPXFormatConverterClass>();
     return registry;
 }
 

@@ -13,13 +13,15 @@ struct TDefaultHandler {
     TPXNotificationHandler Handler;
 };
 
+// Registries are never destroyed: units unregister at unload, which may run after the
+// destructors of statics made during start-up.
 TPXCountedRegistry<TGUID, TPXStreamInfo>& Streams() {
-    static TPXCountedRegistry<TGUID, TPXStreamInfo> registry;
+    static auto& registry = *new TPXCountedRegistry<TGUID, TPXStreamInfo>();
     return registry;
 }
 
 TPXCountedRegistry<TGUID, TDefaultHandler>& DefaultHandlers() {
-    static TPXCountedRegistry<TGUID, TDefaultHandler> registry;
+    static auto& registry = *new TPXCountedRegistry<TGUID, TDefaultHandler>();
     return registry;
 }
 

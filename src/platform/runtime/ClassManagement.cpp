@@ -84,13 +84,15 @@ private:
     std::vector<TSlot> FSlots; // registration order
 };
 
+// Registries are never destroyed: units unregister at unload, which may run after the
+// destructors of statics made during start-up.
 TRegistry<TClassFactory>& Classes() {
-    static TRegistry<TClassFactory> registry;
+    static auto& registry = *new TRegistry<TClassFactory>();
     return registry;
 }
 
 TRegistry<TCollectionItemFactory>& CollectionItemClasses() {
-    static TRegistry<TCollectionItemFactory> registry;
+    static auto& registry = *new TRegistry<TCollectionItemFactory>();
     return registry;
 }
 

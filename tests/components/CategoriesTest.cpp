@@ -1,0 +1,92 @@
+#include "sonvera/components/Categories.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sonvera/components/SVAudioToReal.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/runtime/Resources.h"
+
+using namespace sonvera;
+
+namespace {
+
+// The width and height of a PNG image, or -1 when the bytes are not an 8-bit RGBA PNG.
+std::pair<int, int> RgbaPngSize(std::span<const uint8_t> AData) {
+    static const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                        0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    if (AData.size() < 33 || !std::equal(std::begin(signature), std::end(signature), AData.data()))
+        return {-1, -1};
+    auto word = [&](size_t AAt) {
+        return int(AData[AAt]) << 24 | int(AData[AAt + 1]) << 16 | int(AData[AAt + 2]) << 8 |
+               int(AData[AAt + 3]);
+    };
+    const bool rgba8 = AData[24] == 8 && AData[25] == 6;
+    return rgba8 ? std::pair{word(16), word(20)} : std::pair{-1, -1};
+}
+
+} // namespace
+
+TEST(PaletteImages, EveryNamedImageIsAnRgbaPngOfItsSize) {
+    const std::pair<const char*, int> images[] = {{"TSONVERATOOLBARCATEGORY", 32},
+                                                  {"TSONVERATOOLBARCATEGORY1", 32},
+                                                  {"TSONVERAINPUTTOOLBARCATEGORY", 32},
+                                                  {"TSONVERAOUTPUTTOOLBARCATEGORY", 32},
+                                                  {"TSONVERAMIXERSTOOLBARCATEGORY", 32},
+                                                  {"TSVAUDIOTOREAL", 24},
+                                                  {"TSVAUDIOTOREAL16", 16},
+                                                  {"TSVAUDIOTOREAL32", 32},
+                                                  {"IPXSVAUDIOSTREAM", 16},
+                                                  {"IPXRVGRAPHSTREAM", 16},
+                                                  {"TSVAUDIOBUFFERMAKESTRUCTUREELEMENT", 16},
+                                                  {"TRVLAVCOMPRESSIONOPTIONINTEGER", 16},
+                                                  {"TRVLAVCOMPRESSIONOPTIONINT64", 16},
+                                                  {"TRVLAVCOMPRESSIONOPTIONREAL", 16},
+                                                  {"TRVLAVCOMPRESSIONOPTIONSINGLE", 16},
+                                                  {"TRVLAVCOMPRESSIONOPTIONSTRING", 16}};
+    for (const auto& [name, size] : images)
+        EXPECT_EQ(RgbaPngSize(FindResourceData(name)), std::pair(size, size)) << name;
+    EXPECT_TRUE(FindResourceData("TSonveraToolbarCategory").empty()); // names are upper case
+}
+
+// A category without an image of its own shows its parent image's; the root shows the first of
+// its two.
+TEST(TClassCategory, ShowsItsOwnImageOrItsParentImage) {
+    ASSERT_EQ(SonveraBasicCategories().size(), 19u);
+    for (TClassRef category : SonveraBasicCategories()) {
+        const std::span<const uint8_t> own = FindResourceData(ClassResourceName(*category));
+        const std::span<const uint8_t> image = ClassImage(*category);
+        EXPECT_EQ(RgbaPngSize(image), std::pair(32, 32)) << category->ClassName;
+        EXPECT_NE(own.empty(), category->ParentImage == nullptr) << category->ClassName;
+        if (category->ParentImage) {
+            EXPECT_EQ(image.data(), ClassImage(*category->ParentImage).data());
+        }
+    }
+    EXPECT_EQ(TSonveraToolbarCategory().GetImage().data(),
+              FindResourceData("TSONVERATOOLBARCATEGORY").data());
+    EXPECT_EQ(TSonveraConvertersToolbarCategory().GetImage().data(),
+              FindResourceData("TCONVERTERSTOOLBARCATEGORY").data());
+    EXPECT_EQ(TSonveraDataSinksToolbarCategory().GetName(), "Data Sinks");
+}
+
+TEST(RegisterComponents, CountsRegistrationsAndCreatesByName) {
+    RegisterSVAudioToReal();
+    RegisterSVAudioToReal();
+    UnregisterSVAudioToReal();
+    const std::unique_ptr<TPersistent> component = CreateComponent("TSVAudioToReal", nullptr);
+    auto* converter = dynamic_cast<TSVAudioToReal*>(component.get());
+    ASSERT_NE(converter, nullptr);
+    EXPECT_EQ(converter->GetCountChannels(), 2);
+    EXPECT_EQ(TSVAudioToReal::ClassInfo().Category->Name, "Converters");
+
+    // Another class under a taken name is refused, and nothing of its list is registered.
+    static const TClassInfo impostor{.ClassName = "TSVAudioToReal"};
+    static const TClassInfo bystander{.ClassName = "TBystander"};
+    auto factory = [](TPersistent*) { return std::unique_ptr<TPersistent>(); };
+    EXPECT_THROW(RegisterComponents({{&bystander, factory}, {&impostor, factory}}), EArgumentError);
+    EXPECT_EQ(RegisteredComponents(), std::vector<TClassRef>{&TSVAudioToReal::ClassInfo()});
+
+    UnregisterSVAudioToReal();
+    EXPECT_THROW(CreateComponent("TSVAudioToReal", nullptr), EArgumentError);
+}

@@ -1,0 +1,329 @@
+#include "sonvera/components/SVAudioToReal.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "internal/KernelLevel.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+using namespace sonvera;
+
+namespace {
+
+class TComponentsStart : public ::testing::Environment {
+public:
+    void SetUp() override {
+        InitializeQXBasicDispatcher();
+        InitializeSVBasicDispatcher();
+        InitializePXStreams();
+        InitializeSVStreamTypes();
+    }
+    void TearDown() override {
+        FinalizeSVStreamTypes();
+        FinalizePXStreams();
+    }
+};
+const auto* const GComponentsStart = ::testing::AddGlobalTestEnvironment(new TComponentsStart);
+
+using TValues = std::vector<double>;
+
+// A real-data sink that keeps what arrives: the values of each buffer and the other operations.
+struct TRealSink {
+    std::vector<TValues> Buffers;
+    std::vector<std::string> Operations;
+    TQXPXRealSinkPin Pin{
+        nullptr, nullptr, nullptr,
+        [this](TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
+               uint32_t) {
+            if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
+                const auto values = IntfCast<IQXRealBuffer>(supplied->GetData());
+                Buffers.emplace_back(values->Read(), values->Read() + values->GetSize());
+            } else {
+                Operations.push_back(AOperation->GetOperation().GetClassName());
+            }
+            return false;
+        }};
+};
+
+// A converter fed by an audio source pin, with a sink on every output pin.
+struct TChain {
+    std::vector<std::string> Upstream; // operations that reached the source from downstream
+    TSVPXAudioSourcePin Source{nullptr, nullptr, nullptr,
+                               [this](TPXPin*, TPXPin*, const TGUID&,
+                                      const TRef<IPXNotifyOperation>& AOperation, uint32_t) {
+                                   Upstream.push_back(AOperation->GetOperation().GetClassName());
+                                   return true;
+                               }};
+    TSVAudioToReal Converter{nullptr};
+    std::vector<std::unique_ptr<TRealSink>> Sinks;
+
+    explicit TChain(int32_t APins, bool ANormalize = false) {
+        Converter.SetCountChannels(APins);
+        Converter.SetNormalize(ANormalize);
+        Source.Connect(Converter.GetInputPin());
+        for (uint32_t i = 0; i < Converter.GetOutputPins()->Count(); ++i) {
+            Sinks.push_back(std::make_unique<TRealSink>());
+            Converter.GetOutputPins()->Items(i)->Connect(&Sinks.back()->Pin);
+        }
+    }
+    // Announces AFormat, then sends ABytes as one buffer of its width and channels.
+    void Stream(const TSVWaveFormatExtensible& AFormat, const std::vector<uint8_t>& ABytes) {
+        Source.Notify(TPXStartWaveOperation::Create(AFormat, false));
+        const int32_t frameBytes =
+            (AFormat.Format.wBitsPerSample + 7) / 8 * AFormat.Format.nChannels;
+        Source.SubmitBuffer(TSVAudioBuffer::CreateData(
+            ABytes.data(), 44100, AFormat.Format.wBitsPerSample, AFormat.Format.nChannels,
+            static_cast<int32_t>(ABytes.size()) / frameBytes));
+    }
+    // The values each pin received from the last buffer, or nothing.
+    std::vector<TValues> Received() const {
+        std::vector<TValues> values;
+        for (const auto& sink : Sinks)
+            values.push_back(sink->Buffers.empty() ? TValues{} : sink->Buffers.back());
+        return values;
+    }
+};
+
+TSVWaveFormatExtensible Format(int32_t ABits, int32_t AChannels) {
+    return TPXStartWaveOperation::CreateFormatObject(44100, ABits, AChannels, false)
+        ->GetWaveFormat();
+}
+
+template <class T> std::vector<uint8_t> BytesOf(std::initializer_list<T> AValues) {
+    std::vector<uint8_t> bytes(AValues.size() * sizeof(T));
+    std::memcpy(bytes.data(), std::data(AValues), bytes.size());
+    return bytes;
+}
+
+} // namespace
+
+TEST(TSVAudioToReal, ReadsEveryWidthRawAndNormalised) {
+    struct TCase {
+        int32_t Bits, Channels;
+        std::vector<uint8_t> Bytes;
+        bool Normalize;
+        std::vector<TValues> Expected;
+    };
+    const std::vector<uint8_t> bytes24 = {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F};
+    std::vector<uint8_t> twice24 = bytes24;
+    twice24.insert(twice24.end(), bytes24.begin(), bytes24.end());
+    const TCase cases[] = {
+        // 8-bit zero level 127: 255 is +128, exactly 1.0 normalised.
+        {8, 1, {255, 0, 127}, false, {{128, -127, 0}}},
+        {8, 1, {255, 0, 127}, true, {{1.0, -0.9921875, 0}}},
+        {16, 2, BytesOf<int16_t>({-32768, 32767, 1, -1}), false, {{-32768, 1}, {32767, -1}}},
+        {16,
+         2,
+         BytesOf<int16_t>({-32768, 32767, 1, -1}),
+         true,
+         {{-1.0, 1 / 32768.0}, {32767 / 32768.0, -1 / 32768.0}}},
+        // Bit 23 is the sign: FF FF 80 is -8323073, 00 00 80 is -8388608, exactly -1.0.
+        {24, 1, bytes24, false, {{-8323073, -8388608, 8388607}}},
+        {24, 1, bytes24, true, {{-8323073 / 8388608.0, -1.0, 8388607 / 8388608.0}}},
+        {24, 3, twice24, false, {{-8323073, -8323073}, {-8388608, -8388608}, {8388607, 8388607}}},
+        {32, 2, BytesOf<int32_t>({INT32_MIN, INT32_MAX}), false, {{-2147483648.0}, {2147483647.0}}},
+        {32,
+         2,
+         BytesOf<int32_t>({INT32_MIN, INT32_MAX}),
+         true,
+         {{-1.0}, {2147483647 / 2147483648.0}}},
+        // Three channels take the loop of any step; 24-bit stereo its word reads.
+        {16, 3, BytesOf<int16_t>({1, 2, 3, -4, -5, -6}), false, {{1, -4}, {2, -5}, {3, -6}}},
+        {24, 2, {1, 0, 0, 2, 0, 0, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF}, false, {{1, -1}, {2, -2}}}};
+    // Every instruction-set level the processor allows reads the same values.
+    const TKernelLevel saved = ActiveKernelLevel();
+    std::string skipped;
+    for (int level = klPortable; level < KKernelLevelCount; ++level) {
+        if (!KernelLevelSupported(TKernelLevel(level))) {
+            skipped += std::string(" ") + KernelLevelName(TKernelLevel(level));
+            continue;
+        }
+        ForceKernelLevel(TKernelLevel(level));
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            const TCase& c = cases[i];
+            TChain chain(c.Channels, c.Normalize);
+            chain.Stream(Format(c.Bits, c.Channels), c.Bytes);
+            EXPECT_EQ(chain.Received(), c.Expected) << KernelLevelName(TKernelLevel(level)) << i;
+        }
+    }
+    ForceKernelLevel(saved);
+    if (!skipped.empty())
+        GTEST_SKIP() << "levels this processor cannot run:" << skipped;
+}
+
+TEST(TSVAudioToReal, ReadsOnlyWhatTheStreamFormatDescribes) {
+    TSVWaveFormatExtensible floats = Format(32, 1);
+    floats.Format.wFormatTag = 3;
+    floats.SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+    // Frames too narrow for the second channel: it gets nothing rather than bytes past the end.
+    TSVWaveFormatExtensible narrow = Format(16, 2);
+    narrow.Format.nBlockAlign = 2;
+    struct TCase {
+        TSVWaveFormatExtensible Format;
+        std::vector<uint8_t> Bytes;
+        std::vector<TValues> Expected;
+    };
+    const TCase cases[] = {// A float stream is read as 32-bit integers: 1.0f is 0x3F800000.
+                           {floats, BytesOf<float>({1.0f}), {{1065353216.0}, {}}},
+                           {Format(12, 2), {1, 2, 3, 4}, {{}, {}}},
+                           {Format(20, 2), {1, 2, 3, 4, 5, 6}, {{}, {}}},
+                           {narrow, BytesOf<int16_t>({7, 8}), {{7, 8}, {}}}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        TChain chain(2);
+        chain.Stream(cases[i].Format, cases[i].Bytes);
+        EXPECT_EQ(chain.Received(), cases[i].Expected) << i;
+    }
+    // Before any stream starts the width is 0: buffers pass without extraction.
+    TChain idle(2);
+    idle.Source.SubmitBuffer(TSVAudioBuffer::CreateSize(44100, 16, 2, 4));
+    EXPECT_EQ(idle.Received(), (std::vector<TValues>{{}, {}}));
+}
+
+TEST(TSVAudioToReal, OperationsTravelAsTheDispatchersSay) {
+    TChain chain(4);
+    chain.Stream(Format(16, 2), BytesOf<int16_t>({1, 2}));
+    chain.Source.Notify(TPXQXResumeOperation::Create());
+    chain.Source.Notify(TPXPauseOperation::Create()); // dropped
+    chain.Source.Notify(TPXStopOperation::Create());
+    for (auto& sink : chain.Sinks)
+        sink->Pin.Notify(TPXQueryStreamOperation::Create());
+    // Stereo into four pins: 2 and 3 carry no stream, so they answer a query themselves.
+    for (size_t i = 0; i < chain.Sinks.size(); ++i) {
+        std::vector<std::string> expected = {"TPXStartSampleRateOperation", "TPXQXResumeOperation",
+                                             "TPXStopOperation"};
+        if (i >= 2)
+            expected.push_back("TPXIgnoreStreamOperation");
+        EXPECT_EQ(chain.Sinks[i]->Operations, expected) << i;
+        EXPECT_EQ(chain.Sinks[i]->Buffers.size(), i < 2 ? 1u : 0u) << i;
+    }
+    EXPECT_EQ(chain.Upstream,
+              (std::vector<std::string>{"TPXQueryStreamOperation", "TPXQueryStreamOperation"}));
+    // With nothing upstream, what comes back from a consumer goes down every pin again.
+    chain.Source.Disconnect(chain.Converter.GetInputPin());
+    chain.Sinks[0]->Pin.Notify(TPXStopOperation::Create());
+    EXPECT_EQ(chain.Sinks[3]->Operations.back(), "TPXStopOperation");
+}
+
+namespace {
+
+// Counts the channels it converts; channels in FEvents are wanted without a connected pin.
+class TCountingConverter : public TSVAudioToReal {
+public:
+    using TSVAudioToReal::TSVAudioToReal;
+    std::vector<int32_t> Events, Stripped;
+
+protected:
+    bool HasChannelEvent(int32_t AChannel) override {
+        return std::find(Events.begin(), Events.end(), AChannel) != Events.end();
+    }
+    void Strip16Bits(int32_t AChannel, TRef<ISVAudioBuffer>& ABuffer) override {
+        Stripped.push_back(AChannel);
+        TSVAudioToReal::Strip16Bits(AChannel, ABuffer);
+    }
+};
+
+} // namespace
+
+TEST(TSVAudioToReal, ConvertsOnlyChannelsSomeoneWants) {
+    struct TCase {
+        std::vector<uint32_t> Connected;
+        std::vector<int32_t> Events, Stripped;
+    };
+    const TCase cases[] = {
+        {{}, {}, {}},   {{0}, {}, {0}},           {{2}, {}, {2}},
+        {{}, {1}, {1}}, {{0, 2}, {1}, {0, 1, 2}}, {{3}, {3}, {}}}; // 3 is beyond the stream
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        TSVPXAudioSourcePin source(nullptr, nullptr, nullptr, nullptr);
+        TCountingConverter converter(nullptr);
+        converter.SetCountChannels(4);
+        converter.Events = cases[i].Events;
+        source.Connect(converter.GetInputPin());
+        std::vector<std::unique_ptr<TRealSink>> sinks;
+        for (uint32_t pin : cases[i].Connected) {
+            sinks.push_back(std::make_unique<TRealSink>());
+            converter.GetOutputPins()->Items(pin)->Connect(&sinks.back()->Pin);
+        }
+        source.Notify(TPXStartWaveOperation::CreateFormat(44100, 16, 3, false));
+        source.SubmitBuffer(TSVAudioBuffer::CreateSize(44100, 16, 3, 16));
+        EXPECT_EQ(converter.Stripped, cases[i].Stripped) << i;
+        for (size_t k = 0; k < sinks.size(); ++k)
+            EXPECT_EQ(sinks[k]->Buffers.size(), cases[i].Connected[k] < 3 ? 1u : 0u) << i;
+    }
+}
+
+TEST(TSVAudioToReal, ChannelCountIsClampedAndKeepsTheFirstPins) {
+    TSVAudioToReal converter(nullptr);
+    TPXPin* first = converter.GetOutputPins()->Items(0);
+    TRealSink last;
+    converter.SetCountChannels(5);
+    converter.GetOutputPins()->Items(4)->Connect(&last.Pin);
+    const std::pair<int32_t, int32_t> cases[] = {{0, 1}, {40, 32}, {-7, 1}, {32, 32}, {3, 3}};
+    for (const auto& [set, count] : cases) {
+        converter.SetCountChannels(set);
+        EXPECT_EQ(converter.GetCountChannels(), count) << set;
+        EXPECT_EQ(converter.GetOutputPins()->Items(0), first) << set;
+    }
+    EXPECT_FALSE(last.Pin.IsConnected()); // its pin went with the first shrink
+
+    // Published values travel by Assign; the copy builds its own pins.
+    converter.SetNormalize(true);
+    TSVAudioToReal copy(nullptr);
+    copy.Assign(converter);
+    EXPECT_EQ(copy.GetCountChannels(), 3);
+    EXPECT_TRUE(copy.GetNormalize());
+    EXPECT_EQ(copy.GetOutputPins()->Items(2)->GetOwner(), &copy);
+}
+
+// One thread streams eight channels and sends queries up from every sink while another grows
+// and shrinks the pins under it: nothing waits for ever (a query waiting for the component lock
+// while a pin it passes is destroyed inside that lock would), and no buffer reaches a pin that
+// has left the list.
+TEST(TSVAudioToReal, ChannelCountChangesWhileAnotherThreadStreams) {
+    TSVPXAudioSourcePin source(nullptr, nullptr, nullptr, nullptr);
+    TSVAudioToReal converter(nullptr);
+    source.Connect(converter.GetInputPin());
+    std::atomic<int> delivered{0}, strays{0};
+    std::vector<std::unique_ptr<TQXPXRealSinkPin>> sinks;
+    for (int i = 0; i < 8; ++i)
+        sinks.push_back(std::make_unique<TQXPXRealSinkPin>(
+            nullptr, nullptr, nullptr,
+            [&](TPXPin*, TPXPin* AOther, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
+                uint32_t) {
+                // Buffers are delivered inside the component lock, so the list holds still.
+                if (OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
+                    ++delivered;
+                    strays += converter.GetOutputPins()->IndexOf(AOther) < 0;
+                }
+                return false;
+            }));
+    source.Notify(TPXStartWaveOperation::CreateFormat(44100, 16, 8, false));
+    const TRef<IQXData> buffer = TSVAudioBuffer::CreateSize(44100, 16, 8, 64);
+    std::atomic<bool> running{true};
+    std::thread streamer([&] {
+        while (running) {
+            source.SubmitBuffer(buffer);
+            for (const auto& sink : sinks)
+                sink->Notify(TPXQueryStreamOperation::Create());
+        }
+    });
+    for (int round = 0; round < 50; ++round) {
+        converter.SetCountChannels(8);
+        for (uint32_t pin = 0; pin < 8; ++pin)
+            converter.GetOutputPins()->Items(pin)->Connect(sinks[pin].get());
+        // Shrink only once buffers flow through the new pins.
+        for (const int seen = delivered; delivered < seen + 8;)
+            std::this_thread::yield();
+        converter.SetCountChannels(1 + round % 4);
+    }
+    running = false;
+    streamer.join();
+    EXPECT_GT(delivered.load(), 0);
+    EXPECT_EQ(strays.load(), 0);
+}

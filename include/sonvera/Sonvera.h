@@ -68,6 +68,12 @@
 #include "sonvera/platform/bases/QXMainThreadBufferQueue.h"
 #include "sonvera/platform/bases/QXProcessingThread.h"
 
+// The structure framework.
+#include "sonvera/platform/bases/QXBufferAccumulator.h"
+#include "sonvera/platform/bases/QXPacketSize.h"
+#include "sonvera/platform/bases/QXStructure.h"
+#include "sonvera/platform/bases/QXStructureElements.h"
+
 // Component bases.
 #include "sonvera/components/Categories.h"
 #include "sonvera/components/SVAcm.h"
@@ -80,6 +86,7 @@
 #include "sonvera/components/SVCommonSplitter.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
+#include "sonvera/components/SVStructureElements.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -3,6 +3,7 @@
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/components/Categories.h"
 #include "sonvera/components/SVAudioToReal.h"
+#include "sonvera/components/SVStructureElements.h"
 #include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -30,6 +31,7 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
         {"SVStreamTypes", InitializeSVStreamTypes, FinalizeSVStreamTypes},
         {"RVStreamTypes", InitializeRVStreamTypes, FinalizeRVStreamTypes},
         {"SVAudioToReal", RegisterSVAudioToReal, UnregisterSVAudioToReal},
+        {"SVStructureElements", InitializeSVStructureElements, FinalizeSVStructureElements},
     };
     return units;
 }

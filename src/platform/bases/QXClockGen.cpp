@@ -79,6 +79,12 @@ void TQXManualTimeSource::Advance(int64_t AUnits) {
     FChanged.wait(guard, [&] { return AllParked(); });
 }
 
+// --- Free-running source ---------------------------------------------------------------------
+
+bool TQXFreeRunningTimeSource::WaitUntil(int64_t, const std::atomic<bool>& AStop) {
+    return !AStop.load();
+}
+
 // --- Clock -----------------------------------------------------------------------------------
 
 TQXClockGen::TQXClockGen(TPersistent* AOwner, int64_t AInterval, TTick AOnTick,

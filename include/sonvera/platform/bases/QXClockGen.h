@@ -64,6 +64,15 @@ private:
     std::multiset<int64_t> FDeadlines; // of the clocks waiting now
 };
 
+// Never waits: a clock on it ticks again as soon as its tick returns, so that a generator whose
+// tick delivers synchronously runs exactly as fast as its chain accepts.
+class TQXFreeRunningTimeSource : public IQXTimeSource {
+public:
+    int64_t Now() override { return 0; }
+    bool WaitUntil(int64_t ADeadline, const std::atomic<bool>& AStop) override;
+    void Wake() override {}
+};
+
 class TQXClockGen {
 public:
     using TTick = std::function<void()>;

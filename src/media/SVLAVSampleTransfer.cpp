@@ -36,6 +36,15 @@ void Transfer(const TSource* ASource, int32_t AChannels, int32_t AFrames, AVFram
             dest[i] = AConvert(ASource[i]);
         return;
     }
+    if (AChannels == 2) { // the common case, in one pass that the compiler vectorises
+        TDest* left = reinterpret_cast<TDest*>(ADest.extended_data[0]) + AOffset;
+        TDest* right = reinterpret_cast<TDest*>(ADest.extended_data[1]) + AOffset;
+        for (int32_t i = 0; i < AFrames; ++i) {
+            left[i] = AConvert(ASource[2 * static_cast<size_t>(i)]);
+            right[i] = AConvert(ASource[2 * static_cast<size_t>(i) + 1]);
+        }
+        return;
+    }
     for (int32_t channel = 0; channel < AChannels; ++channel) {
         TDest* dest = reinterpret_cast<TDest*>(ADest.extended_data[channel]) + AOffset;
         const TSource* source = ASource + channel;
@@ -95,7 +104,15 @@ void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount) {
 }
 
 void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount) {
-    for (size_t i = 0; i < ACount; ++i) {
+    // Four bytes read at once, the fourth (the next sample's) shifted out; the last sample has
+    // no next one.
+    size_t i = 0;
+    for (; i + 1 < ACount; ++i) {
+        uint32_t value;
+        std::memcpy(&value, ASource + 3 * i, sizeof(value));
+        ADest[i] = static_cast<int32_t>(value << 8);
+    }
+    for (; i < ACount; ++i) {
         const uint32_t value = uint32_t{ASource[3 * i]} << 8 | uint32_t{ASource[3 * i + 1]} << 16 |
                                uint32_t{ASource[3 * i + 2]} << 24;
         ADest[i] = static_cast<int32_t>(value);
@@ -133,7 +150,14 @@ void SVWriteFrameSamples(const void* ASource, int32_t ABits, int32_t AChannels, 
         return;
     }
     case 24: {
-        // Unpacked once; every destination format then takes it as 32-bit samples.
+        if (format == AV_SAMPLE_FMT_S32) { // straight into the frame
+            SVUnpackS24ToS32(static_cast<const uint8_t*>(ASource),
+                             reinterpret_cast<int32_t*>(ADest.extended_data[0]) +
+                                 static_cast<size_t>(AOffset) * static_cast<size_t>(AChannels),
+                             static_cast<size_t>(AFrames) * static_cast<size_t>(AChannels));
+            return;
+        }
+        // Unpacked once; every other destination format then takes it as 32-bit samples.
         thread_local std::vector<int32_t> unpacked;
         const size_t count = static_cast<size_t>(AFrames) * static_cast<size_t>(AChannels);
         unpacked.resize(count);

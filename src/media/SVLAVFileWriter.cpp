@@ -121,25 +121,41 @@ const AVOutputFormat* TSVLAVFileWriter::GetContainer() const {
     return FFileFormat->GetFormat(GetFileName());
 }
 
-const AVCodec* TSVLAVFileWriter::FindEncoder(int32_t ABits) const {
+const AVOutputFormat& TSVLAVFileWriter::Container() const {
+    if (const AVOutputFormat* format = GetContainer())
+        return *format;
+    const std::string name = FFileFormat->GetName();
+    throw EArgumentError(name != KRVLAVAutoSelect
+                             ? "unknown format '" + name + "'"
+                             : GetFileName() + ": no container format for this file name");
+}
+
+const AVCodec& TSVLAVFileWriter::Encoder(int32_t ABits) const {
     const std::string name = FCompression->GetName();
-    if (name != KRVLAVAutoSelect)
-        return avcodec_find_encoder_by_name(name.c_str());
-    const AVOutputFormat* format = GetContainer();
-    if (!format || format->audio_codec == AV_CODEC_ID_NONE)
-        return nullptr;
-    return avcodec_find_encoder(PCMOfWidth(format->audio_codec, ABits, *format));
+    if (name != KRVLAVAutoSelect) {
+        if (const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str()))
+            return *codec;
+        throw EArgumentError("unknown encoder '" + name + "'");
+    }
+    const AVOutputFormat& format = Container();
+    const AVCodec* codec =
+        format.audio_codec == AV_CODEC_ID_NONE
+            ? nullptr
+            : avcodec_find_encoder(PCMOfWidth(format.audio_codec, ABits, format));
+    if (!codec)
+        throw EArgumentError(std::string("format '") + format.name + "' has no audio encoder");
+    return *codec;
 }
 
 bool TSVLAVFileWriter::EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,
                                     std::string& AWhy) {
-    const TRVLAVCodecContext context = NewLAVCodecContext(&AEncoder);
-    if (!Configure(*context, AEncoder, AFormat)) {
+    TRVLAVCodecContext context = NewLAVCodecContext(&AEncoder);
+    if (!Configure(*context, AEncoder, AFormat))
         AWhy = CodecText(AEncoder) +
                FormatMessage(" cannot take %d-bit samples", AFormat.Samples.wValidBitsPerSample);
-        return false;
-    }
-    AWhy = OpenEncoder(*context, AEncoder);
+    else
+        AWhy = OpenEncoder(*context, AEncoder);
+    LAVLockExecute([&] { context.reset(); }); // closing a codec takes the lock, as opening does
     return AWhy.empty();
 }
 
@@ -224,21 +240,9 @@ void TSVLAVFileWriter::FinishFile() {
 
 void TSVLAVFileWriter::OpenFile(const TSVWaveFormatExtensible& AFormat) {
     const std::string name = FFileName;
-    const AVOutputFormat* format = GetContainer();
-    if (!format) {
-        const std::string formatName = FFileFormat->GetName();
-        throw EArgumentError(formatName != KRVLAVAutoSelect
-                                 ? "unknown format '" + formatName + "'"
-                                 : name + ": no container format for this file name");
-    }
+    const AVOutputFormat* format = &Container();
     const int32_t bits = AFormat.Samples.wValidBitsPerSample;
-    const AVCodec* codec = FindEncoder(bits);
-    if (!codec) {
-        const std::string codecName = FCompression->GetName();
-        throw EArgumentError(codecName != KRVLAVAutoSelect
-                                 ? "unknown encoder '" + codecName + "'"
-                                 : std::string("format '") + format->name + "' has no audio codec");
-    }
+    const AVCodec* codec = &Encoder(bits);
     FCompression->Open(codec->id, false);
     auto encoder = std::make_unique<TEncoder>();
     encoder->Format = AFormat;

@@ -182,12 +182,7 @@ TSVWaveFormatExtensible ChooseFormat(const TConversionOptions& AOptions,
                                             : WidthsToTry(AInput.Samples.wValidBitsPerSample);
     std::string refusal;
     for (const int32_t bits : widths) {
-        const AVCodec* codec = AWriter.FindEncoder(bits);
-        if (!codec)
-            throw EArgumentError(AOptions.Codec.empty()
-                                     ? "format '" + std::string(AWriter.GetContainer()->name) +
-                                           "' has no audio codec"
-                                     : "unknown encoder '" + AOptions.Codec + "'");
+        const AVCodec* codec = &AWriter.Encoder(bits);
         if (!TakesLayout(*codec, layout))
             throw EArgumentError(
                 FormatMessage("codec '%s' cannot take %d channels", codec->name, layout.Count()) +
@@ -266,10 +261,7 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
     // The container is chosen by the output's name; the temporary name keeps its extension.
     writer.SetFileName(AOptions.Output);
     ConfigureWriter(writer, AOptions);
-    if (!writer.GetContainer())
-        throw EArgumentError(AOptions.Format.empty()
-                                 ? AOptions.Output + ": no container format for this file name"
-                                 : "unknown format '" + AOptions.Format + "'");
+    writer.Container(); // raises when there is none
     const TSVWaveFormatExtensible format = ChooseFormat(AOptions, input, writer);
     writer.SetFileName(output.GetPath());
 
@@ -316,7 +308,7 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
     output.Commit();
 
     TConversionResult result;
-    result.Codec = writer.FindEncoder(format.Samples.wValidBitsPerSample)->name;
+    result.Codec = writer.Encoder(format.Samples.wValidBitsPerSample).name;
     result.Format = format;
     result.Frames = writer.GetFramesWritten();
     result.Seconds = std::chrono::duration<double>(TClock::now() - start).count();

@@ -52,9 +52,11 @@ public:
 
     // The container the file is written in; null when there is none.
     const AVOutputFormat* GetContainer() const;
-    // The encoder for a stream of ABits-bit samples, or null (a name FFmpeg has no encoder of,
-    // a container without an audio codec).
-    const AVCodec* FindEncoder(int32_t ABits) const;
+    // The same, raising EArgumentError when there is none.
+    const AVOutputFormat& Container() const;
+    // The encoder for a stream of ABits-bit samples; EArgumentError when there is none (a name
+    // FFmpeg has no encoder of, a container without an audio encoder).
+    const AVCodec& Encoder(int32_t ABits) const;
     // Whether AEncoder takes a stream of AFormat: an encoder opened on trial with what the
     // writer would give it. AWhy receives the reason when it does not.
     static bool EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,

@@ -34,10 +34,10 @@ bool TPXRVGraphSourcePin::IntNotificationHandler(TPXPin* ASender, TPXPin* ATarge
 }
 
 TPXRVGraphSinkPin::TPXRVGraphSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                                     TRef<IChangeNotifyLock> AOwnerLock,
-                                     TPXDispatchHandler AHandler, uint32_t AMaxConnections)
-    : TQXPXSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), std::move(AHandler),
-                   AMaxConnections) {
+                                     TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                                     TPXDispatchHandler AHandler)
+    : TQXPXSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), AMaxConnections,
+                   std::move(AHandler)) {
     PopulateTypes(TPXRVGraphSourcePin::ClassAttributes(), true);
 }
 

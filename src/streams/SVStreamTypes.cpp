@@ -120,9 +120,9 @@ const TPXPinAttributes& TSVPXAudioSourcePin::ClassAttributes() {
 
 TSVPXAudioSourcePin::TSVPXAudioSourcePin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
                                          TRef<IChangeNotifyLock> AOwnerLock,
-                                         TPXDispatchHandler AHandler, uint32_t AMaxConnections)
-    : TQXPXClockableSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), std::move(AHandler),
-                              AMaxConnections) {
+                                         uint32_t AMaxConnections, TPXDispatchHandler AHandler)
+    : TQXPXClockableSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), AMaxConnections,
+                              std::move(AHandler)) {
     PopulateTypes(ClassAttributes(), true);
 }
 
@@ -158,10 +158,10 @@ const TPXPinAttributes& TSVPXAudioSinkPin::ClassAttributes() {
 }
 
 TSVPXAudioSinkPin::TSVPXAudioSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                                     TRef<IChangeNotifyLock> AOwnerLock,
-                                     TPXDispatchHandler AHandler, uint32_t AMaxConnections)
-    : TQXPXSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), std::move(AHandler),
-                   AMaxConnections) {
+                                     TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                                     TPXDispatchHandler AHandler)
+    : TQXPXSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), AMaxConnections,
+                   std::move(AHandler)) {
     PopulateTypes(ClassAttributes(), true);
 }
 

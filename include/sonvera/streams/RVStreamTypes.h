@@ -65,8 +65,11 @@ public:
 class TPXRVGraphSinkPin : public TQXPXSinkPin {
 public:
     TPXRVGraphSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                      TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler,
-                      uint32_t AMaxConnections = 1);
+                      TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                      TPXDispatchHandler AHandler);
+    TPXRVGraphSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
+                      TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)
+        : TPXRVGraphSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), 1, std::move(AHandler)) {}
 };
 
 void InitializeRVStreamTypes();

@@ -87,8 +87,11 @@ class TSVPXAudioSourcePin : public TQXPXClockableSourcePin {
 public:
     static const TPXPinAttributes& ClassAttributes();
     TSVPXAudioSourcePin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                        TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler,
-                        uint32_t AMaxConnections = 0);
+                        TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                        TPXDispatchHandler AHandler);
+    TSVPXAudioSourcePin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
+                        TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)
+        : TSVPXAudioSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), 0, std::move(AHandler)) {}
 
     bool Notify(const TRef<IPXNotifyOperation>& AOperation, uint32_t AState = 0) override;
     // The recorded operation, or null.
@@ -106,8 +109,11 @@ class TSVPXAudioSinkPin : public TQXPXSinkPin {
 public:
     static const TPXPinAttributes& ClassAttributes();
     TSVPXAudioSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                      TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler,
-                      uint32_t AMaxConnections = 1);
+                      TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                      TPXDispatchHandler AHandler);
+    TSVPXAudioSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
+                      TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)
+        : TSVPXAudioSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), 1, std::move(AHandler)) {}
 };
 
 // Reports a received buffer: the reporting object and the buffer.

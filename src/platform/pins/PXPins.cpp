@@ -369,8 +369,8 @@ const TPXPinAttributes& TPXClockSourcePin::ClassAttributes() {
 }
 
 TPXClockSourcePin::TPXClockSourcePin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                                     TRef<IChangeNotifyLock> AOwnerLock,
-                                     TPXDispatchHandler AHandler, uint32_t AMaxConnections)
+                                     TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                                     TPXDispatchHandler AHandler)
     : TPXBasicDispatchSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), AMaxConnections,
                                 std::move(AHandler)) {
     PopulateTypes(ClassAttributes(), true);

@@ -10,8 +10,8 @@ bool DefaultQXChannelNotificationHandler(TPXPin* ASender, TPXPin* ATarget, const
 }
 
 TQXPXSinkPin::TQXPXSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                           TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler,
-                           uint32_t AMaxConnections)
+                           TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                           TPXDispatchHandler AHandler)
     : TPXSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), AMaxConnections, std::move(AHandler)) {
     PopulateTypes({{"Input"}, {}}, true);
 }
@@ -19,8 +19,8 @@ TQXPXSinkPin::TQXPXSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
 TQXPXClockableSourcePin::TQXPXClockableSourcePin(TPersistent* AOwner,
                                                  const TPXPinCreated& AOnCreated,
                                                  TRef<IChangeNotifyLock> AOwnerLock,
-                                                 TPXDispatchHandler AHandler,
-                                                 uint32_t AMaxConnections)
+                                                 uint32_t AMaxConnections,
+                                                 TPXDispatchHandler AHandler)
     : TPXBasicDispatchSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), AMaxConnections,
                                 std::move(AHandler)) {}
 

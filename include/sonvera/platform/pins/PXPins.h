@@ -221,8 +221,11 @@ class TPXClockSourcePin : public TPXBasicDispatchSourcePin {
 public:
     static const TPXPinAttributes& ClassAttributes();
     TPXClockSourcePin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                      TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler,
-                      uint32_t AMaxConnections = 0);
+                      TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                      TPXDispatchHandler AHandler);
+    TPXClockSourcePin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
+                      TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)
+        : TPXClockSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), 0, std::move(AHandler)) {}
 };
 
 } // namespace sonvera

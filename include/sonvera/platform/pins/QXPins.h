@@ -16,16 +16,23 @@ bool DefaultQXChannelNotificationHandler(TPXPin* ASender, TPXPin* ATarget, const
 class TQXPXSinkPin : public TPXSinkPin {
 public:
     TQXPXSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                 TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler,
-                 uint32_t AMaxConnections = 1);
+                 TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                 TPXDispatchHandler AHandler);
+    TQXPXSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
+                 TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)
+        : TQXPXSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), 1, std::move(AHandler)) {}
 };
 
 // A source pin of data buffers, which the owner's clock or pump drives.
 class TQXPXClockableSourcePin : public TPXBasicDispatchSourcePin {
 public:
     TQXPXClockableSourcePin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
-                            TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler,
-                            uint32_t AMaxConnections = 0);
+                            TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
+                            TPXDispatchHandler AHandler);
+    TQXPXClockableSourcePin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
+                            TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)
+        : TQXPXClockableSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), 0,
+                                  std::move(AHandler)) {}
 
     // Delivers AData, shared, in a new supplied-buffer operation; Notify's result.
     bool SubmitBuffer(const TRef<IQXData>& AData);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "AudioBufferChecks.h"
+#include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/platform/runtime/MainThread.h"
 

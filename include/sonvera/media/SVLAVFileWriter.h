@@ -6,8 +6,9 @@
 //
 // At the stream's start the writer opens the file, applies the descriptor's settings and
 // options (options FFmpeg knows only as the encoder's own go to the encoder; a name it knows
-// nowhere is an error), opens the encoder for the stream's rate, width and speakers and writes
-// the header. Buffers are cut into the encoder's frames, partial frames waiting for the next
+// nowhere is an error) and its BitRate where it differs from the declared default (elsewhere
+// the encoder's own default holds), opens the encoder for the stream's rate, width and speakers
+// and writes the header. Buffers are cut into the encoder's frames, partial frames waiting for the next
 // buffer; frames carry the stream's time, starting at the first buffer's stamp. A stop (or an
 // end-stop) sends the last partial frame, drains the encoder and writes the trailer. With
 // MasterPumping enabled the writer takes over pumping at the stream's start: its chain then

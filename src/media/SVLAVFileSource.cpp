@@ -169,10 +169,13 @@ void TSVLAVFileSource::StartPump() {
         return;
     const bool realtime = GetRealtime();
     FClockSource = GetTimeSource();
-    if (!FClockSource)
-        FClockSource = realtime
-                           ? std::shared_ptr<IQXTimeSource>(std::make_shared<TQXSteadyTimeSource>())
-                           : std::make_shared<TQXFreeRunningTimeSource>();
+    FFreeRunning.reset();
+    if (!FClockSource && realtime) {
+        FClockSource = std::make_shared<TQXSteadyTimeSource>();
+    } else if (!FClockSource) {
+        FFreeRunning = std::make_shared<TQXFreeRunningTimeSource>();
+        FClockSource = FFreeRunning;
+    }
     FClockStart = FClockSource->Now();
     SetPumpClock(std::make_unique<TQXClockGen>(
         this, realtime ? KRealtimeInterval : 1, [this] { IntPump(); }, FClockSource));
@@ -215,6 +218,8 @@ void TSVLAVFileSource::SendNext() {
 void TSVLAVFileSource::EndStream(const std::string& AError) {
     FEnded = true;
     FError = AError;
+    if (FFreeRunning)
+        FFreeRunning->Hold(); // no idle ticks until the stop has joined the clock
     PostStop();
 }
 
@@ -275,6 +280,7 @@ TRef<IPXNotifyOperation> TSVLAVFileSource::IntStopStream() {
     TChangeNotifyLockGuard guard(*GetLock());
     CloseInput();
     FClockSource.reset();
+    FFreeRunning.reset();
     if (FReachedEnd && FError.empty())
         return TPXEndStopOperation::Create();
     return TPXStopOperation::Create();

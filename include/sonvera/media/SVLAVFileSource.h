@@ -97,6 +97,7 @@ private:
     uint64_t FFramesSent = 0;
     std::atomic<int64_t> FPosition{0};
     std::shared_ptr<IQXTimeSource> FClockSource;
+    std::shared_ptr<TQXFreeRunningTimeSource> FFreeRunning; // when FClockSource is one
     int64_t FClockStart = 0;
 };
 

@@ -91,8 +91,9 @@
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"
 
-// Codec support over FFmpeg. Linking sonvera::codecs defines SONVERA_CODECS and brings FFmpeg's
-// headers, which these need; a program that links only sonvera::core does without both.
+// Codec support over FFmpeg and the components built on it. Linking sonvera::codecs defines
+// SONVERA_CODECS and brings FFmpeg's headers, which these need; a program that links only
+// sonvera::core does without both.
 #ifdef SONVERA_CODECS
 #include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVCompression.h"
@@ -106,4 +107,10 @@
 #include "sonvera/codecs/RVLAVSettings.h"
 #include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/codecs/RVLAVVideoCompression.h"
+
+// Ready components over FFmpeg: file source, file writer, resample filter.
+#include "sonvera/media/SVLAVFileSource.h"
+#include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/media/SVResampleFilter.h"
 #endif

@@ -1,3 +1,7 @@
+# The sonvera tool end to end on files that sox makes: what it writes must read back in sox
+# (and in its own file source) with the format asked for, lossless paths must keep every
+# sample, resampling must keep a tone, and every failure must leave one error line, a non-zero
+# exit and no file behind.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 
@@ -12,74 +16,167 @@ function(run EXPECT OUT)
         message(FATAL_ERROR "expected a failure: ${ARGN}\n${out}\n${err}")
     endif()
     set(${OUT} "${out}${err}" PARENT_SCOPE)
+    set(${OUT}_ERR "${err}" PARENT_SCOPE)
 endfunction()
 
-# soxi -b (bits) and -c (channels) of a file must equal what is expected.
+function(soxi_value FILE FLAG OUT)
+    run(0 value ${SOXI} ${FLAG} ${WORK_DIR}/${FILE})
+    string(STRIP "${value}" value)
+    set(${OUT} "${value}" PARENT_SCOPE)
+endfunction()
+
+# sox must see BITS bits and CHANNELS channels (and RATE Hz when given).
 function(expect_format FILE BITS CHANNELS)
-    run(0 bits ${SOXI} -b ${WORK_DIR}/${FILE})
-    run(0 channels ${SOXI} -c ${WORK_DIR}/${FILE})
-    string(STRIP "${bits}" bits)
-    string(STRIP "${channels}" channels)
-    if(NOT bits STREQUAL BITS OR NOT channels STREQUAL CHANNELS)
-        message(FATAL_ERROR "${FILE}: sox sees ${bits} bits, ${channels} channels; "
-                            "expected ${BITS} bits, ${CHANNELS} channels")
+    soxi_value(${FILE} -b bits)
+    soxi_value(${FILE} -c channels)
+    soxi_value(${FILE} -r rate)
+    if(NOT bits STREQUAL BITS OR NOT channels STREQUAL CHANNELS OR (ARGC GREATER 3 AND NOT rate STREQUAL ARGV3))
+        message(FATAL_ERROR "${FILE}: sox sees ${bits} bits, ${channels} channels, ${rate} Hz; "
+                            "expected ${BITS} bits, ${CHANNELS} channels ${ARGV3}")
     endif()
 endfunction()
 
-# The demo's table and its files agree with what sox reads.
+# The decoded samples of two files (as sox reads them, 32-bit) must be equal.
+function(expect_same_samples A B)
+    run(0 out ${SOX} ${WORK_DIR}/${A} -b 32 -e signed -t raw ${WORK_DIR}/a.raw)
+    run(0 out ${SOX} ${WORK_DIR}/${B} -b 32 -e signed -t raw ${WORK_DIR}/b.raw)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/a.raw ${WORK_DIR}/b.raw
+                    RESULT_VARIABLE different)
+    if(different)
+        message(FATAL_ERROR "${A} and ${B} hold different samples")
+    endif()
+endfunction()
+
+# A decimal as an integer count of millionths.
+function(to_millionths TEXT OUT)
+    string(REGEX MATCH "([0-9]+)\\.?([0-9]*)" number "${TEXT}")
+    string(SUBSTRING "${CMAKE_MATCH_2}000000" 0 6 fraction)
+    math(EXPR value "${CMAKE_MATCH_1} * 1000000 + 1${fraction} - 1000000")
+    set(${OUT} ${value} PARENT_SCOPE)
+endfunction()
+
+# sox's RMS amplitude (millionths of full scale) and rough frequency of a file.
+function(measure FILE RMS FREQUENCY)
+    run(0 stat ${SOX} ${WORK_DIR}/${FILE} -n stat)
+    string(REGEX MATCH "RMS +amplitude: +([0-9.]+)" ignored "${stat}")
+    to_millionths(${CMAKE_MATCH_1} rms)
+    string(REGEX MATCH "Rough +frequency: +([0-9]+)" ignored "${stat}")
+    set(${RMS} ${rms} PARENT_SCOPE)
+    set(${FREQUENCY} ${CMAKE_MATCH_1} PARENT_SCOPE)
+endfunction()
+
+function(expect_no_output NAME)
+    file(GLOB left ${WORK_DIR}/${NAME} ${WORK_DIR}/.*part-*)
+    if(left)
+        message(FATAL_ERROR "a failed conversion left files behind: ${left}")
+    endif()
+endfunction()
+
+# --- The demo: a generator chain into WAV and FLAC, the FLAC converted back. ---
 run(0 table ${SONVERA} demo)
-foreach(row "tone-8bit-stereo.wav;8;2" "tone-16bit-stereo.wav;16;2" "tone-24bit-stereo.wav;24;2"
-            "tone-32bit-stereo.wav;32;2" "tone-24bit-5.1.wav;24;6"
-            "tone-16bit-stereo-gain.wav;16;2")
-    list(GET row 0 file)
-    list(GET row 1 bits)
-    list(GET row 2 channels)
-    string(REGEX MATCH "${file} +${bits} +${channels} " printed "${table}")
-    if(NOT printed)
-        message(FATAL_ERROR "demo table lacks ${file} with ${bits} bits, ${channels} channels:\n${table}")
+foreach(file tone-24bit.wav tone-24bit.flac tone-from-flac.wav)
+    if(NOT table MATCHES "${file} +[a-z0-9_]+ +24 +2 +44100 +88200 +-12\\.0")
+        message(FATAL_ERROR "demo table lacks ${file} as 24-bit stereo at -12 dB:\n${table}")
     endif()
-    expect_format(sonvera-out/${file} ${bits} ${channels})
+    expect_format(sonvera-out/${file} 24 2 44100)
+endforeach()
+expect_same_samples(sonvera-out/tone-24bit.wav sonvera-out/tone-from-flac.wav)
+
+# --- Every width with every layout through WAV; the input's own format keeps every sample. ---
+run(0 out ${SOX} -n -r 44100 -b 16 -c 2 ${WORK_DIR}/src.wav synth 0.05 sine 440 sine 660 gain -3)
+foreach(bits 8 16 24 32)
+    foreach(layout "mono;1" "stereo;2" "5.1;6" "7.1;8")
+        list(GET layout 0 name)
+        list(GET layout 1 channels)
+        run(0 out ${SONVERA} convert src.wav w${bits}-${name}.wav --bits ${bits} --layout ${name})
+        expect_format(w${bits}-${name}.wav ${bits} ${channels} 44100)
+    endforeach()
+endforeach()
+expect_same_samples(src.wav w16-stereo.wav)
+
+# --- FLAC is lossless both ways, at the input's own 24 bits. ---
+run(0 out ${SOX} -n -r 48000 -b 24 -c 2 ${WORK_DIR}/in24.flac synth 0.5 sine 1000 pinknoise gain -4)
+run(0 out ${SONVERA} convert in24.flac out24.wav)
+expect_format(out24.wav 24 2 48000)
+expect_same_samples(in24.flac out24.wav)
+run(0 out ${SONVERA} convert out24.wav again.flac)
+expect_format(again.flac 24 2 48000)
+expect_same_samples(in24.flac again.flac)
+
+# --- MP3 and Opus, read back by the tool's own source. ---
+run(0 out ${SOX} -n -r 44100 -b 16 -c 2 ${WORK_DIR}/src44.wav synth 0.5 sine 440 gain -6)
+run(0 out ${SONVERA} convert src44.wav out.mp3 --bitrate 192000)
+run(0 probe ${SONVERA} probe out.mp3)
+if(NOT probe MATCHES "audio mp3, 44100 Hz, 2 channels")
+    message(FATAL_ERROR "probe of out.mp3:\n${probe}")
+endif()
+run(0 out ${SONVERA} convert out.mp3 from-mp3.wav)
+expect_format(from-mp3.wav 32 2 44100)
+# Opus takes 48 kHz: the tool resamples to it by itself.
+run(0 out ${SONVERA} convert src44.wav out.opus)
+run(0 probe ${SONVERA} probe out.opus)
+if(NOT probe MATCHES "audio opus, 48000 Hz, 2 channels")
+    message(FATAL_ERROR "probe of out.opus:\n${probe}")
+endif()
+run(0 out ${SONVERA} convert out.opus from-opus.wav --bits 16)
+expect_format(from-opus.wav 16 2 48000)
+
+# --- 44100 -> 48000 -> 44100 keeps a tone's pitch and its level within 0.1 dB. ---
+run(0 out ${SOX} -n -r 44100 -b 16 -c 1 ${WORK_DIR}/tone.wav synth 1 sine 1000 gain -6)
+run(0 out ${SONVERA} convert tone.wav tone48.wav --rate 48000)
+expect_format(tone48.wav 16 1 48000)
+run(0 out ${SONVERA} convert tone48.wav tone44.wav --rate 44100 --quiet)
+expect_format(tone44.wav 16 1 44100)
+measure(tone.wav rms frequency)
+foreach(file tone48.wav tone44.wav)
+    measure(${file} rms2 frequency2)
+    math(EXPR low "${rms} * 98855 / 100000")  # -0.1 dB
+    math(EXPR high "${rms} * 101158 / 100000") # +0.1 dB
+    math(EXPR pitch "${frequency2} - ${frequency}")
+    if(rms2 LESS low OR rms2 GREATER high OR pitch LESS -2 OR pitch GREATER 2)
+        message(FATAL_ERROR "${file}: RMS ${rms2} and ${frequency2} Hz, "
+                            "the tone had RMS ${rms} and ${frequency} Hz")
+    endif()
 endforeach()
 
-# Conversion with the library's own operations.
-run(0 out ${SONVERA} convert sonvera-out/tone-16bit-stereo.wav wide.wav --bits 24 --layout 7.1
-    --gain 0.5)
-expect_format(wide.wav 24 8)
-run(0 out ${SONVERA} convert wide.wav narrow.wav --bits 8 --layout mono)
-expect_format(narrow.wav 8 1)
-
-# A file without frames is a file like any other: it converts to one without frames.
-run(0 out ${SOX} -n -r 8000 -b 16 -c 2 ${WORK_DIR}/empty.wav trim 0 0)
-run(0 out ${SONVERA} convert empty.wav empty-24.wav --bits 24)
-expect_format(empty-24.wav 24 2)
-run(0 frames ${SOXI} -s ${WORK_DIR}/empty-24.wav)
-string(STRIP "${frames}" frames)
-if(NOT frames STREQUAL "0")
-    message(FATAL_ERROR "empty-24.wav: sox sees ${frames} frames, expected 0")
+# --- The catalogs. ---
+run(0 codecs ${SONVERA} codecs --audio --encoders)
+if(NOT codecs MATCHES "audio encoder +flac " OR NOT codecs MATCHES "audio encoder +pcm_s16le "
+   OR codecs MATCHES "decoder")
+    message(FATAL_ERROR "codecs --audio --encoders:\n${codecs}")
+endif()
+run(0 formats ${SONVERA} formats)
+if(NOT formats MATCHES "\nwav +wav +audio/x-wav +pcm_s16le " OR NOT formats MATCHES "\nflac +flac ")
+    message(FATAL_ERROR "formats lacks wav or flac")
 endif()
 
-# Bad input: one line on stderr naming the cause, non-zero exit, nothing written. An MPEG
-# payload in a WAV file makes the decoder libsndfile loads print notes of its own.
-file(WRITE ${WORK_DIR}/not-a-wave.wav "plain text, not audio\n")
-file(MAKE_DIRECTORY ${WORK_DIR}/folder.wav)
-run(0 out ${SOX} -n -b 32 -e floating-point ${WORK_DIR}/float.wav synth 0.1 sine 440)
-execute_process(COMMAND printf "\x52\x49\x46\x46\x76\x00\x00\x00\x57\x41\x56\x45\x66\x6d\x74\x20\x1e\x00\x00\x00\x55\x00\x02\x00\x44\xac\x00\x00\x80\x3e\x00\x00\x01\x00\x00\x00\x0c\x00\x01\x00\x02\x00\x00\x00\xa1\x01\x01\x00\x71\x05\x64\x61\x74\x61\x44\x00\x00\x00\xff\xfb\x90\x44\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00" OUTPUT_FILE ${WORK_DIR}/mpeg.wav)
-foreach(case "missing.wav;does not exist" "not-a-wave.wav;not a WAV file"
-             "folder.wav;not a regular file" "float.wav;not integer PCM"
-             "mpeg.wav;not a usable WAV file")
-    list(GET case 0 input)
-    list(GET case 1 cause)
-    run(NONZERO message ${SONVERA} convert ${input} out.wav)
+# --- The progress line: on a terminal, and not in a pipe, where only the summary shows. ---
+run(0 piped ${SONVERA} convert src44.wav piped.wav)
+if(NOT piped_ERR STREQUAL "" OR NOT piped MATCHES "piped.wav: 22050 frames, 0:00.500")
+    message(FATAL_ERROR "a piped conversion printed:\n${piped}")
+endif()
+run(0 terminal ${SCRIPT} -qec "${SONVERA} convert src44.wav shown.wav" /dev/null)
+if(NOT terminal MATCHES "%  +[0-9.]+x real time  +[0-9:.]+ left")
+    message(FATAL_ERROR "no progress line on a terminal:\n${terminal}")
+endif()
+
+# --- Failures: one line on stderr, a non-zero exit, nothing written. ---
+file(WRITE ${WORK_DIR}/not-audio.wav "plain text, not audio\n")
+foreach(case "missing.wav;err.wav" "not-audio.wav;err.wav" "src.wav;err.xyz"
+             "src.wav;err.wav;--codec;nosuch" "src.wav;err.wav;--format;nosuch"
+             "in24.flac;err.wav;--codec;pcm_s16le;--bits;24" "src.wav;err.mp3;--layout;5.1"
+             "src.wav;err.wav;--option;nosuch=1" "src.wav;err.wav;--bits;12")
+    list(GET case 1 output)
+    run(NONZERO message ${SONVERA} convert ${case})
     string(STRIP "${message}" message)
-    if(NOT message MATCHES "^sonvera: ${input}: ${cause}[^\n]*$")
-        message(FATAL_ERROR "${input}: expected one line naming '${cause}', got:\n${message}")
+    if(NOT message MATCHES "^sonvera: [^\n]+$")
+        message(FATAL_ERROR "${case}: expected one error line, got:\n${message}")
     endif()
-    if(EXISTS ${WORK_DIR}/out.wav)
-        message(FATAL_ERROR "${input}: an output file was written")
-    endif()
+    expect_no_output(${output})
 endforeach()
-run(NONZERO message ${SONVERA} convert wide.wav out.wav --bits 12)
-run(NONZERO message ${SONVERA} convert wide.wav out.wav --layout quad)
-if(EXISTS ${WORK_DIR}/out.wav)
-    message(FATAL_ERROR "a refused option still wrote a file")
+# A full disk: the file may not grow past 64 KiB.
+run(NONZERO message sh -c "ulimit -f 64 && exec ${SONVERA} convert in24.flac full.wav")
+if(NOT message MATCHES "^sonvera: full.wav: File too large\n$")
+    message(FATAL_ERROR "full disk: ${message}")
 endif()
+expect_no_output(full.wav)

@@ -1,4 +1,5 @@
-// The sonvera tool's commands; each returns the process exit code.
+// The sonvera tool's commands; each returns the process exit code. Errors are raised as
+// exceptions, which main prints as one line.
 #pragma once
 
 #include <string>
@@ -9,11 +10,21 @@ namespace sonvera::tool {
 // Prints the library version, its units and where each primitive slot is bound.
 int RunInfo();
 
-// Generates a test tone, derives copies of other widths and layouts with the library's own
-// operations, writes them as WAV files into ./sonvera-out/ and prints a table of them.
+// Builds a tone with a generator component, sends it through the format and gain filters into
+// a WAV and a FLAC writer, converts the FLAC back to WAV and prints a table of the three files
+// as the file source reads them.
 int RunDemo();
 
-// sonvera convert IN.wav OUT.wav [--bits 8|16|24|32] [--layout mono|stereo|5.1|7.1] [--gain X]
+// sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]
+//                 [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS]
+//                 [--option NAME=VALUE]... [--quiet]
 int RunConvert(const std::vector<std::string>& AArguments);
+
+// sonvera codecs [--audio|--video] [--decoders|--encoders]
+int RunCodecs(const std::vector<std::string>& AArguments);
+// sonvera formats
+int RunFormats(const std::vector<std::string>& AArguments);
+// sonvera probe FILE
+int RunProbe(const std::vector<std::string>& AArguments);
 
 } // namespace sonvera::tool

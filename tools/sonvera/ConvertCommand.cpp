@@ -1,23 +1,22 @@
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <optional>
 
-#include "AudioFiles.h"
 #include "Commands.h"
+#include "Conversion.h"
+#include "sonvera/platform/runtime/Exceptions.h"
 
 namespace sonvera::tool {
 
 namespace {
 
-struct TConvertOptions {
-    std::string Input;
-    std::string Output;
-    std::optional<int32_t> Bits;
-    std::optional<TSVSpeakers> Layout;
-    std::optional<double> Gain;
-};
+constexpr const char* KConvertUsage =
+    "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32] "
+    "[--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS] "
+    "[--option NAME=VALUE]... [--quiet]";
 
 TSVSpeakers ParseLayout(const std::string& AName) {
     static const std::map<std::string, TSVSpeakers> layouts = {
@@ -38,16 +37,39 @@ int32_t ParseBits(const std::string& AText) {
     throw EArgumentError("unsupported bits '" + AText + "' (8, 16, 24 or 32)");
 }
 
-double ParseGain(const std::string& AText) {
+// A whole positive number up to AMax.
+int32_t ParseCount(const std::string& AOption, const std::string& AText, int32_t AMax) {
+    char* end = nullptr;
+    const long long value = std::strtoll(AText.c_str(), &end, 10);
+    if (AText.empty() || *end != '\0' || value < 1 || value > AMax)
+        throw EArgumentError(AOption + " must be a whole number from 1 to " + std::to_string(AMax) +
+                             ", not '" + AText + "'");
+    return static_cast<int32_t>(value);
+}
+
+double ParseGainDb(const std::string& AText) {
     char* end = nullptr;
     const double gain = std::strtod(AText.c_str(), &end);
-    if (AText.empty() || *end != '\0' || !std::isfinite(gain) || gain < 0)
-        throw EArgumentError("gain must be a non-negative number, not '" + AText + "'");
+    if (AText.empty() || *end != '\0' || !std::isfinite(gain) || std::fabs(gain) > 200)
+        throw EArgumentError("--gain must be a number of decibels, not '" + AText + "'");
     return gain;
 }
 
-TConvertOptions ParseConvertOptions(const std::vector<std::string>& AArguments) {
-    TConvertOptions options;
+std::pair<std::string, std::string> ParseCodecOption(const std::string& AText) {
+    const size_t equals = AText.find('=');
+    if (equals == 0 || equals == std::string::npos)
+        throw EArgumentError("--option must be NAME=VALUE, not '" + AText + "'");
+    return {AText.substr(0, equals), AText.substr(equals + 1)};
+}
+
+struct TCommandLine {
+    TConversionOptions Options;
+    bool Quiet = false;
+};
+
+TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
+    TCommandLine line;
+    TConversionOptions& options = line.Options;
     std::vector<std::string> files;
     for (size_t i = 0; i < AArguments.size(); ++i) {
         const std::string& argument = AArguments[i];
@@ -55,45 +77,55 @@ TConvertOptions ParseConvertOptions(const std::vector<std::string>& AArguments) 
             files.push_back(argument);
             continue;
         }
+        if (argument == "--quiet") {
+            line.Quiet = true;
+            continue;
+        }
         if (i + 1 >= AArguments.size())
             throw EArgumentError("option " + argument + " needs a value");
         const std::string& value = AArguments[++i];
-        if (argument == "--bits")
+        if (argument == "--codec")
+            options.Codec = value;
+        else if (argument == "--format")
+            options.Format = value;
+        else if (argument == "--bits")
             options.Bits = ParseBits(value);
         else if (argument == "--layout")
             options.Layout = ParseLayout(value);
+        else if (argument == "--rate")
+            options.Rate = ParseCount(argument, value, 1'000'000);
         else if (argument == "--gain")
-            options.Gain = ParseGain(value);
+            options.GainDb = ParseGainDb(value);
+        else if (argument == "--bitrate")
+            options.BitRate = ParseCount(argument, value, 100'000'000);
+        else if (argument == "--option")
+            options.CodecOptions.push_back(ParseCodecOption(value));
         else
             throw EArgumentError("unknown option " + argument);
     }
     if (files.size() != 2)
-        throw EArgumentError("usage: sonvera convert IN.wav OUT.wav [--bits 8|16|24|32] "
-                             "[--layout mono|stereo|5.1|7.1] [--gain X]");
+        throw EArgumentError(KConvertUsage);
     options.Input = files[0];
     options.Output = files[1];
-    return options;
+    options.ShowProgress = !line.Quiet && isatty(STDERR_FILENO);
+    return line;
 }
 
 } // namespace
 
 int RunConvert(const std::vector<std::string>& AArguments) {
-    const TConvertOptions options = ParseConvertOptions(AArguments);
-    const TRef<ISVAudioBuffer> source = LoadAudioBuffer(options.Input);
-    const int32_t bits = options.Bits.value_or(source->GetSampleBitWidth());
-    const TSVSpeakers layout = options.Layout.value_or(source->GetChannelMask());
-
-    TRef<ISVAudioBuffer> result =
-        TSVAudioBuffer::CreateSizeEx(source->GetSamplesPerSecond(), bits, layout.Count(),
-                                     static_cast<int32_t>(source->GetSize()), layout);
-    source->CopyTo(0, result, 0, source->GetSize());
-    if (options.Gain)
-        result->MultiplyByReal(*options.Gain);
-
-    SaveAudioBuffer(options.Output, result);
-    PrintBufferTableHeader();
-    PrintBufferTableRow(options.Input, source);
-    PrintBufferTableRow(options.Output, result);
+    const TCommandLine line = ParseConvertArguments(AArguments);
+    const TConversionResult result = Convert(line.Options);
+    if (!line.Quiet) {
+        const uint32_t rate = result.Format.Format.nSamplesPerSec;
+        const double seconds = static_cast<double>(result.Frames) / rate;
+        std::printf("%s: %llu frames, %s, %s %u Hz %d-bit %d ch, %.1fx real time\n",
+                    line.Options.Output.c_str(), static_cast<unsigned long long>(result.Frames),
+                    FormatStreamTime(static_cast<int64_t>(seconds * 10'000'000)).c_str(),
+                    result.Codec.c_str(), rate, result.Format.Samples.wValidBitsPerSample,
+                    result.Format.Format.nChannels,
+                    result.Seconds > 0 ? seconds / result.Seconds : 0.0);
+    }
     return 0;
 }
 

@@ -1,4 +1,6 @@
-// The sonvera command-line tool: shows what the library holds and exercises it.
+// The sonvera command-line tool: converts media files through chains of the library's own
+// components, and shows what the library and FFmpeg offer.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,19 +10,29 @@
 namespace {
 
 constexpr const char* KUsage =
-    "usage: sonvera info\n"
+    "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]\n"
+    "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
+    "                      [--bitrate BPS] [--option NAME=VALUE]... [--quiet]\n"
+    "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
+    "       sonvera formats\n"
+    "       sonvera probe FILE\n"
     "       sonvera demo\n"
-    "       sonvera convert IN.wav OUT.wav [--bits 8|16|24|32] [--layout mono|stereo|5.1|7.1]"
-    " [--gain X]\n";
+    "       sonvera info\n";
 
 int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArguments) {
     using namespace sonvera::tool;
-    if (ACommand == "info")
-        return RunInfo();
-    if (ACommand == "demo")
-        return RunDemo();
     if (ACommand == "convert")
         return RunConvert(AArguments);
+    if (ACommand == "codecs")
+        return RunCodecs(AArguments);
+    if (ACommand == "formats")
+        return RunFormats(AArguments);
+    if (ACommand == "probe")
+        return RunProbe(AArguments);
+    if (ACommand == "demo")
+        return RunDemo();
+    if (ACommand == "info")
+        return RunInfo();
     if (ACommand == "help" || ACommand == "--help") {
         std::fputs(KUsage, stdout);
         return 0;
@@ -36,6 +48,8 @@ int main(int argc, char** argv) {
         std::fputs(KUsage, stderr);
         return 2;
     }
+    // A file that outgrows the size limit is a write error like a full disk, not the end.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return RunCommand(argv[1], std::vector<std::string>(argv + 2, argv + argc));
     } catch (const std::exception& error) {

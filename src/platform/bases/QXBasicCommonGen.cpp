@@ -19,8 +19,14 @@ void TQXBasicCommonGen::Start() {
     FPaused = false;
     FPump = true;
     FExternalClock = false;
-    IntStartStream();
-    StartPump();
+    try {
+        IntStartStream();
+        StartPump();
+    } catch (...) {
+        FRunning = false;
+        FPump = false;
+        throw;
+    }
 }
 
 bool TQXBasicCommonGen::OnPumpClockThread() const {
@@ -38,7 +44,11 @@ void TQXBasicCommonGen::Stop() {
     FPaused = false;
     FPump = false;
     TakePumpClock().reset(); // joins: no tick runs after this
-    NotifyOutputPins(TPXStopOperation::Create());
+    NotifyOutputPins(IntStopStream());
+}
+
+TRef<IPXNotifyOperation> TQXBasicCommonGen::IntStopStream() {
+    return TPXStopOperation::Create();
 }
 
 void TQXBasicCommonGen::Pause() {

@@ -79,6 +79,24 @@ void TQXManualTimeSource::Advance(int64_t AUnits) {
     FChanged.wait(guard, [&] { return AllParked(); });
 }
 
+// --- Free-running source ---------------------------------------------------------------------
+
+bool TQXFreeRunningTimeSource::WaitUntil(int64_t, const std::atomic<bool>& AStop) {
+    std::unique_lock<std::mutex> guard(FLock);
+    FChanged.wait(guard, [&] { return !FHeld || AStop.load(); });
+    return !AStop.load();
+}
+
+void TQXFreeRunningTimeSource::Wake() {
+    std::lock_guard<std::mutex> guard(FLock);
+    FChanged.notify_all();
+}
+
+void TQXFreeRunningTimeSource::Hold() {
+    std::lock_guard<std::mutex> guard(FLock);
+    FHeld = true;
+}
+
 // --- Clock -----------------------------------------------------------------------------------
 
 TQXClockGen::TQXClockGen(TPersistent* AOwner, int64_t AInterval, TTick AOnTick,

@@ -26,9 +26,11 @@ public:
     // Stops the clock (without telling downstream: the subclass is gone by now).
     ~TQXBasicCommonGen() override;
 
-    // Announces the stream and starts pumping; nothing when running.
+    // Announces the stream and starts pumping; nothing when running. A start that raises
+    // leaves the generator stopped.
     void Start();
-    // Stops and joins the pump clock, then sends a stop downstream; nothing when not running.
+    // Stops and joins the pump clock, then sends IntStopStream's operation downstream; nothing
+    // when not running.
     // Called on the clock's own thread, it is posted to the main thread instead.
     void Stop();
     void Pause();
@@ -50,6 +52,10 @@ protected:
     virtual void StartPump() {}
     // One step of generation; the clock or a pump request calls it.
     virtual void IntPump() = 0;
+    // Ends the stream once the pump has stopped (outside the component lock): returns the
+    // operation sent downstream, a stop by default (a generator that ran out of data tells it
+    // with an end-stop).
+    virtual TRef<IPXNotifyOperation> IntStopStream();
 
     // The dispatch handler of the output pins: answers operations from downstream.
     bool DispatchOperation(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,

@@ -64,6 +64,23 @@ private:
     std::multiset<int64_t> FDeadlines; // of the clocks waiting now
 };
 
+// Never waits: a clock on it ticks again as soon as its tick returns, so that a generator whose
+// tick delivers synchronously runs exactly as fast as its chain accepts. Once held, its clocks
+// wait for their stop instead (a generator whose data has run out parks its clock that way
+// until the stream stops).
+class TQXFreeRunningTimeSource : public IQXTimeSource {
+public:
+    int64_t Now() override { return 0; }
+    bool WaitUntil(int64_t ADeadline, const std::atomic<bool>& AStop) override;
+    void Wake() override;
+    void Hold();
+
+private:
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    bool FHeld = false;
+};
+
 class TQXClockGen {
 public:
     using TTick = std::function<void()>;

@@ -1,0 +1,99 @@
+// An output that encodes the audio arriving at its input into a file. The container is the one
+// its FileFormat names, or the one FFmpeg guesses from FileName; the codec is the one its
+// Compression names, or the container's default audio codec (a PCM default is replaced by its
+// sibling of the stream's width where the container takes it, so that 24-bit audio makes a
+// 24-bit WAV).
+//
+// At the stream's start the writer opens the file, applies the descriptor's settings and
+// options (options FFmpeg knows only as the encoder's own go to the encoder; a name it knows
+// nowhere is an error) and its BitRate where it differs from the declared default (elsewhere
+// the encoder's own default holds), opens the encoder for the stream's rate, width and speakers
+// and writes the header. Buffers are cut into the encoder's frames, partial frames waiting for the next
+// buffer; frames carry the stream's time, starting at the first buffer's stamp. A stop (or an
+// end-stop) sends the last partial frame, drains the encoder and writes the trailer. With
+// MasterPumping enabled the writer takes over pumping at the stream's start: its chain then
+// moves one buffer per pump request sent from its input pin.
+//
+// A failure (unusable format or codec, a write error such as a full disk) ends the file without
+// a trailer, is kept for GetError, and stops the stream upstream. The writer never removes what
+// it wrote: a caller that wants no partial file writes to a temporary name and renames it.
+//
+// Threads and locks: operations arrive on the delivering thread, and the writer's state is
+// kept inside its component lock; operations it sends upstream (master pump, stop) are sent
+// outside it. The codec is opened and closed under the global codec lock, taken last.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "sonvera/codecs/RVLAVAudioCompression.h"
+#include "sonvera/codecs/RVLAVFileFormat.h"
+#include "sonvera/components/SVBasicAudioOut.h"
+
+namespace sonvera {
+
+// Published: FileName (""), Compression, FileFormat (and the output base's Enabled and
+// MasterPumping).
+class TSVLAVFileWriter : public TSVBasicAudioOut {
+public:
+    // Frames handed to encoders that take any frame size.
+    static constexpr int32_t KFreeFrameSize = 4096;
+
+    explicit TSVLAVFileWriter(TPersistent* AOwner);
+    ~TSVLAVFileWriter() override;
+
+    static const TPropertyTableBase& ClassPropertyTable();
+    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
+
+    std::string GetFileName() const { return GetPropValue(FFileName); }
+    void SetFileName(const std::string& AValue) { SetPropValue("FileName", FFileName, AValue); }
+    TSVLAVAudioCompression* GetCompression() const noexcept { return FCompression.get(); }
+    TRVLAVAudioFileFormat* GetFileFormat() const noexcept { return FFileFormat.get(); }
+
+    // The container the file is written in; null when there is none.
+    const AVOutputFormat* GetContainer() const;
+    // The same, raising EArgumentError when there is none.
+    const AVOutputFormat& Container() const;
+    // The encoder for a stream of ABits-bit samples; EArgumentError when there is none (a name
+    // FFmpeg has no encoder of, a container without an audio encoder).
+    const AVCodec& Encoder(int32_t ABits) const;
+    // Whether AEncoder takes a stream of AFormat: an encoder opened on trial with what the
+    // writer would give it. AWhy receives the reason when it does not.
+    static bool EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,
+                             std::string& AWhy);
+
+    // Why the last stream's file failed; empty while nothing failed.
+    std::string GetError() const;
+    // Frames encoded in the last stream.
+    uint64_t GetFramesWritten() const noexcept { return FFramesWritten.load(); }
+
+    bool SinkDispatch(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
+                      const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) override;
+
+private:
+    struct TEncoder;
+
+    // Each returns false when the writer failed (and the stream should stop upstream).
+    bool StartFile(const TSVWaveFormatExtensible& AFormat);
+    bool WriteBuffer(const TRef<ISVAudioBuffer>& ABuffer);
+    void FinishFile();
+
+    void OpenFile(const TSVWaveFormatExtensible& AFormat);
+    void ApplyEncoderOptions(AVCodecContext& AContext) const;
+    void Encode(ISVAudioBuffer& ABuffer);
+    void SendFrame(bool ALast);
+    void WritePackets();
+    void CloseFile();
+    void Fail(const std::string& AError);
+
+    std::string FFileName;
+    std::unique_ptr<TSVLAVAudioCompression> FCompression;
+    std::unique_ptr<TRVLAVAudioFileFormat> FFileFormat;
+    // The open file; under the component lock.
+    std::unique_ptr<TEncoder> FEncoder;
+    std::string FError;
+    std::atomic<uint64_t> FFramesWritten{0};
+};
+
+} // namespace sonvera

@@ -31,9 +31,11 @@ install(TARGETS sonvera_codecs_library EXPORT SonveraCodecsTargets
 install(EXPORT SonveraCodecsTargets NAMESPACE sonvera::
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)
 
-# And a pkg-config file, for projects that build with Meson or plain Makefiles.
+# And pkg-config files, for projects that build with Meson or plain Makefiles.
 file(RELATIVE_PATH SONVERA_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" SONVERA_PC_PREFIX "${SONVERA_PC_PREFIX}")
-configure_file(cmake/sonvera-core.pc.in ${CMAKE_CURRENT_BINARY_DIR}/sonvera-core.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sonvera-core.pc
+foreach(package sonvera-core sonvera-codecs)
+    configure_file(cmake/${package}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${package}.pc @ONLY)
+endforeach()
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sonvera-core.pc ${CMAKE_CURRENT_BINARY_DIR}/sonvera-codecs.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

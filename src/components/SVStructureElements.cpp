@@ -39,7 +39,7 @@ void CheckSectionFormat(TSVAudioSection& ASection) {
         throw EReadError(FormatMessage("Sample count out of range = %llu",
                                        static_cast<unsigned long long>(ASection.Frames)));
     ASection.DataBytes = BytesPerSample(ASection.Bits) * ASection.Channels * ASection.Frames;
-    if (ASection.DataBytes > SVMaxStoreSize - QXStoreHeaderSize)
+    if (ASection.DataBytes > KSVMaxStoreSize - QXStoreHeaderSize)
         throw EReadError(FormatMessage("Section data size out of range = %llu",
                                        static_cast<unsigned long long>(ASection.DataBytes)));
 }

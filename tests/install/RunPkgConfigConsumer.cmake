@@ -1,5 +1,6 @@
 # Installs the library into a scratch prefix, moved elsewhere afterwards, and builds the outside
-# program as a plain Makefile would: the compiler with pkg-config's flags for sonvera-core.
+# program as a plain Makefile would: the compiler with pkg-config's flags for sonvera-codecs,
+# which brings sonvera-core with it.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(installed ${WORK_DIR}/installed)
 set(moved ${WORK_DIR}/moved)
@@ -23,8 +24,8 @@ run(version pkg-config --modversion sonvera-core)
 if(NOT version STREQUAL VERSION)
     message(FATAL_ERROR "pkg-config reports version '${version}', the library is ${VERSION}")
 endif()
-run(cflags pkg-config --cflags sonvera-core)
-run(libs pkg-config --libs sonvera-core)
+run(cflags pkg-config --cflags sonvera-codecs)
+run(libs pkg-config --libs sonvera-codecs)
 run(libdir pkg-config --variable=libdir sonvera-core)
 separate_arguments(flags UNIX_COMMAND "${CXX_FLAGS} ${cflags} ${libs}")
 run(out ${CXX} -std=c++20 ${SOURCE_DIR}/main.cpp ${flags} -Wl,-rpath,${libdir}

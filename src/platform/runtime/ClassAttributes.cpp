@@ -19,16 +19,23 @@ struct TComponentSlot {
     int64_t Count;
 };
 
-// Never destroyed: units unregister their classes from static destructors at unload, which
-// may run after this file's statics would have gone.
-std::mutex& GComponentsLock = *new std::mutex;
-std::vector<TComponentSlot>& GComponents = *new std::vector<TComponentSlot>; // registration order
+// Built on first use, since units register from static constructors, and never destroyed, since
+// they unregister from static destructors at unload.
+std::mutex& ComponentsLock() {
+    static std::mutex& lock = *new std::mutex;
+    return lock;
+}
+
+std::vector<TComponentSlot>& Components() { // registration order, under ComponentsLock()
+    static std::vector<TComponentSlot>& components = *new std::vector<TComponentSlot>;
+    return components;
+}
 
 TComponentSlot* FindComponent(const std::string& AClassName) {
-    auto it = std::find_if(GComponents.begin(), GComponents.end(), [&](const TComponentSlot& A) {
+    auto it = std::find_if(Components().begin(), Components().end(), [&](const TComponentSlot& A) {
         return A.Class.Class->ClassName == AClassName;
     });
-    return it == GComponents.end() ? nullptr : &*it;
+    return it == Components().end() ? nullptr : &*it;
 }
 
 // Entry AIndex must be complete, and its name must not belong to another class record, in the
@@ -77,35 +84,35 @@ std::span<const uint8_t> TClassCategory::GetImage() const {
 }
 
 void RegisterComponents(const std::vector<TComponentClass>& AClasses) {
-    std::lock_guard<std::mutex> guard(GComponentsLock);
+    std::lock_guard<std::mutex> guard(ComponentsLock());
     for (size_t i = 0; i < AClasses.size(); ++i)
         CheckRegistrable(AClasses, i);
     for (const TComponentClass& entry : AClasses) {
         if (TComponentSlot* slot = FindComponent(entry.Class->ClassName))
             ++slot->Count;
         else
-            GComponents.push_back({entry, 1});
+            Components().push_back({entry, 1});
     }
 }
 
 void UnregisterComponents(const std::vector<TComponentClass>& AClasses) {
-    std::lock_guard<std::mutex> guard(GComponentsLock);
+    std::lock_guard<std::mutex> guard(ComponentsLock());
     for (const TComponentClass& entry : AClasses) {
         if (!entry.Class)
             continue;
         // By the record's address: at unload the records may already be gone.
         auto slot =
-            std::find_if(GComponents.begin(), GComponents.end(),
+            std::find_if(Components().begin(), Components().end(),
                          [&](const TComponentSlot& A) { return A.Class.Class == entry.Class; });
-        if (slot != GComponents.end() && --slot->Count == 0)
-            GComponents.erase(slot);
+        if (slot != Components().end() && --slot->Count == 0)
+            Components().erase(slot);
     }
 }
 
 std::vector<TClassRef> RegisteredComponents() {
-    std::lock_guard<std::mutex> guard(GComponentsLock);
+    std::lock_guard<std::mutex> guard(ComponentsLock());
     std::vector<TClassRef> classes;
-    for (const TComponentSlot& slot : GComponents)
+    for (const TComponentSlot& slot : Components())
         classes.push_back(slot.Class.Class);
     return classes;
 }
@@ -113,7 +120,7 @@ std::vector<TClassRef> RegisteredComponents() {
 std::unique_ptr<TPersistent> CreateComponent(const std::string& AClassName, TPersistent* AOwner) {
     TComponentFactory factory;
     {
-        std::lock_guard<std::mutex> guard(GComponentsLock);
+        std::lock_guard<std::mutex> guard(ComponentsLock());
         const TComponentSlot* slot = FindComponent(AClassName);
         if (!slot)
             throw EArgumentError("Component class \"" + AClassName + "\" is not registered");

@@ -1,0 +1,237 @@
+// The sample-width and float conversions of the buffers and primitives, each beside what a user
+// would pick instead - libswresample converting the same samples between the same formats - and
+// beside a memcpy of the bytes the conversion writes. One second of 44.1 kHz stereo, the whole
+// buffer per call; items are samples (both channels). Every case of a conversion carries the
+// same name after the slash, so that scripts/bench-conversions.sh can put them side by side.
+//
+// Packed 24-bit samples have no libswresample format: the 24-bit cases stand beside the 32-bit
+// conversion of the same direction (s16 to s32, s32 to s16), named in the case.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+extern "C" {
+#include <libswresample/swresample.h>
+}
+
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/IPPExtraFunctions.h"
+#include "sonvera/primitives/SVBasicDispatcher.h"
+
+using namespace sonvera;
+
+namespace {
+
+constexpr int32_t KFrames = 44100;
+constexpr int32_t KChannels = 2;
+constexpr int32_t KSamples = KFrames * KChannels;
+
+void StartUp() {
+    InitializeQXBasicDispatcher();
+    InitializeSVBasicDispatcher();
+    InitializeSVSimpleAudioBuffer();
+}
+
+void CountSamples(benchmark::State& AState) {
+    AState.SetItemsProcessed(AState.iterations() * KSamples);
+}
+
+// Random bytes: every sample width sees its whole range.
+std::vector<uint8_t> RandomBytes(size_t ACount) {
+    std::mt19937 random(7);
+    std::vector<uint8_t> bytes(ACount);
+    for (uint8_t& b : bytes)
+        b = uint8_t(random());
+    return bytes;
+}
+
+// Random floats inside -1 ... 1.
+std::vector<float> RandomFloats(size_t ACount) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::vector<float> values(ACount);
+    for (float& v : values)
+        v = unit(random);
+    return values;
+}
+
+TRef<TSVAudioBuffer> RandomBuffer(int32_t ABits) {
+    TRef<TSVAudioBuffer> buffer =
+        TSVAudioBuffer::CreateSizeObject(44100, ABits, KChannels, KFrames);
+    const std::vector<uint8_t> bytes = RandomBytes(buffer->GetByteSize());
+    std::memcpy(buffer->Write(), bytes.data(), bytes.size());
+    return buffer;
+}
+
+// ---- The library ---------------------------------------------------------------------------
+
+// A whole buffer into a buffer of another width: CopyToAudio, which runs ConvertBits over the
+// interleaved frames.
+void CopyToAudio(benchmark::State& AState, int32_t AFrom, int32_t ATo) {
+    StartUp();
+    const TRef<TSVAudioBuffer> source = RandomBuffer(AFrom);
+    const TRef<TSVAudioBuffer> target =
+        TSVAudioBuffer::CreateSizeObject(44100, ATo, KChannels, KFrames);
+    for (auto _ : AState) {
+        source->CopyToAudio(0, target, 0, KFrames);
+        benchmark::ClobberMemory();
+    }
+    CountSamples(AState);
+}
+
+// 16-bit samples to floats in -1 ... 1 (divided by 32767).
+void Convert16sTo32f(benchmark::State& AState) {
+    StartUp();
+    const std::vector<uint8_t> source = RandomBytes(size_t(KSamples) * 2);
+    std::vector<float> target(KSamples);
+    for (auto _ : AState) {
+        ippiConvert_16s32f_C1RSfs(reinterpret_cast<const Ipp16s*>(source.data()), 2, target.data(),
+                                  4, IppiSize{1, KSamples}, -15);
+        benchmark::ClobberMemory();
+    }
+    CountSamples(AState);
+}
+
+// 32-bit samples to floats in -1 ... 1 (divided by 2^31).
+void Convert32sTo32f(benchmark::State& AState) {
+    StartUp();
+    const std::vector<uint8_t> source = RandomBytes(size_t(KSamples) * 4);
+    std::vector<float> target(KSamples);
+    for (auto _ : AState) {
+        ippiConvert_32s32f_C1RSfs(reinterpret_cast<const Ipp32s*>(source.data()), 4, target.data(),
+                                  4, IppiSize{1, KSamples}, -31);
+        benchmark::ClobberMemory();
+    }
+    CountSamples(AState);
+}
+
+// Floats to a new 32-bit buffer. Argument: the stride in bytes (8 interleaved, a channel's
+// bytes for one planar block per channel).
+void CreateFloatData(benchmark::State& AState, uint32_t AStride) {
+    StartUp();
+    const std::vector<float> source = RandomFloats(KSamples);
+    for (auto _ : AState) {
+        TRef<ISVAudioBuffer> buffer =
+            TSVAudioBuffer::CreateFloatData(source.data(), 44100, KChannels, AStride, KFrames);
+        benchmark::DoNotOptimize(buffer.get());
+    }
+    CountSamples(AState);
+}
+
+// Two planes of floats into interleaved 32-bit samples by one strided primitive call each.
+void Convert32fTo32sStrided(benchmark::State& AState) {
+    StartUp();
+    const std::vector<float> source = RandomFloats(KSamples);
+    std::vector<int32_t> target(KSamples);
+    for (auto _ : AState) {
+        for (int32_t channel = 0; channel < KChannels; ++channel)
+            ippiConvert_32f32s_C1RSfs(source.data() + channel * KFrames, 4, target.data() + channel,
+                                      8, IppiSize{1, KFrames}, ippRndNear, -31);
+        benchmark::ClobberMemory();
+    }
+    CountSamples(AState);
+}
+
+// Floats to 16 bits: the library has no direct conversion; a user goes through a 32-bit buffer.
+void CreateFloatDataThen16(benchmark::State& AState) {
+    StartUp();
+    const std::vector<float> source = RandomFloats(KSamples);
+    const TRef<TSVAudioBuffer> target =
+        TSVAudioBuffer::CreateSizeObject(44100, 16, KChannels, KFrames);
+    for (auto _ : AState) {
+        TRef<TSVAudioBuffer> wide =
+            TSVAudioBuffer::CreateFloatDataObject(source.data(), 44100, KChannels, 8, KFrames);
+        wide->CopyToAudio(0, target, 0, KFrames);
+        benchmark::ClobberMemory();
+    }
+    CountSamples(AState);
+}
+
+// ---- libswresample, same samples, same formats, same rate ----------------------------------
+
+void SwrConvert(benchmark::State& AState, AVSampleFormat AFrom, AVSampleFormat ATo) {
+    SwrContext* context = nullptr;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    swr_alloc_set_opts2(&context, &stereo, ATo, 44100, &stereo, AFrom, 44100, 0, nullptr);
+    if (context == nullptr || swr_init(context) < 0) {
+        AState.SkipWithError("swr_init failed");
+        return;
+    }
+    const bool floatInput = av_get_packed_sample_fmt(AFrom) == AV_SAMPLE_FMT_FLT;
+    const size_t inBytes = size_t(KSamples) * size_t(av_get_bytes_per_sample(AFrom));
+    std::vector<uint8_t> source = RandomBytes(inBytes);
+    if (floatInput) {
+        const std::vector<float> values = RandomFloats(KSamples);
+        std::memcpy(source.data(), values.data(), inBytes);
+    }
+    std::vector<uint8_t> target(size_t(KSamples) * size_t(av_get_bytes_per_sample(ATo)));
+    const bool planarIn = av_sample_fmt_is_planar(AFrom) != 0;
+    const bool planarOut = av_sample_fmt_is_planar(ATo) != 0;
+    const uint8_t* inputs[] = {source.data(), source.data() + (planarIn ? inBytes / 2 : 0)};
+    uint8_t* outputs[] = {target.data(), target.data() + (planarOut ? target.size() / 2 : 0)};
+    for (auto _ : AState) {
+        swr_convert(context, outputs, KFrames, inputs, KFrames);
+        benchmark::ClobberMemory();
+    }
+    swr_free(&context);
+    CountSamples(AState);
+}
+
+// ---- memcpy of the bytes written -------------------------------------------------------------
+
+void Memcpy(benchmark::State& AState, int32_t ABytesPerSample) {
+    const size_t size = size_t(KSamples) * size_t(ABytesPerSample);
+    std::vector<uint8_t> source(size, 1), target(size);
+    for (auto _ : AState) {
+        benchmark::DoNotOptimize(source.data());
+        std::memcpy(target.data(), source.data(), size);
+        benchmark::ClobberMemory();
+    }
+    CountSamples(AState);
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(CopyToAudio, s16_s32, 16, 32);
+BENCHMARK_CAPTURE(SwrConvert, s16_s32, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S32);
+BENCHMARK_CAPTURE(Memcpy, s16_s32, 4);
+
+BENCHMARK_CAPTURE(CopyToAudio, s32_s16, 32, 16);
+BENCHMARK_CAPTURE(SwrConvert, s32_s16, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S16);
+BENCHMARK_CAPTURE(Memcpy, s32_s16, 2);
+
+BENCHMARK_CAPTURE(CopyToAudio, s16_s24_vs_s16_s32, 16, 24);
+BENCHMARK_CAPTURE(SwrConvert, s16_s24_vs_s16_s32, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S32);
+BENCHMARK_CAPTURE(Memcpy, s16_s24_vs_s16_s32, 3);
+
+BENCHMARK_CAPTURE(CopyToAudio, s24_s16_vs_s32_s16, 24, 16);
+BENCHMARK_CAPTURE(SwrConvert, s24_s16_vs_s32_s16, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S16);
+BENCHMARK_CAPTURE(Memcpy, s24_s16_vs_s32_s16, 2);
+
+BENCHMARK(Convert16sTo32f)->Name("Convert16sTo32f/s16_flt");
+BENCHMARK_CAPTURE(SwrConvert, s16_flt, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_FLT);
+BENCHMARK_CAPTURE(Memcpy, s16_flt, 4);
+
+BENCHMARK(CreateFloatDataThen16)->Name("CreateFloatDataThen16/flt_s16_via_s32");
+BENCHMARK_CAPTURE(SwrConvert, flt_s16_via_s32, AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_S16);
+BENCHMARK_CAPTURE(Memcpy, flt_s16_via_s32, 2);
+
+BENCHMARK(Convert32sTo32f)->Name("Convert32sTo32f/s32_flt");
+BENCHMARK_CAPTURE(SwrConvert, s32_flt, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_FLT);
+BENCHMARK_CAPTURE(Memcpy, s32_flt, 4);
+
+BENCHMARK_CAPTURE(CreateFloatData, fltp_s32, uint32_t(KFrames * 4));
+BENCHMARK_CAPTURE(SwrConvert, fltp_s32, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32);
+BENCHMARK_CAPTURE(Memcpy, fltp_s32, 4);
+
+BENCHMARK(Convert32fTo32sStrided)->Name("Convert32fTo32sStrided/fltp_s32_strided");
+BENCHMARK_CAPTURE(SwrConvert, fltp_s32_strided, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32);
+BENCHMARK_CAPTURE(Memcpy, fltp_s32_strided, 4);
+
+BENCHMARK_CAPTURE(CreateFloatData, flt_s32, uint32_t(KChannels * 4));
+BENCHMARK_CAPTURE(SwrConvert, flt_s32, AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_S32);
+BENCHMARK_CAPTURE(Memcpy, flt_s32, 4);

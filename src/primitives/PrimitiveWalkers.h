@@ -240,19 +240,29 @@ void MapEach(const uint8_t* ASource, ptrdiff_t ASourceStep, uint8_t* ADest, ptrd
     }
 }
 
-// Contiguous runs of native elements, KLaneBlock results at a time.
+// Contiguous runs of native elements, one element after the other straight from source to
+// destination: the walker lets a run through here only when it is its own source or lies apart
+// from it, so the loops need neither a working block nor a run-time overlap check to vectorise.
+template <class TIn, class TOut, class TOp>
+void MapApart(const uint8_t* __restrict ASource, uint8_t* __restrict ADest, int64_t ACount,
+              TOp AOp) {
+    for (int64_t i = 0; i < ACount; ++i)
+        TOut::Store(ADest + i * TOut::KSize,
+                    static_cast<typename TOut::TValue>(AOp(TIn::Load(ASource + i * TIn::KSize))));
+}
+
+template <class TElem, class TOp> void MapInPlace(uint8_t* AData, int64_t ACount, TOp AOp) {
+    for (int64_t i = 0; i < ACount; ++i)
+        TElem::Store(AData + i * TElem::KSize, static_cast<typename TElem::TValue>(
+                                                   AOp(TElem::Load(AData + i * TElem::KSize))));
+}
+
 template <class TIn, class TOut, class TOp>
 void MapContiguous(const uint8_t* ASource, uint8_t* ADest, int64_t ACount, TOp AOp) {
-    using TValue = typename TOut::TValue;
-    int64_t i = 0;
-    for (; i + KLaneBlock <= ACount; i += KLaneBlock) {
-        TValue block[KLaneBlock];
-        for (ptrdiff_t j = 0; j < KLaneBlock; ++j)
-            block[j] = static_cast<TValue>(AOp(TIn::Load(ASource + (i + j) * TIn::KSize)));
-        std::memcpy(ADest + i * TOut::KSize, block, sizeof block);
-    }
-    MapEach<TIn, TOut>(ASource + i * TIn::KSize, TIn::KSize, ADest + i * TOut::KSize, TOut::KSize,
-                       ACount - i, AOp);
+    if constexpr (std::is_same_v<TIn, TOut>)
+        if (ASource == ADest)
+            return MapInPlace<TOut>(ADest, ACount, AOp);
+    MapApart<TIn, TOut>(ASource, ADest, ACount, AOp);
 }
 
 // Which lanes of a block of a stereo run belong to the channel; a constant pattern lets the

@@ -206,13 +206,40 @@ private:
     int FSaved;
 };
 
+// Ties to even in single precision (under TNearestRounding), for a factor 2^k that is a normal
+// float (-126 <= k <= 127). x * 2^k is then exact in single precision too, except where it
+// overflows (the exact product is then at least 2^128, and both saturate) or falls below 2^-126
+// (both round to 0). Half the width of the double loop, and the same results.
+constexpr int32_t KSingleScaleLow = -127;
+constexpr int32_t KSingleScaleHigh = 126;
+
+[[gnu::always_inline]] inline void ConvertNearSingle(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen,
+                                                     float AFactor) {
+    constexpr float KTop = 2147483648.0f;
+    constexpr float KBelowTop = 2147483520.0f; // the float before 2^31
+    for (int32_t i = 0; i < ALen; ++i) {
+        // Clamped to the integer bounds before rounding, which rounding then keeps, and
+        // converted without a value outside the conversion's range or a branch.
+        const float scaled = ZeroIfNaN(ASrc[i]) * AFactor;
+        float clamped = scaled < KBelowTop ? scaled : KBelowTop;
+        clamped = clamped > -KTop ? clamped : -KTop;
+        const auto converted = static_cast<Ipp32s>(std::nearbyint(clamped));
+        ADst[i] = scaled > KBelowTop ? std::numeric_limits<Ipp32s>::max() : converted;
+    }
+}
+
 void ConvertFloat32s(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen, IppRoundMode AMode,
                      int32_t AScaleFactor) {
     const double factor = std::ldexp(1.0, -std::clamp(AScaleFactor, -300, 300));
     if (AMode == ippRndNear) {
         const TNearestRounding nearest;
-        RunAtKernelLevel(
-            [=]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundNear{}); });
+        if (AScaleFactor >= KSingleScaleLow && AScaleFactor <= KSingleScaleHigh) {
+            const float single = std::ldexp(1.0f, -AScaleFactor);
+            RunAtKernelLevel([=]<TKernelLevel>() { ConvertNearSingle(ASrc, ADst, ALen, single); });
+        } else {
+            RunAtKernelLevel(
+                [=]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundNear{}); });
+        }
     } else if (AMode == ippRndZero) {
         RunAtKernelLevel(
             [=]<TKernelLevel>() { ConvertLoop(ASrc, ADst, ALen, factor, TRoundZero{}); });

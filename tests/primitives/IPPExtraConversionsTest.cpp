@@ -243,6 +243,60 @@ TEST(IPPExtraConvert, FloatToIntegersRoundHalfToEven) {
     }
 }
 
+// Integers to float against the single-precision quotient, bit for bit: every 8- and 16-bit
+// sample and every packed 24-bit one at the scale factors that map full scale onto -1 ... 1
+// (which run as products) and beside them, and random words over power-of-two divisors.
+TEST(IPPExtraConvert, ToFloatMatchesTheQuotientBitForBit) {
+    const auto unitQuotient = [](int32_t sf) {
+        const float divisor = Power2(-int64_t(sf)) - 1.0f;
+        return [sf, divisor](int64_t s) { return sf == 0 ? float(s) : float(s) / divisor; };
+    };
+    for (int32_t sf : {-7, -6, -15, 0}) {
+        CheckToFloat(
+            kSignedByte, EveryValue(8),
+            [sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
+                ippiConvert_8s32f_C1RSfs(reinterpret_cast<Ipp8s*>(s), ss,
+                                         reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
+            },
+            unitQuotient(sf));
+    }
+    for (int32_t sf : {-15, -14, -16, -23}) {
+        CheckToFloat(
+            kInt16, EveryValue(16),
+            [sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
+                ippiConvert_16s32f_C1RSfs(reinterpret_cast<Ipp16s*>(s), ss,
+                                          reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
+            },
+            unitQuotient(sf));
+    }
+    for (int32_t sf : {-23, -15}) {
+        const auto quotient = unitQuotient(sf);
+        CheckEvery24BitValue(
+            kInt32,
+            [sf](const uint8_t* ASource, uint8_t* ADest, int ACount) {
+                ippiConvert_24s32f_C1RSfs(ASource, 3, reinterpret_cast<Ipp32f*>(ADest), 4,
+                                          Column(ACount), sf);
+            },
+            [&quotient](int64_t s) {
+                const float value = quotient(s);
+                int32_t bits;
+                std::memcpy(&bits, &value, 4);
+                return int64_t(bits);
+            });
+    }
+    const std::vector<int64_t> words = SignedSamples(32, 999, 75);
+    for (int32_t sf : {-31, -1, 7, 126, -126, 127, -127, 0}) {
+        const float divisor = Power2(-int64_t(sf));
+        CheckToFloat(
+            kInt32, words,
+            [sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
+                ippiConvert_32s32f_C1RSfs(reinterpret_cast<Ipp32s*>(s), ss,
+                                          reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
+            },
+            [sf, divisor](int64_t s) { return sf == 0 ? float(s) : float(s) / divisor; });
+    }
+}
+
 TEST(IPPExtraMultiplyByReal, EveryWidthMatchesTheModel) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     using TInPlace = std::function<void(double, uint8_t*, int32_t, const IppiSize&)>;

@@ -83,23 +83,6 @@ auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const Ip
 
 // Float runs are compared bit for bit: the reference writes the expected float's bytes.
 template <class TPrimitive, class TReference>
-void CheckToFloat(const TFormat& AIn, const std::vector<int64_t>& AValues, TPrimitive APrimitive,
-                  TReference AReference) {
-    for (const TLayout& l : Layouts()) {
-        TRun source(AIn, l.Count, l.SourceChannels, l.SourceChannel, 51);
-        source.Fill(AValues);
-        TRun dest(kInt32, l.Count, l.DestChannels, l.DestChannel, 52);
-        TRun expected = dest;
-        for (int i = 0; i < l.Count; ++i) {
-            const float value = AReference(source.Get(i));
-            std::memcpy(expected.At(i), &value, 4);
-        }
-        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, l.Count);
-        ASSERT_EQ(dest.Bytes, expected.Bytes) << l.Count << " elements, step " << source.Step;
-    }
-}
-
-template <class TPrimitive, class TReference>
 void CheckFromFloat(const TFormat& AOut, const std::vector<float>& AValues, TPrimitive APrimitive,
                     TReference AReference) {
     for (const TLayout& l : Layouts()) {

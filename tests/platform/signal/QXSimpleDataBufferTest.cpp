@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "MemoryMedium.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/runtime/JsonSerialization.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
 
 using namespace sonvera;
@@ -54,6 +54,17 @@ bool AllBytesAre(const TRef<TQXGenericBuffer>& ABuffer, uint32_t AFrom, uint32_t
         if (BytesOf(ABuffer)[i] != AValue)
             return false;
     return true;
+}
+
+// The document ABuffer writes, with AFrom replaced by ATo.
+std::string Document(const TRef<TQXGenericBuffer>& ABuffer, const std::string& AFrom = "",
+                     const std::string& ATo = "") {
+    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
+    ABuffer->SerializationWrite(TRef<IWriter>(writer));
+    std::string text = writer->Text();
+    if (!AFrom.empty())
+        text.replace(text.find(AFrom), AFrom.size(), ATo);
+    return text;
 }
 
 uint64_t BlocksInUse() {
@@ -144,9 +155,8 @@ TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
     TQXSmartBuffer* store = buffer->GetDataContainer();
     const uint64_t inUse = BlocksInUse();
 
-    test::TEntries entries{{"Data", std::vector<uint8_t>(299, 1)}};
     try {
-        buffer->SerializationRead(MakeRef<test::TMemoryReader>(entries));
+        buffer->SerializationRead(TJsonReader::Create(Document(NewBuffer(299))));
         ADD_FAILURE() << "a short byte count was accepted";
     } catch (const EReadError& error) {
         EXPECT_STREQ(error.what(), "Data size mismatch = 299");
@@ -164,9 +174,9 @@ TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
     std::memset(formatted->ByteWrite(), 0x42, 16);
     TQXSmartBuffer* formattedStore = formatted->GetDataContainer();
     const uint64_t formattedInUse = BlocksInUse();
-    test::TEntries mismatched{{"Data", std::vector<uint8_t>(64, 1)}, {"Length", int32_t{32}}};
-    EXPECT_THROW(formatted->SerializationRead(MakeRef<test::TMemoryReader>(mismatched)),
-                 EReadError);
+    const std::string mismatched =
+        Document(TLengthBuffer::CreateSizeObject(64), "\"Length\":64", "\"Length\":32");
+    EXPECT_THROW(formatted->SerializationRead(TJsonReader::Create(mismatched)), EReadError);
     EXPECT_EQ(formatted->GetDataContainer(), formattedStore);
     EXPECT_EQ(formatted->GetLogicalSize(), 16u);
     EXPECT_EQ(formattedStore->ReferenceCount(), 1u);
@@ -176,8 +186,8 @@ TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
     // A hook that fails after rebuilding is undone the same way, also for a read-only holder.
     formatted->FFailAfterRebuild = true;
     formatted->RemoveOwnerShip();
-    test::TEntries valid{{"Data", std::vector<uint8_t>(32, 1)}, {"Length", int32_t{32}}};
-    EXPECT_THROW(formatted->SerializationRead(MakeRef<test::TMemoryReader>(valid)), EReadError);
+    const std::string valid = Document(TLengthBuffer::CreateSizeObject(32));
+    EXPECT_THROW(formatted->SerializationRead(TJsonReader::Create(valid)), EReadError);
     EXPECT_EQ(formatted->GetDataContainer(), formattedStore);
     EXPECT_EQ(formatted->GetByteSize(), 16u);
     EXPECT_FALSE(formatted->IsOwnerReference());

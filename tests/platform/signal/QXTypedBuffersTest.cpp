@@ -2,19 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
-#include <limits>
-
-#include "MemoryMedium.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
 
 using namespace sonvera;
-
-namespace {
-
-} // namespace
 
 TEST(TQXTypedBuffers, WritingOneHolderLeavesTheOthersAlone) {
     TRef<TQXIntegerBuffer> ints = TQXIntegerBuffer::CreateSizeObject(4);

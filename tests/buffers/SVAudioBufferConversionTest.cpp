@@ -87,7 +87,6 @@ constexpr uint8_t KFiller = 0xA5;
 
 // Every pair of widths against the model, on strided runs whose gaps must stay untouched.
 TEST(SVAudioBufferConversion, ConvertBitsMatchesTheWidthModelForEveryPair) {
-    StartUp();
     for (int32_t from : KWidths) {
         for (int32_t to : KWidths) {
             const std::vector<int32_t> values = TestSamples(from);
@@ -120,7 +119,6 @@ TEST(SVAudioBufferConversion, ConvertBitsMatchesTheWidthModelForEveryPair) {
 }
 
 TEST(SVAudioBufferConversion, CopyToAudioPairsChannelsBySpeakerAndSilencesTheRest) {
-    StartUp();
     // Stereo 16 bits into 5.1 24 bits: front pair converted, the four others 0.
     const TRef<TSVAudioBuffer> stereo = MakeRandomBuffer(16, 2, KStereo, 40, 1);
     const TRef<TSVAudioBuffer> surround =
@@ -188,7 +186,6 @@ TEST(SVAudioBufferConversion, CopyToAudioPairsChannelsBySpeakerAndSilencesTheRes
 }
 
 TEST(SVAudioBufferConversion, CopyToAudioWritesAPrivateStoreAndRefusesRangesOutsideEither) {
-    StartUp();
     const TRef<TSVAudioBuffer> source = MakeRandomBuffer(16, 2, KStereo, 10, 3);
     const TRef<TSVAudioBuffer> target = MakeRandomBuffer(24, 2, KStereo, 10, 4);
     const TRef<TSVAudioBuffer> holder = SharingCopy(target);
@@ -218,7 +215,6 @@ TEST(SVAudioBufferConversion, CopyToAudioWritesAPrivateStoreAndRefusesRangesOuts
 }
 
 TEST(SVAudioBufferConversion, ConvertBuffersTakesEveryKthFrameWhenLoweringTheRate) {
-    StartUp();
     const TRef<TSVAudioBuffer> source = MakeRandomBuffer(16, 2, KStereo, 10, 5);
     TRef<ISVAudioBuffer> dest = MakeBuffer(16, 2, KStereo, std::vector<int32_t>(6, 0));
     ConvertBuffers(source, 44100, dest, 22050);
@@ -238,7 +234,6 @@ TEST(SVAudioBufferConversion, ConvertBuffersTakesEveryKthFrameWhenLoweringTheRat
 }
 
 TEST(SVAudioBufferConversion, ConvertBuffersSpreadsFramesWithSilenceBetweenWhenRaisingTheRate) {
-    StartUp();
     for (int32_t width : KWidths) {
         // Leave a block full of stale bytes in the allocator's cache for the converted buffer.
         MakeBuffer(width, 2, KStereo, std::vector<int32_t>(20, 0x77777777));
@@ -264,7 +259,6 @@ TEST(SVAudioBufferConversion, ConvertBuffersSpreadsFramesWithSilenceBetweenWhenR
 }
 
 TEST(SVAudioBufferConversion, ConvertBuffersRefusesWhatItCannotConvertLeavingTheDestination) {
-    StartUp();
     const TRef<TSVAudioBuffer> target = MakeRandomBuffer(16, 2, KStereo, 6, 11);
     const std::vector<uint8_t> before = BytesOf(*target);
     TQXSmartBuffer* const store = target->GetDataContainer();
@@ -311,7 +305,6 @@ void RefuseSurroundStore(size_t ASize) {
 } // namespace
 
 TEST(SVAudioBufferConversion, ConvertBuffersThatCannotCopyASharedDestinationLeavesItAsItWas) {
-    StartUp();
     const TRef<TSVAudioBuffer> source = MakeRandomBuffer(16, 2, KStereo, 64, 14);
     const TRef<TSVAudioBuffer> target = MakeRandomBuffer(24, 6, KSurround51, 40, 15);
     const TRef<TSVAudioBuffer> holder = SharingCopy(target);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
@@ -23,11 +25,24 @@ template <class TError, class TCall> std::string MessageOf(TCall ACall) {
     return "no exception";
 }
 
-inline void StartUp() {
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializeSVSimpleAudioBuffer();
-}
+// The buffers need both dispatch tables and their registered class: every test program that
+// includes this starts them once, before its first test.
+class TAudioBufferEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        InitializeQXBasicDispatcher();
+        InitializeSVBasicDispatcher();
+        InitializeSVSimpleAudioBuffer();
+    }
+    void TearDown() override {
+        FinalizeSVSimpleAudioBuffer();
+        FinalizeSVBasicDispatcher();
+        FinalizeQXBasicDispatcher();
+    }
+};
+
+inline ::testing::Environment* const GAudioBufferEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TAudioBufferEnvironment);
 
 // The sample at AAt: 8 bits as the unsigned byte, wider ones sign-extended.
 inline int32_t ReadSample(const uint8_t* AAt, int32_t AWidth) {

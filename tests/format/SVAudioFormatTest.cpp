@@ -116,8 +116,6 @@ private:
     TRef<IPropertyChangeListener> FListener;
 };
 
-class TContext : public TInterfacedObject {};
-
 std::string Written(const TPersistent& AObject) {
     auto writer = TJsonWriter::CreateObject();
     WritePublishedProperties(AObject, writer);

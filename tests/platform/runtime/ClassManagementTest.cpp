@@ -41,11 +41,6 @@ public:
         : TLockPersistent(AOnChange, AOwner, ALock) {}
 };
 
-class TStringOption : public TIntegerOption {
-public:
-    using TIntegerOption::TIntegerOption;
-};
-
 } // namespace
 
 TEST(TClassManagement, CreatesRegisteredClassesByNameAndRefusesOthers) {

@@ -421,4 +421,3 @@ TEST(SVAudioBufferArithmetic, EveryWritingOperationLeavesTheOtherHolderOfAShared
         }
     }
 }
-

@@ -9,21 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera::testing {
-
-// The message of the TError that ACall raises.
-template <class TError, class TCall> std::string MessageOf(TCall ACall) {
-    try {
-        ACall();
-    } catch (const TError& AError) {
-        return AError.what();
-    }
-    return "no exception";
-}
 
 // The buffers need both dispatch tables and their registered class: every test program that
 // includes this starts them once, before its first test.

@@ -367,4 +367,3 @@ TEST(TSVAudioBuffer, ResizeKeepsOrReplacesTheStoreAsItMust) {
     EXPECT_THROW(lone->Resize(UINT32_MAX, true), EArgumentError);
     EXPECT_EQ(lone->GetSize(), 100u);
 }
-

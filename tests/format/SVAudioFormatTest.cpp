@@ -12,10 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/runtime/JsonSerialization.h"
 #include "sonvera/platform/runtime/PropertyStreaming.h"
 
 using namespace sonvera;
+using sonvera::testing::TListenerRegistration;
 
 namespace {
 
@@ -102,18 +104,6 @@ private:
     const TSVAudioFormatBasic* FWatched;
     std::mutex FMutex;
     std::vector<std::string> FEvents;
-};
-
-class TListenerRegistration {
-public:
-    explicit TListenerRegistration(TRef<IPropertyChangeListener> AListener)
-        : FListener(std::move(AListener)) {
-        RegisterPropertyChangeListener(FListener);
-    }
-    ~TListenerRegistration() { UnregisterPropertyChangeListener(FListener); }
-
-private:
-    TRef<IPropertyChangeListener> FListener;
 };
 
 std::string Written(const TPersistent& AObject) {
@@ -252,12 +242,7 @@ TEST(TSVAudioFormat, StreamsOnlyNonDefaultPropertiesAndReadsThemThroughTheSetter
     TOwnerLog log;
     TSVOptionalAudioFormat target(log.Callback(), nullptr, log.Lock());
     ReadInto(target, text);
-    EXPECT_EQ(target.GetCountChannels(), 6u);
-    EXPECT_EQ(target.GetBits(), 24u);
-    EXPECT_EQ(target.GetSampleRate(), 48000u);
-    EXPECT_EQ(target.GetChannelMask().Mask(), 0x3Fu);
-    EXPECT_EQ(target.GetBufferSize(), 256u);
-    EXPECT_TRUE(target.GetEnabled());
+    EXPECT_EQ(Written(target), text);
     // The record was recalculated while it was read: 6 x 3 bytes at 48000 Hz.
     EXPECT_EQ(RecordBytes(target), RecordBytes(source));
     EXPECT_EQ(target.GetWaveFormat()->Format.nAvgBytesPerSec, 864000u);

@@ -7,21 +7,7 @@ template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestSpeaker>() {
     static const TEnumTypeInfo info("TTestSpeaker", {{"spFrontLeft", spFrontLeft},
                                                      {"spFrontRight", spFrontRight},
                                                      {"spFrontCenter", spFrontCenter},
-                                                     {"spSubwoofer", spSubwoofer},
-                                                     {"spBackLeft", spBackLeft},
-                                                     {"spBackRight", spBackRight},
-                                                     {"spFrontLeftOfCenter", spFrontLeftOfCenter},
-                                                     {"spFrontRightOfCenter", spFrontRightOfCenter},
-                                                     {"spBackCenter", spBackCenter},
-                                                     {"spSideLeft", spSideLeft},
-                                                     {"spSideRight", spSideRight},
-                                                     {"spTopCenter", spTopCenter},
-                                                     {"spTopFrontLeft", spTopFrontLeft},
-                                                     {"spTopFrontCenter", spTopFrontCenter},
-                                                     {"spTopFrontRight", spTopFrontRight},
-                                                     {"spTopBackLeft", spTopBackLeft},
-                                                     {"spTopBackCenter", spTopBackCenter},
-                                                     {"spTopBackRight", spTopBackRight}});
+                                                     {"spSubwoofer", spSubwoofer}});
     return info;
 }
 

@@ -7,33 +7,17 @@
 #include <string_view>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/runtime/LockPersistent.h"
 
 namespace runtime_test {
 
 using namespace sonvera;
+using sonvera::testing::MessageOf;
+using sonvera::testing::TListenerRegistration;
 
-// A copy of the speaker positions of the audio buffers, which live in a later unit.
-enum TTestSpeaker : uint8_t {
-    spFrontLeft,
-    spFrontRight,
-    spFrontCenter,
-    spSubwoofer,
-    spBackLeft,
-    spBackRight,
-    spFrontLeftOfCenter,
-    spFrontRightOfCenter,
-    spBackCenter,
-    spSideLeft,
-    spSideRight,
-    spTopCenter,
-    spTopFrontLeft,
-    spTopFrontCenter,
-    spTopFrontRight,
-    spTopBackLeft,
-    spTopBackCenter,
-    spTopBackRight
-};
+// Four speaker positions, enough for sets of several members.
+enum TTestSpeaker : uint8_t { spFrontLeft, spFrontRight, spFrontCenter, spSubwoofer };
 
 enum TTestMode : uint8_t { tmDefault, tmCustom };
 
@@ -171,19 +155,6 @@ private:
     void Record(const char* APhase, TPersistent* AObject, std::string_view AProperty);
 
     const TTestFormat* FWatched;
-};
-
-// Registers a listener for the length of a test.
-class TListenerRegistration {
-public:
-    explicit TListenerRegistration(TRef<IPropertyChangeListener> AListener)
-        : FListener(std::move(AListener)) {
-        RegisterPropertyChangeListener(FListener);
-    }
-    ~TListenerRegistration() { UnregisterPropertyChangeListener(FListener); }
-
-private:
-    TRef<IPropertyChangeListener> FListener;
 };
 
 } // namespace runtime_test

@@ -7,23 +7,15 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/JsonSerialization.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
 
 using namespace sonvera;
+using sonvera::testing::MessageOf;
 
 namespace {
-
-// The message of the range error ACall raises.
-template <class TCall> std::string MessageOf(TCall ACall) {
-    try {
-        ACall();
-    } catch (const ERangeError& error) {
-        return error.what();
-    }
-    return "no range error";
-}
 
 uint8_t PatternByte(uint32_t AIndex) {
     return static_cast<uint8_t>(AIndex * 7 + 3);
@@ -155,12 +147,10 @@ TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
     TQXSmartBuffer* store = buffer->GetDataContainer();
     const uint64_t inUse = BlocksInUse();
 
-    try {
-        buffer->SerializationRead(TJsonReader::Create(Document(NewBuffer(299))));
-        ADD_FAILURE() << "a short byte count was accepted";
-    } catch (const EReadError& error) {
-        EXPECT_STREQ(error.what(), "Data size mismatch = 299");
-    }
+    EXPECT_EQ(MessageOf<EReadError>([&] {
+                  buffer->SerializationRead(TJsonReader::Create(Document(NewBuffer(299))));
+              }),
+              "Data size mismatch = 299");
     EXPECT_EQ(buffer->GetDataContainer(), store);
     EXPECT_EQ(buffer->ByteRead(), store->GetData());
     EXPECT_EQ(buffer->GetLogicalSize(), 300u);
@@ -207,17 +197,14 @@ TEST(TQXGenericBuffer, CopyToAssignAndIsEqualWorkOnBytesAndRefuseBadArguments) {
     EXPECT_TRUE(AllBytesAre(bSharer, 0, 100, 0));
 
     // The message names what runs past the end: the offset, or the count from it.
-    EXPECT_EQ(MessageOf([&] { a->CopyTo(0xFFFFFFFFu, b, 0, 2); }),
+    EXPECT_EQ(MessageOf<ERangeError>([&] { a->CopyTo(0xFFFFFFFFu, b, 0, 2); }),
               "Source offset out of range = 4294967295");
-    EXPECT_EQ(MessageOf([&] { a->CopyTo(0, b, 99, 2); }), "Destination count out of range = 2");
-    EXPECT_EQ(MessageOf([&] { a->CopyTo(90, b, 0, 0xFFFFFFFFu); }),
+    EXPECT_EQ(MessageOf<ERangeError>([&] { a->CopyTo(0, b, 99, 2); }),
+              "Destination count out of range = 2");
+    EXPECT_EQ(MessageOf<ERangeError>([&] { a->CopyTo(90, b, 0, 0xFFFFFFFFu); }),
               "Source count out of range = 4294967295");
-    try {
-        a->CopyTo(0, nullptr, 0, 1);
-        ADD_FAILURE() << "a null destination was accepted";
-    } catch (const EAssertionFailed& error) {
-        EXPECT_STREQ(error.what(), "Assertion failure (QXSimpleDataBuffer)");
-    }
+    EXPECT_EQ(MessageOf<EAssertionFailed>([&] { a->CopyTo(0, nullptr, 0, 1); }),
+              "Assertion failure (QXSimpleDataBuffer)");
 
     // Copying within one buffer moves overlapping bytes as a whole, on a private store.
     TRef<TQXGenericBuffer> aSharer = a->MakeCopy();

@@ -18,22 +18,10 @@ namespace sonvera::testing {
 
 // The buffers need both dispatch tables and their registered class: every test program that
 // includes this starts them once, before its first test.
-class TAudioBufferEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        InitializeQXBasicDispatcher();
-        InitializeSVBasicDispatcher();
-        InitializeSVSimpleAudioBuffer();
-    }
-    void TearDown() override {
-        FinalizeSVSimpleAudioBuffer();
-        FinalizeSVBasicDispatcher();
-        FinalizeQXBasicDispatcher();
-    }
-};
-
 inline ::testing::Environment* const GAudioBufferEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TAudioBufferEnvironment);
+    sonvera::testing::StartUnits({{InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher},
+                                  {InitializeSVBasicDispatcher, FinalizeSVBasicDispatcher},
+                                  {InitializeSVSimpleAudioBuffer, FinalizeSVSimpleAudioBuffer}});
 
 // The sample at AAt: 8 bits as the unsigned byte, wider ones sign-extended.
 inline int32_t ReadSample(const uint8_t* AAt, int32_t AWidth) {

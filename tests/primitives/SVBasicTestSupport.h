@@ -10,19 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera::svtest {
 
 // The tests run without the library's start-up, so they bind the table themselves.
-class TDispatcherEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { InitializeSVBasicDispatcher(); }
-    void TearDown() override { FinalizeSVBasicDispatcher(); }
-};
-
 inline ::testing::Environment* const GDispatcherEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TDispatcherEnvironment);
+    sonvera::testing::StartUnits({{InitializeSVBasicDispatcher, FinalizeSVBasicDispatcher}});
 
 // A region of AWidth x AHeight elements of T, rows AStep bytes apart, inside a buffer whose
 // every other byte holds a known pattern, so that a test can see nothing outside the region

@@ -10,6 +10,7 @@
 #include <numeric>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/signal/IPPLoader.h"
 
 namespace sonvera {
@@ -24,12 +25,8 @@ constexpr IppStatus kRoundModeNotSupported = -213;
 const std::vector<Ipp32s> kEdgeValues = {kMin, kMin + 1, -65537, -65536, -3,    -2,       -1,  0,
                                          1,    2,        3,      7,      65536, kMax - 1, kMax};
 
-class TDispatcherStart : public ::testing::Environment {
-public:
-    void SetUp() override { InitializeQXBasicDispatcher(); }
-    void TearDown() override { FinalizeQXBasicDispatcher(); }
-};
-const auto* const GDispatcherStart = ::testing::AddGlobalTestEnvironment(new TDispatcherStart);
+const auto* const GDispatcherStart =
+    sonvera::testing::StartUnits({{InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher}});
 
 // ---- Reference model: exact arithmetic in 128 bits, written with floor division.
 

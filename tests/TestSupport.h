@@ -1,10 +1,14 @@
 // Helpers every test program may use: the library units it starts, the message of an expected
-// exception, and a property listener registered for the length of a test.
+// exception, and property listeners that record what they are told.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -61,6 +65,46 @@ public:
 
 private:
     TRef<IPropertyChangeListener> FListener;
+};
+
+// Records what the property-change listeners are told, as "begin Name detail" and "done Name
+// detail". ADescribe gives an object's detail, or nothing for an object the test does not
+// watch; OnChanging runs at every watched begin, before anything is recorded.
+class TRecordingListener : public TInterfacedObject, public virtual IPropertyChangeListener {
+public:
+    using TDescribe = std::function<std::optional<std::string>(TPersistent*)>;
+
+    explicit TRecordingListener(TDescribe ADescribe) : FDescribe(std::move(ADescribe)) {}
+
+    void PropertyChanging(TPersistent* AObject, std::string_view AProperty) noexcept override {
+        Record("begin ", AObject, AProperty);
+    }
+    void PropertyChanged(TPersistent* AObject, std::string_view AProperty) noexcept override {
+        Record("done ", AObject, AProperty);
+    }
+
+    // The events since the last call.
+    std::vector<std::string> TakeEvents() {
+        std::lock_guard<std::mutex> guard(FMutex);
+        return std::exchange(FEvents, {});
+    }
+
+    std::function<void()> OnChanging;
+
+private:
+    void Record(const char* APhase, TPersistent* AObject, std::string_view AProperty) {
+        const std::optional<std::string> detail = FDescribe(AObject);
+        if (!detail)
+            return;
+        if (OnChanging && APhase[0] == 'b')
+            OnChanging();
+        std::lock_guard<std::mutex> guard(FMutex);
+        FEvents.push_back(APhase + std::string(AProperty) + " " + *detail);
+    }
+
+    TDescribe FDescribe;
+    std::mutex FMutex;
+    std::vector<std::string> FEvents;
 };
 
 } // namespace sonvera::testing

@@ -76,11 +76,6 @@ TEST(SVAudioBufferSerialization, RoundTripsEveryWidthIntoABufferCreatedByName) {
         EXPECT_EQ(std::memcmp(read->Read(), source->Read(), source->GetByteSize()), 0) << bits;
         EXPECT_EQ(reinterpret_cast<uintptr_t>(read->Read()) % 64, 0u);
     }
-    TRef<TSVAudioBuffer> twenty = TSVAudioBuffer::CreateSizeObject(8000, 20, 1, 1);
-    TRef<TSVAudioBuffer> back = TSVAudioBuffer::CreateObject();
-    ReadJson(back, ToJson(twenty));
-    EXPECT_EQ(back->GetSampleBitWidth(), 24);
-    EXPECT_EQ(back->GetBitsPerSample(), 20);
 }
 
 TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsSizedBuffersAre) {

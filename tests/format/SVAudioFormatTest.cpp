@@ -18,6 +18,7 @@
 
 using namespace sonvera;
 using sonvera::testing::TListenerRegistration;
+using sonvera::testing::TRecordingListener;
 
 namespace {
 
@@ -70,41 +71,15 @@ struct TOwnerLog {
     }
 };
 
-// Records what the property-change listeners are told about one descriptor (about every
-// descriptor when AWatched is null), with the block align its record has at that moment:
+// A listener for AWatched; the detail is the block align its record has at that moment:
 // "begin Channels 4", "done Channels 6".
-class TRecordingListener : public TInterfacedObject, public virtual IPropertyChangeListener {
-public:
-    explicit TRecordingListener(const TSVAudioFormatBasic* AWatched = nullptr)
-        : FWatched(AWatched) {}
-
-    void PropertyChanging(TPersistent* AObject, std::string_view AProperty) noexcept override {
-        Record("begin", AObject, AProperty);
-    }
-    void PropertyChanged(TPersistent* AObject, std::string_view AProperty) noexcept override {
-        Record("done", AObject, AProperty);
-    }
-
-    std::vector<std::string> TakeEvents() {
-        std::lock_guard<std::mutex> guard(FMutex);
-        return std::exchange(FEvents, {});
-    }
-
-private:
-    void Record(const char* APhase, TPersistent* AObject, std::string_view AProperty) {
-        const auto* format = dynamic_cast<const TSVAudioFormatBasic*>(AObject);
-        if (!format || (FWatched && format != FWatched))
-            return;
-        const TSVWaveFormatExtensible& record = *format->GetWaveFormat();
-        std::lock_guard<std::mutex> guard(FMutex);
-        FEvents.push_back(std::string(APhase) + " " + std::string(AProperty) + " " +
-                          std::to_string(record.Format.nBlockAlign));
-    }
-
-    const TSVAudioFormatBasic* FWatched;
-    std::mutex FMutex;
-    std::vector<std::string> FEvents;
-};
+TRef<TRecordingListener> WatchFormat(const TSVAudioFormatBasic& AWatched) {
+    return MakeRef<TRecordingListener>([&AWatched](TPersistent* AObject) {
+        return AObject == &AWatched
+                   ? std::optional(std::to_string(AWatched.GetWaveFormat()->Format.nBlockAlign))
+                   : std::nullopt;
+    });
+}
 
 std::string Written(const TPersistent& AObject) {
     auto writer = TJsonWriter::CreateObject();
@@ -169,7 +144,7 @@ TEST(TSVAudioFormat, RecordFollowsBitsChannelsAndRate) {
 TEST(TSVAudioFormat, OnlyRealChangesAreToldOnceWithTheRecordRecalculatedBetween) {
     TOwnerLog log;
     TSVOptionalAudioFormat format(log.Callback(), nullptr, log.Lock());
-    auto listener = MakeRef<TRecordingListener>(&format);
+    auto listener = WatchFormat(format);
     TListenerRegistration registration(listener);
 
     struct TStep {
@@ -278,7 +253,7 @@ TEST(TSVAudioFormat, StreamsOnlyNonDefaultPropertiesAndReadsThemThroughTheSetter
 TEST(TSVAudioFormat, ConcurrentChangesLeaveAConsistentRecord) {
     TOwnerLog log;
     TSVAudioFormat format(log.Callback(), nullptr, log.Lock());
-    auto listener = MakeRef<TRecordingListener>(&format);
+    auto listener = WatchFormat(format);
     TListenerRegistration registration(listener);
     const TRef<IChangeNotifyLock> lock = format.GetLock();
 

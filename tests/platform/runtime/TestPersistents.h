@@ -15,6 +15,7 @@ namespace runtime_test {
 using namespace sonvera;
 using sonvera::testing::MessageOf;
 using sonvera::testing::TListenerRegistration;
+using sonvera::testing::TRecordingListener;
 
 // Four speaker positions, enough for sets of several members.
 enum TTestSpeaker : uint8_t { spFrontLeft, spFrontRight, spFrontCenter, spSubwoofer };
@@ -135,27 +136,9 @@ private:
     int32_t FLevel = 0;
 };
 
-// Records, for one watched object and its sub-objects, what the listeners are told.
-class TRecordingListener : public TInterfacedObject, public virtual IPropertyChangeListener {
-public:
-    explicit TRecordingListener(const TTestFormat* AWatched) : FWatched(AWatched) {}
-
-    void PropertyChanging(TPersistent* AObject, std::string_view AProperty) noexcept override {
-        Record("begin", AObject, AProperty);
-    }
-    void PropertyChanged(TPersistent* AObject, std::string_view AProperty) noexcept override {
-        Record("done", AObject, AProperty);
-    }
-
-    // "begin Channels align 4", "done Channels align 6", ...
-    std::vector<std::string> Events;
-    std::function<void()> OnChanging;
-
-private:
-    void Record(const char* APhase, TPersistent* AObject, std::string_view AProperty);
-
-    const TTestFormat* FWatched;
-};
+// A listener for AWatched and its sub-objects; the detail is the watched block align,
+// "align 4".
+TRef<TRecordingListener> WatchFormat(const TTestFormat& AWatched);
 
 } // namespace runtime_test
 

@@ -4,8 +4,10 @@
 #  - every test under AddressSanitizer and UndefinedBehaviorSanitizer (g++, Debug);
 #  - the executables marked THREADS (CTest label "threads") under ThreadSanitizer (clang);
 #  - every fuzz target for a few seconds from its seed corpus (clang, scripts/fuzz.sh).
+# It starts by printing the size of the tests against the code (scripts/test-ratio.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/test-ratio.sh || echo "test-ratio.sh could not count the lines"
 scripts/setup.sh
 jobs=$(nproc)
 # One compile per core: the machines this runs on share their cores.

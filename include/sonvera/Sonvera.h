@@ -15,6 +15,7 @@
 #include "sonvera/platform/runtime/PropertyTable.h"
 #include "sonvera/platform/runtime/Resources.h"
 #include "sonvera/platform/runtime/Serialization.h"
+#include "sonvera/platform/runtime/SmallObjects.h"
 #include "sonvera/platform/runtime/Threading.h"
 #include "sonvera/platform/runtime/TypeInfo.h"
 #include "sonvera/platform/runtime/Types.h"

@@ -236,10 +236,7 @@ const std::vector<TCase>& WritingOperations() {
     return cases;
 }
 
-class AllocationFailure : public ::testing::TestWithParam<bool> {
-protected:
-    static void SetUpTestSuite() { StartUp(); }
-};
+class AllocationFailure : public ::testing::TestWithParam<bool> {};
 
 } // namespace
 

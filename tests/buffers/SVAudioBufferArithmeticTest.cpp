@@ -161,19 +161,9 @@ bool SameBytesAndStore(const TSVAudioBuffer& ABuffer, const std::vector<uint8_t>
     return BytesOf(ABuffer) == ABytes && ABuffer.GetDataContainer() == AStore;
 }
 
-std::string Message(const std::function<void()>& AAction) {
-    try {
-        AAction();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "no exception";
-}
-
 } // namespace
 
 TEST(SVAudioBufferArithmetic, BufferWithBufferFollowsEachWidthsArithmetic) {
-    StartUp();
     for (int32_t width : KWidths) {
         for (TOperation operation : {opAdd, opSub, opMul, opDiv}) {
             const TRef<TSVAudioBuffer> target = EdgeBuffer(width, 1);
@@ -197,7 +187,6 @@ TEST(SVAudioBufferArithmetic, BufferWithBufferFollowsEachWidthsArithmetic) {
 }
 
 TEST(SVAudioBufferArithmetic, BufferWithBufferPairsChannelsBySpeakerOverTheCommonFrames) {
-    StartUp();
     // A mono other goes into every channel.
     const TRef<TSVAudioBuffer> stereo = MakeBuffer(16, 2, KStereo, {1, 2, 3, 4, 32767, -32768});
     stereo->Add(MakeBuffer(16, 1, KMono, {10, 20, 1}));
@@ -256,13 +245,12 @@ TEST(SVAudioBufferArithmetic, BufferWithBufferPairsChannelsBySpeakerOverTheCommo
 }
 
 TEST(SVAudioBufferArithmetic, BufferWithBufferRefusesAnotherWidthAndChangesNothing) {
-    StartUp();
     const TRef<TSVAudioBuffer> target = EdgeBuffer(16, 3);
     const TRef<TSVAudioBuffer> holder = SharingCopy(target);
     const std::vector<uint8_t> bytes = BytesOf(*target);
     TQXSmartBuffer* const store = target->GetDataContainer();
 
-    EXPECT_EQ(Message([&] { target->Add(EdgeBuffer(24, 4)); }),
+    EXPECT_EQ(MessageOf<EArgumentError>([&] { target->Add(EdgeBuffer(24, 4)); }),
               "Sample width differs = 24 bits, expected 16");
     EXPECT_THROW(target->Divide(EdgeBuffer(8, 4)), EArgumentError);
     EXPECT_THROW(target->Multiply(nullptr), EAssertionFailed);
@@ -279,7 +267,6 @@ TEST(SVAudioBufferArithmetic, BufferWithBufferRefusesAnotherWidthAndChangesNothi
 }
 
 TEST(SVAudioBufferArithmetic, ConstantsOverTheWholeBufferSaturateOrWrapAsEachWidthDoes) {
-    StartUp();
     struct TCase {
         int32_t Width;
         TOperation Operation;
@@ -336,7 +323,6 @@ TEST(SVAudioBufferArithmetic, ConstantsOverTheWholeBufferSaturateOrWrapAsEachWid
 }
 
 TEST(SVAudioBufferArithmetic, ConstantsOverOneChannelChangeOnlyThatChannel) {
-    StartUp();
     struct TCase {
         int32_t Width;
         TOperation Operation;
@@ -393,7 +379,6 @@ TEST(SVAudioBufferArithmetic, ConstantsOverOneChannelChangeOnlyThatChannel) {
 // Every writing operation, on a buffer whose store another buffer shares: the other holder
 // keeps its bytes and its store, and the result equals the one computed in place.
 TEST(SVAudioBufferArithmetic, EveryWritingOperationLeavesTheOtherHolderOfASharedStoreAlone) {
-    StartUp();
     using TAction = std::function<void(TSVAudioBuffer&, const TRef<ISVAudioBuffer>&)>;
     const std::pair<const char*, TAction> actions[] = {
         {"Add", [](auto& b, auto& o) { b.Add(o); }},
@@ -436,4 +421,3 @@ TEST(SVAudioBufferArithmetic, EveryWritingOperationLeavesTheOtherHolderOfAShared
         }
     }
 }
-

@@ -7,27 +7,21 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera::testing {
 
-// The message of the TError that ACall raises.
-template <class TError, class TCall> std::string MessageOf(TCall ACall) {
-    try {
-        ACall();
-    } catch (const TError& AError) {
-        return AError.what();
-    }
-    return "no exception";
-}
-
-inline void StartUp() {
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializeSVSimpleAudioBuffer();
-}
+// The buffers need both dispatch tables and their registered class: every test program that
+// includes this starts them once, before its first test.
+inline ::testing::Environment* const GAudioBufferEnvironment =
+    sonvera::testing::StartUnits({{InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher},
+                                  {InitializeSVBasicDispatcher, FinalizeSVBasicDispatcher},
+                                  {InitializeSVSimpleAudioBuffer, FinalizeSVSimpleAudioBuffer}});
 
 // The sample at AAt: 8 bits as the unsigned byte, wider ones sign-extended.
 inline int32_t ReadSample(const uint8_t* AAt, int32_t AWidth) {

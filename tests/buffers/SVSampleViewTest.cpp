@@ -48,7 +48,6 @@ template <int32_t ABits> void CheckWidth(bool AModify) {
 } // namespace
 
 TEST(SVSampleView, EveryWidthWritesAPrivateStoreAndReadsBackItsExtremes) {
-    StartUp();
     for (bool modify : {false, true}) {
         CheckWidth<8>(modify);
         CheckWidth<16>(modify);

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 using namespace sonvera;
 
 TEST(RVLAVCompressionOptions, ApplyInCollectionOrderToTheObjectItselfOnly) {
@@ -42,13 +40,11 @@ TEST(RVLAVCompressionOptions, ApplyInCollectionOrderToTheObjectItselfOnly) {
 }
 
 TEST(RVLAVCompressionOptions, RegisteredAtStartUpAndCopiedWithTheirClasses) {
-    const std::vector<std::string> registered = TClassManagement::CollectionItemClassNames();
+    // Added by their registered names, so that a class left unregistered refuses.
     const std::vector<std::string> expected = {
         "TRVLAVCompressionOptionInteger", "TRVLAVCompressionOptionInt64",
         "TRVLAVCompressionOptionReal", "TRVLAVCompressionOptionSingle",
         "TRVLAVCompressionOptionString"};
-    EXPECT_NE(std::search(registered.begin(), registered.end(), expected.begin(), expected.end()),
-              registered.end());
 
     int changes = 0;
     TRVLAVCompressionOptions source(nullptr, nullptr, nullptr);

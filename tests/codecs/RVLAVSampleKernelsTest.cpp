@@ -44,21 +44,11 @@ template <class TFloat> TFloat FromBits(uint64_t ABits) {
 // products where a rounding shortcut would fail.
 template <class TFloat> std::vector<TFloat> Samples(size_t ACount) {
     const TFloat inf = std::numeric_limits<TFloat>::infinity();
-    std::vector<TFloat> samples = {1,
-                                   -1,
-                                   0.5,
-                                   -0.5,
-                                   0,
-                                   -TFloat(0),
-                                   2,
-                                   -3,
-                                   inf,
-                                   -inf,
-                                   std::numeric_limits<TFloat>::quiet_NaN(),
-                                   std::nextafter(TFloat(1), TFloat(0)),
-                                   std::nextafter(TFloat(0.5), TFloat(1)),
-                                   std::nextafter(TFloat(0.5), TFloat(0)),
-                                   TFloat(0x800001) / TFloat(0x1000000)};
+    const TFloat nan = std::numeric_limits<TFloat>::quiet_NaN();
+    std::vector<TFloat> samples = {1, -1, 0.5, -0.5, 0, -TFloat(0), 2, -3, inf, -inf, nan};
+    samples.insert(samples.end(),
+                   {std::nextafter(TFloat(1), TFloat(0)), std::nextafter(TFloat(0.5), TFloat(1)),
+                    std::nextafter(TFloat(0.5), TFloat(0)), TFloat(0x800001) / TFloat(0x1000000)});
     std::mt19937_64 random(7);
     while (samples.size() < ACount) {
         const uint64_t bits = random();

@@ -1,5 +1,4 @@
 #include "sonvera/codecs/RVLAVSupport.h"
-#include "sonvera/codecs/RVLAVLoggingElement.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 
 #include <gtest/gtest.h>
@@ -34,16 +33,4 @@ TEST(RVLAVSupport, LockIsReleasedWhenTheProcedureRaisesAndSerialisesThreads) {
     first.join();
     second.join();
     EXPECT_EQ(counter, 2000);
-}
-
-TEST(RVLAVLoggingElement, NameNotifiesOnlyRealChanges) {
-    int changes = 0;
-    TRVLAVLoggingElement element(nullptr, nullptr, [&changes](TPersistent*) { ++changes; });
-    EXPECT_EQ(element.GetName(), "Auto Select");
-    element.SetName("Auto Select");
-    EXPECT_EQ(changes, 0);
-    element.SetName("flac");
-    element.SetName("flac");
-    EXPECT_EQ(changes, 1);
-    EXPECT_EQ(element.GetName(), "flac");
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
@@ -20,23 +21,13 @@ using namespace sonvera;
 
 namespace {
 
-class TComponentsStart : public ::testing::Environment {
-public:
-    void SetUp() override {
-        InitializeMainThread();
-        InitializeQXBasicDispatcher();
-        InitializeSVBasicDispatcher();
-        InitializeSVSimpleAudioBuffer();
-        InitializePXStreams();
-        InitializeSVStreamTypes();
-    }
-    void TearDown() override {
-        FinalizeSVStreamTypes();
-        FinalizePXStreams();
-        FinalizeMainThread();
-    }
-};
-const auto* const GComponentsStart = ::testing::AddGlobalTestEnvironment(new TComponentsStart);
+const auto* const GComponentsStart =
+    sonvera::testing::StartUnits({{InitializeMainThread, FinalizeMainThread},
+                                  {InitializeQXBasicDispatcher},
+                                  {InitializeSVBasicDispatcher},
+                                  {InitializeSVSimpleAudioBuffer},
+                                  {InitializePXStreams, FinalizePXStreams},
+                                  {InitializeSVStreamTypes, FinalizeSVStreamTypes}});
 
 // A ramp generator: sample n of the stream is n (16-bit, every channel), through PopulateAudio.
 class TRampGen : public TSVCommonGen {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "internal/KernelLevel.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
@@ -17,20 +18,11 @@ using namespace sonvera;
 
 namespace {
 
-class TComponentsStart : public ::testing::Environment {
-public:
-    void SetUp() override {
-        InitializeQXBasicDispatcher();
-        InitializeSVBasicDispatcher();
-        InitializePXStreams();
-        InitializeSVStreamTypes();
-    }
-    void TearDown() override {
-        FinalizeSVStreamTypes();
-        FinalizePXStreams();
-    }
-};
-const auto* const GComponentsStart = ::testing::AddGlobalTestEnvironment(new TComponentsStart);
+const auto* const GComponentsStart =
+    sonvera::testing::StartUnits({{InitializeQXBasicDispatcher},
+                                  {InitializeSVBasicDispatcher},
+                                  {InitializePXStreams, FinalizePXStreams},
+                                  {InitializeSVStreamTypes, FinalizeSVStreamTypes}});
 
 using TValues = std::vector<double>;
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/components/SVCommonGen.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
@@ -21,20 +22,10 @@ using namespace sonvera;
 
 namespace {
 
-class TMediaStart : public ::testing::Environment {
-public:
-    void SetUp() override {
-        InitializeMainThread();
-        InitializePXStreams();
-        InitializeSVStreamTypes();
-    }
-    void TearDown() override {
-        FinalizeSVStreamTypes();
-        FinalizePXStreams();
-        FinalizeMainThread();
-    }
-};
-const auto* const GMediaStart = ::testing::AddGlobalTestEnvironment(new TMediaStart);
+const auto* const GMediaStart =
+    sonvera::testing::StartUnits({{InitializeMainThread, FinalizeMainThread},
+                                  {InitializePXStreams, FinalizePXStreams},
+                                  {InitializeSVStreamTypes, FinalizeSVStreamTypes}});
 
 std::string TempFile(const std::string& AName) {
     return (std::filesystem::temp_directory_path() /

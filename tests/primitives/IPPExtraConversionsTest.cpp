@@ -83,23 +83,6 @@ auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const Ip
 
 // Float runs are compared bit for bit: the reference writes the expected float's bytes.
 template <class TPrimitive, class TReference>
-void CheckToFloat(const TFormat& AIn, const std::vector<int64_t>& AValues, TPrimitive APrimitive,
-                  TReference AReference) {
-    for (const TLayout& l : Layouts()) {
-        TRun source(AIn, l.Count, l.SourceChannels, l.SourceChannel, 51);
-        source.Fill(AValues);
-        TRun dest(kInt32, l.Count, l.DestChannels, l.DestChannel, 52);
-        TRun expected = dest;
-        for (int i = 0; i < l.Count; ++i) {
-            const float value = AReference(source.Get(i));
-            std::memcpy(expected.At(i), &value, 4);
-        }
-        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, l.Count);
-        ASSERT_EQ(dest.Bytes, expected.Bytes) << l.Count << " elements, step " << source.Step;
-    }
-}
-
-template <class TPrimitive, class TReference>
 void CheckFromFloat(const TFormat& AOut, const std::vector<float>& AValues, TPrimitive APrimitive,
                     TReference AReference) {
     for (const TLayout& l : Layouts()) {
@@ -119,32 +102,12 @@ void CheckFromFloat(const TFormat& AOut, const std::vector<float>& AValues, TPri
 // so that a block holds both kinds.
 std::vector<float> FloatSamples() {
     const float inf = std::numeric_limits<float>::infinity();
-    std::vector<float> values = {0.5f,
-                                 1.5f,
-                                 2.5f,
-                                 -0.5f,
-                                 -1.5f,
-                                 -2.5f,
-                                 0.49999997f,
-                                 -0.0f,
-                                 3.0f,
-                                 8388607.4f,
-                                 8388607.5f,
-                                 8388608.0f,
-                                 -8388608.5f,
-                                 1e10f,
-                                 -1e10f,
-                                 2147483520.0f,
-                                 2147483648.0f,
-                                 -2147483648.0f,
-                                 4294967296.0f,
-                                 9.2233715e18f,
-                                 -9.2233720e18f,
-                                 1e30f,
-                                 inf,
-                                 -inf,
-                                 std::numeric_limits<float>::quiet_NaN(),
-                                 1e-40f};
+    std::vector<float> values = {0.5f,       1.5f,        2.5f,       -0.5f, -1.5f,
+                                 -2.5f,      0.49999997f, -0.0f,      3.0f,  8388607.4f,
+                                 8388607.5f, 8388608.0f,  -8388608.5f};
+    values.insert(values.end(), {1e10f, -1e10f, 2147483520.0f, 2147483648.0f, -2147483648.0f,
+                                 4294967296.0f, 9.2233715e18f, -9.2233720e18f, 1e30f, inf, -inf,
+                                 std::numeric_limits<float>::quiet_NaN(), 1e-40f});
     std::mt19937 random(61);
     std::uniform_real_distribution<float> ordinary(-9e6f, 9e6f);
     while (values.size() < 700)
@@ -170,16 +133,6 @@ TEST(IPPExtraScale, WideningOverEveryValue) {
         [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
     CheckMap(kInt24, kInt32, SignedSamples(24, 999, 71), Converting(ippiScale_24s32s_C1R),
              [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
-    // The values just outside the destination range become its ends.
-    uint8_t byte = 255, packed[3];
-    ippiScale_8u24s_C1R(&byte, 1, packed, 3, Column(1));
-    EXPECT_EQ(Read24(packed), 8388607);
-    const int16_t lowest = -32768;
-    ippiScale_16s24s_C1R(&lowest, 2, packed, 3, Column(1));
-    EXPECT_EQ(Read24(packed), -8388608);
-    int32_t wide = 0;
-    ippiScale_16s32s_C1R(&lowest, 2, &wide, 4, Column(1));
-    EXPECT_EQ(wide, INT32_MIN);
 }
 
 TEST(IPPExtraScale, NarrowingOverEveryPackedValueAndRandomWords) {

@@ -13,9 +13,6 @@ using namespace sonvera::testing;
 
 namespace {
 
-[[maybe_unused]] ::testing::Environment* const GTables =
-    ::testing::AddGlobalTestEnvironment(new TPrimitiveTablesEnvironment);
-
 // Every pair of bytes, as destination and source columns.
 std::pair<std::vector<int64_t>, std::vector<int64_t>> EveryBytePair() {
     std::vector<int64_t> dest, source;
@@ -273,4 +270,3 @@ TEST(IPPExtraFill, ZeroAndSetOfPackedRuns) {
         },
         [](int64_t) { return -0x800001; });
 }
-

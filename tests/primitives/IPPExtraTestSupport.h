@@ -11,19 +11,15 @@
 #include <random>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera::testing {
 
 // The extra primitives call the two dispatch tables, which the tests start themselves.
-class TPrimitiveTablesEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        InitializeQXBasicDispatcher();
-        InitializeSVBasicDispatcher();
-    }
-};
+inline ::testing::Environment* const GPrimitiveTables =
+    StartUnits({{InitializeQXBasicDispatcher}, {InitializeSVBasicDispatcher}});
 
 // Low 32 bits of an exact result, as a signed value.
 inline int32_t Low32(int64_t AValue) {

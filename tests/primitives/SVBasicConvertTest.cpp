@@ -15,21 +15,6 @@ using namespace sonvera::svtest;
 
 namespace {
 
-template <class T> void WritePlane(TPlane<T>& APlane, const std::vector<T>& AValues) {
-    size_t i = 0;
-    for (int32_t y = 0; y < APlane.Size().cy; ++y)
-        for (int32_t x = 0; x < APlane.Size().cx; ++x)
-            APlane.Put(x, y, AValues[i++]);
-}
-
-template <class T> std::vector<T> ReadPlane(const TPlane<T>& APlane) {
-    std::vector<T> values;
-    for (int32_t y = 0; y < APlane.Size().cy; ++y)
-        for (int32_t x = 0; x < APlane.Size().cx; ++x)
-            values.push_back(APlane.At(x, y));
-    return values;
-}
-
 // Runs a Copy-shaped slot on AInput laid out AWidth wide, once in contiguous rows and once in
 // padded rows, and returns what the padded run wrote (both runs must agree).
 template <class TSrc, class TDst, class TFn>
@@ -42,11 +27,11 @@ std::vector<TDst> RunConversion(TFn AFn, const std::vector<TSrc>& AInput, int32_
               ippStsNoErr);
     TPlane<TSrc> source(AWidth, height, AWidth * static_cast<int32_t>(sizeof(TSrc)) + 3);
     TPlane<TDst> target(AWidth, height, AWidth * static_cast<int32_t>(sizeof(TDst)) + 5);
-    WritePlane(source, AInput);
+    source.Fill(AInput);
     EXPECT_EQ(AFn(source.Data(), source.Step(), target.Data(), target.Step(), target.Size()),
               ippStsNoErr);
     EXPECT_TRUE(target.PaddingIntact());
-    const std::vector<TDst> padded = ReadPlane(target);
+    const std::vector<TDst> padded = target.Values();
     EXPECT_EQ(std::memcmp(padded.data(), contiguous.data(), padded.size() * sizeof(TDst)), 0);
     return padded;
 }

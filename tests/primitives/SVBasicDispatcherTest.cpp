@@ -42,97 +42,57 @@ int32_t LengthOf(IppiSize ASize) {
 
 template <class T>
 TSlotCase ImageBinary(const char* AName, TIppiBinaryInPlaceSfs<T> AFn, bool AChecksSteps) {
-    return {AName,
-            true,
-            true,
-            AChecksSteps,
-            false,
-            [AFn](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t) {
-                return AFn(static_cast<const T*>(s), ss, static_cast<T*>(d), ds, z, 0);
-            },
-            sizeof(T),
-            sizeof(T)};
+    auto call = [AFn](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t) {
+        return AFn(static_cast<const T*>(s), ss, static_cast<T*>(d), ds, z, 0);
+    };
+    return {AName, true, true, AChecksSteps, false, call, sizeof(T), sizeof(T)};
 }
 
 template <class T>
 TSlotCase SignalConstInPlace(const char* AName, TIppsConstInPlaceSfs<T> AFn, bool ADivides) {
-    return {AName,
-            false,
-            false,
-            false,
-            ADivides,
-            [AFn](const void*, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
-                return AFn(static_cast<T>(v), static_cast<T*>(d), LengthOf(z), 0);
-            }};
+    auto call = [AFn](const void*, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
+        return AFn(static_cast<T>(v), static_cast<T*>(d), LengthOf(z), 0);
+    };
+    return {AName, false, false, false, ADivides, call};
 }
 
 template <class T> TSlotCase SignalConst(const char* AName, TIppsConstSfs<T> AFn, bool ADivides) {
-    return {AName,
-            true,
-            false,
-            false,
-            ADivides,
-            [AFn](const void* s, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
-                return AFn(static_cast<const T*>(s), static_cast<T>(v), static_cast<T*>(d),
-                           LengthOf(z), 0);
-            }};
+    auto call = [AFn](const void* s, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
+        return AFn(static_cast<const T*>(s), static_cast<T>(v), static_cast<T*>(d), LengthOf(z), 0);
+    };
+    return {AName, true, false, false, ADivides, call};
 }
 
 template <class T>
 TSlotCase ImageConstInPlace(const char* AName, TIppiConstInPlaceSfs<T> AFn, bool ADivides) {
-    return {AName,
-            false,
-            true,
-            ADivides,
-            ADivides,
-            [AFn](const void*, int32_t, void* d, int32_t ds, IppiSize z, int32_t v) {
-                return AFn(static_cast<T>(v), static_cast<T*>(d), ds, z, 0);
-            },
-            sizeof(T),
-            sizeof(T)};
+    auto call = [AFn](const void*, int32_t, void* d, int32_t ds, IppiSize z, int32_t v) {
+        return AFn(static_cast<T>(v), static_cast<T*>(d), ds, z, 0);
+    };
+    return {AName, false, true, ADivides, ADivides, call, sizeof(T), sizeof(T)};
 }
 
 template <class T> TSlotCase ImageConst(const char* AName, TIppiConstSfs<T> AFn, bool ADivides) {
-    return {AName,
-            true,
-            true,
-            ADivides,
-            ADivides,
-            [AFn](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t v) {
-                return AFn(static_cast<const T*>(s), ss, static_cast<T>(v), static_cast<T*>(d), ds,
-                           z, 0);
-            },
-            sizeof(T),
-            sizeof(T)};
+    auto call = [AFn](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t v) {
+        return AFn(static_cast<const T*>(s), ss, static_cast<T>(v), static_cast<T*>(d), ds, z, 0);
+    };
+    return {AName, true, true, ADivides, ADivides, call, sizeof(T), sizeof(T)};
 }
 
 template <class T> TSlotCase ImageSet(const char* AName, TIppiSet<T> AFn) {
-    return {AName,
-            false,
-            true,
-            true,
-            false,
-            [AFn](const void*, int32_t, void* d, int32_t ds, IppiSize z, int32_t v) {
-                return AFn(static_cast<T>(v), static_cast<T*>(d), ds, z);
-            },
-            sizeof(T),
-            sizeof(T)};
+    auto call = [AFn](const void*, int32_t, void* d, int32_t ds, IppiSize z, int32_t v) {
+        return AFn(static_cast<T>(v), static_cast<T*>(d), ds, z);
+    };
+    return {AName, false, true, true, false, call, sizeof(T), sizeof(T)};
 }
 
 // Copy-shaped slots, with the trailing hint or round mode when AExtra is given.
 template <class TSrc, class TDst, class TFn, class... TExtra>
 TSlotCase ImageUnary(const char* AName, TFn AFn, bool AChecksSteps, TExtra... AExtra) {
-    return {AName,
-            true,
-            true,
-            AChecksSteps,
-            false,
-            [AFn, AExtra...](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z, int32_t) {
-                return AFn(static_cast<const TSrc*>(s), ss, static_cast<TDst*>(d), ds, z,
-                           AExtra...);
-            },
-            sizeof(TSrc),
-            sizeof(TDst)};
+    auto call = [AFn, AExtra...](const void* s, int32_t ss, void* d, int32_t ds, IppiSize z,
+                                 int32_t) {
+        return AFn(static_cast<const TSrc*>(s), ss, static_cast<TDst*>(d), ds, z, AExtra...);
+    };
+    return {AName, true, true, AChecksSteps, false, call, sizeof(TSrc), sizeof(TDst)};
 }
 
 // The slot's name and the slot itself.

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,80 +62,15 @@ Ipp8u Expected8uDivC(int32_t AX, int32_t AValue, int32_t AScaleFactor) {
     return static_cast<Ipp8u>(std::nearbyint(y));
 }
 
-template <class T>
-std::string FirstMismatch(const std::vector<T>& AExpected, const std::vector<T>& AActual) {
-    for (size_t i = 0; i < AExpected.size(); ++i) {
-        if (AExpected[i] != AActual[i]) {
-            std::ostringstream text;
-            text << "element " << i << ": expected " << int64_t{AExpected[i]} << ", got "
-                 << int64_t{AActual[i]};
-            return text.str();
-        }
-    }
-    return "";
+// The division slots by a constant, read when a test runs: the dispatcher binds them at
+// start-up.
+TConstForms<Ipp8u> DivC8u() {
+    return {ippsDivC_8u_ISfs, ippsDivC_8u_Sfs, ippiDivC_8u_C1IRSfs, ippiDivC_8u_C1RSfs};
 }
 
-template <class T> void WritePlane(TPlane<T>& APlane, const std::vector<T>& AValues) {
-    size_t i = 0;
-    for (int32_t y = 0; y < APlane.Size().cy; ++y)
-        for (int32_t x = 0; x < APlane.Size().cx; ++x)
-            APlane.Put(x, y, AValues[i++]);
+TConstForms<Ipp16s> DivC16s() {
+    return {ippsDivC_16s_ISfs, ippsDivC_16s_Sfs, ippiDivC_16s_C1IRSfs, ippiDivC_16s_C1RSfs};
 }
-
-template <class T> std::vector<T> ReadPlane(const TPlane<T>& APlane) {
-    std::vector<T> values;
-    for (int32_t y = 0; y < APlane.Size().cy; ++y)
-        for (int32_t x = 0; x < APlane.Size().cx; ++x)
-            values.push_back(APlane.At(x, y));
-    return values;
-}
-
-// The four forms of a division by a constant, each compared with AExpected.
-template <class T> struct TDivCForms {
-    TIppsConstInPlaceSfs<T> SignalInPlace;
-    TIppsConstSfs<T> Signal;
-    TIppiConstInPlaceSfs<T> ImageInPlace;
-    TIppiConstSfs<T> Image;
-};
-
-template <class T>
-void CheckDivC(const TDivCForms<T>& AForms, const std::vector<T>& AInput, int32_t AWidth, T AValue,
-               int32_t AScaleFactor, const std::vector<T>& AExpected) {
-    SCOPED_TRACE(::testing::Message() << "val " << int64_t{AValue} << " sf " << AScaleFactor
-                                      << " count " << AInput.size());
-    const int32_t count = static_cast<int32_t>(AInput.size());
-    std::vector<T> inPlace = AInput;
-    ASSERT_EQ(AForms.SignalInPlace(AValue, inPlace.data(), count, AScaleFactor), ippStsNoErr);
-    EXPECT_EQ(FirstMismatch(AExpected, inPlace), "") << "signal, in place";
-
-    std::vector<T> output(AInput.size());
-    ASSERT_EQ(AForms.Signal(AInput.data(), AValue, output.data(), count, AScaleFactor),
-              ippStsNoErr);
-    EXPECT_EQ(FirstMismatch(AExpected, output), "") << "signal";
-
-    const int32_t height = count / AWidth;
-    const int32_t rowBytes = AWidth * static_cast<int32_t>(sizeof(T));
-    TPlane<T> image(AWidth, height, rowBytes + 9);
-    WritePlane(image, AInput);
-    ASSERT_EQ(AForms.ImageInPlace(AValue, image.Data(), image.Step(), image.Size(), AScaleFactor),
-              ippStsNoErr);
-    EXPECT_EQ(FirstMismatch(AExpected, ReadPlane(image)), "") << "image, in place";
-    EXPECT_TRUE(image.PaddingIntact());
-
-    TPlane<T> source(AWidth, height, rowBytes);
-    TPlane<T> target(AWidth, height, rowBytes + 4);
-    WritePlane(source, AInput);
-    ASSERT_EQ(AForms.Image(source.Data(), source.Step(), AValue, target.Data(), target.Step(),
-                           target.Size(), AScaleFactor),
-              ippStsNoErr);
-    EXPECT_EQ(FirstMismatch(AExpected, ReadPlane(target)), "") << "image";
-    EXPECT_TRUE(target.PaddingIntact());
-}
-
-const TDivCForms<Ipp8u> KDivC8u{ippsDivC_8u_ISfs, ippsDivC_8u_Sfs, ippiDivC_8u_C1IRSfs,
-                                ippiDivC_8u_C1RSfs};
-const TDivCForms<Ipp16s> KDivC16s{ippsDivC_16s_ISfs, ippsDivC_16s_Sfs, ippiDivC_16s_C1IRSfs,
-                                  ippiDivC_16s_C1RSfs};
 
 std::vector<Ipp16s> Random16s(size_t ACount, uint32_t ASeed) {
     static const Ipp16s edges[] = {-32768, -32767, -16385, -16384, -256, -255, -3,
@@ -172,13 +106,13 @@ TEST(SVBasicDivide, Every8uPairAtEveryScaleFactorElementWise) {
         const int32_t padding = sf % 2 == 0 ? 0 : 3;
         TPlane<Ipp8u> src(256, 256, 256 + padding);
         TPlane<Ipp8u> dst(256, 256, 256 + 2 * padding);
-        WritePlane(src, divisors);
-        WritePlane(dst, dividends);
+        src.Fill(divisors);
+        dst.Fill(dividends);
         // Zero divisors give status 6, and the whole region is still written.
         ASSERT_EQ(
             ippiDiv_8u_C1IRSfs(src.Data(), src.Step(), dst.Data(), dst.Step(), dst.Size(), sf),
             ippStsDivByZero);
-        EXPECT_EQ(FirstMismatch(expected, ReadPlane(dst)), "");
+        EXPECT_EQ(FirstMismatch(expected, dst.Values()), "");
         EXPECT_TRUE(dst.PaddingIntact());
     }
     // Without a zero divisor the status is 0.
@@ -199,12 +133,12 @@ TEST(SVBasicDivide, Random16sElementWiseAcrossScaleFactors) {
                 static_cast<Ipp16s>(ElementQuotient(dividends[i], divisors[i], sf, -32768, 32767));
         TPlane<Ipp16s> src(43, 47, 43 * 2 + 6);
         TPlane<Ipp16s> dst(43, 47, 43 * 2);
-        WritePlane(src, divisors);
-        WritePlane(dst, dividends);
+        src.Fill(divisors);
+        dst.Fill(dividends);
         ASSERT_EQ(
             ippiDiv_16s_C1IRSfs(src.Data(), src.Step(), dst.Data(), dst.Step(), dst.Size(), sf),
             ippStsDivByZero);
-        EXPECT_EQ(FirstMismatch(expected, ReadPlane(dst)), "");
+        EXPECT_EQ(FirstMismatch(expected, dst.Values()), "");
         EXPECT_TRUE(dst.PaddingIntact());
     }
     // A region divided by itself: every nonzero element becomes 1, zeros stay 0 with status 6.
@@ -225,10 +159,55 @@ TEST(SVBasicDivide, Every8uValueByEveryConstantAtEveryScaleFactor) {
                 std::vector<Ipp8u> expected(input->size());
                 for (size_t i = 0; i < input->size(); ++i)
                     expected[i] = Expected8uDivC((*input)[i], value, sf);
-                CheckDivC(KDivC8u, *input, input == &all ? 16 : 15, static_cast<Ipp8u>(value), sf,
-                          expected);
+                CheckConstForms(DivC8u(), *input, input == &all ? 16 : 15,
+                                static_cast<Ipp8u>(value), sf, expected);
             }
         }
     }
 }
 
+TEST(SVBasicDivide, Random16sByConstantsAcrossScaleFactors) {
+    const std::vector<Ipp16s> input = Random16s(31 * 33, 9);
+    std::vector<Ipp16s> values = {1, -1, 2, -2, 3, -3, 7, 10, -100, 255, 32767, -32768, 12345};
+    for (Ipp16s value : Random16s(19 + 10, 10))
+        if (value != 0)
+            values.push_back(value);
+    for (Ipp16s value : values) {
+        for (int32_t sf = -20; sf <= 20; ++sf) {
+            std::vector<Ipp16s> expected(input.size());
+            for (size_t i = 0; i < input.size(); ++i)
+                expected[i] = static_cast<Ipp16s>(Quotient(input[i], value, sf, -32768, 32767));
+            CheckConstForms(DivC16s(), input, 31, value, sf, expected);
+        }
+    }
+}
+
+TEST(SVBasicDivide, ExtremeScaleFactorsSaturateOrVanish) {
+    const std::vector<Ipp16s> samples = {-32768, -5, -1, 0, 1, 7, 32767};
+    for (Ipp16s value : {Ipp16s{1}, Ipp16s{-3}, Ipp16s{32767}}) {
+        std::vector<Ipp16s> out(samples.size());
+        ASSERT_EQ(ippsDivC_16s_Sfs(samples.data(), value, out.data(), 7, INT_MAX), ippStsNoErr);
+        EXPECT_EQ(out, std::vector<Ipp16s>(7, 0));
+        ASSERT_EQ(ippsDivC_16s_Sfs(samples.data(), value, out.data(), 7, INT_MIN), ippStsNoErr);
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const int64_t sign = (samples[i] > 0) - (samples[i] < 0);
+            const int64_t expected = sign * value > 0 ? 32767 : (sign * value < 0 ? -32768 : 0);
+            EXPECT_EQ(out[i], expected) << samples[i] << " / " << value;
+        }
+    }
+    const std::vector<Ipp8u> bytes = {0, 1, 128, 255};
+    std::vector<Ipp8u> out(4);
+    ASSERT_EQ(ippsDivC_8u_Sfs(bytes.data(), 255, out.data(), 4, INT_MIN), ippStsNoErr);
+    EXPECT_EQ(out, (std::vector<Ipp8u>{0, 255, 255, 255}));
+    ASSERT_EQ(ippsDivC_8u_Sfs(bytes.data(), 1, out.data(), 4, INT_MAX), ippStsNoErr);
+    EXPECT_EQ(out, (std::vector<Ipp8u>{0, 0, 0, 0}));
+    std::vector<Ipp8u> dividends = {0, 1, 255, 9};
+    const std::vector<Ipp8u> divisors = {7, 255, 1, 0};
+    EXPECT_EQ(ippiDiv_8u_C1IRSfs(divisors.data(), 4, dividends.data(), 4, {4, 1}, INT_MIN),
+              ippStsDivByZero);
+    EXPECT_EQ(dividends, (std::vector<Ipp8u>{0, 255, 255, 255}));
+    std::vector<Ipp16s> words = {-32768, 1, 0, 32767};
+    const std::vector<Ipp16s> by = {-1, 3, 5, -32768};
+    EXPECT_EQ(ippiDiv_16s_C1IRSfs(by.data(), 8, words.data(), 8, {4, 1}, INT_MAX), ippStsNoErr);
+    EXPECT_EQ(words, (std::vector<Ipp16s>{0, 0, 0, 0}));
+}

@@ -4,23 +4,20 @@
 
 #include <cstdint>
 #include <cstring>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 namespace sonvera::svtest {
 
 // The tests run without the library's start-up, so they bind the table themselves.
-class TDispatcherEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { InitializeSVBasicDispatcher(); }
-    void TearDown() override { FinalizeSVBasicDispatcher(); }
-};
-
 inline ::testing::Environment* const GDispatcherEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TDispatcherEnvironment);
+    sonvera::testing::StartUnits({{InitializeSVBasicDispatcher, FinalizeSVBasicDispatcher}});
 
 // A region of AWidth x AHeight elements of T, rows AStep bytes apart, inside a buffer whose
 // every other byte holds a known pattern, so that a test can see nothing outside the region
@@ -64,6 +61,21 @@ public:
 
     const std::vector<uint8_t>& Bytes() const { return FBytes; }
 
+    // The region's elements, row after row.
+    std::vector<T> Values() const {
+        std::vector<T> values;
+        for (int32_t y = 0; y < FHeight; ++y)
+            for (int32_t x = 0; x < FWidth; ++x)
+                values.push_back(At(x, y));
+        return values;
+    }
+    void Fill(const std::vector<T>& AValues) {
+        size_t i = 0;
+        for (int32_t y = 0; y < FHeight; ++y)
+            for (int32_t x = 0; x < FWidth; ++x)
+                Put(x, y, AValues[i++]);
+    }
+
 private:
     size_t Offset(int32_t AX, int32_t AY) const {
         return static_cast<size_t>(AY) * static_cast<size_t>(FStep) +
@@ -98,6 +110,64 @@ inline int64_t ScaleExactly(int64_t AValue, int32_t AScaleFactor) {
     if (AScaleFactor >= 40)
         return 0;
     return DivideRoundingToEven(AValue, int64_t{1} << AScaleFactor);
+}
+
+// Describes the first element where AActual differs from AExpected ("" when none).
+template <class T>
+std::string FirstMismatch(const std::vector<T>& AExpected, const std::vector<T>& AActual) {
+    for (size_t i = 0; i < AExpected.size(); ++i) {
+        if (AExpected[i] != AActual[i]) {
+            std::ostringstream text;
+            text << "element " << i << ": expected " << int64_t{AExpected[i]} << ", got "
+                 << int64_t{AActual[i]};
+            return text.str();
+        }
+    }
+    return "";
+}
+
+// The four forms of an operation with a constant: signal in place, signal, image in place,
+// image.
+template <class T> struct TConstForms {
+    TIppsConstInPlaceSfs<T> SignalInPlace;
+    TIppsConstSfs<T> Signal;
+    TIppiConstInPlaceSfs<T> ImageInPlace;
+    TIppiConstSfs<T> Image;
+};
+
+// Runs the four forms on AInput (laid out AWidth wide, in padded rows for the image forms) and
+// compares each with AExpected; the padding and the source of the copying image form stay.
+template <class T>
+void CheckConstForms(const TConstForms<T>& AForms, const std::vector<T>& AInput, int32_t AWidth,
+                     T AValue, int32_t AScaleFactor, const std::vector<T>& AExpected) {
+    SCOPED_TRACE(::testing::Message() << "val " << int64_t{AValue} << " sf " << AScaleFactor
+                                      << " count " << AInput.size());
+    const auto count = static_cast<int32_t>(AInput.size());
+    std::vector<T> inPlace = AInput;
+    ASSERT_EQ(AForms.SignalInPlace(AValue, inPlace.data(), count, AScaleFactor), ippStsNoErr);
+    EXPECT_EQ(FirstMismatch(AExpected, inPlace), "") << "signal, in place";
+    std::vector<T> output(AInput.size());
+    ASSERT_EQ(AForms.Signal(AInput.data(), AValue, output.data(), count, AScaleFactor),
+              ippStsNoErr);
+    EXPECT_EQ(FirstMismatch(AExpected, output), "") << "signal";
+
+    const int32_t height = count / AWidth;
+    const int32_t rowBytes = AWidth * static_cast<int32_t>(sizeof(T));
+    TPlane<T> image(AWidth, height, rowBytes + 5);
+    image.Fill(AInput);
+    ASSERT_EQ(AForms.ImageInPlace(AValue, image.Data(), image.Step(), image.Size(), AScaleFactor),
+              ippStsNoErr);
+    EXPECT_EQ(FirstMismatch(AExpected, image.Values()), "") << "image, in place";
+    EXPECT_TRUE(image.PaddingIntact());
+    TPlane<T> source(AWidth, height, rowBytes + 3);
+    TPlane<T> target(AWidth, height, rowBytes + 7);
+    source.Fill(AInput);
+    ASSERT_EQ(AForms.Image(source.Data(), source.Step(), AValue, target.Data(), target.Step(),
+                           target.Size(), AScaleFactor),
+              ippStsNoErr);
+    EXPECT_EQ(FirstMismatch(AExpected, target.Values()), "") << "image";
+    EXPECT_TRUE(target.PaddingIntact());
+    EXPECT_EQ(FirstMismatch(AInput, source.Values()), "") << "source changed";
 }
 
 inline int64_t Clamp(int64_t AValue, int64_t ALow, int64_t AHigh) {

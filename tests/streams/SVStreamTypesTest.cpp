@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 #include "sonvera/streams/RVStreamTypes.h"
@@ -14,22 +15,12 @@ using namespace sonvera;
 
 namespace {
 
-class TStreamsStart : public ::testing::Environment {
-public:
-    void SetUp() override {
-        InitializeQXBasicDispatcher();
-        InitializeSVBasicDispatcher();
-        InitializePXStreams();
-        InitializeSVStreamTypes();
-        InitializeRVStreamTypes();
-    }
-    void TearDown() override {
-        FinalizeRVStreamTypes();
-        FinalizeSVStreamTypes();
-        FinalizePXStreams();
-    }
-};
-const auto* const GStreamsStart = ::testing::AddGlobalTestEnvironment(new TStreamsStart);
+const auto* const GStreamsStart =
+    sonvera::testing::StartUnits({{InitializeQXBasicDispatcher},
+                                  {InitializeSVBasicDispatcher},
+                                  {InitializePXStreams, FinalizePXStreams},
+                                  {InitializeSVStreamTypes, FinalizeSVStreamTypes},
+                                  {InitializeRVStreamTypes, FinalizeRVStreamTypes}});
 
 // A pin's handler that keeps every operation it receives.
 struct TReceived {

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/pins/PXPinList.h"
 #include "sonvera/platform/pins/QXPins.h"
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -17,12 +18,8 @@ using namespace sonvera;
 
 namespace {
 
-class TPinsStart : public ::testing::Environment {
-public:
-    void SetUp() override { InitializePXStreams(); }
-    void TearDown() override { FinalizePXStreams(); }
-};
-const auto* const GPinsStart = ::testing::AddGlobalTestEnvironment(new TPinsStart);
+const auto* const GPinsStart =
+    sonvera::testing::StartUnits({{InitializePXStreams, FinalizePXStreams}});
 
 // What arrived at one pin: the operation class names, in order.
 struct TJournal {

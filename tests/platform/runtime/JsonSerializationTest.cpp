@@ -8,10 +8,6 @@
 
 using namespace runtime_test;
 
-namespace {
-
-} // namespace
-
 TEST(TJsonWriter, RefusesWhatItCannotWriteAndStaysUnchanged) {
     auto writer = TJsonWriter::CreateObject();
     writer->WriteInteger("Size", 1);

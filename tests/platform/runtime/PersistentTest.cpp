@@ -48,7 +48,7 @@ TEST(TLockPersistent, ARealChangeIsNotifiedOnceAndAnUnchangedSetNotNotified) {
     TOwnerLog owner;
     TTestFormat format(owner.Callback(), nullptr, owner.Lock());
     owner.Clear();
-    auto listener = MakeRef<TRecordingListener>(&format);
+    auto listener = WatchFormat(format);
     TListenerRegistration registration(listener);
     const int calculations = format.GetCalculations();
 
@@ -62,7 +62,7 @@ TEST(TLockPersistent, ARealChangeIsNotifiedOnceAndAnUnchangedSetNotNotified) {
     format.SetRatio(std::numeric_limits<double>::quiet_NaN()); // NaN is NaN: no change
 
     // Listeners see the old derived state at begin and the recalculated one at done.
-    EXPECT_EQ(listener->Events,
+    EXPECT_EQ(listener->TakeEvents(),
               (std::vector<std::string>{"begin Channels align 4", "done Channels align 2",
                                         "begin Channels align 2", "done Channels align 64",
                                         "begin Ratio align 64", "done Ratio align 64"}));
@@ -72,17 +72,16 @@ TEST(TLockPersistent, ARealChangeIsNotifiedOnceAndAnUnchangedSetNotNotified) {
 
     // A sub-object shares the owner's lock: its change reaches the lock's owner.
     owner.Clear();
-    listener->Events.clear();
     format.GetQuality()->SetValue(7);
     format.GetQuality()->SetValue(7);
-    EXPECT_EQ(listener->Events,
+    EXPECT_EQ(listener->TakeEvents(),
               (std::vector<std::string>{"begin Value align 64", "done Value align 64"}));
     EXPECT_EQ(owner.LockReports, (std::vector<TPersistent*>{format.GetQuality()}));
 }
 
 TEST(TLockPersistent, ListenersAreToldInsideTheLockAndCanBeUnregistered) {
     TTestFormat format(nullptr, nullptr, nullptr);
-    auto listener = MakeRef<TRecordingListener>(&format);
+    auto listener = WatchFormat(format);
     bool otherThreadGotLock = true;
     listener->OnChanging = [&] {
         std::thread([&] {
@@ -96,12 +95,12 @@ TEST(TLockPersistent, ListenersAreToldInsideTheLockAndCanBeUnregistered) {
     RegisterPropertyChangeListener(nullptr);
     format.SetLevel(5);
     EXPECT_FALSE(otherThreadGotLock);
-    EXPECT_EQ(listener->Events,
+    EXPECT_EQ(listener->TakeEvents(),
               (std::vector<std::string>{"begin Level align 4", "done Level align 4"}));
 
     UnregisterPropertyChangeListener(listener);
     format.SetLevel(6);
-    EXPECT_EQ(listener->Events.size(), 2u);
+    EXPECT_TRUE(listener->TakeEvents().empty());
     UnregisterPropertyChangeListener(listener); // unknown now: nothing happens
     EXPECT_EQ(format.GetLevel(), 6);
     // With the change over, the lock is free for other threads again.

@@ -7,21 +7,7 @@ template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestSpeaker>() {
     static const TEnumTypeInfo info("TTestSpeaker", {{"spFrontLeft", spFrontLeft},
                                                      {"spFrontRight", spFrontRight},
                                                      {"spFrontCenter", spFrontCenter},
-                                                     {"spSubwoofer", spSubwoofer},
-                                                     {"spBackLeft", spBackLeft},
-                                                     {"spBackRight", spBackRight},
-                                                     {"spFrontLeftOfCenter", spFrontLeftOfCenter},
-                                                     {"spFrontRightOfCenter", spFrontRightOfCenter},
-                                                     {"spBackCenter", spBackCenter},
-                                                     {"spSideLeft", spSideLeft},
-                                                     {"spSideRight", spSideRight},
-                                                     {"spTopCenter", spTopCenter},
-                                                     {"spTopFrontLeft", spTopFrontLeft},
-                                                     {"spTopFrontCenter", spTopFrontCenter},
-                                                     {"spTopFrontRight", spTopFrontRight},
-                                                     {"spTopBackLeft", spTopBackLeft},
-                                                     {"spTopBackCenter", spTopBackCenter},
-                                                     {"spTopBackRight", spTopBackRight}});
+                                                     {"spSubwoofer", spSubwoofer}});
     return info;
 }
 
@@ -98,16 +84,13 @@ const TPropertyTableBase& TTestOther::ClassPropertyTable() {
     return table;
 }
 
-void TRecordingListener::Record(const char* APhase, TPersistent* AObject,
-                                std::string_view AProperty) {
-    const bool watched = AObject == FWatched || AObject == FWatched->GetQuality() ||
-                         AObject == FWatched->GetMotion();
-    if (!watched)
-        return;
-    if (OnChanging && std::string_view(APhase) == "begin")
-        OnChanging();
-    Events.push_back(std::string(APhase) + " " + std::string(AProperty) + " align " +
-                     std::to_string(FWatched->GetBlockAlign()));
+TRef<TRecordingListener> WatchFormat(const TTestFormat& AWatched) {
+    return MakeRef<TRecordingListener>([&AWatched](TPersistent* AObject) {
+        const bool watched = AObject == &AWatched || AObject == AWatched.GetQuality() ||
+                             AObject == AWatched.GetMotion();
+        return watched ? std::optional("align " + std::to_string(AWatched.GetBlockAlign()))
+                       : std::nullopt;
+    });
 }
 
 } // namespace runtime_test

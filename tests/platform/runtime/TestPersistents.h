@@ -7,33 +7,18 @@
 #include <string_view>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/runtime/LockPersistent.h"
 
 namespace runtime_test {
 
 using namespace sonvera;
+using sonvera::testing::MessageOf;
+using sonvera::testing::TListenerRegistration;
+using sonvera::testing::TRecordingListener;
 
-// A copy of the speaker positions of the audio buffers, which live in a later unit.
-enum TTestSpeaker : uint8_t {
-    spFrontLeft,
-    spFrontRight,
-    spFrontCenter,
-    spSubwoofer,
-    spBackLeft,
-    spBackRight,
-    spFrontLeftOfCenter,
-    spFrontRightOfCenter,
-    spBackCenter,
-    spSideLeft,
-    spSideRight,
-    spTopCenter,
-    spTopFrontLeft,
-    spTopFrontCenter,
-    spTopFrontRight,
-    spTopBackLeft,
-    spTopBackCenter,
-    spTopBackRight
-};
+// Four speaker positions, enough for sets of several members.
+enum TTestSpeaker : uint8_t { spFrontLeft, spFrontRight, spFrontCenter, spSubwoofer };
 
 enum TTestMode : uint8_t { tmDefault, tmCustom };
 
@@ -151,40 +136,9 @@ private:
     int32_t FLevel = 0;
 };
 
-// Records, for one watched object and its sub-objects, what the listeners are told.
-class TRecordingListener : public TInterfacedObject, public virtual IPropertyChangeListener {
-public:
-    explicit TRecordingListener(const TTestFormat* AWatched) : FWatched(AWatched) {}
-
-    void PropertyChanging(TPersistent* AObject, std::string_view AProperty) noexcept override {
-        Record("begin", AObject, AProperty);
-    }
-    void PropertyChanged(TPersistent* AObject, std::string_view AProperty) noexcept override {
-        Record("done", AObject, AProperty);
-    }
-
-    // "begin Channels align 4", "done Channels align 6", ...
-    std::vector<std::string> Events;
-    std::function<void()> OnChanging;
-
-private:
-    void Record(const char* APhase, TPersistent* AObject, std::string_view AProperty);
-
-    const TTestFormat* FWatched;
-};
-
-// Registers a listener for the length of a test.
-class TListenerRegistration {
-public:
-    explicit TListenerRegistration(TRef<IPropertyChangeListener> AListener)
-        : FListener(std::move(AListener)) {
-        RegisterPropertyChangeListener(FListener);
-    }
-    ~TListenerRegistration() { UnregisterPropertyChangeListener(FListener); }
-
-private:
-    TRef<IPropertyChangeListener> FListener;
-};
+// A listener for AWatched and its sub-objects; the detail is the watched block align,
+// "align 4".
+TRef<TRecordingListener> WatchFormat(const TTestFormat& AWatched);
 
 } // namespace runtime_test
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "sonvera/platform/runtime/SmallObjects.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
 
 namespace sonvera::testing {
@@ -49,6 +50,8 @@ void Free(void* ABlock) noexcept {
 } // namespace
 
 TAllocationFault::TAllocationFault(uint64_t AFailAt) {
+    // Every allocation from here on must reach operator new to be counted.
+    SmallObjectCleanUp();
     GCountdown = AFailAt;
     GFired = false;
     QXSetAllocationHook(CountBlockAllocation);
@@ -64,6 +67,7 @@ bool TAllocationFault::Fired() const noexcept {
 }
 
 int64_t LiveAllocations() noexcept {
+    SmallObjectCleanUp();
     return GLive.load(std::memory_order_relaxed);
 }
 

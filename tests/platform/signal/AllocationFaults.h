@@ -22,7 +22,8 @@ public:
     bool Fired() const noexcept;
 };
 
-// Blocks from operator new that have not been deleted yet, over all threads.
+// Blocks from operator new that have not been deleted yet, over all threads, after the calling
+// thread's small-object cache has given its blocks back.
 int64_t LiveAllocations() noexcept;
 
 } // namespace sonvera::testing

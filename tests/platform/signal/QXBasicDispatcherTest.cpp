@@ -10,6 +10,7 @@
 #include <numeric>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/signal/IPPLoader.h"
 
 namespace sonvera {
@@ -24,12 +25,8 @@ constexpr IppStatus kRoundModeNotSupported = -213;
 const std::vector<Ipp32s> kEdgeValues = {kMin, kMin + 1, -65537, -65536, -3,    -2,       -1,  0,
                                          1,    2,        3,      7,      65536, kMax - 1, kMax};
 
-class TDispatcherStart : public ::testing::Environment {
-public:
-    void SetUp() override { InitializeQXBasicDispatcher(); }
-    void TearDown() override { FinalizeQXBasicDispatcher(); }
-};
-const auto* const GDispatcherStart = ::testing::AddGlobalTestEnvironment(new TDispatcherStart);
+const auto* const GDispatcherStart =
+    sonvera::testing::StartUnits({{InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher}});
 
 // ---- Reference model: exact arithmetic in 128 bits, written with floor division.
 
@@ -166,32 +163,13 @@ Ipp32s ConvertRef(float AValue, IppRoundMode AMode, int AScaleFactor) {
 
 TEST(QXBasicDispatcher, ConvertFloatRoundsByModeAndSaturates) {
     const float inf = std::numeric_limits<float>::infinity();
-    const std::vector<float> values = {0.0f,
-                                       -0.0f,
-                                       0.5f,
-                                       -0.5f,
-                                       1.5f,
-                                       -1.5f,
-                                       2.5f,
-                                       -2.5f,
-                                       0.49999997f,
-                                       2.25f,
-                                       -7.75f,
-                                       1e-45f,
-                                       -1e-45f,
-                                       12345.678f,
-                                       2147483520.0f,
-                                       2147483648.0f,
-                                       -2147483648.0f,
-                                       -2147483904.0f,
-                                       3.0e9f,
-                                       -3.0e9f,
-                                       std::numeric_limits<float>::max(),
-                                       -std::numeric_limits<float>::max(),
-                                       inf,
-                                       -inf,
-                                       std::numeric_limits<float>::quiet_NaN(),
-                                       -std::numeric_limits<float>::quiet_NaN()};
+    const float max = std::numeric_limits<float>::max();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    // Ties and tiny values, then values at and beyond the 32-bit range.
+    std::vector<float> values = {0.0f,  -0.0f,       0.5f,  -0.5f,  1.5f,   -1.5f,   2.5f,
+                                 -2.5f, 0.49999997f, 2.25f, -7.75f, 1e-45f, -1e-45f, 12345.678f};
+    values.insert(values.end(), {2147483520.0f, 2147483648.0f, -2147483648.0f, -2147483904.0f,
+                                 3.0e9f, -3.0e9f, max, -max, inf, -inf, nan, -nan});
     const int32_t len = static_cast<int32_t>(values.size());
     std::vector<int> scaleFactors;
     for (int sf = -33; sf <= 33; ++sf)

@@ -12,9 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 using namespace sonvera;
+using sonvera::testing::MessageOf;
 
 namespace {
 
@@ -61,11 +63,9 @@ TEST(QXBufferAllocator, RefusesAbsurdSizesWithoutAllocating) {
     EXPECT_THROW(QXBufferAllocate(QXMaxBufferSize + 1), EArgumentError);
     EXPECT_THROW(QXBufferAllocate(std::numeric_limits<size_t>::max()), EArgumentError);
     EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, inUse);
-    try {
-        QXBufferAllocate(std::numeric_limits<size_t>::max());
-    } catch (const EArgumentError& error) {
-        EXPECT_STREQ(error.what(), "Buffer size out of range = 18446744073709551615");
-    }
+    EXPECT_EQ(
+        MessageOf<EArgumentError>([] { QXBufferAllocate(std::numeric_limits<size_t>::max()); }),
+        "Buffer size out of range = 18446744073709551615");
     QXBufferDeallocate(nullptr, 4096); // ignored
     EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, inUse);
 }

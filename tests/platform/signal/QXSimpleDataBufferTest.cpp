@@ -7,23 +7,15 @@
 #include <thread>
 #include <vector>
 
-#include "MemoryMedium.h"
+#include "TestSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/runtime/JsonSerialization.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
 
 using namespace sonvera;
+using sonvera::testing::MessageOf;
 
 namespace {
-
-// The message of the range error ACall raises.
-template <class TCall> std::string MessageOf(TCall ACall) {
-    try {
-        ACall();
-    } catch (const ERangeError& error) {
-        return error.what();
-    }
-    return "no range error";
-}
 
 uint8_t PatternByte(uint32_t AIndex) {
     return static_cast<uint8_t>(AIndex * 7 + 3);
@@ -54,6 +46,17 @@ bool AllBytesAre(const TRef<TQXGenericBuffer>& ABuffer, uint32_t AFrom, uint32_t
         if (BytesOf(ABuffer)[i] != AValue)
             return false;
     return true;
+}
+
+// The document ABuffer writes, with AFrom replaced by ATo.
+std::string Document(const TRef<TQXGenericBuffer>& ABuffer, const std::string& AFrom = "",
+                     const std::string& ATo = "") {
+    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
+    ABuffer->SerializationWrite(TRef<IWriter>(writer));
+    std::string text = writer->Text();
+    if (!AFrom.empty())
+        text.replace(text.find(AFrom), AFrom.size(), ATo);
+    return text;
 }
 
 uint64_t BlocksInUse() {
@@ -144,13 +147,10 @@ TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
     TQXSmartBuffer* store = buffer->GetDataContainer();
     const uint64_t inUse = BlocksInUse();
 
-    test::TEntries entries{{"Data", std::vector<uint8_t>(299, 1)}};
-    try {
-        buffer->SerializationRead(MakeRef<test::TMemoryReader>(entries));
-        ADD_FAILURE() << "a short byte count was accepted";
-    } catch (const EReadError& error) {
-        EXPECT_STREQ(error.what(), "Data size mismatch = 299");
-    }
+    EXPECT_EQ(MessageOf<EReadError>([&] {
+                  buffer->SerializationRead(TJsonReader::Create(Document(NewBuffer(299))));
+              }),
+              "Data size mismatch = 299");
     EXPECT_EQ(buffer->GetDataContainer(), store);
     EXPECT_EQ(buffer->ByteRead(), store->GetData());
     EXPECT_EQ(buffer->GetLogicalSize(), 300u);
@@ -164,9 +164,9 @@ TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
     std::memset(formatted->ByteWrite(), 0x42, 16);
     TQXSmartBuffer* formattedStore = formatted->GetDataContainer();
     const uint64_t formattedInUse = BlocksInUse();
-    test::TEntries mismatched{{"Data", std::vector<uint8_t>(64, 1)}, {"Length", int32_t{32}}};
-    EXPECT_THROW(formatted->SerializationRead(MakeRef<test::TMemoryReader>(mismatched)),
-                 EReadError);
+    const std::string mismatched =
+        Document(TLengthBuffer::CreateSizeObject(64), "\"Length\":64", "\"Length\":32");
+    EXPECT_THROW(formatted->SerializationRead(TJsonReader::Create(mismatched)), EReadError);
     EXPECT_EQ(formatted->GetDataContainer(), formattedStore);
     EXPECT_EQ(formatted->GetLogicalSize(), 16u);
     EXPECT_EQ(formattedStore->ReferenceCount(), 1u);
@@ -176,8 +176,8 @@ TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
     // A hook that fails after rebuilding is undone the same way, also for a read-only holder.
     formatted->FFailAfterRebuild = true;
     formatted->RemoveOwnerShip();
-    test::TEntries valid{{"Data", std::vector<uint8_t>(32, 1)}, {"Length", int32_t{32}}};
-    EXPECT_THROW(formatted->SerializationRead(MakeRef<test::TMemoryReader>(valid)), EReadError);
+    const std::string valid = Document(TLengthBuffer::CreateSizeObject(32));
+    EXPECT_THROW(formatted->SerializationRead(TJsonReader::Create(valid)), EReadError);
     EXPECT_EQ(formatted->GetDataContainer(), formattedStore);
     EXPECT_EQ(formatted->GetByteSize(), 16u);
     EXPECT_FALSE(formatted->IsOwnerReference());
@@ -197,17 +197,14 @@ TEST(TQXGenericBuffer, CopyToAssignAndIsEqualWorkOnBytesAndRefuseBadArguments) {
     EXPECT_TRUE(AllBytesAre(bSharer, 0, 100, 0));
 
     // The message names what runs past the end: the offset, or the count from it.
-    EXPECT_EQ(MessageOf([&] { a->CopyTo(0xFFFFFFFFu, b, 0, 2); }),
+    EXPECT_EQ(MessageOf<ERangeError>([&] { a->CopyTo(0xFFFFFFFFu, b, 0, 2); }),
               "Source offset out of range = 4294967295");
-    EXPECT_EQ(MessageOf([&] { a->CopyTo(0, b, 99, 2); }), "Destination count out of range = 2");
-    EXPECT_EQ(MessageOf([&] { a->CopyTo(90, b, 0, 0xFFFFFFFFu); }),
+    EXPECT_EQ(MessageOf<ERangeError>([&] { a->CopyTo(0, b, 99, 2); }),
+              "Destination count out of range = 2");
+    EXPECT_EQ(MessageOf<ERangeError>([&] { a->CopyTo(90, b, 0, 0xFFFFFFFFu); }),
               "Source count out of range = 4294967295");
-    try {
-        a->CopyTo(0, nullptr, 0, 1);
-        ADD_FAILURE() << "a null destination was accepted";
-    } catch (const EAssertionFailed& error) {
-        EXPECT_STREQ(error.what(), "Assertion failure (QXSimpleDataBuffer)");
-    }
+    EXPECT_EQ(MessageOf<EAssertionFailed>([&] { a->CopyTo(0, nullptr, 0, 1); }),
+              "Assertion failure (QXSimpleDataBuffer)");
 
     // Copying within one buffer moves overlapping bytes as a whole, on a private store.
     TRef<TQXGenericBuffer> aSharer = a->MakeCopy();

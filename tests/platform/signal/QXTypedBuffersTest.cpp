@@ -2,19 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
-#include <limits>
-
-#include "MemoryMedium.h"
+#include "TestSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
 
 using namespace sonvera;
-
-namespace {
-
-} // namespace
+using sonvera::testing::MessageOf;
 
 TEST(TQXTypedBuffers, WritingOneHolderLeavesTheOthersAlone) {
     TRef<TQXIntegerBuffer> ints = TQXIntegerBuffer::CreateSizeObject(4);
@@ -41,11 +34,6 @@ TEST(TQXTypedBuffers, WritingOneHolderLeavesTheOthersAlone) {
     bytes->SetItem(0, 0xAA);
     EXPECT_EQ(ints->GetItem(0), 0x01020304);
     EXPECT_NE(bytes->GetDataContainer(), ints->GetDataContainer());
-    try {
-        TQXBlockBuffer::CreateUniversal(nullptr);
-        ADD_FAILURE() << "a null source was accepted";
-    } catch (const EAssertionFailed& error) {
-        EXPECT_STREQ(error.what(), "Assertion failure (QXTypedBuffers)");
-    }
+    EXPECT_EQ(MessageOf<EAssertionFailed>([] { TQXBlockBuffer::CreateUniversal(nullptr); }),
+              "Assertion failure (QXTypedBuffers)");
 }
-

@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
 #include <utility>
 
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/platform/runtime/SmallObjects.h"
 
 namespace sonvera {
 
@@ -68,6 +70,19 @@ public:
         return count;
     }
     int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_acquire); }
+
+    // Counted objects come and go with every buffer a stream moves: they take their memory
+    // from the per-thread small-object cache.
+    static void* operator new(size_t ASize) { return SmallObjectAllocate(ASize); }
+    static void operator delete(void* AObject, size_t ASize) noexcept {
+        SmallObjectDeallocate(AObject, ASize);
+    }
+    static void* operator new(size_t ASize, std::align_val_t AAlign) {
+        return ::operator new(ASize, AAlign);
+    }
+    static void operator delete(void* AObject, size_t ASize, std::align_val_t AAlign) noexcept {
+        ::operator delete(AObject, ASize, AAlign);
+    }
 
 protected:
     ~TInterfacedObject() override = default;

@@ -83,27 +83,16 @@ void CopyToAudio(benchmark::State& AState, int32_t AFrom, int32_t ATo) {
     CountSamples(AState);
 }
 
-// 16-bit samples to floats in -1 ... 1 (divided by 32767).
-void Convert16sTo32f(benchmark::State& AState) {
+// Samples to floats in -1 ... 1: 16 bits divided by 32767 (scale factor -15), 32 bits by 2^31
+// (scale factor -31).
+template <class TSample, auto& AConvert> void ConvertToFloat(benchmark::State& AState) {
     StartUp();
-    const std::vector<uint8_t> source = RandomBytes(size_t(KSamples) * 2);
+    constexpr auto KBytes = int32_t(sizeof(TSample));
+    const std::vector<uint8_t> source = RandomBytes(size_t(KSamples) * KBytes);
     std::vector<float> target(KSamples);
     for (auto _ : AState) {
-        ippiConvert_16s32f_C1RSfs(reinterpret_cast<const Ipp16s*>(source.data()), 2, target.data(),
-                                  4, IppiSize{1, KSamples}, -15);
-        benchmark::ClobberMemory();
-    }
-    CountSamples(AState);
-}
-
-// 32-bit samples to floats in -1 ... 1 (divided by 2^31).
-void Convert32sTo32f(benchmark::State& AState) {
-    StartUp();
-    const std::vector<uint8_t> source = RandomBytes(size_t(KSamples) * 4);
-    std::vector<float> target(KSamples);
-    for (auto _ : AState) {
-        ippiConvert_32s32f_C1RSfs(reinterpret_cast<const Ipp32s*>(source.data()), 4, target.data(),
-                                  4, IppiSize{1, KSamples}, -31);
+        AConvert(reinterpret_cast<const TSample*>(source.data()), KBytes, target.data(), 4,
+                 IppiSize{1, KSamples}, 1 - 8 * KBytes);
         benchmark::ClobberMemory();
     }
     CountSamples(AState);
@@ -196,42 +185,38 @@ void Memcpy(benchmark::State& AState, int32_t ABytesPerSample) {
 
 } // namespace
 
+// libswresample converting between AFrom and ATo, and a memcpy of the ABytes per sample written,
+// beside the library's case of the same name.
+#define SONVERA_BESIDE_SWR(NAME, AFrom, ATo, ABytes)                                               \
+    BENCHMARK_CAPTURE(SwrConvert, NAME, AFrom, ATo);                                               \
+    BENCHMARK_CAPTURE(Memcpy, NAME, ABytes)
+
 BENCHMARK_CAPTURE(CopyToAudio, s16_s32, 16, 32);
-BENCHMARK_CAPTURE(SwrConvert, s16_s32, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S32);
-BENCHMARK_CAPTURE(Memcpy, s16_s32, 4);
+SONVERA_BESIDE_SWR(s16_s32, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S32, 4);
 
 BENCHMARK_CAPTURE(CopyToAudio, s32_s16, 32, 16);
-BENCHMARK_CAPTURE(SwrConvert, s32_s16, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S16);
-BENCHMARK_CAPTURE(Memcpy, s32_s16, 2);
+SONVERA_BESIDE_SWR(s32_s16, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S16, 2);
 
 BENCHMARK_CAPTURE(CopyToAudio, s16_s24_vs_s16_s32, 16, 24);
-BENCHMARK_CAPTURE(SwrConvert, s16_s24_vs_s16_s32, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S32);
-BENCHMARK_CAPTURE(Memcpy, s16_s24_vs_s16_s32, 3);
+SONVERA_BESIDE_SWR(s16_s24_vs_s16_s32, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S32, 3);
 
 BENCHMARK_CAPTURE(CopyToAudio, s24_s16_vs_s32_s16, 24, 16);
-BENCHMARK_CAPTURE(SwrConvert, s24_s16_vs_s32_s16, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S16);
-BENCHMARK_CAPTURE(Memcpy, s24_s16_vs_s32_s16, 2);
+SONVERA_BESIDE_SWR(s24_s16_vs_s32_s16, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S16, 2);
 
-BENCHMARK(Convert16sTo32f)->Name("Convert16sTo32f/s16_flt");
-BENCHMARK_CAPTURE(SwrConvert, s16_flt, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_FLT);
-BENCHMARK_CAPTURE(Memcpy, s16_flt, 4);
+BENCHMARK(ConvertToFloat<Ipp16s, ippiConvert_16s32f_C1RSfs>)->Name("Convert16sTo32f/s16_flt");
+SONVERA_BESIDE_SWR(s16_flt, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_FLT, 4);
 
 BENCHMARK(CreateFloatDataThen16)->Name("CreateFloatDataThen16/flt_s16_via_s32");
-BENCHMARK_CAPTURE(SwrConvert, flt_s16_via_s32, AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_S16);
-BENCHMARK_CAPTURE(Memcpy, flt_s16_via_s32, 2);
+SONVERA_BESIDE_SWR(flt_s16_via_s32, AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_S16, 2);
 
-BENCHMARK(Convert32sTo32f)->Name("Convert32sTo32f/s32_flt");
-BENCHMARK_CAPTURE(SwrConvert, s32_flt, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_FLT);
-BENCHMARK_CAPTURE(Memcpy, s32_flt, 4);
+BENCHMARK(ConvertToFloat<Ipp32s, ippiConvert_32s32f_C1RSfs>)->Name("Convert32sTo32f/s32_flt");
+SONVERA_BESIDE_SWR(s32_flt, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_FLT, 4);
 
 BENCHMARK_CAPTURE(CreateFloatData, fltp_s32, uint32_t(KFrames * 4));
-BENCHMARK_CAPTURE(SwrConvert, fltp_s32, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32);
-BENCHMARK_CAPTURE(Memcpy, fltp_s32, 4);
+SONVERA_BESIDE_SWR(fltp_s32, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32, 4);
 
 BENCHMARK(Convert32fTo32sStrided)->Name("Convert32fTo32sStrided/fltp_s32_strided");
-BENCHMARK_CAPTURE(SwrConvert, fltp_s32_strided, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32);
-BENCHMARK_CAPTURE(Memcpy, fltp_s32_strided, 4);
+SONVERA_BESIDE_SWR(fltp_s32_strided, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32, 4);
 
 BENCHMARK_CAPTURE(CreateFloatData, flt_s32, uint32_t(KChannels * 4));
-BENCHMARK_CAPTURE(SwrConvert, flt_s32, AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_S32);
-BENCHMARK_CAPTURE(Memcpy, flt_s32, 4);
+SONVERA_BESIDE_SWR(flt_s32, AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_S32, 4);

@@ -204,23 +204,36 @@ TEST(IPPExtraConvert, ToFloatMatchesTheQuotientBitForBit) {
         const float divisor = Power2(-int64_t(sf)) - 1.0f;
         return [sf, divisor](int64_t s) { return sf == 0 ? float(s) : float(s) / divisor; };
     };
-    for (int32_t sf : {-7, -6, -15, 0}) {
-        CheckToFloat(
-            kSignedByte, EveryValue(8),
-            [sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
-                ippiConvert_8s32f_C1RSfs(reinterpret_cast<Ipp8s*>(s), ss,
-                                         reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
-            },
-            unitQuotient(sf));
-    }
-    for (int32_t sf : {-15, -14, -16, -23}) {
-        CheckToFloat(
-            kInt16, EveryValue(16),
-            [sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
-                ippiConvert_16s32f_C1RSfs(reinterpret_cast<Ipp16s*>(s), ss,
-                                          reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
-            },
-            unitQuotient(sf));
+    using TToFloat = void (*)(uint8_t*, int, uint8_t*, int, int, int32_t);
+    const struct {
+        const TFormat* Format;
+        int Bits;
+        std::vector<int32_t> ScaleFactors;
+        TToFloat Convert;
+    } cases[] = {
+        {&kSignedByte,
+         8,
+         {-7, -6, -15, 0},
+         [](uint8_t* s, int ss, uint8_t* d, int ds, int n, int32_t sf) {
+             ippiConvert_8s32f_C1RSfs(reinterpret_cast<Ipp8s*>(s), ss, reinterpret_cast<Ipp32f*>(d),
+                                      ds, Column(n), sf);
+         }},
+        {&kInt16,
+         16,
+         {-15, -14, -16, -23},
+         [](uint8_t* s, int ss, uint8_t* d, int ds, int n, int32_t sf) {
+             ippiConvert_16s32f_C1RSfs(reinterpret_cast<Ipp16s*>(s), ss,
+                                       reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
+         }},
+    };
+    for (const auto& c : cases) {
+        for (int32_t sf : c.ScaleFactors)
+            CheckToFloat(
+                *c.Format, EveryValue(c.Bits),
+                [&c, sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
+                    c.Convert(s, ss, d, ds, n, sf);
+                },
+                unitQuotient(sf));
     }
     for (int32_t sf : {-23, -15}) {
         const auto quotient = unitQuotient(sf);

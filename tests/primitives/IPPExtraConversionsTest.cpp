@@ -200,9 +200,17 @@ TEST(IPPExtraConvert, FloatToIntegersRoundHalfToEven) {
 // sample and every packed 24-bit one at the scale factors that map full scale onto -1 ... 1
 // (which run as products) and beside them, and random words over power-of-two divisors.
 TEST(IPPExtraConvert, ToFloatMatchesTheQuotientBitForBit) {
-    const auto unitQuotient = [](int32_t sf) {
-        const float divisor = Power2(-int64_t(sf)) - 1.0f;
-        return [sf, divisor](int64_t s) { return sf == 0 ? float(s) : float(s) / divisor; };
+    // The bits of float(s) / ADivisor (of float(s) for a divisor of 0), as 32-bit elements.
+    const auto quotientBits = [](float ADivisor) {
+        return [ADivisor](int64_t s) {
+            const float value = ADivisor == 0.0f ? float(s) : float(s) / ADivisor;
+            int32_t bits;
+            std::memcpy(&bits, &value, 4);
+            return int64_t(bits);
+        };
+    };
+    const auto unitDivisor = [](int32_t sf) {
+        return sf == 0 ? 0.0f : Power2(-int64_t(sf)) - 1.0f;
     };
     using TToFloat = void (*)(uint8_t*, int, uint8_t*, int, int, int32_t);
     const struct {
@@ -225,41 +233,36 @@ TEST(IPPExtraConvert, ToFloatMatchesTheQuotientBitForBit) {
              ippiConvert_16s32f_C1RSfs(reinterpret_cast<Ipp16s*>(s), ss,
                                        reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
          }},
+        {&kInt32,
+         0,
+         {-31, -1, 7, 126, -126, 127, -127, 0},
+         [](uint8_t* s, int ss, uint8_t* d, int ds, int n, int32_t sf) {
+             ippiConvert_32s32f_C1RSfs(reinterpret_cast<Ipp32s*>(s), ss,
+                                       reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
+         }},
     };
     for (const auto& c : cases) {
-        for (int32_t sf : c.ScaleFactors)
-            CheckToFloat(
-                *c.Format, EveryValue(c.Bits),
+        // 32-bit samples divide by 2^-sf, the others by 2^-sf - 1.
+        const std::vector<int64_t> values =
+            c.Bits > 0 ? EveryValue(c.Bits) : SignedSamples(32, 999, 75);
+        for (int32_t sf : c.ScaleFactors) {
+            const float divisor = c.Bits > 0 ? unitDivisor(sf) : sf == 0 ? 0.0f : Power2(-sf);
+            CheckMap(
+                *c.Format, kInt32, values,
                 [&c, sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
                     c.Convert(s, ss, d, ds, n, sf);
                 },
-                unitQuotient(sf));
+                quotientBits(divisor));
+        }
     }
     for (int32_t sf : {-23, -15}) {
-        const auto quotient = unitQuotient(sf);
         CheckEvery24BitValue(
             kInt32,
             [sf](const uint8_t* ASource, uint8_t* ADest, int ACount) {
                 ippiConvert_24s32f_C1RSfs(ASource, 3, reinterpret_cast<Ipp32f*>(ADest), 4,
                                           Column(ACount), sf);
             },
-            [&quotient](int64_t s) {
-                const float value = quotient(s);
-                int32_t bits;
-                std::memcpy(&bits, &value, 4);
-                return int64_t(bits);
-            });
-    }
-    const std::vector<int64_t> words = SignedSamples(32, 999, 75);
-    for (int32_t sf : {-31, -1, 7, 126, -126, 127, -127, 0}) {
-        const float divisor = Power2(-int64_t(sf));
-        CheckToFloat(
-            kInt32, words,
-            [sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
-                ippiConvert_32s32f_C1RSfs(reinterpret_cast<Ipp32s*>(s), ss,
-                                          reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
-            },
-            [sf, divisor](int64_t s) { return sf == 0 ? float(s) : float(s) / divisor; });
+            quotientBits(unitDivisor(sf)));
     }
 }
 

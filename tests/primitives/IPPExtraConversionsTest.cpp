@@ -57,7 +57,7 @@ void CheckEvery24BitValue(const TFormat& AOut, TPrimitive APrimitive, TReference
     for (int64_t first = -0x800000; first < 0x800000; first += kChunk) {
         for (int i = 0; i < kChunk; ++i)
             Write24(source.data() + 3 * i, first + i);
-        APrimitive(source.data(), dest.data(), kChunk);
+        APrimitive(source.data(), 3, dest.data(), AOut.Size, kChunk);
         for (int i = 0; i < kChunk; ++i)
             ASSERT_EQ(AOut.Read(dest.data() + AOut.Size * i), AReference(first + i)) << first + i;
     }
@@ -65,19 +65,20 @@ void CheckEvery24BitValue(const TFormat& AOut, TPrimitive APrimitive, TReference
 
 template <class TIn, class TOut>
 auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&)) {
-    return
-        [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
-            APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
-                       reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount));
-        };
+    return [APrimitive](const uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep,
+                        int ACount) {
+        APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
+                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount));
+    };
 }
 template <class TIn, class TOut>
 auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&,
-                                   IppHintAlgorithm)) {
-    return [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep,
-                        int ACount) {
+                                   IppHintAlgorithm),
+                IppHintAlgorithm AHint = ippAlgHintAccurate) {
+    return [APrimitive, AHint](const uint8_t* ASource, int ASourceStep, uint8_t* ADest,
+                               int ADestStep, int ACount) {
         APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
-                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount), ippAlgHintAccurate);
+                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount), AHint);
     };
 }
 
@@ -125,30 +126,17 @@ TEST(IPPExtraScale, WideningOverEveryValue) {
              [](int64_t s) { return Scaled(s, 8388607, 32767); });
     CheckMap(kInt16, kInt32, EveryValue(16), Converting(ippiScale_16s32s_C1R),
              [](int64_t s) { return Scaled(s, 2147483647, 32767); });
-    CheckEvery24BitValue(
-        kInt32,
-        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
-            ippiScale_24s32s_C1R(ASource, 3, reinterpret_cast<Ipp32s*>(ADest), 4, Column(ACount));
-        },
-        [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
+    CheckEvery24BitValue(kInt32, Converting(ippiScale_24s32s_C1R),
+                         [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
     CheckMap(kInt24, kInt32, SignedSamples(24, 999, 71), Converting(ippiScale_24s32s_C1R),
              [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
 }
 
 TEST(IPPExtraScale, NarrowingOverEveryPackedValueAndRandomWords) {
-    CheckEvery24BitValue(
-        kInt16,
-        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
-            ippiScale_24s16s_C1R(ASource, 3, reinterpret_cast<Ipp16s*>(ADest), 2, Column(ACount),
-                                 ippAlgHintNone);
-        },
-        [](int64_t s) { return s * 32767 / 8388607; });
-    CheckEvery24BitValue(
-        kByte,
-        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
-            ippiScale_24s8u_C1R(ASource, 3, ADest, 1, Column(ACount), ippAlgHintNone);
-        },
-        [](int64_t s) { return s * 127 / 8388607 + 127; });
+    CheckEvery24BitValue(kInt16, Converting(ippiScale_24s16s_C1R, ippAlgHintNone),
+                         [](int64_t s) { return s * 32767 / 8388607; });
+    CheckEvery24BitValue(kByte, Converting(ippiScale_24s8u_C1R, ippAlgHintNone),
+                         [](int64_t s) { return s * 127 / 8388607 + 127; });
     const std::vector<int64_t> packed = SignedSamples(24, 999, 72);
     CheckMap(kInt24, kInt16, packed, Converting(ippiScale_24s16s_C1R),
              [](int64_t s) { return s * 32767 / 8388607; });

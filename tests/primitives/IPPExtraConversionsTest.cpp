@@ -184,54 +184,45 @@ TEST(IPPExtraConvert, FloatToIntegersRoundHalfToEven) {
     }
 }
 
+// Both forms of a multiplication by a real factor against x * factor rounded half to even,
+// the copying form taking one step for both runs.
+template <class T>
+auto BothForms(void (*AInPlace)(double, T*, int32_t, const IppiSize&),
+               void (*ACopy)(double, const T*, T*, int32_t, const IppiSize&)) {
+    return [=](const TFormat& AFormat, const std::vector<int64_t>& AValues, double AFactor) {
+        const auto reference = [AFactor](int64_t x) {
+            return Low32(RoundHalfEven(double(x) * AFactor));
+        };
+        CheckInPlace(
+            AFormat, AValues,
+            [&](uint8_t* AData, int AStep, int ACount) {
+                AInPlace(AFactor, reinterpret_cast<T*>(AData), AStep, Column(ACount));
+            },
+            reference);
+        CheckMap(
+            AFormat, AFormat, AValues,
+            [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
+                ACopy(AFactor, reinterpret_cast<const T*>(ASource), reinterpret_cast<T*>(ADest),
+                      AStep, Column(ACount));
+            },
+            reference, kOneStep);
+    };
+}
+
 TEST(IPPExtraMultiplyByReal, EveryWidthMatchesTheModel) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    using TInPlace = std::function<void(double, uint8_t*, int32_t, const IppiSize&)>;
-    using TCopy = std::function<void(double, const uint8_t*, uint8_t*, int32_t, const IppiSize&)>;
-    const auto inPlace = []<class T>(void (*APrimitive)(double, T*, int32_t, const IppiSize&)) {
-        return TInPlace(
-            [APrimitive](double AFactor, uint8_t* AData, int32_t AStep, const IppiSize& ARegion) {
-                APrimitive(AFactor, reinterpret_cast<T*>(AData), AStep, ARegion);
-            });
-    };
-    const auto copy =
-        []<class T>(void (*APrimitive)(double, const T*, T*, int32_t, const IppiSize&)) {
-            return TCopy([APrimitive](double AFactor, const uint8_t* ASource, uint8_t* ADest,
-                                      int32_t AStep, const IppiSize& ARegion) {
-                APrimitive(AFactor, reinterpret_cast<const T*>(ASource),
-                           reinterpret_cast<T*>(ADest), AStep, ARegion);
-            });
-        };
-    struct TWidth {
+    const struct {
         const TFormat* Format;
         std::vector<int64_t> Values;
-        TInPlace InPlace;
-        TCopy Copy;
+        std::function<void(const TFormat&, const std::vector<int64_t>&, double)> Check;
+    } widths[] = {
+        {&kByte, EveryValue(9), BothForms(MultiplyByReal8uI, MultiplyByReal8u)},
+        {&kInt16, SignedSamples(16, 999, 91), BothForms(MultiplyByReal16sI, MultiplyByReal16s)},
+        {&kInt24, SignedSamples(24, 999, 92), BothForms(MultiplyByReal24sI, MultiplyByReal24s)},
+        {&kInt32, SignedSamples(32, 999, 93), BothForms(MultiplyByReal32sI, MultiplyByReal32s)},
     };
-    const TWidth widths[] = {
-        {&kByte, EveryValue(9), inPlace(MultiplyByReal8uI), copy(MultiplyByReal8u)},
-        {&kInt16, SignedSamples(16, 999, 91), inPlace(MultiplyByReal16sI), copy(MultiplyByReal16s)},
-        {&kInt24, SignedSamples(24, 999, 92), inPlace(MultiplyByReal24sI), copy(MultiplyByReal24s)},
-        {&kInt32, SignedSamples(32, 999, 93), inPlace(MultiplyByReal32sI), copy(MultiplyByReal32s)},
-    };
-    for (const TWidth& width : widths) {
+    for (const auto& width : widths)
         for (double factor : {1.0, 0.5, -1.0, 1.5, 2.0, 0.001, -3.7, 255.5, 1e10, -1e19, 1e300, nan,
-                              -0.0, 0.99999999}) {
-            const auto reference = [factor](int64_t x) {
-                return Low32(RoundHalfEven(double(x) * factor));
-            };
-            CheckInPlace(
-                *width.Format, width.Values,
-                [&](uint8_t* AData, int AStep, int ACount) {
-                    width.InPlace(factor, AData, AStep, Column(ACount));
-                },
-                reference);
-            CheckMap(
-                *width.Format, *width.Format, width.Values,
-                [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
-                    width.Copy(factor, ASource, ADest, AStep, Column(ACount));
-                },
-                reference, kOneStep);
-        }
-    }
+                              -0.0, 0.99999999})
+            width.Check(*width.Format, width.Values, factor);
 }

@@ -173,13 +173,6 @@ TEST(QXBasicDispatcher, ConvertFloatRoundsByModeAndSaturates) {
     ASSERT_EQ(status, ippStsNoErr);
     EXPECT_EQ(modeAfter, FE_UPWARD);
     EXPECT_EQ(std::vector<Ipp32s>(rounded, rounded + 6), (std::vector<Ipp32s>{0, 2, 2, 0, -2, -2}));
-
-    const float quarter[] = {2.25f, 2.75f, -2.25f};
-    Ipp32s out[3];
-    ASSERT_EQ(ippsConvert_32f32s_Sfs(quarter, out, 3, ippRndNear, -1), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp32s>(out, out + 3), (std::vector<Ipp32s>{4, 6, -4}));
-    ASSERT_EQ(ippsConvert_32f32s_Sfs(quarter, out, 3, ippRndFinancial, -1), ippStsNoErr);
-    EXPECT_EQ(std::vector<Ipp32s>(out, out + 3), (std::vector<Ipp32s>{5, 6, -5}));
 }
 
 // ---- Copy, zero and set: exact extent, neighbours untouched.

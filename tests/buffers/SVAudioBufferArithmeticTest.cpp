@@ -27,11 +27,8 @@ int64_t Saturate(int64_t AValue, int64_t ALow, int64_t AHigh) {
 // The 24-bit store rule: the low three bytes, bit 23 forced on for a negative 32-bit value.
 int32_t Store24(int64_t AValue) {
     const auto value32 = static_cast<int32_t>(static_cast<uint32_t>(AValue));
-    uint32_t bits = static_cast<uint32_t>(value32) & 0xFFFFFFu;
-    if (value32 < 0)
-        bits |= 0x800000u;
-    return (bits & 0x800000u) != 0 ? static_cast<int32_t>(bits | 0xFF000000u)
-                                   : static_cast<int32_t>(bits);
+    const int32_t low = (value32 & 0xFFFFFF) | (value32 < 0 ? 0x800000 : 0);
+    return low >= 0x800000 ? low - 0x1000000 : low;
 }
 
 // d / s rounded to nearest, ties to even.
@@ -48,72 +45,20 @@ int64_t RoundedQuotient(int64_t d, int64_t s) {
 // 256, saturating 16 bits, the 24-bit store rule, 32 bits modulo 2^32. A zero divisor gives the
 // width's extreme by the dividend's sign at 16 bits and silence elsewhere.
 int32_t ExpectedCombination(int32_t AWidth, TOperation AOperation, int64_t d, int64_t s) {
-    switch (AWidth) {
-    case 8: {
-        int64_t r = 0;
-        switch (AOperation) {
-        case opAdd:
-            r = d + s - 127;
-            break;
-        case opSub:
-            r = d + 127 - s;
-            break;
-        case opMul:
-            r = (d - 127) * (s - 127) + 127;
-            break;
-        case opDiv:
-            r = s == 127 ? 127 : (d - 127) / (s - 127) + 127;
-            break;
-        }
-        return static_cast<int32_t>(r & 0xFF);
+    if (AWidth == 8) {
+        const int64_t a = d - 127, b = s - 127;
+        const int64_t biased[] = {a + b, a - b, a * b, b == 0 ? 0 : a / b};
+        return static_cast<int32_t>((biased[AOperation] + 127) & 0xFF);
     }
-    case 16:
-        switch (AOperation) {
-        case opAdd:
-            return static_cast<int32_t>(Saturate(d + s, -32768, 32767));
-        case opSub:
-            return static_cast<int32_t>(Saturate(d - s, -32768, 32767));
-        case opMul:
-            return static_cast<int32_t>(Saturate(d * s, -32768, 32767));
-        case opDiv:
-            if (s == 0)
-                return d > 0 ? 32767 : d < 0 ? -32768 : 0;
-            return static_cast<int32_t>(Saturate(RoundedQuotient(d, s), -32768, 32767));
-        }
-        break;
-    case 24:
-        switch (AOperation) {
-        case opAdd:
-            return Store24(d + s);
-        case opSub:
-            return Store24(d - s);
-        case opMul:
-            return Store24(d * s);
-        case opDiv:
-            return s == 0 ? 0 : Store24(d / s);
-        }
-        break;
-    case 32: {
-        int64_t r = 0;
-        switch (AOperation) {
-        case opAdd:
-            r = d + s;
-            break;
-        case opSub:
-            r = d - s;
-            break;
-        case opMul:
-            r = d * s;
-            break;
-        case opDiv:
-            r = s == 0 ? 0 : d / s;
-            break;
-        }
-        return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(r)));
-    }
-    }
-    ADD_FAILURE() << "no width " << AWidth;
-    return 0;
+    int64_t quotient = s == 0 ? 0 : d / s;
+    if (AWidth == 16)
+        quotient = s == 0 ? d * 65536 : RoundedQuotient(d, s); // a zero divisor saturates
+    const int64_t exact[] = {d + s, d - s, d * s, quotient};
+    if (AWidth == 16)
+        return static_cast<int32_t>(Saturate(exact[AOperation], -32768, 32767));
+    if (AWidth == 24)
+        return Store24(exact[AOperation]);
+    return static_cast<int32_t>(static_cast<uint32_t>(exact[AOperation]));
 }
 
 // The operations by TOperation: with a buffer, with a constant, with a constant on a channel.
@@ -129,21 +74,10 @@ constexpr void (ISVAudioBuffer::*KWithChannelValue[])(int32_t, int32_t) = {
 
 // A random stereo buffer whose first frames hold the width's edge values.
 TRef<TSVAudioBuffer> EdgeBuffer(int32_t AWidth, uint32_t ASeed) {
-    std::vector<int32_t> edges;
-    switch (AWidth) {
-    case 8:
-        edges = {0, 1, 126, 127, 128, 255};
-        break;
-    case 16:
-        edges = {-32768, -32767, -1, 0, 1, 32767};
-        break;
-    case 24:
-        edges = {-8388608, -8388607, -1, 0, 1, 8388607};
-        break;
-    default:
-        edges = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX};
-        break;
-    }
+    const int32_t high = AWidth == 32 ? INT32_MAX : (1 << (AWidth - 1)) - 1;
+    const std::vector<int32_t> edges = AWidth == 8
+                                           ? std::vector<int32_t>{0, 1, 126, 127, 128, 255}
+                                           : std::vector<int32_t>{-high - 1, -high, -1, 0, 1, high};
     std::vector<int32_t> samples;
     for (int32_t a : edges)
         for (int32_t b : edges) {

@@ -57,22 +57,15 @@ int32_t ExpectedConversion(int32_t AFrom, int32_t ATo, int64_t s) {
 
 // Edge values of each width, then random ones.
 std::vector<int32_t> TestSamples(int32_t AWidth) {
-    std::vector<int32_t> samples;
-    switch (AWidth) {
-    case 8:
-        samples = {0, 1, 2, 126, 127, 128, 129, 254, 255};
-        break;
-    case 16:
-        samples = {-32768, -32767, -32513, -256, -255, -1, 0, 1, 127, 128, 255, 256, 32766, 32767};
-        break;
-    case 24:
-        samples = {-8388608, -8388607, -65536, -32768, -1, 0, 1, 65535, 65536, 8388606, 8388607};
-        break;
-    default:
-        samples = {INT32_MIN, INT32_MIN + 1, -16777216, -65536,        -1,       0,
-                   1,         16777215,      16777216,  INT32_MAX - 1, INT32_MAX};
-        break;
-    }
+    std::vector<int32_t> samples =
+        AWidth == 8    ? std::vector<int32_t>{0, 1, 2, 126, 127, 128, 129, 254, 255}
+        : AWidth == 16 ? std::vector<int32_t>{-32768, -32767, -32513, -256, -255, -1,    0,
+                                              1,      127,    128,    255,  256,  32766, 32767}
+        : AWidth == 24
+            ? std::vector<int32_t>{-8388608, -8388607, -65536, -32768,  -1,     0,
+                                   1,        65535,    65536,  8388606, 8388607}
+            : std::vector<int32_t>{INT32_MIN, INT32_MIN + 1, -16777216, -65536,        -1,       0,
+                                   1,         16777215,      16777216,  INT32_MAX - 1, INT32_MAX};
     TRandom random(static_cast<uint32_t>(AWidth) * 7919u);
     for (int i = 0; i < 300; ++i)
         samples.push_back(random.Sample(AWidth));

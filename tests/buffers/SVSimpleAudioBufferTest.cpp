@@ -18,6 +18,7 @@
 
 using namespace sonvera;
 using sonvera::testing::MessageOf;
+using sonvera::testing::SamplesOf;
 
 namespace {
 
@@ -54,36 +55,40 @@ uint32_t ModelKeptMask(int32_t AChannels, uint32_t AMask) {
 } // namespace
 
 TEST(TSVAudioBuffer, SizedBuffersWriteTheExactHeaderBytes) {
-    TRef<TSVAudioBuffer> stereo = TSVAudioBuffer::CreateSizeObject(44100, 16, 2, 10);
-    std::vector<uint8_t> expected = {0xFE, 0xFF, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00,
-                                     0x10, 0xB1, 0x02, 0x00, 0x04, 0x00, 0x10, 0x00,
-                                     0x16, 0x00, 0x10, 0x00, 0x03, 0x00, 0x00, 0x00};
-    expected.insert(expected.end(), KPcmSubFormat.begin(), KPcmSubFormat.end());
-    EXPECT_EQ(HeaderBytes(stereo), expected);
-    EXPECT_EQ(stereo->GetByteSize(), 40u);
-    EXPECT_EQ(stereo->GetBuffer()->GetSize(), 80u);
-
-    // 12 valid bits in a 16-bit container; 6 channels of 20 valid bits in 24.
-    TRef<TSVAudioBuffer> twelve = TSVAudioBuffer::CreateSizeObject(44100, 12, 2, 100);
-    EXPECT_EQ(twelve->GetSampleBitWidth(), 16);
-    EXPECT_EQ(twelve->GetDataStep(), 4);
-    EXPECT_EQ(twelve->GetBuffer()->GetSize(), 440u);
-    const TSVWaveFormatExtensible format =
-        TSVAudioBuffer::CreateSizeObject(48000, 20, 6, 3)->GetWaveFormat();
-    EXPECT_EQ(format.Format.nAvgBytesPerSec, 864000u);
-    EXPECT_EQ(format.Format.nBlockAlign, 18);
-    EXPECT_EQ(format.Format.wBitsPerSample, 24);
-    EXPECT_EQ(format.Samples.wValidBitsPerSample, 20);
-    EXPECT_EQ(format.dwChannelMask, 0x3Fu);
-
-    TRef<TSVAudioBuffer> empty = TSVAudioBuffer::CreateObject();
-    std::vector<uint8_t> defaultHeader = {0xFE, 0xFF, 0x01, 0x00, 0x11, 0x2B, 0x00, 0x00,
-                                          0x11, 0x2B, 0x00, 0x00, 0x01, 0x00, 0x08, 0x00,
-                                          0x16, 0x00, 0x08, 0x00, 0x01, 0x00, 0x00, 0x00};
-    defaultHeader.insert(defaultHeader.end(), KPcmSubFormat.begin(), KPcmSubFormat.end());
-    EXPECT_EQ(HeaderBytes(empty), defaultHeader);
-    EXPECT_EQ(empty->GetSize(), 0u);
-    EXPECT_EQ(empty->GetBuffer()->GetSize(), 40u);
+    struct TCase {
+        TRef<TSVAudioBuffer> Buffer;
+        uint32_t Frames;
+        // Tag, channels, rate, bytes per second, block align, container bits, extension size,
+        // valid bits, mask; the PCM sub-format follows.
+        std::vector<uint8_t> Header;
+    };
+    const TCase cases[] = {
+        {TSVAudioBuffer::CreateSizeObject(44100, 16, 2, 10),
+         10,
+         {0xFE, 0xFF, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x10, 0xB1, 0x02, 0x00,
+          0x04, 0x00, 0x10, 0x00, 0x16, 0x00, 0x10, 0x00, 0x03, 0x00, 0x00, 0x00}},
+        // 12 valid bits in a 16-bit container; 6 channels of 20 valid bits in 24.
+        {TSVAudioBuffer::CreateSizeObject(44100, 12, 2, 100),
+         100,
+         {0xFE, 0xFF, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x10, 0xB1, 0x02, 0x00,
+          0x04, 0x00, 0x10, 0x00, 0x16, 0x00, 0x0C, 0x00, 0x03, 0x00, 0x00, 0x00}},
+        {TSVAudioBuffer::CreateSizeObject(48000, 20, 6, 3),
+         3,
+         {0xFE, 0xFF, 0x06, 0x00, 0x80, 0xBB, 0x00, 0x00, 0x00, 0x2F, 0x0D, 0x00,
+          0x12, 0x00, 0x18, 0x00, 0x16, 0x00, 0x14, 0x00, 0x3F, 0x00, 0x00, 0x00}},
+        {TSVAudioBuffer::CreateObject(), 0, {0xFE, 0xFF, 0x01, 0x00, 0x11, 0x2B, 0x00, 0x00,
+                                             0x11, 0x2B, 0x00, 0x00, 0x01, 0x00, 0x08, 0x00,
+                                             0x16, 0x00, 0x08, 0x00, 0x01, 0x00, 0x00, 0x00}},
+    };
+    for (const TCase& c : cases) {
+        std::vector<uint8_t> expected = c.Header;
+        expected.insert(expected.end(), KPcmSubFormat.begin(), KPcmSubFormat.end());
+        EXPECT_EQ(HeaderBytes(c.Buffer), expected) << c.Frames;
+        const uint32_t blockAlign = c.Header[12];
+        EXPECT_EQ(c.Buffer->GetSize(), c.Frames);
+        EXPECT_EQ(c.Buffer->GetDataStep(), static_cast<int32_t>(blockAlign));
+        EXPECT_EQ(c.Buffer->GetBuffer()->GetSize(), 40 + c.Frames * blockAlign);
+    }
 }
 
 TEST(TSVAudioBuffer, CreateSizeExKeepsTheLowestSpeakersAmongTheFirstSeventeenPositions) {
@@ -133,8 +138,7 @@ TEST(TSVAudioBuffer, FloatDataIsScaledRoundedAndSaturatedOnBothPaths) {
     TRef<TSVAudioBuffer> interleaved =
         TSVAudioBuffer::CreateFloatDataObject(values.data(), 48000, 1, 4, 11);
     EXPECT_EQ(interleaved->GetSampleBitWidth(), 32);
-    for (uint32_t i = 0; i < 11; ++i)
-        EXPECT_EQ(interleaved->GetItem(i, 0), expected[i]) << i;
+    EXPECT_EQ(SamplesOf(*interleaved), expected);
 
     // Planar blocks of 3 frames per channel (a stride of 12 bytes), 7 frames, 2 channels: the
     // last block carries one frame.
@@ -157,10 +161,8 @@ TEST(TSVAudioBuffer, FloatDataIsScaledRoundedAndSaturatedOnBothPaths) {
     // One block longer than the buffer.
     const float wide[8] = {0.5f, 1.0f, 9, 9, -1.0f, -0.5f, 9, 9};
     TRef<TSVAudioBuffer> one = TSVAudioBuffer::CreateFloatDataObject(wide, 8000, 2, 16, 2);
-    EXPECT_EQ(one->GetItem(0, 0), 1073741824);
-    EXPECT_EQ(one->GetItem(1, 0), INT32_MAX);
-    EXPECT_EQ(one->GetItem(0, 1), INT32_MIN);
-    EXPECT_EQ(one->GetItem(1, 1), -1073741824);
+    EXPECT_EQ(SamplesOf(*one),
+              (std::vector<int32_t>{1073741824, INT32_MIN, INT32_MAX, -1073741824}));
 
     // Strides that would not advance, or would misalign the floats, are refused.
     EXPECT_THROW(TSVAudioBuffer::CreateFloatDataObject(wide, 8000, 2, 0, 2), EArgumentError);

@@ -15,3 +15,5 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_EXE_LINKER_FLAGS=${CXX_FLAGS})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
+# The installed tool finds the installed libraries on its own, wherever the prefix is.
+run(${prefix}/bin/sonvera formats)

@@ -57,7 +57,7 @@ void CheckEvery24BitValue(const TFormat& AOut, TPrimitive APrimitive, TReference
     for (int64_t first = -0x800000; first < 0x800000; first += kChunk) {
         for (int i = 0; i < kChunk; ++i)
             Write24(source.data() + 3 * i, first + i);
-        APrimitive(source.data(), dest.data(), kChunk);
+        APrimitive(source.data(), 3, dest.data(), AOut.Size, kChunk);
         for (int i = 0; i < kChunk; ++i)
             ASSERT_EQ(AOut.Read(dest.data() + AOut.Size * i), AReference(first + i)) << first + i;
     }
@@ -65,19 +65,20 @@ void CheckEvery24BitValue(const TFormat& AOut, TPrimitive APrimitive, TReference
 
 template <class TIn, class TOut>
 auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&)) {
-    return
-        [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
-            APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
-                       reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount));
-        };
+    return [APrimitive](const uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep,
+                        int ACount) {
+        APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
+                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount));
+    };
 }
 template <class TIn, class TOut>
 auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&,
-                                   IppHintAlgorithm)) {
-    return [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep,
-                        int ACount) {
+                                   IppHintAlgorithm),
+                IppHintAlgorithm AHint = ippAlgHintAccurate) {
+    return [APrimitive, AHint](const uint8_t* ASource, int ASourceStep, uint8_t* ADest,
+                               int ADestStep, int ACount) {
         APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
-                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount), ippAlgHintAccurate);
+                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount), AHint);
     };
 }
 
@@ -125,30 +126,17 @@ TEST(IPPExtraScale, WideningOverEveryValue) {
              [](int64_t s) { return Scaled(s, 8388607, 32767); });
     CheckMap(kInt16, kInt32, EveryValue(16), Converting(ippiScale_16s32s_C1R),
              [](int64_t s) { return Scaled(s, 2147483647, 32767); });
-    CheckEvery24BitValue(
-        kInt32,
-        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
-            ippiScale_24s32s_C1R(ASource, 3, reinterpret_cast<Ipp32s*>(ADest), 4, Column(ACount));
-        },
-        [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
+    CheckEvery24BitValue(kInt32, Converting(ippiScale_24s32s_C1R),
+                         [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
     CheckMap(kInt24, kInt32, SignedSamples(24, 999, 71), Converting(ippiScale_24s32s_C1R),
              [](int64_t s) { return Scaled(s, 2147483647, 8388607); });
 }
 
 TEST(IPPExtraScale, NarrowingOverEveryPackedValueAndRandomWords) {
-    CheckEvery24BitValue(
-        kInt16,
-        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
-            ippiScale_24s16s_C1R(ASource, 3, reinterpret_cast<Ipp16s*>(ADest), 2, Column(ACount),
-                                 ippAlgHintNone);
-        },
-        [](int64_t s) { return s * 32767 / 8388607; });
-    CheckEvery24BitValue(
-        kByte,
-        [](const uint8_t* ASource, uint8_t* ADest, int ACount) {
-            ippiScale_24s8u_C1R(ASource, 3, ADest, 1, Column(ACount), ippAlgHintNone);
-        },
-        [](int64_t s) { return s * 127 / 8388607 + 127; });
+    CheckEvery24BitValue(kInt16, Converting(ippiScale_24s16s_C1R, ippAlgHintNone),
+                         [](int64_t s) { return s * 32767 / 8388607; });
+    CheckEvery24BitValue(kByte, Converting(ippiScale_24s8u_C1R, ippAlgHintNone),
+                         [](int64_t s) { return s * 127 / 8388607 + 127; });
     const std::vector<int64_t> packed = SignedSamples(24, 999, 72);
     CheckMap(kInt24, kInt16, packed, Converting(ippiScale_24s16s_C1R),
              [](int64_t s) { return s * 32767 / 8388607; });
@@ -258,62 +246,53 @@ TEST(IPPExtraConvert, ToFloatMatchesTheQuotientBitForBit) {
     for (int32_t sf : {-23, -15}) {
         CheckEvery24BitValue(
             kInt32,
-            [sf](const uint8_t* ASource, uint8_t* ADest, int ACount) {
-                ippiConvert_24s32f_C1RSfs(ASource, 3, reinterpret_cast<Ipp32f*>(ADest), 4,
-                                          Column(ACount), sf);
+            [sf](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
+                ippiConvert_24s32f_C1RSfs(ASource, ASourceStep, reinterpret_cast<Ipp32f*>(ADest),
+                                          ADestStep, Column(ACount), sf);
             },
             quotientBits(unitDivisor(sf)));
     }
 }
 
+// Both forms of a multiplication by a real factor against x * factor rounded half to even,
+// the copying form taking one step for both runs.
+template <class T>
+auto BothForms(void (*AInPlace)(double, T*, int32_t, const IppiSize&),
+               void (*ACopy)(double, const T*, T*, int32_t, const IppiSize&)) {
+    return [=](const TFormat& AFormat, const std::vector<int64_t>& AValues, double AFactor) {
+        const auto reference = [AFactor](int64_t x) {
+            return Low32(RoundHalfEven(double(x) * AFactor));
+        };
+        CheckInPlace(
+            AFormat, AValues,
+            [&](uint8_t* AData, int AStep, int ACount) {
+                AInPlace(AFactor, reinterpret_cast<T*>(AData), AStep, Column(ACount));
+            },
+            reference);
+        CheckMap(
+            AFormat, AFormat, AValues,
+            [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
+                ACopy(AFactor, reinterpret_cast<const T*>(ASource), reinterpret_cast<T*>(ADest),
+                      AStep, Column(ACount));
+            },
+            reference, kOneStep);
+    };
+}
+
 TEST(IPPExtraMultiplyByReal, EveryWidthMatchesTheModel) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    using TInPlace = std::function<void(double, uint8_t*, int32_t, const IppiSize&)>;
-    using TCopy = std::function<void(double, const uint8_t*, uint8_t*, int32_t, const IppiSize&)>;
-    const auto inPlace = []<class T>(void (*APrimitive)(double, T*, int32_t, const IppiSize&)) {
-        return TInPlace(
-            [APrimitive](double AFactor, uint8_t* AData, int32_t AStep, const IppiSize& ARegion) {
-                APrimitive(AFactor, reinterpret_cast<T*>(AData), AStep, ARegion);
-            });
-    };
-    const auto copy =
-        []<class T>(void (*APrimitive)(double, const T*, T*, int32_t, const IppiSize&)) {
-            return TCopy([APrimitive](double AFactor, const uint8_t* ASource, uint8_t* ADest,
-                                      int32_t AStep, const IppiSize& ARegion) {
-                APrimitive(AFactor, reinterpret_cast<const T*>(ASource),
-                           reinterpret_cast<T*>(ADest), AStep, ARegion);
-            });
-        };
-    struct TWidth {
+    const struct {
         const TFormat* Format;
         std::vector<int64_t> Values;
-        TInPlace InPlace;
-        TCopy Copy;
+        std::function<void(const TFormat&, const std::vector<int64_t>&, double)> Check;
+    } widths[] = {
+        {&kByte, EveryValue(9), BothForms(MultiplyByReal8uI, MultiplyByReal8u)},
+        {&kInt16, SignedSamples(16, 999, 91), BothForms(MultiplyByReal16sI, MultiplyByReal16s)},
+        {&kInt24, SignedSamples(24, 999, 92), BothForms(MultiplyByReal24sI, MultiplyByReal24s)},
+        {&kInt32, SignedSamples(32, 999, 93), BothForms(MultiplyByReal32sI, MultiplyByReal32s)},
     };
-    const TWidth widths[] = {
-        {&kByte, EveryValue(9), inPlace(MultiplyByReal8uI), copy(MultiplyByReal8u)},
-        {&kInt16, SignedSamples(16, 999, 91), inPlace(MultiplyByReal16sI), copy(MultiplyByReal16s)},
-        {&kInt24, SignedSamples(24, 999, 92), inPlace(MultiplyByReal24sI), copy(MultiplyByReal24s)},
-        {&kInt32, SignedSamples(32, 999, 93), inPlace(MultiplyByReal32sI), copy(MultiplyByReal32s)},
-    };
-    for (const TWidth& width : widths) {
+    for (const auto& width : widths)
         for (double factor : {1.0, 0.5, -1.0, 1.5, 2.0, 0.001, -3.7, 255.5, 1e10, -1e19, 1e300, nan,
-                              -0.0, 0.99999999}) {
-            const auto reference = [factor](int64_t x) {
-                return Low32(RoundHalfEven(double(x) * factor));
-            };
-            CheckInPlace(
-                *width.Format, width.Values,
-                [&](uint8_t* AData, int AStep, int ACount) {
-                    width.InPlace(factor, AData, AStep, Column(ACount));
-                },
-                reference);
-            CheckMap(
-                *width.Format, *width.Format, width.Values,
-                [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
-                    width.Copy(factor, ASource, ADest, AStep, Column(ACount));
-                },
-                reference, kOneStep);
-        }
-    }
+                              -0.0, 0.99999999})
+            width.Check(*width.Format, width.Values, factor);
 }

@@ -57,6 +57,22 @@ auto Combining(TElementWise32 APrimitive) {
         };
 }
 
+// Adapts a by-constant primitive to CheckInPlace's or CheckMap's shape, walking one column.
+template <class T>
+auto InPlaceBy(void (*APrimitive)(Ipp32s, T*, int32_t, const IppiSize&, int32_t), int32_t AValue) {
+    return [APrimitive, AValue](uint8_t* AData, int AStep, int ACount) {
+        APrimitive(AValue, reinterpret_cast<T*>(AData), AStep, Column(ACount), 0);
+    };
+}
+template <class T>
+auto CopyBy(void (*APrimitive)(const T*, Ipp32s, T*, int32_t, const IppiSize&, int32_t),
+            int32_t AValue) {
+    return [APrimitive, AValue](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
+        APrimitive(reinterpret_cast<const T*>(ASource), AValue, reinterpret_cast<T*>(ADest), AStep,
+                   Column(ACount), 0);
+    };
+}
+
 const std::vector<int32_t> kConstants = {
     0,   1,      -1,    2,       -2,       3,       127,       128,       -128,   255,
     256, -32768, 65536, 8388607, -8388608, 8388608, INT32_MAX, INT32_MIN, 1000003};
@@ -76,37 +92,40 @@ TEST(IPPExtraArithmetic, BiasedBytesElementWiseOverEveryPair) {
     });
 }
 
-TEST(IPPExtraArithmetic, PackedElementWiseMatchesTheModel) {
-    const std::vector<int64_t> dest = SignedSamples(24, 1500, 11);
-    std::vector<int64_t> source = SignedSamples(24, 1499, 12);
-    source[5] = 0;
-    CheckCombine(kInt24, dest, source, Combining(ippiAdd_24s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return d + s; });
-    CheckCombine(kInt24, dest, source, Combining(ippiSub_24s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return d - s; });
-    CheckCombine(kInt24, dest, source, Combining(ippiMul_24s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return Low32(d * s); });
-    CheckCombine(kInt24, dest, source, Combining(ippiDiv_24s_C1IRSfs), Quotient32);
-    // Small divisors give the large quotients, -2^23 / -1 among them.
-    CheckCombine(kInt24, dest, SignedSamples(3, 8, 13), Combining(ippiDiv_24s_C1IRSfs), Quotient32);
-}
-
-TEST(IPPExtraArithmetic, NativeElementWiseMatchesTheModel) {
-    const std::vector<int64_t> dest = SignedSamples(32, 1500, 21);
-    std::vector<int64_t> source = SignedSamples(32, 1499, 22);
-    source[7] = 0;
-    source[8] = -1;
-    CheckCombine(kInt32, dest, source, Combining(ippiAdd_32s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return Low32(d + s); });
-    CheckCombine(kInt32, dest, source, Combining(ippiSub_32s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return Low32(d - s); });
-    CheckCombine(kInt32, dest, source, Combining(ippiMul_32s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return Low32(d * s); });
-    // -2^31 / -1 wraps to -2^31; a zero divisor gives 0.
-    const auto quotient = [](int64_t d, int64_t s) { return Low32(Quotient32(d, s)); };
-    CheckCombine(kInt32, dest, source, Combining(ippiDiv_32s_C1IRSfs), quotient);
-    CheckCombine(kInt32, {INT32_MIN, INT32_MIN, INT32_MAX, 5, -7}, {-1, 0, -1, 2, 2},
-                 Combining(ippiDiv_32s_C1IRSfs), quotient);
+TEST(IPPExtraArithmetic, PackedAndNativeElementWiseMatchTheModel) {
+    // The writers keep the low 32 bits (and the 24-bit store rule), so one model serves both
+    // widths; a zero divisor gives 0, and -2^23 / -1 and -2^31 / -1 wrap.
+    using TCombining = std::function<void(uint8_t*, int, uint8_t*, int, int)>;
+    using TModel = int64_t (*)(int64_t, int64_t);
+    const TModel sum = [](int64_t d, int64_t s) { return d + s; };
+    const TModel difference = [](int64_t d, int64_t s) { return d - s; };
+    const TModel product = [](int64_t d, int64_t s) { return d * s; };
+    const struct {
+        const TFormat* Format;
+        TCombining Primitive;
+        TModel Model;
+    } rows[] = {
+        {&kInt24, Combining(ippiAdd_24s_C1IRSfs), sum},
+        {&kInt24, Combining(ippiSub_24s_C1IRSfs), difference},
+        {&kInt24, Combining(ippiMul_24s_C1IRSfs), product},
+        {&kInt24, Combining(ippiDiv_24s_C1IRSfs), Quotient32},
+        {&kInt32, Combining(ippiAdd_32s_C1IRSfs), sum},
+        {&kInt32, Combining(ippiSub_32s_C1IRSfs), difference},
+        {&kInt32, Combining(ippiMul_32s_C1IRSfs), product},
+        {&kInt32, Combining(ippiDiv_32s_C1IRSfs), Quotient32},
+    };
+    for (const auto& row : rows) {
+        const int bits = row.Format->Size * 8;
+        const int64_t min = -(int64_t{1} << (bits - 1));
+        const std::vector<int64_t> dest = SignedSamples(bits, 1500, 11);
+        std::vector<int64_t> source = SignedSamples(bits, 1499, 12);
+        source[7] = 0;
+        CheckCombine(*row.Format, dest, source, row.Primitive, row.Model);
+        // Small second operands: the large quotients.
+        CheckCombine(*row.Format, dest, SignedSamples(3, 8, 13), row.Primitive, row.Model);
+        CheckCombine(*row.Format, {min, min, -min - 1, 5, -7}, {-1, 0, -1, 2, 2}, row.Primitive,
+                     row.Model);
+    }
 }
 
 TEST(IPPExtraArithmetic, PackedAndNativeByConstant) {
@@ -118,19 +137,13 @@ TEST(IPPExtraArithmetic, PackedAndNativeByConstant) {
         const auto product = [v](int64_t x) { return Low32(x * v); };
         const auto quotient = [v](int64_t x) { return Low32(Quotient32(x, v)); };
 
-        using TInPlace24 = void (*)(Ipp32s, Ipp8u*, int32_t, const IppiSize&, int32_t);
-        using TInPlace24Len = void (*)(Ipp32s, Ipp8u*, int32_t, int32_t);
-        using TCopy24 = void (*)(const Ipp8u*, Ipp32s, Ipp8u*, int32_t, const IppiSize&, int32_t);
-        using TCopy24Len = void (*)(const Ipp8u*, Ipp32s, Ipp8u*, int32_t, int32_t);
-        using TInPlace32 = void (*)(Ipp32s, Ipp32s*, int32_t, const IppiSize&, int32_t);
-        using TCopy32 = void (*)(const Ipp32s*, Ipp32s, Ipp32s*, int32_t, const IppiSize&, int32_t);
         struct TFamily {
-            TInPlace24 InPlace24;
-            TInPlace24Len InPlace24Len;
-            TCopy24 Copy24;
-            TCopy24Len Copy24Len;
-            TInPlace32 InPlace32;
-            TCopy32 Copy32;
+            decltype(&ippiAddC_24s_C1IRSfs) InPlace24;
+            decltype(&ippsAddC_24s_ISfs) InPlace24Len;
+            decltype(&ippiAddC_24s_C1RSfs) Copy24;
+            decltype(&ippsAddC_24s_Sfs) Copy24Len;
+            decltype(&ippiAddC_32s_C1IRSfs) InPlace32;
+            decltype(&ippiAddC_32s_C1RSfs) Copy32;
             std::function<int64_t(int64_t)> Reference;
         };
         const TFamily families[] = {
@@ -144,32 +157,11 @@ TEST(IPPExtraArithmetic, PackedAndNativeByConstant) {
              ippiDivC_32s_C1IRSfs, ippiDivC_32s_C1RSfs, quotient},
         };
         for (const TFamily& f : families) {
-            CheckInPlace(
-                kInt24, packed,
-                [&](uint8_t* AData, int AStep, int ACount) {
-                    f.InPlace24(v, AData, AStep, Column(ACount), 0);
-                },
-                f.Reference);
-            CheckInPlace(
-                kInt32, native,
-                [&](uint8_t* AData, int AStep, int ACount) {
-                    f.InPlace32(v, reinterpret_cast<Ipp32s*>(AData), AStep, Column(ACount), 0);
-                },
-                f.Reference);
+            CheckInPlace(kInt24, packed, InPlaceBy(f.InPlace24, v), f.Reference);
+            CheckInPlace(kInt32, native, InPlaceBy(f.InPlace32, v), f.Reference);
             // The separate-destination forms take one step for both runs.
-            CheckMap(
-                kInt24, kInt24, packed,
-                [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
-                    f.Copy24(ASource, v, ADest, AStep, Column(ACount), 0);
-                },
-                f.Reference, kOneStep);
-            CheckMap(
-                kInt32, kInt32, native,
-                [&](uint8_t* ASource, int AStep, uint8_t* ADest, int, int ACount) {
-                    f.Copy32(reinterpret_cast<const Ipp32s*>(ASource), v,
-                             reinterpret_cast<Ipp32s*>(ADest), AStep, Column(ACount), 0);
-                },
-                f.Reference, kOneStep);
+            CheckMap(kInt24, kInt24, packed, CopyBy(f.Copy24, v), f.Reference, kOneStep);
+            CheckMap(kInt32, kInt32, native, CopyBy(f.Copy32, v), f.Reference, kOneStep);
             for (int length : kLengths) {
                 TRun data(kInt24, length, 0, 0, 8);
                 data.Fill(packed);
@@ -257,11 +249,6 @@ TEST(IPPExtraFill, ZeroAndSetOfPackedRuns) {
             ASSERT_EQ(rule, expectedRule) << value << " " << length;
         }
     }
-    // Five elements are exactly fifteen bytes.
-    std::vector<uint8_t> five(17, 0);
-    ippsSet_24s(0xABCDEF, five.data(), 5);
-    EXPECT_EQ(five, (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0xEF, 0xCD, 0xAB, 0xEF, 0xCD, 0xAB,
-                                          0xEF, 0xCD, 0xAB, 0xEF, 0xCD, 0xAB, 0, 0}));
     // One channel of an interleaved buffer, by the store rule.
     CheckInPlace(
         kInt24, {0},

@@ -33,56 +33,35 @@ struct TFormat {
     void (*Write)(uint8_t*, int64_t);
 };
 
-inline int64_t ReadByte(const uint8_t* AData) {
-    return AData[0];
+// AData's ABytes little-endian bytes, sign-extended when ASigned.
+template <int ABytes, bool ASigned> int64_t ReadLE(const uint8_t* AData) {
+    uint64_t bits = 0;
+    for (int i = 0; i < ABytes; ++i)
+        bits |= uint64_t{AData[i]} << (8 * i);
+    const uint64_t sign = uint64_t{1} << (8 * ABytes - 1);
+    return ASigned && (bits & sign) != 0 ? int64_t(bits) - int64_t(sign << 1) : int64_t(bits);
 }
-inline void WriteByte(uint8_t* AData, int64_t AValue) {
-    AData[0] = uint8_t(AValue & 0xFF);
-}
-
-inline int64_t ReadSignedByte(const uint8_t* AData) {
-    return int8_t(AData[0]);
-}
-
-inline int64_t Read16(const uint8_t* AData) {
-    return int16_t(AData[0] | AData[1] << 8);
-}
-inline void Write16(uint8_t* AData, int64_t AValue) {
-    AData[0] = uint8_t(AValue & 0xFF);
-    AData[1] = uint8_t((AValue >> 8) & 0xFF);
+// The low ABytes bytes of AValue, little-endian.
+template <int ABytes> void WriteLE(uint8_t* AData, int64_t AValue) {
+    for (int i = 0; i < ABytes; ++i)
+        AData[i] = uint8_t(uint64_t(AValue) >> (8 * i));
 }
 
-// Three little-endian bytes, sign-extended from bit 23.
 inline int64_t Read24(const uint8_t* AData) {
-    const int64_t value = AData[0] | AData[1] << 8 | AData[2] << 16;
-    return value >= 0x800000 ? value - 0x1000000 : value;
+    return ReadLE<3, true>(AData);
 }
 // The low three bytes of the 32-bit value, then bit 7 of the third byte set if it is negative.
 inline void Write24(uint8_t* AData, int64_t AValue) {
-    const int32_t value = Low32(AValue);
-    const uint32_t bits = uint32_t(value);
-    AData[0] = uint8_t(bits & 0xFF);
-    AData[1] = uint8_t((bits >> 8) & 0xFF);
-    AData[2] = uint8_t((bits >> 16) & 0xFF);
-    if (value < 0)
+    WriteLE<3>(AData, AValue);
+    if (Low32(AValue) < 0)
         AData[2] |= 0x80;
 }
 
-inline int64_t Read32(const uint8_t* AData) {
-    int32_t value;
-    std::memcpy(&value, AData, 4);
-    return value;
-}
-inline void Write32(uint8_t* AData, int64_t AValue) {
-    const int32_t value = Low32(AValue);
-    std::memcpy(AData, &value, 4);
-}
-
-inline const TFormat kByte{1, ReadByte, WriteByte};
-inline const TFormat kSignedByte{1, ReadSignedByte, WriteByte};
-inline const TFormat kInt16{2, Read16, Write16};
+inline const TFormat kByte{1, ReadLE<1, false>, WriteLE<1>};
+inline const TFormat kSignedByte{1, ReadLE<1, true>, WriteLE<1>};
+inline const TFormat kInt16{2, ReadLE<2, true>, WriteLE<2>};
 inline const TFormat kInt24{3, Read24, Write24};
-inline const TFormat kInt32{4, Read32, Write32};
+inline const TFormat kInt32{4, ReadLE<4, true>, WriteLE<4>};
 
 // Edge values of a signed width, then random values of that width.
 inline std::vector<int64_t> SignedSamples(int ABits, size_t ACount, uint32_t ASeed) {

@@ -36,6 +36,20 @@ std::vector<TDst> RunConversion(TFn AFn, const std::vector<TSrc>& AInput, int32_
     return padded;
 }
 
+// RunConversion, then every element against AModel(its source element).
+template <class TSrc, class TDst, class TFn, class TModel>
+std::vector<TDst> CheckConversion(TFn AFn, const std::vector<TSrc>& AInput, int32_t AWidth,
+                                  TModel AModel) {
+    const std::vector<TDst> output = RunConversion<TSrc, TDst>(AFn, AInput, AWidth);
+    for (size_t i = 0; i < AInput.size(); ++i)
+        if (output[i] != static_cast<TDst>(AModel(AInput[i]))) {
+            ADD_FAILURE() << "element " << i << " of " << +AInput[i] << ": got " << +output[i]
+                          << ", expected " << +static_cast<TDst>(AModel(AInput[i]));
+            break;
+        }
+    return output;
+}
+
 int64_t FloorDivide(int64_t A, int64_t B) {
     const int64_t quotient = A / B;
     return (A % B != 0 && A < 0) ? quotient - 1 : quotient;
@@ -111,19 +125,17 @@ TEST(SVBasicConvert, WideningIsExactForEveryByte) {
                                 static_cast<int32_t>(signedBytes.size())),
               ippStsNoErr);
     EXPECT_EQ(widened.back(), 99);
-    const auto floats = RunConversion<Ipp8u, Ipp32f>(ippiConvert_8u32f_C1R, unsignedBytes, 256);
-    const auto words = RunConversion<Ipp8u, Ipp16s>(ippiScale_8u16s_C1R, unsignedBytes, 48);
-    const auto longs = RunConversion<Ipp8u, Ipp32s>(ippiScale_8u32s_C1R, unsignedBytes, 1);
-    const auto shifted = RunConversion<Ipp8u, Ipp16u>(ippiScale_8u16u_C1R, unsignedBytes, 96);
-    for (size_t i = 0; i < unsignedBytes.size(); ++i) {
-        const int64_t x = unsignedBytes[i];
+    for (size_t i = 0; i < signedBytes.size(); ++i)
         ASSERT_EQ(widened[i], signedBytes[i]);
-        ASSERT_EQ(floats[i], static_cast<float>(x));
-        // The ends of the byte range land on the ends of the wider range.
-        ASSERT_EQ(words[i], x * 65535 / 255 - 32768);
-        ASSERT_EQ(longs[i], x * 4294967295LL / 255 - 2147483648LL);
-        ASSERT_EQ(shifted[i], x * 256);
-    }
+    CheckConversion<Ipp8u, Ipp32f>(ippiConvert_8u32f_C1R, unsignedBytes, 256,
+                                   [](int64_t x) { return static_cast<float>(x); });
+    // The ends of the byte range land on the ends of the wider range.
+    CheckConversion<Ipp8u, Ipp16s>(ippiScale_8u16s_C1R, unsignedBytes, 48,
+                                   [](int64_t x) { return x * 65535 / 255 - 32768; });
+    CheckConversion<Ipp8u, Ipp32s>(ippiScale_8u32s_C1R, unsignedBytes, 1,
+                                   [](int64_t x) { return x * 4294967295LL / 255 - 2147483648LL; });
+    CheckConversion<Ipp8u, Ipp16u>(ippiScale_8u16u_C1R, unsignedBytes, 96,
+                                   [](int64_t x) { return x * 256; });
     // The unit's own 8u to 16u scaling checks nothing and writes nothing for an empty region.
     std::vector<Ipp16u> untouched(4, 5);
     EXPECT_EQ(ippiScale_8u16u_C1R(unsignedBytes.data(), 4, untouched.data(), 8, {0, 1}), 0);
@@ -148,17 +160,11 @@ TEST(SVBasicConvert, FloatToByteRoundsOrTruncatesAndSaturates) {
                                     int32_t ADstStep, IppiSize ASize) {
             return ippiConvert_32f8u_C1R(ASrc, ASrcStep, ADst, ADstStep, ASize, mode);
         };
-        const auto bytes = RunConversion<Ipp32f, Ipp8u>(convert, values, 7);
-        for (size_t i = 0; i < values.size(); ++i) {
-            const float x = values[i];
-            Ipp8u expected = 0;
-            if (x >= 255.0f)
-                expected = 255;
-            else if (x > 0.0f)
-                expected =
-                    static_cast<Ipp8u>(mode == ippRndNear ? std::nearbyint(x) : std::trunc(x));
-            ASSERT_EQ(bytes[i], expected) << "x " << x << " mode " << mode;
-        }
+        CheckConversion<Ipp32f, Ipp8u>(convert, values, 7, [mode](float x) {
+            if (!(x > 0.0f)) // NaN as well
+                return 0;
+            return x >= 255.0f ? 255 : int(mode == ippRndNear ? std::nearbyint(x) : std::trunc(x));
+        });
     }
 }
 
@@ -169,29 +175,22 @@ TEST(SVBasicConvert, SixteenBitNarrowingMatchesItsExactFormulaForEverySample) {
         signedSamples[i] = static_cast<Ipp16s>(i - 32768);
         unsignedSamples[i] = static_cast<Ipp16u>(i);
     }
-    const auto accurateSigned = RunConversion<Ipp16s, Ipp8u>(
-        WithHint<Ipp16s>(ippiScale_16s8u_C1R, ippAlgHintAccurate), signedSamples, 256);
-    const auto fastSigned = RunConversion<Ipp16s, Ipp8u>(
-        WithHint<Ipp16s>(ippiScale_16s8u_C1R, ippAlgHintFast), signedSamples, 1);
-    const auto accurateUnsigned = RunConversion<Ipp16u, Ipp8u>(
-        WithHint<Ipp16u>(ippiScale_16u8u_C1R, ippAlgHintAccurate), unsignedSamples, 512);
-    const auto fastUnsigned = RunConversion<Ipp16u, Ipp8u>(
-        WithHint<Ipp16u>(ippiScale_16u8u_C1R, ippAlgHintNone), unsignedSamples, 32);
-    for (int32_t i = 0; i < 65536; ++i) {
-        const int64_t s = signedSamples[i];
-        const int64_t u = unsignedSamples[i];
-        ASSERT_EQ(accurateSigned[i], AccurateNarrow16(s, 128.001953125)) << s;
-        ASSERT_EQ(fastSigned[i], FastNarrow(s, 256)) << s;
-        ASSERT_EQ(accurateUnsigned[i], AccurateNarrow16(u, 0.5)) << u;
-        ASSERT_EQ(fastUnsigned[i], FastNarrow(u - 32768, 256)) << u;
-    }
+    const auto accurateSigned = CheckConversion<Ipp16s, Ipp8u>(
+        WithHint<Ipp16s>(ippiScale_16s8u_C1R, ippAlgHintAccurate), signedSamples, 256,
+        [](int64_t s) { return AccurateNarrow16(s, 128.001953125); });
+    const auto fastSigned = CheckConversion<Ipp16s, Ipp8u>(
+        WithHint<Ipp16s>(ippiScale_16s8u_C1R, ippAlgHintFast), signedSamples, 1,
+        [](int64_t s) { return FastNarrow(s, 256); });
+    const auto accurateUnsigned = CheckConversion<Ipp16u, Ipp8u>(
+        WithHint<Ipp16u>(ippiScale_16u8u_C1R, ippAlgHintAccurate), unsignedSamples, 512,
+        [](int64_t u) { return AccurateNarrow16(u, 0.5); });
+    const auto fastUnsigned = CheckConversion<Ipp16u, Ipp8u>(
+        WithHint<Ipp16u>(ippiScale_16u8u_C1R, ippAlgHintNone), unsignedSamples, 32,
+        [](int64_t u) { return FastNarrow(u - 32768, 256); });
     // The ends map to the ends on both paths.
-    EXPECT_EQ(accurateSigned.front(), 0);
-    EXPECT_EQ(accurateSigned.back(), 255);
-    EXPECT_EQ(fastSigned.front(), 0);
-    EXPECT_EQ(fastSigned.back(), 255);
-    EXPECT_EQ(accurateUnsigned.back(), 255);
-    EXPECT_EQ(fastUnsigned.back(), 255);
+    for (const auto* narrowed : {&accurateSigned, &fastSigned, &accurateUnsigned, &fastUnsigned})
+        EXPECT_EQ(narrowed->back(), 255);
+    EXPECT_EQ(accurateSigned.front() | fastSigned.front(), 0);
 }
 
 TEST(SVBasicConvert, ThirtyTwoBitNarrowingMatchesItsExactFormula) {
@@ -202,14 +201,11 @@ TEST(SVBasicConvert, ThirtyTwoBitNarrowingMatchesItsExactFormula) {
                                                std::numeric_limits<int32_t>::max());
     while (samples.size() < 13 * 401)
         samples.push_back(any(generator));
-    const auto accurate = RunConversion<Ipp32s, Ipp8u>(
-        WithHint<Ipp32s>(ippiScale_32s8u_C1R, ippAlgHintAccurate), samples, 13);
-    const auto fast = RunConversion<Ipp32s, Ipp8u>(
-        WithHint<Ipp32s>(ippiScale_32s8u_C1R, static_cast<IppHintAlgorithm>(7)), samples, 401);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        ASSERT_EQ(accurate[i], AccurateNarrow32(samples[i])) << samples[i];
-        ASSERT_EQ(fast[i], FastNarrow(samples[i], int64_t{1} << 24)) << samples[i];
-    }
+    const auto accurate = CheckConversion<Ipp32s, Ipp8u>(
+        WithHint<Ipp32s>(ippiScale_32s8u_C1R, ippAlgHintAccurate), samples, 13, AccurateNarrow32);
+    CheckConversion<Ipp32s, Ipp8u>(
+        WithHint<Ipp32s>(ippiScale_32s8u_C1R, static_cast<IppHintAlgorithm>(7)), samples, 401,
+        [](int64_t s) { return FastNarrow(s, int64_t{1} << 24); });
     EXPECT_EQ(accurate.front(), 0);
     EXPECT_EQ(accurate[10], 255);
 }

@@ -95,21 +95,32 @@ TSlotCase ImageUnary(const char* AName, TFn AFn, bool AChecksSteps, TExtra... AE
     return {AName, true, true, AChecksSteps, false, call, sizeof(TSrc), sizeof(TDst)};
 }
 
-// The slot's name and the slot itself.
+// The slot's name and the slot itself; the element-wise slot of both types; the four forms of
+// an operation with a constant.
 #define SLOT(AName) #AName, AName
+#define BINARY(AOp, ADivides)                                                                      \
+    ImageBinary<Ipp8u>(SLOT(ippi##AOp##_8u_C1IRSfs), ADivides),                                    \
+        ImageBinary<Ipp16s>(SLOT(ippi##AOp##_16s_C1IRSfs), ADivides)
+#define CONSTANT(AOp, AType, T, ADivides)                                                          \
+    SignalConstInPlace<T>(SLOT(ipps##AOp##C_##AType##_ISfs), ADivides),                            \
+        SignalConst<T>(SLOT(ipps##AOp##C_##AType##_Sfs), ADivides),                                \
+        ImageConstInPlace<T>(SLOT(ippi##AOp##C_##AType##_C1IRSfs), ADivides),                      \
+        ImageConst<T>(SLOT(ippi##AOp##C_##AType##_C1RSfs), ADivides)
 
 std::vector<TSlotCase> AllSlotCases() {
     return {
-        ImageBinary<Ipp8u>(SLOT(ippiAdd_8u_C1IRSfs), false),
-        ImageBinary<Ipp16s>(SLOT(ippiAdd_16s_C1IRSfs), false),
-        ImageBinary<Ipp8u>(SLOT(ippiSub_8u_C1IRSfs), false),
-        ImageBinary<Ipp16s>(SLOT(ippiSub_16s_C1IRSfs), false),
-        ImageBinary<Ipp8u>(SLOT(ippiMul_8u_C1IRSfs), false),
-        ImageBinary<Ipp16s>(SLOT(ippiMul_16s_C1IRSfs), false),
-        ImageBinary<Ipp8u>(SLOT(ippiDiv_8u_C1IRSfs), true),
-        ImageBinary<Ipp16s>(SLOT(ippiDiv_16s_C1IRSfs), true),
-        SignalConstInPlace<Ipp16s>(SLOT(ippsDivC_16s_ISfs), true),
-        SignalConst<Ipp16s>(SLOT(ippsDivC_16s_Sfs), true),
+        BINARY(Add, false),
+        BINARY(Sub, false),
+        BINARY(Mul, false),
+        BINARY(Div, true),
+        CONSTANT(Add, 8u, Ipp8u, false),
+        CONSTANT(Add, 16s, Ipp16s, false),
+        CONSTANT(Sub, 8u, Ipp8u, false),
+        CONSTANT(Sub, 16s, Ipp16s, false),
+        CONSTANT(Mul, 8u, Ipp8u, false),
+        CONSTANT(Mul, 16s, Ipp16s, false),
+        CONSTANT(Div, 8u, Ipp8u, true),
+        CONSTANT(Div, 16s, Ipp16s, true),
         TSlotCase{"ippsSet_16s", false, false, false, false,
                   [](const void*, int32_t, void* d, int32_t, IppiSize z, int32_t v) {
                       return ippsSet_16s(static_cast<Ipp16s>(v), static_cast<Ipp16s*>(d),
@@ -120,40 +131,9 @@ std::vector<TSlotCase> AllSlotCases() {
                       return ippsConvert_8s16s(static_cast<const Ipp8s*>(s),
                                                static_cast<Ipp16s*>(d), LengthOf(z));
                   }},
-        ImageUnary<Ipp16u, Ipp8u>(SLOT(ippiScale_16u8u_C1R), true, ippAlgHintAccurate),
         ImageSet<Ipp8u>(SLOT(ippiSet_8u_C1R)),
         ImageSet<Ipp16s>(SLOT(ippiSet_16s_C1R)),
         ImageSet<Ipp32s>(SLOT(ippiSet_32s_C1R)),
-        SignalConstInPlace<Ipp8u>(SLOT(ippsAddC_8u_ISfs), false),
-        SignalConst<Ipp8u>(SLOT(ippsAddC_8u_Sfs), false),
-        SignalConstInPlace<Ipp16s>(SLOT(ippsAddC_16s_ISfs), false),
-        SignalConst<Ipp16s>(SLOT(ippsAddC_16s_Sfs), false),
-        ImageConstInPlace<Ipp8u>(SLOT(ippiAddC_8u_C1IRSfs), false),
-        ImageConst<Ipp8u>(SLOT(ippiAddC_8u_C1RSfs), false),
-        ImageConstInPlace<Ipp16s>(SLOT(ippiAddC_16s_C1IRSfs), false),
-        ImageConst<Ipp16s>(SLOT(ippiAddC_16s_C1RSfs), false),
-        SignalConstInPlace<Ipp8u>(SLOT(ippsSubC_8u_ISfs), false),
-        SignalConst<Ipp8u>(SLOT(ippsSubC_8u_Sfs), false),
-        SignalConstInPlace<Ipp16s>(SLOT(ippsSubC_16s_ISfs), false),
-        SignalConst<Ipp16s>(SLOT(ippsSubC_16s_Sfs), false),
-        ImageConstInPlace<Ipp8u>(SLOT(ippiSubC_8u_C1IRSfs), false),
-        ImageConst<Ipp8u>(SLOT(ippiSubC_8u_C1RSfs), false),
-        ImageConstInPlace<Ipp16s>(SLOT(ippiSubC_16s_C1IRSfs), false),
-        ImageConst<Ipp16s>(SLOT(ippiSubC_16s_C1RSfs), false),
-        SignalConstInPlace<Ipp8u>(SLOT(ippsMulC_8u_ISfs), false),
-        SignalConst<Ipp8u>(SLOT(ippsMulC_8u_Sfs), false),
-        SignalConstInPlace<Ipp16s>(SLOT(ippsMulC_16s_ISfs), false),
-        SignalConst<Ipp16s>(SLOT(ippsMulC_16s_Sfs), false),
-        ImageConstInPlace<Ipp8u>(SLOT(ippiMulC_8u_C1IRSfs), false),
-        ImageConst<Ipp8u>(SLOT(ippiMulC_8u_C1RSfs), false),
-        ImageConstInPlace<Ipp16s>(SLOT(ippiMulC_16s_C1IRSfs), false),
-        ImageConst<Ipp16s>(SLOT(ippiMulC_16s_C1RSfs), false),
-        SignalConstInPlace<Ipp8u>(SLOT(ippsDivC_8u_ISfs), true),
-        SignalConst<Ipp8u>(SLOT(ippsDivC_8u_Sfs), true),
-        ImageConstInPlace<Ipp8u>(SLOT(ippiDivC_8u_C1IRSfs), true),
-        ImageConst<Ipp8u>(SLOT(ippiDivC_8u_C1RSfs), true),
-        ImageConstInPlace<Ipp16s>(SLOT(ippiDivC_16s_C1IRSfs), true),
-        ImageConst<Ipp16s>(SLOT(ippiDivC_16s_C1RSfs), true),
         ImageUnary<Ipp8u, Ipp8u>(SLOT(ippiCopy_8u_C1R), false),
         ImageUnary<Ipp16s, Ipp16s>(SLOT(ippiCopy_16s_C1R), false),
         ImageUnary<Ipp8u, Ipp32f>(SLOT(ippiConvert_8u32f_C1R), true),
@@ -161,10 +141,13 @@ std::vector<TSlotCase> AllSlotCases() {
         ImageUnary<Ipp8u, Ipp16s>(SLOT(ippiScale_8u16s_C1R), true),
         ImageUnary<Ipp8u, Ipp32s>(SLOT(ippiScale_8u32s_C1R), true),
         ImageUnary<Ipp16s, Ipp8u>(SLOT(ippiScale_16s8u_C1R), true, ippAlgHintNone),
+        ImageUnary<Ipp16u, Ipp8u>(SLOT(ippiScale_16u8u_C1R), true, ippAlgHintAccurate),
         ImageUnary<Ipp32s, Ipp8u>(SLOT(ippiScale_32s8u_C1R), true, ippAlgHintAccurate),
     };
 }
 
+#undef CONSTANT
+#undef BINARY
 #undef SLOT
 
 } // namespace

@@ -1,12 +1,12 @@
-// Divide slots against exact models: quotients of integers rounded with ties to even, and for
-// the 8u division by a constant the six-decimal reciprocal it is defined by.
+// Division by a constant against exact models: quotients of integers rounded with ties to even,
+// and for 8u the six-decimal reciprocal it is defined by. The element-wise division is tested
+// with the other element-wise operations (SVBasicArithmeticTest.cpp).
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,30 +17,6 @@ using namespace sonvera;
 using namespace sonvera::svtest;
 
 namespace {
-
-// ADividend * 2^-AScaleFactor / ADivisor, rounded to nearest with ties to even, saturated;
-// for scale factors in [-31, 40].
-int64_t Quotient(int64_t ADividend, int64_t ADivisor, int32_t AScaleFactor, int64_t ALow,
-                 int64_t AHigh) {
-    int64_t numerator = ADividend;
-    int64_t denominator = ADivisor;
-    if (AScaleFactor < 0)
-        numerator *= int64_t{1} << -AScaleFactor;
-    else
-        denominator *= int64_t{1} << AScaleFactor;
-    if (denominator < 0) {
-        numerator = -numerator;
-        denominator = -denominator;
-    }
-    return Clamp(DivideRoundingToEven(numerator, denominator), ALow, AHigh);
-}
-
-int64_t ElementQuotient(int64_t ADividend, int64_t ADivisor, int32_t AScaleFactor, int64_t ALow,
-                        int64_t AHigh) {
-    if (ADivisor == 0)
-        return ADividend == 0 ? 0 : (ADividend > 0 ? AHigh : ALow);
-    return Quotient(ADividend, ADivisor, AScaleFactor, ALow, AHigh);
-}
 
 // 1/v rounded half up to six decimals, read as a float the way a compiler reads the literal.
 float Reciprocal(int32_t AValue) {
@@ -72,80 +48,7 @@ TConstForms<Ipp16s> DivC16s() {
     return {ippsDivC_16s_ISfs, ippsDivC_16s_Sfs, ippiDivC_16s_C1IRSfs, ippiDivC_16s_C1RSfs};
 }
 
-std::vector<Ipp16s> Random16s(size_t ACount, uint32_t ASeed) {
-    static const Ipp16s edges[] = {-32768, -32767, -16385, -16384, -256, -255, -3,
-                                   -2,     -1,     0,      1,      2,    3,    255,
-                                   256,    16383,  16384,  32766,  32767};
-    std::mt19937 generator(ASeed);
-    std::uniform_int_distribution<int32_t> any(-32768, 32767);
-    std::uniform_int_distribution<int32_t> small(-40, 40);
-    std::vector<Ipp16s> values(std::begin(edges), std::end(edges));
-    while (values.size() < ACount)
-        values.push_back(
-            static_cast<Ipp16s>(values.size() % 4 == 0 ? small(generator) : any(generator)));
-    return values;
-}
-
 } // namespace
-
-TEST(SVBasicDivide, Every8uPairAtEveryScaleFactorElementWise) {
-    std::vector<Ipp8u> dividends;
-    std::vector<Ipp8u> divisors;
-    for (int32_t d = 0; d < 256; ++d) {
-        for (int32_t s = 0; s < 256; ++s) {
-            dividends.push_back(static_cast<Ipp8u>(d));
-            divisors.push_back(static_cast<Ipp8u>(s));
-        }
-    }
-    for (int32_t sf = -10; sf <= 18; ++sf) {
-        SCOPED_TRACE(::testing::Message() << "sf " << sf);
-        std::vector<Ipp8u> expected(dividends.size());
-        for (size_t i = 0; i < dividends.size(); ++i)
-            expected[i] =
-                static_cast<Ipp8u>(ElementQuotient(dividends[i], divisors[i], sf, 0, 255));
-        const int32_t padding = sf % 2 == 0 ? 0 : 3;
-        TPlane<Ipp8u> src(256, 256, 256 + padding);
-        TPlane<Ipp8u> dst(256, 256, 256 + 2 * padding);
-        src.Fill(divisors);
-        dst.Fill(dividends);
-        // Zero divisors give status 6, and the whole region is still written.
-        ASSERT_EQ(
-            ippiDiv_8u_C1IRSfs(src.Data(), src.Step(), dst.Data(), dst.Step(), dst.Size(), sf),
-            ippStsDivByZero);
-        EXPECT_EQ(FirstMismatch(expected, dst.Values()), "");
-        EXPECT_TRUE(dst.PaddingIntact());
-    }
-    // Without a zero divisor the status is 0.
-    std::vector<Ipp8u> data = {200, 7, 0, 255};
-    const std::vector<Ipp8u> divisor = {3, 2, 9, 1};
-    ASSERT_EQ(ippiDiv_8u_C1IRSfs(divisor.data(), 4, data.data(), 4, {4, 1}, 0), ippStsNoErr);
-    EXPECT_EQ(data, (std::vector<Ipp8u>{67, 4, 0, 255}));
-}
-
-TEST(SVBasicDivide, Random16sElementWiseAcrossScaleFactors) {
-    const std::vector<Ipp16s> dividends = Random16s(43 * 47, 7);
-    std::vector<Ipp16s> divisors = Random16s(43 * 47, 8);
-    for (int32_t sf = -20; sf <= 20; ++sf) {
-        SCOPED_TRACE(::testing::Message() << "sf " << sf);
-        std::vector<Ipp16s> expected(dividends.size());
-        for (size_t i = 0; i < dividends.size(); ++i)
-            expected[i] =
-                static_cast<Ipp16s>(ElementQuotient(dividends[i], divisors[i], sf, -32768, 32767));
-        TPlane<Ipp16s> src(43, 47, 43 * 2 + 6);
-        TPlane<Ipp16s> dst(43, 47, 43 * 2);
-        src.Fill(divisors);
-        dst.Fill(dividends);
-        ASSERT_EQ(
-            ippiDiv_16s_C1IRSfs(src.Data(), src.Step(), dst.Data(), dst.Step(), dst.Size(), sf),
-            ippStsDivByZero);
-        EXPECT_EQ(FirstMismatch(expected, dst.Values()), "");
-        EXPECT_TRUE(dst.PaddingIntact());
-    }
-    // A region divided by itself: every nonzero element becomes 1, zeros stay 0 with status 6.
-    std::vector<Ipp16s> self = {-32768, 0, 5, 32767, -1};
-    EXPECT_EQ(ippiDiv_16s_C1IRSfs(self.data(), 10, self.data(), 10, {5, 1}, 0), ippStsDivByZero);
-    EXPECT_EQ(self, (std::vector<Ipp16s>{1, 0, 1, 1, 1}));
-}
 
 TEST(SVBasicDivide, Every8uValueByEveryConstantAtEveryScaleFactor) {
     // 256 elements take the path that looks results up, 255 the one that computes each.

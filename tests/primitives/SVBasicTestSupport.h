@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -172,6 +174,40 @@ void CheckConstForms(const TConstForms<T>& AForms, const std::vector<T>& AInput,
 
 inline int64_t Clamp(int64_t AValue, int64_t ALow, int64_t AHigh) {
     return AValue < ALow ? ALow : (AValue > AHigh ? AHigh : AValue);
+}
+
+// ADividend * 2^-AScaleFactor / ADivisor, rounded to nearest with ties to even, saturated;
+// for scale factors in [-31, 40].
+inline int64_t Quotient(int64_t ADividend, int64_t ADivisor, int32_t AScaleFactor, int64_t ALow,
+                        int64_t AHigh) {
+    int64_t numerator = ADividend;
+    int64_t denominator = ADivisor;
+    if (AScaleFactor < 0)
+        numerator *= int64_t{1} << -AScaleFactor;
+    else
+        denominator *= int64_t{1} << AScaleFactor;
+    if (denominator < 0) {
+        numerator = -numerator;
+        denominator = -denominator;
+    }
+    return Clamp(DivideRoundingToEven(numerator, denominator), ALow, AHigh);
+}
+
+// Edge values of 16 bits, then random ones, every fourth small (the divisors of large
+// quotients) and every fourth moderate (products near saturation).
+inline std::vector<Ipp16s> Random16s(size_t ACount, uint32_t ASeed) {
+    static const Ipp16s edges[] = {-32768, -32767, -16385, -16384, -256, -255, -3,
+                                   -2,     -1,     0,      1,      2,    3,    255,
+                                   256,    16383,  16384,  32766,  32767};
+    std::mt19937 generator(ASeed);
+    std::uniform_int_distribution<int32_t> any(-32768, 32767), small(-40, 40), moderate(-300, 300);
+    std::vector<Ipp16s> values(std::begin(edges), std::end(edges));
+    while (values.size() < ACount)
+        values.push_back(static_cast<Ipp16s>(values.size() % 4 == 0   ? small(generator)
+                                             : values.size() % 4 == 1 ? moderate(generator)
+                                                                      : any(generator)));
+    values.resize(ACount);
+    return values;
 }
 
 } // namespace sonvera::svtest

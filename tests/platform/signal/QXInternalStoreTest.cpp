@@ -50,43 +50,36 @@ void FillPattern(TQXSmartBuffer* AStore) {
 } // namespace
 
 TEST(TQXSmartBuffer, ReferenceKindsDecideSingleOwnershipAndTheLastReferenceDestroys) {
+    enum TAction { acNone, acAddOwner, acAddReader, acDropOwner, acDropReader, acDisown };
+    struct TStep {
+        TAction Action;
+        uint32_t References, Owners;
+        bool Single;
+    };
+    // A read-only holder keeps the store shared; giving up ownership leaves the only holder
+    // read-only, so nobody writes in place, and a second RemoveOwnerShip has no owner to convert.
+    const TStep steps[] = {
+        {acNone, 0, 0, false},      {acAddOwner, 1, 1, true},   {acAddOwner, 2, 2, false},
+        {acDropOwner, 1, 1, true},  {acAddReader, 2, 1, false}, {acDropReader, 1, 1, true},
+        {acDisown, 1, 0, false},    {acDisown, 1, 0, false},    {acAddOwner, 2, 1, false},
+        {acDropReader, 1, 1, true},
+    };
     auto* store = new TCountedStore(100);
-    EXPECT_EQ(GLiveStores.load(), 1);
-    EXPECT_EQ(store->ReferenceCount(), 0u);
-    EXPECT_FALSE(store->SingleOwner());
-
-    store->AddReff(true);
-    EXPECT_TRUE(store->SingleOwner());
-    store->AddReff(true);
-    EXPECT_FALSE(store->SingleOwner());
-    EXPECT_EQ(store->ReferenceCount(), 2u);
-    EXPECT_EQ(store->OwnerCount(), 2u);
-    store->RemoveReff(true);
-    EXPECT_TRUE(store->SingleOwner());
-
-    // A read-only holder keeps the store shared.
-    store->AddReff(false);
-    EXPECT_FALSE(store->SingleOwner());
-    EXPECT_EQ(store->ReferenceCount(), 2u);
-    EXPECT_EQ(store->OwnerCount(), 1u);
-    store->RemoveReff(false);
-    EXPECT_TRUE(store->SingleOwner());
-
-    // Giving up ownership: the only holder is now read-only, so nobody writes in place; a
-    // second RemoveOwnerShip has no owner left to convert.
-    store->RemoveOwnerShip();
-    EXPECT_FALSE(store->SingleOwner());
-    EXPECT_EQ(store->ReferenceCount(), 1u);
-    EXPECT_EQ(store->OwnerCount(), 0u);
-    store->RemoveOwnerShip();
-    EXPECT_EQ(store->OwnerCount(), 0u);
-    EXPECT_EQ(store->ReferenceCount(), 1u);
-
-    store->AddReff(true);
-    EXPECT_FALSE(store->SingleOwner());
-    store->RemoveReff(false); // the read-only holder leaves
-    EXPECT_TRUE(store->SingleOwner());
-    EXPECT_EQ(GLiveStores.load(), 1);
+    for (const TStep& step : steps) {
+        if (step.Action == acAddOwner || step.Action == acAddReader)
+            store->AddReff(step.Action == acAddOwner);
+        else if (step.Action == acDropOwner || step.Action == acDropReader)
+            store->RemoveReff(step.Action == acDropOwner);
+        else if (step.Action == acDisown)
+            store->RemoveOwnerShip();
+        const TStep now{step.Action, store->ReferenceCount(), store->OwnerCount(),
+                        store->SingleOwner()};
+        EXPECT_TRUE(now.References == step.References && now.Owners == step.Owners &&
+                    now.Single == step.Single)
+            << "after step " << &step - steps << ": " << now.References << " references, "
+            << now.Owners << " owners, single " << now.Single;
+        EXPECT_EQ(GLiveStores.load(), 1);
+    }
     store->RemoveReff(true);
     EXPECT_EQ(GLiveStores.load(), 0);
 

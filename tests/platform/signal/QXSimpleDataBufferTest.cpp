@@ -63,6 +63,26 @@ uint64_t BlocksInUse() {
     return QXBufferAllocatorState().BlocksInUse;
 }
 
+// Everything a refused operation must leave as it was, the allocator's count included.
+struct TBufferState {
+    TQXSmartBuffer* Store;
+    const void* Bytes;
+    uint32_t Size, References, Owners;
+    bool Owner;
+    uint64_t Blocks;
+    bool operator==(const TBufferState&) const = default;
+};
+TBufferState StateOf(const TQXGenericBuffer& ABuffer) {
+    TQXSmartBuffer* store = ABuffer.GetDataContainer();
+    return {store,
+            ABuffer.ByteRead(),
+            ABuffer.GetByteSize(),
+            store->ReferenceCount(),
+            store->OwnerCount(),
+            ABuffer.IsOwnerReference(),
+            BlocksInUse()};
+}
+
 // A buffer with a format entry of its own, as the audio buffer has: "Length" is written after
 // the generic entries and, when it differs, rebuilds the store before the bytes are loaded.
 class TLengthBuffer : public TQXGenericBuffer {
@@ -144,47 +164,32 @@ TEST(TQXGenericBuffer, UniqueKeepsTheHeaderOrAllBytesAndNeverWritesASharedStore)
 
 TEST(TQXGenericBuffer, ARefusedReadLeavesTheBufferOnItsOldStoreAndBytes) {
     TRef<TQXGenericBuffer> buffer = NewBuffer(300);
-    TQXSmartBuffer* store = buffer->GetDataContainer();
-    const uint64_t inUse = BlocksInUse();
-
+    const TBufferState state = StateOf(*buffer);
     EXPECT_EQ(MessageOf<EReadError>([&] {
                   buffer->SerializationRead(TJsonReader::Create(Document(NewBuffer(299))));
               }),
               "Data size mismatch = 299");
-    EXPECT_EQ(buffer->GetDataContainer(), store);
-    EXPECT_EQ(buffer->ByteRead(), store->GetData());
-    EXPECT_EQ(buffer->GetLogicalSize(), 300u);
+    EXPECT_TRUE(StateOf(*buffer) == state);
     EXPECT_TRUE(HasPattern(buffer));
-    EXPECT_EQ(store->ReferenceCount(), 1u);
-    EXPECT_TRUE(store->SingleOwner());
-    EXPECT_EQ(BlocksInUse(), inUse);
 
-    // The format rebuilt the store, then the bytes did not fit it: back to the old store.
+    // The format rebuilt the store, then the bytes did not fit it: back to the old store. A
+    // hook that fails after rebuilding is undone the same way, also for a read-only holder.
     TRef<TLengthBuffer> formatted = TLengthBuffer::CreateSizeObject(16);
     std::memset(formatted->ByteWrite(), 0x42, 16);
-    TQXSmartBuffer* formattedStore = formatted->GetDataContainer();
-    const uint64_t formattedInUse = BlocksInUse();
     const std::string mismatched =
         Document(TLengthBuffer::CreateSizeObject(64), "\"Length\":64", "\"Length\":32");
-    EXPECT_THROW(formatted->SerializationRead(TJsonReader::Create(mismatched)), EReadError);
-    EXPECT_EQ(formatted->GetDataContainer(), formattedStore);
-    EXPECT_EQ(formatted->GetLogicalSize(), 16u);
-    EXPECT_EQ(formattedStore->ReferenceCount(), 1u);
-    EXPECT_TRUE(formatted->IsOwnerReference());
-    EXPECT_EQ(BlocksInUse(), formattedInUse);
-
-    // A hook that fails after rebuilding is undone the same way, also for a read-only holder.
-    formatted->FFailAfterRebuild = true;
-    formatted->RemoveOwnerShip();
     const std::string valid = Document(TLengthBuffer::CreateSizeObject(32));
-    EXPECT_THROW(formatted->SerializationRead(TJsonReader::Create(valid)), EReadError);
-    EXPECT_EQ(formatted->GetDataContainer(), formattedStore);
-    EXPECT_EQ(formatted->GetByteSize(), 16u);
-    EXPECT_FALSE(formatted->IsOwnerReference());
-    EXPECT_EQ(formattedStore->ReferenceCount(), 1u);
-    EXPECT_EQ(formattedStore->OwnerCount(), 0u);
-    EXPECT_EQ(static_cast<const uint8_t*>(formatted->ByteRead())[15], 0x42);
-    EXPECT_EQ(BlocksInUse(), formattedInUse);
+    for (bool failAfterRebuild : {false, true}) {
+        formatted->FFailAfterRebuild = failAfterRebuild;
+        if (failAfterRebuild)
+            formatted->RemoveOwnerShip();
+        const TBufferState before = StateOf(*formatted);
+        EXPECT_THROW(formatted->SerializationRead(
+                         TJsonReader::Create(failAfterRebuild ? valid : mismatched)),
+                     EReadError);
+        EXPECT_TRUE(StateOf(*formatted) == before) << failAfterRebuild;
+        EXPECT_EQ(static_cast<const uint8_t*>(formatted->ByteRead())[15], 0x42);
+    }
 }
 
 TEST(TQXGenericBuffer, CopyToAssignAndIsEqualWorkOnBytesAndRefuseBadArguments) {

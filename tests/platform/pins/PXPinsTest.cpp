@@ -175,7 +175,9 @@ TEST(PXPins, DeliveryNeverReachesADisconnectedOrDestroyedPin) {
                 return true;
             });
         ASSERT_TRUE(source->Connect(sink->Pin.get()));
-        std::this_thread::yield();
+        // The first sink waits for a delivery, so that the rounds surely race a stream.
+        while (round == 0 && delivered.load() == 0)
+            std::this_thread::yield();
         if (round % 2 == 0) {
             ASSERT_TRUE(sink->Pin->Disconnect(source.get()));
             sink->Alive = false;

@@ -258,6 +258,17 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::NextBuffer() {
 }
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
+    const TRef<ISVAudioBuffer> buffer = FitFrame();
+    if (!SVIsEqualAudioFormat(buffer->GetWaveFormat(), FFormat))
+        throw EReadError(FFileName +
+                         FormatMessage(": a frame of %d Hz, %d channels and %d bits does not "
+                                       "match the stream's format",
+                                       buffer->GetSamplesPerSecond(), buffer->GetChannels(),
+                                       buffer->GetBitsPerSample()));
+    return buffer;
+}
+
+TRef<ISVAudioBuffer> TSVLAVFileSource::FitFrame() {
     const TRef<TSVAudioBuffer> decoded = IntfCast<TSVAudioBuffer>(FPlayerAudio->DecodeBuffer());
     const TSVSpeakers speakers = TSVSpeakers::FromMask(FFormat.dwChannelMask);
     if (FFormat.Samples.wValidBitsPerSample == 24 && decoded->GetSampleBitWidth() == 32) {

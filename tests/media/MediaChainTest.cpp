@@ -300,6 +300,20 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
     missing.GetPlayerAudio()->SetStream(1); // the file has one audio stream only
     EXPECT_THROW(missing.Open(), EReadError);
     std::filesystem::remove(file);
+
+    // A FLAC file whose frame header claims another rate than its stream: the stream ends with
+    // a stop and the reason, and nothing of the other format goes down.
+    TSVLAVFileSource changing(nullptr);
+    TRecorder kept(nullptr);
+    changing.SetFileName(SONVERA_MEDIA_TEST_DATA "/frame-rate-changes.flac");
+    ASSERT_TRUE(changing.GetOutputPin()->Connect(kept.GetInputPin()));
+    changing.Start();
+    while (changing.GetRunning() && TMainThread::WaitForWork())
+        TMainThread::ProcessQueue();
+    EXPECT_NE(changing.GetError().find("does not match the stream's format"), std::string::npos)
+        << changing.GetError();
+    EXPECT_EQ(kept.Operations.back(), "TPXStopOperation");
+    EXPECT_EQ(kept.Frames, 0u);
 }
 
 TEST(TSVLAVFileWriter, AFailureIsKeptAndStopsTheStreamUpstream) {

@@ -7,7 +7,10 @@
 // gives 24-bit buffers; floats become 32-bit integers), and so are its speakers where FFmpeg
 // knows them. At the end of the file the decoder is drained and the stream ends from the main
 // thread with an end-stop; a file that fails midway ends it with a plain stop, and GetError
-// tells why.
+// tells why. A frame whose rate, channel count or sample width differs from the announced
+// format (a stream that changes its format midway, or a damaged frame header that claims to)
+// is such a failure: the stream announces one format and keeps to it, so that no component
+// downstream ever receives samples it was not started for.
 //
 // Pacing: by default the source runs as fast as its chain accepts - its pump clock ticks again
 // as soon as the previous buffer is delivered - or, when a consumer downstream takes over
@@ -80,7 +83,10 @@ private:
     void SendNext();
     void EndStream(const std::string& AError);
     TRef<ISVAudioBuffer> NextBuffer();
+    // The decoded frame as a buffer of the announced format; EReadError when it is not one.
     TRef<ISVAudioBuffer> ConvertFrame();
+    // The decoded frame at the stream's width and speakers.
+    TRef<ISVAudioBuffer> FitFrame();
 
     std::unique_ptr<TSVPXAudioSourcePin> FOutputPin;
     std::unique_ptr<TRVLAVPlayerAudio> FPlayerAudio;

@@ -126,6 +126,10 @@ void TSVLAVFileSource::OpenInput() {
                          SVLAVErrorText(error));
     }
     const AVCodecContext& context = *decoder->Context;
+    if (context.sample_rate <= 0 || context.ch_layout.nb_channels <= 0) {
+        FPlayerAudio->Close();
+        throw EReadError(name + ": the audio stream gives no sample rate or no channels");
+    }
     const TSVWaveFormatExtensible& decoded = FPlayerAudio->GetWaveFormat();
     // FFmpeg hands 24-bit integers over in 32 bits; the stream keeps the file's width.
     const AVSampleFormat packed = av_get_packed_sample_fmt(context.sample_fmt);

@@ -314,6 +314,11 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
         << changing.GetError();
     EXPECT_EQ(kept.Operations.back(), "TPXStopOperation");
     EXPECT_EQ(kept.Frames, 0u);
+
+    // A stream FFmpeg finds no sample rate for is refused when the file is opened.
+    TSVLAVFileSource rateless(nullptr);
+    rateless.SetFileName(SONVERA_MEDIA_TEST_DATA "/no-sample-rate.bin");
+    EXPECT_THROW(rateless.Open(), EReadError);
 }
 
 TEST(TSVLAVFileWriter, AFailureIsKeptAndStopsTheStreamUpstream) {

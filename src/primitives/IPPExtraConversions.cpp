@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "primitives/PrimitiveArithmetic.h"
+#include "primitives/PrimitiveSimd.h"
 #include "primitives/PrimitiveWalkers.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
 
@@ -77,14 +78,10 @@ constexpr auto Scale16To24 = [](int32_t ASample) {
     return WithSign(std::min(256 * a + q, 8388608), SignMask(ASample));
 };
 
-// s * 2147483647 / 32767 = 65538 s + s / 32767, the last term 1 at 32767 and -1 at -32767 and
-// -32768, where 65538 s - 1 lies below the 32-bit range and gives its end. On the signed sample
-// directly: no magnitude to take and no sign to put back.
-constexpr auto Scale16To32 = [](int32_t ASample) {
-    const uint32_t whole = uint32_t(ASample) * 65538u;
-    const uint32_t rest = uint32_t(ASample == 32767) - uint32_t(ASample <= -32767);
-    return ASample == -32768 ? INT32_MIN : Wrap(whole + rest);
-};
+// The 16/32-bit rules live beside the kernels that run them over contiguous runs; the walkers
+// take them as lambdas so that every compiled loop inlines them.
+constexpr auto Scale16To32 = [](int32_t ASample) { return runs::Widen16To32(ASample); };
+constexpr auto Scale32To16 = [](int32_t ASample) { return runs::Narrow32To16(ASample); };
 
 // s * 2147483647 / 8388607 = 256 s + 255 s / 8388607, the second quotient a division by
 // 2^23 - 1, done with shifts as for 16 to 24 bits.
@@ -110,17 +107,6 @@ constexpr auto Scale24To16 = [](int32_t ASample) {
     const int32_t a = Magnitude(ASample);
     int32_t q = a >> 8;
     q -= 32767 * (a & 255) - 255 * q < 0;
-    return WithSign(q, SignMask(ASample));
-};
-
-// s * 32767 / 2147483647 with 2147483647 = 65538 * 32767 + 1: for a = |s| >= 1 the quotient is
-// (a - 1) / 65538 (the 1/32767 beyond 65538 moves exact multiples down by one, and no more below
-// 2^31), which with b = a - 1 = 65536 p + r is p, less one when r < 2p. a = 0 makes b = -1 and
-// the estimate -1, which the floor at 0 takes back. (Checked over all 2^32 inputs.)
-constexpr auto Scale32To16 = [](int32_t ASample) {
-    const int32_t b = int32_t(Magnitude32(ASample) - 1u);
-    const int32_t p = b >> 16;
-    const int32_t q = std::max(p - int32_t((b & 0xFFFF) < 2 * p), 0);
     return WithSign(q, SignMask(ASample));
 };
 
@@ -258,6 +244,23 @@ void MultiplyByRealInPlace(double AFactor, void* AData, int32_t AStep, const Ipp
     MultiplyByReal<TElem>(AFactor, AData, AData, AStep, ARegion);
 }
 
+// Contiguous runs that do not overlap go through the active level's kernel (16-bit lanes, twice
+// the samples per instruction of the compiled 32-bit walk), in pieces its int count can hold.
+template <class TIn, class TOut, class TKernel>
+bool ThroughRunKernel(const typename TIn::TValue* ASource, int32_t ASourceStep,
+                      typename TOut::TValue* ADest, int32_t ADestStep, int64_t ACount,
+                      TKernel AKernel) {
+    if (ACount < 1 || !runs::IsContiguous<TIn>(ASourceStep) ||
+        !runs::IsContiguous<TOut>(ADestStep) ||
+        !runs::Disjoint(runs::SpanOf(ASource, ASourceStep, ACount, TIn::KSize),
+                        runs::SpanOf(ADest, ADestStep, ACount, TOut::KSize)))
+        return false;
+    constexpr int64_t KPiece = int64_t(1) << 30;
+    for (int64_t done = 0; done < ACount; done += KPiece)
+        AKernel(ASource + done, ADest + done, int(std::min(KPiece, ACount - done)));
+    return true;
+}
+
 } // namespace
 
 // ---- Width conversion --------------------------------------------------------------------
@@ -272,7 +275,10 @@ void ippiScale_16s24s_C1R(const Ipp16s* pSrc, int32_t srcStep, Ipp8u* pDst, int3
 }
 void ippiScale_16s32s_C1R(const Ipp16s* pSrc, int32_t srcStep, Ipp32s* pDst, int32_t dstStep,
                           const IppiSize& roiSize) {
-    Map<TInt16, TInt32>(pSrc, srcStep, pDst, dstStep, CountOf(roiSize.cx, roiSize.cy), Scale16To32);
+    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
+    if (!ThroughRunKernel<TInt16, TInt32>(pSrc, srcStep, pDst, dstStep, count,
+                                          runs::ActiveSimdKernels().Widen16))
+        Map<TInt16, TInt32>(pSrc, srcStep, pDst, dstStep, count, Scale16To32);
 }
 void ippiScale_24s32s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp32s* pDst, int32_t dstStep,
                           const IppiSize& roiSize) {
@@ -288,7 +294,10 @@ void ippiScale_24s16s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp16s* pDst, int3
 }
 void ippiScale_32s16s_C1R(const Ipp32s* pSrc, int32_t srcStep, Ipp16s* pDst, int32_t dstStep,
                           const IppiSize& roiSize, IppHintAlgorithm) {
-    Map<TInt32, TInt16>(pSrc, srcStep, pDst, dstStep, CountOf(roiSize.cx, roiSize.cy), Scale32To16);
+    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
+    if (!ThroughRunKernel<TInt32, TInt16>(pSrc, srcStep, pDst, dstStep, count,
+                                          runs::ActiveSimdKernels().Narrow32))
+        Map<TInt32, TInt16>(pSrc, srcStep, pDst, dstStep, count, Scale32To16);
 }
 void ippiScale_32s24s_C1R(const Ipp32s* pSrc, int32_t srcStep, Ipp8u* pDst, int32_t dstStep,
                           const IppiSize& roiSize, IppHintAlgorithm) {

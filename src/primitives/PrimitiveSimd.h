@@ -6,6 +6,7 @@
 // - Contiguous packed 24-bit runs to and from 32-bit values.
 // - Strided runs to and from packed runs, every element a 64-byte window holds per step.
 // - Byte tables: each input byte looked up in a table of 256 results of 1 to 4 bytes.
+// - Contiguous 16-bit samples to full-scale 32-bit samples and back.
 // No kernel writes a byte outside its run's elements or reads past its run's last element.
 #pragma once
 
@@ -15,6 +16,29 @@
 #include "internal/KernelLevel.h"
 
 namespace sonvera::runs {
+
+// s * 2147483647 / 32767 truncated toward zero: 65538 s + s / 32767, the last term 1 at 32767
+// and -1 at -32767 and -32768, where 65538 s - 1 lies below the 32-bit range and gives its end.
+// On the signed sample directly: no magnitude to take and no sign to put back.
+constexpr int32_t Widen16To32(int32_t ASample) {
+    const uint32_t whole = uint32_t(ASample) * 65538u;
+    const uint32_t rest = uint32_t(ASample == 32767) - uint32_t(ASample <= -32767);
+    return ASample == -32768 ? INT32_MIN : int32_t(whole + rest);
+}
+
+// s * 32767 / 2147483647 truncated toward zero, with 2147483647 = 65538 * 32767 + 1: for
+// a = |s| >= 1 the quotient is (a - 1) / 65538 (the 1/32767 beyond 65538 moves exact multiples
+// down by one, and no more below 2^31), which with b = a - 1 = 65536 p + r is p, less one when
+// r < 2p. a = 0 makes b = -1 and the estimate -1, which the floor at 0 takes back. (Checked over
+// all 2^32 inputs.)
+constexpr int32_t Narrow32To16(int32_t ASample) {
+    const uint32_t mask = uint32_t(ASample >> 31);
+    const int32_t b = int32_t(((uint32_t(ASample) ^ mask) - mask) - 1u);
+    const int32_t p = b >> 16;
+    const int32_t q = p - int32_t((b & 0xFFFF) < 2 * p);
+    const int32_t magnitude = q < 0 ? 0 : q;
+    return (magnitude ^ int32_t(mask)) - int32_t(mask);
+}
 
 // Working arrays that a kernel may read or write as whole 64-byte vectors carry this many bytes
 // of room past their last element: masked stores are slow on some processors, and into our own
@@ -62,6 +86,9 @@ struct TSimdKernels {
     void (*Scatter24)(const TWindowLayout& ALayout, const int32_t* AValues, int ACount,
                       uint8_t* ARun);
     void (*MapBytes)(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint8_t* AOut);
+    // Widen16To32 and Narrow32To16 over contiguous runs.
+    void (*Widen16)(const int16_t* ASource, int32_t* ADest, int ACount);
+    void (*Narrow32)(const int32_t* ASource, int16_t* ADest, int ACount);
 };
 
 // The kernels of each instruction set; a level without a kernel of its own uses the best of a
@@ -74,13 +101,22 @@ void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, u
 void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues);
 void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues, int ACount, uint8_t* ARun);
 void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint8_t* AOut);
+void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
+void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 } // namespace portable
 
 #ifdef SONVERA_X86_KERNELS
 namespace avx2 {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
+void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 } // namespace avx2
+
+namespace avx512 {
+void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
+void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
+} // namespace avx512
 
 namespace avx512vbmi {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);

@@ -1,4 +1,5 @@
-// The AVX2 kernels: packed 24-bit runs, eight elements per step through byte shuffles.
+// The AVX2 kernels: packed 24-bit runs, eight elements per step through byte shuffles; 16-bit
+// samples to 32 bits and back, sixteen per step in 16-bit lanes.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
@@ -46,6 +47,60 @@ SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACou
         _mm_storel_epi64(reinterpret_cast<__m128i*>(group + 16), _mm256_extracti128_si256(v, 1));
     }
     portable::Pack24(ASource + i, ADest + 3 * i, ACount - i);
+}
+
+// Widen16To32 in 16-bit lanes: 65538 s is 65536 (s - [s < 0]) + (2s mod 2^16), so the high
+// half is s + (s >> 15), whose saturation gives -32768 the high half of the most negative
+// 32-bit value, and the low half is 2s, corrected by +1 at 32767 and -1 at -32767 (which never
+// carry into the high half). The quadword order 0, 2, 1, 3 makes the in-lane interleaves write
+// samples 0-7 and 8-15.
+SONVERA_TARGET_AVX2 void Widen16(const int16_t* ASource, int32_t* ADest, int ACount) {
+    const __m256i top = _mm256_set1_epi16(32767);
+    const __m256i bottom = _mm256_set1_epi16(-32767);
+    int i = 0;
+    for (; i + 16 <= ACount; i += 16) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i));
+        s = _mm256_permute4x64_epi64(s, 0xD8);
+        const __m256i high = _mm256_adds_epi16(s, _mm256_srai_epi16(s, 15));
+        __m256i low = _mm256_add_epi16(s, s);
+        low = _mm256_sub_epi16(low, _mm256_cmpeq_epi16(s, top));
+        low = _mm256_add_epi16(low, _mm256_cmpeq_epi16(s, bottom));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i),
+                            _mm256_unpacklo_epi16(low, high));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i + 8),
+                            _mm256_unpackhi_epi16(low, high));
+    }
+    portable::Widen16(ASource + i, ADest + i, ACount - i);
+}
+
+// Narrow32To16 from the halves s = 65536 H + L. For s >= 0 the quotient is H - [L <= 2H], for
+// s < 0 it is H + 1 + [L > 2H + 1], and with n = [s < 0] both are H - 1 + 2n + [L > 2H + n]
+// (unsigned, 16-bit wrap: at H = -1 the bound 0xFFFF is never exceeded). Only s = 0 gives -1
+// where 0 is due, so non-negative samples are floored at 0. Each 128-bit lane is sorted into
+// its four low halves and four high halves; the final quadword order puts samples back in line.
+SONVERA_TARGET_AVX2 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount) {
+    const __m256i split = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15, 0,
+                                           1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
+    const __m256i signBit = _mm256_set1_epi16(-32768);
+    int i = 0;
+    for (; i + 16 <= ACount; i += 16) {
+        const __m256i a = _mm256_shuffle_epi8(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i)), split);
+        const __m256i b = _mm256_shuffle_epi8(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i + 8)), split);
+        const __m256i low = _mm256_unpacklo_epi64(a, b);
+        const __m256i high = _mm256_unpackhi_epi64(a, b);
+        const __m256i sign = _mm256_srai_epi16(high, 15);      // -n
+        const __m256i shifted = _mm256_sub_epi16(high, sign);  // H + n
+        const __m256i bound = _mm256_add_epi16(high, shifted); // 2H + n
+        // -1 where L <= bound, that is 1 - [L > bound]
+        const __m256i within = _mm256_cmpeq_epi16(_mm256_max_epu16(low, bound), bound);
+        __m256i q = _mm256_add_epi16(_mm256_sub_epi16(shifted, sign), within);
+        q = _mm256_max_epi16(q, _mm256_and_si256(high, signBit));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i),
+                            _mm256_permute4x64_epi64(q, 0xD8));
+    }
+    portable::Narrow32(ASource + i, ADest + i, ACount - i);
 }
 
 } // namespace sonvera::runs::avx2

@@ -1,6 +1,7 @@
 // The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step, strided runs
 // a 64-byte window per step, byte tables 64 bytes per step. Byte-masked loads and stores keep
-// every kernel inside its run.
+// every kernel inside its run. And the plain AVX-512 kernels: 16-bit samples to 32 bits and back,
+// thirty-two per step.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
@@ -230,4 +231,62 @@ void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint
 }
 
 } // namespace sonvera::runs::avx512vbmi
+
+namespace sonvera::runs::avx512 {
+
+// As the AVX2 kernel (see there), the corrections of the low halves through compare masks. The
+// quadword order 0, 4, 1, 5, 2, 6, 3, 7 makes the in-lane interleaves write samples 0-15 and
+// 16-31.
+SONVERA_TARGET_AVX512 void Widen16(const int16_t* ASource, int32_t* ADest, int ACount) {
+    const __m512i order = _mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m512i one = _mm512_set1_epi16(1);
+    const __m512i top = _mm512_set1_epi16(32767);
+    const __m512i bottom = _mm512_set1_epi16(-32767);
+    int i = 0;
+    for (; i + 32 <= ACount; i += 32) {
+        const __m512i s =
+            _mm512_maskz_permutexvar_epi64(__mmask8(0xFF), order, _mm512_loadu_si512(ASource + i));
+        const __m512i high = _mm512_adds_epi16(s, _mm512_srai_epi16(s, 15));
+        __m512i low = _mm512_add_epi16(s, s);
+        low = _mm512_mask_add_epi16(low, _mm512_cmpeq_epi16_mask(s, top), low, one);
+        low = _mm512_mask_sub_epi16(low, _mm512_cmpeq_epi16_mask(s, bottom), low, one);
+        _mm512_storeu_si512(ADest + i, _mm512_unpacklo_epi16(low, high));
+        _mm512_storeu_si512(ADest + i + 16, _mm512_unpackhi_epi16(low, high));
+    }
+    portable::Widen16(ASource + i, ADest + i, ACount - i);
+}
+
+// As the AVX2 kernel (see there), the halves split off by two-register word permutes that also
+// keep the samples in order, and the sign-dependent terms added under the sign mask. Unsigned
+// saturation floors the non-negative samples: z - 1 is below 0 only at z = 0.
+SONVERA_TARGET_AVX512 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount) {
+    alignas(64) int16_t lowIndex[32];
+    alignas(64) int16_t highIndex[32];
+    for (int k = 0; k < 32; ++k) {
+        lowIndex[k] = int16_t(2 * k);
+        highIndex[k] = int16_t(2 * k + 1);
+    }
+    const __m512i lows = _mm512_load_si512(lowIndex);
+    const __m512i highs = _mm512_load_si512(highIndex);
+    const __m512i one = _mm512_set1_epi16(1);
+    int i = 0;
+    for (; i + 32 <= ACount; i += 32) {
+        const __m512i a = _mm512_loadu_si512(ASource + i);
+        const __m512i b = _mm512_loadu_si512(ASource + i + 16);
+        const __m512i low = _mm512_permutex2var_epi16(a, lows, b);
+        const __m512i high = _mm512_permutex2var_epi16(a, highs, b);
+        const __mmask32 negative = _mm512_movepi16_mask(high);
+        __m512i bound = _mm512_add_epi16(high, high);
+        bound = _mm512_mask_add_epi16(bound, negative, bound, one); // 2H + n
+        // z = H + [L > 2H + n]; the quotient is z - 1, floored at 0, for s >= 0, and z + 1 for
+        // s < 0 (at most 0 there, so no floor is needed).
+        const __m512i z =
+            _mm512_mask_add_epi16(high, _mm512_cmpgt_epu16_mask(low, bound), high, one);
+        const __m512i q = _mm512_mask_add_epi16(_mm512_subs_epu16(z, one), negative, z, one);
+        _mm512_storeu_si512(ADest + i, q);
+    }
+    portable::Narrow32(ASource + i, ADest + i, ACount - i);
+}
+
+} // namespace sonvera::runs::avx512
 #endif

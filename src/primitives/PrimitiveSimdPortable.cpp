@@ -45,4 +45,14 @@ void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint
     }
 }
 
+void Widen16(const int16_t* ASource, int32_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = Widen16To32(ASource[i]);
+}
+
+void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = int16_t(Narrow32To16(ASource[i]));
+}
+
 } // namespace sonvera::runs::portable

@@ -234,6 +234,18 @@ void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint
 
 namespace sonvera::runs::avx512 {
 
+namespace {
+
+// How many of ACount elements of ASize bytes precede the first 64-byte boundary of AData: a
+// vector that straddles two cache lines costs two accesses, so the kernels do those first
+// elements one by one and then touch whole lines on their busier side.
+int ToLineStart(const void* AData, int ASize, int ACount) {
+    const auto misalignment = int(reinterpret_cast<uintptr_t>(AData) & 63);
+    return std::min((64 - misalignment) % 64 / ASize, ACount);
+}
+
+} // namespace
+
 // As the AVX2 kernel (see there), the corrections of the low halves through compare masks. The
 // quadword order 0, 4, 1, 5, 2, 6, 3, 7 makes the in-lane interleaves write samples 0-15 and
 // 16-31.
@@ -242,7 +254,8 @@ SONVERA_TARGET_AVX512 void Widen16(const int16_t* ASource, int32_t* ADest, int A
     const __m512i one = _mm512_set1_epi16(1);
     const __m512i top = _mm512_set1_epi16(32767);
     const __m512i bottom = _mm512_set1_epi16(-32767);
-    int i = 0;
+    int i = ToLineStart(ADest, 4, ACount);
+    portable::Widen16(ASource, ADest, i);
     for (; i + 32 <= ACount; i += 32) {
         const __m512i s =
             _mm512_maskz_permutexvar_epi64(__mmask8(0xFF), order, _mm512_loadu_si512(ASource + i));
@@ -257,7 +270,9 @@ SONVERA_TARGET_AVX512 void Widen16(const int16_t* ASource, int32_t* ADest, int A
 }
 
 // As the AVX2 kernel (see there), the halves split off by two-register word permutes that also
-// keep the samples in order, and the sign-dependent terms added under the sign mask. Unsigned
+// keep the samples in order. With z = H + n + [L > 2H + n] (the last term added under a compare
+// mask) the quotient is z for s < 0 (never above 0) and z - 1 for s >= 0, where unsigned
+// saturation gives s = 0 its 0. Unsigned
 // saturation floors the non-negative samples: z - 1 is below 0 only at z = 0.
 SONVERA_TARGET_AVX512 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount) {
     alignas(64) int16_t lowIndex[32];
@@ -269,20 +284,19 @@ SONVERA_TARGET_AVX512 void Narrow32(const int32_t* ASource, int16_t* ADest, int 
     const __m512i lows = _mm512_load_si512(lowIndex);
     const __m512i highs = _mm512_load_si512(highIndex);
     const __m512i one = _mm512_set1_epi16(1);
-    int i = 0;
+    int i = ToLineStart(ADest, 2, ACount);
+    portable::Narrow32(ASource, ADest, i);
     for (; i + 32 <= ACount; i += 32) {
         const __m512i a = _mm512_loadu_si512(ASource + i);
         const __m512i b = _mm512_loadu_si512(ASource + i + 16);
         const __m512i low = _mm512_permutex2var_epi16(a, lows, b);
         const __m512i high = _mm512_permutex2var_epi16(a, highs, b);
-        const __mmask32 negative = _mm512_movepi16_mask(high);
-        __m512i bound = _mm512_add_epi16(high, high);
-        bound = _mm512_mask_add_epi16(bound, negative, bound, one); // 2H + n
-        // z = H + [L > 2H + n]; the quotient is z - 1, floored at 0, for s >= 0, and z + 1 for
-        // s < 0 (at most 0 there, so no floor is needed).
+        const __m512i n = _mm512_srli_epi16(high, 15);
+        const __m512i shifted = _mm512_add_epi16(high, n);     // H + n
+        const __m512i bound = _mm512_add_epi16(high, shifted); // 2H + n
         const __m512i z =
-            _mm512_mask_add_epi16(high, _mm512_cmpgt_epu16_mask(low, bound), high, one);
-        const __m512i q = _mm512_mask_add_epi16(_mm512_subs_epu16(z, one), negative, z, one);
+            _mm512_mask_add_epi16(shifted, _mm512_cmpgt_epu16_mask(low, bound), shifted, one);
+        const __m512i q = _mm512_subs_epu16(z, _mm512_xor_si512(n, one));
         _mm512_storeu_si512(ADest + i, q);
     }
     portable::Narrow32(ASource + i, ADest + i, ACount - i);

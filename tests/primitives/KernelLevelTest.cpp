@@ -75,6 +75,37 @@ TBytes PackedKernels() {
     return out;
 }
 
+// 16-bit samples to 32 bits and back: random samples with the rounding and range edges mixed
+// in, at every start within a cache line and lengths around the vector widths.
+TBytes WidthKernels() {
+    const int32_t edges32[] = {0,          1,           -1,        65537,     65538,
+                               -65538,     -65539,      INT32_MAX, INT32_MIN, INT32_MIN + 1,
+                               0x7FFF0000, -0x7FFF0000, 131075,    -131076};
+    const int16_t edges16[] = {0, 1, -1, 32767, -32767, -32768, 32766, -32766};
+    std::mt19937 random(9);
+    std::vector<int32_t> wide(200);
+    std::vector<int16_t> narrow(200);
+    for (size_t k = 0; k < wide.size(); ++k) {
+        wide[k] = k % 3 == 0 ? edges32[k / 3 % std::size(edges32)] : int32_t(random());
+        narrow[k] = k % 3 == 0 ? edges16[k / 3 % std::size(edges16)] : int16_t(random());
+    }
+    TBytes out;
+    auto keep = [&](const auto& AValues) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(AValues.data());
+        out.insert(out.end(), bytes, bytes + AValues.size() * sizeof(AValues[0]));
+    };
+    for (int start = 0; start < 16; ++start)
+        for (int count : {0, 15, 16, 33, 64, 65, 150}) {
+            std::vector<int16_t> narrowed(size_t(start + count));
+            runs::ActiveSimdKernels().Narrow32(wide.data() + start, narrowed.data() + start, count);
+            std::vector<int32_t> widened(size_t(start + count));
+            runs::ActiveSimdKernels().Widen16(narrow.data() + start, widened.data() + start, count);
+            keep(narrowed);
+            keep(widened);
+        }
+    return out;
+}
+
 TBytes ByteTables() {
     TBytes out;
     const TBytes entries = RandomBytes(4 * 256, 3);
@@ -162,9 +193,8 @@ struct TLevelCase {
 };
 
 const TLevelCase KCases[] = {
-    {"window kernels", WindowKernels},
-    {"packed kernels", PackedKernels},
-    {"byte tables", ByteTables},
+    {"window kernels", WindowKernels}, {"packed kernels", PackedKernels},
+    {"byte tables", ByteTables},       {"width kernels", WidthKernels},
     {"primitives", ThroughPrimitives},
 };
 

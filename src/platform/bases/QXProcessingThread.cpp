@@ -20,6 +20,7 @@ void TQXProcessingThread::Start(size_t ACapacity) {
     FCapacity = std::max<size_t>(ACapacity, 1);
     FRunning = true;
     FStopping = false;
+    FAccepting = true;
     FThread = std::thread(&TQXProcessingThread::Run, this);
     FThreadId = FThread.get_id();
 }
@@ -32,6 +33,7 @@ void TQXProcessingThread::Stop(TStopMode AMode) {
         Assert(FThreadId != std::this_thread::get_id(), "QXProcessingThread",
                "A processing thread cannot stop itself");
         FStopping = true;
+        FAccepting = false;
         if (AMode == smDiscard)
             FQueue.clear();
     }
@@ -43,9 +45,8 @@ void TQXProcessingThread::Stop(TStopMode AMode) {
     FThreadId = {};
 }
 
-bool TQXProcessingThread::Running() const {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FRunning && !FStopping;
+bool TQXProcessingThread::Running() const noexcept {
+    return FAccepting.load(std::memory_order_acquire);
 }
 
 bool TQXProcessingThread::IsProcessingThread() const noexcept {

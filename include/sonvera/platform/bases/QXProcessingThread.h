@@ -8,6 +8,7 @@
 // EAssertionFailed instead of waiting for itself).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -34,7 +35,9 @@ public:
     void Start(size_t ACapacity);
     // Stops and joins the thread; does nothing when it is not running.
     void Stop(TStopMode AMode);
-    bool Running() const;
+    // Whether the thread takes work: read without the lock, on every buffer, so it is a hint
+    // that Add confirms under the lock.
+    bool Running() const noexcept;
     // True on the processing thread.
     bool IsProcessingThread() const noexcept;
 
@@ -53,6 +56,7 @@ private:
     std::deque<TWork> FQueue;
     bool FRunning = false;
     bool FStopping = false;
+    std::atomic<bool> FAccepting{false}; // FRunning && !FStopping, written under FLock
     bool FBusy = false;
     std::thread FThread;
     std::thread::id FThreadId;

@@ -6,6 +6,7 @@
 
 #include "SVAudioBufferLayout.h"
 #include "SVAudioBufferWidths.h"
+#include "primitives/PrimitiveSimd.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -147,17 +148,9 @@ TSVAudioBuffer& AudioBufferOf(const TRef<IQXData>& AData) {
     return *buffer;
 }
 
-// Spreads ACount samples of two neighbouring channels over frames of AChannels samples. Stereo
-// frames are written whole, which the compiler turns into vector interleaves.
+// Spreads ACount samples of two neighbouring channels over frames of AChannels samples.
 void SpreadPair(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget, int32_t AChannels,
                 int32_t ACount) {
-    if (AChannels == 2) {
-        for (int32_t i = 0; i < ACount; ++i) {
-            ATarget[2 * i] = ALeft[i];
-            ATarget[2 * i + 1] = ARight[i];
-        }
-        return;
-    }
     for (int32_t i = 0; i < ACount; ++i) {
         ATarget[int64_t{i} * AChannels] = ALeft[i];
         ATarget[int64_t{i} * AChannels + 1] = ARight[i];
@@ -193,6 +186,16 @@ void ConvertFloatPlanes(const uint8_t* ASource, uint32_t APlaneBytes, int32_t* A
             SpreadOne(left, frames + channel, AChannels, count);
         }
     }
+}
+
+// Stereo planes straight into frames through the active level's kernel, with the samples of
+// the saturating conversion above: the product by 2^31 is exact in every rounding mode (an
+// overflow saturates either way), and the kernel rounds to nearest whatever the mode.
+void ConvertFloatStereo(const uint8_t* ASource, uint32_t APlaneBytes, int32_t* ATarget,
+                        int32_t ARows) {
+    runs::ActiveSimdKernels().SaturateFloatPairs(
+        reinterpret_cast<const float*>(ASource),
+        reinterpret_cast<const float*>(ASource + APlaneBytes), ATarget, ARows, 0x1p31f);
 }
 
 } // namespace
@@ -294,7 +297,10 @@ TRef<TSVAudioBuffer> TSVAudioBuffer::CreateFloatDataExObject(const float* AData,
     const auto* source = reinterpret_cast<const uint8_t*>(AData);
     for (int32_t remaining = ASize; remaining > 0; remaining -= rowsPerBlock) {
         const int32_t rows = std::min(rowsPerBlock, remaining);
-        ConvertFloatPlanes(source, AStride, target, AChannels, rows);
+        if (AChannels == 2)
+            ConvertFloatStereo(source, AStride, target, rows);
+        else
+            ConvertFloatPlanes(source, AStride, target, AChannels, rows);
         source += uint64_t{AStride} * AChannels;
         target += int64_t{rows} * AChannels;
     }

@@ -244,8 +244,15 @@ void MultiplyByRealInPlace(double AFactor, void* AData, int32_t AStep, const Ipp
     MultiplyByReal<TElem>(AFactor, AData, AData, AStep, ARegion);
 }
 
+// A run kernel over ACount elements, in pieces its int count can hold: AKernel(first, count).
+template <class TKernel> void InKernelPieces(int64_t ACount, TKernel AKernel) {
+    constexpr int64_t KPiece = int64_t(1) << 30;
+    for (int64_t done = 0; done < ACount; done += KPiece)
+        AKernel(done, int(std::min(KPiece, ACount - done)));
+}
+
 // Contiguous runs that do not overlap go through the active level's kernel (16-bit lanes, twice
-// the samples per instruction of the compiled 32-bit walk), in pieces its int count can hold.
+// the samples per instruction of the compiled 32-bit walk).
 template <class TIn, class TOut, class TKernel>
 bool ThroughRunKernel(const typename TIn::TValue* ASource, int32_t ASourceStep,
                       typename TOut::TValue* ADest, int32_t ADestStep, int64_t ACount,
@@ -255,9 +262,26 @@ bool ThroughRunKernel(const typename TIn::TValue* ASource, int32_t ASourceStep,
         !runs::Disjoint(runs::SpanOf(ASource, ASourceStep, ACount, TIn::KSize),
                         runs::SpanOf(ADest, ADestStep, ACount, TOut::KSize)))
         return false;
-    constexpr int64_t KPiece = int64_t(1) << 30;
-    for (int64_t done = 0; done < ACount; done += KPiece)
-        AKernel(ASource + done, ADest + done, int(std::min(KPiece, ACount - done)));
+    InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
+        AKernel(ASource + AFirst, ADest + AFirst, ACountOfPiece);
+    });
+    return true;
+}
+
+// Contiguous floats into 32-bit elements one or two apart (a whole run, or one channel of
+// stereo frames) go through the active level's rounding kernel, when the block order is the
+// element order (see BlockSafe).
+bool ThroughRoundKernel(const Ipp32f* ASource, int32_t ASourceStep, Ipp32s* ADest,
+                        int32_t ADestStep, int64_t ACount, float AFactor) {
+    if (ACount < 1 || !runs::IsContiguous<TFloat32>(ASourceStep) ||
+        (ADestStep != 4 && ADestStep != 8) ||
+        !runs::BlockSafe(ASource, ASourceStep, 4, ADest, ADestStep, 4, ACount))
+        return false;
+    const auto kernel = runs::ActiveSimdKernels().RoundFloats;
+    const int elementStep = ADestStep / 4;
+    InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
+        kernel(ASource + AFirst, ADest + AFirst * elementStep, elementStep, ACountOfPiece, AFactor);
+    });
     return true;
 }
 
@@ -322,8 +346,10 @@ void ippiConvert_32f24s_C1R(const Ipp32f* pSrc, int32_t srcStep, Ipp8u* pDst, in
 void ippiConvert_32f32s_C1RSfs(const Ipp32f* pSrc, int32_t srcStep, Ipp32s* pDst, int32_t dstStep,
                                const IppiSize& roiSize, IppRoundMode, int32_t scaleFactor) {
     // For a scale factor of 0 the factor is 1, and x * 1 is x for every float.
-    Map<TFloat32, TInt32>(pSrc, srcStep, pDst, dstStep, CountOf(roiSize.cx, roiSize.cy),
-                          TRoundScaled{PowerOfTwo(-int64_t(scaleFactor))});
+    const float factor = PowerOfTwo(-int64_t(scaleFactor));
+    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
+    if (!ThroughRoundKernel(pSrc, srcStep, pDst, dstStep, count, factor))
+        Map<TFloat32, TInt32>(pSrc, srcStep, pDst, dstStep, count, TRoundScaled{factor});
 }
 void ippiConvert_32s32f_C1RSfs(const Ipp32s* pSrc, int32_t srcStep, Ipp32f* pDst, int32_t dstStep,
                                const IppiSize& roiSize, int32_t scaleFactor) {

@@ -7,6 +7,8 @@
 // - Strided runs to and from packed runs, every element a 64-byte window holds per step.
 // - Byte tables: each input byte looked up in a table of 256 results of 1 to 4 bytes.
 // - Contiguous 16-bit samples to full-scale 32-bit samples and back.
+// - Contiguous floats, scaled and rounded, to 32-bit values one or two elements apart; two
+//   planes of floats, scaled, rounded and saturated, into stereo frames.
 // No kernel writes a byte outside its run's elements or reads past its run's last element.
 #pragma once
 
@@ -89,6 +91,18 @@ struct TSimdKernels {
     // Widen16To32 and Narrow32To16 over contiguous runs.
     void (*Widen16)(const int16_t* ASource, int32_t* ADest, int ACount);
     void (*Narrow32)(const int32_t* ASource, int16_t* ADest, int ACount);
+
+    // float conversions
+    // x * AFactor in single precision, rounded in the current rounding mode to a 64-bit integer
+    // whose low 32 bits are stored (NaN and magnitudes from 2^63 give 0), every ADestStep-th
+    // element of ADest (any step of at least 1; the kernels have fast forms for 1 and 2).
+    void (*RoundFloats)(const float* ASource, int32_t* ADest, int ADestStep, int ACount,
+                        float AFactor);
+    // AFrames[2 i] from ALeft[i], AFrames[2 i + 1] from ARight[i]: x * AFactor (in the current
+    // rounding mode) rounded to nearest with ties to even whatever that mode, saturated to the
+    // 32-bit range, NaN giving 0.
+    void (*SaturateFloatPairs)(const float* ALeft, const float* ARight, int32_t* AFrames,
+                               int ACount, float AFactor);
 };
 
 // The kernels of each instruction set; a level without a kernel of its own uses the best of a
@@ -103,6 +117,11 @@ void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues, int ACount,
 void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint8_t* AOut);
 void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
+
+// float conversions
+void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
+void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
+                        float AFactor);
 } // namespace portable
 
 #ifdef SONVERA_X86_KERNELS
@@ -111,11 +130,19 @@ void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
+
+// float conversions
+void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
+void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
+                        float AFactor);
 } // namespace avx2
 
 namespace avx512 {
 void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
+
+// float conversions
+void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 } // namespace avx512
 
 namespace avx512vbmi {

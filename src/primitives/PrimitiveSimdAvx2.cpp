@@ -1,9 +1,12 @@
 // The AVX2 kernels: packed 24-bit runs, eight elements per step through byte shuffles; 16-bit
-// samples to 32 bits and back, sixteen per step in 16-bit lanes.
+// samples to 32 bits and back, sixteen per step in 16-bit lanes; floats to 32-bit values, eight
+// per step through the processor's rounding conversion.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
 #include <immintrin.h>
+
+#include <algorithm>
 
 namespace sonvera::runs::avx2 {
 
@@ -101,6 +104,89 @@ SONVERA_TARGET_AVX2 void Narrow32(const int32_t* ASource, int16_t* ADest, int AC
                             _mm256_permute4x64_epi64(q, 0xD8));
     }
     portable::Narrow32(ASource + i, ADest + i, ACount - i);
+}
+
+// float conversions
+
+namespace {
+
+// Eight scaled floats rounded in the current rounding mode. The conversion gives the most
+// negative 32-bit value for every input outside its range (and NaN); where any lane holds it,
+// the caller redoes the eight by the exact rule, which a value of -2^31 itself also meets.
+struct TRoundedLanes {
+    __m256i Values;
+    bool Exact;
+};
+
+SONVERA_TARGET_AVX2 inline TRoundedLanes RoundLanes(const float* ASource, __m256 AFactor) {
+    const __m256i values = _mm256_cvtps_epi32(_mm256_mul_ps(_mm256_loadu_ps(ASource), AFactor));
+    const __m256i outside = _mm256_cmpeq_epi32(values, _mm256_set1_epi32(INT32_MIN));
+    return {values, _mm256_testz_si256(outside, outside) != 0};
+}
+
+} // namespace
+
+// Contiguous runs store whole 32-byte lines after a scalar start. Every other element is stored
+// one by one: the other elements may be another channel's, written at the same time, and the
+// masked stores of AVX2 are slower than single ones on some processors.
+SONVERA_TARGET_AVX2 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep,
+                                     int ACount, float AFactor) {
+    if (ADestStep != 1 && ADestStep != 2)
+        return portable::RoundFloats(ASource, ADest, ADestStep, ACount, AFactor);
+    const __m256 factor = _mm256_set1_ps(AFactor);
+    int i = 0;
+    if (ADestStep == 1) {
+        const auto misalignment = int(reinterpret_cast<uintptr_t>(ADest) & 31);
+        i = std::min((32 - misalignment) % 32 / 4, ACount);
+        portable::RoundFloats(ASource, ADest, 1, i, AFactor);
+    }
+    for (; i + 8 <= ACount; i += 8) {
+        const TRoundedLanes rounded = RoundLanes(ASource + i, factor);
+        int32_t* dest = ADest + ptrdiff_t(i) * ADestStep;
+        if (!rounded.Exact) {
+            portable::RoundFloats(ASource + i, dest, ADestStep, 8, AFactor);
+        } else if (ADestStep == 1) {
+            _mm256_store_si256(reinterpret_cast<__m256i*>(dest), rounded.Values);
+        } else {
+            alignas(32) int32_t values[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(values), rounded.Values);
+            for (int k = 0; k < 8; ++k)
+                dest[2 * k] = values[k];
+        }
+    }
+    portable::RoundFloats(ASource + i, ADest + ptrdiff_t(i) * ADestStep, ADestStep, ACount - i,
+                          AFactor);
+}
+
+// Eight scaled floats rounded to nearest (ties to even, whatever the rounding mode) and
+// truncated, which gives the most negative value for anything outside the 32-bit range and for
+// NaN: lanes at or above 2^31 are flipped to the largest value, NaN lanes cleared.
+SONVERA_TARGET_AVX2 inline __m256i SaturateLanes(const float* ASource, __m256 AFactor) {
+    const __m256 scaled = _mm256_mul_ps(_mm256_loadu_ps(ASource), AFactor);
+    const __m256 rounded = _mm256_round_ps(scaled, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    const __m256i high =
+        _mm256_castps_si256(_mm256_cmp_ps(scaled, _mm256_set1_ps(2147483648.0f), _CMP_GE_OQ));
+    const __m256i number = _mm256_castps_si256(_mm256_cmp_ps(scaled, scaled, _CMP_ORD_Q));
+    return _mm256_and_si256(_mm256_xor_si256(_mm256_cvttps_epi32(rounded), high), number);
+}
+
+// Eight frames per step: the in-lane interleaves give frames 0-1, 4-5 and 2-3, 6-7, which the
+// lane permutes put in order.
+SONVERA_TARGET_AVX2 void SaturateFloatPairs(const float* ALeft, const float* ARight,
+                                            int32_t* AFrames, int ACount, float AFactor) {
+    const __m256 factor = _mm256_set1_ps(AFactor);
+    int i = 0;
+    for (; i + 8 <= ACount; i += 8) {
+        const __m256i left = SaturateLanes(ALeft + i, factor);
+        const __m256i right = SaturateLanes(ARight + i, factor);
+        const __m256i low = _mm256_unpacklo_epi32(left, right);
+        const __m256i high = _mm256_unpackhi_epi32(left, right);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(AFrames + 2 * i),
+                            _mm256_permute2x128_si256(low, high, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(AFrames + 2 * i + 8),
+                            _mm256_permute2x128_si256(low, high, 0x31));
+    }
+    portable::SaturateFloatPairs(ALeft + i, ARight + i, AFrames + 2 * i, ACount - i, AFactor);
 }
 
 } // namespace sonvera::runs::avx2

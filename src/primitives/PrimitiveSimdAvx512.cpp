@@ -1,7 +1,7 @@
 // The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step, strided runs
 // a 64-byte window per step, byte tables 64 bytes per step. Byte-masked loads and stores keep
 // every kernel inside its run. And the plain AVX-512 kernels: 16-bit samples to 32 bits and back,
-// thirty-two per step.
+// thirty-two per step; floats to every other 32-bit element, sixteen per step.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
@@ -300,6 +300,43 @@ SONVERA_TARGET_AVX512 void Narrow32(const int32_t* ASource, int16_t* ADest, int 
         _mm512_storeu_si512(ADest + i, q);
     }
     portable::Narrow32(ASource + i, ADest + i, ACount - i);
+}
+
+// float conversions
+
+// Every other element: sixteen floats rounded at once (redone by the exact rule where any lane
+// holds the conversion's out-of-range value), spread over the even lanes of two vectors and
+// stored under a mask that leaves the odd elements alone, from the first pair that starts a
+// cache line on. Contiguous runs go through the AVX2 kernel, whose 32-byte stores are as fast
+// as whole-register ones here.
+SONVERA_TARGET_AVX512 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep,
+                                       int ACount, float AFactor) {
+    if (ADestStep != 2)
+        return avx2::RoundFloats(ASource, ADest, ADestStep, ACount, AFactor);
+    const __m512 factor = _mm512_set1_ps(AFactor);
+    const __m512i lowHalf = _mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+    const __m512i highHalf =
+        _mm512_setr_epi32(8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15);
+    const __mmask16 all = 0xFFFF;
+    const __mmask16 evenLanes = 0x5555;
+    // Lines counted from the frame the element is in, so that the second channel's stores keep
+    // their written lanes inside a line as well.
+    int i = ToLineStart(reinterpret_cast<const void*>(uintptr_t(ADest) & ~uintptr_t(7)), 8, ACount);
+    portable::RoundFloats(ASource, ADest, 2, i, AFactor);
+    for (; i + 16 <= ACount; i += 16) {
+        const __m512i values =
+            _mm512_maskz_cvtps_epi32(all, _mm512_mul_ps(_mm512_loadu_ps(ASource + i), factor));
+        int32_t* dest = ADest + 2 * ptrdiff_t(i);
+        if (_mm512_cmpeq_epi32_mask(values, _mm512_set1_epi32(INT32_MIN)) != 0) {
+            portable::RoundFloats(ASource + i, dest, 2, 16, AFactor);
+            continue;
+        }
+        _mm512_mask_storeu_epi32(dest, evenLanes,
+                                 _mm512_maskz_permutexvar_epi32(all, lowHalf, values));
+        _mm512_mask_storeu_epi32(dest + 16, evenLanes,
+                                 _mm512_maskz_permutexvar_epi32(all, highHalf, values));
+    }
+    portable::RoundFloats(ASource + i, ADest + 2 * ptrdiff_t(i), 2, ACount - i, AFactor);
 }
 
 } // namespace sonvera::runs::avx512

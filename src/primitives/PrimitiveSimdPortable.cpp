@@ -1,6 +1,8 @@
 // The reference kernels: the plain loops whose bytes every instruction set's kernels write.
+#include <cmath>
 #include <cstring>
 
+#include "primitives/PrimitiveArithmetic.h"
 #include "primitives/PrimitiveEncodings.h"
 #include "primitives/PrimitiveSimd.h"
 
@@ -53,6 +55,35 @@ void Widen16(const int16_t* ASource, int32_t* ADest, int ACount) {
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount) {
     for (int i = 0; i < ACount; ++i)
         ADest[i] = int16_t(Narrow32To16(ASource[i]));
+}
+
+// float conversions
+
+void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[ptrdiff_t(i) * ADestStep] = RoundToLow32(ASource[i] * AFactor);
+}
+
+namespace {
+
+int32_t RoundSaturated(float AValue) {
+    if (std::isnan(AValue))
+        return 0;
+    if (AValue >= 2147483648.0f)
+        return INT32_MAX;
+    if (AValue < -2147483648.0f)
+        return INT32_MIN;
+    return int32_t(roundevenf(AValue));
+}
+
+} // namespace
+
+void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
+                        float AFactor) {
+    for (int i = 0; i < ACount; ++i) {
+        AFrames[2 * i] = RoundSaturated(ALeft[i] * AFactor);
+        AFrames[2 * i + 1] = RoundSaturated(ARight[i] * AFactor);
+    }
 }
 
 } // namespace sonvera::runs::portable

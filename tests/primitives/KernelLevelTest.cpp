@@ -3,7 +3,10 @@
 // each of their paths (stereo columns, window shuffles, byte tables, packed runs, blocks).
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -106,6 +109,85 @@ TBytes WidthKernels() {
     return out;
 }
 
+// Floats to 32 bits, the scaled values around every edge of the conversions (NaN, infinities,
+// signed zeros, halfway cases, the ends of the 16- and 32-bit ranges and of the 64-bit rounding)
+// in every rounding mode; runs of lengths around both vector widths at four alignments, into
+// destinations whose other elements must keep their bytes; pairs of planes into frames.
+TBytes FloatKernels() {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float edges[] = {std::nanf(""),
+                           -std::nanf(""),
+                           inf,
+                           -inf,
+                           0.0f,
+                           -0.0f,
+                           1e-40f,
+                           0.5f,
+                           1.5f,
+                           2.5f,
+                           -0.5f,
+                           -1.5f,
+                           -2.5f,
+                           3.0f,
+                           5.0f,
+                           -7.0f,
+                           1.0f,
+                           -1.0f,
+                           std::nextafter(1.0f, 2.0f),
+                           std::nextafter(-1.0f, -2.0f),
+                           std::nextafter(1.0f, 0.0f),
+                           std::nextafter(-1.0f, 0.0f),
+                           2.0f,
+                           0x1p31f,
+                           -0x1p31f,
+                           0x1.000002p31f,
+                           -0x1.000002p31f,
+                           0x1p62f,
+                           0x1p63f,
+                           -0x1p63f,
+                           0x1.8p40f,
+                           -0x1.000002p32f,
+                           32767.5f,
+                           -32768.5f};
+    std::mt19937 random(5);
+    std::vector<float> values(64);
+    for (size_t k = 0; k < values.size(); ++k)
+        values[k] =
+            k % 2 == 0 ? edges[k / 2 % std::size(edges)] : float(int32_t(random())) * 0x1p-31f;
+    const int savedMode = std::fegetround();
+    TBytes out;
+    auto keep = [&](const std::vector<int32_t>& AValues) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(AValues.data());
+        out.insert(out.end(), bytes, bytes + AValues.size() * 4);
+    };
+    for (int mode : {FE_TONEAREST, FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO}) {
+        std::fesetround(mode);
+        for (int sf : {0, -31, -15, 1})
+            for (int start = 0; start < 4; ++start)
+                for (int count : {0, 1, 7, 8, 9, 15, 16, 17, 33, 56}) {
+                    const float factor = std::ldexp(1.0f, -sf);
+                    for (int step : {1, 2, 3}) {
+                        std::vector<int32_t> dest(size_t(step * (start + count) + 20), -5);
+                        runs::ActiveSimdKernels().RoundFloats(
+                            values.data() + start, dest.data() + start * step, step, count, factor);
+                        keep(dest);
+                    }
+                    std::vector<int32_t> dest(size_t(start + count + 20), -5);
+                    if (count > 0)
+                        ippsConvert_32f32s_Sfs(values.data() + start, dest.data() + start, count,
+                                               ippRndNear, sf);
+                    keep(dest);
+                    std::vector<int32_t> frames(size_t(2 * (start + count) + 20), -5);
+                    runs::ActiveSimdKernels().SaturateFloatPairs(
+                        values.data() + start, values.data() + 3, frames.data() + 2 * start, count,
+                        factor);
+                    keep(frames);
+                }
+    }
+    std::fesetround(savedMode);
+    return out;
+}
+
 TBytes ByteTables() {
     TBytes out;
     const TBytes entries = RandomBytes(4 * 256, 3);
@@ -195,7 +277,7 @@ struct TLevelCase {
 const TLevelCase KCases[] = {
     {"window kernels", WindowKernels}, {"packed kernels", PackedKernels},
     {"byte tables", ByteTables},       {"width kernels", WidthKernels},
-    {"primitives", ThroughPrimitives},
+    {"float kernels", FloatKernels},   {"primitives", ThroughPrimitives},
 };
 
 TEST(KernelLevels, EveryLevelWritesThePortableBytes) {

@@ -76,15 +76,16 @@ SONVERA_TARGET_AVX2 void Widen16(const int16_t* ASource, int32_t* ADest, int ACo
     portable::Widen16(ASource + i, ADest + i, ACount - i);
 }
 
-// Narrow32To16 from the halves s = 65536 H + L. For s >= 0 the quotient is H - [L <= 2H], for
-// s < 0 it is H + 1 + [L > 2H + 1], and with n = [s < 0] both are H - 1 + 2n + [L > 2H + n]
-// (unsigned, 16-bit wrap: at H = -1 the bound 0xFFFF is never exceeded). Only s = 0 gives -1
-// where 0 is due, so non-negative samples are floored at 0. Each 128-bit lane is sorted into
-// its four low halves and four high halves; the final quadword order puts samples back in line.
+// Narrow32To16 from the halves s = 65536 H + L, as the AVX-512 kernel (see there): with
+// n = [s < 0] and z = H + n + [L > 2H + n] (unsigned, 16-bit wrap: at H = -1 the bound 0xFFFF is
+// never exceeded) the quotient is z for s < 0 and z - 1 for s >= 0, floored at 0 by unsigned
+// saturation. The unsigned comparison is the saturated difference L - bound capped at 1. Each
+// 128-bit lane is sorted into its four low halves and four high halves; the final quadword
+// order puts samples back in line.
 SONVERA_TARGET_AVX2 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount) {
     const __m256i split = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15, 0,
                                            1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
-    const __m256i signBit = _mm256_set1_epi16(-32768);
+    const __m256i one = _mm256_set1_epi16(1);
     int i = 0;
     for (; i + 16 <= ACount; i += 16) {
         const __m256i a = _mm256_shuffle_epi8(
@@ -93,13 +94,12 @@ SONVERA_TARGET_AVX2 void Narrow32(const int32_t* ASource, int16_t* ADest, int AC
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i + 8)), split);
         const __m256i low = _mm256_unpacklo_epi64(a, b);
         const __m256i high = _mm256_unpackhi_epi64(a, b);
-        const __m256i sign = _mm256_srai_epi16(high, 15);      // -n
-        const __m256i shifted = _mm256_sub_epi16(high, sign);  // H + n
+        const __m256i n = _mm256_srli_epi16(high, 15);
+        const __m256i shifted = _mm256_add_epi16(high, n);     // H + n
         const __m256i bound = _mm256_add_epi16(high, shifted); // 2H + n
-        // -1 where L <= bound, that is 1 - [L > bound]
-        const __m256i within = _mm256_cmpeq_epi16(_mm256_max_epu16(low, bound), bound);
-        __m256i q = _mm256_add_epi16(_mm256_sub_epi16(shifted, sign), within);
-        q = _mm256_max_epi16(q, _mm256_and_si256(high, signBit));
+        const __m256i above = _mm256_min_epu16(_mm256_subs_epu16(low, bound), one);
+        const __m256i z = _mm256_add_epi16(shifted, above);
+        const __m256i q = _mm256_subs_epu16(z, _mm256_xor_si256(n, one));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i),
                             _mm256_permute4x64_epi64(q, 0xD8));
     }

@@ -7,6 +7,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace sonvera::runs::avx2 {
 
@@ -108,24 +109,10 @@ SONVERA_TARGET_AVX2 void Narrow32(const int32_t* ASource, int16_t* ADest, int AC
 
 // float conversions
 
-namespace {
-
-// Eight scaled floats rounded in the current rounding mode. The conversion gives the most
-// negative 32-bit value for every input outside its range (and NaN); where any lane holds it,
-// the caller redoes the eight by the exact rule, which a value of -2^31 itself also meets.
-struct TRoundedLanes {
-    __m256i Values;
-    bool Exact;
-};
-
-SONVERA_TARGET_AVX2 inline TRoundedLanes RoundLanes(const float* ASource, __m256 AFactor) {
-    const __m256i values = _mm256_cvtps_epi32(_mm256_mul_ps(_mm256_loadu_ps(ASource), AFactor));
-    const __m256i outside = _mm256_cmpeq_epi32(values, _mm256_set1_epi32(INT32_MIN));
-    return {values, _mm256_testz_si256(outside, outside) != 0};
-}
-
-} // namespace
-
+// Thirty-two floats per step, all converted before any is stored (loads queued behind stores
+// to nearby addresses wait for them). The processor's conversion rounds in the current mode and
+// gives the most negative 32-bit value for every input outside its range and for NaN; a step
+// where any lane holds it is redone by the exact rule, which a value of -2^31 itself also meets.
 // Contiguous runs store whole 32-byte lines after a scalar start. Every other element is stored
 // one by one: the other elements may be another channel's, written at the same time, and the
 // masked stores of AVX2 are slower than single ones on some processors.
@@ -134,25 +121,30 @@ SONVERA_TARGET_AVX2 void RoundFloats(const float* ASource, int32_t* ADest, int A
     if (ADestStep != 1 && ADestStep != 2)
         return portable::RoundFloats(ASource, ADest, ADestStep, ACount, AFactor);
     const __m256 factor = _mm256_set1_ps(AFactor);
+    const __m256i outsideValue = _mm256_set1_epi32(INT32_MIN);
     int i = 0;
     if (ADestStep == 1) {
         const auto misalignment = int(reinterpret_cast<uintptr_t>(ADest) & 31);
         i = std::min((32 - misalignment) % 32 / 4, ACount);
         portable::RoundFloats(ASource, ADest, 1, i, AFactor);
     }
-    for (; i + 8 <= ACount; i += 8) {
-        const TRoundedLanes rounded = RoundLanes(ASource + i, factor);
-        int32_t* dest = ADest + ptrdiff_t(i) * ADestStep;
-        if (!rounded.Exact) {
-            portable::RoundFloats(ASource + i, dest, ADestStep, 8, AFactor);
-        } else if (ADestStep == 1) {
-            _mm256_store_si256(reinterpret_cast<__m256i*>(dest), rounded.Values);
-        } else {
-            alignas(32) int32_t values[8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(values), rounded.Values);
-            for (int k = 0; k < 8; ++k)
-                dest[2 * k] = values[k];
+    for (; i + 32 <= ACount; i += 32) {
+        alignas(32) int32_t values[32];
+        __m256i outside = _mm256_setzero_si256();
+        for (int k = 0; k < 32; k += 8) {
+            const __m256i rounded =
+                _mm256_cvtps_epi32(_mm256_mul_ps(_mm256_loadu_ps(ASource + i + k), factor));
+            outside = _mm256_or_si256(outside, _mm256_cmpeq_epi32(rounded, outsideValue));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(values + k), rounded);
         }
+        int32_t* dest = ADest + ptrdiff_t(i) * ADestStep;
+        if (_mm256_testz_si256(outside, outside) == 0)
+            portable::RoundFloats(ASource + i, dest, ADestStep, 32, AFactor);
+        else if (ADestStep == 1)
+            std::memcpy(dest, values, sizeof values);
+        else
+            for (int k = 0; k < 32; ++k)
+                dest[2 * k] = values[k];
     }
     portable::RoundFloats(ASource + i, ADest + ptrdiff_t(i) * ADestStep, ADestStep, ACount - i,
                           AFactor);
@@ -170,21 +162,24 @@ SONVERA_TARGET_AVX2 inline __m256i SaturateLanes(const float* ASource, __m256 AF
     return _mm256_and_si256(_mm256_xor_si256(_mm256_cvttps_epi32(rounded), high), number);
 }
 
-// Eight frames per step: the in-lane interleaves give frames 0-1, 4-5 and 2-3, 6-7, which the
-// lane permutes put in order.
+// Sixteen frames per step, converted before any is stored: the in-lane interleaves give frames
+// 0-1, 4-5 and 2-3, 6-7 of each eight, which the lane permutes put in order.
 SONVERA_TARGET_AVX2 void SaturateFloatPairs(const float* ALeft, const float* ARight,
                                             int32_t* AFrames, int ACount, float AFactor) {
     const __m256 factor = _mm256_set1_ps(AFactor);
     int i = 0;
-    for (; i + 8 <= ACount; i += 8) {
-        const __m256i left = SaturateLanes(ALeft + i, factor);
-        const __m256i right = SaturateLanes(ARight + i, factor);
-        const __m256i low = _mm256_unpacklo_epi32(left, right);
-        const __m256i high = _mm256_unpackhi_epi32(left, right);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(AFrames + 2 * i),
-                            _mm256_permute2x128_si256(low, high, 0x20));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(AFrames + 2 * i + 8),
-                            _mm256_permute2x128_si256(low, high, 0x31));
+    for (; i + 16 <= ACount; i += 16) {
+        __m256i frames[4];
+        for (int k = 0; k < 2; ++k) {
+            const __m256i left = SaturateLanes(ALeft + i + 8 * k, factor);
+            const __m256i right = SaturateLanes(ARight + i + 8 * k, factor);
+            const __m256i low = _mm256_unpacklo_epi32(left, right);
+            const __m256i high = _mm256_unpackhi_epi32(left, right);
+            frames[2 * k] = _mm256_permute2x128_si256(low, high, 0x20);
+            frames[2 * k + 1] = _mm256_permute2x128_si256(low, high, 0x31);
+        }
+        for (int k = 0; k < 4; ++k)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(AFrames + 2 * i + 8 * k), frames[k]);
     }
     portable::SaturateFloatPairs(ALeft + i, ARight + i, AFrames + 2 * i, ACount - i, AFactor);
 }

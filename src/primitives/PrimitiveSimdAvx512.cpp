@@ -304,8 +304,8 @@ SONVERA_TARGET_AVX512 void Narrow32(const int32_t* ASource, int16_t* ADest, int 
 
 // float conversions
 
-// Every other element: sixteen floats rounded at once (redone by the exact rule where any lane
-// holds the conversion's out-of-range value), spread over the even lanes of two vectors and
+// Every other element: thirty-two floats rounded at once (redone by the exact rule where any
+// lane holds the conversion's out-of-range value), spread over the even lanes of four vectors and
 // stored under a mask that leaves the odd elements alone, from the first pair that starts a
 // cache line on. Contiguous runs go through the AVX2 kernel, whose 32-byte stores are as fast
 // as whole-register ones here.
@@ -323,18 +323,25 @@ SONVERA_TARGET_AVX512 void RoundFloats(const float* ASource, int32_t* ADest, int
     // their written lanes inside a line as well.
     int i = ToLineStart(reinterpret_cast<const void*>(uintptr_t(ADest) & ~uintptr_t(7)), 8, ACount);
     portable::RoundFloats(ASource, ADest, 2, i, AFactor);
-    for (; i + 16 <= ACount; i += 16) {
-        const __m512i values =
-            _mm512_maskz_cvtps_epi32(all, _mm512_mul_ps(_mm512_loadu_ps(ASource + i), factor));
+    for (; i + 32 <= ACount; i += 32) {
+        __m512i values[2];
+        __mmask16 outside = 0;
+        for (int k = 0; k < 2; ++k) {
+            values[k] = _mm512_maskz_cvtps_epi32(
+                all, _mm512_mul_ps(_mm512_loadu_ps(ASource + i + 16 * k), factor));
+            outside |= _mm512_cmpeq_epi32_mask(values[k], _mm512_set1_epi32(INT32_MIN));
+        }
         int32_t* dest = ADest + 2 * ptrdiff_t(i);
-        if (_mm512_cmpeq_epi32_mask(values, _mm512_set1_epi32(INT32_MIN)) != 0) {
-            portable::RoundFloats(ASource + i, dest, 2, 16, AFactor);
+        if (outside != 0) {
+            portable::RoundFloats(ASource + i, dest, 2, 32, AFactor);
             continue;
         }
-        _mm512_mask_storeu_epi32(dest, evenLanes,
-                                 _mm512_maskz_permutexvar_epi32(all, lowHalf, values));
-        _mm512_mask_storeu_epi32(dest + 16, evenLanes,
-                                 _mm512_maskz_permutexvar_epi32(all, highHalf, values));
+        for (int k = 0; k < 2; ++k) {
+            _mm512_mask_storeu_epi32(dest + 32 * k, evenLanes,
+                                     _mm512_maskz_permutexvar_epi32(all, lowHalf, values[k]));
+            _mm512_mask_storeu_epi32(dest + 32 * k + 16, evenLanes,
+                                     _mm512_maskz_permutexvar_epi32(all, highHalf, values[k]));
+        }
     }
     portable::RoundFloats(ASource + i, ADest + 2 * ptrdiff_t(i), 2, ACount - i, AFactor);
 }

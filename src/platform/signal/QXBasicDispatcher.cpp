@@ -232,25 +232,34 @@ constexpr int32_t KSingleScaleHigh = 126;
 }
 
 #ifdef SONVERA_X86_KERNELS
-// ConvertNearSingle eight floats per step through the processor's conversion, which rounds in
-// the mode TNearestRounding holds and gives the most negative value for anything outside the
-// 32-bit range and for NaN: the lanes at or above 2^31 are flipped to the largest value, NaN
-// lanes cleared. Whole 32-byte lines are stored after a scalar start. The AVX-512 levels use it
-// too: on processors that split 64-byte operations in two, wider registers gain nothing here.
+// Eight floats of ConvertNearSingle through the processor's conversion, which rounds in the mode
+// TNearestRounding holds and gives the most negative value for anything outside the 32-bit
+// range and for NaN: the lanes at or above 2^31 are flipped to the largest value, NaN lanes
+// cleared.
+SONVERA_TARGET_AVX2 inline __m256i ConvertNearLanes(const Ipp32f* ASrc, __m256 AFactor) {
+    const __m256 scaled = _mm256_mul_ps(_mm256_loadu_ps(ASrc), AFactor);
+    const __m256i high =
+        _mm256_castps_si256(_mm256_cmp_ps(scaled, _mm256_set1_ps(2147483648.0f), _CMP_GE_OQ));
+    const __m256i number = _mm256_castps_si256(_mm256_cmp_ps(scaled, scaled, _CMP_ORD_Q));
+    return _mm256_and_si256(_mm256_xor_si256(_mm256_cvtps_epi32(scaled), high), number);
+}
+
+// Whole 32-byte lines are stored after a scalar start, four at a time after all four are
+// converted: loads queued behind stores to nearby addresses wait for them. The AVX-512 levels
+// use it too: on processors that split 64-byte operations in two, wider registers gain nothing
+// here.
 SONVERA_TARGET_AVX2 void ConvertNearSingleAvx2(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen,
                                                float AFactor) {
     const auto misalignment = int32_t(reinterpret_cast<uintptr_t>(ADst) & 31);
     int32_t i = std::min((32 - misalignment) % 32 / 4, ALen);
     ConvertNearSingle(ASrc, ADst, i, AFactor);
     const __m256 factor = _mm256_set1_ps(AFactor);
-    const __m256 top = _mm256_set1_ps(2147483648.0f);
-    for (; i + 8 <= ALen; i += 8) {
-        const __m256 scaled = _mm256_mul_ps(_mm256_loadu_ps(ASrc + i), factor);
-        const __m256i high = _mm256_castps_si256(_mm256_cmp_ps(scaled, top, _CMP_GE_OQ));
-        const __m256i number = _mm256_castps_si256(_mm256_cmp_ps(scaled, scaled, _CMP_ORD_Q));
-        const __m256i converted = _mm256_xor_si256(_mm256_cvtps_epi32(scaled), high);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(ADst + i),
-                           _mm256_and_si256(converted, number));
+    for (; i + 32 <= ALen; i += 32) {
+        __m256i lanes[4];
+        for (int32_t k = 0; k < 4; ++k)
+            lanes[k] = ConvertNearLanes(ASrc + i + 8 * k, factor);
+        for (int32_t k = 0; k < 4; ++k)
+            _mm256_store_si256(reinterpret_cast<__m256i*>(ADst + i + 8 * k), lanes[k]);
     }
     ConvertNearSingle(ASrc + i, ADst + i, ALen - i, AFactor);
 }

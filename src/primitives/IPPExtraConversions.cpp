@@ -69,17 +69,9 @@ constexpr auto Scale8uTo24 = [](int32_t ASample) {
     return WithSign(std::min(q, 8388607), SignMask(t));
 };
 
-// s * 8388607 / 32767 = 256 s + 255 s / 32767. The second quotient divides by 2^15 - 1, which
-// for these dividends is (x + x / 2^15 + 1) / 2^15 with shifts.
-constexpr auto Scale16To24 = [](int32_t ASample) {
-    const int32_t a = Magnitude(ASample);
-    const int32_t rest = 255 * a;
-    const int32_t q = (rest + (rest >> 15) + 1) >> 15;
-    return WithSign(std::min(256 * a + q, 8388608), SignMask(ASample));
-};
-
-// The 16/32-bit rules live beside the kernels that run them over contiguous runs; the walkers
-// take them as lambdas so that every compiled loop inlines them.
+// The 16/24- and 16/32-bit rules live beside the kernels that run them over contiguous runs;
+// the walkers take them as lambdas so that every compiled loop inlines them.
+constexpr auto Scale16To24 = [](int32_t ASample) { return runs::Widen16To24(ASample); };
 constexpr auto Scale16To32 = [](int32_t ASample) { return runs::Widen16To32(ASample); };
 constexpr auto Scale32To16 = [](int32_t ASample) { return runs::Narrow32To16(ASample); };
 
@@ -101,16 +93,10 @@ constexpr auto Scale24To8u = [](int32_t ASample) {
     return WithSign(q, SignMask(ASample)) + 127;
 };
 
-// s * 32767 / 8388607 with 8388607 = 256 * 32767 + 255: |s| / 256 is never below the quotient
-// and at most one above it; the remainder 32767 (a - 256 q) - 255 q decides.
-constexpr auto Scale24To16 = [](int32_t ASample) {
-    const int32_t a = Magnitude(ASample);
-    int32_t q = a >> 8;
-    q -= 32767 * (a & 255) - 255 * q < 0;
-    return WithSign(q, SignMask(ASample));
-};
+constexpr auto Scale24To16 = [](int32_t ASample) { return runs::Narrow24To16(ASample); };
 
-// s * 8388607 / 2147483647 with 2147483647 = 256 * 8388607 + 255: as for 24 to 16 bits.
+// s * 8388607 / 2147483647 with 2147483647 = 256 * 8388607 + 255: |s| / 256 is never below the
+// quotient and at most one above it; the remainder 8388607 (a - 256 q) - 255 q decides.
 constexpr auto Scale32To24 = [](int32_t ASample) {
     const uint32_t a = Magnitude32(ASample);
     int32_t q = int32_t(a >> 8);
@@ -246,18 +232,21 @@ void MultiplyByRealInPlace(double AFactor, void* AData, int32_t AStep, const Ipp
 
 // Contiguous runs that do not overlap go through the active level's kernel (16-bit lanes, twice
 // the samples per instruction of the compiled 32-bit walk), in pieces its int count can hold.
-template <class TIn, class TOut, class TKernel>
-bool ThroughRunKernel(const typename TIn::TValue* ASource, int32_t ASourceStep,
-                      typename TOut::TValue* ADest, int32_t ADestStep, int64_t ACount,
-                      TKernel AKernel) {
+template <class TIn, class TOut, class TSource, class TDest, class TKernel>
+bool ThroughRunKernel(const TSource* ASource, int32_t ASourceStep, TDest* ADest, int32_t ADestStep,
+                      int64_t ACount, TKernel AKernel) {
     if (ACount < 1 || !runs::IsContiguous<TIn>(ASourceStep) ||
         !runs::IsContiguous<TOut>(ADestStep) ||
         !runs::Disjoint(runs::SpanOf(ASource, ASourceStep, ACount, TIn::KSize),
                         runs::SpanOf(ADest, ADestStep, ACount, TOut::KSize)))
         return false;
+    // Pointer units per element: 1, or 3 for packed 24-bit samples addressed as bytes.
+    constexpr int64_t KSourceUnits = TIn::KSize / int64_t(sizeof(TSource));
+    constexpr int64_t KDestUnits = TOut::KSize / int64_t(sizeof(TDest));
     constexpr int64_t KPiece = int64_t(1) << 30;
     for (int64_t done = 0; done < ACount; done += KPiece)
-        AKernel(ASource + done, ADest + done, int(std::min(KPiece, ACount - done)));
+        AKernel(ASource + done * KSourceUnits, ADest + done * KDestUnits,
+                int(std::min(KPiece, ACount - done)));
     return true;
 }
 
@@ -271,7 +260,10 @@ void ippiScale_8u24s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp8u* pDst, int32_
 }
 void ippiScale_16s24s_C1R(const Ipp16s* pSrc, int32_t srcStep, Ipp8u* pDst, int32_t dstStep,
                           const IppiSize& roiSize) {
-    Map<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, CountOf(roiSize.cx, roiSize.cy), Scale16To24);
+    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
+    if (!ThroughRunKernel<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, count,
+                                          runs::ActiveSimdKernels().Pack16To24))
+        Map<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, count, Scale16To24);
 }
 void ippiScale_16s32s_C1R(const Ipp16s* pSrc, int32_t srcStep, Ipp32s* pDst, int32_t dstStep,
                           const IppiSize& roiSize) {
@@ -290,7 +282,10 @@ void ippiScale_24s8u_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp8u* pDst, int32_
 }
 void ippiScale_24s16s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp16s* pDst, int32_t dstStep,
                           const IppiSize& roiSize, IppHintAlgorithm) {
-    Map<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, CountOf(roiSize.cx, roiSize.cy), Scale24To16);
+    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
+    if (!ThroughRunKernel<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, count,
+                                          runs::ActiveSimdKernels().Unpack24To16))
+        Map<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, count, Scale24To16);
 }
 void ippiScale_32s16s_C1R(const Ipp32s* pSrc, int32_t srcStep, Ipp16s* pDst, int32_t dstStep,
                           const IppiSize& roiSize, IppHintAlgorithm) {

@@ -1,7 +1,7 @@
-// The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step, strided runs
-// a 64-byte window per step, byte tables 64 bytes per step. Byte-masked loads and stores keep
-// every kernel inside its run. And the plain AVX-512 kernels: 16-bit samples to 32 bits and back,
-// thirty-two per step.
+// The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step (thirty-two
+// from and to 16-bit samples), strided runs a 64-byte window per step, byte tables 64 bytes per
+// step. Byte-masked loads and stores keep every kernel inside its run. And the plain AVX-512
+// kernels: 16-bit samples to 32 bits and back, thirty-two per step.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
@@ -172,6 +172,79 @@ SONVERA_TARGET_AVX512VBMI void Pack24(const int32_t* ASource, uint8_t* ADest, in
         const __m512i bytes = Squeeze24(index, ASource + first, __mmask16(LowBits(count)));
         _mm512_mask_storeu_epi8(ADest + 3 * first, LowBits(3 * count), bytes);
     }
+}
+
+// 24-bit widths
+
+// Widen16To24 in 16-bit lanes, as the AVX2 kernel (see there), the sign put on the fraction
+// under a mask. Output byte n of a step's 96 is byte n mod 3 of sample n / 3: the fraction's low
+// byte, then the high half's two bytes, both picked by a two-register permute (index bit 6
+// selects the high halves).
+SONVERA_TARGET_AVX512VBMI void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount) {
+    alignas(64) uint8_t interleave[2][64];
+    for (int n = 0; n < 128; ++n) {
+        const int sample = n / 3 % 32;
+        const int part = n % 3;
+        interleave[n / 64][n % 64] = uint8_t(part == 0 ? 2 * sample : 64 + 2 * sample + part - 1);
+    }
+    const __m512i first = LoadIndex(interleave[0]);
+    const __m512i second = LoadIndex(interleave[1]);
+    const __m512i magnitudeBits = _mm512_set1_epi16(0x7FFF);
+    const __m512i factor = _mm512_set1_epi16(32641);
+    const __m512i zero = _mm512_setzero_si512();
+    int i = 0;
+    for (; i + 32 <= ACount; i += 32) {
+        const __m512i s = _mm512_loadu_si512(ASource + i);
+        const __m512i magnitude = _mm512_and_si512(_mm512_abs_epi16(s), magnitudeBits);
+        const __m512i fraction = _mm512_srli_epi16(_mm512_mulhi_epu16(magnitude, factor), 6);
+        const __m512i t = _mm512_mask_sub_epi16(fraction, _mm512_movepi16_mask(s), zero, fraction);
+        const __m512i high = _mm512_add_epi16(s, _mm512_srai_epi16(t, 15));
+        uint8_t* group = ADest + 3 * i;
+        _mm512_storeu_si512(group, _mm512_permutex2var_epi8(t, first, high));
+        _mm512_mask_storeu_epi8(group + 64, LowBits(32), _mm512_permutex2var_epi8(t, second, high));
+    }
+    portable::Pack16To24(ASource + i, ADest + 3 * i, ACount - i);
+}
+
+// Narrow24To16 in 16-bit lanes, as the AVX2 kernel (see there): a step's 96 bytes are split by
+// two-register permutes into 32 high halves (bytes 1-2) and 32 low bytes (byte 0, the other byte
+// of each lane zeroed by the mask); bitwise ternaries apply the sign mask, and the borrow is
+// taken under a compare mask.
+SONVERA_TARGET_AVX512VBMI void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    alignas(64) uint8_t highIndex[64];
+    alignas(64) uint8_t lowIndex[64];
+    for (int b = 0; b < 64; ++b) {
+        highIndex[b] = uint8_t(3 * (b / 2) + 1 + b % 2);
+        lowIndex[b] = uint8_t(3 * (b / 2));
+    }
+    const __m512i highs = LoadIndex(highIndex);
+    const __m512i lows = LoadIndex(lowIndex);
+    const __m512i magnitudeBits = _mm512_set1_epi16(0x7FFF);
+    const __m512i lowByte = _mm512_set1_epi16(0xFF);
+    const __m512i factor = _mm512_set1_epi16(32641);
+    const __m512i one = _mm512_set1_epi16(1);
+    constexpr __mmask64 KEvenBytes = 0x5555555555555555;
+    // Bitwise ternaries on (a, b, c): a ^ b ^ c, and (a ^ b) & c.
+    constexpr int KXor3 = 0x96;
+    constexpr int KXorAnd = 0x28;
+    int i = 0;
+    for (; i + 32 <= ACount; i += 32) {
+        const uint8_t* group = ASource + 3 * i;
+        const __m512i a = _mm512_loadu_si512(group);
+        const __m512i b = _mm512_zextsi256_si512(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group + 64)));
+        const __m512i high = _mm512_permutex2var_epi8(a, highs, b);
+        const __m512i low = _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b);
+        const __m512i mask = _mm512_srai_epi16(high, 15);
+        const __m512i h = _mm512_xor_si512(high, mask);
+        const __m512i l = _mm512_ternarylogic_epi32(low, mask, lowByte, KXorAnd);
+        const __m512i u = _mm512_ternarylogic_epi32(high, mask, magnitudeBits, KXor3);
+        const __m512i fraction = _mm512_srli_epi16(_mm512_mulhi_epu16(u, factor), 6);
+        const __m512i sum = _mm512_sub_epi16(_mm512_add_epi16(l, fraction), mask);
+        const __m512i q = _mm512_mask_sub_epi16(h, _mm512_cmplt_epi16_mask(sum, lowByte), h, one);
+        _mm512_storeu_si512(ADest + i, _mm512_sub_epi16(_mm512_xor_si512(q, mask), mask));
+    }
+    portable::Unpack24To16(ASource + 3 * i, ADest + i, ACount - i);
 }
 
 SONVERA_TARGET_AVX512VBMI void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount,

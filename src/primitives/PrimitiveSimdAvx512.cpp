@@ -9,6 +9,22 @@
 
 #include <algorithm>
 
+namespace sonvera::runs {
+
+namespace {
+
+// How many of ACount elements of ASize bytes precede the first 64-byte boundary of AData: a
+// vector that straddles two cache lines costs two accesses, so the kernels do those first
+// elements one by one and then touch whole lines on their busier side.
+int ToLineStart(const void* AData, int ASize, int ACount) {
+    const auto misalignment = int(reinterpret_cast<uintptr_t>(AData) & 63);
+    return std::min((64 - misalignment) % 64 / ASize, ACount);
+}
+
+} // namespace
+
+} // namespace sonvera::runs
+
 namespace sonvera::runs::avx512vbmi {
 
 namespace {
@@ -206,43 +222,72 @@ SONVERA_TARGET_AVX512VBMI void Pack16To24(const int16_t* ASource, uint8_t* ADest
     portable::Pack16To24(ASource + i, ADest + 3 * i, ACount - i);
 }
 
-// Narrow24To16 in 16-bit lanes, as the AVX2 kernel (see there): a step's 96 bytes are split by
-// two-register permutes into 32 high halves (bytes 1-2) and 32 low bytes (byte 0, the other byte
-// of each lane zeroed by the mask); bitwise ternaries apply the sign mask, and the borrow is
-// taken under a compare mask.
-SONVERA_TARGET_AVX512VBMI void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
-    alignas(64) uint8_t highIndex[64];
-    alignas(64) uint8_t lowIndex[64];
-    for (int b = 0; b < 64; ++b) {
-        highIndex[b] = uint8_t(3 * (b / 2) + 1 + b % 2);
-        lowIndex[b] = uint8_t(3 * (b / 2));
-    }
-    const __m512i highs = LoadIndex(highIndex);
-    const __m512i lows = LoadIndex(lowIndex);
-    const __m512i magnitudeBits = _mm512_set1_epi16(0x7FFF);
+namespace {
+
+// Narrow24To16 of 32 samples from their high halves H and low bytes: with the sign mask m,
+// bitwise ternaries give the fraction's argument and the low byte as the portable rule takes
+// them, and the quotient is H - m less one where a borrow is due for s >= 0 and plus one for
+// s < 0: less m | 1 under the compare mask. Inlined, its constants stay in registers.
+SONVERA_TARGET_AVX512VBMI inline __m512i Narrow24Quotients(__m512i AHigh, __m512i ALow) {
     const __m512i lowByte = _mm512_set1_epi16(0xFF);
-    const __m512i factor = _mm512_set1_epi16(32641);
-    const __m512i one = _mm512_set1_epi16(1);
-    constexpr __mmask64 KEvenBytes = 0x5555555555555555;
-    // Bitwise ternaries on (a, b, c): a ^ b ^ c, and (a ^ b) & c.
-    constexpr int KXor3 = 0x96;
+    // Bitwise ternaries on (a, b, c): (a ^ b) & c, and a ^ b ^ c.
     constexpr int KXorAnd = 0x28;
-    int i = 0;
-    for (; i + 32 <= ACount; i += 32) {
+    constexpr int KXor3 = 0x96;
+    const __m512i mask = _mm512_srai_epi16(AHigh, 15);
+    const __m512i l = _mm512_ternarylogic_epi32(ALow, mask, lowByte, KXorAnd);
+    const __m512i u = _mm512_ternarylogic_epi32(AHigh, mask, _mm512_set1_epi16(0x7FFF), KXor3);
+    const __m512i fraction = _mm512_srli_epi16(_mm512_mulhi_epu16(u, _mm512_set1_epi16(32641)), 6);
+    const __m512i sum = _mm512_sub_epi16(_mm512_add_epi16(l, fraction), mask);
+    const __m512i base = _mm512_sub_epi16(AHigh, mask);
+    return _mm512_mask_sub_epi16(base, _mm512_cmplt_epi16_mask(sum, lowByte), base,
+                                 _mm512_or_si512(mask, _mm512_set1_epi16(1)));
+}
+
+} // namespace
+
+// Narrow24To16 in 16-bit lanes, as the AVX2 kernel (see there): two-register permutes split
+// the samples into high halves (bytes 1-2) and low bytes (byte 0, the other byte of each lane
+// zeroed by the mask). Sixty-four samples are three whole 64-byte loads, the second one shared
+// by both halves (its indices are those of the first half moved on by 32 bytes); a rest of 32
+// takes a 32-byte masked load. Whole output lines, the first samples one by one (see
+// ToLineStart).
+SONVERA_TARGET_AVX512VBMI void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    alignas(64) uint8_t highIndex[2][64];
+    alignas(64) uint8_t lowIndex[2][64];
+    for (int b = 0; b < 64; ++b) {
+        for (int half = 0; half < 2; ++half) {
+            highIndex[half][b] = uint8_t(32 * half + 3 * (b / 2) + 1 + b % 2);
+            lowIndex[half][b] = uint8_t(32 * half + 3 * (b / 2));
+        }
+    }
+    const __m512i highs = LoadIndex(highIndex[0]);
+    const __m512i lows = LoadIndex(lowIndex[0]);
+    const __m512i secondHighs = LoadIndex(highIndex[1]);
+    const __m512i secondLows = LoadIndex(lowIndex[1]);
+    constexpr __mmask64 KEvenBytes = 0x5555555555555555;
+    int i = ToLineStart(ADest, 2, ACount);
+    portable::Unpack24To16(ASource, ADest, i);
+    for (; i + 64 <= ACount; i += 64) {
         const uint8_t* group = ASource + 3 * i;
         const __m512i a = _mm512_loadu_si512(group);
-        const __m512i b = _mm512_zextsi256_si512(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group + 64)));
-        const __m512i high = _mm512_permutex2var_epi8(a, highs, b);
-        const __m512i low = _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b);
-        const __m512i mask = _mm512_srai_epi16(high, 15);
-        const __m512i h = _mm512_xor_si512(high, mask);
-        const __m512i l = _mm512_ternarylogic_epi32(low, mask, lowByte, KXorAnd);
-        const __m512i u = _mm512_ternarylogic_epi32(high, mask, magnitudeBits, KXor3);
-        const __m512i fraction = _mm512_srli_epi16(_mm512_mulhi_epu16(u, factor), 6);
-        const __m512i sum = _mm512_sub_epi16(_mm512_add_epi16(l, fraction), mask);
-        const __m512i q = _mm512_mask_sub_epi16(h, _mm512_cmplt_epi16_mask(sum, lowByte), h, one);
-        _mm512_storeu_si512(ADest + i, _mm512_sub_epi16(_mm512_xor_si512(q, mask), mask));
+        const __m512i b = _mm512_loadu_si512(group + 64);
+        const __m512i c = _mm512_loadu_si512(group + 128);
+        _mm512_storeu_si512(
+            ADest + i, Narrow24Quotients(_mm512_permutex2var_epi8(a, highs, b),
+                                         _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b)));
+        _mm512_storeu_si512(
+            ADest + i + 32,
+            Narrow24Quotients(_mm512_permutex2var_epi8(b, secondHighs, c),
+                              _mm512_maskz_permutex2var_epi8(KEvenBytes, b, secondLows, c)));
+    }
+    if (i + 32 <= ACount) {
+        const uint8_t* group = ASource + 3 * i;
+        const __m512i a = _mm512_loadu_si512(group);
+        const __m512i b = _mm512_maskz_loadu_epi8(LowBits(32), group + 64);
+        _mm512_storeu_si512(
+            ADest + i, Narrow24Quotients(_mm512_permutex2var_epi8(a, highs, b),
+                                         _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b)));
+        i += 32;
     }
     portable::Unpack24To16(ASource + 3 * i, ADest + i, ACount - i);
 }
@@ -306,18 +351,6 @@ void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint
 } // namespace sonvera::runs::avx512vbmi
 
 namespace sonvera::runs::avx512 {
-
-namespace {
-
-// How many of ACount elements of ASize bytes precede the first 64-byte boundary of AData: a
-// vector that straddles two cache lines costs two accesses, so the kernels do those first
-// elements one by one and then touch whole lines on their busier side.
-int ToLineStart(const void* AData, int ASize, int ACount) {
-    const auto misalignment = int(reinterpret_cast<uintptr_t>(AData) & 63);
-    return std::min((64 - misalignment) % 64 / ASize, ACount);
-}
-
-} // namespace
 
 // As the AVX2 kernel (see there), the corrections of the low halves through compare masks. The
 // quadword order 0, 4, 1, 5, 2, 6, 3, 7 makes the in-lane interleaves write samples 0-15 and

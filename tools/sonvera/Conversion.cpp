@@ -55,8 +55,12 @@ private:
 class TTemporaryOutput {
 public:
     explicit TTemporaryOutput(const std::filesystem::path& AOutput) : FOutput(AOutput) {
-        FPath = AOutput.parent_path() / ("." + AOutput.stem().string() + ".part-" +
-                                         std::to_string(getpid()) + AOutput.extension().string());
+        // Built by appending: g++ 12 at -O3 misreads `"." + std::string&&` as an overlapping copy.
+        std::string name = ".";
+        name += AOutput.stem().string();
+        name += ".part-" + std::to_string(getpid());
+        name += AOutput.extension().string();
+        FPath = AOutput.parent_path() / name;
     }
     ~TTemporaryOutput() {
         std::error_code ignored;

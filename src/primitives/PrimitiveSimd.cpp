@@ -36,21 +36,13 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::Narrow32,
 };
 
-// AVX-512 without byte permutes packs with AVX2.
-constexpr TSimdKernels KAvx512Kernels = {
-    avx2::Unpack24,
-    avx2::Pack24,
-    // 24-bit widths
-    avx2::Pack16To24,
-    avx2::Unpack24To16,
-    portable::Gather,
-    portable::Scatter,
-    portable::Gather24,
-    portable::Scatter24,
-    portable::MapBytes,
-    avx512::Widen16,
-    avx512::Narrow32,
-};
+// AVX-512 without byte permutes: the AVX2 kernels but for the 16/32-bit widths.
+constexpr TSimdKernels KAvx512Kernels = [] {
+    TSimdKernels kernels = KAvx2Kernels;
+    kernels.Widen16 = avx512::Widen16;
+    kernels.Narrow32 = avx512::Narrow32;
+    return kernels;
+}();
 
 constexpr TSimdKernels KBytePermuteKernels = {
     avx512vbmi::Unpack24,

@@ -18,6 +18,21 @@ SONVERA_TARGET_AVX2 inline __m256i LoadEight24(const uint8_t* AGroup) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
+// Eight 32-bit lanes to 24 contiguous bytes: byte 0 and bytes AHigh, AHigh + 1 of each lane
+// squeezed into the low 12 bytes of its 128-bit lane, and the two halves joined.
+SONVERA_TARGET_AVX2 inline __m256i Squeezed24(__m256i ALanes, int AHigh) {
+    const auto at = [AHigh](int ALane, int AByte) {
+        return char(4 * ALane + (AByte == 0 ? 0 : AHigh + AByte - 1));
+    };
+    const __m256i squeeze =
+        _mm256_setr_epi8(at(0, 0), at(0, 1), at(0, 2), at(1, 0), at(1, 1), at(1, 2), at(2, 0),
+                         at(2, 1), at(2, 2), at(3, 0), at(3, 1), at(3, 2), -1, -1, -1, -1, at(0, 0),
+                         at(0, 1), at(0, 2), at(1, 0), at(1, 1), at(1, 2), at(2, 0), at(2, 1),
+                         at(2, 2), at(3, 0), at(3, 1), at(3, 2), -1, -1, -1, -1);
+    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(ALanes, squeeze), join);
+}
+
 } // namespace
 
 // Each element's three bytes go to the top of its lane and an arithmetic shift brings them down
@@ -35,14 +50,9 @@ SONVERA_TARGET_AVX2 void Unpack24(const uint8_t* ASource, int32_t* ADest, int AC
     portable::Unpack24(ASource + 3 * i, ADest + i, ACount - i);
 }
 
-// The store rule is applied to eight values at once, each lane's four elements are squeezed
-// into its low 12 bytes, the two halves are joined into 24 contiguous bytes and written with
-// one 16-byte and one 8-byte store.
+// The store rule is applied to eight values at once, their low three bytes are squeezed into
+// 24 contiguous bytes and written with one 16-byte and one 8-byte store.
 SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
-    const __m256i squeeze =
-        _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
-                         8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
     const __m256i low24 = _mm256_set1_epi32(0xFFFFFF);
     const __m256i sign = _mm256_set1_epi32(0x800000);
     int i = 0;
@@ -50,7 +60,7 @@ SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACou
         __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i));
         v = _mm256_or_si256(_mm256_and_si256(v, low24),
                             _mm256_and_si256(_mm256_srli_epi32(v, 8), sign));
-        v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, squeeze), join);
+        v = Squeezed24(v, 1);
         uint8_t* group = ADest + 3 * i;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(group), _mm256_castsi256_si128(v));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(group + 16), _mm256_extracti128_si256(v, 1));
@@ -62,14 +72,9 @@ SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACou
 
 // Widen16To24 in 16-bit lanes: the fraction t from the product's high half, given the sample's
 // sign, and the high half s + (t >> 15). Interleaved into 32-bit lanes (the quadword order 0, 2,
-// 1, 3 makes them samples 0-7 and 8-15), each lane's bytes 0, 2 and 3 are squeezed together as
-// in Pack24. The first eight samples go out with one 32-byte store whose last 8 bytes the second
-// eight overwrite.
+// 1, 3 makes them samples 0-7 and 8-15), each lane's bytes 0, 2 and 3 are squeezed together. The
+// first eight samples go out with one 32-byte store whose last 8 bytes the second eight overwrite.
 SONVERA_TARGET_AVX2 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount) {
-    const __m256i squeeze =
-        _mm256_setr_epi8(0, 2, 3, 4, 6, 7, 8, 10, 11, 12, 14, 15, -1, -1, -1, -1, 0, 2, 3, 4, 6, 7,
-                         8, 10, 11, 12, 14, 15, -1, -1, -1, -1);
-    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
     const __m256i magnitudeBits = _mm256_set1_epi16(0x7FFF);
     const __m256i factor = _mm256_set1_epi16(32641);
     int i = 0;
@@ -80,10 +85,8 @@ SONVERA_TARGET_AVX2 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int 
         const __m256i t =
             _mm256_sign_epi16(_mm256_srli_epi16(_mm256_mulhi_epu16(magnitude, factor), 6), s);
         const __m256i high = _mm256_add_epi16(s, _mm256_srai_epi16(t, 15));
-        const __m256i first = _mm256_permutevar8x32_epi32(
-            _mm256_shuffle_epi8(_mm256_unpacklo_epi16(t, high), squeeze), join);
-        const __m256i second = _mm256_permutevar8x32_epi32(
-            _mm256_shuffle_epi8(_mm256_unpackhi_epi16(t, high), squeeze), join);
+        const __m256i first = Squeezed24(_mm256_unpacklo_epi16(t, high), 2);
+        const __m256i second = Squeezed24(_mm256_unpackhi_epi16(t, high), 2);
         uint8_t* group = ADest + 3 * i;
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(group), first);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(group + 24), _mm256_castsi256_si128(second));

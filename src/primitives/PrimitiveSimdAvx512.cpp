@@ -229,22 +229,20 @@ alignas(64) constexpr TNarrow24Index KNarrow24Index = [] {
 }();
 
 // Narrow24To16 of 32 samples from their high halves H and low bytes: with the sign mask m,
-// bitwise ternaries give the fraction's argument and the low byte as the portable rule takes
-// them, and the quotient is H - m less one where a borrow is due for s >= 0 and plus one for
-// s < 0: less m | 1 under the compare mask. Inlined, its constants stay in registers.
+// bitwise ternaries give the fraction's argument and 255 less the low byte as the portable rule
+// takes it, whose difference d from the fraction, less m, is negative where the rule's
+// condition holds; the quotient is H - (K ^ m) with K the sign bit of d (H less K for s >= 0,
+// plus K + 1 for s < 0). Inlined, its constants stay in registers.
 SONVERA_TARGET_AVX512VBMI inline __m512i Narrow24Quotients(__m512i AHigh, __m512i ALow) {
-    const __m512i lowByte = _mm512_set1_epi16(0xFF);
-    // Bitwise ternaries on (a, b, c): (a ^ b) & c, and a ^ b ^ c.
-    constexpr int KXorAnd = 0x28;
+    // Bitwise ternaries on (a, b, c): ~(a ^ b) & c, and a ^ b ^ c.
+    constexpr int KXnorAnd = 0x82;
     constexpr int KXor3 = 0x96;
     const __m512i mask = _mm512_srai_epi16(AHigh, 15);
-    const __m512i l = _mm512_ternarylogic_epi32(ALow, mask, lowByte, KXorAnd);
+    const __m512i rest = _mm512_ternarylogic_epi32(ALow, mask, _mm512_set1_epi16(0xFF), KXnorAnd);
     const __m512i u = _mm512_ternarylogic_epi32(AHigh, mask, _mm512_set1_epi16(0x7FFF), KXor3);
     const __m512i fraction = _mm512_srli_epi16(_mm512_mulhi_epu16(u, _mm512_set1_epi16(32641)), 6);
-    const __m512i sum = _mm512_sub_epi16(_mm512_add_epi16(l, fraction), mask);
-    const __m512i base = _mm512_sub_epi16(AHigh, mask);
-    return _mm512_mask_sub_epi16(base, _mm512_cmplt_epi16_mask(sum, lowByte), base,
-                                 _mm512_or_si512(mask, _mm512_set1_epi16(1)));
+    const __m512i d = _mm512_sub_epi16(_mm512_sub_epi16(fraction, rest), mask);
+    return _mm512_sub_epi16(AHigh, _mm512_xor_si512(_mm512_srli_epi16(d, 15), mask));
 }
 
 } // namespace

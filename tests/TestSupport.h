@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "sonvera/platform/runtime/ChangeNotify.h"
+#include "sonvera/platform/runtime/JsonSerialization.h"
+#include "sonvera/platform/runtime/PropertyStreaming.h"
 
 namespace sonvera::testing {
 
@@ -43,6 +45,48 @@ private:
 
 inline ::testing::Environment* StartUnits(std::vector<TUnit> AUnits) {
     return ::testing::AddGlobalTestEnvironment(new TUnitsStart(std::move(AUnits)));
+}
+
+// The reference models of the scaled integer primitives compute exactly in 128 bits.
+__extension__ typedef __int128 TInt128;
+
+// AValue * 2^-AScaleFactor / ADivisor rounded to nearest with ties to even, exactly, for
+// |AScaleFactor| below 64 and a divisor other than 0.
+inline TInt128 ScaledQuotient(TInt128 AValue, int AScaleFactor, TInt128 ADivisor = 1) {
+    TInt128 numerator = AValue, denominator = ADivisor;
+    if (AScaleFactor < 0)
+        numerator *= TInt128{1} << -AScaleFactor;
+    else
+        denominator *= TInt128{1} << AScaleFactor;
+    if (denominator < 0) {
+        numerator = -numerator;
+        denominator = -denominator;
+    }
+    TInt128 quotient = numerator / denominator, remainder = numerator % denominator;
+    if (remainder < 0) {
+        --quotient;
+        remainder += denominator;
+    }
+    if (2 * remainder > denominator || (2 * remainder == denominator && quotient % 2 != 0))
+        ++quotient;
+    return quotient;
+}
+
+// The document of AObject's published properties, and such a document read into AObject.
+inline std::string Written(const TPersistent& AObject) {
+    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
+    WritePublishedProperties(AObject, TRef<IWriter>(writer));
+    return writer->Text();
+}
+inline void ReadInto(TPersistent& AObject, const std::string& AText) {
+    ReadPublishedProperties(AObject, TJsonReader::Create(AText));
+}
+
+// The document a buffer writes of itself.
+template <class TBuffer> std::string Serialized(const TBuffer& ABuffer) {
+    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
+    ABuffer->SerializationWrite(TRef<IWriter>(writer));
+    return writer->Text();
 }
 
 // The message of the TError that ACall raises, or "no exception".

@@ -20,50 +20,6 @@ using namespace sonvera::testing;
 
 namespace {
 
-// Everything observable of a buffer, down to the bytes of its store.
-struct TBufferState {
-    int32_t ObjectReferences;
-    const TQXSmartBuffer* Store;
-    uint32_t StoreSize;
-    uint32_t StoreReferences;
-    uint32_t StoreOwners;
-    uint32_t LogicalSize;
-    bool Owner;
-    const void* Samples;
-    std::vector<uint8_t> Contents;
-    std::vector<int64_t> Audio; // the caches and timestamp of an audio buffer
-
-    bool operator==(const TBufferState&) const = default;
-};
-
-TBufferState StateOf(TQXGenericBuffer& ABuffer) {
-    const TQXSmartBuffer* store = ABuffer.GetDataContainer();
-    const auto* contents = static_cast<const uint8_t*>(store->GetData());
-    TBufferState state{ABuffer.RefCount(),
-                       store,
-                       store->GetSize(),
-                       store->ReferenceCount(),
-                       store->OwnerCount(),
-                       ABuffer.GetLogicalSize(),
-                       ABuffer.IsOwnerReference(),
-                       ABuffer.ByteRead(),
-                       std::vector<uint8_t>(contents, contents + ABuffer.GetLogicalSize()),
-                       {}};
-    if (auto* audio = dynamic_cast<TSVAudioBuffer*>(&ABuffer))
-        state.Audio = {audio->GetChannels(),           audio->GetBitsPerSample(),
-                       audio->GetSampleBitWidth(),     audio->GetDataStep(),
-                       audio->GetChannelMask().Mask(), audio->GetSamplesPerSecond(),
-                       audio->GetDataOffset(),         audio->GetTimeStampAvailable(),
-                       audio->GetTimeStampBegin(),     audio->GetTimeStampEnd()};
-    return state;
-}
-
-std::string Document(const TRef<TSVAudioBuffer>& ABuffer) {
-    TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
-    ABuffer->SerializationWrite(writer);
-    return writer->Text();
-}
-
 // The buffers an operation works on, made before the fault is armed. Shared, each buffer has a
 // second holder, so that writing it must first copy its store.
 struct TFixture {
@@ -74,9 +30,9 @@ struct TFixture {
     std::vector<float> Floats = std::vector<float>(128, 0.25f);
     TSVWaveFormatExtensible Record = Surround->GetWaveFormat();
     TRef<IReader> SameFormat =
-        TJsonReader::Create(Document(MakeRandomBuffer(16, 2, KStereo, 64, 4)));
+        TJsonReader::Create(Serialized(MakeRandomBuffer(16, 2, KStereo, 64, 4)));
     TRef<IReader> NewFormat =
-        TJsonReader::Create(Document(MakeRandomBuffer(24, 6, KSurround51, 9, 5)));
+        TJsonReader::Create(Serialized(MakeRandomBuffer(24, 6, KSurround51, 9, 5)));
     std::vector<TRef<TQXGenericBuffer>> Holders;
 
     explicit TFixture(bool AShared) {

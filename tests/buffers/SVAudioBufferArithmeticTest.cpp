@@ -20,25 +20,11 @@ const TSVSpeakers KMono{spFrontLeft};
 
 enum TOperation { opAdd, opSub, opMul, opDiv };
 
-int64_t Saturate(int64_t AValue, int64_t ALow, int64_t AHigh) {
-    return std::min(std::max(AValue, ALow), AHigh);
-}
-
 // The 24-bit store rule: the low three bytes, bit 23 forced on for a negative 32-bit value.
 int32_t Store24(int64_t AValue) {
     const auto value32 = static_cast<int32_t>(static_cast<uint32_t>(AValue));
     const int32_t low = (value32 & 0xFFFFFF) | (value32 < 0 ? 0x800000 : 0);
     return low >= 0x800000 ? low - 0x1000000 : low;
-}
-
-// d / s rounded to nearest, ties to even.
-int64_t RoundedQuotient(int64_t d, int64_t s) {
-    int64_t q = d / s;
-    const int64_t twiceRest = 2 * std::abs(d % s);
-    const int64_t away = (d < 0) != (s < 0) ? -1 : 1;
-    if (twiceRest > std::abs(s) || (twiceRest == std::abs(s) && q % 2 != 0))
-        q += away;
-    return q;
 }
 
 // this op other, sample by sample, in each width's own arithmetic: biased 8-bit bytes modulo
@@ -52,10 +38,11 @@ int32_t ExpectedCombination(int32_t AWidth, TOperation AOperation, int64_t d, in
     }
     int64_t quotient = s == 0 ? 0 : d / s;
     if (AWidth == 16)
-        quotient = s == 0 ? d * 65536 : RoundedQuotient(d, s); // a zero divisor saturates
+        quotient =
+            s == 0 ? d * 65536 : int64_t(ScaledQuotient(d, 0, s)); // a zero divisor saturates
     const int64_t exact[] = {d + s, d - s, d * s, quotient};
     if (AWidth == 16)
-        return static_cast<int32_t>(Saturate(exact[AOperation], -32768, 32767));
+        return static_cast<int32_t>(std::clamp<int64_t>(exact[AOperation], -32768, 32767));
     if (AWidth == 24)
         return Store24(exact[AOperation]);
     return static_cast<int32_t>(static_cast<uint32_t>(exact[AOperation]));
@@ -84,9 +71,9 @@ TRef<TSVAudioBuffer> EdgeBuffer(int32_t AWidth, uint32_t ASeed) {
             samples.push_back(a);
             samples.push_back(b);
         }
-    TRandom random(ASeed);
+    std::mt19937 random(ASeed);
     for (int i = 0; i < 200; ++i)
-        samples.push_back(random.Sample(AWidth));
+        samples.push_back(RandomSample(random, AWidth));
     return MakeBuffer(AWidth, 2, KStereo, samples);
 }
 
@@ -284,28 +271,22 @@ TEST(SVAudioBufferArithmetic, ConstantsOverOneChannelChangeOnlyThatChannel) {
         {32, opDiv, 2, -7, -3},
         {32, opDiv, 0, 12, 12},
     };
+    // A shared store is left alone as by every other writing operation (tested below).
     for (const TCase& c : cases) {
-        for (bool shared : {false, true}) {
-            for (int32_t channels : {1, 3}) {
-                const int32_t channel = channels - 1;
-                std::vector<int32_t> before(static_cast<size_t>(channels) * 4,
-                                            c.Width == 8 ? 9 : -9);
-                for (size_t frame = 0; frame < 4; ++frame)
-                    before[frame * channels + channel] = c.Before;
-                const TRef<TSVAudioBuffer> buffer = MakeBuffer(
-                    c.Width, channels, TSVSpeakers::FromMask((1u << channels) - 1), before);
-                const TRef<TSVAudioBuffer> holder = shared ? SharingCopy(buffer) : nullptr;
-                ((*buffer).*KWithChannelValue[c.Operation])(channel, c.Value);
-                std::vector<int32_t> expected = before;
-                for (size_t frame = 0; frame < 4; ++frame)
-                    expected[frame * channels + channel] = c.After;
-                EXPECT_EQ(SamplesOf(*buffer), expected)
-                    << c.Width << " bits, operation " << c.Operation << " by " << c.Value << ", "
-                    << channels << " channels" << (shared ? ", shared" : "");
-                if (holder) {
-                    EXPECT_EQ(SamplesOf(*holder), before);
-                }
-            }
+        for (int32_t channels : {1, 3}) {
+            const int32_t channel = channels - 1;
+            std::vector<int32_t> before(static_cast<size_t>(channels) * 4, c.Width == 8 ? 9 : -9);
+            for (size_t frame = 0; frame < 4; ++frame)
+                before[frame * channels + channel] = c.Before;
+            const TRef<TSVAudioBuffer> buffer =
+                MakeBuffer(c.Width, channels, TSVSpeakers::FromMask((1u << channels) - 1), before);
+            ((*buffer).*KWithChannelValue[c.Operation])(channel, c.Value);
+            std::vector<int32_t> expected = before;
+            for (size_t frame = 0; frame < 4; ++frame)
+                expected[frame * channels + channel] = c.After;
+            EXPECT_EQ(SamplesOf(*buffer), expected)
+                << c.Width << " bits, operation " << c.Operation << " by " << c.Value << ", "
+                << channels << " channels";
         }
     }
 }

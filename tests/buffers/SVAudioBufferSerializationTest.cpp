@@ -15,32 +15,13 @@
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using namespace sonvera::testing;
 
 namespace {
-
-std::string ToJson(const TRef<TSVAudioBuffer>& ABuffer) {
-    TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
-    ABuffer->SerializationWrite(TRef<IWriter>(writer));
-    return writer->Text();
-}
 
 void ReadJson(const TRef<TSVAudioBuffer>& ABuffer, const std::string& AText) {
     ABuffer->SerializationRead(TJsonReader::Create(AText));
 }
-
-// Everything a refused read must leave as it was.
-struct TSnapshot {
-    TSVSmartAudioBuffer* Store;
-    uint32_t LogicalSize;
-    std::vector<uint8_t> Bytes;
-
-    explicit TSnapshot(const TRef<TSVAudioBuffer>& ABuffer)
-        : Store(ABuffer->GetBuffer()), LogicalSize(ABuffer->GetLogicalSize()) {
-        const auto* start = static_cast<const uint8_t*>(Store->GetData());
-        Bytes.assign(start, start + LogicalSize);
-    }
-    bool operator==(const TSnapshot&) const = default;
-};
 
 std::string MaskGroup(const std::vector<std::string>& ATrueNames) {
     std::string group = "{";
@@ -68,7 +49,7 @@ TEST(SVAudioBufferSerialization, RoundTripsEveryWidthIntoABufferCreatedByName) {
             bytes[i] = static_cast<uint8_t>(random());
 
         TRef<ISVAudioBuffer> target = TClassManagement::Create<ISVAudioBuffer>("TSVAudioBuffer");
-        target->SerializationRead(TJsonReader::Create(ToJson(source)));
+        target->SerializationRead(TJsonReader::Create(Serialized(source)));
         auto* read = dynamic_cast<TSVAudioBuffer*>(target->GetInstance());
         ASSERT_NE(read, nullptr);
         EXPECT_EQ(std::memcmp(read->GetConstFormat(), source->GetConstFormat(), 40), 0) << bits;
@@ -83,7 +64,7 @@ TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsS
     // entry but carry bytes: four (the count the buffer holds) or eight.
     const uint8_t bytes[4] = {1, 2, 3, 4};
     TRef<TSVAudioBuffer> mono = TSVAudioBuffer::CreateDataObject(bytes, 44100, 8, 1, 4);
-    const TSnapshot monoBefore(mono);
+    const TBufferState monoBefore = StateOf(*mono);
     const std::string mask = "\"ChannelMask\":" + MaskGroup({"spFrontLeft", "spFrontRight"});
     const std::string entries[] = {"\"Size\":1", "\"Channels\":2", "\"BitsPerSample\":16",
                                    "\"SampleRate\":8000", mask};
@@ -94,16 +75,16 @@ TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsS
             for (size_t i = 0; i < std::size(entries); ++i)
                 text += i == missing ? "" : "," + entries[i];
             EXPECT_NO_THROW(ReadJson(mono, text + "}")) << text;
-            EXPECT_TRUE(TSnapshot(mono) == monoBefore) << text;
+            EXPECT_TRUE(StateOf(*mono) == monoBefore) << text;
         }
 
     // The same format and size keep the store, and write the carried bytes into it.
     const int16_t samples[4] = {1, 2, 3, 4};
     TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
-    const TSnapshot before(buffer);
+    const TBufferState before = StateOf(*buffer);
     const std::string same = FormatDocument("2", "2", "16", "44100").substr(1);
     ReadJson(buffer, "{" + same.substr(0, same.find("\"ChannelMask\"")) + mask + "}");
-    EXPECT_TRUE(TSnapshot(buffer) == before);
+    EXPECT_TRUE(StateOf(*buffer) == before);
     ReadJson(buffer, "{" + same.substr(0, same.find("\"ChannelMask\"")) + mask +
                          ",\"Data\":{\"$base64\":\"CQAKAAsADAA=\"}}");
     EXPECT_EQ(buffer->GetBuffer(), before.Store);
@@ -132,7 +113,7 @@ TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsS
 TEST(SVAudioBufferSerialization, CarriedSamplesReplaceTheOldOnesAfterTheFormat) {
     const int16_t samples[4] = {1, 2, 3, 4};
     TRef<TSVAudioBuffer> original = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
-    const std::string text = ToJson(original);
+    const std::string text = Serialized(original);
     original->SetItem(1, 1, -7);
     TRef<TSVAudioBuffer> sharer = TSVAudioBuffer::CreateExObject(original);
     ReadJson(original, text);
@@ -143,7 +124,7 @@ TEST(SVAudioBufferSerialization, CarriedSamplesReplaceTheOldOnesAfterTheFormat) 
 TEST(SVAudioBufferSerialization, UntrustedNumbersAreRefusedAndLeaveTheBufferAsItWas) {
     const int16_t samples[4] = {1, 2, 3, 4};
     TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
-    const TSnapshot before(buffer);
+    const TBufferState before = StateOf(*buffer);
     const uint64_t blocksBefore = QXBufferAllocatorState().BlocksInUse;
     const std::string eightBytes = ",\"Data\":{\"$base64\":\"AAAAAAAAAAA=\"}";
     const std::vector<std::string> refused = {
@@ -164,7 +145,7 @@ TEST(SVAudioBufferSerialization, UntrustedNumbersAreRefusedAndLeaveTheBufferAsIt
     };
     for (const std::string& text : refused) {
         EXPECT_THROW(ReadJson(buffer, text), EReadError) << text;
-        EXPECT_TRUE(TSnapshot(buffer) == before) << text;
+        EXPECT_TRUE(StateOf(*buffer) == before) << text;
         EXPECT_EQ(buffer->GetSize(), 2u);
         EXPECT_EQ(buffer->GetChannels(), 2);
     }
@@ -198,9 +179,7 @@ TEST(SVAudioBufferSerialization, EveryMaskTheLibraryBuildsComesBackAndTheDocumen
         TRef<ISVAudioBuffer> source = TSVAudioBuffer::CreateSizeEx(
             44100, 16, TSVSpeakers::FromMask(mask).Count(), 4, TSVSpeakers::FromMask(mask));
         source->SetValue(3);
-        TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
-        source->SerializationWrite(TRef<IWriter>(writer));
-        TRef<IQXDataBuffer> read = SVReadDataBuffer(TJsonReader::Create(writer->Text()));
+        TRef<IQXDataBuffer> read = SVReadDataBuffer(TJsonReader::Create(Serialized(source)));
         const TRef<ISVAudioBuffer> audio = IntfCast<ISVAudioBuffer>(read);
         EXPECT_EQ(audio->GetChannelMask().Mask(), mask);
         EXPECT_TRUE(audio->IsEqualToValue(3));

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -43,30 +44,12 @@ inline void WriteSample(uint8_t* AAt, int32_t AWidth, int32_t AValue) {
         AAt[i] = static_cast<uint8_t>(bits >> (8 * i));
 }
 
-// A deterministic stream of 32-bit values.
-class TRandom {
-public:
-    explicit TRandom(uint32_t ASeed) : FState(ASeed) {}
-    uint32_t Next() {
-        FState = FState * 1664525u + 1013904223u;
-        return FState ^ (FState >> 15);
-    }
-    // A sample of AWidth bits: 8 bits unsigned, wider ones signed.
-    int32_t Sample(int32_t AWidth) {
-        const uint32_t bits = Next();
-        if (AWidth == 8)
-            return static_cast<int32_t>(bits & 0xFF);
-        return ReadSampleOf(bits, AWidth);
-    }
-
-private:
-    static int32_t ReadSampleOf(uint32_t ABits, int32_t AWidth) {
-        uint8_t bytes[4];
-        WriteSample(bytes, 32, static_cast<int32_t>(ABits));
-        return ReadSample(bytes, AWidth);
-    }
-    uint32_t FState;
-};
+// A random sample of AWidth bits: 8 bits unsigned, wider ones signed.
+inline int32_t RandomSample(std::mt19937& ARandom, int32_t AWidth) {
+    uint8_t bytes[4];
+    WriteSample(bytes, 32, static_cast<int32_t>(ARandom()));
+    return ReadSample(bytes, AWidth);
+}
 
 // A buffer of ABits bits and AChannels channels holding ASamples, frame after frame.
 inline TRef<TSVAudioBuffer> MakeBuffer(int32_t ABits, int32_t AChannels, TSVSpeakers AMask,
@@ -83,10 +66,10 @@ inline TRef<TSVAudioBuffer> MakeBuffer(int32_t ABits, int32_t AChannels, TSVSpea
 
 inline TRef<TSVAudioBuffer> MakeRandomBuffer(int32_t ABits, int32_t AChannels, TSVSpeakers AMask,
                                              int32_t AFrames, uint32_t ASeed) {
-    TRandom random(ASeed);
+    std::mt19937 random(ASeed);
     std::vector<int32_t> samples(static_cast<size_t>(AFrames) * AChannels);
     for (int32_t& sample : samples)
-        sample = random.Sample(ABits);
+        sample = RandomSample(random, ABits);
     return MakeBuffer(ABits, AChannels, AMask, samples);
 }
 
@@ -110,6 +93,44 @@ inline std::vector<int32_t> SamplesOf(const ISVAudioBuffer& ABuffer) {
 inline std::vector<uint8_t> BytesOf(const ISVAudioBuffer& ABuffer) {
     const auto* samples = static_cast<const uint8_t*>(ABuffer.Read());
     return std::vector<uint8_t>(samples, samples + ABuffer.GetByteSize());
+}
+
+// Everything observable of a buffer, down to the bytes of its store.
+struct TBufferState {
+    int32_t ObjectReferences;
+    const TQXSmartBuffer* Store;
+    uint32_t StoreSize;
+    uint32_t StoreReferences;
+    uint32_t StoreOwners;
+    uint32_t LogicalSize;
+    bool Owner;
+    const void* Samples;
+    std::vector<uint8_t> Contents;
+    std::vector<int64_t> Audio; // the caches and timestamp of an audio buffer
+
+    bool operator==(const TBufferState&) const = default;
+};
+
+inline TBufferState StateOf(TQXGenericBuffer& ABuffer) {
+    const TQXSmartBuffer* store = ABuffer.GetDataContainer();
+    const auto* contents = static_cast<const uint8_t*>(store->GetData());
+    TBufferState state{ABuffer.RefCount(),
+                       store,
+                       store->GetSize(),
+                       store->ReferenceCount(),
+                       store->OwnerCount(),
+                       ABuffer.GetLogicalSize(),
+                       ABuffer.IsOwnerReference(),
+                       ABuffer.ByteRead(),
+                       std::vector<uint8_t>(contents, contents + ABuffer.GetLogicalSize()),
+                       {}};
+    if (auto* audio = dynamic_cast<TSVAudioBuffer*>(&ABuffer))
+        state.Audio = {audio->GetChannels(),           audio->GetBitsPerSample(),
+                       audio->GetSampleBitWidth(),     audio->GetDataStep(),
+                       audio->GetChannelMask().Mask(), audio->GetSamplesPerSecond(),
+                       audio->GetDataOffset(),         audio->GetTimeStampAvailable(),
+                       audio->GetTimeStampBegin(),     audio->GetTimeStampEnd()};
+    return state;
 }
 
 // A buffer that shares AOther's store, as a second holder downstream would.

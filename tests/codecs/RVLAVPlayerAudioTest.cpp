@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "RVLAVTestMedia.h"
@@ -116,41 +115,6 @@ TEST(RVLAVPlayerAudio, EveryFormatArrivesInterleavedUnderItsHeader) {
                         << c.Decoder << " " << channels << " " << i;
                 }
         }
-}
-
-TEST(RVLAVPlayerAudio, StereoFloatPlanesGiveTheExactRoundedIntegers) {
-    TOpenedPlayer opened = OpenPlayer(KFormats[AV_SAMPLE_FMT_FLTP], 2);
-    const TRVLAVPlayerAudio& player = *opened.Player;
-    const tWAVEFORMATEX& header = player.GetWaveFormat().Format;
-    EXPECT_EQ(header.wBitsPerSample, 32);
-    EXPECT_EQ(header.nBlockAlign, 8);
-    EXPECT_EQ(header.nAvgBytesPerSec, 352800u);
-    EXPECT_EQ(player.GetWaveFormat().dwChannelMask, 3u);
-
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    const struct {
-        float Left, Right;
-        int32_t WantLeft, WantRight;
-    } rows[] = {{1.0f, -1.0f, 2147483647, -2147483647},
-                {0.5f, -0.5f, 1073741824, -1073741824}, // ties to even
-                {2.0f, -3.0f, 2147483647, -2147483647}, // clamped
-                {inf, -inf, 2147483647, -2147483647},
-                {nan, 0.0f, 0, 0},
-                {0x1.000002p-1f, 0x1p-32f, 1073741951, 0}, // .49999994 and .49999999
-                {0x1.8p-31f, -0x1.8p-31f, 1, -1}};         // 1.4999999993
-    AVFrame& frame = *player.GetFrame();
-    FillFrame(frame, AV_SAMPLE_FMT_FLTP, 2, int(std::size(rows)));
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        reinterpret_cast<float*>(frame.extended_data[0])[i] = rows[i].Left;
-        reinterpret_cast<float*>(frame.extended_data[1])[i] = rows[i].Right;
-    }
-    const TRef<ISVAudioBuffer> buffer = player.DecodeBuffer();
-    const auto* samples = static_cast<const int32_t*>(buffer->Read());
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        EXPECT_EQ(samples[2 * i], rows[i].WantLeft) << i;
-        EXPECT_EQ(samples[2 * i + 1], rows[i].WantRight) << i;
-    }
 }
 
 TEST(RVLAVPlayerAudio, RefusesFramesThatDoNotFitTheirStream) {

@@ -69,9 +69,6 @@ TEST(RVLAVSampleKernels, PortableRoundingIsTheNearestIntegerOfTheExactProduct) {
         ASSERT_EQ(FloatToS32(value), Reference(value)) << std::hexfloat << value;
     for (double value : Samples<double>(40000))
         ASSERT_EQ(FloatToS32(value), Reference(value)) << std::hexfloat << value;
-    EXPECT_EQ(FloatToS32(1.0f), 2147483647);
-    EXPECT_EQ(FloatToS32(-1.0), -2147483647);
-    EXPECT_EQ(FloatToS32(0.5f), 1073741824); // 1073741823.5, to the even neighbour
 }
 
 class RVLAVSampleKernelLevel : public ::testing::TestWithParam<TKernelLevel> {};
@@ -89,32 +86,29 @@ TEST_P(RVLAVSampleKernelLevel, MatchesThePortableLoops) {
     std::memcpy(ints.data(), floats.data(), ints.size() * 4);
     const TSampleKernels& plain = SampleKernels(klPortable);
     const TSampleKernels& kernels = SampleKernels(level);
-    {
-        // Every length around the vector widths, and one long run.
-        for (size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 31, 33, 47, 1000}) {
-            std::vector<int32_t> got(2 * length), want(2 * length);
-            auto check = [&](auto AKernel, auto APlain, const auto& ASource, const char* AName) {
-                AKernel(ASource.data(), got.data(), 2 * length);
-                APlain(ASource.data(), want.data(), 2 * length);
-                ASSERT_EQ(got, want) << AName << " level " << level << " length " << length;
-            };
-            check(kernels.FloatsToS32, plain.FloatsToS32, floats, "floats");
-            check(kernels.DoublesToS32, plain.DoublesToS32, doubles, "doubles");
-            auto checkPair = [&](auto AKernel, auto APlain, const auto* ASource, auto& AGot,
-                                 auto& AWant, const char* AName) {
-                AKernel(ASource, ASource + length, AGot.data(), length);
-                APlain(ASource, ASource + length, AWant.data(), length);
-                ASSERT_EQ(AGot, AWant) << AName << " level " << level << " length " << length;
-            };
-            checkPair(kernels.FloatPairToS32, plain.FloatPairToS32, floats.data(), got, want,
-                      "float pairs");
-            checkPair(kernels.DoublePairToS32, plain.DoublePairToS32, doubles.data(), got, want,
-                      "double pairs");
-            checkPair(kernels.Int32Pair, plain.Int32Pair, ints.data(), got, want, "32-bit pairs");
-            std::vector<int16_t> got16(2 * length), want16(2 * length);
-            checkPair(kernels.Int16Pair, plain.Int16Pair, shorts.data(), got16, want16,
-                      "16-bit pairs");
-        }
+    // Every length around the vector widths, and one long run.
+    for (size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 31, 33, 47, 1000}) {
+        std::vector<int32_t> got(2 * length), want(2 * length);
+        auto check = [&](auto AKernel, auto APlain, const auto& ASource, const char* AName) {
+            AKernel(ASource.data(), got.data(), 2 * length);
+            APlain(ASource.data(), want.data(), 2 * length);
+            ASSERT_EQ(got, want) << AName << " level " << level << " length " << length;
+        };
+        check(kernels.FloatsToS32, plain.FloatsToS32, floats, "floats");
+        check(kernels.DoublesToS32, plain.DoublesToS32, doubles, "doubles");
+        auto checkPair = [&](auto AKernel, auto APlain, const auto* ASource, auto& AGot,
+                             auto& AWant, const char* AName) {
+            AKernel(ASource, ASource + length, AGot.data(), length);
+            APlain(ASource, ASource + length, AWant.data(), length);
+            ASSERT_EQ(AGot, AWant) << AName << " level " << level << " length " << length;
+        };
+        checkPair(kernels.FloatPairToS32, plain.FloatPairToS32, floats.data(), got, want,
+                  "float pairs");
+        checkPair(kernels.DoublePairToS32, plain.DoublePairToS32, doubles.data(), got, want,
+                  "double pairs");
+        checkPair(kernels.Int32Pair, plain.Int32Pair, ints.data(), got, want, "32-bit pairs");
+        std::vector<int16_t> got16(2 * length), want16(2 * length);
+        checkPair(kernels.Int16Pair, plain.Int16Pair, shorts.data(), got16, want16, "16-bit pairs");
     }
 }
 

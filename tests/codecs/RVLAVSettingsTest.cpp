@@ -8,17 +8,11 @@
 #include <limits>
 #include <memory>
 
+#include "TestSupport.h"
+
 using namespace sonvera;
-
-namespace {
-
-std::string Stored(const TPersistent& AObject) {
-    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
-    WritePublishedProperties(AObject, TRef<IWriter>(writer));
-    return writer->Text();
-}
-
-} // namespace
+using sonvera::testing::ReadInto;
+using sonvera::testing::Written;
 
 TEST(RVLAVSettings, StoreOnlyWhatDiffersFromTheirOwnDefault) {
     TRVIntegerSetting quality(nullptr, nullptr, -1, nullptr, nullptr, nullptr);
@@ -30,7 +24,7 @@ TEST(RVLAVSettings, StoreOnlyWhatDiffersFromTheirOwnDefault) {
     TRVIDCTAlgorithmSetting idct(nullptr, nullptr, idctAuto, nullptr, nullptr, nullptr);
     for (const TPersistent* setting : std::initializer_list<const TPersistent*>{
              &quality, &level, &blur, &preset, &compare, &idct})
-        EXPECT_EQ(Stored(*setting), "{}") << setting->ClassName();
+        EXPECT_EQ(Written(*setting), "{}") << setting->ClassName();
 
     // Equal values against different defaults: each setting stores against its own.
     quality.SetValue(0);
@@ -40,18 +34,18 @@ TEST(RVLAVSettings, StoreOnlyWhatDiffersFromTheirOwnDefault) {
     compare.SetValue(cfChroma);
     compare.SetMode(pmCustom);
     idct.SetValue(idctFaan); // settable, never stored
-    EXPECT_EQ(Stored(quality), R"({"Value":0})");
-    EXPECT_EQ(Stored(level), R"({"Value":-1})");
-    EXPECT_EQ(Stored(blur), R"({"Value":"0.25"})");
-    EXPECT_EQ(Stored(preset), R"({"Value":"slow"})");
-    EXPECT_EQ(Stored(compare), R"({"Mode":"pmCustom","Value":"cfChroma"})");
-    EXPECT_EQ(Stored(idct), "{}");
+    EXPECT_EQ(Written(quality), R"({"Value":0})");
+    EXPECT_EQ(Written(level), R"({"Value":-1})");
+    EXPECT_EQ(Written(blur), R"({"Value":"0.25"})");
+    EXPECT_EQ(Written(preset), R"({"Value":"slow"})");
+    EXPECT_EQ(Written(compare), R"({"Mode":"pmCustom","Value":"cfChroma"})");
+    EXPECT_EQ(Written(idct), "{}");
     EXPECT_TRUE(idct.IsStored());
 
     // Read back into a setting of the same default, the state is whole again.
     TRVSkipCompareFunctionSetting loaded(nullptr, nullptr, cfAbsDifferences, nullptr, nullptr,
                                          nullptr);
-    ReadPublishedProperties(loaded, TJsonReader::Create(Stored(compare)));
+    ReadInto(loaded, Written(compare));
     EXPECT_EQ(loaded.GetMode(), pmCustom);
     EXPECT_EQ(loaded.GetValue(), cfChroma);
 }
@@ -75,16 +69,4 @@ TEST(RVLAVSettings, NormalizedFloatNeverLeavesZeroToOne) {
         EXPECT_GE(setting.GetValue(), 0.0f);
         EXPECT_LE(setting.GetValue(), 1.0f);
     }
-}
-
-TEST(RVLAVSettings, ComparisonTableMapsChromaTo256AndUnknownCodesToAbsDifferences) {
-    for (int ordinal = cfAbsDifferences; ordinal <= cfDCT264; ++ordinal) {
-        const auto function = static_cast<TRVLAVSkipCompareFunction>(ordinal);
-        EXPECT_EQ(RVLAVCompareCode(function), ordinal);
-        EXPECT_EQ(RVLAVCompareFunction(ordinal), function);
-    }
-    EXPECT_EQ(RVLAVCompareCode(cfChroma), 256);
-    EXPECT_EQ(RVLAVCompareFunction(256), cfChroma);
-    for (int64_t unknown : {int64_t{15}, int64_t{300}, int64_t{-1}, int64_t{1} << 40})
-        EXPECT_EQ(RVLAVCompareFunction(unknown), cfAbsDifferences) << unknown;
 }

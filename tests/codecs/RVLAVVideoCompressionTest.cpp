@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include "TestSupport.h"
+
 using namespace sonvera;
 
 namespace {
@@ -37,14 +39,10 @@ struct TOpenEncoder {
 TEST(GMLAVVideoCompression, ANewEncoderStoresNothing) {
     std::unique_ptr<TGMLAVVideoCompression> encoder;
     TGMLAVVideoCompression::Create(StoreIn(encoder), nullptr, nullptr);
-    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
-    WritePublishedProperties(*encoder, TRef<IWriter>(writer));
-    EXPECT_EQ(writer->Text(), "{}");
+    EXPECT_EQ(sonvera::testing::Written(*encoder), "{}");
     encoder->GetQuantizer()->GetMax()->SetMode(pmCustom);
     encoder->GetIDCTAlgorithm()->SetValue(idctFaan); // only its mode is ever stored
-    const TRef<TJsonWriter> changed = TJsonWriter::CreateObject();
-    WritePublishedProperties(*encoder, TRef<IWriter>(changed));
-    EXPECT_EQ(changed->Text(), R"({"Quantizer":{"Max":{"Mode":"pmCustom"}}})");
+    EXPECT_EQ(sonvera::testing::Written(*encoder), R"({"Quantizer":{"Max":{"Mode":"pmCustom"}}})");
 }
 
 TEST(GMLAVVideoCompression, SettingsReachFieldsAndPrivateOptionsOnlyWhenApplied) {

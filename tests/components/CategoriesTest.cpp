@@ -29,11 +29,8 @@ std::pair<int, int> RgbaPngSize(std::span<const uint8_t> AData) {
 } // namespace
 
 TEST(PaletteImages, EveryNamedImageIsAnRgbaPngOfItsSize) {
-    const std::pair<const char*, int> images[] = {{"TSONVERATOOLBARCATEGORY", 32},
-                                                  {"TSONVERATOOLBARCATEGORY1", 32},
-                                                  {"TSONVERAINPUTTOOLBARCATEGORY", 32},
-                                                  {"TSONVERAOUTPUTTOOLBARCATEGORY", 32},
-                                                  {"TSONVERAMIXERSTOOLBARCATEGORY", 32},
+    // The categories' own images are checked with the categories below.
+    const std::pair<const char*, int> images[] = {{"TSONVERATOOLBARCATEGORY1", 32},
                                                   {"TSVAUDIOTOREAL", 24},
                                                   {"TSVAUDIOTOREAL16", 16},
                                                   {"TSVAUDIOTOREAL32", 32},

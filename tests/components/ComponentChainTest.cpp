@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "components/RecordingAudioOut.h"
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
@@ -54,33 +55,7 @@ private:
     int FTick = 0;
 };
 
-// Records operation names and, for buffers, their samples (channel 0 as read) and stamps.
-class TRecorder : public TSVBasicAudioOut {
-public:
-    using TSVBasicAudioOut::TSVBasicAudioOut;
-    std::vector<std::string> Operations;
-    std::vector<int32_t> Samples;
-    std::vector<int64_t> Begins, Ends;
-    int EnableChanges = 0;
-
-    bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
-                      uint32_t) override {
-        Operations.push_back(AOperation->GetOperation().GetClassName());
-        if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation))
-            SetAudioFormat(&start->GetWaveFormat());
-        if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
-            const auto buffer = IntfCast<ISVAudioBuffer>(supplied->GetData());
-            for (uint32_t i = 0; i < buffer->GetSize(); ++i)
-                Samples.push_back(buffer->GetItem(i, 0));
-            Begins.push_back(buffer->GetTimeStamp()->GetBegin());
-            Ends.push_back(buffer->GetTimeStamp()->GetEnd());
-        }
-        return false;
-    }
-
-protected:
-    void EnableChanged() override { ++EnableChanges; }
-};
+using TRecorder = sonvera::testing::TRecordingAudioOut;
 
 // A filter that negates every sample, to show that processing reached the output.
 class TNegate : public TSVCommonFilter {

@@ -106,26 +106,21 @@ TEST(TSVAudioToReal, ReadsEveryWidthRawAndNormalised) {
     const std::vector<uint8_t> bytes24 = {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F};
     std::vector<uint8_t> twice24 = bytes24;
     twice24.insert(twice24.end(), bytes24.begin(), bytes24.end());
+    const std::vector<uint8_t> s16 = BytesOf<int16_t>({-32768, 32767, 1, -1});
+    const std::vector<uint8_t> s32 = BytesOf<int32_t>({INT32_MIN, INT32_MAX});
+    constexpr double k15 = 32768.0, k23 = 8388608.0, k31 = 2147483648.0;
     const TCase cases[] = {
         // 8-bit zero level 127: 255 is +128, exactly 1.0 normalised.
         {8, 1, {255, 0, 127}, false, {{128, -127, 0}}},
         {8, 1, {255, 0, 127}, true, {{1.0, -0.9921875, 0}}},
-        {16, 2, BytesOf<int16_t>({-32768, 32767, 1, -1}), false, {{-32768, 1}, {32767, -1}}},
-        {16,
-         2,
-         BytesOf<int16_t>({-32768, 32767, 1, -1}),
-         true,
-         {{-1.0, 1 / 32768.0}, {32767 / 32768.0, -1 / 32768.0}}},
+        {16, 2, s16, false, {{-32768, 1}, {32767, -1}}},
+        {16, 2, s16, true, {{-1.0, 1 / k15}, {32767 / k15, -1 / k15}}},
         // Bit 23 is the sign: FF FF 80 is -8323073, 00 00 80 is -8388608, exactly -1.0.
         {24, 1, bytes24, false, {{-8323073, -8388608, 8388607}}},
-        {24, 1, bytes24, true, {{-8323073 / 8388608.0, -1.0, 8388607 / 8388608.0}}},
+        {24, 1, bytes24, true, {{-8323073 / k23, -1.0, 8388607 / k23}}},
         {24, 3, twice24, false, {{-8323073, -8323073}, {-8388608, -8388608}, {8388607, 8388607}}},
-        {32, 2, BytesOf<int32_t>({INT32_MIN, INT32_MAX}), false, {{-2147483648.0}, {2147483647.0}}},
-        {32,
-         2,
-         BytesOf<int32_t>({INT32_MIN, INT32_MAX}),
-         true,
-         {{-1.0}, {2147483647 / 2147483648.0}}},
+        {32, 2, s32, false, {{-k31}, {k31 - 1}}},
+        {32, 2, s32, true, {{-1.0}, {(k31 - 1) / k31}}},
         // Three channels take the loop of any step; 24-bit stereo its word reads.
         {16, 3, BytesOf<int16_t>({1, 2, 3, -4, -5, -6}), false, {{1, -4}, {2, -5}, {3, -6}}},
         {24, 2, {1, 0, 0, 2, 0, 0, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF}, false, {{1, -1}, {2, -2}}}};

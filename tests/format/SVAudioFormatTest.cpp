@@ -17,8 +17,10 @@
 #include "sonvera/platform/runtime/PropertyStreaming.h"
 
 using namespace sonvera;
+using sonvera::testing::ReadInto;
 using sonvera::testing::TListenerRegistration;
 using sonvera::testing::TRecordingListener;
+using sonvera::testing::Written;
 
 namespace {
 
@@ -78,16 +80,6 @@ TRef<TRecordingListener> WatchFormat(const TSVAudioFormatBasic& AWatched) {
     });
 }
 
-std::string Written(const TPersistent& AObject) {
-    auto writer = TJsonWriter::CreateObject();
-    WritePublishedProperties(AObject, writer);
-    return writer->Text();
-}
-
-void ReadInto(TPersistent& AObject, const std::string& AText) {
-    ReadPublishedProperties(AObject, TJsonReader::Create(AText));
-}
-
 } // namespace
 
 TEST(TSVAudioFormat, RecordFollowsBitsChannelsAndRate) {
@@ -134,52 +126,44 @@ TEST(TSVAudioFormat, OnlyRealChangesAreToldOnceWithTheRecordRecalculatedBetween)
     auto listener = WatchFormat(format);
     TListenerRegistration registration(listener);
 
+    // Each change, and the property and block aligns told before and after it; no property:
+    // nothing may be told.
     struct TStep {
-        const char* What;
         std::function<void()> Change;
-        std::vector<std::string> Events; // empty: nothing may be told
+        const char* Property = nullptr;
+        int Before = 0, After = 0;
     };
-    const std::vector<TStep> steps = {
-        {"same channels", [&] { format.SetCountChannels(2); }, {}},
-        {"channels 3",
-         [&] { format.SetCountChannels(3); },
-         {"begin Channels 4", "done Channels 6"}},
-        {"channels 3 again", [&] { format.SetCountChannels(3); }, {}},
-        {"channels 40",
-         [&] { format.SetCountChannels(40); },
-         {"begin Channels 6", "done Channels 64"}},
-        {"channels 33, clamped to the same", [&] { format.SetCountChannels(33); }, {}},
-        {"same bits", [&] { format.SetBits(16); }, {}},
-        {"bits 24", [&] { format.SetBits(24); }, {"begin Bits 64", "done Bits 96"}},
-        {"bits 99, clamped to 32", [&] { format.SetBits(99); }, {"begin Bits 96", "done Bits 128"}},
-        {"bits 40, clamped to the same", [&] { format.SetBits(40); }, {}},
-        {"same rate", [&] { format.SetSampleRate(11025); }, {}},
-        {"rate 8000",
-         [&] { format.SetSampleRate(8000); },
-         {"begin SampleRate 128", "done SampleRate 128"}},
-        {"same mask",
-         [&] {
-             format.SetChannelMask({spFrontLeft, spFrontRight});
-         },
-         {}},
-        {"mask FC",
-         [&] { format.SetChannelMask({spFrontCenter}); },
-         {"begin ChannelMask 128", "done ChannelMask 128"}},
-        {"same buffer size", [&] { format.SetBufferSize(1024); }, {}},
-        {"buffer size 0, clamped to 1",
-         [&] { format.SetBufferSize(0); },
-         {"begin BufferSize 128", "done BufferSize 128"}},
-        {"same enabled", [&] { format.SetEnabled(false); }, {}},
-        {"enabled", [&] { format.SetEnabled(true); }, {"begin Enabled 128", "done Enabled 128"}},
+    const TStep steps[] = {
+        {[&] { format.SetCountChannels(2); }},
+        {[&] { format.SetCountChannels(3); }, "Channels", 4, 6},
+        {[&] { format.SetCountChannels(3); }},
+        {[&] { format.SetCountChannels(40); }, "Channels", 6, 64},
+        {[&] { format.SetCountChannels(33); }}, // clamped to the same 32
+        {[&] { format.SetBits(16); }},
+        {[&] { format.SetBits(24); }, "Bits", 64, 96},
+        {[&] { format.SetBits(99); }, "Bits", 96, 128}, // clamped to 32
+        {[&] { format.SetBits(40); }},                  // clamped to the same
+        {[&] { format.SetSampleRate(11025); }},
+        {[&] { format.SetSampleRate(8000); }, "SampleRate", 128, 128},
+        {[&] { format.SetChannelMask(KSVSpeakersStereo); }},
+        {[&] { format.SetChannelMask({spFrontCenter}); }, "ChannelMask", 128, 128},
+        {[&] { format.SetBufferSize(1024); }},
+        {[&] { format.SetBufferSize(0); }, "BufferSize", 128, 128}, // clamped to 1
+        {[&] { format.SetEnabled(false); }},
+        {[&] { format.SetEnabled(true); }, "Enabled", 128, 128},
     };
     for (const TStep& step : steps) {
         const int callbacks = log.Callbacks;
         const int reports = log.LockReports;
         step.Change();
-        const int told = step.Events.empty() ? 0 : 1;
-        EXPECT_EQ(log.Callbacks - callbacks, told) << step.What;
-        EXPECT_EQ(log.LockReports - reports, told) << step.What;
-        EXPECT_EQ(listener->TakeEvents(), step.Events) << step.What;
+        const int told = step.Property ? 1 : 0;
+        std::vector<std::string> events;
+        if (step.Property)
+            events = {"begin " + std::string(step.Property) + " " + std::to_string(step.Before),
+                      "done " + std::string(step.Property) + " " + std::to_string(step.After)};
+        EXPECT_EQ(log.Callbacks - callbacks, told) << "step " << &step - steps;
+        EXPECT_EQ(log.LockReports - reports, told) << "step " << &step - steps;
+        EXPECT_EQ(listener->TakeEvents(), events) << "step " << &step - steps;
     }
     for (TPersistent* sender : log.Senders)
         EXPECT_EQ(sender, &format);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "components/RecordingAudioOut.h"
 #include "sonvera/components/SVCommonGen.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
@@ -67,37 +68,7 @@ private:
     int64_t FNext = 0;
 };
 
-// Records what arrives: operation names, the format, the sample bytes and the stamps. With
-// master pumping enabled it takes over pumping when the stream starts.
-class TRecorder : public TSVBasicAudioOut {
-public:
-    using TSVBasicAudioOut::TSVBasicAudioOut;
-    std::vector<std::string> Operations;
-    TSVWaveFormatExtensible Format{};
-    std::vector<uint8_t> Bytes;
-    std::vector<int64_t> Begins, Ends;
-    uint64_t Frames = 0;
-
-    bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
-                      uint32_t) override {
-        Operations.push_back(AOperation->GetOperation().GetClassName());
-        if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
-            Format = start->GetWaveFormat();
-            if (GetMasterPumping()->GetEnabled())
-                GetInputPin()->Notify(TPXMasterPumpOperation::Create());
-        }
-        if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
-            const auto buffer = IntfCast<ISVAudioBuffer>(supplied->GetData());
-            const auto* bytes = static_cast<const uint8_t*>(buffer->Read());
-            Bytes.insert(Bytes.end(), bytes,
-                         bytes + size_t{buffer->GetSize()} * buffer->GetDataStep());
-            Frames += buffer->GetSize();
-            Begins.push_back(buffer->GetTimeStamp()->GetBegin());
-            Ends.push_back(buffer->GetTimeStamp()->GetEnd());
-        }
-        return false;
-    }
-};
+using TRecorder = sonvera::testing::TRecordingAudioOut;
 
 // Starts AGenerator with AConsumer pacing it and pumps from AConsumer until the stream ends.
 void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer) {
@@ -168,23 +139,20 @@ TEST(SVLAVSampleTransfer, PacksAndConvertsEveryWidthExactly) {
             const int plane = planar ? i / 2 : 0;
             const int index = planar ? 1 + i % 2 : 2 + i;
             const uint8_t* data = frame->extended_data[plane];
-            switch (av_get_packed_sample_fmt(test.Format)) {
-            case AV_SAMPLE_FMT_U8:
-                values.push_back(data[index]);
-                break;
-            case AV_SAMPLE_FMT_S16:
-                values.push_back(reinterpret_cast<const int16_t*>(data)[index]);
-                break;
-            case AV_SAMPLE_FMT_S32:
-                values.push_back(reinterpret_cast<const int32_t*>(data)[index]);
-                break;
-            case AV_SAMPLE_FMT_FLT:
-                values.push_back(reinterpret_cast<const float*>(data)[index]);
-                break;
-            default:
-                values.push_back(reinterpret_cast<const double*>(data)[index]);
-                break;
-            }
+            values.push_back([&]() -> double {
+                switch (av_get_packed_sample_fmt(test.Format)) {
+                case AV_SAMPLE_FMT_U8:
+                    return data[index];
+                case AV_SAMPLE_FMT_S16:
+                    return reinterpret_cast<const int16_t*>(data)[index];
+                case AV_SAMPLE_FMT_S32:
+                    return reinterpret_cast<const int32_t*>(data)[index];
+                case AV_SAMPLE_FMT_FLT:
+                    return reinterpret_cast<const float*>(data)[index];
+                default:
+                    return reinterpret_cast<const double*>(data)[index];
+                }
+            }());
         }
         EXPECT_EQ(values, test.Expected);
     }

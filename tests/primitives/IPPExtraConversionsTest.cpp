@@ -63,24 +63,16 @@ void CheckEvery24BitValue(const TFormat& AOut, TPrimitive APrimitive, TReference
     }
 }
 
-template <class TIn, class TOut>
-auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&)) {
-    return [APrimitive](const uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep,
-                        int ACount) {
+// Adapts a conversion of one column to the checks' shape; AExtra are its trailing arguments.
+template <class TIn, class TOut, class... TArgs, class... TExtra>
+auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&, TArgs...),
+                TExtra... AExtra) {
+    return [=](const uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
         APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
-                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount));
+                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount), AExtra...);
     };
 }
-template <class TIn, class TOut>
-auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const IppiSize&,
-                                   IppHintAlgorithm),
-                IppHintAlgorithm AHint = ippAlgHintAccurate) {
-    return [APrimitive, AHint](const uint8_t* ASource, int ASourceStep, uint8_t* ADest,
-                               int ADestStep, int ACount) {
-        APrimitive(reinterpret_cast<const TIn*>(ASource), ASourceStep,
-                   reinterpret_cast<TOut*>(ADest), ADestStep, Column(ACount), AHint);
-    };
-}
+using TConversion = std::function<void(const uint8_t*, int, uint8_t*, int, int)>;
 
 // Float runs are compared bit for bit: the reference writes the expected float's bytes.
 template <class TPrimitive, class TReference>
@@ -138,9 +130,9 @@ TEST(IPPExtraScale, NarrowingOverEveryPackedValueAndRandomWords) {
     CheckEvery24BitValue(kByte, Converting(ippiScale_24s8u_C1R, ippAlgHintNone),
                          [](int64_t s) { return s * 127 / 8388607 + 127; });
     const std::vector<int64_t> packed = SignedSamples(24, 999, 72);
-    CheckMap(kInt24, kInt16, packed, Converting(ippiScale_24s16s_C1R),
+    CheckMap(kInt24, kInt16, packed, Converting(ippiScale_24s16s_C1R, ippAlgHintAccurate),
              [](int64_t s) { return s * 32767 / 8388607; });
-    CheckMap(kInt24, kByte, packed, Converting(ippiScale_24s8u_C1R),
+    CheckMap(kInt24, kByte, packed, Converting(ippiScale_24s8u_C1R, ippAlgHintAccurate),
              [](int64_t s) { return s * 127 / 8388607 + 127; });
 
     // Random words, and the neighbourhoods of the points where the estimate of the quotient
@@ -156,31 +148,20 @@ TEST(IPPExtraScale, NarrowingOverEveryPackedValueAndRandomWords) {
         for (int64_t d = -2; d <= 2; ++d)
             words.push_back(std::clamp<int64_t>(multiple + d, INT32_MIN, INT32_MAX));
     }
-    CheckMap(kInt32, kInt16, words, Converting(ippiScale_32s16s_C1R),
+    CheckMap(kInt32, kInt16, words, Converting(ippiScale_32s16s_C1R, ippAlgHintAccurate),
              [](int64_t s) { return s * 32767 / 2147483647; });
-    CheckMap(kInt32, kInt24, words, Converting(ippiScale_32s24s_C1R),
+    CheckMap(kInt32, kInt24, words, Converting(ippiScale_32s24s_C1R, ippAlgHintAccurate),
              [](int64_t s) { return s * 8388607 / 2147483647; });
 }
 
 TEST(IPPExtraConvert, FloatToIntegersRoundHalfToEven) {
     const std::vector<float> values = FloatSamples();
-    CheckFromFloat(
-        kInt24, values,
-        [](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
-            ippiConvert_32f24s_C1R(reinterpret_cast<const Ipp32f*>(ASource), ASourceStep, ADest,
-                                   ADestStep, Column(ACount), ippRndZero);
-        },
-        [](float x) { return Low32(RoundHalfEven(x)); });
+    CheckFromFloat(kInt24, values, Converting(ippiConvert_32f24s_C1R, ippRndZero),
+                   [](float x) { return Low32(RoundHalfEven(x)); });
     for (int32_t sf : {0, -1, 1, -8, -31, -32, 5, 31, 40, -200, 200, INT32_MIN, INT32_MAX}) {
         const float p = Power2(-int64_t(sf));
-        CheckFromFloat(
-            kInt32, values,
-            [sf](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
-                ippiConvert_32f32s_C1RSfs(reinterpret_cast<const Ipp32f*>(ASource), ASourceStep,
-                                          reinterpret_cast<Ipp32s*>(ADest), ADestStep,
-                                          Column(ACount), ippRndNear, sf);
-            },
-            [p](float x) { return Low32(RoundHalfEven(x * p)); });
+        CheckFromFloat(kInt32, values, Converting(ippiConvert_32f32s_C1RSfs, ippRndNear, sf),
+                       [p](float x) { return Low32(RoundHalfEven(x * p)); });
     }
 }
 
@@ -200,34 +181,24 @@ TEST(IPPExtraConvert, ToFloatMatchesTheQuotientBitForBit) {
     const auto unitDivisor = [](int32_t sf) {
         return sf == 0 ? 0.0f : Power2(-int64_t(sf)) - 1.0f;
     };
-    using TToFloat = void (*)(uint8_t*, int, uint8_t*, int, int, int32_t);
     const struct {
         const TFormat* Format;
         int Bits;
         std::vector<int32_t> ScaleFactors;
-        TToFloat Convert;
+        TConversion (*Convert)(int32_t);
     } cases[] = {
         {&kSignedByte,
          8,
          {-7, -6, -15, 0},
-         [](uint8_t* s, int ss, uint8_t* d, int ds, int n, int32_t sf) {
-             ippiConvert_8s32f_C1RSfs(reinterpret_cast<Ipp8s*>(s), ss, reinterpret_cast<Ipp32f*>(d),
-                                      ds, Column(n), sf);
-         }},
+         [](int32_t sf) { return TConversion(Converting(ippiConvert_8s32f_C1RSfs, sf)); }},
         {&kInt16,
          16,
          {-15, -14, -16, -23},
-         [](uint8_t* s, int ss, uint8_t* d, int ds, int n, int32_t sf) {
-             ippiConvert_16s32f_C1RSfs(reinterpret_cast<Ipp16s*>(s), ss,
-                                       reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
-         }},
+         [](int32_t sf) { return TConversion(Converting(ippiConvert_16s32f_C1RSfs, sf)); }},
         {&kInt32,
          0,
          {-31, -1, 7, 126, -126, 127, -127, 0},
-         [](uint8_t* s, int ss, uint8_t* d, int ds, int n, int32_t sf) {
-             ippiConvert_32s32f_C1RSfs(reinterpret_cast<Ipp32s*>(s), ss,
-                                       reinterpret_cast<Ipp32f*>(d), ds, Column(n), sf);
-         }},
+         [](int32_t sf) { return TConversion(Converting(ippiConvert_32s32f_C1RSfs, sf)); }},
     };
     for (const auto& c : cases) {
         // 32-bit samples divide by 2^-sf, the others by 2^-sf - 1.
@@ -235,23 +206,12 @@ TEST(IPPExtraConvert, ToFloatMatchesTheQuotientBitForBit) {
             c.Bits > 0 ? EveryValue(c.Bits) : SignedSamples(32, 999, 75);
         for (int32_t sf : c.ScaleFactors) {
             const float divisor = c.Bits > 0 ? unitDivisor(sf) : sf == 0 ? 0.0f : Power2(-sf);
-            CheckMap(
-                *c.Format, kInt32, values,
-                [&c, sf](uint8_t* s, int ss, uint8_t* d, int ds, int n) {
-                    c.Convert(s, ss, d, ds, n, sf);
-                },
-                quotientBits(divisor));
+            CheckMap(*c.Format, kInt32, values, c.Convert(sf), quotientBits(divisor));
         }
     }
-    for (int32_t sf : {-23, -15}) {
-        CheckEvery24BitValue(
-            kInt32,
-            [sf](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
-                ippiConvert_24s32f_C1RSfs(ASource, ASourceStep, reinterpret_cast<Ipp32f*>(ADest),
-                                          ADestStep, Column(ACount), sf);
-            },
-            quotientBits(unitDivisor(sf)));
-    }
+    for (int32_t sf : {-23, -15})
+        CheckEvery24BitValue(kInt32, Converting(ippiConvert_24s32f_C1RSfs, sf),
+                             quotientBits(unitDivisor(sf)));
 }
 
 // Both forms of a multiplication by a real factor against x * factor rounded half to even,

@@ -56,22 +56,13 @@ struct TComponents {
     int C2; // byte 2 / high field (red)
 };
 
-TComponents Fields565(int APixel) {
-    return {APixel % 32, APixel / 32 % 64, APixel / 2048};
-}
-TComponents Fields555(int APixel) {
-    return {APixel % 32, APixel / 32 % 32, APixel / 1024 % 32};
+// The fields of a 16-bit pixel with AGreen bits of green: 6 for 565, 5 for 555, whose bit 15
+// is ignored.
+TComponents Fields(int APixel, int AGreen) {
+    return {APixel % 32, APixel / 32 % (1 << AGreen), APixel / (32 << AGreen) % 32};
 }
 int Scaled(int AField, int AMax) {
     return static_cast<int>(std::lround(AField * 255.0 / AMax));
-}
-TComponents Widened565(int APixel) {
-    const TComponents f = Fields565(APixel);
-    return {Scaled(f.C0, 31), Scaled(f.C1, 63), Scaled(f.C2, 31)};
-}
-TComponents Widened555(int APixel) {
-    const TComponents f = Fields555(APixel);
-    return {Scaled(f.C0, 31), Scaled(f.C1, 31), Scaled(f.C2, 31)};
 }
 
 // Weighted sums of integers over 1000: a tie is exactly representable, so nearbyint (ties to
@@ -253,19 +244,13 @@ TComponents Bgr4(const Ipp8u* ARow, int AIndex) {
     return {ARow[4 * AIndex], ARow[4 * AIndex + 1], ARow[4 * AIndex + 2]};
 }
 // 16-bit pixels widened by their top bits, and widened to the full range.
-TComponents Top565(const Ipp8u* ARow, int AIndex) {
-    const TComponents f = Fields565(Word(ARow, AIndex));
-    return {f.C0 * 8, f.C1 * 4, f.C2 * 8};
+template <int AGreen> TComponents Top(const Ipp8u* ARow, int AIndex) {
+    const TComponents f = Fields(Word(ARow, AIndex), AGreen);
+    return {f.C0 * 8, f.C1 << (8 - AGreen), f.C2 * 8};
 }
-TComponents Top555(const Ipp8u* ARow, int AIndex) {
-    const TComponents f = Fields555(Word(ARow, AIndex)); // bit 15 is ignored
-    return {f.C0 * 8, f.C1 * 8, f.C2 * 8};
-}
-TComponents Full565(const Ipp8u* ARow, int AIndex) {
-    return Widened565(Word(ARow, AIndex));
-}
-TComponents Full555(const Ipp8u* ARow, int AIndex) {
-    return Widened555(Word(ARow, AIndex));
+template <int AGreen> TComponents Full(const Ipp8u* ARow, int AIndex) {
+    const TComponents f = Fields(Word(ARow, AIndex), AGreen);
+    return {Scaled(f.C0, 31), Scaled(f.C1, (1 << AGreen) - 1), Scaled(f.C2, 31)};
 }
 
 void PutBgr(Ipp8u* ARow, int AIndex, TComponents AColour) {
@@ -279,11 +264,9 @@ void PutBgra(Ipp8u* ARow, int AIndex, TComponents AColour) {
     std::copy(bytes, bytes + 4, ARow + 4 * AIndex);
 }
 // Narrowing keeps the top bits; bit 15 of a 555 pixel is written as 0.
-void Put555(Ipp8u* ARow, int AIndex, TComponents AColour) {
-    PutWord(ARow, AIndex, AColour.C0 / 8 + AColour.C1 / 8 * 32 + AColour.C2 / 8 * 1024);
-}
-void Put565(Ipp8u* ARow, int AIndex, TComponents AColour) {
-    PutWord(ARow, AIndex, AColour.C0 / 8 + AColour.C1 / 4 * 32 + AColour.C2 / 8 * 2048);
+template <int AGreen> void Put16(Ipp8u* ARow, int AIndex, TComponents AColour) {
+    PutWord(ARow, AIndex,
+            AColour.C0 / 8 + (AColour.C1 >> (8 - AGreen) << 5) + (AColour.C2 / 8 << (5 + AGreen)));
 }
 // The byte-0 field weighs 0.299.
 void PutGray8(Ipp8u* ARow, int AIndex, TComponents AColour) {
@@ -301,16 +284,16 @@ void PutGray4(Ipp8u* ARow, int AIndex, TComponents AColour) {
 TEST(IPPExtraPixelFunctions, SixteenBitPixelsWidenAndNarrowByTheirTopBits) {
     // 565 <-> 555 goes through the top bits as well.
     ExpectEveryCaseMatchesItsReference({
-        Map("RGB565ToRGB", 16, 24, Over(ippiRGB565ToRGB_8u_C3R), Top565, PutBgr),
-        Map("RGB565ToRGBA", 16, 32, Over(ippiRGB565ToRGBA_8u_AC4R), Top565, PutBgra),
-        Map("RGB555ToRGB", 16, 24, Over(ippiRGB555ToRGB_8u_C3R), Top555, PutBgr),
-        Map("RGB555ToRGBA", 16, 32, Over(ippiRGB555ToRGBA_8u_AC4R), Top555, PutBgra),
-        Map("RGBToRGB565", 24, 16, Over(ippiRGB_8u_C3RToRGB565), Bgr3, Put565),
-        Map("RGBAToRGB565", 32, 16, Over(ippiRGBA_8u_AC4RToRGB565), Bgr4, Put565),
-        Map("RGBToRGB555", 24, 16, Over(ippiRGB_8u_C3RToRGB555), Bgr3, Put555),
-        Map("RGBAToRGB555", 32, 16, Over(ippiRGBA_8u_AC4RToRGB555), Bgr4, Put555),
-        Map("RGB565ToRGB555", 16, 16, Over(ippiRGB565ToRGB555), Top565, Put555),
-        Map("RGB555ToRGB565", 16, 16, Over(ippiRGB555ToRGB565), Top555, Put565),
+        Map("RGB565ToRGB", 16, 24, Over(ippiRGB565ToRGB_8u_C3R), Top<6>, PutBgr),
+        Map("RGB565ToRGBA", 16, 32, Over(ippiRGB565ToRGBA_8u_AC4R), Top<6>, PutBgra),
+        Map("RGB555ToRGB", 16, 24, Over(ippiRGB555ToRGB_8u_C3R), Top<5>, PutBgr),
+        Map("RGB555ToRGBA", 16, 32, Over(ippiRGB555ToRGBA_8u_AC4R), Top<5>, PutBgra),
+        Map("RGBToRGB565", 24, 16, Over(ippiRGB_8u_C3RToRGB565), Bgr3, Put16<6>),
+        Map("RGBAToRGB565", 32, 16, Over(ippiRGBA_8u_AC4RToRGB565), Bgr4, Put16<6>),
+        Map("RGBToRGB555", 24, 16, Over(ippiRGB_8u_C3RToRGB555), Bgr3, Put16<5>),
+        Map("RGBAToRGB555", 32, 16, Over(ippiRGBA_8u_AC4RToRGB555), Bgr4, Put16<5>),
+        Map("RGB565ToRGB555", 16, 16, Over(ippiRGB565ToRGB555), Top<6>, Put16<5>),
+        Map("RGB555ToRGB565", 16, 16, Over(ippiRGB555ToRGB565), Top<5>, Put16<6>),
     });
 }
 
@@ -345,10 +328,10 @@ TEST(IPPExtraPixelFunctions, EveryEncoderMatchesTheReference) {
         Encoder("BGRToYUYV422 3", 24, lyYUYV, Over(ippiBGRToYUYV422_8u_C3C2R, 3), bgr(Bgr3)),
         Encoder("BGRToYUYV422 4", 32, lyYUYV, Over(ippiBGRToYUYV422_8u_C3C2R, 4), bgr(Bgr4)),
         Encoder("BGRAToUYVA422", 32, lyUYVA, Over(ippiBGRAToUYVA422_8u_C4C3R), bgra),
-        Encoder("BGR555ToUYV422", 16, lyUYVY, Over(ippiBGR555ToUYV422_8u_C3C2R), bgr(Full555)),
-        Encoder("BGR565ToUYV422", 16, lyUYVY, Over(ippiBGR565ToUYV422_8u_C3C2R), bgr(Full565)),
-        Encoder("BGR555ToYUYV422", 16, lyYUYV, Over(ippiBGR555ToYUYV422_8u_C3C2R), bgr(Full555)),
-        Encoder("BGR565ToYUYV422", 16, lyYUYV, Over(ippiBGR565ToYUYV422_8u_C3C2R), bgr(Full565)),
+        Encoder("BGR555ToUYV422", 16, lyUYVY, Over(ippiBGR555ToUYV422_8u_C3C2R), bgr(Full<5>)),
+        Encoder("BGR565ToUYV422", 16, lyUYVY, Over(ippiBGR565ToUYV422_8u_C3C2R), bgr(Full<6>)),
+        Encoder("BGR555ToYUYV422", 16, lyYUYV, Over(ippiBGR555ToYUYV422_8u_C3C2R), bgr(Full<5>)),
+        Encoder("BGR565ToYUYV422", 16, lyYUYV, Over(ippiBGR565ToYUYV422_8u_C3C2R), bgr(Full<6>)),
         Encoder("GrayscaleToUYV422", 8, lyUYVY, Over(ippiGrayscaleToUYV422_8u_C1C2R), gray8),
         Encoder("GrayscaleToYUYV422", 8, lyYUYV, Over(ippiGrayscaleToYUYV422_8u_C1C2R), gray8),
         Encoder("Grayscale16ToUYV422", 16, lyUYVY, Over(ippiGrayscale16ToUYV422_16u8u_C1C2R),
@@ -383,15 +366,15 @@ TEST(IPPExtraPixelFunctions, EveryDecoderMatchesTheReferenceAndSkipsTheLonePixel
     ExpectEveryCaseMatchesItsReference({
         Decoder("UYVY422ToBGR", 24, lyUYVY, Over(ippiUYVY422ToBGR_8u_C2C3R), PutBgr),
         Decoder("UYVY422ToBGRA", 32, lyUYVY, Over(ippiUYVY422ToBGRA_8u_C2C4R), PutBgra),
-        Decoder("UYVY422ToBGR555", 16, lyUYVY, Over(ippiUYVY422ToBGR555_8u_C2C3R), Put555),
-        Decoder("UYVY422ToBGR565", 16, lyUYVY, Over(ippiUYVY422ToBGR565_8u_C2C3R), Put565),
+        Decoder("UYVY422ToBGR555", 16, lyUYVY, Over(ippiUYVY422ToBGR555_8u_C2C3R), Put16<5>),
+        Decoder("UYVY422ToBGR565", 16, lyUYVY, Over(ippiUYVY422ToBGR565_8u_C2C3R), Put16<6>),
         Decoder("UYVY422ToGrayscale8", 8, lyUYVY, Over(ippiUYVY422ToGrayscale_8u_C2C1R), gray8),
         Decoder("UYVY422ToGrayscale16", 16, lyUYVY, Over(ippiUYVY422ToGrayscale_16u_C2C1R), gray16),
         Decoder("UYVY422ToGrayscale4", 4, lyUYVY, Over(ippiUYVY422ToGrayscale_4u_C2C1R), gray4),
         Decoder("YUYV422ToBGR", 24, lyYUYV, Over(ippiYUYV422ToBGR_8u_C2C3R), PutBgr),
         Decoder("YUYV422ToBGRA", 32, lyYUYV, Over(ippiYUYV422ToBGRA_8u_8u_C2C4R), PutBgra),
-        Decoder("YUYV422ToBGR555", 16, lyYUYV, Over(ippiYUYV422ToBGR555_8u_C2C3R), Put555),
-        Decoder("YUYV422ToBGR565", 16, lyYUYV, Over(ippiYUYV422ToBGR565_8u_C2C3R), Put565),
+        Decoder("YUYV422ToBGR555", 16, lyYUYV, Over(ippiYUYV422ToBGR555_8u_C2C3R), Put16<5>),
+        Decoder("YUYV422ToBGR565", 16, lyYUYV, Over(ippiYUYV422ToBGR565_8u_C2C3R), Put16<6>),
         Decoder("YUYV422ToGrayscale8", 8, lyYUYV, Over(ippiYUYV422ToGrayscale_8u_C2C1R), gray8),
         Decoder("YUYV422ToGrayscale16", 16, lyYUYV, Over(ippiYUYV422ToGrayscale_16u_C2C1R), gray16),
         Decoder("YUYV422ToGrayscale4", 4, lyYUYV, Over(ippiYUYV422ToGrayscale_4u_C2C1R), gray4),
@@ -429,14 +412,14 @@ TEST(IPPExtraPixelFunctions, GrayscaleOfEverySourceAndDepth) {
         Map("BGRToGrayscale16 4", 32, 16, Over(ippiBGRToGrayscale_16u_C3C1R, 4), Bgr4, PutGray16),
         Map("BGRToGrayscale4 3", 24, 4, Over(ippiBGRToGrayscale_4u_C3C1R, 3), Bgr3, PutGray4),
         Map("BGRToGrayscale4 4", 32, 4, Over(ippiBGRToGrayscale_4u_C3C1R, 4), Bgr4, PutGray4),
-        Map("BGR555ToGrayscale8", 16, 8, Over(ippiBGR555ToGrayscale_8u_C3C1R), Full555, PutGray8),
-        Map("BGR565ToGrayscale8", 16, 8, Over(ippiBGR565ToGrayscale_8u_C3C1R), Full565, PutGray8),
-        Map("BGR555ToGrayscale16", 16, 16, Over(ippiBGR555ToGrayscale_8u16u_C3C1R), Full555,
+        Map("BGR555ToGrayscale8", 16, 8, Over(ippiBGR555ToGrayscale_8u_C3C1R), Full<5>, PutGray8),
+        Map("BGR565ToGrayscale8", 16, 8, Over(ippiBGR565ToGrayscale_8u_C3C1R), Full<6>, PutGray8),
+        Map("BGR555ToGrayscale16", 16, 16, Over(ippiBGR555ToGrayscale_8u16u_C3C1R), Full<5>,
             PutGray16),
-        Map("BGR565ToGrayscale16", 16, 16, Over(ippiBGR565ToGrayscale_8u16u_C3C1R), Full565,
+        Map("BGR565ToGrayscale16", 16, 16, Over(ippiBGR565ToGrayscale_8u16u_C3C1R), Full<6>,
             PutGray16),
-        Map("BGR555ToGrayscale4", 16, 4, Over(ippiBGR555ToGrayscale_4u_C3C1R), Full555, PutGray4),
-        Map("BGR565ToGrayscale4", 16, 4, Over(ippiBGR565ToGrayscale_4u_C3C1R), Full565, PutGray4),
+        Map("BGR555ToGrayscale4", 16, 4, Over(ippiBGR555ToGrayscale_4u_C3C1R), Full<5>, PutGray4),
+        Map("BGR565ToGrayscale4", 16, 4, Over(ippiBGR565ToGrayscale_4u_C3C1R), Full<6>, PutGray4),
         depth("Scale_4u8u", 4, 8, Over(ippiScale_4u8u_C1R)),
         depth("Scale_4u16u", 4, 16, Over(ippiScale_4u16u_C1R)),
         depth("Scale_8u4u", 8, 4, Over(ippiScale_8u4u_C1R)),

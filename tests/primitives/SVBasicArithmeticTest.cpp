@@ -31,7 +31,7 @@ template <class T> T Expected(TOp AOp, int64_t A, int64_t B, int32_t AScaleFacto
         return static_cast<T>(B == 0 ? (A == 0 ? 0 : (A > 0 ? high : low))
                                      : Quotient(A, B, AScaleFactor, low, high));
     const int64_t exact = AOp == opAdd ? A + B : (AOp == opSub ? A - B : A * B);
-    return static_cast<T>(Clamp(ScaleExactly(exact, AScaleFactor), low, high));
+    return static_cast<T>(std::clamp(ScaleExactly(exact, AScaleFactor), low, high));
 }
 
 const char* Name(TOp AOp) {

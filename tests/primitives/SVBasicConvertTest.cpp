@@ -65,7 +65,7 @@ Ipp8u FastNarrow(int64_t AS, int64_t ATopDivisor) {
 }
 
 // 128-bit integers hold the exact products of the 32-bit model.
-__extension__ typedef __int128 TInt128;
+using sonvera::testing::TInt128;
 
 // A float written as AMantissa * 2^-AExponent with an integer mantissa.
 struct TDyadic {

@@ -2,6 +2,7 @@
 // the exact integer rounding the reference models are built on.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -91,27 +92,9 @@ private:
     std::vector<uint8_t> FPristine;
 };
 
-// ANumerator / ADenominator (ADenominator > 0) rounded to nearest, ties to even.
-inline int64_t DivideRoundingToEven(int64_t ANumerator, int64_t ADenominator) {
-    int64_t quotient = ANumerator / ADenominator;
-    int64_t remainder = ANumerator % ADenominator;
-    if (remainder < 0) {
-        quotient -= 1;
-        remainder += ADenominator;
-    }
-    if (2 * remainder > ADenominator || (2 * remainder == ADenominator && quotient % 2 != 0))
-        quotient += 1;
-    return quotient;
-}
-
-// AValue * 2^-AScaleFactor rounded to nearest with ties to even, for |AValue| < 2^31 and a
-// scale factor of at least -31.
+// AValue * 2^-AScaleFactor rounded to nearest with ties to even.
 inline int64_t ScaleExactly(int64_t AValue, int32_t AScaleFactor) {
-    if (AScaleFactor <= 0)
-        return AValue * (int64_t{1} << -AScaleFactor);
-    if (AScaleFactor >= 40)
-        return 0;
-    return DivideRoundingToEven(AValue, int64_t{1} << AScaleFactor);
+    return static_cast<int64_t>(sonvera::testing::ScaledQuotient(AValue, AScaleFactor));
 }
 
 // Describes the first element where AActual differs from AExpected ("" when none).
@@ -172,25 +155,12 @@ void CheckConstForms(const TConstForms<T>& AForms, const std::vector<T>& AInput,
     EXPECT_EQ(FirstMismatch(AInput, source.Values()), "") << "source changed";
 }
 
-inline int64_t Clamp(int64_t AValue, int64_t ALow, int64_t AHigh) {
-    return AValue < ALow ? ALow : (AValue > AHigh ? AHigh : AValue);
-}
-
-// ADividend * 2^-AScaleFactor / ADivisor, rounded to nearest with ties to even, saturated;
-// for scale factors in [-31, 40].
+// ADividend * 2^-AScaleFactor / ADivisor, rounded to nearest with ties to even, saturated.
 inline int64_t Quotient(int64_t ADividend, int64_t ADivisor, int32_t AScaleFactor, int64_t ALow,
                         int64_t AHigh) {
-    int64_t numerator = ADividend;
-    int64_t denominator = ADivisor;
-    if (AScaleFactor < 0)
-        numerator *= int64_t{1} << -AScaleFactor;
-    else
-        denominator *= int64_t{1} << AScaleFactor;
-    if (denominator < 0) {
-        numerator = -numerator;
-        denominator = -denominator;
-    }
-    return Clamp(DivideRoundingToEven(numerator, denominator), ALow, AHigh);
+    return std::clamp(
+        static_cast<int64_t>(sonvera::testing::ScaledQuotient(ADividend, AScaleFactor, ADivisor)),
+        ALow, AHigh);
 }
 
 // Edge values of 16 bits, then random ones, every fourth small (the divisors of large

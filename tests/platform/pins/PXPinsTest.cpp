@@ -44,35 +44,6 @@ std::unique_ptr<TQXPXIntegerSourcePin> IntegerSource(TPXDispatchHandler AHandler
 
 } // namespace
 
-TEST(PXOperations, TypeTestsFollowTheClassTree) {
-    const TRef<IPXNotifyOperation> operations[] = {TPXStopOperation::Create(),
-                                                   TPXEndStopOperation::Create(),
-                                                   TPXQXResumeOperation::Create(),
-                                                   TPXStartRateOperation::Create(12.5),
-                                                   TPXStartSampleRateOperation::Create(44100),
-                                                   TPXPauseOperation::Create(),
-                                                   TPXSuppliedBufferOperation::Create(nullptr)};
-    // stop, resume, start-rate, supplied: which of the four tests each operation passes.
-    const bool expected[][4] = {{true, false, false, false}, {true, false, false, false},
-                                {false, true, false, false}, {false, true, true, false},
-                                {false, true, true, false},  {false, false, false, false},
-                                {false, false, false, true}};
-    for (size_t i = 0; i < std::size(operations); ++i) {
-        const auto& op = operations[i];
-        EXPECT_EQ(OperationAs<TPXStopOperation>(op) != nullptr, expected[i][0]) << i;
-        EXPECT_EQ(OperationAs<TPXQXResumeOperation>(op) != nullptr, expected[i][1]) << i;
-        EXPECT_EQ(OperationAs<TPXStartRateOperation>(op) != nullptr, expected[i][2]) << i;
-        EXPECT_EQ(OperationAs<TPXSuppliedBufferOperation>(op) != nullptr, expected[i][3]) << i;
-    }
-    EXPECT_EQ(OperationAs<TPXStopOperation>(TRef<IPXNotifyOperation>()), nullptr);
-    EXPECT_EQ(OperationAs<TPXStartRateOperation>(operations[4])->GetRate(), 44100.0);
-    const TRef<IQXData> data = TQXIntegerBuffer::CreateSize(4);
-    EXPECT_EQ(OperationAs<TPXSuppliedBufferOperation>(TPXSuppliedBufferOperation::Create(data))
-                  ->GetData()
-                  .get(),
-              data.get());
-}
-
 TEST(PXPins, ConnectionRules) {
     auto source = IntegerSource();
     auto otherSource = IntegerSource();

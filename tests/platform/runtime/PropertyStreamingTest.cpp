@@ -12,16 +12,6 @@ using namespace runtime_test;
 
 namespace {
 
-std::string Written(const TPersistent& AObject) {
-    auto writer = TJsonWriter::CreateObject();
-    WritePublishedProperties(AObject, writer);
-    return writer->Text();
-}
-
-void ReadInto(TPersistent& AObject, const std::string& AText) {
-    ReadPublishedProperties(AObject, TJsonReader::Create(AText));
-}
-
 // Every published value of two objects, compared as the setters compare them.
 void ExpectSameState(const TPublishedState& A, const TPublishedState& B) {
     ASSERT_EQ(A.Values.size(), B.Values.size());

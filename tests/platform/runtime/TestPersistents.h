@@ -14,8 +14,10 @@ namespace runtime_test {
 
 using namespace sonvera;
 using sonvera::testing::MessageOf;
+using sonvera::testing::ReadInto;
 using sonvera::testing::TListenerRegistration;
 using sonvera::testing::TRecordingListener;
+using sonvera::testing::Written;
 
 // Four speaker positions, enough for sets of several members.
 enum TTestSpeaker : uint8_t { spFrontLeft, spFrontRight, spFrontCenter, spSubwoofer };

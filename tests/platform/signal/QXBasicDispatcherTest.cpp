@@ -16,7 +16,7 @@
 namespace sonvera {
 namespace {
 
-__extension__ typedef __int128 TWide;
+using sonvera::testing::TInt128;
 
 constexpr Ipp32s kMin = std::numeric_limits<Ipp32s>::min();
 constexpr Ipp32s kMax = std::numeric_limits<Ipp32s>::max();
@@ -28,51 +28,21 @@ const std::vector<Ipp32s> kEdgeValues = {kMin, kMin + 1, -65537, -65536, -3,    
 const auto* const GDispatcherStart =
     sonvera::testing::StartUnits({{InitializeQXBasicDispatcher, FinalizeQXBasicDispatcher}});
 
-// ---- Reference model: exact arithmetic in 128 bits, written with floor division.
+// ---- Reference model: exact arithmetic in 128 bits.
 
-TWide FloorDiv(TWide ANum, TWide ADen) {
-    TWide q = ANum / ADen;
-    if ((ANum % ADen != 0) && ((ANum < 0) != (ADen < 0)))
-        --q;
-    return q;
-}
-
-// ANum / ADen rounded to nearest, ties to even.
-TWide RoundHalfEven(TWide ANum, TWide ADen) {
-    if (ADen < 0) {
-        ANum = -ANum;
-        ADen = -ADen;
-    }
-    const TWide q = FloorDiv(ANum, ADen);
-    const TWide twiceRest = 2 * (ANum - q * ADen);
-    if (twiceRest > ADen || (twiceRest == ADen && q % 2 != 0))
-        return q + 1;
-    return q;
-}
-
-Ipp32s Saturate(TWide AValue) {
-    return static_cast<Ipp32s>(AValue < kMin ? kMin : (AValue > kMax ? kMax : AValue));
-}
-
-TWide Pow2(int AExponent) {
-    return TWide{1} << AExponent;
-}
-
-// The exact value v × 2^-sf / ADivisor, rounded and saturated.
-Ipp32s ScaledRef(TWide AValue, int AScaleFactor, TWide ADivisor = 1) {
-    if (AScaleFactor >= 0)
-        return Saturate(RoundHalfEven(AValue, ADivisor * Pow2(AScaleFactor)));
-    return Saturate(RoundHalfEven(AValue * Pow2(-AScaleFactor), ADivisor));
+Ipp32s Saturate(TInt128 AValue) {
+    return static_cast<Ipp32s>(std::clamp<TInt128>(AValue, kMin, kMax));
 }
 
 enum TConstantOp { coAdd, coSub, coMul, coDiv };
 
 // x op val exactly, scaled, rounded and saturated.
 Ipp32s ConstantRef(TConstantOp AOp, Ipp32s AX, Ipp32s AVal, int AScaleFactor) {
-    const TWide x = AX;
+    const TInt128 x = AX;
     if (AOp == coDiv)
-        return ScaledRef(x, AScaleFactor, AVal);
-    return ScaledRef(AOp == coAdd ? x + AVal : (AOp == coSub ? x - AVal : x * AVal), AScaleFactor);
+        return Saturate(sonvera::testing::ScaledQuotient(x, AScaleFactor, AVal));
+    const TInt128 exact = AOp == coAdd ? x + AVal : (AOp == coSub ? x - AVal : x * AVal);
+    return Saturate(sonvera::testing::ScaledQuotient(exact, AScaleFactor));
 }
 
 struct TConstantForms {

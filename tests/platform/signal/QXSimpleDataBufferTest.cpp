@@ -51,9 +51,7 @@ bool AllBytesAre(const TRef<TQXGenericBuffer>& ABuffer, uint32_t AFrom, uint32_t
 // The document ABuffer writes, with AFrom replaced by ATo.
 std::string Document(const TRef<TQXGenericBuffer>& ABuffer, const std::string& AFrom = "",
                      const std::string& ATo = "") {
-    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
-    ABuffer->SerializationWrite(TRef<IWriter>(writer));
-    std::string text = writer->Text();
+    std::string text = sonvera::testing::Serialized(ABuffer);
     if (!AFrom.empty())
         text.replace(text.find(AFrom), AFrom.size(), ATo);
     return text;

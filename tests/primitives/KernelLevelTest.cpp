@@ -148,6 +148,7 @@ TBytes Width24Kernels() {
 // destinations whose other elements must keep their bytes; pairs of planes into frames.
 TBytes FloatKernels() {
     const float inf = std::numeric_limits<float>::infinity();
+    // 0x1.000002p0f and 0x1.fffffep-1f are the floats next to 1.
     const float edges[] = {std::nanf(""),
                            -std::nanf(""),
                            inf,
@@ -166,10 +167,10 @@ TBytes FloatKernels() {
                            -7.0f,
                            1.0f,
                            -1.0f,
-                           std::nextafter(1.0f, 2.0f),
-                           std::nextafter(-1.0f, -2.0f),
-                           std::nextafter(1.0f, 0.0f),
-                           std::nextafter(-1.0f, 0.0f),
+                           0x1.000002p0f,
+                           -0x1.000002p0f,
+                           0x1.fffffep-1f,
+                           -0x1.fffffep-1f,
                            2.0f,
                            0x1p31f,
                            -0x1p31f,
@@ -183,7 +184,7 @@ TBytes FloatKernels() {
                            32767.5f,
                            -32768.5f};
     std::mt19937 random(5);
-    std::vector<float> values(64);
+    std::vector<float> values(72);
     for (size_t k = 0; k < values.size(); ++k)
         values[k] =
             k % 2 == 0 ? edges[k / 2 % std::size(edges)] : float(int32_t(random())) * 0x1p-31f;
@@ -197,7 +198,7 @@ TBytes FloatKernels() {
         std::fesetround(mode);
         for (int sf : {0, -31, -15, 1})
             for (int start = 0; start < 4; ++start)
-                for (int count : {0, 1, 7, 8, 9, 15, 16, 17, 33, 56}) {
+                for (int count : {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 56, 63, 64, 65}) {
                     const float factor = std::ldexp(1.0f, -sf);
                     for (int step : {1, 2, 3}) {
                         std::vector<int32_t> dest(size_t(step * (start + count) + 20), -5);

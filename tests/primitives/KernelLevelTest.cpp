@@ -148,46 +148,21 @@ TBytes Width24Kernels() {
 // destinations whose other elements must keep their bytes; pairs of planes into frames.
 TBytes FloatKernels() {
     const float inf = std::numeric_limits<float>::infinity();
+    const float special[] = {std::nanf(""), -std::nanf(""), inf, -inf, 0.0f, -0.0f, 1e-40f, 2.0f};
+    const float halfway[] = {0.5f, 1.5f, 2.5f,  -0.5f,    -1.5f,    -2.5f,
+                             3.0f, 5.0f, -7.0f, 32767.5f, -32768.5f};
     // 0x1.000002p0f and 0x1.fffffep-1f are the floats next to 1.
-    const float edges[] = {std::nanf(""),
-                           -std::nanf(""),
-                           inf,
-                           -inf,
-                           0.0f,
-                           -0.0f,
-                           1e-40f,
-                           0.5f,
-                           1.5f,
-                           2.5f,
-                           -0.5f,
-                           -1.5f,
-                           -2.5f,
-                           3.0f,
-                           5.0f,
-                           -7.0f,
-                           1.0f,
-                           -1.0f,
-                           0x1.000002p0f,
-                           -0x1.000002p0f,
-                           0x1.fffffep-1f,
-                           -0x1.fffffep-1f,
-                           2.0f,
-                           0x1p31f,
-                           -0x1p31f,
-                           0x1.000002p31f,
-                           -0x1.000002p31f,
-                           0x1p62f,
-                           0x1p63f,
-                           -0x1p63f,
-                           0x1.8p40f,
-                           -0x1.000002p32f,
-                           32767.5f,
-                           -32768.5f};
+    const float rangeEnds[] = {1.0f,           -1.0f,           0x1.000002p0f,  -0x1.000002p0f,
+                               0x1.fffffep-1f, -0x1.fffffep-1f, 0x1p31f,        -0x1p31f,
+                               0x1.000002p31f, -0x1.000002p31f, 0x1p62f,        0x1p63f,
+                               -0x1p63f,       0x1.8p40f,       -0x1.000002p32f};
+    std::vector<float> edges(std::begin(special), std::end(special));
+    edges.insert(edges.end(), std::begin(halfway), std::end(halfway));
+    edges.insert(edges.end(), std::begin(rangeEnds), std::end(rangeEnds));
     std::mt19937 random(5);
     std::vector<float> values(72);
     for (size_t k = 0; k < values.size(); ++k)
-        values[k] =
-            k % 2 == 0 ? edges[k / 2 % std::size(edges)] : float(int32_t(random())) * 0x1p-31f;
+        values[k] = k % 2 == 0 ? edges[k / 2 % edges.size()] : float(int32_t(random())) * 0x1p-31f;
     const int savedMode = std::fegetround();
     TBytes out;
     auto keep = [&](const std::vector<int32_t>& AValues) {

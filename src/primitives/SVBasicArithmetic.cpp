@@ -143,18 +143,27 @@ template <class TOp> struct TScaledWithConstant<Ipp8u, TOp, skClamp> {
 };
 
 // An 8-bit product shifted by 1 to 8 with its rounding also stays within 16 unsigned bits:
-// 65025 + 127 + 1 at most.
+// 65025 + 127 + 1 at most. The shifts are high halves of 16-bit products by 2^(16 - shift),
+// which vectors have for every lane at once.
 struct TProduct8uShiftedIn16Bits {
     uint16_t Value;
-    uint16_t Shift;
     uint16_t Bias;
+    uint16_t ShiftFactor; // 2^(16 - shift)
+
     static bool Fits(const TScaling& AScaling) {
         return AScaling.Kind == skRoundShift && AScaling.Shift <= 8;
     }
+    TProduct8uShiftedIn16Bits(int32_t AValue, const TScaling& AScaling)
+        : Value(static_cast<uint16_t>(AValue)), Bias(static_cast<uint16_t>(AScaling.Bias)),
+          ShiftFactor(static_cast<uint16_t>(1u << (16 - AScaling.Shift))) {}
+
+    uint16_t Shifted(uint16_t AX) const {
+        return static_cast<uint16_t>((uint32_t{AX} * ShiftFactor) >> 16);
+    }
     Ipp8u operator()(Ipp8u AX) const {
         const auto product = static_cast<uint16_t>(AX * Value);
-        const auto odd = static_cast<uint16_t>((product >> Shift) & 1);
-        const auto rounded = static_cast<uint16_t>((product + Bias + odd) >> Shift);
+        const auto odd = static_cast<uint16_t>(Shifted(product) & 1);
+        const uint16_t rounded = Shifted(static_cast<uint16_t>(product + Bias + odd));
         return static_cast<Ipp8u>(rounded > 255 ? 255 : rounded);
     }
 };
@@ -195,10 +204,7 @@ void MapScaled(const void* ASrc, T AValue, void* ADst, const TRegion& ARegion,
     const TScaling scaling = ChooseScaling<T>(AScaleFactor);
     if constexpr (std::is_same_v<T, Ipp8u> && std::is_same_v<TOp, TMul>) {
         if (TProduct8uShiftedIn16Bits::Fits(scaling))
-            return MapRegion<T, T>(ASrc, ADst, ARegion,
-                                   TProduct8uShiftedIn16Bits{AValue,
-                                                             static_cast<uint16_t>(scaling.Shift),
-                                                             static_cast<uint16_t>(scaling.Bias)});
+            return MapRegion<T, T>(ASrc, ADst, ARegion, TProduct8uShiftedIn16Bits(AValue, scaling));
     }
     switch (scaling.Kind) {
     case skClamp:

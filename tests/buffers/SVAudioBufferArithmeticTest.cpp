@@ -1,14 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "SVAudioBufferTestSupport.h"
-#include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 using namespace sonvera;

@@ -1,8 +1,5 @@
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <bit>
-#include <climits>
 #include <cmath>
 #include <limits>
 

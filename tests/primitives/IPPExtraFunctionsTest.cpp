@@ -1,9 +1,5 @@
 #include "sonvera/primitives/IPPExtraFunctions.h"
 
-#include <gtest/gtest.h>
-
-#include <array>
-#include <climits>
 #include <thread>
 
 #include "IPPExtraTestSupport.h"

@@ -1,19 +1,15 @@
 // Element-wise and constant slots against an exact model: v = a op b in 64 bits, times
 // 2^-scaleFactor rounded to nearest with ties to even, saturated; the 8u division by a
 // constant against the six-decimal reciprocal it is defined by.
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "SVBasicTestSupport.h"
 

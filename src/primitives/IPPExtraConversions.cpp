@@ -69,17 +69,9 @@ constexpr auto Scale8uTo24 = [](int32_t ASample) {
     return WithSign(std::min(q, 8388607), SignMask(t));
 };
 
-// s * 8388607 / 32767 = 256 s + 255 s / 32767. The second quotient divides by 2^15 - 1, which
-// for these dividends is (x + x / 2^15 + 1) / 2^15 with shifts.
-constexpr auto Scale16To24 = [](int32_t ASample) {
-    const int32_t a = Magnitude(ASample);
-    const int32_t rest = 255 * a;
-    const int32_t q = (rest + (rest >> 15) + 1) >> 15;
-    return WithSign(std::min(256 * a + q, 8388608), SignMask(ASample));
-};
-
-// The 16/32-bit rules live beside the kernels that run them over contiguous runs; the walkers
-// take them as lambdas so that every compiled loop inlines them.
+// The 16/24- and 16/32-bit rules live beside the kernels that run them over contiguous runs;
+// the walkers take them as lambdas so that every compiled loop inlines them.
+constexpr auto Scale16To24 = [](int32_t ASample) { return runs::Widen16To24(ASample); };
 constexpr auto Scale16To32 = [](int32_t ASample) { return runs::Widen16To32(ASample); };
 constexpr auto Scale32To16 = [](int32_t ASample) { return runs::Narrow32To16(ASample); };
 
@@ -102,7 +94,9 @@ constexpr auto Scale24To8u = [](int32_t ASample) {
 };
 
 // s * 32767 / 8388607 with 8388607 = 256 * 32767 + 255: |s| / 256 is never below the quotient
-// and at most one above it; the remainder 32767 (a - 256 q) - 255 q decides.
+// and at most one above it; the remainder 32767 (a - 256 q) - 255 q decides. The compiled 32-bit
+// walks run this form, in fewer steps than the 16-bit one of the kernels (runs::Narrow24To16),
+// which gives the same quotients.
 constexpr auto Scale24To16 = [](int32_t ASample) {
     const int32_t a = Magnitude(ASample);
     int32_t q = a >> 8;
@@ -246,18 +240,47 @@ void MultiplyByRealInPlace(double AFactor, void* AData, int32_t AStep, const Ipp
 
 // Contiguous runs that do not overlap go through the active level's kernel (16-bit lanes, twice
 // the samples per instruction of the compiled 32-bit walk), in pieces its int count can hold.
-template <class TIn, class TOut, class TKernel>
-bool ThroughRunKernel(const typename TIn::TValue* ASource, int32_t ASourceStep,
-                      typename TOut::TValue* ADest, int32_t ADestStep, int64_t ACount,
-                      TKernel AKernel) {
+template <class TIn, class TOut, class TSource, class TDest, class TKernel>
+bool ThroughRunKernel(const TSource* ASource, int32_t ASourceStep, TDest* ADest, int32_t ADestStep,
+                      int64_t ACount, TKernel AKernel) {
     if (ACount < 1 || !runs::IsContiguous<TIn>(ASourceStep) ||
         !runs::IsContiguous<TOut>(ADestStep) ||
         !runs::Disjoint(runs::SpanOf(ASource, ASourceStep, ACount, TIn::KSize),
                         runs::SpanOf(ADest, ADestStep, ACount, TOut::KSize)))
         return false;
+    // Pointer units per element: 1, or 3 for packed 24-bit samples addressed as bytes.
+    constexpr int64_t KSourceUnits = TIn::KSize / int64_t(sizeof(TSource));
+    constexpr int64_t KDestUnits = TOut::KSize / int64_t(sizeof(TDest));
     constexpr int64_t KPiece = int64_t(1) << 30;
     for (int64_t done = 0; done < ACount; done += KPiece)
-        AKernel(ASource + done, ADest + done, int(std::min(KPiece, ACount - done)));
+        AKernel(ASource + done * KSourceUnits, ADest + done * KDestUnits,
+                int(std::min(KPiece, ACount - done)));
+    return true;
+}
+
+// Strided runs that blocks may reorder, when at least one side moves through a window kernel:
+// gathered into packed blocks, converted by the kernel, and spread out again.
+template <class TIn, class TOut, class TSource, class TDest>
+bool ThroughKernelBlocks(const TSource* ASource, int32_t ASourceStep, TDest* ADest,
+                         int32_t ADestStep, int64_t ACount,
+                         void (*AKernel)(const TSource*, TDest*, int)) {
+    const auto* source = reinterpret_cast<const uint8_t*>(ASource);
+    auto* dest = reinterpret_cast<uint8_t*>(ADest);
+    const runs::TRunReader<TIn> reader(source, ASourceStep);
+    const runs::TRunWriter<TOut> writer(dest, ADestStep);
+    if (ACount < 1 || !runs::WorthBlocks(reader.Access(), writer.Access()) ||
+        !runs::BlockSafe(source, ASourceStep, TIn::KSize, dest, ADestStep, TOut::KSize, ACount))
+        return false;
+    constexpr int KBlock = runs::KBlock;
+    alignas(64) TSource in[(KBlock * TIn::KSize + runs::KSlackBytes) / sizeof(TSource)];
+    alignas(64) TDest out[(KBlock * TOut::KSize + runs::KSlackBytes) / sizeof(TDest)];
+    for (int64_t k = 0; k < ACount; k += KBlock) {
+        const int count = int(std::min<int64_t>(KBlock, ACount - k));
+        const uint8_t* packed = reader.Bytes(k, count, reinterpret_cast<uint8_t*>(in));
+        uint8_t* target = writer.Target(k, reinterpret_cast<uint8_t*>(out));
+        AKernel(reinterpret_cast<const TSource*>(packed), reinterpret_cast<TDest*>(target), count);
+        writer.Commit(k, count, target);
+    }
     return true;
 }
 
@@ -271,7 +294,11 @@ void ippiScale_8u24s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp8u* pDst, int32_
 }
 void ippiScale_16s24s_C1R(const Ipp16s* pSrc, int32_t srcStep, Ipp8u* pDst, int32_t dstStep,
                           const IppiSize& roiSize) {
-    Map<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, CountOf(roiSize.cx, roiSize.cy), Scale16To24);
+    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
+    const auto kernel = runs::ActiveSimdKernels().Pack16To24;
+    if (!ThroughRunKernel<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, count, kernel) &&
+        !ThroughKernelBlocks<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, count, kernel))
+        Map<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, count, Scale16To24);
 }
 void ippiScale_16s32s_C1R(const Ipp16s* pSrc, int32_t srcStep, Ipp32s* pDst, int32_t dstStep,
                           const IppiSize& roiSize) {
@@ -290,7 +317,11 @@ void ippiScale_24s8u_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp8u* pDst, int32_
 }
 void ippiScale_24s16s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp16s* pDst, int32_t dstStep,
                           const IppiSize& roiSize, IppHintAlgorithm) {
-    Map<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, CountOf(roiSize.cx, roiSize.cy), Scale24To16);
+    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
+    const auto kernel = runs::ActiveSimdKernels().Unpack24To16;
+    if (!ThroughRunKernel<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, count, kernel) &&
+        !ThroughKernelBlocks<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, count, kernel))
+        Map<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, count, Scale24To16);
 }
 void ippiScale_32s16s_C1R(const Ipp32s* pSrc, int32_t srcStep, Ipp16s* pDst, int32_t dstStep,
                           const IppiSize& roiSize, IppHintAlgorithm) {

@@ -6,29 +6,57 @@ namespace sonvera::runs {
 namespace {
 
 constexpr TSimdKernels KPortableKernels = {
-    portable::Unpack24, portable::Pack24,   portable::Gather,
-    portable::Scatter,  portable::Gather24, portable::Scatter24,
-    portable::MapBytes, portable::Widen16,  portable::Narrow32,
+    portable::Unpack24,
+    portable::Pack24,
+    // 24-bit widths
+    portable::Pack16To24,
+    portable::Unpack24To16,
+    portable::Gather,
+    portable::Scatter,
+    portable::Gather24,
+    portable::Scatter24,
+    portable::MapBytes,
+    portable::Widen16,
+    portable::Narrow32,
 };
 
 #ifdef SONVERA_X86_KERNELS
 constexpr TSimdKernels KAvx2Kernels = {
-    avx2::Unpack24,     avx2::Pack24,       portable::Gather,
-    portable::Scatter,  portable::Gather24, portable::Scatter24,
-    portable::MapBytes, avx2::Widen16,      avx2::Narrow32,
+    avx2::Unpack24,
+    avx2::Pack24,
+    // 24-bit widths
+    avx2::Pack16To24,
+    avx2::Unpack24To16,
+    portable::Gather,
+    portable::Scatter,
+    portable::Gather24,
+    portable::Scatter24,
+    portable::MapBytes,
+    avx2::Widen16,
+    avx2::Narrow32,
 };
 
-// AVX-512 without byte permutes packs with AVX2.
-constexpr TSimdKernels KAvx512Kernels = {
-    avx2::Unpack24,     avx2::Pack24,       portable::Gather,
-    portable::Scatter,  portable::Gather24, portable::Scatter24,
-    portable::MapBytes, avx512::Widen16,    avx512::Narrow32,
-};
+// AVX-512 without byte permutes: the AVX2 kernels but for the 16/32-bit widths.
+constexpr TSimdKernels KAvx512Kernels = [] {
+    TSimdKernels kernels = KAvx2Kernels;
+    kernels.Widen16 = avx512::Widen16;
+    kernels.Narrow32 = avx512::Narrow32;
+    return kernels;
+}();
 
 constexpr TSimdKernels KBytePermuteKernels = {
-    avx512vbmi::Unpack24, avx512vbmi::Pack24,   avx512vbmi::Gather,
-    avx512vbmi::Scatter,  avx512vbmi::Gather24, avx512vbmi::Scatter24,
-    avx512vbmi::MapBytes, avx512::Widen16,      avx512::Narrow32,
+    avx512vbmi::Unpack24,
+    avx512vbmi::Pack24,
+    // 24-bit widths
+    avx512vbmi::Pack16To24,
+    avx512vbmi::Unpack24To16,
+    avx512vbmi::Gather,
+    avx512vbmi::Scatter,
+    avx512vbmi::Gather24,
+    avx512vbmi::Scatter24,
+    avx512vbmi::MapBytes,
+    avx512::Widen16,
+    avx512::Narrow32,
 };
 
 constexpr const TSimdKernels* KKernelsByLevel[KKernelLevelCount] = {

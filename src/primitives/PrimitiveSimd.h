@@ -3,7 +3,7 @@
 // kernel's result; the AVX2 (PrimitiveSimdAvx2.cpp) and AVX-512 byte-permute
 // (PrimitiveSimdAvx512.cpp) kernels write exactly its bytes.
 //
-// - Contiguous packed 24-bit runs to and from 32-bit values.
+// - Contiguous packed 24-bit runs to and from 32-bit values, and to and from 16-bit samples.
 // - Strided runs to and from packed runs, every element a 64-byte window holds per step.
 // - Byte tables: each input byte looked up in a table of 256 results of 1 to 4 bytes.
 // - Contiguous 16-bit samples to full-scale 32-bit samples and back.
@@ -16,6 +16,37 @@
 #include "internal/KernelLevel.h"
 
 namespace sonvera::runs {
+
+// floor(255 a / 32767) for 0 <= a <= 32767: the high half of the 16-bit product 32641 a shifted
+// right by 6. (Checked over every a.)
+constexpr int32_t Fraction255(int32_t AMagnitude) {
+    return int32_t((uint32_t(AMagnitude) * 32641u) >> 22);
+}
+
+// s * 8388607 / 32767 truncated toward zero, with 8388607 = 256 * 32767 + 255: 256 s plus
+// t = trunc(255 s / 32767), the fraction of |s| with the sign of s. -32768, whose quotient lies
+// below the 24-bit range, gives the range's end: its magnitude masked to 15 bits makes t 0. In
+// bytes the result is t's low byte under the 16 bits s + (t >> 15), which is how the kernels
+// write it.
+constexpr int32_t Widen16To24(int32_t ASample) {
+    const int32_t mask = ASample >> 31;
+    const int32_t fraction = Fraction255(((ASample ^ mask) - mask) & 0x7FFF);
+    return ASample * 256 + ((fraction ^ mask) - mask);
+}
+
+// s * 32767 / 8388607 truncated toward zero. For a >= 0 written 256 h + l the quotient is h,
+// less one when 32767 l < 255 h, that is when l < ceil(255 h / 32767) = 255 - F(32767 - h) (F
+// the fraction above). A negative s is taken as b = ~s = |s| - 1 = 256 h + l, whose magnitude
+// b + 1 lowers the bound by one: the quotient is h less one when l + F(32767 - h) < 254. Both
+// work on the 16-bit halves of the sample. (Checked over all 2^24 inputs.)
+constexpr int32_t Narrow24To16(int32_t ASample) {
+    const int32_t mask = ASample >> 31;
+    const int32_t b = ASample ^ mask;
+    const int32_t high = b >> 8;
+    const int32_t low = b & 255;
+    const int32_t q = high - int32_t(low + Fraction255(32767 - high) - mask < 255);
+    return (q ^ mask) - mask;
+}
 
 // s * 2147483647 / 32767 truncated toward zero: 65538 s + s / 32767, the last term 1 at 32767
 // and -1 at -32767 and -32768, where 65538 s - 1 lies below the 32-bit range and gives its end.
@@ -76,6 +107,10 @@ struct TSimdKernels {
     void (*Unpack24)(const uint8_t* ASource, int32_t* ADest, int ACount);
     // Stores by the 24-bit store rule.
     void (*Pack24)(const int32_t* ASource, uint8_t* ADest, int ACount);
+    // 24-bit widths: Widen16To24 and Narrow24To16 between contiguous runs of 16-bit samples and
+    // of packed 24-bit ones.
+    void (*Pack16To24)(const int16_t* ASource, uint8_t* ADest, int ACount);
+    void (*Unpack24To16)(const uint8_t* ASource, int16_t* ADest, int ACount);
     // Strided run to packed run and back; the packed side has KSlackBytes of room.
     void (*Gather)(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
     void (*Scatter)(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount,
@@ -96,6 +131,8 @@ struct TSimdKernels {
 namespace portable {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
+void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
 void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, uint8_t* ARun);
 void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues);
@@ -109,6 +146,8 @@ void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 namespace avx2 {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
+void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 } // namespace avx2
@@ -121,6 +160,8 @@ void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 namespace avx512vbmi {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
+void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
 void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, uint8_t* ARun);
 void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues);

@@ -1,5 +1,5 @@
 // The AVX2 kernels: packed 24-bit runs, eight elements per step through byte shuffles; 16-bit
-// samples to 32 bits and back, sixteen per step in 16-bit lanes.
+// samples to 24 and 32 bits and back, sixteen per step in 16-bit lanes.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
@@ -7,33 +7,52 @@
 
 namespace sonvera::runs::avx2 {
 
-// Elements 0-3 come from the 16 bytes at the start, elements 4-7 from the 16 bytes at offset 8,
-// so the two loads cover exactly the 24 bytes of the group. Each element's three bytes go to
-// the top of its lane and an arithmetic shift brings them down sign-extended.
+namespace {
+
+// Eight packed 24-bit elements: elements 0-3 from the 16 bytes at the start in the low lane,
+// elements 4-7 from the 16 bytes at offset 8 in the high one, so the two loads cover exactly the
+// 24 bytes of the group.
+SONVERA_TARGET_AVX2 inline __m256i LoadEight24(const uint8_t* AGroup) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AGroup));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AGroup + 8));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// Eight 32-bit lanes to 24 contiguous bytes: byte 0 and bytes AHigh, AHigh + 1 of each lane
+// squeezed into the low 12 bytes of its 128-bit lane, and the two halves joined.
+SONVERA_TARGET_AVX2 inline __m256i Squeezed24(__m256i ALanes, int AHigh) {
+    const auto at = [AHigh](int ALane, int AByte) {
+        return char(4 * ALane + (AByte == 0 ? 0 : AHigh + AByte - 1));
+    };
+    const __m256i squeeze =
+        _mm256_setr_epi8(at(0, 0), at(0, 1), at(0, 2), at(1, 0), at(1, 1), at(1, 2), at(2, 0),
+                         at(2, 1), at(2, 2), at(3, 0), at(3, 1), at(3, 2), -1, -1, -1, -1, at(0, 0),
+                         at(0, 1), at(0, 2), at(1, 0), at(1, 1), at(1, 2), at(2, 0), at(2, 1),
+                         at(2, 2), at(3, 0), at(3, 1), at(3, 2), -1, -1, -1, -1);
+    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(ALanes, squeeze), join);
+}
+
+} // namespace
+
+// Each element's three bytes go to the top of its lane and an arithmetic shift brings them down
+// sign-extended.
 SONVERA_TARGET_AVX2 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
     const __m256i spread =
         _mm256_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4, 5, 6, -1, 7,
                          8, 9, -1, 10, 11, 12, -1, 13, 14, 15);
     int i = 0;
     for (; i + 8 <= ACount; i += 8) {
-        const uint8_t* group = ASource + 3 * i;
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 8));
-        __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
-        v = _mm256_srai_epi32(_mm256_shuffle_epi8(v, spread), 8);
+        const __m256i v =
+            _mm256_srai_epi32(_mm256_shuffle_epi8(LoadEight24(ASource + 3 * i), spread), 8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i), v);
     }
     portable::Unpack24(ASource + 3 * i, ADest + i, ACount - i);
 }
 
-// The store rule is applied to eight values at once, each lane's four elements are squeezed
-// into its low 12 bytes, the two halves are joined into 24 contiguous bytes and written with
-// one 16-byte and one 8-byte store.
+// The store rule is applied to eight values at once, their low three bytes are squeezed into
+// 24 contiguous bytes and written with one 16-byte and one 8-byte store.
 SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
-    const __m256i squeeze =
-        _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
-                         8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
     const __m256i low24 = _mm256_set1_epi32(0xFFFFFF);
     const __m256i sign = _mm256_set1_epi32(0x800000);
     int i = 0;
@@ -41,12 +60,70 @@ SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACou
         __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i));
         v = _mm256_or_si256(_mm256_and_si256(v, low24),
                             _mm256_and_si256(_mm256_srli_epi32(v, 8), sign));
-        v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, squeeze), join);
+        v = Squeezed24(v, 1);
         uint8_t* group = ADest + 3 * i;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(group), _mm256_castsi256_si128(v));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(group + 16), _mm256_extracti128_si256(v, 1));
     }
     portable::Pack24(ASource + i, ADest + 3 * i, ACount - i);
+}
+
+// 24-bit widths
+
+// Widen16To24 in 16-bit lanes: the fraction t from the product's high half, given the sample's
+// sign, and the high half s + (t >> 15). Interleaved into 32-bit lanes (the quadword order 0, 2,
+// 1, 3 makes them samples 0-7 and 8-15), each lane's bytes 0, 2 and 3 are squeezed together. The
+// first eight samples go out with one 32-byte store whose last 8 bytes the second eight overwrite.
+SONVERA_TARGET_AVX2 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount) {
+    const __m256i magnitudeBits = _mm256_set1_epi16(0x7FFF);
+    const __m256i factor = _mm256_set1_epi16(32641);
+    int i = 0;
+    for (; i + 16 <= ACount; i += 16) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i));
+        s = _mm256_permute4x64_epi64(s, 0xD8);
+        const __m256i magnitude = _mm256_and_si256(_mm256_abs_epi16(s), magnitudeBits);
+        const __m256i t =
+            _mm256_sign_epi16(_mm256_srli_epi16(_mm256_mulhi_epu16(magnitude, factor), 6), s);
+        const __m256i high = _mm256_add_epi16(s, _mm256_srai_epi16(t, 15));
+        const __m256i first = Squeezed24(_mm256_unpacklo_epi16(t, high), 2);
+        const __m256i second = Squeezed24(_mm256_unpackhi_epi16(t, high), 2);
+        uint8_t* group = ADest + 3 * i;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(group), first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(group + 24), _mm256_castsi256_si128(second));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(group + 40),
+                         _mm256_extracti128_si256(second, 1));
+    }
+    portable::Pack16To24(ASource + i, ADest + 3 * i, ACount - i);
+}
+
+// Narrow24To16 in 16-bit lanes. Eight samples load as in Unpack24; each 128-bit lane is sorted
+// into its four high halves (bytes 1-2) and its four low bytes (zero-extended), two such
+// registers are joined into sixteen high halves and sixteen low bytes, and the final quadword
+// order puts the samples back in line.
+SONVERA_TARGET_AVX2 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    const __m256i split = _mm256_setr_epi8(1, 2, 4, 5, 7, 8, 10, 11, 0, -1, 3, -1, 6, -1, 9, -1, 5,
+                                           6, 8, 9, 11, 12, 14, 15, 4, -1, 7, -1, 10, -1, 13, -1);
+    const __m256i magnitudeBits = _mm256_set1_epi16(0x7FFF);
+    const __m256i lowByte = _mm256_set1_epi16(0xFF);
+    const __m256i factor = _mm256_set1_epi16(32641);
+    int i = 0;
+    for (; i + 16 <= ACount; i += 16) {
+        const __m256i a = _mm256_shuffle_epi8(LoadEight24(ASource + 3 * i), split);
+        const __m256i b = _mm256_shuffle_epi8(LoadEight24(ASource + 3 * i + 24), split);
+        const __m256i high = _mm256_unpacklo_epi64(a, b);
+        const __m256i mask = _mm256_srai_epi16(high, 15);
+        const __m256i h = _mm256_xor_si256(high, mask);
+        const __m256i l =
+            _mm256_and_si256(_mm256_xor_si256(_mm256_unpackhi_epi64(a, b), mask), lowByte);
+        const __m256i fraction =
+            _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_xor_si256(h, magnitudeBits), factor), 6);
+        const __m256i sum = _mm256_sub_epi16(_mm256_add_epi16(l, fraction), mask);
+        const __m256i q = _mm256_add_epi16(h, _mm256_cmpgt_epi16(lowByte, sum));
+        const __m256i r = _mm256_sub_epi16(_mm256_xor_si256(q, mask), mask);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i),
+                            _mm256_permute4x64_epi64(r, 0xD8));
+    }
+    portable::Unpack24To16(ASource + 3 * i, ADest + i, ACount - i);
 }
 
 // Widen16To32 in 16-bit lanes: 65538 s is 65536 (s - [s < 0]) + (2s mod 2^16), so the high

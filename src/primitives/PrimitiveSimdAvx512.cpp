@@ -1,13 +1,30 @@
-// The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step, strided runs
-// a 64-byte window per step, byte tables 64 bytes per step. Byte-masked loads and stores keep
-// every kernel inside its run. And the plain AVX-512 kernels: 16-bit samples to 32 bits and back,
-// thirty-two per step.
+// The AVX-512 byte-permute kernels: packed 24-bit runs sixteen elements per step (thirty-two
+// from and to 16-bit samples), strided runs a 64-byte window per step, byte tables 64 bytes per
+// step. Byte-masked loads and stores keep every kernel inside its run. And the plain AVX-512
+// kernels: 16-bit samples to 32 bits and back, thirty-two per step.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
+
+namespace sonvera::runs {
+
+namespace {
+
+// How many of ACount elements of ASize bytes precede the first 64-byte boundary of AData: a
+// vector that straddles two cache lines costs two accesses, so the kernels do those first
+// elements one by one and then touch whole lines on their busier side.
+int ToLineStart(const void* AData, int ASize, int ACount) {
+    const auto misalignment = int(reinterpret_cast<uintptr_t>(AData) & 63);
+    return std::min((64 - misalignment) % 64 / ASize, ACount);
+}
+
+} // namespace
+
+} // namespace sonvera::runs
 
 namespace sonvera::runs::avx512vbmi {
 
@@ -174,6 +191,124 @@ SONVERA_TARGET_AVX512VBMI void Pack24(const int32_t* ASource, uint8_t* ADest, in
     }
 }
 
+// 24-bit widths
+
+namespace {
+
+// The permutes of the 24-bit width kernels, built by the compiler: the kernels run on blocks of
+// a few hundred samples, too short to build them on every call.
+//
+// Widening: output byte n of a step's 96 is byte n mod 3 of sample n / 3, the fraction's low
+// byte, then the high half's two bytes (index bit 6 selects the high halves).
+alignas(64) constexpr auto KWiden24Index = [] {
+    std::array<std::array<uint8_t, 64>, 2> index{};
+    for (int n = 0; n < 128; ++n) {
+        const int sample = n / 3 % 32;
+        const int part = n % 3;
+        index[n / 64][n % 64] = uint8_t(part == 0 ? 2 * sample : 64 + 2 * sample + part - 1);
+    }
+    return index;
+}();
+
+// Narrowing: 16-bit lane j of a half takes bytes 3 j + 1 and 3 j + 2 (its high half) and byte
+// 3 j (its low byte); the second half of sixty-four samples starts 32 bytes into the second
+// load.
+struct TNarrow24Index {
+    uint8_t High[2][64];
+    uint8_t Low[2][64];
+};
+alignas(64) constexpr TNarrow24Index KNarrow24Index = [] {
+    TNarrow24Index index{};
+    for (int half = 0; half < 2; ++half) {
+        for (int b = 0; b < 64; ++b) {
+            index.High[half][b] = uint8_t(32 * half + 3 * (b / 2) + 1 + b % 2);
+            index.Low[half][b] = uint8_t(32 * half + 3 * (b / 2));
+        }
+    }
+    return index;
+}();
+
+// Narrow24To16 of 32 samples from their high halves H and low bytes: with the sign mask m,
+// bitwise ternaries give the fraction's argument and 255 less the low byte as the portable rule
+// takes it, whose difference d from the fraction, less m, is negative where the rule's
+// condition holds; the quotient is H - (K ^ m) with K the sign bit of d (H less K for s >= 0,
+// plus K + 1 for s < 0). Inlined, its constants stay in registers.
+SONVERA_TARGET_AVX512VBMI inline __m512i Narrow24Quotients(__m512i AHigh, __m512i ALow) {
+    // Bitwise ternaries on (a, b, c): ~(a ^ b) & c, and a ^ b ^ c.
+    constexpr int KXnorAnd = 0x82;
+    constexpr int KXor3 = 0x96;
+    const __m512i mask = _mm512_srai_epi16(AHigh, 15);
+    const __m512i rest = _mm512_ternarylogic_epi32(ALow, mask, _mm512_set1_epi16(0xFF), KXnorAnd);
+    const __m512i u = _mm512_ternarylogic_epi32(AHigh, mask, _mm512_set1_epi16(0x7FFF), KXor3);
+    const __m512i fraction = _mm512_srli_epi16(_mm512_mulhi_epu16(u, _mm512_set1_epi16(32641)), 6);
+    const __m512i d = _mm512_sub_epi16(_mm512_sub_epi16(fraction, rest), mask);
+    return _mm512_sub_epi16(AHigh, _mm512_xor_si512(_mm512_srli_epi16(d, 15), mask));
+}
+
+} // namespace
+
+// Widen16To24 in 16-bit lanes, as the AVX2 kernel (see there), the sign put on the fraction
+// under a mask; two two-register permutes (KWiden24Index) interleave the fractions' low bytes
+// and the high halves into the step's 96 bytes.
+SONVERA_TARGET_AVX512VBMI void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount) {
+    const __m512i first = LoadIndex(KWiden24Index[0].data());
+    const __m512i second = LoadIndex(KWiden24Index[1].data());
+    const __m512i magnitudeBits = _mm512_set1_epi16(0x7FFF);
+    const __m512i factor = _mm512_set1_epi16(32641);
+    const __m512i zero = _mm512_setzero_si512();
+    int i = 0;
+    for (; i + 32 <= ACount; i += 32) {
+        const __m512i s = _mm512_loadu_si512(ASource + i);
+        const __m512i magnitude = _mm512_and_si512(_mm512_abs_epi16(s), magnitudeBits);
+        const __m512i fraction = _mm512_srli_epi16(_mm512_mulhi_epu16(magnitude, factor), 6);
+        const __m512i t = _mm512_mask_sub_epi16(fraction, _mm512_movepi16_mask(s), zero, fraction);
+        const __m512i high = _mm512_add_epi16(s, _mm512_srai_epi16(t, 15));
+        uint8_t* group = ADest + 3 * i;
+        _mm512_storeu_si512(group, _mm512_permutex2var_epi8(t, first, high));
+        _mm512_mask_storeu_epi8(group + 64, LowBits(32), _mm512_permutex2var_epi8(t, second, high));
+    }
+    portable::Pack16To24(ASource + i, ADest + 3 * i, ACount - i);
+}
+
+// Narrow24To16 in 16-bit lanes, as the AVX2 kernel (see there): two-register permutes split
+// the samples into high halves (bytes 1-2) and low bytes (byte 0, the other byte of each lane
+// zeroed by the mask). Sixty-four samples are three whole 64-byte loads, the second one shared
+// by both halves (its indices are those of the first half moved on by 32 bytes); a rest of 32
+// takes a 32-byte masked load. Whole output lines, the first samples one by one (see
+// ToLineStart).
+SONVERA_TARGET_AVX512VBMI void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    const __m512i highs = LoadIndex(KNarrow24Index.High[0]);
+    const __m512i lows = LoadIndex(KNarrow24Index.Low[0]);
+    const __m512i secondHighs = LoadIndex(KNarrow24Index.High[1]);
+    const __m512i secondLows = LoadIndex(KNarrow24Index.Low[1]);
+    constexpr __mmask64 KEvenBytes = 0x5555555555555555;
+    int i = ToLineStart(ADest, 2, ACount);
+    portable::Unpack24To16(ASource, ADest, i);
+    for (; i + 64 <= ACount; i += 64) {
+        const uint8_t* group = ASource + 3 * i;
+        const __m512i a = _mm512_loadu_si512(group);
+        const __m512i b = _mm512_loadu_si512(group + 64);
+        const __m512i c = _mm512_loadu_si512(group + 128);
+        _mm512_storeu_si512(
+            ADest + i, Narrow24Quotients(_mm512_permutex2var_epi8(a, highs, b),
+                                         _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b)));
+        _mm512_storeu_si512(
+            ADest + i + 32,
+            Narrow24Quotients(_mm512_permutex2var_epi8(b, secondHighs, c),
+                              _mm512_maskz_permutex2var_epi8(KEvenBytes, b, secondLows, c)));
+    }
+    if (i + 32 <= ACount) {
+        const uint8_t* group = ASource + 3 * i;
+        const __m512i a = _mm512_loadu_si512(group);
+        const __m512i b = _mm512_maskz_loadu_epi8(LowBits(32), group + 64);
+        _mm512_storeu_si512(
+            ADest + i, Narrow24Quotients(_mm512_permutex2var_epi8(a, highs, b),
+                                         _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b)));
+        i += 32;
+    }
+    portable::Unpack24To16(ASource + 3 * i, ADest + i, ACount - i);
+}
+
 SONVERA_TARGET_AVX512VBMI void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount,
                                       uint8_t* APacked) {
     const TWindows windows(ALayout, ACount);
@@ -233,18 +368,6 @@ void MapBytes(const TBytePlanes& ATable, const uint8_t* ABytes, int ACount, uint
 } // namespace sonvera::runs::avx512vbmi
 
 namespace sonvera::runs::avx512 {
-
-namespace {
-
-// How many of ACount elements of ASize bytes precede the first 64-byte boundary of AData: a
-// vector that straddles two cache lines costs two accesses, so the kernels do those first
-// elements one by one and then touch whole lines on their busier side.
-int ToLineStart(const void* AData, int ASize, int ACount) {
-    const auto misalignment = int(reinterpret_cast<uintptr_t>(AData) & 63);
-    return std::min((64 - misalignment) % 64 / ASize, ACount);
-}
-
-} // namespace
 
 // As the AVX2 kernel (see there), the corrections of the low halves through compare masks. The
 // quadword order 0, 4, 1, 5, 2, 6, 3, 7 makes the in-lane interleaves write samples 0-15 and

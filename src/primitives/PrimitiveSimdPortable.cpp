@@ -16,6 +16,18 @@ void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
         Store24(ADest + 3 * i, ASource[i]);
 }
 
+// 24-bit widths
+
+void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        Store24(ADest + 3 * i, Widen16To24(ASource[i]));
+}
+
+void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = int16_t(Narrow24To16(Load24(ASource + 3 * i)));
+}
+
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked) {
     for (int i = 0; i < ACount; ++i)
         std::memcpy(APacked + i * ALayout.Size, ARun + ptrdiff_t(i) * ALayout.Step,

@@ -332,9 +332,12 @@ void MapThroughTable(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADe
     }
 }
 
-template <class TIn, class TOut, class TOp>
-void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADestStep,
-         int64_t ACount, const TOp& AOp) {
+// What Map and Combine share: nothing for an empty run, the element-by-element walk AEach when
+// a block would reorder overlapping elements, else APaths at the active level. Both bodies take
+// the run's bytes (source, destination) and are inlined into the level's compiled function.
+template <class TIn, class TOut, class TEach, class TPaths>
+void Walk(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADestStep,
+          int64_t ACount, TEach AEach, TPaths APaths) {
     if (ACount < 1)
         return;
     const auto* source = static_cast<const uint8_t*>(ASource);
@@ -343,24 +346,37 @@ void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADes
         BlockSafe(source, ASourceStep, TIn::KSize, dest, ADestStep, TOut::KSize, ACount);
     RunAtKernelLevel([=]<TKernelLevel ALevel>() {
         if (!blockSafe)
-            return MapEach<TIn, TOut>(source, ASourceStep, dest, ADestStep, ACount, AOp);
-        if (IsStereoChannel<ALevel, TOp, TIn, TOut>(ASourceStep, ADestStep, ACount))
-            return MapStereo<TIn, TOut>(source, dest, ACount, AOp);
-        // A table makes any operation on bytes a few look-ups, however much it computes.
-        if constexpr (TIn::KSize == 1 && !std::is_same_v<TOp, TSameAs<typename TIn::TValue>>)
-            if (ACount >= KByteTableMinimum && TByteTable::Usable())
-                return MapThroughTable(TRunReader<TIn>(source, ASourceStep),
-                                       TRunWriter<TOut>(dest, ADestStep), ACount,
-                                       ByteTableOf<TIn, TOut>(AOp));
-        if constexpr (TIn::KNative && TOut::KNative && !HasBlockForm<TOp, TIn, TOut>)
-            if (IsContiguous<TIn>(ASourceStep) && IsContiguous<TOut>(ADestStep))
-                return MapContiguous<TIn, TOut>(source, dest, ACount, AOp);
-        const TRunReader<TIn> reader(source, ASourceStep);
-        const TRunWriter<TOut> writer(dest, ADestStep);
-        if (WorthBlocks(reader.Access(), writer.Access()))
-            return MapBlocks<TIn, TOut>(reader, writer, ACount, AOp);
-        MapEach<TIn, TOut>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+            return AEach(source, dest);
+        APaths.template operator()<ALevel>(source, dest);
     });
+}
+
+template <class TIn, class TOut, class TOp>
+void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADestStep,
+         int64_t ACount, const TOp& AOp) {
+    const auto each = [=](const uint8_t* source, uint8_t* dest) {
+        MapEach<TIn, TOut>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+    };
+    Walk<TIn, TOut>(
+        ASource, ASourceStep, ADest, ADestStep, ACount, each,
+        [=]<TKernelLevel ALevel>(const uint8_t* source, uint8_t* dest) {
+            if (IsStereoChannel<ALevel, TOp, TIn, TOut>(ASourceStep, ADestStep, ACount))
+                return MapStereo<TIn, TOut>(source, dest, ACount, AOp);
+            // A table makes any operation on bytes a few look-ups, however much it computes.
+            if constexpr (TIn::KSize == 1 && !std::is_same_v<TOp, TSameAs<typename TIn::TValue>>)
+                if (ACount >= KByteTableMinimum && TByteTable::Usable())
+                    return MapThroughTable(TRunReader<TIn>(source, ASourceStep),
+                                           TRunWriter<TOut>(dest, ADestStep), ACount,
+                                           ByteTableOf<TIn, TOut>(AOp));
+            if constexpr (TIn::KNative && TOut::KNative && !HasBlockForm<TOp, TIn, TOut>)
+                if (IsContiguous<TIn>(ASourceStep) && IsContiguous<TOut>(ADestStep))
+                    return MapContiguous<TIn, TOut>(source, dest, ACount, AOp);
+            const TRunReader<TIn> reader(source, ASourceStep);
+            const TRunWriter<TOut> writer(dest, ADestStep);
+            if (WorthBlocks(reader.Access(), writer.Access()))
+                return MapBlocks<TIn, TOut>(reader, writer, ACount, AOp);
+            each(source, dest);
+        });
 }
 
 // ---- dest[k] = AOp(dest[k], source[k]) -----------------------------------------------------
@@ -424,26 +440,24 @@ void CombineBlocks(const TRunReader<TElem>& ASource, const TRunReader<TElem>& AD
 template <class TElem, class TOp>
 void Combine(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADestStep,
              int64_t ACount, const TOp& AOp) {
-    if (ACount < 1)
-        return;
-    const auto* source = static_cast<const uint8_t*>(ASource);
-    auto* dest = static_cast<uint8_t*>(ADest);
-    const bool blockSafe =
-        BlockSafe(source, ASourceStep, TElem::KSize, dest, ADestStep, TElem::KSize, ACount);
-    RunAtKernelLevel([=]<TKernelLevel ALevel>() {
-        if (!blockSafe)
-            return CombineEach<TElem>(source, ASourceStep, dest, ADestStep, ACount, AOp);
-        if (IsStereoChannel<ALevel, TOp, TElem, TElem>(ASourceStep, ADestStep, ACount))
-            return CombineStereo<TElem>(source, dest, ACount, AOp);
-        if constexpr (TElem::KNative)
-            if (IsContiguous<TElem>(ASourceStep) && IsContiguous<TElem>(ADestStep))
-                return CombineContiguous<TElem>(source, dest, ACount, AOp);
-        const TRunReader<TElem> sourceReader(source, ASourceStep);
-        const TRunWriter<TElem> writer(dest, ADestStep);
-        if (!WorthBlocks(sourceReader.Access(), writer.Access()))
-            return CombineEach<TElem>(source, ASourceStep, dest, ADestStep, ACount, AOp);
-        CombineBlocks<TElem>(sourceReader, TRunReader<TElem>(dest, ADestStep), writer, ACount, AOp);
-    });
+    const auto each = [=](const uint8_t* source, uint8_t* dest) {
+        CombineEach<TElem>(source, ASourceStep, dest, ADestStep, ACount, AOp);
+    };
+    Walk<TElem, TElem>(
+        ASource, ASourceStep, ADest, ADestStep, ACount, each,
+        [=]<TKernelLevel ALevel>(const uint8_t* source, uint8_t* dest) {
+            if (IsStereoChannel<ALevel, TOp, TElem, TElem>(ASourceStep, ADestStep, ACount))
+                return CombineStereo<TElem>(source, dest, ACount, AOp);
+            if constexpr (TElem::KNative)
+                if (IsContiguous<TElem>(ASourceStep) && IsContiguous<TElem>(ADestStep))
+                    return CombineContiguous<TElem>(source, dest, ACount, AOp);
+            const TRunReader<TElem> sourceReader(source, ASourceStep);
+            const TRunWriter<TElem> writer(dest, ADestStep);
+            if (!WorthBlocks(sourceReader.Access(), writer.Access()))
+                return each(source, dest);
+            CombineBlocks<TElem>(sourceReader, TRunReader<TElem>(dest, ADestStep), writer, ACount,
+                                 AOp);
+        });
 }
 
 // ---- dest[k] = AValue, dest[k] = source[k], any source[k] zero -----------------------------

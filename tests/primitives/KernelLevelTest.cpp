@@ -3,6 +3,7 @@
 // each of their paths (stereo columns, window shuffles, byte tables, packed runs, blocks).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -106,6 +107,38 @@ TBytes WidthKernels() {
     return out;
 }
 
+// 16-bit samples to packed 24-bit ones and back: the ends of both ranges, -1, 0 and the
+// neighbourhoods of the points where the quotient turns mixed into random samples, lengths
+// around the vector widths at several starts within a cache line, and the bytes around each
+// run, which must stay as they were.
+TBytes Width24Kernels() {
+    const int32_t edges24[] = {0,       1,        -1,       255,     256,      -256,  -257,
+                               8388607, -8388608, -8388607, 8388352, -8388353, 32767, 33022};
+    const int16_t edges16[] = {0, 1, -1, 32767, -32767, -32768, 128, -129};
+    std::mt19937 random(5);
+    TBytes packed(3 * 200);
+    std::vector<int16_t> narrow(200);
+    for (int k = 0; k < 200; ++k) {
+        const auto value = k % 3 == 0 ? edges24[k / 3 % std::size(edges24)] : int32_t(random());
+        std::memcpy(&packed[size_t(3 * k)], &value, 3);
+        narrow[size_t(k)] = k % 3 == 0 ? edges16[k / 3 % std::size(edges16)] : int16_t(random());
+    }
+    TBytes out;
+    for (int start : {0, 3, 22})
+        for (int count : {0, 1, 15, 17, 31, 33, 64, 97, 200 - start}) {
+            TBytes widened = RandomBytes(size_t(3 * (start + count) + 8), uint32_t(count));
+            runs::ActiveSimdKernels().Pack16To24(narrow.data() + start, widened.data() + 3 * start,
+                                                 count);
+            std::vector<int16_t> narrowed(size_t(start + count) + 4, 0x5A5A);
+            runs::ActiveSimdKernels().Unpack24To16(packed.data() + 3 * start,
+                                                   narrowed.data() + start, count);
+            out.insert(out.end(), widened.begin(), widened.end());
+            const auto* bytes = reinterpret_cast<const uint8_t*>(narrowed.data());
+            out.insert(out.end(), bytes, bytes + 2 * narrowed.size());
+        }
+    return out;
+}
+
 TBytes ByteTables() {
     TBytes out;
     const TBytes entries = RandomBytes(4 * 256, 3);
@@ -193,8 +226,11 @@ struct TLevelCase {
 };
 
 const TLevelCase KCases[] = {
-    {"window kernels", WindowKernels}, {"packed kernels", PackedKernels},
-    {"byte tables", ByteTables},       {"width kernels", WidthKernels},
+    {"window kernels", WindowKernels},
+    {"packed kernels", PackedKernels},
+    {"byte tables", ByteTables},
+    {"width kernels", WidthKernels},
+    {"24-bit width kernels", Width24Kernels},
     {"primitives", ThroughPrimitives},
 };
 

@@ -118,6 +118,56 @@ template <class T, class TOp, TScaleKind AKind> struct TScaledWithConstant {
     T operator()(T AX) const { return ApplyScaling<T, AKind>(TOp::Apply(AX, Value), Scaling); }
 };
 
+// Unscaled 8-bit results fit 16 bits: sums and differences lie within -255..510, products
+// within 0..65025. In 16-bit arithmetic the compiler keeps twice the lanes per vector that the
+// 32-bit forms above get, with the same results.
+template <class TOp> Ipp8u Clamp8uIn16Bits(int32_t A, int32_t B) {
+    if constexpr (std::is_same_v<TOp, TMul>) {
+        const auto value = static_cast<uint16_t>(A * B);
+        return static_cast<Ipp8u>(value > 255 ? 255 : value);
+    } else {
+        const auto value = static_cast<int16_t>(TOp::Apply(A, B));
+        return static_cast<Ipp8u>(value < 0 ? 0 : (value > 255 ? 255 : value));
+    }
+}
+
+template <class TOp> struct TScaledCombine<Ipp8u, TOp, skClamp> {
+    TScaling Scaling;
+    Ipp8u operator()(Ipp8u ADst, Ipp8u ASrc) const { return Clamp8uIn16Bits<TOp>(ADst, ASrc); }
+};
+
+template <class TOp> struct TScaledWithConstant<Ipp8u, TOp, skClamp> {
+    TScaling Scaling;
+    int32_t Value;
+    Ipp8u operator()(Ipp8u AX) const { return Clamp8uIn16Bits<TOp>(AX, Value); }
+};
+
+// An 8-bit product shifted by 1 to 8 with its rounding also stays within 16 unsigned bits:
+// 65025 + 127 + 1 at most. The shifts are high halves of 16-bit products by 2^(16 - shift),
+// which vectors have for every lane at once.
+struct TProduct8uShiftedIn16Bits {
+    uint16_t Value;
+    uint16_t Bias;
+    uint16_t ShiftFactor; // 2^(16 - shift)
+
+    static bool Fits(const TScaling& AScaling) {
+        return AScaling.Kind == skRoundShift && AScaling.Shift <= 8;
+    }
+    TProduct8uShiftedIn16Bits(int32_t AValue, const TScaling& AScaling)
+        : Value(static_cast<uint16_t>(AValue)), Bias(static_cast<uint16_t>(AScaling.Bias)),
+          ShiftFactor(static_cast<uint16_t>(1u << (16 - AScaling.Shift))) {}
+
+    uint16_t Shifted(uint16_t AX) const {
+        return static_cast<uint16_t>((uint32_t{AX} * ShiftFactor) >> 16);
+    }
+    Ipp8u operator()(Ipp8u AX) const {
+        const auto product = static_cast<uint16_t>(AX * Value);
+        const auto odd = static_cast<uint16_t>(Shifted(product) & 1);
+        const uint16_t rounded = Shifted(static_cast<uint16_t>(product + Bias + odd));
+        return static_cast<Ipp8u>(rounded > 255 ? 255 : rounded);
+    }
+};
+
 // srcDst = srcDst op src over the region.
 template <class T, class TOp>
 void CombineScaled(const void* ASrc, void* ASrcDst, const TRegion& ARegion, int32_t AScaleFactor) {
@@ -152,6 +202,10 @@ void MapScaled(const void* ASrc, T AValue, void* ADst, const TRegion& ARegion,
             return FillRegion<T>(ADst, ARegion, T(0));
     }
     const TScaling scaling = ChooseScaling<T>(AScaleFactor);
+    if constexpr (std::is_same_v<T, Ipp8u> && std::is_same_v<TOp, TMul>) {
+        if (TProduct8uShiftedIn16Bits::Fits(scaling))
+            return MapRegion<T, T>(ASrc, ADst, ARegion, TProduct8uShiftedIn16Bits(AValue, scaling));
+    }
     switch (scaling.Kind) {
     case skClamp:
         return MapRegion<T, T>(ASrc, ADst, ARegion,

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
@@ -43,4 +41,3 @@ TEST(TRVMediaBuffer, SharedStoresShareTheTimestampUntilAWriteMakesOnePrivate) {
     EXPECT_EQ(first->GetTimeStampEnd(), 200);
     EXPECT_TRUE(second->GetTimeStampAvailable());
 }
-

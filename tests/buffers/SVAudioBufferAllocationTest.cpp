@@ -2,13 +2,9 @@
 // call is run once for every allocation it makes, with that allocation failing. The call must
 // raise std::bad_alloc and leave every buffer it was given exactly as it was (store, sizes,
 // caches, reference counts, timestamp and every byte), with no allocation left behind.
-#include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <new>
-#include <string>
-#include <vector>
 
 #include "AllocationFaults.h"
 #include "SVAudioBufferTestSupport.h"

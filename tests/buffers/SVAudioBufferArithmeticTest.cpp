@@ -1,14 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "SVAudioBufferTestSupport.h"
-#include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 using namespace sonvera;
@@ -76,6 +70,15 @@ TRef<TSVAudioBuffer> EdgeBuffer(int32_t AWidth, uint32_t ASeed) {
         samples.push_back(RandomSample(random, AWidth));
     return MakeBuffer(AWidth, 2, KStereo, samples);
 }
+
+// A constant operation and the samples before and after it.
+struct TConstantCase {
+    int32_t Width;
+    TOperation Operation;
+    int32_t Value;
+    std::vector<int32_t> Before;
+    std::vector<int32_t> After;
+};
 
 bool SameBytesAndStore(const TSVAudioBuffer& ABuffer, const std::vector<uint8_t>& ABytes,
                        const TQXSmartBuffer* AStore) {
@@ -188,14 +191,7 @@ TEST(SVAudioBufferArithmetic, BufferWithBufferRefusesAnotherWidthAndChangesNothi
 }
 
 TEST(SVAudioBufferArithmetic, ConstantsOverTheWholeBufferSaturateOrWrapAsEachWidthDoes) {
-    struct TCase {
-        int32_t Width;
-        TOperation Operation;
-        int32_t Value;
-        std::vector<int32_t> Before;
-        std::vector<int32_t> After;
-    };
-    const TCase cases[] = {
+    const TConstantCase cases[] = {
         // 8 bits: unsigned bytes, saturating, the low byte of the constant.
         {8, opAdd, 1, {0, 254, 255}, {1, 255, 255}},
         {8, opAdd, -1, {0, 1, 200}, {255, 255, 255}},
@@ -224,7 +220,7 @@ TEST(SVAudioBufferArithmetic, ConstantsOverTheWholeBufferSaturateOrWrapAsEachWid
         {32, opDiv, 2, {5, 7, -5}, {2, 4, -2}},
         {32, opDiv, 0, {5, INT32_MIN, 0}, {5, INT32_MIN, 0}},
     };
-    for (const TCase& c : cases) {
+    for (const TConstantCase& c : cases) {
         // Once in place on a store of its own, once from a store another buffer shares.
         for (bool shared : {false, true}) {
             const TRef<TSVAudioBuffer> buffer = MakeBuffer(c.Width, 1, KMono, c.Before);
@@ -244,46 +240,39 @@ TEST(SVAudioBufferArithmetic, ConstantsOverTheWholeBufferSaturateOrWrapAsEachWid
 }
 
 TEST(SVAudioBufferArithmetic, ConstantsOverOneChannelChangeOnlyThatChannel) {
-    struct TCase {
-        int32_t Width;
-        TOperation Operation;
-        int32_t Value;
-        int32_t Before;
-        int32_t After;
-    };
-    const TCase cases[] = {
-        {8, opAdd, 100, 200, 255},
-        {8, opSub, 300, 50, 6},
-        {8, opMul, 3, 100, 255},
-        {8, opDiv, 0, 10, 10},
-        {16, opAdd, 100, 32700, 32767},
-        {16, opSub, 65536 + 7, -32767, -32768},
-        {16, opMul, -2, 20000, -32768},
-        {16, opDiv, 2, -5, -2},
-        {16, opDiv, 0, 99, 99},
-        {24, opAdd, 1, 8388607, -8388608},
-        {24, opMul, 3, -2796203, -1},
-        {24, opDiv, 0, 12, 12},
+    const TConstantCase cases[] = {
+        {8, opAdd, 100, {200}, {255}},
+        {8, opSub, 300, {50}, {6}},
+        {8, opMul, 3, {100}, {255}},
+        {8, opDiv, 0, {10}, {10}},
+        {16, opAdd, 100, {32700}, {32767}},
+        {16, opSub, 65536 + 7, {-32767}, {-32768}},
+        {16, opMul, -2, {20000}, {-32768}},
+        {16, opDiv, 2, {-5}, {-2}},
+        {16, opDiv, 0, {99}, {99}},
+        {24, opAdd, 1, {8388607}, {-8388608}},
+        {24, opMul, 3, {-2796203}, {-1}},
+        {24, opDiv, 0, {12}, {12}},
         // The strided 32-bit constants wrap and truncate.
-        {32, opAdd, 1, INT32_MAX, INT32_MIN},
-        {32, opSub, 2, INT32_MIN, INT32_MAX - 1},
-        {32, opMul, 2, 1 << 30, INT32_MIN},
-        {32, opDiv, 2, -7, -3},
-        {32, opDiv, 0, 12, 12},
+        {32, opAdd, 1, {INT32_MAX}, {INT32_MIN}},
+        {32, opSub, 2, {INT32_MIN}, {INT32_MAX - 1}},
+        {32, opMul, 2, {1 << 30}, {INT32_MIN}},
+        {32, opDiv, 2, {-7}, {-3}},
+        {32, opDiv, 0, {12}, {12}},
     };
     // A shared store is left alone as by every other writing operation (tested below).
-    for (const TCase& c : cases) {
+    for (const TConstantCase& c : cases) {
         for (int32_t channels : {1, 3}) {
             const int32_t channel = channels - 1;
             std::vector<int32_t> before(static_cast<size_t>(channels) * 4, c.Width == 8 ? 9 : -9);
             for (size_t frame = 0; frame < 4; ++frame)
-                before[frame * channels + channel] = c.Before;
+                before[frame * channels + channel] = c.Before[0];
             const TRef<TSVAudioBuffer> buffer =
                 MakeBuffer(c.Width, channels, TSVSpeakers::FromMask((1u << channels) - 1), before);
             ((*buffer).*KWithChannelValue[c.Operation])(channel, c.Value);
             std::vector<int32_t> expected = before;
             for (size_t frame = 0; frame < 4; ++frame)
-                expected[frame * channels + channel] = c.After;
+                expected[frame * channels + channel] = c.After[0];
             EXPECT_EQ(SamplesOf(*buffer), expected)
                 << c.Width << " bits, operation " << c.Operation << " by " << c.Value << ", "
                 << channels << " channels";

@@ -1,13 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "SVAudioBufferTestSupport.h"
-#include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 using namespace sonvera;

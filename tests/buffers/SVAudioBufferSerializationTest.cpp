@@ -1,18 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "SVAudioBufferTestSupport.h"
-#include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/JsonSerialization.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
 using namespace sonvera::testing;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -88,4 +87,3 @@ TEST(TSVSmartAudioBuffer, ClonesCopyTheHeaderOrEverythingAndTheTimestamp) {
     EXPECT_EQ(tinyClone.Bytes()[0], 9);
     EXPECT_EQ(tinyClone.Bytes()[2], 11);
 }
-

@@ -1,7 +1,5 @@
 #include "sonvera/buffers/SVSampleView.h"
 
-#include <gtest/gtest.h>
-
 #include "SVAudioBufferTestSupport.h"
 
 using namespace sonvera;

@@ -1,22 +1,12 @@
-#include "sonvera/buffers/SVSimpleAudioBuffer.h"
-
-#include <gtest/gtest.h>
 
 #include <cfenv>
 #include <cmath>
-#include <cstring>
-#include <limits>
-#include <random>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "SVAudioBufferTestSupport.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
 using sonvera::testing::BytesOf;

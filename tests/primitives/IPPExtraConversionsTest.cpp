@@ -1,7 +1,5 @@
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <climits>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -33,12 +31,6 @@ int64_t RoundHalfEven(double AValue) {
 
 float Power2(int64_t AExponent) {
     return float(std::pow(2.0, double(AExponent)));
-}
-
-float FloatAt(const uint8_t* AData) {
-    float value;
-    std::memcpy(&value, AData, 4);
-    return value;
 }
 
 // Every value of a signed width.
@@ -74,21 +66,16 @@ auto Converting(void (*APrimitive)(const TIn*, int32_t, TOut*, int32_t, const Ip
 }
 using TConversion = std::function<void(const uint8_t*, int, uint8_t*, int, int)>;
 
-// Float runs are compared bit for bit: the reference writes the expected float's bytes.
+// Float runs are compared bit for bit: the source holds the floats' bits as 32-bit elements,
+// and the reference writes the expected element.
 template <class TPrimitive, class TReference>
 void CheckFromFloat(const TFormat& AOut, const std::vector<float>& AValues, TPrimitive APrimitive,
                     TReference AReference) {
-    for (const TLayout& l : Layouts()) {
-        TRun source(kInt32, l.Count, l.SourceChannels, l.SourceChannel, 53);
-        for (int i = 0; i < l.Count; ++i)
-            std::memcpy(source.At(i), &AValues[size_t(i) % AValues.size()], 4);
-        TRun dest(AOut, l.Count, l.DestChannels, l.DestChannel, 54);
-        TRun expected = dest;
-        for (int i = 0; i < l.Count; ++i)
-            expected.Set(i, AReference(FloatAt(source.At(i))));
-        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, l.Count);
-        ASSERT_EQ(dest.Bytes, expected.Bytes) << l.Count << " elements, step " << source.Step;
-    }
+    std::vector<int64_t> bits(AValues.size());
+    for (size_t i = 0; i < AValues.size(); ++i)
+        bits[i] = std::bit_cast<int32_t>(AValues[i]);
+    CheckMap(kInt32, AOut, bits, APrimitive,
+             [&](int64_t ABits) { return AReference(std::bit_cast<float>(int32_t(ABits))); });
 }
 
 // Ties, integers, values beyond 32 and 64 bits, infinities and NaN, mixed with ordinary values
@@ -172,10 +159,8 @@ TEST(IPPExtraConvert, ToFloatMatchesTheQuotientBitForBit) {
     // The bits of float(s) / ADivisor (of float(s) for a divisor of 0), as 32-bit elements.
     const auto quotientBits = [](float ADivisor) {
         return [ADivisor](int64_t s) {
-            const float value = ADivisor == 0.0f ? float(s) : float(s) / ADivisor;
-            int32_t bits;
-            std::memcpy(&bits, &value, 4);
-            return int64_t(bits);
+            return int64_t(
+                std::bit_cast<int32_t>(ADivisor == 0.0f ? float(s) : float(s) / ADivisor));
         };
     };
     const auto unitDivisor = [](int32_t sf) {

@@ -1,9 +1,5 @@
 #include "sonvera/primitives/IPPExtraFunctions.h"
 
-#include <gtest/gtest.h>
-
-#include <array>
-#include <climits>
 #include <thread>
 
 #include "IPPExtraTestSupport.h"
@@ -42,7 +38,7 @@ int64_t Quotient32(int64_t ADividend, int64_t ADivisor) {
 using TElementWise = void (*)(const Ipp8u*, int32_t, Ipp8u*, int32_t, const IppiSize&, int32_t);
 using TElementWise32 = void (*)(const Ipp32s*, int32_t, Ipp32s*, int32_t, const IppiSize&, int32_t);
 
-// Adapts an element-wise primitive to CheckCombine's shape, walking one column.
+// Adapts an element-wise primitive to CheckRuns's shape, walking one column.
 auto Combining(TElementWise APrimitive) {
     return
         [APrimitive](uint8_t* ASource, int ASourceStep, uint8_t* ADest, int ADestStep, int ACount) {
@@ -81,13 +77,13 @@ const std::vector<int32_t> kConstants = {
 
 TEST(IPPExtraArithmetic, BiasedBytesElementWiseOverEveryPair) {
     const auto [dest, source] = EveryBytePair();
-    CheckCombine(kByte, dest, source, Combining(ippiAdd_8s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return d + Biased(s); });
-    CheckCombine(kByte, dest, source, Combining(ippiSub_8s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return d - Biased(s); });
-    CheckCombine(kByte, dest, source, Combining(ippiMul_8s_C1IRSfs),
-                 [](int64_t d, int64_t s) { return Unbiased(Biased(d) * Biased(s)); });
-    CheckCombine(kByte, dest, source, Combining(ippiDiv_8s_C1IRSfs), [](int64_t d, int64_t s) {
+    CheckRuns(kByte, kByte, source, dest, Combining(ippiAdd_8s_C1IRSfs),
+              [](int64_t d, int64_t s) { return d + Biased(s); });
+    CheckRuns(kByte, kByte, source, dest, Combining(ippiSub_8s_C1IRSfs),
+              [](int64_t d, int64_t s) { return d - Biased(s); });
+    CheckRuns(kByte, kByte, source, dest, Combining(ippiMul_8s_C1IRSfs),
+              [](int64_t d, int64_t s) { return Unbiased(Biased(d) * Biased(s)); });
+    CheckRuns(kByte, kByte, source, dest, Combining(ippiDiv_8s_C1IRSfs), [](int64_t d, int64_t s) {
         return s == 127 ? 127 : Unbiased(Biased(d) / Biased(s));
     });
 }
@@ -120,11 +116,12 @@ TEST(IPPExtraArithmetic, PackedAndNativeElementWiseMatchTheModel) {
         const std::vector<int64_t> dest = SignedSamples(bits, 1500, 11);
         std::vector<int64_t> source = SignedSamples(bits, 1499, 12);
         source[7] = 0;
-        CheckCombine(*row.Format, dest, source, row.Primitive, row.Model);
+        CheckRuns(*row.Format, *row.Format, source, dest, row.Primitive, row.Model);
         // Small second operands: the large quotients.
-        CheckCombine(*row.Format, dest, SignedSamples(3, 8, 13), row.Primitive, row.Model);
-        CheckCombine(*row.Format, {min, min, -min - 1, 5, -7}, {-1, 0, -1, 2, 2}, row.Primitive,
-                     row.Model);
+        CheckRuns(*row.Format, *row.Format, SignedSamples(3, 8, 13), dest, row.Primitive,
+                  row.Model);
+        CheckRuns(*row.Format, *row.Format, {-1, 0, -1, 2, 2}, {min, min, -min - 1, 5, -7},
+                  row.Primitive, row.Model);
     }
 }
 

@@ -383,30 +383,25 @@ TEST(IPPExtraPixelFunctions, EveryDecoderMatchesTheReferenceAndSkipsTheLonePixel
 
 // ---- Grayscale: of colour pixels, and from one depth to another.
 
+// From one gray depth to another through the top nibble: a nibble n widens to n << 4 or
+// n << 12, narrowing keeps the top nibble, and an odd width keeps the low nibble of the last
+// byte.
+template <int ABits> TComponents TopNibble(const Ipp8u* ARow, int AIndex) {
+    return {ABits == 4   ? Nibble(ARow, AIndex)
+            : ABits == 8 ? ARow[AIndex] >> 4
+                         : Word(ARow, AIndex) >> 12,
+            0, 0};
+}
+template <int ABits> void PutTopNibble(Ipp8u* ARow, int AIndex, TComponents AGray) {
+    if (ABits == 4)
+        PutNibble(ARow, AIndex, AGray.C0);
+    else if (ABits == 8)
+        ARow[AIndex] = static_cast<Ipp8u>(AGray.C0 << 4);
+    else
+        PutWord(ARow, AIndex, AGray.C0 << 12);
+}
+
 TEST(IPPExtraPixelFunctions, GrayscaleOfEverySourceAndDepth) {
-    // A nibble n widens to n << 4 or n << 12; narrowing keeps the top nibble, and an odd width
-    // keeps the low nibble of the last byte.
-    const auto depth = [](const char* AName, int ASrcBits, int ADstBits, TRun ARun) {
-        const auto get = [](const Ipp8u* ARow, int AIndex, int ABits) {
-            return ABits == 4   ? Nibble(ARow, AIndex)
-                   : ABits == 8 ? ARow[AIndex] >> 4
-                                : Word(ARow, AIndex) >> 12;
-        };
-        const auto put = [](Ipp8u* ARow, int AIndex, int ABits, int ANibble) {
-            if (ABits == 4)
-                PutNibble(ARow, AIndex, ANibble);
-            else if (ABits == 8)
-                ARow[AIndex] = static_cast<Ipp8u>(ANibble << 4);
-            else
-                PutWord(ARow, AIndex, ANibble << 12);
-        };
-        return TPixelCase{AName, ASrcBits, ADstBits, std::move(ARun),
-                          [=](const TImage& s, TImage& e) {
-                              for (int row = 0; row < s.Height; ++row)
-                                  for (int x = 0; x < kRoi.cx; ++x)
-                                      put(e.Row(row), x, ADstBits, get(s.Row(row), x, ASrcBits));
-                          }};
-    };
     ExpectEveryCaseMatchesItsReference({
         Map("BGRToGrayscale16 3", 24, 16, Over(ippiBGRToGrayscale_16u_C3C1R, 3), Bgr3, PutGray16),
         Map("BGRToGrayscale16 4", 32, 16, Over(ippiBGRToGrayscale_16u_C3C1R, 4), Bgr4, PutGray16),
@@ -420,10 +415,10 @@ TEST(IPPExtraPixelFunctions, GrayscaleOfEverySourceAndDepth) {
             PutGray16),
         Map("BGR555ToGrayscale4", 16, 4, Over(ippiBGR555ToGrayscale_4u_C3C1R), Full<5>, PutGray4),
         Map("BGR565ToGrayscale4", 16, 4, Over(ippiBGR565ToGrayscale_4u_C3C1R), Full<6>, PutGray4),
-        depth("Scale_4u8u", 4, 8, Over(ippiScale_4u8u_C1R)),
-        depth("Scale_4u16u", 4, 16, Over(ippiScale_4u16u_C1R)),
-        depth("Scale_8u4u", 8, 4, Over(ippiScale_8u4u_C1R)),
-        depth("Scale_16u4u", 16, 4, Over(ippiScale_16u4u_C1R)),
+        Map("Scale_4u8u", 4, 8, Over(ippiScale_4u8u_C1R), TopNibble<4>, PutTopNibble<8>),
+        Map("Scale_4u16u", 4, 16, Over(ippiScale_4u16u_C1R), TopNibble<4>, PutTopNibble<16>),
+        Map("Scale_8u4u", 8, 4, Over(ippiScale_8u4u_C1R), TopNibble<8>, PutTopNibble<4>),
+        Map("Scale_16u4u", 16, 4, Over(ippiScale_16u4u_C1R), TopNibble<16>, PutTopNibble<4>),
     });
 }
 

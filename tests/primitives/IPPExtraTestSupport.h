@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -138,54 +137,22 @@ inline std::vector<TLayout> Layouts() {
 // source's shape.
 constexpr bool kOneStep = true;
 
-// Runs APrimitive(source, sourceStep, dest, destStep, count) and compares every byte of the
-// destination buffer with the original bytes where the reference model AReference(value)
-// wrote its results: processed elements must be exact and every other byte untouched.
+// Runs APrimitive(source, sourceStep, dest, destStep, count) over every layout, the source
+// run filled from ASourceValues and the destination from ADestValues (random bytes when
+// empty), and compares every byte of the destination buffer with the original bytes where
+// AReference(dest, source) wrote its results: processed elements must be exact, every other
+// byte untouched, and the source unchanged.
 template <class TPrimitive, class TReference>
-void CheckMap(const TFormat& AIn, const TFormat& AOut, const std::vector<int64_t>& AValues,
-              TPrimitive APrimitive, TReference AReference, bool AOneStep = false) {
+void CheckRuns(const TFormat& AIn, const TFormat& AOut, const std::vector<int64_t>& ASourceValues,
+               const std::vector<int64_t>& ADestValues, TPrimitive APrimitive,
+               TReference AReference, bool AOneStep = false) {
     for (const TLayout& l : Layouts()) {
         TRun source(AIn, l.Count, l.SourceChannels, l.SourceChannel, 1);
         TRun dest(AOut, l.Count, AOneStep ? l.SourceChannels : l.DestChannels,
                   AOneStep ? l.SourceChannel : l.DestChannel, 2);
-        source.Fill(AValues);
-        TRun expected = dest;
-        for (int i = 0; i < l.Count; ++i)
-            expected.Set(i, AReference(source.Get(i)));
-        const std::vector<uint8_t> sourceBefore = source.Bytes;
-        APrimitive(source.Data(), source.Step, dest.Data(), dest.Step, l.Count);
-        ASSERT_EQ(dest.Bytes, expected.Bytes)
-            << l.Count << " elements, steps " << source.Step << " and " << dest.Step;
-        ASSERT_EQ(source.Bytes, sourceBefore);
-    }
-}
-
-// The same for in-place forms: APrimitive(data, step, count).
-template <class TPrimitive, class TReference>
-void CheckInPlace(const TFormat& AFormat, const std::vector<int64_t>& AValues,
-                  TPrimitive APrimitive, TReference AReference) {
-    for (const TLayout& l : Layouts()) {
-        TRun data(AFormat, l.Count, l.SourceChannels, l.SourceChannel, 3);
-        data.Fill(AValues);
-        TRun expected = data;
-        for (int i = 0; i < l.Count; ++i)
-            expected.Set(i, AReference(data.Get(i)));
-        APrimitive(data.Data(), data.Step, l.Count);
-        ASSERT_EQ(data.Bytes, expected.Bytes) << l.Count << " elements, step " << data.Step;
-    }
-}
-
-// Element-wise in place: APrimitive(source, sourceStep, dest, destStep, count) with
-// dest = AReference(dest, source).
-template <class TPrimitive, class TReference>
-void CheckCombine(const TFormat& AFormat, const std::vector<int64_t>& ADestValues,
-                  const std::vector<int64_t>& ASourceValues, TPrimitive APrimitive,
-                  TReference AReference) {
-    for (const TLayout& l : Layouts()) {
-        TRun source(AFormat, l.Count, l.SourceChannels, l.SourceChannel, 4);
-        TRun dest(AFormat, l.Count, l.DestChannels, l.DestChannel, 5);
         source.Fill(ASourceValues);
-        dest.Fill(ADestValues);
+        if (!ADestValues.empty())
+            dest.Fill(ADestValues);
         TRun expected = dest;
         for (int i = 0; i < l.Count; ++i)
             expected.Set(i, AReference(dest.Get(i), source.Get(i)));
@@ -195,6 +162,27 @@ void CheckCombine(const TFormat& AFormat, const std::vector<int64_t>& ADestValue
             << l.Count << " elements, steps " << source.Step << " and " << dest.Step;
         ASSERT_EQ(source.Bytes, sourceBefore);
     }
+}
+
+// A map from source to destination: dest = AReference(source).
+template <class TPrimitive, class TReference>
+void CheckMap(const TFormat& AIn, const TFormat& AOut, const std::vector<int64_t>& AValues,
+              TPrimitive APrimitive, TReference AReference, bool AOneStep = false) {
+    CheckRuns(
+        AIn, AOut, AValues, {}, APrimitive,
+        [&](int64_t, int64_t ASource) { return AReference(ASource); }, AOneStep);
+}
+
+// In place: APrimitive(data, step, count), data = AReference(data).
+template <class TPrimitive, class TReference>
+void CheckInPlace(const TFormat& AFormat, const std::vector<int64_t>& AValues,
+                  TPrimitive APrimitive, TReference AReference) {
+    CheckRuns(
+        AFormat, AFormat, {0}, AValues,
+        [&](uint8_t*, int, uint8_t* AData, int AStep, int ACount) {
+            APrimitive(AData, AStep, ACount);
+        },
+        [&](int64_t ADest, int64_t) { return AReference(ADest); });
 }
 
 // A region of one column and ACount rows: how the audio buffer walks one channel.

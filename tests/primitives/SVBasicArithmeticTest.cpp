@@ -1,15 +1,15 @@
 // Element-wise and constant slots against an exact model: v = a op b in 64 bits, times
-// 2^-scaleFactor rounded to nearest with ties to even, saturated. The division by a constant
-// has a model of its own (SVBasicDivideTest.cpp).
-#include <gtest/gtest.h>
+// 2^-scaleFactor rounded to nearest with ties to even, saturated; the 8u division by a
+// constant against the six-decimal reciprocal it is defined by.
 
-#include <algorithm>
 #include <array>
-#include <cstdint>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <numeric>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "SVBasicTestSupport.h"
 
@@ -48,11 +48,52 @@ template <class T> TIppiBinaryInPlaceSfs<T> ImageSlot(TOp AOp) {
                           ippiDiv_16s_C1IRSfs}[AOp];
 }
 
-TConstForms<Ipp8u> ConstSlots8u(TOp AOp) {
-    return std::array<TConstForms<Ipp8u>, 3>{
-        {{ippsAddC_8u_ISfs, ippsAddC_8u_Sfs, ippiAddC_8u_C1IRSfs, ippiAddC_8u_C1RSfs},
-         {ippsSubC_8u_ISfs, ippsSubC_8u_Sfs, ippiSubC_8u_C1IRSfs, ippiSubC_8u_C1RSfs},
-         {ippsMulC_8u_ISfs, ippsMulC_8u_Sfs, ippiMulC_8u_C1IRSfs, ippiMulC_8u_C1RSfs}}}[AOp];
+// The four forms of each operation with a constant, by operation.
+template <class T> TConstForms<T> ConstSlots(TOp AOp) {
+    if constexpr (std::is_same_v<T, Ipp8u>)
+        return std::array<TConstForms<Ipp8u>, 4>{
+            {{ippsAddC_8u_ISfs, ippsAddC_8u_Sfs, ippiAddC_8u_C1IRSfs, ippiAddC_8u_C1RSfs},
+             {ippsSubC_8u_ISfs, ippsSubC_8u_Sfs, ippiSubC_8u_C1IRSfs, ippiSubC_8u_C1RSfs},
+             {ippsMulC_8u_ISfs, ippsMulC_8u_Sfs, ippiMulC_8u_C1IRSfs, ippiMulC_8u_C1RSfs},
+             {ippsDivC_8u_ISfs, ippsDivC_8u_Sfs, ippiDivC_8u_C1IRSfs, ippiDivC_8u_C1RSfs}}}[AOp];
+    else
+        return std::array<TConstForms<Ipp16s>, 4>{
+            {{ippsAddC_16s_ISfs, ippsAddC_16s_Sfs, ippiAddC_16s_C1IRSfs, ippiAddC_16s_C1RSfs},
+             {ippsSubC_16s_ISfs, ippsSubC_16s_Sfs, ippiSubC_16s_C1IRSfs, ippiSubC_16s_C1RSfs},
+             {ippsMulC_16s_ISfs, ippsMulC_16s_Sfs, ippiMulC_16s_C1IRSfs, ippiMulC_16s_C1RSfs},
+             {ippsDivC_16s_ISfs, ippsDivC_16s_Sfs, ippiDivC_16s_C1IRSfs,
+              ippiDivC_16s_C1RSfs}}}[AOp];
+}
+
+// 1/v rounded half up to six decimals, read as a float the way a compiler reads the literal.
+float Reciprocal(int32_t AValue) {
+    int32_t millionths = 1000000 / AValue;
+    if (2 * (1000000 % AValue) >= AValue)
+        ++millionths;
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%06d", millionths / 1000000, millionths % 1000000);
+    return std::strtof(text, nullptr);
+}
+
+// The 8u division by a constant is defined by that reciprocal: y = x * 2^-sf * R(val), exact
+// in long double; above 255 saturated, else rounded to nearest with ties to even.
+Ipp8u Expected8uDivC(int32_t AX, int32_t AValue, int32_t AScaleFactor) {
+    const long double y =
+        std::ldexp(static_cast<long double>(AX) * Reciprocal(AValue), -AScaleFactor);
+    return y > 255.0L ? 255 : static_cast<Ipp8u>(std::nearbyint(y));
+}
+
+// Runs the four constant forms of AOp by AValue at AScaleFactor over AInput, AWidth wide.
+template <class T>
+void CheckConstant(TOp AOp, const std::vector<T>& AInput, int32_t AWidth, T AValue,
+                   int32_t AScaleFactor) {
+    std::vector<T> expected(AInput.size());
+    for (size_t i = 0; i < AInput.size(); ++i)
+        expected[i] = std::is_same_v<T, Ipp8u> && AOp == opDiv
+                          ? Expected8uDivC(AInput[i], AValue, AScaleFactor)
+                          : Expected<T>(AOp, AInput[i], AValue, AScaleFactor);
+    SCOPED_TRACE(Name(AOp));
+    CheckConstForms(ConstSlots<T>(AOp), AInput, AWidth, AValue, AScaleFactor, expected);
 }
 
 // Runs the element-wise slot on a region holding ADst (the first operand and destination) and
@@ -111,19 +152,29 @@ TEST(SVBasicArithmetic, Every8uPairAtEveryScaleFactorElementWise) {
     }
 }
 
-TEST(SVBasicArithmetic, Every8uValueAndConstantAtEveryScaleFactor) {
-    std::vector<Ipp8u> input(256);
-    std::iota(input.begin(), input.end(), 0);
-    for (TOp op : {opAdd, opSub, opMul})
-        for (int32_t value = 0; value < 256; ++value)
+TEST(SVBasicArithmetic, Every8uValueByEveryConstantAtEveryScaleFactor) {
+    // 256 elements take the path that looks results up, 255 the one that computes each.
+    std::vector<Ipp8u> all(256);
+    std::iota(all.begin(), all.end(), 0);
+    const std::vector<Ipp8u> fewer(all.begin(), all.begin() + 255);
+    for (TOp op : KOps)
+        for (int32_t value = op == opDiv ? 1 : 0; value < 256; ++value)
             for (int32_t sf = -10; sf <= 18; ++sf) {
-                std::vector<Ipp8u> expected(input.size());
-                for (size_t i = 0; i < input.size(); ++i)
-                    expected[i] = Expected<Ipp8u>(op, input[i], value, sf);
-                SCOPED_TRACE(Name(op));
-                CheckConstForms(ConstSlots8u(op), input, 16, static_cast<Ipp8u>(value), sf,
-                                expected);
+                CheckConstant(op, all, 16, static_cast<Ipp8u>(value), sf);
+                CheckConstant(op, fewer, 15, static_cast<Ipp8u>(value), sf);
             }
+}
+
+TEST(SVBasicArithmetic, Random16sByConstantsAcrossScaleFactors) {
+    const std::vector<Ipp16s> input = Random16s(31 * 33, 9);
+    std::vector<Ipp16s> values = {1, -1, 2, -2, 3, -3, 7, 10, -100, 255, 32767, -32768, 12345};
+    for (Ipp16s value : Random16s(19 + 10, 10))
+        if (value != 0)
+            values.push_back(value);
+    for (TOp op : KOps)
+        for (Ipp16s value : values)
+            for (int32_t sf = -20; sf <= 20; ++sf)
+                CheckConstant(op, input, 31, value, sf);
 }
 
 TEST(SVBasicArithmetic, Random16sAcrossScaleFactors) {
@@ -150,4 +201,34 @@ TEST(SVBasicArithmetic, DivisionStatusAndARegionDividedByItself) {
     std::vector<Ipp16s> self = {-32768, 0, 5, 32767, -1};
     EXPECT_EQ(ippiDiv_16s_C1IRSfs(self.data(), 10, self.data(), 10, {5, 1}, 0), ippStsDivByZero);
     EXPECT_EQ(self, (std::vector<Ipp16s>{1, 0, 1, 1, 1}));
+}
+
+TEST(SVBasicArithmetic, DivisionAtExtremeScaleFactorsSaturatesOrVanishes) {
+    const std::vector<Ipp16s> samples = {-32768, -5, -1, 0, 1, 7, 32767};
+    for (Ipp16s value : {Ipp16s{1}, Ipp16s{-3}, Ipp16s{32767}}) {
+        std::vector<Ipp16s> out(samples.size());
+        ASSERT_EQ(ippsDivC_16s_Sfs(samples.data(), value, out.data(), 7, INT_MAX), ippStsNoErr);
+        EXPECT_EQ(out, std::vector<Ipp16s>(7, 0));
+        ASSERT_EQ(ippsDivC_16s_Sfs(samples.data(), value, out.data(), 7, INT_MIN), ippStsNoErr);
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const int64_t sign = (samples[i] > 0) - (samples[i] < 0);
+            const int64_t expected = sign * value > 0 ? 32767 : (sign * value < 0 ? -32768 : 0);
+            EXPECT_EQ(out[i], expected) << samples[i] << " / " << value;
+        }
+    }
+    const std::vector<Ipp8u> bytes = {0, 1, 128, 255};
+    std::vector<Ipp8u> out(4);
+    ASSERT_EQ(ippsDivC_8u_Sfs(bytes.data(), 255, out.data(), 4, INT_MIN), ippStsNoErr);
+    EXPECT_EQ(out, (std::vector<Ipp8u>{0, 255, 255, 255}));
+    ASSERT_EQ(ippsDivC_8u_Sfs(bytes.data(), 1, out.data(), 4, INT_MAX), ippStsNoErr);
+    EXPECT_EQ(out, (std::vector<Ipp8u>{0, 0, 0, 0}));
+    std::vector<Ipp8u> dividends = {0, 1, 255, 9};
+    const std::vector<Ipp8u> divisors = {7, 255, 1, 0};
+    EXPECT_EQ(ippiDiv_8u_C1IRSfs(divisors.data(), 4, dividends.data(), 4, {4, 1}, INT_MIN),
+              ippStsDivByZero);
+    EXPECT_EQ(dividends, (std::vector<Ipp8u>{0, 255, 255, 255}));
+    std::vector<Ipp16s> words = {-32768, 1, 0, 32767};
+    const std::vector<Ipp16s> by = {-1, 3, 5, -32768};
+    EXPECT_EQ(ippiDiv_16s_C1IRSfs(by.data(), 8, words.data(), 8, {4, 1}, INT_MAX), ippStsNoErr);
+    EXPECT_EQ(words, (std::vector<Ipp16s>{0, 0, 0, 0}));
 }

@@ -1,12 +1,8 @@
 // Set, copy, conversion and scaling slots: exhaustive where the source type is small, and
 // against exact integer models of the narrowing formulas.
-#include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
-#include <random>
-#include <vector>
 
 #include "SVBasicTestSupport.h"
 

@@ -90,4 +90,3 @@ TEST(SVBasicDispatcherBinding, BoundSlotsCallTheVendorAndTheOthersThePortableCod
     EXPECT_EQ(ippiAddC_16s_C1RSfs(frames.data(), 4, 100, frames.data(), 4, {2, 3}, 0), ippStsNoErr);
     EXPECT_EQ(frames, (std::vector<Ipp16s>{207, 102, 207, 104, 207, 106}));
 }
-

@@ -1,13 +1,7 @@
 // The table itself: binding and listing, the statuses every slot returns for bad arguments
 // (writing nothing), the table's documented edge cases and the aligned allocator.
-#include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
-#include <random>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "SVBasicTestSupport.h"
 #include "sonvera/platform/signal/IPPLoader.h"

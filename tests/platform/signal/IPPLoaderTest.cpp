@@ -48,4 +48,3 @@ TEST(IPPLoader, UnknownNamesGiveNullAndAnswersAreStableAcrossThreads) {
     for (const std::vector<void*>& answers : seen)
         EXPECT_EQ(answers, first);
 }
-

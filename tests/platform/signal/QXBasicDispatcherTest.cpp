@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <numeric>
 #include <vector>

@@ -28,25 +28,6 @@ std::pair<int, int> RgbaPngSize(std::span<const uint8_t> AData) {
 
 } // namespace
 
-TEST(PaletteImages, EveryNamedImageIsAnRgbaPngOfItsSize) {
-    // The categories' own images are checked with the categories below.
-    const std::pair<const char*, int> images[] = {{"TSONVERATOOLBARCATEGORY1", 32},
-                                                  {"TSVAUDIOTOREAL", 24},
-                                                  {"TSVAUDIOTOREAL16", 16},
-                                                  {"TSVAUDIOTOREAL32", 32},
-                                                  {"IPXSVAUDIOSTREAM", 16},
-                                                  {"IPXRVGRAPHSTREAM", 16},
-                                                  {"TSVAUDIOBUFFERMAKESTRUCTUREELEMENT", 16},
-                                                  {"TRVLAVCOMPRESSIONOPTIONINTEGER", 16},
-                                                  {"TRVLAVCOMPRESSIONOPTIONINT64", 16},
-                                                  {"TRVLAVCOMPRESSIONOPTIONREAL", 16},
-                                                  {"TRVLAVCOMPRESSIONOPTIONSINGLE", 16},
-                                                  {"TRVLAVCOMPRESSIONOPTIONSTRING", 16}};
-    for (const auto& [name, size] : images)
-        EXPECT_EQ(RgbaPngSize(FindResourceData(name)), std::pair(size, size)) << name;
-    EXPECT_TRUE(FindResourceData("TSonveraToolbarCategory").empty()); // names are upper case
-}
-
 // A category without an image of its own shows its parent image's; the root shows the first of
 // its two.
 TEST(TClassCategory, ShowsItsOwnImageOrItsParentImage) {
@@ -64,7 +45,7 @@ TEST(TClassCategory, ShowsItsOwnImageOrItsParentImage) {
               FindResourceData("TSONVERATOOLBARCATEGORY").data());
     EXPECT_EQ(TSonveraConvertersToolbarCategory().GetImage().data(),
               FindResourceData("TCONVERTERSTOOLBARCATEGORY").data());
-    EXPECT_EQ(TSonveraDataSinksToolbarCategory().GetName(), "Data Sinks");
+    EXPECT_TRUE(FindResourceData("TSonveraToolbarCategory").empty()); // names are upper case
 }
 
 TEST(RegisterComponents, CountsRegistrationsAndCreatesByName) {
@@ -72,10 +53,7 @@ TEST(RegisterComponents, CountsRegistrationsAndCreatesByName) {
     RegisterSVAudioToReal();
     UnregisterSVAudioToReal();
     const std::unique_ptr<TPersistent> component = CreateComponent("TSVAudioToReal", nullptr);
-    auto* converter = dynamic_cast<TSVAudioToReal*>(component.get());
-    ASSERT_NE(converter, nullptr);
-    EXPECT_EQ(converter->GetCountChannels(), 2);
-    EXPECT_EQ(TSVAudioToReal::ClassInfo().Category->Name, "Converters");
+    EXPECT_NE(dynamic_cast<TSVAudioToReal*>(component.get()), nullptr);
 
     // Another class under a taken name is refused, and nothing of its list is registered.
     static const TClassInfo impostor{.ClassName = "TSVAudioToReal"};

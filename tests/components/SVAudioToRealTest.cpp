@@ -44,6 +44,22 @@ struct TRealSink {
         }};
 };
 
+// Counts the channels it converts; channels in Events are wanted without a connected pin.
+class TCountingConverter : public TSVAudioToReal {
+public:
+    using TSVAudioToReal::TSVAudioToReal;
+    std::vector<int32_t> Events, Stripped;
+
+protected:
+    bool HasChannelEvent(int32_t AChannel) override {
+        return std::find(Events.begin(), Events.end(), AChannel) != Events.end();
+    }
+    void Strip16Bits(int32_t AChannel, TRef<ISVAudioBuffer>& ABuffer) override {
+        Stripped.push_back(AChannel);
+        TSVAudioToReal::Strip16Bits(AChannel, ABuffer);
+    }
+};
+
 // A converter fed by an audio source pin, with a sink on every output pin.
 struct TChain {
     std::vector<std::string> Upstream; // operations that reached the source from downstream
@@ -53,7 +69,7 @@ struct TChain {
                                    Upstream.push_back(AOperation->GetOperation().GetClassName());
                                    return true;
                                }};
-    TSVAudioToReal Converter{nullptr};
+    TCountingConverter Converter{nullptr};
     std::vector<std::unique_ptr<TRealSink>> Sinks;
 
     explicit TChain(int32_t APins, bool ANormalize = false) {
@@ -96,12 +112,13 @@ template <class T> std::vector<uint8_t> BytesOf(std::initializer_list<T> AValues
 
 } // namespace
 
-TEST(TSVAudioToReal, ReadsEveryWidthRawAndNormalised) {
+// Every width raw and normalised, and only what the stream format describes.
+TEST(TSVAudioToReal, ReadsEveryWidthTheFormatDescribes) {
     struct TCase {
-        int32_t Bits, Channels;
+        TSVWaveFormatExtensible Format;
         std::vector<uint8_t> Bytes;
-        bool Normalize;
         std::vector<TValues> Expected;
+        bool Normalize = false;
     };
     const std::vector<uint8_t> bytes24 = {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F};
     std::vector<uint8_t> twice24 = bytes24;
@@ -109,21 +126,32 @@ TEST(TSVAudioToReal, ReadsEveryWidthRawAndNormalised) {
     const std::vector<uint8_t> s16 = BytesOf<int16_t>({-32768, 32767, 1, -1});
     const std::vector<uint8_t> s32 = BytesOf<int32_t>({INT32_MIN, INT32_MAX});
     constexpr double k15 = 32768.0, k23 = 8388608.0, k31 = 2147483648.0;
+    TSVWaveFormatExtensible floats = Format(32, 1);
+    floats.Format.wFormatTag = 3;
+    floats.SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+    // Frames too narrow for the second channel: it gets nothing rather than bytes past the end.
+    TSVWaveFormatExtensible narrow = Format(16, 2);
+    narrow.Format.nBlockAlign = 2;
     const TCase cases[] = {
         // 8-bit zero level 127: 255 is +128, exactly 1.0 normalised.
-        {8, 1, {255, 0, 127}, false, {{128, -127, 0}}},
-        {8, 1, {255, 0, 127}, true, {{1.0, -0.9921875, 0}}},
-        {16, 2, s16, false, {{-32768, 1}, {32767, -1}}},
-        {16, 2, s16, true, {{-1.0, 1 / k15}, {32767 / k15, -1 / k15}}},
+        {Format(8, 1), {255, 0, 127}, {{128, -127, 0}}},
+        {Format(8, 1), {255, 0, 127}, {{1.0, -0.9921875, 0}}, true},
+        {Format(16, 2), s16, {{-32768, 1}, {32767, -1}}},
+        {Format(16, 2), s16, {{-1.0, 1 / k15}, {32767 / k15, -1 / k15}}, true},
         // Bit 23 is the sign: FF FF 80 is -8323073, 00 00 80 is -8388608, exactly -1.0.
-        {24, 1, bytes24, false, {{-8323073, -8388608, 8388607}}},
-        {24, 1, bytes24, true, {{-8323073 / k23, -1.0, 8388607 / k23}}},
-        {24, 3, twice24, false, {{-8323073, -8323073}, {-8388608, -8388608}, {8388607, 8388607}}},
-        {32, 2, s32, false, {{-k31}, {k31 - 1}}},
-        {32, 2, s32, true, {{-1.0}, {(k31 - 1) / k31}}},
+        {Format(24, 1), bytes24, {{-8323073, -8388608, 8388607}}},
+        {Format(24, 1), bytes24, {{-8323073 / k23, -1.0, 8388607 / k23}}, true},
+        {Format(24, 3), twice24, {{-8323073, -8323073}, {-8388608, -8388608}, {8388607, 8388607}}},
+        {Format(32, 2), s32, {{-k31}, {k31 - 1}}},
+        {Format(32, 2), s32, {{-1.0}, {(k31 - 1) / k31}}, true},
         // Three channels take the loop of any step; 24-bit stereo its word reads.
-        {16, 3, BytesOf<int16_t>({1, 2, 3, -4, -5, -6}), false, {{1, -4}, {2, -5}, {3, -6}}},
-        {24, 2, {1, 0, 0, 2, 0, 0, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF}, false, {{1, -1}, {2, -2}}}};
+        {Format(16, 3), BytesOf<int16_t>({1, 2, 3, -4, -5, -6}), {{1, -4}, {2, -5}, {3, -6}}},
+        {Format(24, 2), {1, 0, 0, 2, 0, 0, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF}, {{1, -1}, {2, -2}}},
+        // A float stream is read as 32-bit integers: 1.0f is 0x3F800000.
+        {floats, BytesOf<float>({1.0f}), {{1065353216.0}}},
+        {Format(12, 2), {1, 2, 3, 4}, {{}, {}}},
+        {Format(20, 2), {1, 2, 3, 4, 5, 6}, {{}, {}}},
+        {narrow, BytesOf<int16_t>({7, 8}), {{7, 8}, {}}}};
     // Every instruction-set level the processor allows reads the same values.
     const TKernelLevel saved = ActiveKernelLevel();
     std::string skipped;
@@ -135,42 +163,18 @@ TEST(TSVAudioToReal, ReadsEveryWidthRawAndNormalised) {
         ForceKernelLevel(TKernelLevel(level));
         for (size_t i = 0; i < std::size(cases); ++i) {
             const TCase& c = cases[i];
-            TChain chain(c.Channels, c.Normalize);
-            chain.Stream(Format(c.Bits, c.Channels), c.Bytes);
+            TChain chain(c.Format.Format.nChannels, c.Normalize);
+            chain.Stream(c.Format, c.Bytes);
             EXPECT_EQ(chain.Received(), c.Expected) << KernelLevelName(TKernelLevel(level)) << i;
         }
     }
     ForceKernelLevel(saved);
-    if (!skipped.empty())
-        GTEST_SKIP() << "levels this processor cannot run:" << skipped;
-}
-
-TEST(TSVAudioToReal, ReadsOnlyWhatTheStreamFormatDescribes) {
-    TSVWaveFormatExtensible floats = Format(32, 1);
-    floats.Format.wFormatTag = 3;
-    floats.SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
-    // Frames too narrow for the second channel: it gets nothing rather than bytes past the end.
-    TSVWaveFormatExtensible narrow = Format(16, 2);
-    narrow.Format.nBlockAlign = 2;
-    struct TCase {
-        TSVWaveFormatExtensible Format;
-        std::vector<uint8_t> Bytes;
-        std::vector<TValues> Expected;
-    };
-    const TCase cases[] = {// A float stream is read as 32-bit integers: 1.0f is 0x3F800000.
-                           {floats, BytesOf<float>({1.0f}), {{1065353216.0}, {}}},
-                           {Format(12, 2), {1, 2, 3, 4}, {{}, {}}},
-                           {Format(20, 2), {1, 2, 3, 4, 5, 6}, {{}, {}}},
-                           {narrow, BytesOf<int16_t>({7, 8}), {{7, 8}, {}}}};
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        TChain chain(2);
-        chain.Stream(cases[i].Format, cases[i].Bytes);
-        EXPECT_EQ(chain.Received(), cases[i].Expected) << i;
-    }
     // Before any stream starts the width is 0: buffers pass without extraction.
     TChain idle(2);
     idle.Source.SubmitBuffer(TSVAudioBuffer::CreateSize(44100, 16, 2, 4));
     EXPECT_EQ(idle.Received(), (std::vector<TValues>{{}, {}}));
+    if (!skipped.empty())
+        GTEST_SKIP() << "levels this processor cannot run:" << skipped;
 }
 
 TEST(TSVAudioToReal, OperationsTravelAsTheDispatchersSay) {
@@ -198,50 +202,25 @@ TEST(TSVAudioToReal, OperationsTravelAsTheDispatchersSay) {
     EXPECT_EQ(chain.Sinks[3]->Operations.back(), "TPXStopOperation");
 }
 
-namespace {
-
-// Counts the channels it converts; channels in FEvents are wanted without a connected pin.
-class TCountingConverter : public TSVAudioToReal {
-public:
-    using TSVAudioToReal::TSVAudioToReal;
-    std::vector<int32_t> Events, Stripped;
-
-protected:
-    bool HasChannelEvent(int32_t AChannel) override {
-        return std::find(Events.begin(), Events.end(), AChannel) != Events.end();
-    }
-    void Strip16Bits(int32_t AChannel, TRef<ISVAudioBuffer>& ABuffer) override {
-        Stripped.push_back(AChannel);
-        TSVAudioToReal::Strip16Bits(AChannel, ABuffer);
-    }
-};
-
-} // namespace
-
 TEST(TSVAudioToReal, ConvertsOnlyChannelsSomeoneWants) {
     struct TCase {
-        std::vector<uint32_t> Connected;
+        uint32_t Connected; // a bit for each pin
         std::vector<int32_t> Events, Stripped;
     };
-    const TCase cases[] = {
-        {{}, {}, {}},   {{0}, {}, {0}},           {{2}, {}, {2}},
-        {{}, {1}, {1}}, {{0, 2}, {1}, {0, 1, 2}}, {{3}, {3}, {}}}; // 3 is beyond the stream
+    const TCase cases[] = {{0b0000, {}, {}},   {0b0001, {}, {0}},        {0b0100, {}, {2}},
+                           {0b0000, {1}, {1}}, {0b0101, {1}, {0, 1, 2}}, {0b1000, {3}, {}}};
     for (size_t i = 0; i < std::size(cases); ++i) {
-        TSVPXAudioSourcePin source(nullptr, nullptr, nullptr, nullptr);
-        TCountingConverter converter(nullptr);
-        converter.SetCountChannels(4);
-        converter.Events = cases[i].Events;
-        source.Connect(converter.GetInputPin());
-        std::vector<std::unique_ptr<TRealSink>> sinks;
-        for (uint32_t pin : cases[i].Connected) {
-            sinks.push_back(std::make_unique<TRealSink>());
-            converter.GetOutputPins()->Items(pin)->Connect(&sinks.back()->Pin);
-        }
-        source.Notify(TPXStartWaveOperation::CreateFormat(44100, 16, 3, false));
-        source.SubmitBuffer(TSVAudioBuffer::CreateSize(44100, 16, 3, 16));
-        EXPECT_EQ(converter.Stripped, cases[i].Stripped) << i;
-        for (size_t k = 0; k < sinks.size(); ++k)
-            EXPECT_EQ(sinks[k]->Buffers.size(), cases[i].Connected[k] < 3 ? 1u : 0u) << i;
+        TChain chain(4); // pin 3 is beyond the three-channel stream
+        chain.Converter.Events = cases[i].Events;
+        for (uint32_t pin = 0; pin < 4; ++pin)
+            if (!((cases[i].Connected >> pin) & 1))
+                chain.Converter.GetOutputPins()->Items(pin)->Disconnect(&chain.Sinks[pin]->Pin);
+        chain.Stream(Format(16, 3), std::vector<uint8_t>(96));
+        EXPECT_EQ(chain.Converter.Stripped, cases[i].Stripped) << i;
+        for (uint32_t pin = 0; pin < 4; ++pin)
+            EXPECT_EQ(chain.Sinks[pin]->Buffers.size(),
+                      pin < 3 && ((cases[i].Connected >> pin) & 1) ? 1u : 0u)
+                << i;
     }
 }
 

@@ -71,13 +71,6 @@ protected:
     }
 };
 
-std::vector<int32_t> Ramp(int32_t AFrom, int32_t ACount, int32_t ASign = 1) {
-    std::vector<int32_t> values;
-    for (int32_t i = 0; i < ACount; ++i)
-        values.push_back(ASign * static_cast<int16_t>(AFrom + i));
-    return values;
-}
-
 } // namespace
 
 TEST(ComponentChain, GeneratorFilterOutputDeliversStampedSamplesInlineAndThreaded) {
@@ -105,7 +98,10 @@ TEST(ComponentChain, GeneratorFilterOutputDeliversStampedSamplesInlineAndThreade
                   (std::vector<std::string>{"TPXStartWaveOperation", "TPXSuppliedBufferOperation",
                                             "TPXSuppliedBufferOperation",
                                             "TPXSuppliedBufferOperation", "TPXStopOperation"}));
-        EXPECT_EQ(out.Samples, Ramp(0, 3 * 1024, -1));
+        std::vector<int32_t> negated(3 * 1024);
+        for (int32_t i = 0; i < 3 * 1024; ++i)
+            negated[i] = -i;
+        EXPECT_EQ(out.Samples, negated);
         const int64_t step = 1024 * 10'000'000LL / 44100;
         EXPECT_EQ(out.Begins, (std::vector<int64_t>{0, step, 2 * step}));
         EXPECT_EQ(out.Ends, (std::vector<int64_t>{step, 2 * step, 3 * step}));

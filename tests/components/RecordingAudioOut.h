@@ -1,6 +1,6 @@
 // An audio output for chain tests that records what arrives: the operation names, the last
-// format announced, and of every buffer its bytes, its channel-0 samples and its stamps. With
-// master pumping enabled it takes over pumping when the stream starts.
+// format announced, and of every buffer its bytes, its channel-0 samples (one per frame) and its
+// stamps. With master pumping enabled it takes over pumping when the stream starts.
 #pragma once
 
 #include <string>
@@ -18,7 +18,6 @@ public:
     std::vector<uint8_t> Bytes;
     std::vector<int32_t> Samples;
     std::vector<int64_t> Begins, Ends;
-    uint64_t Frames = 0;
     int EnableChanges = 0;
 
     bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
@@ -37,7 +36,6 @@ public:
                          bytes + size_t{buffer->GetSize()} * buffer->GetDataStep());
             for (uint32_t i = 0; i < buffer->GetSize(); ++i)
                 Samples.push_back(buffer->GetItem(i, 0));
-            Frames += buffer->GetSize();
             Begins.push_back(buffer->GetTimeStamp()->GetBegin());
             Ends.push_back(buffer->GetTimeStamp()->GetEnd());
         }

@@ -112,6 +112,16 @@ std::vector<std::string> PumpErrors() {
     }
 }
 
+// A make structure that keeps whether each value it received changed the record size.
+class TRecordingMakeStructure : public TQXMakeStructure {
+public:
+    std::vector<bool> SizeChanges;
+    void DataReceived(bool ASizeChanged) override {
+        SizeChanges.push_back(ASizeChanged);
+        TQXMakeStructure::DataReceived(ASizeChanged);
+    }
+};
+
 // A split structure with one audio element fed through a binary source pin.
 struct TSplitChain {
     TQXSplitStructure Split;
@@ -202,19 +212,6 @@ TEST(TSVAudioBufferStructureElements, StereoSixteenBitSectionIsLaidOutByteForByt
     EXPECT_EQ(TBytes(record.begin() + 7, record.end()), BytesOf(buffer->Read(), 4096));
 }
 
-namespace {
-
-class TRecordingMakeStructure : public TQXMakeStructure {
-public:
-    std::vector<bool> SizeChanges;
-    void DataReceived(bool ASizeChanged) override {
-        SizeChanges.push_back(ASizeChanged);
-        TQXMakeStructure::DataReceived(ASizeChanged);
-    }
-};
-
-} // namespace
-
 TEST(TSVAudioBufferMakeStructureElement, KeepsAnEqualBufferAndReportsSizeChangesByFrames) {
     TRecordingMakeStructure make;
     TSVAudioBufferMakeStructureElement* element = AddMakeElement(make);
@@ -244,40 +241,37 @@ TEST(TSVAudioBufferMakeStructureElement, KeepsAnEqualBufferAndReportsSizeChanges
 
 TEST(TSVAudioBufferSplitStructureElement, RefusesImpossibleSectionsWaitsForIncompleteOnes) {
     struct TCase {
-        const char* Name;
         TBytes Bytes;
         const char* Error; // null: the section is waited for
     };
     const TCase cases[] = {
-        {"bits", {1, 33, 0x64, 0x01, 0, 0, 0, 0, 0}, "Bits per sample out of range = 33"},
-        {"rate", {1, 16, 0xF0, 0x80, 0, 0, 0, 0x01, 0, 0}, "Sample rate out of range = 2147483648"},
-        {"frames",
-         {1, 8, 0x64, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+        {{1, 33, 0x64, 0x01, 0, 0, 0, 0, 0}, "Bits per sample out of range = 33"},
+        {{1, 16, 0xF0, 0x80, 0, 0, 0, 0x01, 0, 0}, "Sample rate out of range = 2147483648"},
+        {{1, 8, 0x64, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
          "Sample count out of range = 18446744073709551615"},
-        {"store",
-         {255, 32, 0x64, 0xE0, 0x40, 0x00, 0x00},
-         "Section data size out of range = 4278190080"},
-        {"large", {1, 8, 0x64, 0xC1, 0x86, 0xA0, 1, 2, 3}, nullptr},
-        {"endless field", {2, 16, 0xFF, 0x00, 0x00}, nullptr},
-        {"head", {2}, nullptr}};
+        {{255, 32, 0x64, 0xE0, 0x40, 0x00, 0x00}, "Section data size out of range = 4278190080"},
+        {{1, 8, 0x64, 0xC1, 0x86, 0xA0, 1, 2, 3}, nullptr}, // a large section, still arriving
+        {{2, 16, 0xFF, 0x00, 0x00}, nullptr},               // a field that never ends
+        {{2}, nullptr}};                                    // a head alone
     const TBytes valid = Pack({Buffer(8000, 24, 3, 2, 5)})[0];
-    for (const TCase& c : cases) {
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const TCase& c = cases[i];
         TSplitChain chain;
         chain.Feeder.Notify(TPXStartRateOperation::Create(1.0));
         chain.Feed(c.Bytes);
         chain.Split.Flush();
         const std::vector<std::string> errors = PumpErrors();
         if (c.Error) {
-            EXPECT_EQ(errors, std::vector<std::string>{c.Error}) << c.Name;
+            EXPECT_EQ(errors, std::vector<std::string>{c.Error}) << i;
             // The bytes held are dropped and the element reads on.
-            EXPECT_EQ(chain.Split.GetPendingSize(), 0u) << c.Name;
+            EXPECT_EQ(chain.Split.GetPendingSize(), 0u) << i;
             chain.Feed(valid);
             chain.Split.Flush();
-            EXPECT_EQ(chain.Output.Payloads<ISVAudioBuffer>().size(), 1u) << c.Name;
+            EXPECT_EQ(chain.Output.Payloads<ISVAudioBuffer>().size(), 1u) << i;
         } else {
-            EXPECT_TRUE(errors.empty()) << c.Name;
-            EXPECT_EQ(chain.Split.GetPendingSize(), c.Bytes.size()) << c.Name;
-            EXPECT_TRUE(chain.Output.Operations.empty()) << c.Name;
+            EXPECT_TRUE(errors.empty()) << i;
+            EXPECT_EQ(chain.Split.GetPendingSize(), c.Bytes.size()) << i;
+            EXPECT_TRUE(chain.Output.Operations.empty()) << i;
         }
     }
 }

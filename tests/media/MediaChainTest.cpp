@@ -201,7 +201,7 @@ TEST(TSVLAVFileWriter, WritesWhatTheSourceReadsBackSampleForSample) {
         EXPECT_EQ(read.Format.Samples.wValidBitsPerSample, test.Bits);
         EXPECT_EQ(read.Format.dwChannelMask, test.Speakers.Mask());
         EXPECT_TRUE(read.Bytes == written.Bytes);
-        EXPECT_EQ(read.Frames, 10'001u);
+        EXPECT_EQ(read.Samples.size(), 10'001u);
         ExpectContiguous(read);
         EXPECT_EQ(read.Operations.back(), "TPXEndStopOperation");
         std::filesystem::remove(file);
@@ -227,7 +227,7 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
     source.Start();
     while (source.GetRunning() && TMainThread::WaitForWork())
         TMainThread::ProcessQueue();
-    EXPECT_EQ(free.Frames, 44'100u);
+    EXPECT_EQ(free.Samples.size(), 44'100u);
     EXPECT_EQ(free.Operations.back(), "TPXEndStopOperation");
     ASSERT_TRUE(source.GetOutputPin()->Disconnect(free.GetInputPin()));
 
@@ -271,7 +271,7 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
     EXPECT_NE(changing.GetError().find("does not match the stream's format"), std::string::npos)
         << changing.GetError();
     EXPECT_EQ(kept.Operations.back(), "TPXStopOperation");
-    EXPECT_EQ(kept.Frames, 0u);
+    EXPECT_TRUE(kept.Samples.empty());
 
     // A stream FFmpeg finds no sample rate for is refused when the file is opened.
     TSVLAVFileSource rateless(nullptr);
@@ -314,7 +314,7 @@ TEST(TSVResampleFilter, ResamplesOnceKeepingLevelAndTime) {
         RunPumped(gen, out);
         EXPECT_EQ(out.Format.Format.nSamplesPerSec, 48000u);
         // Every input frame went through once; what the resampler held came before the stop.
-        EXPECT_NEAR(static_cast<double>(out.Frames), 48'000.0, 1.0);
+        EXPECT_NEAR(static_cast<double>(out.Samples.size()), 48'000.0, 1.0);
         EXPECT_EQ(out.Operations.back(), "TPXStopOperation");
         EXPECT_EQ(out.Operations[out.Operations.size() - 2], "TPXSuppliedBufferOperation");
         ExpectContiguous(out);

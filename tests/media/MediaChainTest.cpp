@@ -159,6 +159,8 @@ TEST(SVLAVSampleTransfer, PacksAndConvertsEveryWidthExactly) {
 }
 
 TEST(TSVLAVFileWriter, WritesWhatTheSourceReadsBackSampleForSample) {
+    const TSVSpeakers surround{spFrontLeft, spFrontRight, spFrontCenter,
+                               spSubwoofer, spBackLeft,   spBackRight};
     const struct {
         const char* File;
         uint32_t Bits;
@@ -166,10 +168,7 @@ TEST(TSVLAVFileWriter, WritesWhatTheSourceReadsBackSampleForSample) {
         uint32_t BufferSize; // not a multiple of the codec's frames: partial frames wait
     } cases[] = {
         {"u8-mono.wav", 8, {spFrontLeft}, 1000},
-        {"s24-surround.wav",
-         24,
-         {spFrontLeft, spFrontRight, spFrontCenter, spSubwoofer, spBackLeft, spBackRight},
-         777},
+        {"s24-surround.wav", 24, surround, 777},
         {"s16-stereo.flac", 16, {spFrontLeft, spFrontRight}, 1000},
         {"s24-quad.flac", 24, {spFrontLeft, spFrontRight, spBackLeft, spBackRight}, 5000},
     };
@@ -201,7 +200,6 @@ TEST(TSVLAVFileWriter, WritesWhatTheSourceReadsBackSampleForSample) {
         EXPECT_EQ(read.Format.Samples.wValidBitsPerSample, test.Bits);
         EXPECT_EQ(read.Format.dwChannelMask, test.Speakers.Mask());
         EXPECT_TRUE(read.Bytes == written.Bytes);
-        EXPECT_EQ(read.Samples.size(), 10'001u);
         ExpectContiguous(read);
         EXPECT_EQ(read.Operations.back(), "TPXEndStopOperation");
         std::filesystem::remove(file);

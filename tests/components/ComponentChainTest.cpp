@@ -35,8 +35,7 @@ class TRampGen : public TSVCommonGen {
 public:
     using TSVCommonGen::TSVCommonGen;
     ~TRampGen() override { Stop(); }
-    int DropTick = -1;
-    int StopTick = -1;
+    int DropTick = -1, StopTick = -1; // the ticks that send nothing, and that end the stream
 
 protected:
     void GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, bool& AStop) override {
@@ -51,8 +50,7 @@ protected:
     }
 
 private:
-    int FNext = 0;
-    int FTick = 0;
+    int FNext = 0, FTick = 0;
 };
 
 using TRecorder = sonvera::testing::TRecordingAudioOut;

@@ -86,7 +86,7 @@ TEST(ComponentChain, GeneratorFilterOutputDeliversStampedSamplesInlineAndThreade
 
         gen.Start();
         ASSERT_NE(gen.GetPumpClock(), nullptr);
-        EXPECT_EQ(gen.GetPumpClock()->GetInterval(), 232200);
+        EXPECT_EQ(gen.GetPumpClock()->GetInterval(), 232200); // 232199.5 rounded to nearest
         for (int tick = 0; tick < 3; ++tick)
             clock->Advance(232200);
         gen.Stop(); // joins the clock, drains the filter's thread, stops downstream
@@ -108,9 +108,7 @@ TEST(ComponentChain, GeneratorFilterOutputDeliversStampedSamplesInlineAndThreade
 
 TEST(ComponentChain, GeneratorDropsAndStopsWhenToldAndFollowsAConsumersPump) {
     auto clock = std::make_shared<TQXManualTimeSource>();
-    // Intervals round to nearest, and a stream without a rate has no clock.
-    EXPECT_EQ(TSVCommonGen::PumpInterval(48000, 1024), 213333);
-    EXPECT_EQ(TSVCommonGen::PumpInterval(0, 1024), 0);
+    EXPECT_EQ(TSVCommonGen::PumpInterval(0, 1024), 0); // a stream without a rate has no clock
     TRampGen gen(nullptr);
     TRecorder out(nullptr);
     gen.GetAudioFormat()->SetBits(8);
@@ -272,10 +270,8 @@ TEST(ComponentChain, FormatAndGainFiltersMatchTheBufferOperations) {
         TSVAudioBuffer::CreateSizeExObject(48000, 24, 6, 3, surround);
     TSVAudioBuffer::CreateUniversalObject(stereo)->CopyToAudio(0, expected, 0, 3);
     expected->MultiplyByReal(gain.GetGain());
-    std::vector<int32_t> channel0;
-    for (uint32_t i = 0; i < 3; ++i)
-        channel0.push_back(expected->GetItem(i, 0));
-    EXPECT_EQ(out.Samples, channel0);
+    const auto* bytes = static_cast<const uint8_t*>(expected->Read());
+    EXPECT_EQ(out.Bytes, std::vector<uint8_t>(bytes, bytes + expected->GetByteSize()));
     EXPECT_EQ(out.Format.Format.nChannels, 6u);
     EXPECT_EQ(out.Format.Format.wBitsPerSample, 24u);
     EXPECT_EQ(out.Format.dwChannelMask, surround.Mask());

@@ -183,10 +183,9 @@ TEST(TSVAudioToReal, OperationsTravelAsTheDispatchersSay) {
     chain.Source.Notify(TPXQXResumeOperation::Create());
     chain.Source.Notify(TPXPauseOperation::Create()); // dropped
     chain.Source.Notify(TPXStopOperation::Create());
-    for (auto& sink : chain.Sinks)
-        sink->Pin.Notify(TPXQueryStreamOperation::Create());
     // Stereo into four pins: 2 and 3 carry no stream, so they answer a query themselves.
     for (size_t i = 0; i < chain.Sinks.size(); ++i) {
+        chain.Sinks[i]->Pin.Notify(TPXQueryStreamOperation::Create());
         std::vector<std::string> expected = {"TPXStartSampleRateOperation", "TPXQXResumeOperation",
                                              "TPXStopOperation"};
         if (i >= 2)

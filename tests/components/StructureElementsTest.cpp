@@ -25,12 +25,6 @@ TRef<ISVAudioBuffer> Buffer(int32_t ARate, int32_t ABits, int32_t AChannels, int
     return buffer;
 }
 
-TRef<IQXData> Block(const TBytes& ABytes) {
-    TRef<TQXBlockBuffer> block = TQXBlockBuffer::CreateSizeObject(uint32_t(ABytes.size()));
-    std::copy(ABytes.begin(), ABytes.end(), block->Write());
-    return TRef<IQXData>(block);
-}
-
 TBytes BytesOf(const void* AData, size_t ASize) {
     const auto* bytes = static_cast<const uint8_t*>(AData);
     return {bytes, bytes + ASize};
@@ -131,7 +125,11 @@ struct TSplitChain {
         EXPECT_TRUE(Feeder.Connect(Split.GetInputPin()));
         EXPECT_TRUE(Element->GetOutputPin()->Connect(&Output.Pin));
     }
-    void Feed(const TBytes& ABytes) { Feeder.SubmitBuffer(Block(ABytes)); }
+    void Feed(const TBytes& ABytes) {
+        TRef<TQXBlockBuffer> block = TQXBlockBuffer::CreateSizeObject(uint32_t(ABytes.size()));
+        std::copy(ABytes.begin(), ABytes.end(), block->Write());
+        Feeder.SubmitBuffer(TRef<IQXData>(block));
+    }
 };
 
 } // namespace

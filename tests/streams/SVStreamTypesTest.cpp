@@ -120,8 +120,7 @@ TEST(TPXAudioFormatConverters, ConvertChannelZeroOrPassTheBytes) {
     TQXPXIntegerSinkPin integerSink(nullptr, nullptr, nullptr, integers.Handler());
     TQXPXRealSinkPin realSink(nullptr, nullptr, nullptr, reals.Handler());
     TQXPXBinarySinkPin binarySink(nullptr, nullptr, nullptr, blocks.Handler());
-    for (TPXPin* sink : {static_cast<TPXPin*>(&integerSink), static_cast<TPXPin*>(&realSink),
-                         static_cast<TPXPin*>(&binarySink)})
+    for (TPXPin* sink : std::initializer_list<TPXPin*>{&integerSink, &realSink, &binarySink})
         ASSERT_TRUE(source.Connect(sink));
     EXPECT_TRUE(source.SubmitBuffer(buffer));
 

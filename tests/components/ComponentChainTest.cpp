@@ -86,7 +86,7 @@ TEST(ComponentChain, GeneratorFilterOutputDeliversStampedSamplesInlineAndThreade
 
         gen.Start();
         ASSERT_NE(gen.GetPumpClock(), nullptr);
-        EXPECT_EQ(gen.GetPumpClock()->GetInterval(), 232200); // 232199.5 rounded to nearest
+        EXPECT_EQ(gen.GetPumpClock()->GetInterval(), 232200); // 232199.55 rounded to nearest
         for (int tick = 0; tick < 3; ++tick)
             clock->Advance(232200);
         gen.Stop(); // joins the clock, drains the filter's thread, stops downstream

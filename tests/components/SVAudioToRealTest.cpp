@@ -224,18 +224,16 @@ TEST(TSVAudioToReal, ConvertsOnlyChannelsSomeoneWants) {
 }
 
 TEST(TSVAudioToReal, ChannelCountIsClampedAndKeepsTheFirstPins) {
-    TSVAudioToReal converter(nullptr);
+    TChain chain(5);
+    TSVAudioToReal& converter = chain.Converter;
     TPXPin* first = converter.GetOutputPins()->Items(0);
-    TRealSink last;
-    converter.SetCountChannels(5);
-    converter.GetOutputPins()->Items(4)->Connect(&last.Pin);
     const std::pair<int32_t, int32_t> cases[] = {{0, 1}, {40, 32}, {-7, 1}, {32, 32}, {3, 3}};
     for (const auto& [set, count] : cases) {
         converter.SetCountChannels(set);
         EXPECT_EQ(converter.GetCountChannels(), count) << set;
         EXPECT_EQ(converter.GetOutputPins()->Items(0), first) << set;
     }
-    EXPECT_FALSE(last.Pin.IsConnected()); // its pin went with the first shrink
+    EXPECT_FALSE(chain.Sinks[4]->Pin.IsConnected()); // its pin went with the first shrink
 
     // A copy made by Assign builds its own three pins.
     TSVAudioToReal copy(nullptr);

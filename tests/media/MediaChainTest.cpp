@@ -294,8 +294,7 @@ TEST(TSVResampleFilter, ResamplesOnceKeepingLevelAndTime) {
         SCOPED_TRACE(bits);
         TSignalGen gen(44'100, 1000);
         TSVResampleFilter resample(nullptr);
-        TRecorder out(nullptr);
-        TRecorder in(nullptr);
+        TRecorder out(nullptr), in(nullptr);
         gen.GetAudioFormat()->SetSampleRate(44100);
         gen.GetAudioFormat()->SetBits(bits);
         resample.SetSampleRate(48000);

@@ -147,8 +147,9 @@ TEST(SVLAVSampleTransfer, PacksAndConvertsEveryWidthExactly) {
         EXPECT_EQ(values, test.Expected);
         // Samples past the frame's end are refused, and so are samples wider than it holds.
         EXPECT_THROW(SVWriteFrameSamples(wide, test.Bits, 2, 2, *frame, 2), EArgumentError);
-        if (av_get_bytes_per_sample(test.Format) < 4)
+        if (av_get_bytes_per_sample(test.Format) < 4) {
             EXPECT_THROW(SVWriteFrameSamples(wide, 32, 2, 1, *frame, 0), EArgumentError);
+        }
     }
 }
 

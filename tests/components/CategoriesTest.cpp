@@ -47,8 +47,8 @@ TEST(RegisterComponents, CountsRegistrationsAndCreatesByName) {
     RegisterSVAudioToReal();
     RegisterSVAudioToReal();
     UnregisterSVAudioToReal();
-    const std::unique_ptr<TPersistent> component = CreateComponent("TSVAudioToReal", nullptr);
-    EXPECT_NE(dynamic_cast<TSVAudioToReal*>(component.get()), nullptr);
+    EXPECT_NE(dynamic_cast<TSVAudioToReal*>(CreateComponent("TSVAudioToReal", nullptr).get()),
+              nullptr);
 
     // Another class under a taken name is refused, and nothing of its list is registered.
     static const TClassInfo impostor{.ClassName = "TSVAudioToReal"};

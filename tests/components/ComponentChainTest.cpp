@@ -39,8 +39,7 @@ public:
 
 protected:
     void GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, bool& AStop) override {
-        auto* ramp = GetIntVarBuffer()->Write();
-        auto* samples = reinterpret_cast<int16_t*>(ramp);
+        auto* samples = reinterpret_cast<int16_t*>(GetIntVarBuffer()->Write());
         for (uint32_t i = 0; i < GetIntVarBuffer()->GetByteSize() / 2; ++i)
             samples[i] = static_cast<int16_t>(FNext++);
         PopulateAudio(GetIntVarBuffer(), ABuffer);
@@ -201,9 +200,8 @@ TEST(TSVSimpleGenericFilter, ProcessesOnTheChosenThreadAndInjectsCommands) {
             buffer->SetValue(value);
             up.SubmitBuffer(buffer);
         }
-        const size_t direct = down.Samples.size();
+        EXPECT_EQ(down.Samples.size(), type == stDeliveringThread ? 4u : 0u);
         TMainThread::ProcessQueue();
-        EXPECT_EQ(direct, type == stDeliveringThread ? 4u : 0u);
         const std::vector<int32_t> expected = type == stMainThreadLatest
                                                   ? std::vector<int32_t>{21, 21}
                                                   : std::vector<int32_t>{11, 11, 21, 21};

@@ -225,19 +225,18 @@ TEST(TSVAudioToReal, ConvertsOnlyChannelsSomeoneWants) {
 
 TEST(TSVAudioToReal, ChannelCountIsClampedAndKeepsTheFirstPins) {
     TChain chain(5);
-    TSVAudioToReal& converter = chain.Converter;
-    TPXPin* first = converter.GetOutputPins()->Items(0);
+    TPXPin* first = chain.Converter.GetOutputPins()->Items(0);
     const std::pair<int32_t, int32_t> cases[] = {{0, 1}, {40, 32}, {-7, 1}, {32, 32}, {3, 3}};
     for (const auto& [set, count] : cases) {
-        converter.SetCountChannels(set);
-        EXPECT_EQ(converter.GetCountChannels(), count) << set;
-        EXPECT_EQ(converter.GetOutputPins()->Items(0), first) << set;
+        chain.Converter.SetCountChannels(set);
+        EXPECT_EQ(chain.Converter.GetCountChannels(), count) << set;
+        EXPECT_EQ(chain.Converter.GetOutputPins()->Items(0), first) << set;
     }
     EXPECT_FALSE(chain.Sinks[4]->Pin.IsConnected()); // its pin went with the first shrink
 
     // A copy made by Assign builds its own three pins.
     TSVAudioToReal copy(nullptr);
-    copy.Assign(converter);
+    copy.Assign(chain.Converter);
     ASSERT_EQ(copy.GetOutputPins()->Count(), 3u);
     EXPECT_EQ(copy.GetOutputPins()->Items(2)->GetOwner(), &copy);
 }

@@ -80,6 +80,13 @@ void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer) {
     ASSERT_FALSE(AGenerator.GetRunning());
 }
 
+// Starts ASource on its own clock and serves the main thread until the stream has ended.
+void RunFree(TSVLAVFileSource& ASource) {
+    ASource.Start();
+    while (ASource.GetRunning() && TMainThread::WaitForWork())
+        TMainThread::ProcessQueue();
+}
+
 void ExpectContiguous(const TRecorder& ARecorder) {
     ASSERT_FALSE(ARecorder.Begins.empty());
     EXPECT_EQ(ARecorder.Begins.front(), 0);
@@ -217,9 +224,7 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
     TRecorder free(nullptr);
     source.SetFileName(file);
     ASSERT_TRUE(source.GetOutputPin()->Connect(free.GetInputPin()));
-    source.Start();
-    while (source.GetRunning() && TMainThread::WaitForWork())
-        TMainThread::ProcessQueue();
+    RunFree(source);
     EXPECT_EQ(free.Samples.size(), 44'100u);
     EXPECT_EQ(free.Operations.back(), "TPXEndStopOperation");
     ASSERT_TRUE(source.GetOutputPin()->Disconnect(free.GetInputPin()));
@@ -258,9 +263,7 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
     TRecorder kept(nullptr);
     changing.SetFileName(SONVERA_MEDIA_TEST_DATA "/frame-rate-changes.flac");
     ASSERT_TRUE(changing.GetOutputPin()->Connect(kept.GetInputPin()));
-    changing.Start();
-    while (changing.GetRunning() && TMainThread::WaitForWork())
-        TMainThread::ProcessQueue();
+    RunFree(changing);
     EXPECT_NE(changing.GetError().find("does not match the stream's format"), std::string::npos)
         << changing.GetError();
     EXPECT_EQ(kept.Operations.back(), "TPXStopOperation");
@@ -275,7 +278,6 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
 TEST(TSVLAVFileWriter, AFailureIsKeptAndStopsTheStreamUpstream) {
     TSignalGen gen(1'000'000);
     TSVLAVFileWriter writer(nullptr);
-    gen.GetAudioFormat()->SetSampleRate(44100);
     writer.SetFileName(TempFile("refused.wav"));
     writer.GetCompression()->SetName("nosuch");
     ASSERT_TRUE(gen.GetOutputPin()->Connect(writer.GetInputPin()));

@@ -8,7 +8,6 @@
 
 #include "TestSupport.h"
 #include "components/RecordingAudioOut.h"
-#include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
 #include "sonvera/components/SVCommonGen.h"
@@ -202,10 +201,8 @@ TEST(TSVSimpleGenericFilter, ProcessesOnTheChosenThreadAndInjectsCommands) {
         }
         EXPECT_EQ(down.Samples.size(), type == stDeliveringThread ? 4u : 0u);
         TMainThread::ProcessQueue();
-        const std::vector<int32_t> expected = type == stMainThreadLatest
-                                                  ? std::vector<int32_t>{21, 21}
-                                                  : std::vector<int32_t>{11, 11, 21, 21};
-        EXPECT_EQ(down.Samples, expected);
+        const std::vector<int32_t> latest = {21, 21}, every = {11, 11, 21, 21};
+        EXPECT_EQ(down.Samples, type == stMainThreadLatest ? latest : every);
         up.Notify(TPXStopOperation::Create());
         EXPECT_EQ(starts, 1);
         EXPECT_EQ(stops, 1);
@@ -236,9 +233,8 @@ TEST(TSVBasicAudioOut, KeepsOneFormatCopyAndTellsRealEnableChanges) {
     EXPECT_EQ(out.GetAudioFormat(), copy);
     out.SetAudioFormat(nullptr);
     EXPECT_EQ(out.GetAudioFormat(), nullptr);
-    out.SetEnabled(true);
-    out.SetEnabled(false);
-    out.SetEnabled(false);
+    for (const bool enabled : {true, false, false}) // enabled from the start: one real change
+        out.SetEnabled(enabled);
     EXPECT_EQ(out.EnableChanges, 1);
 }
 

@@ -220,9 +220,8 @@ TEST(TSVAudioBufferMakeStructureElement, KeepsAnEqualBufferAndReportsSizeChanges
     element->SetValue(first);
     element->SetValue(TSVAudioBuffer::CreateCopy(first)); // equal: the first one stays
     EXPECT_EQ(element->GetValue(), first);
-    element->SetValue(longer);
-    element->SetValue(sameFrames);
-    element->SetValue(first);
+    for (const TRef<ISVAudioBuffer>& value : {longer, sameFrames, first})
+        element->SetValue(value);
     EXPECT_EQ(make.SizeChanges, (std::vector<bool>{true, false, true, false, true}));
     // Each report sends a record; a value that did not start the input starts it at 1.0.
     EXPECT_EQ(records.Records().size(), 5u);

@@ -285,10 +285,9 @@ TEST(TSVLAVFileWriter, AFailureIsKeptAndStopsTheStreamUpstream) {
     EXPECT_EQ(writer.GetError(), "unknown encoder 'nosuch'");
     EXPECT_FALSE(std::filesystem::exists(writer.GetFileName()));
     std::string why;
-    const AVCodec* pcm16 = avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE);
     EXPECT_FALSE(TSVLAVFileWriter::EncoderTakes(
-        *pcm16, TPXStartWaveOperation::CreateFormatObject(44100, 24, 2, false)->GetWaveFormat(),
-        why));
+        *avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE),
+        TPXStartWaveOperation::CreateFormatObject(44100, 24, 2, false)->GetWaveFormat(), why));
     EXPECT_EQ(why, "codec 'pcm_s16le' cannot take 24-bit samples");
 }
 

@@ -10,21 +10,12 @@
 
 using namespace sonvera;
 
-namespace {
-
-TSVSmartAudioBuffer* NewHeldStore(uint32_t ASize) {
-    auto* store = new TSVSmartAudioBuffer(ASize);
-    store->AddReff(true);
-    return store;
-}
-
-} // namespace
-
 // Readers, writers and cloners of one store's timestamp on several threads: every value seen
 // is one that was written whole, and nothing deadlocks (the clone reads its source under the
 // source's read lock while other threads write).
 TEST(TRVSmartMediaBuffer, TimestampsAreNeverSeenHalfWrittenAcrossThreads) {
-    TSVSmartAudioBuffer* store = NewHeldStore(128);
+    auto* store = new TSVSmartAudioBuffer(128);
+    store->AddReff(true);
     constexpr int64_t KPatternA = 0;
     constexpr int64_t KPatternB = -1;
     std::atomic<bool> stop{false};

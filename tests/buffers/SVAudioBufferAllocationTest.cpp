@@ -102,88 +102,72 @@ uint64_t SweepAllocations(const TCase& ACase, bool AShared) {
 void Drop(const TRef<ISVAudioBuffer>&) {}
 
 const std::vector<TCase>& Constructors() {
+    using B = TSVAudioBuffer;
     static const std::vector<TCase> cases = {
-        {"CreateObject", [](TFixture&) { Drop(TSVAudioBuffer::Create()); }},
-        {"CreateSizeObject",
-         [](TFixture&) { Drop(TSVAudioBuffer::CreateSize(44100, 16, 2, 100)); }},
-        {"CreateSizeExObject",
-         [](TFixture&) { Drop(TSVAudioBuffer::CreateSizeEx(48000, 24, 6, 10, KSurround51)); }},
+        {"CreateObject", [](auto&) { Drop(B::Create()); }},
+        {"CreateSizeObject", [](auto&) { Drop(B::CreateSize(44100, 16, 2, 100)); }},
+        {"CreateSizeExObject", [](auto&) { Drop(B::CreateSizeEx(48000, 24, 6, 10, KSurround51)); }},
         {"CreateDataObject",
-         [](TFixture& A) { Drop(TSVAudioBuffer::CreateData(A.Target->Read(), 8000, 8, 2, 32)); }},
+         [](auto& A) { Drop(B::CreateData(A.Target->Read(), 8000, 8, 2, 32)); }},
         {"CreateDataExObject",
-         [](TFixture& A) {
-             Drop(TSVAudioBuffer::CreateDataEx(A.Surround->Read(), 8000, 24, 6, 40, KSurround51));
-         }},
+         [](auto& A) { Drop(B::CreateDataEx(A.Surround->Read(), 8000, 24, 6, 40, KSurround51)); }},
         {"CreateFloatDataObject interleaved",
-         [](TFixture& A) {
-             Drop(TSVAudioBuffer::CreateFloatData(A.Floats.data(), 8000, 2, 8, 64));
-         }},
+         [](auto& A) { Drop(B::CreateFloatData(A.Floats.data(), 8000, 2, 8, 64)); }},
         {"CreateFloatDataExObject planar",
-         [](TFixture& A) {
-             Drop(TSVAudioBuffer::CreateFloatDataEx(A.Floats.data(), 8000, 2, 64, 64, KStereo));
-         }},
-        {"CreateWaveFormatObject",
-         [](TFixture& A) { Drop(TSVAudioBuffer::CreateWaveFormat(&A.Record, 20)); }},
-        {"CreateExObject", [](TFixture& A) { Drop(TSVAudioBuffer::CreateEx(A.Target)); }},
-        {"CreateCopyObject", [](TFixture& A) { Drop(TSVAudioBuffer::CreateCopy(A.Target)); }},
-        {"CreateUniversalObject",
-         [](TFixture& A) { Drop(TSVAudioBuffer::CreateUniversal(A.Target)); }},
-        {"MakeCopy", [](TFixture& A) { (void)A.Target->MakeCopy(); }},
-        {"MakeIntfCopy", [](TFixture& A) { (void)A.Target->MakeIntfCopy(); }},
-        {"SVReadDataBuffer", [](TFixture& A) { (void)SVReadDataBuffer(A.NewFormat); }},
+         [](auto& A) { Drop(B::CreateFloatDataEx(A.Floats.data(), 8000, 2, 64, 64, KStereo)); }},
+        {"CreateWaveFormatObject", [](auto& A) { Drop(B::CreateWaveFormat(&A.Record, 20)); }},
+        {"CreateExObject", [](auto& A) { Drop(B::CreateEx(A.Target)); }},
+        {"CreateCopyObject", [](auto& A) { Drop(B::CreateCopy(A.Target)); }},
+        {"CreateUniversalObject", [](auto& A) { Drop(B::CreateUniversal(A.Target)); }},
+        {"MakeCopy", [](auto& A) { (void)A.Target->MakeCopy(); }},
+        {"MakeIntfCopy", [](auto& A) { (void)A.Target->MakeIntfCopy(); }},
+        {"SVReadDataBuffer", [](auto& A) { (void)SVReadDataBuffer(A.NewFormat); }},
     };
     return cases;
 }
 
+// Converts the target into the surround buffer from ARate to ATo.
+void ConvertIntoSurround(TFixture& A, uint32_t ARate, uint32_t ATo) {
+    TRef<ISVAudioBuffer> dest(A.Surround);
+    ConvertBuffers(A.Target, ARate, dest, ATo);
+}
+
 const std::vector<TCase>& WritingOperations() {
     static const std::vector<TCase> cases = {
-        {"Write", [](TFixture& A) { A.Target->Write(); }},
-        {"Modify", [](TFixture& A) { A.Target->Modify(); }},
-        {"ByteWrite", [](TFixture& A) { A.Target->ByteWrite(); }},
-        {"ByteModify", [](TFixture& A) { A.Target->ByteModify(); }},
-        {"MakeUnique", [](TFixture& A) { A.Target->MakeUnique(); }},
-        {"GetModifyFormat", [](TFixture& A) { A.Target->GetModifyFormat(); }},
-        {"SetItem", [](TFixture& A) { A.Target->SetItem(5, 1, 77); }},
-        {"Add", [](TFixture& A) { A.Target->Add(A.Other); }},
-        {"Subtract", [](TFixture& A) { A.Target->Subtract(A.Other); }},
-        {"Multiply", [](TFixture& A) { A.Target->Multiply(A.Other); }},
-        {"Divide", [](TFixture& A) { A.Target->Divide(A.Other); }},
-        {"SetValue", [](TFixture& A) { A.Target->SetValue(3); }},
-        {"AddValue", [](TFixture& A) { A.Target->AddValue(3); }},
-        {"SubtractValue", [](TFixture& A) { A.Target->SubtractValue(3); }},
-        {"MultiplyValue", [](TFixture& A) { A.Target->MultiplyValue(3); }},
-        {"DivideValue", [](TFixture& A) { A.Target->DivideValue(3); }},
-        {"SetChannelValue", [](TFixture& A) { A.Target->SetChannelValue(1, 3); }},
-        {"AddChannelValue", [](TFixture& A) { A.Target->AddChannelValue(1, 3); }},
-        {"SubChannelValue", [](TFixture& A) { A.Target->SubChannelValue(1, 3); }},
-        {"MulChannelValue", [](TFixture& A) { A.Target->MulChannelValue(1, 3); }},
-        {"DivChannelValue", [](TFixture& A) { A.Target->DivChannelValue(1, 3); }},
-        {"Zero", [](TFixture& A) { A.Target->Zero(); }},
-        {"MultiplyByReal", [](TFixture& A) { A.Target->MultiplyByReal(0.5); }},
-        {"Resize growing with the data", [](TFixture& A) { A.Target->Resize(200, true); }},
-        {"Resize growing without the data", [](TFixture& A) { A.Target->Resize(200, false); }},
-        {"Resize shrinking", [](TFixture& A) { A.Target->Resize(10, true); }},
-        {"CopyTo an audio buffer", [](TFixture& A) { A.Target->CopyTo(0, A.Surround, 4, 30); }},
-        {"CopyTo itself", [](TFixture& A) { A.Target->CopyTo(0, A.Target, 10, 40); }},
-        {"CopyTo a byte buffer", [](TFixture& A) { A.Target->CopyTo(0, A.Bytes, 16, 100); }},
-        {"CopyToAudio", [](TFixture& A) { A.Surround->CopyToAudio(0, A.Target, 0, 40); }},
-        {"Assign", [](TFixture& A) { A.Target->Assign(A.Other); }},
-        {"SerializationRead of the same format",
-         [](TFixture& A) { A.Target->SerializationRead(A.SameFormat); }},
-        {"SerializationRead of a new format",
-         [](TFixture& A) { A.Target->SerializationRead(A.NewFormat); }},
-        {"GetChannel", [](TFixture& A) { (void)A.Target->GetChannel(1); }},
-        {"GetChannelAsReal", [](TFixture& A) { (void)A.Target->GetChannelAsReal(0); }},
-        {"ConvertBuffers to a lower rate",
-         [](TFixture& A) {
-             TRef<ISVAudioBuffer> dest(A.Surround);
-             ConvertBuffers(A.Target, 44100, dest, 22050);
-         }},
-        {"ConvertBuffers to a higher rate",
-         [](TFixture& A) {
-             TRef<ISVAudioBuffer> dest(A.Surround);
-             ConvertBuffers(A.Target, 22050, dest, 44100);
-         }},
+        {"Write", [](auto& A) { A.Target->Write(); }},
+        {"Modify", [](auto& A) { A.Target->Modify(); }},
+        {"GetModifyFormat", [](auto& A) { A.Target->GetModifyFormat(); }},
+        {"SetItem", [](auto& A) { A.Target->SetItem(5, 1, 77); }},
+        {"Add", [](auto& A) { A.Target->Add(A.Other); }},
+        {"Subtract", [](auto& A) { A.Target->Subtract(A.Other); }},
+        {"Multiply", [](auto& A) { A.Target->Multiply(A.Other); }},
+        {"Divide", [](auto& A) { A.Target->Divide(A.Other); }},
+        {"SetValue", [](auto& A) { A.Target->SetValue(3); }},
+        {"AddValue", [](auto& A) { A.Target->AddValue(3); }},
+        {"SubtractValue", [](auto& A) { A.Target->SubtractValue(3); }},
+        {"MultiplyValue", [](auto& A) { A.Target->MultiplyValue(3); }},
+        {"DivideValue", [](auto& A) { A.Target->DivideValue(3); }},
+        {"SetChannelValue", [](auto& A) { A.Target->SetChannelValue(1, 3); }},
+        {"AddChannelValue", [](auto& A) { A.Target->AddChannelValue(1, 3); }},
+        {"SubChannelValue", [](auto& A) { A.Target->SubChannelValue(1, 3); }},
+        {"MulChannelValue", [](auto& A) { A.Target->MulChannelValue(1, 3); }},
+        {"DivChannelValue", [](auto& A) { A.Target->DivChannelValue(1, 3); }},
+        {"Zero", [](auto& A) { A.Target->Zero(); }},
+        {"MultiplyByReal", [](auto& A) { A.Target->MultiplyByReal(0.5); }},
+        {"Resize growing with the data", [](auto& A) { A.Target->Resize(200, true); }},
+        {"Resize growing without the data", [](auto& A) { A.Target->Resize(200, false); }},
+        {"Resize shrinking", [](auto& A) { A.Target->Resize(10, true); }},
+        {"CopyTo an audio buffer", [](auto& A) { A.Target->CopyTo(0, A.Surround, 4, 30); }},
+        {"CopyTo itself", [](auto& A) { A.Target->CopyTo(0, A.Target, 10, 40); }},
+        {"CopyTo a byte buffer", [](auto& A) { A.Target->CopyTo(0, A.Bytes, 16, 100); }},
+        {"CopyToAudio", [](auto& A) { A.Surround->CopyToAudio(0, A.Target, 0, 40); }},
+        {"Assign", [](auto& A) { A.Target->Assign(A.Other); }},
+        {"Read of a same format", [](auto& A) { A.Target->SerializationRead(A.SameFormat); }},
+        {"Read of a new format", [](auto& A) { A.Target->SerializationRead(A.NewFormat); }},
+        {"GetChannel", [](auto& A) { (void)A.Target->GetChannel(1); }},
+        {"GetChannelAsReal", [](auto& A) { (void)A.Target->GetChannelAsReal(0); }},
+        {"ConvertBuffers down", [](auto& A) { ConvertIntoSurround(A, 44100, 22050); }},
+        {"ConvertBuffers up", [](auto& A) { ConvertIntoSurround(A, 22050, 44100); }},
     };
     return cases;
 }

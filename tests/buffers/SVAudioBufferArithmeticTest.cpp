@@ -1,6 +1,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 
 #include "SVAudioBufferTestSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -61,10 +62,8 @@ TRef<TSVAudioBuffer> EdgeBuffer(int32_t AWidth, uint32_t ASeed) {
                                            : std::vector<int32_t>{-high - 1, -high, -1, 0, 1, high};
     std::vector<int32_t> samples;
     for (int32_t a : edges)
-        for (int32_t b : edges) {
-            samples.push_back(a);
-            samples.push_back(b);
-        }
+        for (int32_t b : edges)
+            samples.insert(samples.end(), {a, b});
     std::mt19937 random(ASeed);
     for (int i = 0; i < 200; ++i)
         samples.push_back(RandomSample(random, AWidth));
@@ -111,55 +110,51 @@ TEST(SVAudioBufferArithmetic, BufferWithBufferFollowsEachWidthsArithmetic) {
 }
 
 TEST(SVAudioBufferArithmetic, BufferWithBufferPairsChannelsBySpeakerOverTheCommonFrames) {
-    // A mono other goes into every channel.
-    const TRef<TSVAudioBuffer> stereo = MakeBuffer(16, 2, KStereo, {1, 2, 3, 4, 32767, -32768});
-    stereo->Add(MakeBuffer(16, 1, KMono, {10, 20, 1}));
-    EXPECT_EQ(SamplesOf(*stereo), (std::vector<int32_t>{11, 12, 23, 24, 32767, -32767}));
+    const TSVSpeakers front3{spFrontLeft, spFrontRight, spFrontCenter};
+    const TSVSpeakers leftCentre{spFrontLeft, spFrontCenter};
+    const TSVSpeakers backRightSideLeft{spBackRight, spSideLeft};
+    const TSVSpeakers unnamedBit = TSVSpeakers::FromMask(1u | 1u << 20);
+    const struct {
+        int32_t Bits;
+        TOperation Operation;
+        int32_t Channels, OtherChannels;
+        TSVSpeakers Mask, OtherMask;
+        std::vector<int32_t> Samples, Other, Expected;
+    } cases[] = {
+        // clang-format off
+        // A mono other goes into every channel.
+        {16, opAdd, 2, 1, KStereo, KMono, {1, 2, 3, 4, 32767, -32768}, {10, 20, 1},
+         {11, 12, 23, 24, 32767, -32767}},
+        // {FL, FC} into {FL, FR, FC}: front right keeps its samples.
+        {24, opSub, 3, 2, front3, leftCentre, {1, 2, 3, 4, 5, 6}, {100, 300, 400, 600},
+         {-99, 2, -297, -396, 5, -594}},
+        // A shorter other changes only the first frames; a longer one only this buffer's frames.
+        {32, opMul, 1, 1, KMono, KMono, {5, 6, 7, 8}, {2, 3}, {10, 18, 7, 8}},
+        {8, opDiv, 1, 1, KMono, KMono, {137}, {129, 0, 0}, {132}},
+        // Speakers the other lacks, or that only it has, are left alone.
+        {16, opAdd, 6, 2, KSurround51, backRightSideLeft, {1, 2, 3, 4, 5, 6}, {10, 20},
+         {1, 2, 3, 4, 5, 16}},
+        // Masks naming more speakers than there are channels: the surplus have no column.
+        {16, opAdd, 2, 3, front3, front3, {1, 2, 3, 4}, {10, 20, 30, 40, 50, 60}, {11, 22, 43, 54}},
+        {16, opSub, 3, 2, front3, front3, {10, 20, 30, 40, 50, 60}, {1, 2, 3, 4},
+         {9, 18, 30, 37, 46, 60}},
+        // A mask naming fewer speakers than channels, or a bit no speaker stands for: only the
+        // speakers' columns are combined.
+        {32, opMul, 2, 2, KMono, KMono, {1, 2, 3, 4}, {1, 2, 3, 4}, {1, 2, 9, 4}},
+        {32, opMul, 2, 2, unnamedBit, unnamedBit, {1, 2, 3, 4}, {1, 2, 3, 4}, {1, 2, 9, 4}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const TRef<TSVAudioBuffer> buffer = MakeBuffer(c.Bits, c.Channels, c.Mask, c.Samples);
+        ((*buffer).*
+         KWithBuffer[c.Operation])(MakeBuffer(c.Bits, c.OtherChannels, c.OtherMask, c.Other));
+        EXPECT_EQ(SamplesOf(*buffer), c.Expected) << c.Bits << " bits, operation " << c.Operation;
+    }
 
-    // {FL, FC} into {FL, FR, FC}: front right keeps its samples.
-    const TRef<TSVAudioBuffer> three = MakeBuffer(
-        24, 3, TSVSpeakers{spFrontLeft, spFrontRight, spFrontCenter}, {1, 2, 3, 4, 5, 6});
-    three->Subtract(
-        MakeBuffer(24, 2, TSVSpeakers{spFrontLeft, spFrontCenter}, {100, 300, 400, 600}));
-    EXPECT_EQ(SamplesOf(*three), (std::vector<int32_t>{-99, 2, -297, -396, 5, -594}));
-
-    // A shorter other changes only the first frames; a longer one only this buffer's frames.
-    const TRef<TSVAudioBuffer> longer = MakeBuffer(32, 1, KMono, {5, 6, 7, 8});
-    longer->Multiply(MakeBuffer(32, 1, KMono, {2, 3}));
-    EXPECT_EQ(SamplesOf(*longer), (std::vector<int32_t>{10, 18, 7, 8}));
-    const TRef<TSVAudioBuffer> shorter = MakeBuffer(8, 1, KMono, {137});
-    shorter->Divide(MakeBuffer(8, 1, KMono, {129, 0, 0}));
-    EXPECT_EQ(SamplesOf(*shorter), (std::vector<int32_t>{132}));
-
-    // Speakers the other lacks, or that only it has, are left alone; a buffer with itself.
-    const TRef<TSVAudioBuffer> surround = MakeBuffer(16, 6, KSurround51, {1, 2, 3, 4, 5, 6});
-    surround->Add(MakeBuffer(16, 2, TSVSpeakers{spBackRight, spSideLeft}, {10, 20}));
-    EXPECT_EQ(SamplesOf(*surround), (std::vector<int32_t>{1, 2, 3, 4, 5, 16}));
+    // A buffer with itself.
+    const TRef<TSVAudioBuffer> surround = MakeBuffer(16, 6, KSurround51, {1, 2, 3, 4, 5, 16});
     surround->Add(surround);
     EXPECT_EQ(SamplesOf(*surround), (std::vector<int32_t>{2, 4, 6, 8, 10, 32}));
-
-    // A mask naming more speakers than there are channels: the surplus speakers have no column.
-    const TSVSpeakers three3{spFrontLeft, spFrontRight, spFrontCenter};
-    const int16_t twoFrames[] = {1, 2, 3, 4};
-    const int16_t threeFrames[] = {10, 20, 30, 40, 50, 60};
-    const TRef<TSVAudioBuffer> narrow =
-        TSVAudioBuffer::CreateDataExObject(twoFrames, 44100, 16, 2, 2, three3);
-    narrow->Add(TSVAudioBuffer::CreateDataEx(threeFrames, 44100, 16, 3, 2, three3));
-    EXPECT_EQ(SamplesOf(*narrow), (std::vector<int32_t>{11, 22, 43, 54}));
-    const TRef<TSVAudioBuffer> wide =
-        TSVAudioBuffer::CreateDataExObject(threeFrames, 44100, 16, 3, 2, three3);
-    wide->Subtract(TSVAudioBuffer::CreateDataEx(twoFrames, 44100, 16, 2, 2, three3));
-    EXPECT_EQ(SamplesOf(*wide), (std::vector<int32_t>{9, 18, 30, 37, 46, 60}));
-
-    // A mask naming fewer speakers than channels, or a bit no speaker stands for: only the
-    // speakers' columns are combined.
-    const int32_t pairs[] = {1, 2, 3, 4};
-    for (TSVSpeakers mask : {TSVSpeakers{spFrontLeft}, TSVSpeakers::FromMask(1u | 1u << 20)}) {
-        const TRef<TSVAudioBuffer> partial =
-            TSVAudioBuffer::CreateDataExObject(pairs, 44100, 32, 2, 2, mask);
-        partial->Multiply(TSVAudioBuffer::CreateDataEx(pairs, 44100, 32, 2, 2, mask));
-        EXPECT_EQ(SamplesOf(*partial), (std::vector<int32_t>{1, 2, 9, 4})) << mask.Mask();
-    }
 
     // A valid width of 12 bits works in 16 bits as well.
     const TRef<TSVAudioBuffer> twelve = TSVAudioBuffer::CreateSizeExObject(44100, 12, 1, 2, KMono);
@@ -221,21 +216,17 @@ TEST(SVAudioBufferArithmetic, ConstantsOverTheWholeBufferSaturateOrWrapAsEachWid
         {32, opDiv, 0, {5, INT32_MIN, 0}, {5, INT32_MIN, 0}},
     };
     for (const TConstantCase& c : cases) {
-        // Once in place on a store of its own, once from a store another buffer shares.
-        for (bool shared : {false, true}) {
-            const TRef<TSVAudioBuffer> buffer = MakeBuffer(c.Width, 1, KMono, c.Before);
-            const TRef<TSVAudioBuffer> holder = shared ? SharingCopy(buffer) : nullptr;
-            ((*buffer).*KWithValue[c.Operation])(c.Value);
-            EXPECT_EQ(SamplesOf(*buffer), c.After)
-                << c.Width << " bits, operation " << c.Operation << " by " << c.Value
-                << (shared ? ", shared" : "");
-            if (holder) {
-                EXPECT_EQ(SamplesOf(*holder), c.Before);
-                // A zero divisor changes nothing, so the store stays shared.
-                EXPECT_EQ(holder->GetDataContainer() == buffer->GetDataContainer(),
-                          c.Operation == opDiv && c.Value == 0);
-            }
-        }
+        const TRef<TSVAudioBuffer> buffer = MakeBuffer(c.Width, 1, KMono, c.Before);
+        ((*buffer).*KWithValue[c.Operation])(c.Value);
+        EXPECT_EQ(SamplesOf(*buffer), c.After)
+            << c.Width << " bits, operation " << c.Operation << " by " << c.Value;
+    }
+    // A zero divisor changes nothing, so a store another buffer holds stays shared.
+    for (int32_t width : KWidths) {
+        const TRef<TSVAudioBuffer> buffer = EdgeBuffer(width, 9);
+        const TRef<TSVAudioBuffer> holder = SharingCopy(buffer);
+        buffer->DivideValue(0);
+        EXPECT_EQ(holder->GetDataContainer(), buffer->GetDataContainer()) << width;
     }
 }
 
@@ -284,24 +275,21 @@ TEST(SVAudioBufferArithmetic, ConstantsOverOneChannelChangeOnlyThatChannel) {
 // keeps its bytes and its store, and the result equals the one computed in place.
 TEST(SVAudioBufferArithmetic, EveryWritingOperationLeavesTheOtherHolderOfASharedStoreAlone) {
     using TAction = std::function<void(TSVAudioBuffer&, const TRef<ISVAudioBuffer>&)>;
-    const std::pair<const char*, TAction> actions[] = {
-        {"Add", [](auto& b, auto& o) { b.Add(o); }},
-        {"Subtract", [](auto& b, auto& o) { b.Subtract(o); }},
-        {"Multiply", [](auto& b, auto& o) { b.Multiply(o); }},
-        {"Divide", [](auto& b, auto& o) { b.Divide(o); }},
+    std::vector<std::pair<std::string, TAction>> actions = {
         {"SetValue", [](auto& b, auto&) { b.SetValue(5); }},
-        {"AddValue", [](auto& b, auto&) { b.AddValue(3); }},
-        {"SubtractValue", [](auto& b, auto&) { b.SubtractValue(3); }},
-        {"MultiplyValue", [](auto& b, auto&) { b.MultiplyValue(3); }},
-        {"DivideValue", [](auto& b, auto&) { b.DivideValue(3); }},
         {"SetChannelValue", [](auto& b, auto&) { b.SetChannelValue(b.GetChannels() - 1, 5); }},
-        {"AddChannelValue", [](auto& b, auto&) { b.AddChannelValue(b.GetChannels() - 1, 3); }},
-        {"SubChannelValue", [](auto& b, auto&) { b.SubChannelValue(b.GetChannels() - 1, 3); }},
-        {"MulChannelValue", [](auto& b, auto&) { b.MulChannelValue(b.GetChannels() - 1, 3); }},
-        {"DivChannelValue", [](auto& b, auto&) { b.DivChannelValue(b.GetChannels() - 1, 3); }},
         {"Zero", [](auto& b, auto&) { b.Zero(); }},
-        {"MultiplyByReal", [](auto& b, auto&) { b.MultiplyByReal(0.75); }},
-    };
+        {"MultiplyByReal", [](auto& b, auto&) { b.MultiplyByReal(0.75); }}};
+    for (TOperation op : {opAdd, opSub, opMul, opDiv}) {
+        const std::string name = "operation " + std::to_string(op);
+        actions.emplace_back(name + " with a buffer",
+                             [op](auto& b, auto& o) { (b.*KWithBuffer[op])(o); });
+        actions.emplace_back(name + " by a value",
+                             [op](auto& b, auto&) { (b.*KWithValue[op])(3); });
+        actions.emplace_back(name + " on a channel", [op](auto& b, auto&) {
+            (b.*KWithChannelValue[op])(b.GetChannels() - 1, 3);
+        });
+    }
     for (int32_t width : KWidths) {
         for (int32_t channels : {1, 2}) {
             const TSVSpeakers mask = channels == 1 ? KMono : KStereo;

@@ -1,6 +1,5 @@
 
 #include "SVAudioBufferTestSupport.h"
-#include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/JsonSerialization.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
@@ -30,24 +29,34 @@ std::string FormatDocument(const std::string& ASize, const std::string& AChannel
 
 } // namespace
 
-TEST(SVAudioBufferSerialization, RoundTripsEveryWidthIntoABufferCreatedByName) {
+TEST(SVAudioBufferSerialization, RoundTripsEveryWidthAndMaskIntoTheClassTheDocumentNames) {
     std::mt19937 random(11);
-    for (int32_t bits : {8, 12, 16, 20, 24, 32}) {
-        TRef<TSVAudioBuffer> source = TSVAudioBuffer::CreateSizeExObject(
-            48000, bits, 3, 17, TSVSpeakers{spFrontLeft, spBackLeft, spSideRight});
+    const TSVSpeakers spread{spFrontLeft, spBackLeft, spSideRight};
+    // Every width, then masks the library builds beyond the counted speaker positions.
+    std::vector<std::pair<int32_t, TSVSpeakers>> cases;
+    for (int32_t bits : {8, 12, 16, 20, 24, 32})
+        cases.emplace_back(bits, spread);
+    for (uint32_t mask : {0x3FFFFFu, 0x100000u, 0x80000001u})
+        cases.emplace_back(16, TSVSpeakers::FromMask(mask));
+    for (const auto& [bits, mask] : cases) {
+        TRef<TSVAudioBuffer> source =
+            TSVAudioBuffer::CreateSizeExObject(48000, bits, mask.Count(), 17, mask);
         auto* bytes = static_cast<uint8_t*>(source->Write());
         for (uint32_t i = 0; i < source->GetByteSize(); ++i)
             bytes[i] = static_cast<uint8_t>(random());
 
-        TRef<ISVAudioBuffer> target = TClassManagement::Create<ISVAudioBuffer>("TSVAudioBuffer");
-        target->SerializationRead(TJsonReader::Create(Serialized(source)));
+        const TRef<ISVAudioBuffer> target =
+            IntfCast<ISVAudioBuffer>(SVReadDataBuffer(TJsonReader::Create(Serialized(source))));
         auto* read = dynamic_cast<TSVAudioBuffer*>(target->GetInstance());
         ASSERT_NE(read, nullptr);
         EXPECT_EQ(std::memcmp(read->GetConstFormat(), source->GetConstFormat(), 40), 0) << bits;
         EXPECT_EQ(read->GetSize(), 17u);
         EXPECT_EQ(std::memcmp(read->Read(), source->Read(), source->GetByteSize()), 0) << bits;
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(read->Read()) % 64, 0u);
     }
+    EXPECT_THROW(SVReadDataBuffer(TJsonReader::Create(FormatDocument("1", "1", "8", "8000"))),
+                 EReadError);
+    EXPECT_THROW(SVReadDataBuffer(TJsonReader::Create("{\"ClassName\":\"TNoSuchBuffer\"}")),
+                 EReadError);
 }
 
 TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsSizedBuffersAre) {
@@ -70,8 +79,7 @@ TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsS
         }
 
     // The same format and size keep the store, and write the carried bytes into it.
-    const int16_t samples[4] = {1, 2, 3, 4};
-    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
+    TRef<TSVAudioBuffer> buffer = MakeBuffer(16, 2, KStereo, {1, 2, 3, 4});
     const TBufferState before = StateOf(*buffer);
     const std::string same = FormatDocument("2", "2", "16", "44100").substr(1);
     ReadJson(buffer, "{" + same.substr(0, same.find("\"ChannelMask\"")) + mask + "}");
@@ -80,14 +88,17 @@ TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsS
                          ",\"Data\":{\"$base64\":\"CQAKAAsADAA=\"}}");
     EXPECT_EQ(buffer->GetBuffer(), before.Store);
     EXPECT_EQ(buffer->GetItem(1, 1), 12);
+    // Shared, the store is copied first: the other holder keeps the old samples.
+    const TRef<TSVAudioBuffer> sharer = SharingCopy(buffer);
+    ReadJson(buffer, Serialized(MakeBuffer(16, 2, KStereo, {1, 2, 3, 4})));
+    EXPECT_EQ(buffer->GetItem(1, 1), 4);
+    EXPECT_EQ(sharer->GetItem(1, 1), 12);
 
     // An empty mask group gives every channel its own speaker from front left up.
     ReadJson(buffer, FormatDocument("2", "3", "16", "8000"));
     EXPECT_EQ(buffer->GetChannelMask().Mask(), 0x7u);
-    EXPECT_EQ(buffer->GetSize(), 2u);
     EXPECT_EQ(buffer->GetBuffer()->GetSize(), 52u);
     EXPECT_EQ(buffer->GetSamplesPerSecond(), 8000);
-    EXPECT_EQ(buffer->GetWaveFormat().Format.nAvgBytesPerSec, 48000u);
 
     // A longer mask keeps its lowest speakers; no channels give an empty header-only store.
     ReadJson(buffer, "{\"Size\":1,\"Channels\":2,\"BitsPerSample\":8,\"SampleRate\":8000,"
@@ -101,20 +112,8 @@ TEST(SVAudioBufferSerialization, AbsentEntriesChangeNothingAndMasksAreRebuiltAsS
     EXPECT_EQ(buffer->GetSize(), 0u);
 }
 
-TEST(SVAudioBufferSerialization, CarriedSamplesReplaceTheOldOnesAfterTheFormat) {
-    const int16_t samples[4] = {1, 2, 3, 4};
-    TRef<TSVAudioBuffer> original = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
-    const std::string text = Serialized(original);
-    original->SetItem(1, 1, -7);
-    TRef<TSVAudioBuffer> sharer = TSVAudioBuffer::CreateExObject(original);
-    ReadJson(original, text);
-    EXPECT_EQ(original->GetItem(1, 1), 4);
-    EXPECT_EQ(sharer->GetItem(1, 1), -7);
-}
-
 TEST(SVAudioBufferSerialization, UntrustedNumbersAreRefusedAndLeaveTheBufferAsItWas) {
-    const int16_t samples[4] = {1, 2, 3, 4};
-    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateDataObject(samples, 44100, 16, 2, 2);
+    TRef<TSVAudioBuffer> buffer = MakeBuffer(16, 2, KStereo, {1, 2, 3, 4});
     const TBufferState before = StateOf(*buffer);
     const uint64_t blocksBefore = QXBufferAllocatorState().BlocksInUse;
     const std::string eightBytes = ",\"Data\":{\"$base64\":\"AAAAAAAAAAA=\"}";
@@ -137,8 +136,6 @@ TEST(SVAudioBufferSerialization, UntrustedNumbersAreRefusedAndLeaveTheBufferAsIt
     for (const std::string& text : refused) {
         EXPECT_THROW(ReadJson(buffer, text), EReadError) << text;
         EXPECT_TRUE(StateOf(*buffer) == before) << text;
-        EXPECT_EQ(buffer->GetSize(), 2u);
-        EXPECT_EQ(buffer->GetChannels(), 2);
     }
     EXPECT_EQ(QXBufferAllocatorState().BlocksInUse, blocksBefore);
 
@@ -163,21 +160,4 @@ TEST(SVAudioBufferSerialization, UntrustedNumbersAreRefusedAndLeaveTheBufferAsIt
     }
     ReadJson(buffer, FormatDocument("50000", "1", "16", "44100"));
     EXPECT_TRUE(buffer->IsEqualToValue(0));
-}
-
-TEST(SVAudioBufferSerialization, EveryMaskTheLibraryBuildsComesBackAndTheDocumentNamesItsClass) {
-    for (uint32_t mask : {0x3FFFFFu, 0x100000u, 0x80000001u}) {
-        TRef<ISVAudioBuffer> source = TSVAudioBuffer::CreateSizeEx(
-            44100, 16, TSVSpeakers::FromMask(mask).Count(), 4, TSVSpeakers::FromMask(mask));
-        source->SetValue(3);
-        TRef<IQXDataBuffer> read = SVReadDataBuffer(TJsonReader::Create(Serialized(source)));
-        const TRef<ISVAudioBuffer> audio = IntfCast<ISVAudioBuffer>(read);
-        EXPECT_EQ(audio->GetChannelMask().Mask(), mask);
-        EXPECT_TRUE(audio->IsEqualToValue(3));
-    }
-    EXPECT_EQ(TSVAudioBuffer::CreateSize(44100, 16, 22, 4)->GetChannelMask().Mask(), 0x3FFFFFu);
-    EXPECT_THROW(SVReadDataBuffer(TJsonReader::Create(FormatDocument("1", "1", "8", "8000"))),
-                 EReadError);
-    EXPECT_THROW(SVReadDataBuffer(TJsonReader::Create("{\"ClassName\":\"TNoSuchBuffer\"}")),
-                 EReadError);
 }

@@ -51,17 +51,17 @@ inline int32_t RandomSample(std::mt19937& ARandom, int32_t AWidth) {
     return ReadSample(bytes, AWidth);
 }
 
-// A buffer of ABits bits and AChannels channels holding ASamples, frame after frame.
+// A buffer of ABits bits and AChannels channels holding ASamples, frame after frame, under
+// exactly AMask: the data constructor keeps a mask as given, even one naming more or fewer
+// speakers than there are channels.
 inline TRef<TSVAudioBuffer> MakeBuffer(int32_t ABits, int32_t AChannels, TSVSpeakers AMask,
-                                       const std::vector<int32_t>& ASamples,
-                                       int32_t ARate = 44100) {
-    const auto frames = static_cast<int32_t>(ASamples.size() / AChannels);
-    TRef<TSVAudioBuffer> buffer =
-        TSVAudioBuffer::CreateSizeExObject(ARate, ABits, AChannels, frames, AMask);
-    auto* samples = static_cast<uint8_t*>(buffer->Write());
+                                       const std::vector<int32_t>& ASamples) {
+    std::vector<uint8_t> bytes(ASamples.size() * (ABits / 8));
     for (size_t i = 0; i < ASamples.size(); ++i)
-        WriteSample(samples + i * (ABits / 8), ABits, ASamples[i]);
-    return buffer;
+        WriteSample(&bytes[i * (ABits / 8)], ABits, ASamples[i]);
+    return TSVAudioBuffer::CreateDataExObject(bytes.data(), 44100, ABits, AChannels,
+                                              static_cast<int32_t>(ASamples.size()) / AChannels,
+                                              AMask);
 }
 
 inline TRef<TSVAudioBuffer> MakeRandomBuffer(int32_t ABits, int32_t AChannels, TSVSpeakers AMask,

@@ -34,8 +34,6 @@ TEST(RVLAVFileFormat, ProcessWideListsHoldEveryMuxerOnceInFFmpegsOrder) {
     const std::vector<const AVOutputFormat*> muxers = Muxers();
     TRVLAVAudioFileFormats& audio = TRVLAVAudioFileFormat::GetAvailableFormats();
     TGMLAVVideoFileFormats& video = TGMLAVVideoFileFormat::GetAvailableFormats();
-    EXPECT_EQ(&audio, &TRVLAVAudioFileFormat::GetAvailableFormats());
-    EXPECT_EQ(&video, &TGMLAVVideoFileFormat::GetAvailableFormats());
     ASSERT_EQ(audio.Count(), int32_t(muxers.size()));
     ASSERT_EQ(video.Count(), int32_t(muxers.size()));
     const std::vector<std::string> codes = TRVLAVFileFormat::GetAvailableFormatNames(ciCode);
@@ -68,7 +66,6 @@ TEST(RVLAVFileFormat, DescribesItsOutputFormat) {
         std::unique_ptr<TGMLAVVideoFileFormatItem> format;
         TGMLAVVideoFileFormatItem::Create(StoreIn(format), nullptr, muxer);
         EXPECT_EQ(format->GetName(), c.Name);
-        EXPECT_EQ(format->GetDescription(), muxer->long_name);
         EXPECT_EQ(format->GetMimeType(), c.Mime);
         EXPECT_EQ(format->GetExtentions(), c.Extensions) << c.Name;
         TSVLAVAudioCompression* audio = format->GetDefaultAudioCompression();
@@ -120,7 +117,6 @@ TEST(RVLAVCompressions, CatalogsWalkTheTagTablesOnceUpToTheFirstGap) {
                 expected.push_back(av_codec_get_id(muxer->codec_tag, tag));
         TCountingCatalog catalog([muxer] { return muxer; });
         ASSERT_EQ(catalog.Count(), int32_t(expected.size())) << muxer->name;
-        EXPECT_EQ(catalog.Count(), int32_t(expected.size()));
         EXPECT_EQ(catalog.Populations, 1);
         for (int32_t i = 0; i < catalog.Count(); ++i) {
             TSVLAVAudioCompression& item = catalog.Items(i);

@@ -88,7 +88,6 @@ TEST(RVLAVPlayerAudio, EveryFormatArrivesInterleavedUnderItsHeader) {
             TOpenedPlayer opened = OpenPlayer(c, channels, 48000);
             const TRVLAVPlayerAudio& player = *opened.Player;
             const TSVWaveFormatExtensible& header = player.GetWaveFormat();
-            EXPECT_EQ(player.GetRealIndex(), 3);
             EXPECT_EQ(header.Format.wBitsPerSample, c.Bits);
             EXPECT_EQ(header.Samples.wValidBitsPerSample, c.Bits);
             EXPECT_EQ(header.Format.nBlockAlign, c.Bits / 8 * channels);

@@ -233,9 +233,11 @@ TEST(TSVAudioToReal, ChannelCountIsClampedAndKeepsTheFirstPins) {
     }
     EXPECT_FALSE(chain.Sinks[4]->Pin.IsConnected()); // its pin went with the first shrink
 
-    // A copy made by Assign builds its own three pins.
+    // Published values travel by Assign; the copy builds its own three pins.
+    chain.Converter.SetNormalize(true);
     TSVAudioToReal copy(nullptr);
     copy.Assign(chain.Converter);
+    EXPECT_TRUE(copy.GetNormalize());
     ASSERT_EQ(copy.GetOutputPins()->Count(), 3u);
     EXPECT_EQ(copy.GetOutputPins()->Items(2)->GetOwner(), &copy);
 }

@@ -79,10 +79,9 @@ TEST(TPXStartWaveOperation, RecordsRatesAndPauseFlags) {
         {TOp::CreateWaveObject(12.5f, &basic, false), Pcm(6, 48000, 16, 12, 0x3F), 12.5, false},
         {TOp::CreateWaveObject(3.0f, nullptr, true), Pcm(2, 11024, 16, 4, 3), 3.0, true}};
     for (size_t i = 0; i < std::size(cases); ++i) {
-        const TCase& c = cases[i];
-        EXPECT_EQ(Bytes(c.Operation->GetWaveFormat()), c.Record) << i;
-        EXPECT_EQ(c.Operation->GetRate(), c.Rate) << i;
-        EXPECT_EQ(c.Operation->GetPaused(), c.Paused) << i;
+        EXPECT_EQ(Bytes(cases[i].Operation->GetWaveFormat()), cases[i].Record) << i;
+        EXPECT_EQ(cases[i].Operation->GetRate(), cases[i].Rate) << i;
+        EXPECT_EQ(cases[i].Operation->GetPaused(), cases[i].Paused) << i;
     }
 }
 

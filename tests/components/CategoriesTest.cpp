@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include "sonvera/components/SVAudioToReal.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/Resources.h"
@@ -25,6 +30,22 @@ std::pair<int, int> RgbaPngSize(std::span<const uint8_t> AData) {
 }
 
 } // namespace
+
+// Every image under resources/ is embedded under its file name, byte for byte, as a square RGBA
+// PNG of a palette size.
+TEST(PaletteImages, EveryImageFileIsEmbeddedUnderItsName) {
+    int images = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(SONVERA_RESOURCE_DIR)) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+        const std::span<const uint8_t> embedded = FindResourceData(entry.path().stem().string());
+        EXPECT_TRUE(std::ranges::equal(embedded, bytes)) << entry.path();
+        const auto [width, height] = RgbaPngSize(embedded);
+        EXPECT_TRUE(width == height && (width == 16 || width == 24 || width == 32)) << entry.path();
+        ++images;
+    }
+    EXPECT_GE(images, 30);
+}
 
 // A category without an image of its own shows its parent image's; the root shows the first of
 // its two.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -32,14 +31,6 @@ private:
 };
 
 class TPlain : public TInterfacedObject {};
-
-// A collection item of the shape the registry creates: the three persistent arguments.
-class TIntegerOption : public TLockPersistent {
-public:
-    TIntegerOption(const TPersistentNotify& AOnChange, TPersistent* AOwner,
-                   const TRef<IChangeNotifyLock>& ALock)
-        : TLockPersistent(AOnChange, AOwner, ALock) {}
-};
 
 } // namespace
 

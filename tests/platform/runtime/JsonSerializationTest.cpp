@@ -84,4 +84,3 @@ TEST(TJsonReader, RefusesMalformedDocumentsAndUnusableValues) {
     EXPECT_FALSE(groupReader->ReadBinary("g", blob));
     EXPECT_TRUE(groupReader->BeginGroup("g"));
 }
-

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,11 +94,9 @@ TEST_F(MainThread, PostedWorkRunsInOrderAtTheNextPump) {
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(TMainThread::ProcessQueue(), 300u);
-    for (int t = 0; t < 3; ++t) {
-        ASSERT_EQ(seen[t].size(), 100u);
-        for (int i = 0; i < 100; ++i)
-            EXPECT_EQ(seen[t][i], i);
-    }
+    std::vector<int> inOrder(100);
+    std::iota(inOrder.begin(), inOrder.end(), 0);
+    EXPECT_EQ(seen, std::vector<std::vector<int>>(3, inOrder));
 }
 
 TEST_F(MainThread, ShutdownReleasesEveryWaitingCaller) {

@@ -82,14 +82,17 @@ TEST(TLockPersistent, ARealChangeIsNotifiedOnceAndAnUnchangedSetNotNotified) {
 TEST(TLockPersistent, ListenersAreToldInsideTheLockAndCanBeUnregistered) {
     TTestFormat format(nullptr, nullptr, nullptr);
     auto listener = WatchFormat(format);
-    bool otherThreadGotLock = true;
-    listener->OnChanging = [&] {
+    // Whether another thread could take the format's lock at this moment.
+    const auto otherThreadCanLock = [&] {
+        bool entered = false;
         std::thread([&] {
-            otherThreadGotLock = format.GetLock()->TryEnter();
-            if (otherThreadGotLock)
+            if ((entered = format.GetLock()->TryEnter()))
                 format.GetLock()->Leave();
         }).join();
+        return entered;
     };
+    bool otherThreadGotLock = true;
+    listener->OnChanging = [&] { otherThreadGotLock = otherThreadCanLock(); };
     RegisterPropertyChangeListener(listener);
     RegisterPropertyChangeListener(listener); // a second registration is the same one
     RegisterPropertyChangeListener(nullptr);
@@ -104,12 +107,7 @@ TEST(TLockPersistent, ListenersAreToldInsideTheLockAndCanBeUnregistered) {
     UnregisterPropertyChangeListener(listener); // unknown now: nothing happens
     EXPECT_EQ(format.GetLevel(), 6);
     // With the change over, the lock is free for other threads again.
-    std::thread([&] {
-        otherThreadGotLock = format.GetLock()->TryEnter();
-        if (otherThreadGotLock)
-            format.GetLock()->Leave();
-    }).join();
-    EXPECT_TRUE(otherThreadGotLock);
+    EXPECT_TRUE(otherThreadCanLock());
 }
 
 TEST(TPersistent, ARefusedStateChangesNothing) {
@@ -125,10 +123,9 @@ TEST(TPersistent, ARefusedStateChangesNothing) {
     EXPECT_THROW(format.ApplyPublishedState(noMember), ERangeError);
     TPublishedState unnamedBit{{{level, int32_t{5}}, {mask, uint32_t{1} << 31}}, {}};
     EXPECT_THROW(format.ApplyPublishedState(unnamedBit), ERangeError);
-    const TPropertyInfo* foreign = TTestOther::ClassPropertyTable().Find("Level");
-    TPublishedState otherTable{{{level, int32_t{5}}, {foreign, int32_t{6}}}, {}};
-    EXPECT_THROW(format.ApplyPublishedState(otherTable), EArgumentError);
     const TPropertyInfo* settingValue = TTestSetting::ClassPropertyTable().Find("Value");
+    TPublishedState otherTable{{{level, int32_t{5}}, {settingValue, int32_t{6}}}, {}};
+    EXPECT_THROW(format.ApplyPublishedState(otherTable), EArgumentError);
     TPublishedState badSub{{{level, int32_t{5}}},
                            {{table.Find("Quality"), {{{settingValue, std::string("x")}}, {}}}}};
     EXPECT_THROW(format.ApplyPublishedState(badSub), EArgumentError);

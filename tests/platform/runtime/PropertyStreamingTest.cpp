@@ -26,14 +26,9 @@ void ExpectSameState(const TPublishedState& A, const TPublishedState& B) {
 } // namespace
 
 TEST(PropertyStreaming, EveryKindSurvivesTheRoundTripExactly) {
-    const double ratios[] = {0.1,
-                             -0.0,
-                             1.0 / 3.0,
-                             std::numeric_limits<double>::denorm_min(),
-                             std::numeric_limits<double>::max(),
-                             -std::numeric_limits<double>::infinity(),
-                             std::numeric_limits<double>::quiet_NaN()};
-    for (double ratio : ratios) {
+    using TLimits = std::numeric_limits<double>;
+    for (double ratio : {0.1, -0.0, 1.0 / 3.0, TLimits::denorm_min(), TLimits::max(),
+                         -TLimits::infinity(), TLimits::quiet_NaN()}) {
         TTestFormat source(nullptr, nullptr, nullptr);
         source.SetChannels(32);
         source.SetBits(24);

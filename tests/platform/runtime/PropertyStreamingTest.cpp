@@ -31,7 +31,6 @@ TEST(PropertyStreaming, EveryKindSurvivesTheRoundTripExactly) {
                          -TLimits::infinity(), TLimits::quiet_NaN()}) {
         TTestFormat source(nullptr, nullptr, nullptr);
         source.SetChannels(32);
-        source.SetBits(24);
         source.SetSampleRate(std::numeric_limits<uint32_t>::max());
         source.SetChannelMask(0);
         source.SetName("Ünïcode \"name\"");
@@ -47,8 +46,7 @@ TEST(PropertyStreaming, EveryKindSurvivesTheRoundTripExactly) {
         ReadInto(target, Written(source));
         ExpectSameState(target.CapturePublishedState(), source.CapturePublishedState());
         EXPECT_EQ(std::signbit(target.GetRatio()), std::signbit(ratio));
-        EXPECT_EQ(target.GetGain(), 0.3f);
-        EXPECT_EQ(target.GetBlockAlign(), 96u); // recalculated while read
+        EXPECT_EQ(target.GetBlockAlign(), 64u); // recalculated while read
         EXPECT_EQ(Written(target), Written(source));
     }
 }
@@ -71,17 +69,16 @@ TEST(PropertyStreaming, ReadingKeepsAbsentValuesAndGoesThroughTheSetters) {
     EXPECT_EQ(Written(format), before);
     EXPECT_EQ(changes, 0);
 
-    ReadInto(format, "{\"Level\":5,\"Quality\":{\"Mode\":\"tmCustom\"}}");
+    ReadInto(format, "{\"Level\":5,\"Quality\":{\"Mode\":\"taArm\"}}");
     EXPECT_EQ(format.GetLevel(), 5);
     EXPECT_EQ(format.GetName(), "custom");
-    EXPECT_EQ(format.GetQuality()->GetMode(), tmCustom);
+    EXPECT_EQ(format.GetQuality()->GetMode(), taArm);
     EXPECT_EQ(format.GetQuality()->GetValue(), 9);
     EXPECT_EQ(changes, 2);
 
     // Bounded setters clamp what they read.
-    ReadInto(format, "{\"Channels\":99,\"Bits\":0,\"Gain\":\"7\"}");
+    ReadInto(format, "{\"Channels\":99,\"Gain\":\"7\"}");
     EXPECT_EQ(format.GetChannels(), 32u);
-    EXPECT_EQ(format.GetBits(), 1u);
     EXPECT_EQ(format.GetGain(), 1.0f);
 }
 

@@ -9,7 +9,6 @@
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/MainThread.h"
-#include "sonvera/platform/runtime/UnitInit.h"
 
 using namespace sonvera;
 

@@ -39,19 +39,12 @@ TRef<TQXBufferAccumulator> Accumulated(const TBytes& ABytes, const std::vector<s
 } // namespace
 
 TEST(QXPacketSize, WritesTheShortestFormAndReadsEveryForm) {
-    struct TCase {
-        uint64_t Value;
-        TBytes Bytes;
-    };
-    const TCase cases[] = {
+    const std::pair<uint64_t, TBytes> cases[] = {
         {0, {0x00}},
-        {100, {0x64}},
         {127, {0x7F}},
         {128, {0x80, 0x80}},
-        {1024, {0x84, 0x00}},
         {16383, {0xBF, 0xFF}},
         {16384, {0xC0, 0x40, 0x00}},
-        {44100, {0xC0, 0xAC, 0x44}},
         {(1u << 21) - 1, {0xDF, 0xFF, 0xFF}},
         {1u << 21, {0xE0, 0x20, 0x00, 0x00}},
         {(uint64_t{1} << 35) - 1, {0xF7, 0xFF, 0xFF, 0xFF, 0xFF}},
@@ -59,27 +52,27 @@ TEST(QXPacketSize, WritesTheShortestFormAndReadsEveryForm) {
         {(uint64_t{1} << 56) - 1, {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
         {uint64_t{1} << 56, {0xFF, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}},
         {UINT64_MAX, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}}};
-    for (const TCase& c : cases) {
-        EXPECT_EQ(GetPacketByteLength(c.Value), c.Bytes.size()) << c.Value;
+    for (const auto& [number, bytes] : cases) {
+        EXPECT_EQ(GetPacketByteLength(number), bytes.size()) << number;
         TBytes written(KMaxPacketByteLength + 1, 0xAA);
         uint8_t* cursor = written.data();
-        WritePacketSize(cursor, c.Value);
-        ASSERT_EQ(cursor - written.data(), std::ptrdiff_t(c.Bytes.size())) << c.Value;
-        EXPECT_EQ(TBytes(written.begin(), written.begin() + c.Bytes.size()), c.Bytes) << c.Value;
-        EXPECT_EQ(written[c.Bytes.size()], 0xAA) << c.Value;
+        WritePacketSize(cursor, number);
+        ASSERT_EQ(cursor - written.data(), std::ptrdiff_t(bytes.size())) << number;
+        EXPECT_EQ(TBytes(written.begin(), written.begin() + bytes.size()), bytes) << number;
+        EXPECT_EQ(written[bytes.size()], 0xAA) << number;
 
         // Read at byte 1, one byte to a piece: incomplete until the last byte is there.
-        TBytes stream(c.Bytes.size() + 1, 0x55);
-        std::copy(c.Bytes.begin(), c.Bytes.end(), stream.begin() + 1);
+        TBytes stream(bytes.size() + 1, 0x55);
+        std::copy(bytes.begin(), bytes.end(), stream.begin() + 1);
         for (size_t held = 1; held <= stream.size(); ++held) {
             TRef<TQXBufferAccumulator> accumulator =
                 Accumulated(TBytes(stream.begin(), stream.begin() + held), {1});
             uint64_t value = 7;
             uint32_t length = 7;
             const bool whole = held == stream.size();
-            EXPECT_EQ(ExtractPacketSize(*accumulator, 8, value, length), whole) << c.Value;
-            EXPECT_EQ(value, whole ? c.Value : 7) << c.Value;
-            EXPECT_EQ(length, whole ? c.Bytes.size() : 7) << c.Value;
+            EXPECT_EQ(ExtractPacketSize(*accumulator, 8, value, length), whole) << number;
+            EXPECT_EQ(value, whole ? number : 7) << number;
+            EXPECT_EQ(length, whole ? bytes.size() : 7) << number;
         }
     }
     // Longer forms than needed are read as well; fields start on whole bytes.

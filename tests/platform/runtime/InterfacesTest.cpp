@@ -80,4 +80,3 @@ TEST(IntfCast, CastsSupportedInterfacesAndRefusesOthers) {
     counter = nullptr;
     EXPECT_EQ(GAlive.load(), 0);
 }
-

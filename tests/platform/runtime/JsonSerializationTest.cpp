@@ -56,12 +56,10 @@ TEST(TJsonReader, RefusesMalformedDocumentsAndUnusableValues) {
         "\"Half\":1.5,\"Whole\":2.0,\"Exp\":1e3,\"Ok\":-2147483648}");
     int32_t number = 1;
     int64_t wide = 1;
-    EXPECT_THROW(reader->ReadInteger("Big", number), EReadError);
-    EXPECT_THROW(reader->ReadInteger("Small", number), EReadError);
-    EXPECT_THROW(reader->ReadInt64("Huge", wide), EReadError);
-    EXPECT_THROW(reader->ReadInteger("Half", number), EReadError);
-    EXPECT_THROW(reader->ReadInt64("Whole", wide), EReadError);
-    EXPECT_THROW(reader->ReadInt64("Exp", wide), EReadError);
+    for (const char* name : {"Big", "Small", "Half"})
+        EXPECT_THROW(reader->ReadInteger(name, number), EReadError) << name;
+    for (const char* name : {"Huge", "Whole", "Exp"})
+        EXPECT_THROW(reader->ReadInt64(name, wide), EReadError) << name;
     EXPECT_EQ(number, 1);
     EXPECT_EQ(wide, 1);
     EXPECT_TRUE(reader->ReadInt64("Big", wide));
@@ -84,4 +82,3 @@ TEST(TJsonReader, RefusesMalformedDocumentsAndUnusableValues) {
     EXPECT_FALSE(groupReader->ReadBinary("g", blob));
     EXPECT_TRUE(groupReader->BeginGroup("g"));
 }
-

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -22,10 +23,8 @@ public:
         std::memset(FBytes, AStamp, sizeof FBytes);
     }
     bool Intact() const {
-        for (uint8_t byte : FBytes)
-            if (byte != FStamp)
-                return false;
-        return true;
+        return std::all_of(std::begin(FBytes), std::end(FBytes),
+                           [this](uint8_t AByte) { return AByte == FStamp; });
     }
 
 private:

@@ -11,19 +11,10 @@ template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestSpeaker>() {
     return info;
 }
 
-template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestMode>() {
-    static const TEnumTypeInfo info("TTestMode", {{"tmDefault", runtime_test::tmDefault},
-                                                  {"tmCustom", runtime_test::tmCustom}});
-    return info;
-}
-
 template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestAlgorithm>() {
     using namespace runtime_test;
-    static const TEnumTypeInfo info("TTestAlgorithm", {{"taAuto", taAuto},
-                                                       {"taInteger", taInteger},
-                                                       {"taSimple", taSimple},
-                                                       {"taArm", taArm},
-                                                       {"taFaan", taFaan}});
+    static const TEnumTypeInfo info("TTestAlgorithm",
+                                    {{"taAuto", taAuto}, {"taArm", taArm}, {"taFaan", taFaan}});
     return info;
 }
 
@@ -34,7 +25,7 @@ namespace runtime_test {
 const TPropertyTableBase& TTestSetting::ClassPropertyTable() {
     static const TPropertyTable<TTestSetting> table =
         TPropertyTable<TTestSetting>("TTestSetting", TLockPersistent::ClassPropertyTable())
-            .Enumeration("Mode", tmDefault, &TTestSetting::GetMode, &TTestSetting::SetMode)
+            .Enumeration("Mode", taAuto, &TTestSetting::GetMode, &TTestSetting::SetMode)
             .Integer("Value", 0, &TTestSetting::GetValue, &TTestSetting::SetValue);
     return table;
 }
@@ -51,7 +42,6 @@ const TPropertyTableBase& TTestFormat::ClassPropertyTable() {
     static const TPropertyTable<TTestFormat> table =
         TPropertyTable<TTestFormat>("TTestFormat", TLockPersistent::ClassPropertyTable())
             .Cardinal("Channels", 2, &TTestFormat::GetChannels, &TTestFormat::SetChannels)
-            .Cardinal("Bits", 16, &TTestFormat::GetBits, &TTestFormat::SetBits)
             .Cardinal("SampleRate", 11025, &TTestFormat::GetSampleRate, &TTestFormat::SetSampleRate)
             .Set("ChannelMask", EnumTypeInfo<TTestSpeaker>(), 0x3, &TTestFormat::GetChannelMask,
                  &TTestFormat::SetChannelMask)
@@ -65,22 +55,6 @@ const TPropertyTableBase& TTestFormat::ClassPropertyTable() {
                          &TTestFormat::SetAlgorithm)
             .Object("Quality", &TTestFormat::GetQuality)
             .Object("Motion", &TTestFormat::GetMotion);
-    return table;
-}
-
-const TPropertyTableBase& TTestOptionalFormat::ClassPropertyTable() {
-    static const TPropertyTable<TTestOptionalFormat> table =
-        TPropertyTable<TTestOptionalFormat>("TTestOptionalFormat",
-                                            TTestFormat::ClassPropertyTable())
-            .Boolean("Active", false, &TTestOptionalFormat::GetActive,
-                     &TTestOptionalFormat::SetActive);
-    return table;
-}
-
-const TPropertyTableBase& TTestOther::ClassPropertyTable() {
-    static const TPropertyTable<TTestOther> table =
-        TPropertyTable<TTestOther>("TTestOther", TLockPersistent::ClassPropertyTable())
-            .Integer("Level", 0, &TTestOther::GetLevel, &TTestOther::SetLevel);
     return table;
 }
 

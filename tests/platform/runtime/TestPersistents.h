@@ -1,5 +1,5 @@
 // Persistent classes shared by the runtime tests: a format-like object that publishes every
-// property kind, two setting-like sub-objects, a derived class and an unrelated one.
+// property kind, with two setting-like sub-objects.
 #pragma once
 
 #include <memory>
@@ -22,10 +22,8 @@ using sonvera::testing::Written;
 // Four speaker positions, enough for sets of several members.
 enum TTestSpeaker : uint8_t { spFrontLeft, spFrontRight, spFrontCenter, spSubwoofer };
 
-enum TTestMode : uint8_t { tmDefault, tmCustom };
-
 // Values that are not ordinals, as a codec's algorithm numbers are.
-enum TTestAlgorithm : int16_t { taAuto = 0, taInteger = 1, taSimple = 2, taArm = 7, taFaan = 20 };
+enum TTestAlgorithm : int16_t { taAuto = 0, taArm = 7, taFaan = 20 };
 
 class TTestSetting : public TLockPersistent {
 public:
@@ -34,13 +32,13 @@ public:
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
-    TTestMode GetMode() const { return GetPropValue(FMode); }
-    void SetMode(TTestMode AValue) { SetPropValue("Mode", FMode, AValue); }
+    TTestAlgorithm GetMode() const { return GetPropValue(FMode); }
+    void SetMode(TTestAlgorithm AValue) { SetPropValue("Mode", FMode, AValue); }
     int32_t GetValue() const { return GetPropValue(FValue); }
     void SetValue(int32_t AValue) { SetPropValue("Value", FValue, AValue); }
 
 private:
-    TTestMode FMode = tmDefault;
+    TTestAlgorithm FMode = taAuto;
     int32_t FValue = 0;
 };
 
@@ -54,11 +52,6 @@ public:
     uint32_t GetChannels() const { return GetPropValue(FChannels); }
     void SetChannels(uint32_t AValue) {
         SetBoundedPropValue<uint16_t, uint32_t>("Channels", FChannels, AValue, 1, 32,
-                                                [this] { CalculateFormat(); });
-    }
-    uint32_t GetBits() const { return GetPropValue(FBits); }
-    void SetBits(uint32_t AValue) {
-        SetBoundedPropValue<uint16_t, uint32_t>("Bits", FBits, AValue, 1, 32,
                                                 [this] { CalculateFormat(); });
     }
     uint32_t GetSampleRate() const { return GetPropValue(FSampleRate); }
@@ -82,18 +75,17 @@ public:
     TTestSetting* GetQuality() const { return FQuality.get(); }
     TTestSetting* GetMotion() const { return FMotion.get(); }
 
-    // Derived from Channels and Bits, as a wave format's block alignment is.
+    // Derived from Channels at 16 bits, as a wave format's block alignment is.
     uint32_t GetBlockAlign() const { return GetPropValue(FBlockAlign); }
     int GetCalculations() const { return FCalculations; }
 
 private:
     void CalculateFormat() {
-        FBlockAlign = (FBits + 7u) / 8u * FChannels;
+        FBlockAlign = 2u * FChannels;
         ++FCalculations;
     }
 
     uint16_t FChannels = 0;
-    uint16_t FBits = 0;
     uint32_t FSampleRate = 0;
     uint32_t FChannelMask = 0;
     std::string FName;
@@ -109,35 +101,6 @@ private:
     std::unique_ptr<TTestSetting> FMotion;
 };
 
-// Adds one property to the format, as an optional variant adds its on/off switch.
-class TTestOptionalFormat : public TTestFormat {
-public:
-    using TTestFormat::TTestFormat;
-
-    static const TPropertyTableBase& ClassPropertyTable();
-    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
-
-    bool GetActive() const { return GetPropValue(FActive); }
-    void SetActive(bool AValue) { SetPropValue("Active", FActive, AValue); }
-
-private:
-    bool FActive = false;
-};
-
-class TTestOther : public TLockPersistent {
-public:
-    using TLockPersistent::TLockPersistent;
-
-    static const TPropertyTableBase& ClassPropertyTable();
-    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
-
-    int32_t GetLevel() const { return GetPropValue(FLevel); }
-    void SetLevel(int32_t AValue) { SetPropValue("Level", FLevel, AValue); }
-
-private:
-    int32_t FLevel = 0;
-};
-
 // A listener for AWatched and its sub-objects; the detail is the watched block align,
 // "align 4".
 TRef<TRecordingListener> WatchFormat(const TTestFormat& AWatched);
@@ -147,7 +110,6 @@ TRef<TRecordingListener> WatchFormat(const TTestFormat& AWatched);
 namespace sonvera {
 
 template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestSpeaker>();
-template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestMode>();
 template <> const TEnumTypeInfo& EnumTypeInfo<runtime_test::TTestAlgorithm>();
 
 } // namespace sonvera

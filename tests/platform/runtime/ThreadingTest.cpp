@@ -20,16 +20,20 @@ template <class TWork> bool OnOtherThread(TWork AWork) {
     return result;
 }
 
+// Whether another thread can enter ASection now; it leaves again if it could.
+bool OtherThreadCanEnter(TCriticalSection& ASection) {
+    return OnOtherThread([&] { return ASection.TryEnter() && (ASection.Leave(), true); });
+}
+
 } // namespace
 
 TEST(TCriticalSection, IsRecursiveExclusiveAndLeftOnlyByItsHolder) {
     TCriticalSection section;
-    EXPECT_FALSE(section.HeldByCurrentThread());
     section.Enter();
     section.Enter();
     EXPECT_TRUE(section.TryEnter());
     EXPECT_TRUE(section.HeldByCurrentThread());
-    EXPECT_FALSE(OnOtherThread([&] { return section.TryEnter(); }));
+    EXPECT_FALSE(OtherThreadCanEnter(section));
     // Another thread cannot leave it, and failing to does not release it.
     EXPECT_TRUE(OnOtherThread([&] {
         try {
@@ -42,16 +46,11 @@ TEST(TCriticalSection, IsRecursiveExclusiveAndLeftOnlyByItsHolder) {
     }));
     section.Leave();
     section.Leave();
-    EXPECT_FALSE(OnOtherThread([&] { return section.TryEnter(); }));
+    EXPECT_FALSE(OtherThreadCanEnter(section));
     section.Leave();
     EXPECT_FALSE(section.HeldByCurrentThread());
     EXPECT_THROW(section.Leave(), EAssertionFailed);
-    EXPECT_TRUE(OnOtherThread([&] {
-        const bool entered = section.TryEnter();
-        if (entered)
-            section.Leave();
-        return entered;
-    }));
+    EXPECT_TRUE(OtherThreadCanEnter(section));
 
     // A plain counter stays exact when every increment is inside the section.
     int64_t counter = 0;
@@ -108,28 +107,24 @@ TEST(TReadWriteLock, AReaderAskingForTheWriteLockIsRefusedNamingTheLock) {
     GTEST_SKIP() << "the readers of a lock are only followed in debug builds";
 #endif
     TReadWriteLock lock("the class registry");
-    const auto refused = [&](bool (*AAsk)(TReadWriteLock&)) {
+    // Asks for the write lock, waiting or trying, and tells whether that was refused.
+    const auto refused = [&](bool ATry) {
         try {
-            AAsk(lock);
+            ATry ? lock.TryEnterWrite() : (lock.EnterWrite(), true);
             return false;
         } catch (const EAssertionFailed& error) {
             return std::string(error.what()) == "Write lock of the class registry requested by a "
                                                 "thread that reads it (Threading)";
         }
     };
-    const auto enterWrite = [](TReadWriteLock& ALock) {
-        ALock.EnterWrite();
-        return true;
-    };
-    const auto tryEnterWrite = [](TReadWriteLock& ALock) { return ALock.TryEnterWrite(); };
 
     lock.EnterRead();
     ASSERT_TRUE(lock.TryEnterRead());
-    EXPECT_TRUE(refused(enterWrite));
-    EXPECT_TRUE(refused(tryEnterWrite));
+    EXPECT_TRUE(refused(false));
+    EXPECT_TRUE(refused(true));
     lock.LeaveRead();
     // Still reading once.
-    EXPECT_TRUE(refused(enterWrite));
+    EXPECT_TRUE(refused(false));
     lock.LeaveRead();
     lock.EnterWrite();
     lock.LeaveWrite();

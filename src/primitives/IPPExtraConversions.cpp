@@ -290,6 +290,18 @@ bool ThroughKernelBlocks(const TSource* ASource, int32_t ASourceStep, TDest* ADe
     return true;
 }
 
+// A conversion with a kernel for its whole and its strided runs: the kernel where it can run,
+// the element rule otherwise.
+template <class TIn, class TOut, class TSource, class TDest, class TRule>
+void ThroughKernelOrRule(const TSource* ASource, int32_t ASourceStep, TDest* ADest,
+                         int32_t ADestStep, const IppiSize& ARoi,
+                         void (*AKernel)(const TSource*, TDest*, int), TRule ARule) {
+    const int64_t count = CountOf(ARoi.cx, ARoi.cy);
+    if (!ThroughRunKernel<TIn, TOut>(ASource, ASourceStep, ADest, ADestStep, count, AKernel) &&
+        !ThroughKernelBlocks<TIn, TOut>(ASource, ASourceStep, ADest, ADestStep, count, AKernel))
+        Map<TIn, TOut>(ASource, ASourceStep, ADest, ADestStep, count, ARule);
+}
+
 // Contiguous floats into 32-bit elements one or two apart (a whole run, or one channel of
 // stereo frames) go through the active level's rounding kernel, when the block order is the
 // element order (see BlockSafe).
@@ -317,11 +329,8 @@ void ippiScale_8u24s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp8u* pDst, int32_
 }
 void ippiScale_16s24s_C1R(const Ipp16s* pSrc, int32_t srcStep, Ipp8u* pDst, int32_t dstStep,
                           const IppiSize& roiSize) {
-    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
-    const auto kernel = runs::ActiveSimdKernels().Pack16To24;
-    if (!ThroughRunKernel<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, count, kernel) &&
-        !ThroughKernelBlocks<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, count, kernel))
-        Map<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, count, Scale16To24);
+    ThroughKernelOrRule<TInt16, TInt24>(pSrc, srcStep, pDst, dstStep, roiSize,
+                                        runs::ActiveSimdKernels().Pack16To24, Scale16To24);
 }
 void ippiScale_16s32s_C1R(const Ipp16s* pSrc, int32_t srcStep, Ipp32s* pDst, int32_t dstStep,
                           const IppiSize& roiSize) {
@@ -340,11 +349,8 @@ void ippiScale_24s8u_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp8u* pDst, int32_
 }
 void ippiScale_24s16s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp16s* pDst, int32_t dstStep,
                           const IppiSize& roiSize, IppHintAlgorithm) {
-    const int64_t count = CountOf(roiSize.cx, roiSize.cy);
-    const auto kernel = runs::ActiveSimdKernels().Unpack24To16;
-    if (!ThroughRunKernel<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, count, kernel) &&
-        !ThroughKernelBlocks<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, count, kernel))
-        Map<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, count, Scale24To16);
+    ThroughKernelOrRule<TInt24, TInt16>(pSrc, srcStep, pDst, dstStep, roiSize,
+                                        runs::ActiveSimdKernels().Unpack24To16, Scale24To16);
 }
 void ippiScale_32s16s_C1R(const Ipp32s* pSrc, int32_t srcStep, Ipp16s* pDst, int32_t dstStep,
                           const IppiSize& roiSize, IppHintAlgorithm) {

@@ -5,7 +5,11 @@
 // same name after the slash, so that scripts/bench-conversions.sh can put them side by side.
 //
 // Packed 24-bit samples have no libswresample format: the 24-bit cases stand beside the 32-bit
-// conversion of the same direction (s16 to s32, s32 to s16), named in the case.
+// conversion of the same direction (s16 to s32, s32 to s16), named in the case. For 24 to 16
+// bits on the same buffers, two more cases show what a user does instead: FFmpeg's own way in,
+// its 24-bit PCM decoder widening the bytes to 32-bit samples that libswresample then narrows;
+// and, where the build found GStreamer's audio library, its converter, which reads packed 24-bit
+// samples itself.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -14,8 +18,12 @@
 #include <vector>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libswresample/swresample.h>
 }
+#ifdef SONVERA_BENCH_GSTREAMER
+#include <gst/audio/audio.h>
+#endif
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
@@ -170,6 +178,82 @@ void SwrConvert(benchmark::State& AState, AVSampleFormat AFrom, AVSampleFormat A
     CountSamples(AState);
 }
 
+// Packed 24-bit stereo bytes to 16 bits the FFmpeg way: the whole second as one packet through
+// the 24-bit PCM decoder (32-bit samples out), then libswresample from 32 to 16 bits.
+void PcmDecodeThenSwr(benchmark::State& AState) {
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_PCM_S24LE);
+    AVCodecContext* decoder = codec != nullptr ? avcodec_alloc_context3(codec) : nullptr;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    SwrContext* narrow = nullptr;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    if (decoder != nullptr) {
+        decoder->sample_rate = 44100;
+        av_channel_layout_copy(&decoder->ch_layout, &stereo);
+        swr_alloc_set_opts2(&narrow, &stereo, AV_SAMPLE_FMT_S16, 44100, &stereo,
+                            AV_SAMPLE_FMT_S32, 44100, 0, nullptr);
+    }
+    if (decoder == nullptr || avcodec_open2(decoder, codec, nullptr) < 0 || narrow == nullptr ||
+        swr_init(narrow) < 0 || packet == nullptr || frame == nullptr ||
+        av_new_packet(packet, KSamples * 3) < 0) {
+        AState.SkipWithError("the 24-bit PCM decoder or libswresample would not open");
+    } else {
+        const std::vector<uint8_t> bytes = RandomBytes(size_t(KSamples) * 3);
+        std::memcpy(packet->data, bytes.data(), bytes.size());
+        std::vector<int16_t> target(KSamples);
+        uint8_t* outputs[] = {reinterpret_cast<uint8_t*>(target.data())};
+        for (auto _ : AState) {
+            if (avcodec_send_packet(decoder, packet) < 0 ||
+                avcodec_receive_frame(decoder, frame) < 0) {
+                AState.SkipWithError("the 24-bit PCM decoder failed");
+                break;
+            }
+            swr_convert(narrow, outputs, KFrames, const_cast<const uint8_t**>(frame->extended_data),
+                        frame->nb_samples);
+            av_frame_unref(frame);
+            benchmark::ClobberMemory();
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    swr_free(&narrow);
+    avcodec_free_context(&decoder);
+    CountSamples(AState);
+}
+
+#ifdef SONVERA_BENCH_GSTREAMER
+// GStreamer's audio converter between two interleaved integer formats, with neither dither nor
+// noise shaping, so that it only requantizes, as the library does.
+void GstConverter(benchmark::State& AState, GstAudioFormat AFrom, GstAudioFormat ATo) {
+    gst_init(nullptr, nullptr);
+    GstAudioInfo from;
+    GstAudioInfo to;
+    gst_audio_info_set_format(&from, AFrom, 44100, KChannels, nullptr);
+    gst_audio_info_set_format(&to, ATo, 44100, KChannels, nullptr);
+    GstStructure* config = gst_structure_new(
+        "config", GST_AUDIO_CONVERTER_OPT_DITHER_METHOD, GST_TYPE_AUDIO_DITHER_METHOD,
+        GST_AUDIO_DITHER_NONE, GST_AUDIO_CONVERTER_OPT_NOISE_SHAPING_METHOD,
+        GST_TYPE_AUDIO_NOISE_SHAPING_METHOD, GST_AUDIO_NOISE_SHAPING_NONE, nullptr);
+    GstAudioConverter* converter =
+        gst_audio_converter_new(GST_AUDIO_CONVERTER_FLAG_NONE, &from, &to, config);
+    if (converter == nullptr) {
+        AState.SkipWithError("gst_audio_converter_new failed");
+        return;
+    }
+    std::vector<uint8_t> source = RandomBytes(size_t(KSamples) * size_t(from.bpf) / KChannels);
+    std::vector<uint8_t> target(size_t(KSamples) * size_t(to.bpf) / KChannels);
+    gpointer inputs[] = {source.data()};
+    gpointer outputs[] = {target.data()};
+    for (auto _ : AState) {
+        gst_audio_converter_samples(converter, GST_AUDIO_CONVERTER_FLAG_NONE, inputs, KFrames,
+                                    outputs, KFrames);
+        benchmark::ClobberMemory();
+    }
+    gst_audio_converter_free(converter);
+    CountSamples(AState);
+}
+#endif
+
 // ---- memcpy of the bytes written -------------------------------------------------------------
 
 void Memcpy(benchmark::State& AState, int32_t ABytesPerSample) {
@@ -202,6 +286,18 @@ SONVERA_BESIDE_SWR(s16_s24_vs_s16_s32, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S32, 3);
 
 BENCHMARK_CAPTURE(CopyToAudio, s24_s16_vs_s32_s16, 24, 16);
 SONVERA_BESIDE_SWR(s24_s16_vs_s32_s16, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S16, 2);
+
+BENCHMARK_CAPTURE(CopyToAudio, s24_s16_same_buffers, 24, 16);
+BENCHMARK(PcmDecodeThenSwr)->Name("PcmDecodeThenSwr/s24_s16_same_buffers");
+BENCHMARK_CAPTURE(Memcpy, s24_s16_same_buffers, 2);
+#ifdef SONVERA_BENCH_GSTREAMER
+BENCHMARK_CAPTURE(GstConverter, s24_s16_same_buffers, GST_AUDIO_FORMAT_S24LE,
+                  GST_AUDIO_FORMAT_S16LE);
+BENCHMARK_CAPTURE(CopyToAudio, s16_s24_same_buffers, 16, 24);
+BENCHMARK_CAPTURE(GstConverter, s16_s24_same_buffers, GST_AUDIO_FORMAT_S16LE,
+                  GST_AUDIO_FORMAT_S24LE);
+BENCHMARK_CAPTURE(Memcpy, s16_s24_same_buffers, 3);
+#endif
 
 BENCHMARK(ConvertToFloat<Ipp16s, ippiConvert_16s32f_C1RSfs>)->Name("Convert16sTo32f/s16_flt");
 SONVERA_BESIDE_SWR(s16_flt, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_FLT, 4);

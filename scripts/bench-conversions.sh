@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# The sample conversions beside libswresample and memcpy: runs conversion_bench (five
-# repetitions) and prints, per conversion, the median CPU time of the library, of swr_convert
-# and of a memcpy of the bytes written, and the ratio library / libswresample (above 1 is
-# slower). Not run by CI.
+# The sample conversions beside FFmpeg, GStreamer and memcpy: runs conversion_bench (five
+# repetitions) and prints, per conversion, the median CPU time of the library, of FFmpeg's way
+# (swr_convert, or for packed 24-bit input its PCM decoder and then swr_convert), of GStreamer's
+# audio converter where the case has one, and of a memcpy of the bytes written, with the ratios
+# library / FFmpeg and library / GStreamer (above 1 is slower). Not run by CI.
 # usage: scripts/bench-conversions.sh [BUILD_DIR] [extra benchmark flags]
 # With a BUILD_DIR, its conversion_bench is run as it is; without one, build-release is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# GStreamer's audio library, for its converter's cases.
+pkg-config --exists gstreamer-audio-1.0 ||
+    apt-get install -y -qq --no-install-recommends libgstreamer-plugins-base1.0-dev >/dev/null
 if [[ $# -gt 0 ]]; then
     build=$1
     shift
@@ -23,6 +27,8 @@ nice "$build/bench/conversion_bench" --benchmark_repetitions=5 \
     --benchmark_out_format=json "$@" >/dev/null
 python3 - "$json" <<'PY'
 import json, sys
+sides = {"SwrConvert": "ffmpeg", "PcmDecodeThenSwr": "ffmpeg", "GstConverter": "gst",
+         "Memcpy": "memcpy"}
 rows = {}
 order = []
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
@@ -31,13 +37,18 @@ for b in json.load(open(sys.argv[1]))["benchmarks"]:
     kind, name = b["run_name"].split("/", 1)
     if name not in rows:
         order.append(name)
-    side = "swr" if kind == "SwrConvert" else "memcpy" if kind == "Memcpy" else "library"
+    side = sides.get(kind, "library")
     rows.setdefault(name, {})[side] = b["cpu_time"] / 1000.0  # microseconds
     if side == "library":
         rows[name]["path"] = kind
-print(f"{'conversion':24} {'library path':24} {'library us':>10} {'swr us':>8} {'memcpy us':>9} {'ratio':>6}")
+def cell(r, side):
+    return f"{r[side]:8.1f}" if side in r else f"{'-':>8}"
+def ratio(r, side):
+    return f"{r['library'] / r[side]:6.2f}" if side in r else f"{'-':>6}"
+print(f"{'conversion':24} {'library path':22} {'library':>8} {'ffmpeg':>8} {'gst':>8} "
+      f"{'memcpy':>8} {'/ffmpeg':>7} {'/gst':>6}   (median CPU us)")
 for name in order:
     r = rows[name]
-    print(f"{name:24} {r['path']:24} {r['library']:10.1f} {r['swr']:8.1f} {r['memcpy']:9.1f} "
-          f"{r['library'] / r['swr']:6.2f}")
+    print(f"{name:24} {r['path']:22} {cell(r, 'library')} {cell(r, 'ffmpeg')} {cell(r, 'gst')} "
+          f"{cell(r, 'memcpy')} {ratio(r, 'ffmpeg'):>7} {ratio(r, 'gst')}")
 PY

@@ -86,50 +86,52 @@ bool TStrideShuffle::Usable(ptrdiff_t AStep, int ASize) {
     return AStep > ASize && AStep <= 64 - ASize && HasBytePermutes();
 }
 
+// Built element by element, with no division per byte: a layout is built for every strided run,
+// and a run is often a single buffer's channel of a few hundred samples.
 TStrideShuffle::TStrideShuffle(ptrdiff_t AStep, int ASize)
     : FLayout{}, FKernels(ActiveSimdKernels()) {
     TWindowLayout& layout = FLayout;
     layout.PerWindow = (64 - ASize) / int(AStep) + 1;
     layout.Step = int(AStep);
     layout.Size = ASize;
-    for (int c = 0; c < 64; ++c)
-        layout.GatherIndex[c] =
-            c < layout.PerWindow * ASize ? uint8_t(c / ASize * layout.Step + c % ASize) : 0;
-    for (int b = 0; b < 64; ++b) {
-        const int element = b / layout.Step;
-        const int offset = b % layout.Step;
-        const bool inside = offset < ASize && element < layout.PerWindow;
-        layout.ScatterIndex[b] = inside ? uint8_t(element * ASize + offset) : 0;
-        layout.ScatterMask |= uint64_t(inside) << b;
+    for (int element = 0; element < layout.PerWindow; ++element) {
+        const int start = element * layout.Step;
+        for (int offset = 0; offset < ASize; ++offset) {
+            const int packed = element * ASize + offset;
+            layout.GatherIndex[packed] = uint8_t(start + offset);
+            layout.ScatterIndex[start + offset] = uint8_t(packed);
+            layout.ScatterMask |= uint64_t(1) << (start + offset);
+            layout.ScatterLanesIndex[start + offset] = uint8_t(4 * element + offset);
+        }
         // A 32-bit lane's low three bytes are the element's; gathering puts them in lane bytes
-        // 1-3 for the sign-extending shift.
-        layout.ScatterLanesIndex[b] = inside ? uint8_t(4 * element + offset) : 0;
-        const int lane = b / 4;
-        const int laneByte = b % 4;
-        layout.GatherLanesIndex[b] =
-            lane < layout.PerWindow
-                ? uint8_t(lane * layout.Step + (laneByte == 0 ? 0 : laneByte - 1))
-                : 0;
+        // 1-3 for the sign-extending shift. Sixteen lanes fill the window.
+        if (element < 16) {
+            for (int laneByte = 0; laneByte < 4; ++laneByte)
+                layout.GatherLanesIndex[4 * element + laneByte] =
+                    uint8_t(start + (laneByte == 0 ? 0 : laneByte - 1));
+        }
     }
 }
 
-// Output byte m of vector j is byte (64 j + m) mod size of element (64 j + m) / size; in a
-// two-register permute, index bit 6 picks the second register (the odd plane).
+// Output byte n = 64 j + m is byte n mod size of element n / size, counted along rather than
+// divided out; in a two-register permute, index bit 6 picks the second register (the odd plane).
 TByteTable::TByteTable(const uint8_t* AEntries, int ASize)
     : FPlanes{}, FKernels(ActiveSimdKernels()) {
     FPlanes.Size = ASize;
     for (int b = 0; b < 256; ++b) {
-        for (int k = 0; k < 4; ++k)
-            FPlanes.Planes[k][b] = k < ASize ? AEntries[b * ASize + k] : 0;
+        for (int k = 0; k < ASize; ++k)
+            FPlanes.Planes[k][b] = AEntries[b * ASize + k];
     }
-    for (int j = 0; j < 4; ++j) {
-        for (int m = 0; m < 64; ++m) {
-            const int element = (64 * j + m) / ASize % 64;
-            const int plane = (64 * j + m) % ASize;
-            const uint8_t index = uint8_t(element | (plane & 1) << 6);
-            FPlanes.LowPlanes[j][m] = index;
-            FPlanes.HighPlanes[j][m] = index;
-            FPlanes.FromHighPlanes[j] |= uint64_t(plane >= 2) << m;
+    int element = 0;
+    int plane = 0;
+    for (int n = 0; n < 256; ++n) {
+        const uint8_t index = uint8_t((element & 63) | (plane & 1) << 6);
+        FPlanes.LowPlanes[n / 64][n % 64] = index;
+        FPlanes.HighPlanes[n / 64][n % 64] = index;
+        FPlanes.FromHighPlanes[n / 64] |= uint64_t(plane >= 2) << (n % 64);
+        if (++plane == ASize) {
+            plane = 0;
+            ++element;
         }
     }
 }

@@ -318,6 +318,19 @@ template <class TIn, class TOut, class TOp> TByteTable ByteTableOf(const TOp& AO
     return TByteTable(entries, TOut::KSize);
 }
 
+// The table of an operation that carries no value is the same on every call, so it is built
+// once (a reference to it comes back); an operation with a constant gets its own table per call.
+// Only integer results are kept: a float result could depend on the rounding mode in force.
+template <class TIn, class TOut, class TOp> decltype(auto) TableFor(const TOp& AOp) {
+    if constexpr (std::is_empty_v<TOp> && std::is_default_constructible_v<TOp> &&
+                  std::is_integral_v<typename TOut::TValue>) {
+        static const TByteTable table = ByteTableOf<TIn, TOut>(TOp{});
+        return (table);
+    } else {
+        return ByteTableOf<TIn, TOut>(AOp);
+    }
+}
+
 template <class TIn, class TOut>
 void MapThroughTable(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest, int64_t ACount,
                      const TByteTable& ATable) {
@@ -367,7 +380,7 @@ void Map(const void* ASource, ptrdiff_t ASourceStep, void* ADest, ptrdiff_t ADes
                 if (ACount >= KByteTableMinimum && TByteTable::Usable())
                     return MapThroughTable(TRunReader<TIn>(source, ASourceStep),
                                            TRunWriter<TOut>(dest, ADestStep), ACount,
-                                           ByteTableOf<TIn, TOut>(AOp));
+                                           TableFor<TIn, TOut>(AOp));
             if constexpr (TIn::KNative && TOut::KNative && !HasBlockForm<TOp, TIn, TOut>)
                 if (IsContiguous<TIn>(ASourceStep) && IsContiguous<TOut>(ADestStep))
                     return MapContiguous<TIn, TOut>(source, dest, ACount, AOp);

@@ -210,7 +210,7 @@ struct TMultiplyReal {
 struct TMultiplyRealInRange : TMultiplyReal {
     template <class TIn, class TOut> void Block(const TIn* AIn, TOut* AOut) const {
         for (int i = 0; i < runs::KBlock; ++i)
-            AOut[i] = static_cast<TOut>(static_cast<int32_t>(std::rint(AIn[i] * Factor)));
+            AOut[i] = static_cast<TOut>(runs::RoundInRange(AIn[i] * Factor));
     }
 };
 

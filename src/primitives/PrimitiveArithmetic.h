@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 namespace sonvera::runs {
 
@@ -48,6 +49,20 @@ inline int64_t RoundToInt64(double AValue) {
     if (!(AValue >= -9223372036854775808.0 && AValue < 9223372036854775808.0))
         return INT64_MIN;
     return static_cast<int64_t>(std::nearbyint(AValue));
+}
+
+// A value inside the 32-bit range rounded in the current rounding mode. GCC turns its builtin
+// into one vector conversion (with math errno off, as the primitives build); rint and a cast
+// take two instructions.
+template <class TReal> inline int32_t RoundInRange(TReal AValue) {
+#if defined(__GNUC__) && !defined(__clang__)
+    if constexpr (std::is_same_v<TReal, float>)
+        return __builtin_irintf(AValue);
+    else
+        return __builtin_irint(AValue);
+#else
+    return static_cast<int32_t>(std::rint(AValue));
+#endif
 }
 
 inline int32_t RoundToLow32(double AValue) {

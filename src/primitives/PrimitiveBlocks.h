@@ -37,7 +37,7 @@ template <class TReal> inline void RoundBlockToLow32(const TReal* AValues, int32
     int outside = 0;
     for (int i = 0; i < KBlock; ++i) {
         const bool inside = std::fabs(AValues[i]) < KLimit;
-        AOut[i] = static_cast<int32_t>(std::rint(inside ? AValues[i] : TReal(0)));
+        AOut[i] = RoundInRange(inside ? AValues[i] : TReal(0));
         outside |= !inside;
     }
     if (outside) {

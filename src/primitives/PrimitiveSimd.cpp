@@ -1,6 +1,8 @@
 // The table of kernels by level, and the layouts the window and byte-table kernels work from.
 #include "primitives/PrimitiveSimd.h"
 
+#include <algorithm>
+
 namespace sonvera::runs {
 
 namespace {
@@ -103,13 +105,14 @@ TStrideShuffle::TStrideShuffle(ptrdiff_t AStep, int ASize)
             layout.ScatterMask |= uint64_t(1) << (start + offset);
             layout.ScatterLanesIndex[start + offset] = uint8_t(4 * element + offset);
         }
-        // A 32-bit lane's low three bytes are the element's; gathering puts them in lane bytes
-        // 1-3 for the sign-extending shift. Sixteen lanes fill the window.
-        if (element < 16) {
-            for (int laneByte = 0; laneByte < 4; ++laneByte)
-                layout.GatherLanesIndex[4 * element + laneByte] =
-                    uint8_t(start + (laneByte == 0 ? 0 : laneByte - 1));
-        }
+    }
+    // A 32-bit lane's low three bytes are the element's; gathering puts them in lane bytes 1-3
+    // for the sign-extending shift.
+    layout.LanesPerPair = std::min(16, (128 - ASize) / layout.Step + 1);
+    for (int lane = 0; lane < layout.LanesPerPair; ++lane) {
+        for (int laneByte = 0; laneByte < 4; ++laneByte)
+            layout.GatherPairLanesIndex[4 * lane + laneByte] =
+                uint8_t(lane * layout.Step + (laneByte == 0 ? 0 : laneByte - 1));
     }
 }
 

@@ -84,10 +84,12 @@ constexpr int KSlackBytes = 64;
 struct TWindowLayout {
     alignas(64) uint8_t GatherIndex[64];
     alignas(64) uint8_t ScatterIndex[64];
-    // 3-byte elements straight to and from 32-bit lanes (up to 16 per window).
-    alignas(64) uint8_t GatherLanesIndex[64];
+    // 3-byte elements straight from 32-bit lanes to the window, and to the lanes from a window
+    // of two registers (128 bytes), LanesPerPair elements of it.
     alignas(64) uint8_t ScatterLanesIndex[64];
+    alignas(64) uint8_t GatherPairLanesIndex[64];
     uint64_t ScatterMask;
+    int LanesPerPair;
     int PerWindow;
     int Step;
     int Size;

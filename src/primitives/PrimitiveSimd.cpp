@@ -93,22 +93,27 @@ bool TStrideShuffle::Usable(ptrdiff_t AStep, int ASize) {
 TStrideShuffle::TStrideShuffle(ptrdiff_t AStep, int ASize)
     : FLayout{}, FKernels(ActiveSimdKernels()) {
     TWindowLayout& layout = FLayout;
-    layout.PerWindow = (64 - ASize) / int(AStep) + 1;
     layout.Step = int(AStep);
     layout.Size = ASize;
+    layout.PerWindow = (64 - ASize) / layout.Step + 1;
     for (int element = 0; element < layout.PerWindow; ++element) {
-        const int start = element * layout.Step;
         for (int offset = 0; offset < ASize; ++offset) {
-            const int packed = element * ASize + offset;
-            layout.GatherIndex[packed] = uint8_t(start + offset);
-            layout.ScatterIndex[start + offset] = uint8_t(packed);
-            layout.ScatterMask |= uint64_t(1) << (start + offset);
-            layout.ScatterLanesIndex[start + offset] = uint8_t(4 * element + offset);
+            const int window = element * layout.Step + offset;
+            layout.ScatterIndex[window] = uint8_t(element * ASize + offset);
+            layout.ScatterMask |= uint64_t(1) << window;
+            layout.ScatterLanesIndex[window] = uint8_t(4 * element + offset);
         }
+    }
+    const int perPairWindow = (128 - ASize) / layout.Step + 1;
+    layout.PerPair = std::min(perPairWindow, 64 / ASize);
+    for (int element = 0; element < layout.PerPair; ++element) {
+        for (int offset = 0; offset < ASize; ++offset)
+            layout.GatherPairIndex[element * ASize + offset] =
+                uint8_t(element * layout.Step + offset);
     }
     // A 32-bit lane's low three bytes are the element's; gathering puts them in lane bytes 1-3
     // for the sign-extending shift.
-    layout.LanesPerPair = std::min(16, (128 - ASize) / layout.Step + 1);
+    layout.LanesPerPair = std::min(perPairWindow, 16);
     for (int lane = 0; lane < layout.LanesPerPair; ++lane) {
         for (int laneByte = 0; laneByte < 4; ++laneByte)
             layout.GatherPairLanesIndex[4 * lane + laneByte] =

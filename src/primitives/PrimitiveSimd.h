@@ -78,19 +78,20 @@ constexpr int32_t Narrow32To16(int32_t ASample) {
 // arrays they are not needed.
 constexpr int KSlackBytes = 64;
 
-// Where the elements of a strided run sit in a 64-byte window and in a packed run. Packed byte
-// c holds byte c mod size of element c / size; window byte b belongs to element b / step when
-// b mod step < size.
+// Where the elements of a strided run sit in a window and in a packed run. Packed byte c holds
+// byte c mod size of element c / size; window byte b belongs to element b / step when b mod
+// step < size. Scattering writes 64-byte windows of PerWindow elements; gathering reads windows
+// of two registers (128 bytes), PerPair elements into one packed register, or LanesPerPair
+// 3-byte elements straight into 32-bit lanes.
 struct TWindowLayout {
-    alignas(64) uint8_t GatherIndex[64];
-    alignas(64) uint8_t ScatterIndex[64];
-    // 3-byte elements straight from 32-bit lanes to the window, and to the lanes from a window
-    // of two registers (128 bytes), LanesPerPair elements of it.
-    alignas(64) uint8_t ScatterLanesIndex[64];
+    alignas(64) uint8_t GatherPairIndex[64];
     alignas(64) uint8_t GatherPairLanesIndex[64];
+    alignas(64) uint8_t ScatterIndex[64];
+    alignas(64) uint8_t ScatterLanesIndex[64];
     uint64_t ScatterMask;
-    int LanesPerPair;
     int PerWindow;
+    int PerPair;
+    int LanesPerPair;
     int Step;
     int Size;
 };

@@ -106,34 +106,40 @@ SONVERA_TARGET_AVX512VBMI void MapThroughPlanes(const TBytePlanes& ATable, const
     }
 }
 
-// The scalars of a window layout, read once: a kernel's stores through byte pointers could
-// otherwise alias the layout and force them to be read again for every window.
+// The scalars of a scattering window layout, read once: a kernel's stores through byte pointers
+// could otherwise alias the layout and force them to be read again for every window. (The
+// gathers keep theirs in locals.)
 struct TWindows {
     int PerWindow;
     int Step;
     int Size;
     uint64_t ScatterMask;
-    ptrdiff_t RunReach; // bytes from the run's first element to the end of its last
 
-    TWindows(const TWindowLayout& ALayout, int ACount)
+    explicit TWindows(const TWindowLayout& ALayout)
         : PerWindow(ALayout.PerWindow), Step(ALayout.Step), Size(ALayout.Size),
-          ScatterMask(ALayout.ScatterMask), RunReach(ptrdiff_t(ACount - 1) * Step + Size) {}
+          ScatterMask(ALayout.ScatterMask) {}
 
     // The bytes of the window at element AFirst that belong to elements of the run.
     uint64_t Reach(int ACount, int AFirst) const {
         const int count = std::min(PerWindow, ACount - AFirst);
         return LowBits((count - 1) * Step + Size);
     }
-
-    // The window at element AFirst: a whole 64-byte load while it lies inside the run, a
-    // masked one at its end.
-    SONVERA_TARGET_AVX512VBMI __m512i Load(const uint8_t* ARun, int ACount, int AFirst) const {
-        const uint8_t* start = ARun + ptrdiff_t(AFirst) * Step;
-        return ptrdiff_t(AFirst) * Step + 64 <= RunReach
-                   ? _mm512_loadu_si512(start)
-                   : _mm512_maskz_loadu_epi8(Reach(ACount, AFirst), start);
-    }
 };
+
+// The window of two registers at byte AOffset of a run of AReach bytes, joined by a
+// two-register permute through AIndex: whole loads while the window lies inside the run, loads
+// masked at the run's last byte at its end.
+SONVERA_TARGET_AVX512VBMI inline __m512i PermutePair(__m512i AIndex, const uint8_t* ARun,
+                                                     ptrdiff_t AReach, ptrdiff_t AOffset) {
+    const uint8_t* start = ARun + AOffset;
+    if (AOffset + 128 <= AReach)
+        return _mm512_permutex2var_epi8(_mm512_loadu_si512(start), AIndex,
+                                        _mm512_loadu_si512(start + 64));
+    const int left = int(AReach - AOffset);
+    return _mm512_permutex2var_epi8(
+        _mm512_maskz_loadu_epi8(LowBits(std::min(left, 64)), start), AIndex,
+        _mm512_maskz_loadu_epi8(LowBits(std::max(left - 64, 0)), start + 64));
+}
 
 } // namespace
 
@@ -310,18 +316,23 @@ SONVERA_TARGET_AVX512VBMI void Unpack24To16(const uint8_t* ASource, int16_t* ADe
     portable::Unpack24To16(ASource + 3 * i, ADest + i, ACount - i);
 }
 
+// Windows of two registers: at the stereo steps (twice the element size) one permute packs 64
+// bytes, twice what a one-register window holds.
 SONVERA_TARGET_AVX512VBMI void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount,
                                       uint8_t* APacked) {
-    const TWindows windows(ALayout, ACount);
-    const __m512i index = _mm512_load_si512(ALayout.GatherIndex);
-    for (int first = 0; first < ACount; first += windows.PerWindow)
-        _mm512_storeu_si512(APacked + first * windows.Size,
-                            Permute(index, windows.Load(ARun, ACount, first)));
+    const int perPair = ALayout.PerPair;
+    const int size = ALayout.Size;
+    const ptrdiff_t step = ALayout.Step;
+    const ptrdiff_t reach = ptrdiff_t(ACount - 1) * step + size;
+    const __m512i index = _mm512_load_si512(ALayout.GatherPairIndex);
+    for (int first = 0; first < ACount; first += perPair)
+        _mm512_storeu_si512(APacked + first * size,
+                            PermutePair(index, ARun, reach, ptrdiff_t(first) * step));
 }
 
 SONVERA_TARGET_AVX512VBMI void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked,
                                        int ACount, uint8_t* ARun) {
-    const TWindows windows(ALayout, ACount);
+    const TWindows windows(ALayout);
     const __m512i index = _mm512_load_si512(ALayout.ScatterIndex);
     for (int first = 0; first < ACount; first += windows.PerWindow) {
         const __m512i packed = _mm512_loadu_si512(APacked + first * windows.Size);
@@ -332,39 +343,26 @@ SONVERA_TARGET_AVX512VBMI void Scatter(const TWindowLayout& ALayout, const uint8
 }
 
 // Window to 32-bit lanes: lane i takes element i's three bytes into its bytes 1-3, and an
-// arithmetic shift sign-extends them.
-// Two registers make a 128-byte window, which holds sixteen elements, one per 32-bit lane, at
-// steps up to 8 (one register holds eleven at the stereo step of 6) and about twice as many as
-// one register at longer steps. Loads past the run's last element are masked off.
+// arithmetic shift sign-extends them. Windows of two registers: sixteen elements, one per lane,
+// at steps up to 8 (a one-register window holds eleven at the stereo step of 6), and about twice
+// as many as one register holds at longer steps.
 SONVERA_TARGET_AVX512VBMI void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun,
                                         int ACount, int32_t* AValues) {
     const int perPair = ALayout.LanesPerPair;
     const ptrdiff_t step = ALayout.Step;
     const ptrdiff_t reach = ptrdiff_t(ACount - 1) * step + 3;
     const __m512i index = _mm512_load_si512(ALayout.GatherPairLanesIndex);
-    for (int first = 0; first < ACount; first += perPair) {
-        const ptrdiff_t offset = ptrdiff_t(first) * step;
-        const uint8_t* start = ARun + offset;
-        __m512i low;
-        __m512i high;
-        if (offset + 128 <= reach) {
-            low = _mm512_loadu_si512(start);
-            high = _mm512_loadu_si512(start + 64);
-        } else {
-            const int left = int(reach - offset);
-            low = _mm512_maskz_loadu_epi8(LowBits(std::min(left, 64)), start);
-            high = _mm512_maskz_loadu_epi8(LowBits(std::max(left - 64, 0)), start + 64);
-        }
-        _mm512_storeu_si512(AValues + first,
-                            ShiftRightSigned(_mm512_permutex2var_epi8(low, index, high), 8));
-    }
+    for (int first = 0; first < ACount; first += perPair)
+        _mm512_storeu_si512(
+            AValues + first,
+            ShiftRightSigned(PermutePair(index, ARun, reach, ptrdiff_t(first) * step), 8));
 }
 
 // 32-bit lanes to the window: the store rule sets bit 23 from bit 31, then each element's
 // three bytes go to their place in the window.
 SONVERA_TARGET_AVX512VBMI void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues,
                                          int ACount, uint8_t* ARun) {
-    const TWindows windows(ALayout, ACount);
+    const TWindows windows(ALayout);
     const __m512i index = _mm512_load_si512(ALayout.ScatterLanesIndex);
     const __m512i sign = _mm512_set1_epi32(0x800000);
     for (int first = 0; first < ACount; first += windows.PerWindow) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The sample conversions beside FFmpeg, GStreamer and memcpy: runs conversion_bench (five
+# The sample conversions beside FFmpeg, GStreamer and memcpy: runs conversion_bench (nine
 # repetitions) and prints, per conversion, the median CPU time of the library, of FFmpeg's way
 # (swr_convert, or for packed 24-bit input its PCM decoder and then swr_convert), of GStreamer's
 # audio converter where the case has one, and of a memcpy of the bytes written, with the ratios
@@ -22,7 +22,10 @@ fi
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-nice "$build/bench/conversion_bench" --benchmark_repetitions=5 \
+# Repetitions interleaved at random, so that a slow spell of the machine does not fall on one
+# side of a comparison only.
+nice "$build/bench/conversion_bench" --benchmark_repetitions=9 \
+    --benchmark_enable_random_interleaving=true \
     --benchmark_report_aggregates_only=true --benchmark_out="$json" \
     --benchmark_out_format=json "$@" >/dev/null
 python3 - "$json" <<'PY'
@@ -31,12 +34,15 @@ sides = {"SwrConvert": "ffmpeg", "PcmDecodeThenSwr": "ffmpeg", "GstConverter": "
          "Memcpy": "memcpy"}
 rows = {}
 order = []
+rank = {}
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
     if b.get("aggregate_name") != "median":
         continue
     kind, name = b["run_name"].split("/", 1)
     if name not in rows:
         order.append(name)
+    # Rows in the order the cases are registered, whatever order they ran in.
+    rank[name] = min(rank.get(name, b["family_index"]), b["family_index"])
     side = sides.get(kind, "library")
     rows.setdefault(name, {})[side] = b["cpu_time"] / 1000.0  # microseconds
     if side == "library":
@@ -47,7 +53,7 @@ def ratio(r, side):
     return f"{r['library'] / r[side]:6.2f}" if side in r else f"{'-':>6}"
 print(f"{'conversion':24} {'library path':22} {'library':>8} {'ffmpeg':>8} {'gst':>8} "
       f"{'memcpy':>8} {'/ffmpeg':>7} {'/gst':>6}   (median CPU us)")
-for name in order:
+for name in sorted(order, key=lambda n: rank[n]):
     r = rows[name]
     print(f"{name:24} {r['path']:22} {cell(r, 'library')} {cell(r, 'ffmpeg')} {cell(r, 'gst')} "
           f"{cell(r, 'memcpy')} {ratio(r, 'ffmpeg'):>7} {ratio(r, 'gst')}")

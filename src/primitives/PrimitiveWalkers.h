@@ -145,6 +145,21 @@ public:
         }
     }
 
+    // A block of KBlock values from AFirst on: read in place when the run is contiguous and its
+    // elements are aligned values, else read into ABuffer.
+    const typename TElem::TValue* Block(int64_t AFirst, int ACount,
+                                        typename TElem::TValue* ABuffer) const {
+        using TValue = typename TElem::TValue;
+        const uint8_t* data = FData + AFirst * FStep;
+        if constexpr (TElem::KNative) {
+            if (FAccess == raContiguous && ACount == KBlock &&
+                reinterpret_cast<uintptr_t>(data) % alignof(TValue) == 0)
+                return reinterpret_cast<const TValue*>(data);
+        }
+        Read(AFirst, ACount, ABuffer);
+        return ABuffer;
+    }
+
     // The packed bytes of ACount elements: in place when the run is contiguous, else gathered
     // into ABuffer.
     const uint8_t* Bytes(int64_t AFirst, int ACount, uint8_t* ABuffer) const {
@@ -299,8 +314,9 @@ void MapBlocks(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest, in
     typename TOut::TValue out[KBlock + SlackOf<TOut>()];
     for (int64_t k = 0; k < ACount; k += KBlock) {
         const int count = int(std::min<int64_t>(KBlock, ACount - k));
-        ASource.Read(k, count, in);
-        ApplyBlock(AOp, in, out);
+        // The results go through out even in place: a block that wrote over its own source
+        // would need the compiler's overlap check, which falls back to scalar code.
+        ApplyBlock(AOp, ASource.Block(k, count, in), out);
         ADest.Write(k, count, out);
     }
 }

@@ -147,8 +147,8 @@ public:
 
     // A block of KBlock values from AFirst on: read in place when the run is contiguous and its
     // elements are aligned values, else read into ABuffer.
-    const typename TElem::TValue* Block(int64_t AFirst, int ACount,
-                                        typename TElem::TValue* ABuffer) const {
+    const typename TElem::TValue* BlockValues(int64_t AFirst, int ACount,
+                                              typename TElem::TValue* ABuffer) const {
         using TValue = typename TElem::TValue;
         const uint8_t* data = FData + AFirst * FStep;
         if constexpr (TElem::KNative) {
@@ -316,7 +316,7 @@ void MapBlocks(const TRunReader<TIn>& ASource, const TRunWriter<TOut>& ADest, in
         const int count = int(std::min<int64_t>(KBlock, ACount - k));
         // The results go through out even in place: a block that wrote over its own source
         // would need the compiler's overlap check, which falls back to scalar code.
-        ApplyBlock(AOp, ASource.Block(k, count, in), out);
+        ApplyBlock(AOp, ASource.BlockValues(k, count, in), out);
         ADest.Write(k, count, out);
     }
 }
@@ -336,7 +336,8 @@ template <class TIn, class TOut, class TOp> TByteTable ByteTableOf(const TOp& AO
 
 // The table of an operation that carries no value is the same on every call, so it is built
 // once (a reference to it comes back); an operation with a constant gets its own table per call.
-// Only integer results are kept: a float result could depend on the rounding mode in force.
+// Only integer results are kept: a float result could depend on the rounding mode in force. A
+// kept table keeps the kernels of the level it was built at, the only level that uses tables.
 template <class TIn, class TOut, class TOp> decltype(auto) TableFor(const TOp& AOp) {
     if constexpr (std::is_empty_v<TOp> && std::is_default_constructible_v<TOp> &&
                   std::is_integral_v<typename TOut::TValue>) {

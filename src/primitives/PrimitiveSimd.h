@@ -4,7 +4,8 @@
 // (PrimitiveSimdAvx512.cpp) kernels write exactly its bytes.
 //
 // - Contiguous packed 24-bit runs to and from 32-bit values, and to and from 16-bit samples.
-// - Strided runs to and from packed runs, every element a 64-byte window holds per step.
+// - Strided runs to and from packed runs: gathered through windows of two registers, scattered
+//   through windows of one.
 // - Byte tables: each input byte looked up in a table of 256 results of 1 to 4 bytes.
 // - Contiguous 16-bit samples to full-scale 32-bit samples and back.
 // - Contiguous floats, scaled and rounded, to 32-bit values one or two elements apart; two
@@ -80,9 +81,10 @@ constexpr int KSlackBytes = 64;
 
 // Where the elements of a strided run sit in a window and in a packed run. Packed byte c holds
 // byte c mod size of element c / size; window byte b belongs to element b / step when b mod
-// step < size. Scattering writes 64-byte windows of PerWindow elements; gathering reads windows
-// of two registers (128 bytes), PerPair elements into one packed register, or LanesPerPair
-// 3-byte elements straight into 32-bit lanes.
+// step < size. Scattering writes 64-byte windows of PerWindow elements, from a packed register
+// or (ScatterLanesIndex) 3-byte elements straight from 32-bit lanes; gathering reads windows of
+// two registers (128 bytes), PerPair elements into one packed register, or LanesPerPair 3-byte
+// elements straight into 32-bit lanes.
 struct TWindowLayout {
     alignas(64) uint8_t GatherPairIndex[64];
     alignas(64) uint8_t GatherPairLanesIndex[64];

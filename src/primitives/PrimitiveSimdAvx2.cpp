@@ -3,6 +3,8 @@
 // eight per step through the processor's rounding conversion.
 #include "primitives/PrimitiveSimd.h"
 
+#include "internal/SaturatedLanes.h"
+
 #ifdef SONVERA_X86_KERNELS
 #include <immintrin.h>
 
@@ -227,16 +229,12 @@ SONVERA_TARGET_AVX2 void RoundFloats(const float* ASource, int32_t* ADest, int A
                           AFactor);
 }
 
-// Eight scaled floats rounded to nearest (ties to even, whatever the rounding mode) and
-// truncated, which gives the most negative value for anything outside the 32-bit range and for
-// NaN: lanes at or above 2^31 are flipped to the largest value, NaN lanes cleared.
+// Eight scaled floats rounded to nearest (ties to even, whatever the rounding mode), truncated
+// and saturated.
 SONVERA_TARGET_AVX2 inline __m256i SaturateLanes(const float* ASource, __m256 AFactor) {
     const __m256 scaled = _mm256_mul_ps(_mm256_loadu_ps(ASource), AFactor);
     const __m256 rounded = _mm256_round_ps(scaled, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    const __m256i high =
-        _mm256_castps_si256(_mm256_cmp_ps(scaled, _mm256_set1_ps(2147483648.0f), _CMP_GE_OQ));
-    const __m256i number = _mm256_castps_si256(_mm256_cmp_ps(scaled, scaled, _CMP_ORD_Q));
-    return _mm256_and_si256(_mm256_xor_si256(_mm256_cvttps_epi32(rounded), high), number);
+    return SaturatedLanes(scaled, _mm256_cvttps_epi32(rounded));
 }
 
 // Sixteen frames per step, converted before any is stored: the in-lane interleaves give frames

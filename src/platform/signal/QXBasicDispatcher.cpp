@@ -9,9 +9,7 @@
 #include <limits>
 
 #include "internal/KernelLevel.h"
-#ifdef SONVERA_X86_KERNELS
-#include <immintrin.h>
-#endif
+#include "internal/SaturatedLanes.h"
 #include "sonvera/platform/runtime/UnitInit.h"
 #include "sonvera/platform/signal/IPPLoader.h"
 
@@ -233,15 +231,10 @@ constexpr int32_t KSingleScaleHigh = 126;
 
 #ifdef SONVERA_X86_KERNELS
 // Eight floats of ConvertNearSingle through the processor's conversion, which rounds in the mode
-// TNearestRounding holds and gives the most negative value for anything outside the 32-bit
-// range and for NaN: the lanes at or above 2^31 are flipped to the largest value, NaN lanes
-// cleared.
+// TNearestRounding holds, then saturated.
 SONVERA_TARGET_AVX2 inline __m256i ConvertNearLanes(const Ipp32f* ASrc, __m256 AFactor) {
     const __m256 scaled = _mm256_mul_ps(_mm256_loadu_ps(ASrc), AFactor);
-    const __m256i high =
-        _mm256_castps_si256(_mm256_cmp_ps(scaled, _mm256_set1_ps(2147483648.0f), _CMP_GE_OQ));
-    const __m256i number = _mm256_castps_si256(_mm256_cmp_ps(scaled, scaled, _CMP_ORD_Q));
-    return _mm256_and_si256(_mm256_xor_si256(_mm256_cvtps_epi32(scaled), high), number);
+    return SaturatedLanes(scaled, _mm256_cvtps_epi32(scaled));
 }
 
 // Whole 32-byte lines are stored after a scalar start, four at a time after all four are

@@ -32,6 +32,11 @@ struct TClassInfo {
     std::vector<TClassRef> AlternateCategories{};
     // ParentImageAttribute: the class whose image is shown when this one has none of its own.
     TClassRef ParentImage = nullptr;
+    // The name chain text and tools use for a component ("file-source", "gain"): lower case
+    // words joined by dashes; empty for classes that are not components of chains.
+    std::string ShortName{};
+    // What the component does, in one line, for listings such as `sonvera inspect`.
+    std::string Description{};
 };
 
 // The name under which a class's image is a resource of its module: the class name in upper

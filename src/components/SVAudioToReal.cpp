@@ -10,7 +10,10 @@ TSVAudioToReal::TSVAudioToReal(TPersistent* AOwner) : TSVCommonSplitter(AOwner) 
 
 const TClassInfo& TSVAudioToReal::ClassInfo() {
     static const TClassInfo info{.ClassName = "TSVAudioToReal",
-                                 .Category = &TSonveraConvertersToolbarCategory::ClassInfo()};
+                                 .Category = &TSonveraConvertersToolbarCategory::ClassInfo(),
+                                 .ShortName = "audio-to-real",
+                                 .Description =
+                                     "splits audio into one stream of reals per channel"};
     return info;
 }
 

@@ -1,18 +1,30 @@
 #include "sonvera/components/SVFormatFilter.h"
 
+#include "sonvera/components/Categories.h"
+
 namespace sonvera {
+
+const TClassInfo& TSVFormatFilter::ClassInfo() {
+    static const TClassInfo info{.ClassName = "TSVFormatFilter",
+                                 .Category = &TSonveraConvertersToolbarCategory::ClassInfo(),
+                                 .ShortName = "format",
+                                 .Description = "changes the sample width and the speaker layout"};
+    return info;
+}
 
 const TPropertyTableBase& TSVFormatFilter::ClassPropertyTable() {
     using T = TSVFormatFilter;
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVFormatFilter", TQXBasicThreadedEnableFilter::ClassPropertyTable())
             .Cardinal("Bits", 0, &T::GetBits, &T::SetBits)
+            .About("8, 16, 24 or 32; 0 keeps the input's width")
             .Set(
                 "ChannelMask", EnumTypeInfo<TSVSpeaker>(), 0,
                 [](const T& AFilter) { return AFilter.GetChannelMask().Mask(); },
                 [](T& AFilter, uint32_t AMask) {
                     AFilter.SetChannelMask(TSVSpeakers::FromMask(AMask));
-                });
+                })
+            .About("the output speakers; empty keeps the input's layout");
     return table;
 }
 

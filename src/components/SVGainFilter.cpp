@@ -2,13 +2,26 @@
 
 #include <cmath>
 
+#include "sonvera/components/Categories.h"
+
 namespace sonvera {
+
+const TClassInfo& TSVGainFilter::ClassInfo() {
+    static const TClassInfo info{.ClassName = "TSVGainFilter",
+                                 .Category = &TSonveraFiltersToolbarCategory::ClassInfo(),
+                                 .ShortName = "gain",
+                                 .Description =
+                                     "multiplies every sample by a factor (rounded, saturated)"};
+    return info;
+}
 
 const TPropertyTableBase& TSVGainFilter::ClassPropertyTable() {
     using T = TSVGainFilter;
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVGainFilter", TQXBasicThreadedEnableFilter::ClassPropertyTable())
-            .Double("Gain", 1.0, &T::GetGain, &T::SetGain);
+            .Double("Gain", 1.0, &T::GetGain, &T::SetGain)
+            .About("the factor samples are multiplied by; a value in dB is turned into one",
+                   puFactor);
     return table;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sonvera/components/Categories.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 
 namespace sonvera {
@@ -52,12 +53,23 @@ TSVLAVFileSource::~TSVLAVFileSource() {
     CloseInput();
 }
 
+const TClassInfo& TSVLAVFileSource::ClassInfo() {
+    static const TClassInfo info{.ClassName = "TSVLAVFileSource",
+                                 .Category = &TSonveraPlayersToolbarCategory::ClassInfo(),
+                                 .ShortName = "file-source",
+                                 .Description = "decodes the audio of any file FFmpeg reads"};
+    return info;
+}
+
 const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
     using T = TSVLAVFileSource;
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVLAVFileSource", TLockComponent::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
+            .About("the file to play")
             .Boolean("Realtime", false, &T::GetRealtime, &T::SetRealtime)
+            .About("deliver buffers as their time comes instead of as fast as the chain takes "
+                   "them")
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sonvera/codecs/RVLAVSupport.h"
+#include "sonvera/components/Categories.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 
 namespace sonvera {
@@ -107,11 +108,20 @@ TSVLAVFileWriter::~TSVLAVFileWriter() {
         FinishFile();
 }
 
+const TClassInfo& TSVLAVFileWriter::ClassInfo() {
+    static const TClassInfo info{.ClassName = "TSVLAVFileWriter",
+                                 .Category = &TSonveraOutputToolbarCategory::ClassInfo(),
+                                 .ShortName = "file-writer",
+                                 .Description = "encodes audio into any container FFmpeg writes"};
+    return info;
+}
+
 const TPropertyTableBase& TSVLAVFileWriter::ClassPropertyTable() {
     using T = TSVLAVFileWriter;
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVLAVFileWriter", TSVBasicAudioOut::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
+            .About("the file to write; its extension chooses the container")
             .Object("Compression", [](const T& AWriter) { return AWriter.GetCompression(); })
             .Object("FileFormat", [](const T& AWriter) { return AWriter.GetFileFormat(); });
     return table;

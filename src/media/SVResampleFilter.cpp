@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "sonvera/components/Categories.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 
 extern "C" {
@@ -121,11 +122,20 @@ TSVResampleFilter::TSVResampleFilter(TPersistent* AOwner) : TSVCommonFilter(AOwn
 
 TSVResampleFilter::~TSVResampleFilter() = default;
 
+const TClassInfo& TSVResampleFilter::ClassInfo() {
+    static const TClassInfo info{.ClassName = "TSVResampleFilter",
+                                 .Category = &TSonveraConvertersToolbarCategory::ClassInfo(),
+                                 .ShortName = "resample",
+                                 .Description = "changes the sample rate (libswresample)"};
+    return info;
+}
+
 const TPropertyTableBase& TSVResampleFilter::ClassPropertyTable() {
     using T = TSVResampleFilter;
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVResampleFilter", TQXBasicThreadedEnableFilter::ClassPropertyTable())
-            .Cardinal("SampleRate", 0, &T::GetSampleRate, &T::SetSampleRate);
+            .Cardinal("SampleRate", 0, &T::GetSampleRate, &T::SetSampleRate)
+            .About("the output rate in Hz; 0 keeps the input's");
     return table;
 }
 

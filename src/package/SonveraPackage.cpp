@@ -3,7 +3,11 @@
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/components/Categories.h"
 #include "sonvera/components/SVAudioToReal.h"
+#include "sonvera/components/SVComponentClasses.h"
+#include "sonvera/components/SVFormatFilter.h"
+#include "sonvera/components/SVGainFilter.h"
 #include "sonvera/components/SVStructureElements.h"
+#include "sonvera/components/SVToneGen.h"
 #include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -31,6 +35,7 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
         {"SVStreamTypes", InitializeSVStreamTypes, FinalizeSVStreamTypes},
         {"RVStreamTypes", InitializeRVStreamTypes, FinalizeRVStreamTypes},
         {"SVAudioToReal", RegisterSVAudioToReal, UnregisterSVAudioToReal},
+        {"SVComponentClasses", RegisterSVComponentClasses, UnregisterSVComponentClasses},
         {"SVStructureElements", InitializeSVStructureElements, FinalizeSVStructureElements},
     };
     return units;
@@ -40,6 +45,9 @@ const std::vector<TClassRef>& SonveraPublishedTypes() {
     static const std::vector<TClassRef> types = [] {
         std::vector<TClassRef> list = SonveraBasicCategories();
         list.push_back(&TSVAudioToReal::ClassInfo());
+        list.push_back(&TSVToneGen::ClassInfo());
+        list.push_back(&TSVFormatFilter::ClassInfo());
+        list.push_back(&TSVGainFilter::ClassInfo());
         return list;
     }();
     return types;

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
 
@@ -13,6 +14,7 @@ class TSVFormatFilter : public TSVCommonFilter {
 public:
     using TSVCommonFilter::TSVCommonFilter;
 
+    static const TClassInfo& ClassInfo();
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
 
@@ -10,6 +11,7 @@ class TSVGainFilter : public TSVCommonFilter {
 public:
     using TSVCommonFilter::TSVCommonFilter;
 
+    static const TClassInfo& ClassInfo();
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 

@@ -28,6 +28,7 @@
 
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
 #include "sonvera/platform/bases/QXBasicCommonGen.h"
+#include "sonvera/platform/runtime/ClassAttributes.h"
 #include "sonvera/streams/SVStreamTypes.h"
 
 namespace sonvera {
@@ -41,6 +42,7 @@ public:
     explicit TSVLAVFileSource(TPersistent* AOwner);
     ~TSVLAVFileSource() override;
 
+    static const TClassInfo& ClassInfo();
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
@@ -61,11 +63,11 @@ public:
     // The decoder's short name ("flac").
     std::string GetCodecName() const;
     // The stream's length in 100 ns units, as the container tells it (0 when unknown).
-    int64_t GetDuration() const;
+    int64_t GetDuration() const override;
     // Stream time reached: the end of the last buffer sent.
-    int64_t GetPosition() const noexcept { return FPosition.load(); }
+    int64_t GetPosition() const noexcept override { return FPosition.load(); }
     // Why the last stream ended before the end of the file; empty when it did not.
-    std::string GetError() const;
+    std::string GetError() const override;
 
 protected:
     bool NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) override;

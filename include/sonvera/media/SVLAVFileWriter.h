@@ -30,6 +30,7 @@
 #include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVFileFormat.h"
 #include "sonvera/components/SVBasicAudioOut.h"
+#include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
 
@@ -43,6 +44,7 @@ public:
     explicit TSVLAVFileWriter(TPersistent* AOwner);
     ~TSVLAVFileWriter() override;
 
+    static const TClassInfo& ClassInfo();
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
@@ -64,7 +66,7 @@ public:
                              std::string& AWhy);
 
     // Why the last stream's file failed; empty while nothing failed.
-    std::string GetError() const;
+    std::string GetError() const override;
     // Frames encoded in the last stream.
     uint64_t GetFramesWritten() const noexcept { return FFramesWritten.load(); }
 

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
 
@@ -23,6 +24,7 @@ public:
     explicit TSVResampleFilter(TPersistent* AOwner);
     ~TSVResampleFilter() override;
 
+    static const TClassInfo& ClassInfo();
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 

@@ -1,6 +1,7 @@
 #include "sonvera/platform/pins/PXPins.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "sonvera/platform/pins/PXFormatConverter.h"
 #include "sonvera/platform/pins/PXPinList.h"
@@ -37,14 +38,64 @@ private:
     const TPXPin& FPin;
 };
 
+namespace {
+
+// Pins by owner, for PXPinsOf. Never destroyed: pins of static objects go at unload.
+struct TOwnedPins {
+    std::mutex Lock;
+    std::unordered_map<const TPersistent*, std::vector<TPXPin*>> ByOwner;
+};
+
+TOwnedPins& OwnedPins() {
+    static TOwnedPins& pins = *new TOwnedPins;
+    return pins;
+}
+
+void AddOwnedPin(TPXPin* APin) {
+    if (!APin->GetOwner())
+        return;
+    TOwnedPins& pins = OwnedPins();
+    std::lock_guard<std::mutex> guard(pins.Lock);
+    pins.ByOwner[APin->GetOwner()].push_back(APin);
+}
+
+void RemoveOwnedPin(TPXPin* APin) noexcept {
+    if (!APin->GetOwner())
+        return;
+    TOwnedPins& pins = OwnedPins();
+    std::lock_guard<std::mutex> guard(pins.Lock);
+    const auto owner = pins.ByOwner.find(APin->GetOwner());
+    if (owner == pins.ByOwner.end())
+        return;
+    std::erase(owner->second, APin);
+    if (owner->second.empty())
+        pins.ByOwner.erase(owner);
+}
+
+} // namespace
+
+std::vector<TPXPin*> PXPinsOf(const TPersistent* AOwner) {
+    TOwnedPins& pins = OwnedPins();
+    std::lock_guard<std::mutex> guard(pins.Lock);
+    const auto owner = pins.ByOwner.find(AOwner);
+    return owner == pins.ByOwner.end() ? std::vector<TPXPin*>{} : owner->second;
+}
+
 TPXPin::TPXPin(bool AIsSource, TPersistent* AOwner, const TPXPinCreated& AOnCreated,
                TRef<IChangeNotifyLock> AOwnerLock, uint32_t AMaxConnections,
                TPXDispatchHandler AHandler)
     : FIsSource(AIsSource), FOwner(AOwner), FComponent(AOwner),
       FOwnerLock(AOwnerLock ? std::move(AOwnerLock) : TChangeNotifyLock::Create()),
       FMaxConnections(AMaxConnections), FHandler(std::move(AHandler)), FLinks(new TLinks()) {
-    if (AOnCreated)
-        AOnCreated(this);
+    AddOwnedPin(this);
+    try {
+        if (AOnCreated)
+            AOnCreated(this);
+    } catch (...) {
+        RemoveOwnedPin(this);
+        delete FLinks.load();
+        throw;
+    }
 }
 
 TPXPin::~TPXPin() {
@@ -61,6 +112,7 @@ TPXPin::~TPXPin() {
     WaitForOtherDeliveries();
     if (FPinList)
         FPinList->Forget(this);
+    RemoveOwnedPin(this);
     delete FLinks.load();
 }
 

@@ -129,4 +129,26 @@ std::unique_ptr<TPersistent> CreateComponent(const std::string& AClassName, TPer
     return factory(AOwner);
 }
 
+std::string FoldedName(const std::string& AName) {
+    std::string folded;
+    folded.reserve(AName.size());
+    for (const unsigned char c : AName)
+        if (c != '-' && c != '_')
+            folded.push_back(static_cast<char>(std::tolower(c)));
+    return folded;
+}
+
+TClassRef FindComponentClass(const std::string& AName) {
+    const std::string wanted = FoldedName(AName);
+    std::lock_guard<std::mutex> guard(ComponentsLock());
+    for (const TComponentSlot& slot : Components())
+        if (!slot.Class.Class->ShortName.empty() &&
+            FoldedName(slot.Class.Class->ShortName) == wanted)
+            return slot.Class.Class;
+    for (const TComponentSlot& slot : Components())
+        if (FoldedName(slot.Class.Class->ClassName) == wanted)
+            return slot.Class.Class;
+    return nullptr;
+}
+
 } // namespace sonvera

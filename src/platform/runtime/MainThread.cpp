@@ -197,6 +197,13 @@ bool TMainThread::WaitForWork() {
     return !state.Queue.empty();
 }
 
+bool TMainThread::WaitForWork(std::chrono::nanoseconds ATimeout) {
+    TQueueState& state = State();
+    std::unique_lock<std::mutex> lock(state.Mutex);
+    state.WorkArrived.wait_for(lock, ATimeout, [&] { return !state.Queue.empty() || !state.Open; });
+    return !state.Queue.empty();
+}
+
 size_t TMainThread::Pending() {
     TQueueState& state = State();
     std::lock_guard<std::mutex> guard(state.Mutex);

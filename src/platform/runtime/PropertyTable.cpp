@@ -124,6 +124,12 @@ const TPropertyInfo* TPropertyTableBase::Find(std::string_view AName) const noex
     return nullptr;
 }
 
+TPropertyInfo& TPropertyTableBase::LastProperty() {
+    if (FProperties.empty())
+        throw EArgumentError("Table " + FClassName + " has no property to describe");
+    return FProperties.back();
+}
+
 void TPropertyTableBase::AddProperty(TPropertyInfo AInfo) {
     if (Find(AInfo.Name()))
         throw EArgumentError("Class " + FClassName + " publishes " + AInfo.Name() + " twice");

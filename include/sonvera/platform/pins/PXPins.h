@@ -228,4 +228,9 @@ public:
         : TPXClockSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), 0, std::move(AHandler)) {}
 };
 
+// The pins whose owner is AOwner, in the order they were made: how a chain finds the pins of a
+// component it knows only by class. Pins come and go with their owners (a splitter's outputs
+// with its channel count); the list is a snapshot.
+std::vector<TPXPin*> PXPinsOf(const TPersistent* AOwner);
+
 } // namespace sonvera

@@ -89,5 +89,12 @@ void UnregisterComponents(const std::vector<TComponentClass>& AClasses);
 std::vector<TClassRef> RegisteredComponents();
 // A new component of the registered class AClassName; EArgumentError when none is registered.
 std::unique_ptr<TPersistent> CreateComponent(const std::string& AClassName, TPersistent* AOwner);
+// The registered class whose short name or class name is AName, compared without regard to case
+// and with dashes and underscores ignored ("file-source", "FileSource", "TSVLAVFileSource");
+// short names are looked at first. Null when none is registered.
+TClassRef FindComponentClass(const std::string& AName);
+// How AName and a name of a registered class compare: lower case, dashes and underscores left
+// out; also used for property names typed by users.
+std::string FoldedName(const std::string& AName);
 
 } // namespace sonvera

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <concepts>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -114,6 +115,10 @@ class TLockComponent : public TLockPersistent {
 public:
     explicit TLockComponent(TPersistent* AOwner = nullptr);
     ~TLockComponent() override;
+
+    // Why the component's last stream failed, in one line that names the cause; empty while
+    // nothing failed. Chain runners ask every component after a run.
+    virtual std::string GetError() const { return {}; }
 
 protected:
     // Called inside the component lock after a property of the component, or of a sub-object

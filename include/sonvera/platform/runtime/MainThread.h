@@ -3,6 +3,7 @@
 // queue with ProcessQueue. There is no hidden message loop: programs, tools and tests pump it.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <thread>
@@ -39,6 +40,8 @@ public:
     static size_t ProcessQueue();
     // Blocks until work is queued (true) or the queue is closed (false).
     static bool WaitForWork();
+    // The same, giving up (false) once ATimeout has passed.
+    static bool WaitForWork(std::chrono::nanoseconds ATimeout);
     // How many pieces of work are queued.
     static size_t Pending();
 };

@@ -40,6 +40,11 @@ enum TPropertyKind : uint8_t {
     pkObject       // a sub-object owned by the object; no value of its own
 };
 
+// What a number typed for a property means when it carries a unit ("-6dB", "250ms"): decibels
+// given to a factor become the factor, a time becomes the property's unit of time. A property
+// without a unit takes the number as written, its unit dropped.
+enum TPropertyUnit : uint8_t { puNone, puFactor, puSeconds, puMilliseconds };
+
 // A property value; the alternative in use is the one its kind names above (std::monostate
 // for pkObject).
 using TPropertyValue =
@@ -64,6 +69,13 @@ public:
     TPropertyKind Kind() const noexcept { return FKind; }
     const TEnumTypeInfo* EnumType() const noexcept { return FEnumType; }
     const TPropertyValue& Default() const noexcept { return FDefault; }
+    TPropertyUnit Unit() const noexcept { return FUnit; }
+    // One line for listings; empty when the class gives none.
+    const std::string& Description() const noexcept { return FDescription; }
+    void Describe(std::string ADescription, TPropertyUnit AUnit) {
+        FDescription = std::move(ADescription);
+        FUnit = AUnit;
+    }
 
     // Refuses a value of another kind with EArgumentError, an enumeration value or set bit that
     // names no member with ERangeError.
@@ -84,6 +96,8 @@ private:
     TPropertyKind FKind;
     TPropertyValue FDefault;
     const TEnumTypeInfo* FEnumType = nullptr;
+    TPropertyUnit FUnit = puNone;
+    std::string FDescription;
     TGetter FGetter;
     TSetter FSetter;
     TObjectGetter FObjectGetter;
@@ -105,6 +119,8 @@ protected:
                        TInstanceTest AIsInstance);
     // Refuses a name the table already has with EArgumentError.
     void AddProperty(TPropertyInfo AInfo);
+    // The property added last: the one About describes.
+    TPropertyInfo& LastProperty();
 
 private:
     std::string FClassName;
@@ -174,6 +190,12 @@ public:
     TPropertyTable& Set(std::string AName, const TEnumTypeInfo& AMembers, uint32_t ADefault,
                         G AGetter, S ASetter) {
         return Add<uint32_t>(std::move(AName), pkSet, ADefault, &AMembers, AGetter, ASetter);
+    }
+    // Describes the property added last, in one line, and gives the unit its typed values are
+    // read in.
+    TPropertyTable& About(std::string ADescription, TPropertyUnit AUnit = puNone) {
+        LastProperty().Describe(std::move(ADescription), AUnit);
+        return *this;
     }
     // A published sub-object: its getter returns a pointer convertible to TPersistent*.
     template <class G>

@@ -85,9 +85,17 @@
 #include "sonvera/components/SVCommonFilter.h"
 #include "sonvera/components/SVCommonGen.h"
 #include "sonvera/components/SVCommonSplitter.h"
+#include "sonvera/components/SVComponentClasses.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/components/SVStructureElements.h"
+#include "sonvera/components/SVToneGen.h"
+
+// Chains: the runner, chain text and chain documents.
+#include "sonvera/chain/SVChain.h"
+#include "sonvera/chain/SVChainDocument.h"
+#include "sonvera/chain/SVChainText.h"
+#include "sonvera/chain/SVPropertyText.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"
@@ -112,6 +120,7 @@
 // Ready components over FFmpeg: file source, file writer, resample filter.
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/media/SVLAVMediaClasses.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
 #endif

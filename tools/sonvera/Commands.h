@@ -20,6 +20,11 @@ int RunDemo();
 //                 [--option NAME=VALUE]... [--quiet]
 int RunConvert(const std::vector<std::string>& AArguments);
 
+// sonvera run "CHAIN TEXT" | CHAIN.json [--quiet]; sonvera run --save CHAIN.json "CHAIN TEXT"
+int RunRun(const std::vector<std::string>& AArguments);
+// sonvera inspect [NAME]
+int RunInspect(const std::vector<std::string>& AArguments);
+
 // sonvera codecs [--audio|--video] [--decoders|--encoders]
 int RunCodecs(const std::vector<std::string>& AArguments);
 // sonvera formats

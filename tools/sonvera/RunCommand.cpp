@@ -1,0 +1,276 @@
+// sonvera run: runs a chain written as chain text or saved as a chain document, with the same
+// progress line, summary, one-line errors and no partial files as convert.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "Commands.h"
+#include "Conversion.h"
+#include "ProgressLine.h"
+#include "sonvera/chain/SVChain.h"
+#include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/platform/bases/QXBasicCommonGen.h"
+#include "sonvera/platform/runtime/Exceptions.h"
+
+namespace sonvera::tool {
+
+namespace {
+
+constexpr const char* KRunUsage = "usage: sonvera run \"CHAIN TEXT\" | CHAIN.json [--quiet]\n"
+                                  "       sonvera run --save CHAIN.json \"CHAIN TEXT\"";
+
+constexpr const char* KRunHelp =
+    "\n"
+    "Runs a chain of components until every stream has ended. Chain text:\n"
+    "  COMPONENT PROPERTY=VALUE ...     a component by its short name (sonvera inspect lists\n"
+    "                                   them) and its published properties; names match\n"
+    "                                   without regard to case or dashes, sub-objects by dots\n"
+    "                                   (compression.bitrate=192k)\n"
+    "  A ! B                            connects A's output to B's input\n"
+    "  name=NAME                        names a component (by default its short name)\n"
+    "  NAME. ! ...                      a further branch from a named component's output\n"
+    "  ... ! NAME.                      a branch that ends in a named component's input\n"
+    "  NAME.N                           its output (or input) N, counting from 0\n"
+    "Values take units: -6dB, 48kHz, 192k, 250ms, 2s; quote values with blanks.\n"
+    "\n"
+    "  sonvera run \"file-source filename=in.flac ! gain gain=-6dB ! file-writer "
+    "filename=out.wav\"\n"
+    "  sonvera run \"tone name=t duration=2 ! file-writer filename=a.wav  t. ! resample\n"
+    "               samplerate=48k ! file-writer filename=b.flac\"\n"
+    "\n"
+    "--save writes the chain as a document instead of running it; sonvera run CHAIN.json runs\n"
+    "it. Outputs appear under their names only when complete; Ctrl-C stops the chain and\n"
+    "leaves no partial file.\n";
+
+std::atomic<TSVChain*> GRunningChain{nullptr};
+volatile std::sig_atomic_t GSignal = 0;
+
+void OnSignal(int ASignal) {
+    GSignal = ASignal;
+    if (TSVChain* chain = GRunningChain.load())
+        chain->Stop();
+}
+
+// Routes SIGINT, SIGTERM and SIGHUP to the chain's Stop while it runs.
+class TSignalStop {
+public:
+    explicit TSignalStop(TSVChain& AChain) {
+        GSignal = 0;
+        GRunningChain = &AChain;
+        for (const int signal : KSignals)
+            FPrevious.push_back(std::signal(signal, OnSignal));
+    }
+    ~TSignalStop() {
+        for (size_t i = 0; i < std::size(KSignals); ++i)
+            std::signal(KSignals[i], FPrevious[i]);
+        GRunningChain = nullptr;
+    }
+
+private:
+    static constexpr int KSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    std::vector<void (*)(int)> FPrevious;
+};
+
+struct TRunLine {
+    std::string Text;
+    std::string Document; // a chain document to run
+    std::string SaveTo;
+    bool Quiet = false;
+    bool Help = false;
+};
+
+// A word of the command line as chain text. A whole chain text passes as it is; a single
+// PROPERTY=VALUE word whose value has blanks is quoted again, so that
+// `sonvera run file-source "filename=my song.flac" ! ...` reads as it was meant.
+std::string ChainWord(const std::string& AWord) {
+    const size_t equals = AWord.find('=');
+    if (equals == std::string::npos || AWord.find('!') != std::string::npos ||
+        AWord.find_first_of(" \t\n") == std::string::npos || AWord.find_first_of(" \t\n") < equals)
+        return AWord;
+    std::string quoted = AWord.substr(0, equals + 1) + "\"";
+    for (size_t i = equals + 1; i < AWord.size(); ++i) {
+        if (AWord[i] == '"' || AWord[i] == '\\')
+            quoted.push_back('\\');
+        quoted.push_back(AWord[i]);
+    }
+    return quoted + "\"";
+}
+
+bool IsDocumentName(const std::string& AWord) {
+    return AWord.size() > 5 && AWord.compare(AWord.size() - 5, 5, ".json") == 0 &&
+           AWord.find_first_of(" \t!=") == std::string::npos;
+}
+
+TRunLine ParseRunArguments(const std::vector<std::string>& AArguments) {
+    TRunLine line;
+    std::vector<std::string> words;
+    for (size_t i = 0; i < AArguments.size(); ++i) {
+        if (AArguments[i] == "--quiet")
+            line.Quiet = true;
+        else if (AArguments[i] == "--save" && i + 1 < AArguments.size())
+            line.SaveTo = AArguments[++i];
+        else if (AArguments[i] == "--help" || AArguments[i] == "-h")
+            line.Help = true;
+        else if (AArguments[i].rfind("--", 0) == 0)
+            throw EArgumentError("unknown option " + AArguments[i] + "\n" + KRunUsage);
+        else
+            words.push_back(AArguments[i]);
+    }
+    if (line.Help)
+        return line;
+    if (words.empty())
+        throw EArgumentError(KRunUsage);
+    if (words.size() == 1 && line.SaveTo.empty() && IsDocumentName(words[0])) {
+        line.Document = words[0];
+        return line;
+    }
+    for (const std::string& word : words)
+        line.Text += (line.Text.empty() ? "" : " ") + ChainWord(word);
+    return line;
+}
+
+std::string ReadDocument(const std::string& APath) {
+    std::ifstream file(APath, std::ios::binary);
+    if (!file)
+        throw EReadError(APath + ": cannot be read");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The writers' files under temporary names in their folders, renamed when the chain has run
+// to its end and removed otherwise. Outputs that are not regular files (devices, "-") are
+// written in place.
+class TChainOutputs {
+public:
+    explicit TChainOutputs(TSVChain& AChain) {
+        for (TPersistent* component : AChain.GetComponents())
+            if (auto* writer = dynamic_cast<TSVLAVFileWriter*>(component))
+                Redirect(*writer);
+    }
+    ~TChainOutputs() {
+        for (TOutput& output : FOutputs) {
+            output.Writer->SetFileName(output.Name);
+            if (!output.Committed) {
+                std::error_code ignored;
+                std::filesystem::remove(output.Temporary, ignored);
+            }
+        }
+    }
+    void Commit() {
+        for (TOutput& output : FOutputs) {
+            std::error_code error;
+            std::filesystem::rename(output.Temporary, output.Name, error);
+            if (error)
+                throw Exception(output.Name + ": " + error.message());
+            output.Committed = true;
+        }
+    }
+    // The writers' messages name the temporary files; the user knows the outputs' names.
+    std::string Named(std::string AMessage) const {
+        for (const TOutput& output : FOutputs)
+            for (size_t at; (at = AMessage.find(output.Temporary)) != std::string::npos;)
+                AMessage.replace(at, output.Temporary.size(), output.Name);
+        return AMessage;
+    }
+
+private:
+    struct TOutput {
+        TSVLAVFileWriter* Writer;
+        std::string Name;
+        std::string Temporary;
+        bool Committed = false;
+    };
+
+    void Redirect(TSVLAVFileWriter& AWriter) {
+        const std::filesystem::path path = AWriter.GetFileName();
+        struct stat status {};
+        if (path.empty() || path == "-" ||
+            (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)))
+            return;
+        // The container is guessed from the name; the temporary name keeps the extension.
+        if (AWriter.GetFileFormat()->GetName() == KRVLAVAutoSelect)
+            AWriter.GetFileFormat()->SetName(AWriter.Container().name);
+        std::string name = ".";
+        name += path.filename().stem().string();
+        name += ".part-" + std::to_string(getpid());
+        name += path.extension().string();
+        const std::string temporary = (path.parent_path() / name).string();
+        FOutputs.push_back({&AWriter, path.string(), temporary});
+        AWriter.SetFileName(temporary);
+    }
+
+    std::vector<TOutput> FOutputs;
+};
+
+void PrintSummary(TSVChain& AChain, int64_t APosition, double ASeconds) {
+    for (TPersistent* component : AChain.GetComponents())
+        if (auto* writer = dynamic_cast<TSVLAVFileWriter*>(component))
+            std::printf("%s: %llu frames\n", writer->GetFileName().c_str(),
+                        static_cast<unsigned long long>(writer->GetFramesWritten()));
+    const double audio = static_cast<double>(APosition) / 1e7;
+    std::printf("%s of audio in %.3f s, %.1fx real time\n", FormatStreamTime(APosition).c_str(),
+                ASeconds, ASeconds > 0 ? audio / ASeconds : 0.0);
+}
+
+int RunChain(TSVChain& AChain, bool AQuiet) {
+    int64_t position = 0;
+    const auto start = std::chrono::steady_clock::now();
+    {
+        TChainOutputs outputs(AChain);
+        const TSignalStop signals(AChain);
+        TProgressLine progress(!AQuiet && isatty(STDERR_FILENO));
+        AChain.SetOnProgress([&](const TSVChain::TProgress& AProgress) {
+            progress.Update(AProgress.Position, AProgress.Duration);
+            position = AProgress.Position;
+        });
+        try {
+            AChain.Run();
+        } catch (const std::exception& error) {
+            throw Exception(outputs.Named(error.what()));
+        }
+        if (AChain.GetStopped()) {
+            std::fputs("sonvera: interrupted\n", stderr);
+            return 128 + GSignal;
+        }
+        outputs.Commit();
+        for (TPersistent* component : AChain.GetComponents())
+            if (auto* source = dynamic_cast<TQXBasicCommonGen*>(component))
+                position = std::max(position, source->GetPosition());
+    }
+    if (!AQuiet)
+        PrintSummary(
+            AChain, position,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    return 0;
+}
+
+} // namespace
+
+int RunRun(const std::vector<std::string>& AArguments) {
+    const TRunLine line = ParseRunArguments(AArguments);
+    if (line.Help) {
+        std::printf("%s\n%s", KRunUsage, KRunHelp);
+        return 0;
+    }
+    TSVChain chain = line.Document.empty() ? TSVChain::Parse(line.Text)
+                                           : TSVChain::Load(ReadDocument(line.Document));
+    if (!line.SaveTo.empty()) {
+        std::ofstream file(line.SaveTo, std::ios::binary | std::ios::trunc);
+        if (!(file << chain.Save()) || !file.flush())
+            throw Exception(line.SaveTo + ": cannot be written");
+        return 0;
+    }
+    return RunChain(chain, line.Quiet);
+}
+
+} // namespace sonvera::tool

@@ -18,7 +18,9 @@ void CheckRange(const char* AName, double AValue, double AMax) {
 
 } // namespace
 
-TSVToneGen::TSVToneGen(TPersistent* AOwner) : TSVCommonGen(AOwner) {}
+TSVToneGen::TSVToneGen(TPersistent* AOwner) : TSVCommonGen(AOwner) {
+    GetAudioFormat()->SetSampleRate(KDefaultSampleRate);
+}
 
 TSVToneGen::~TSVToneGen() {
     Stop(); // ticks call GenerateBuffer, which is ours

@@ -32,4 +32,8 @@ void UnregisterSVLAVMediaClasses() {
     GMediaClassesCounter.Finalize([] { UnregisterComponents(MediaComponentClasses()); });
 }
 
+bool SVLAVMediaClassesRegistered() noexcept {
+    return GMediaClassesCounter.Count() > 0;
+}
+
 } // namespace sonvera

@@ -15,10 +15,12 @@
 namespace sonvera {
 
 // Published: Frequency (440 Hz), Amplitude (0.5 of full scale), Duration (0 s: endless),
-// Realtime (false), and the generator's AudioFormat.
+// Realtime (false), and the generator's AudioFormat (at 44.1 kHz to begin with).
 class TSVToneGen : public TSVCommonGen {
 public:
     static constexpr double KMaxFrequency = 1'000'000;
+    // The rate its format starts at: a tone is for listening and comparing, at a rate people use.
+    static constexpr uint32_t KDefaultSampleRate = 44100;
 
     explicit TSVToneGen(TPersistent* AOwner);
     ~TSVToneGen() override;

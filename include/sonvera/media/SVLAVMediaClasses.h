@@ -7,5 +7,14 @@ namespace sonvera {
 
 void RegisterSVLAVMediaClasses();
 void UnregisterSVLAVMediaClasses();
+// Whether the components are registered.
+bool SVLAVMediaClassesRegistered() noexcept;
+
+namespace {
+// A program that names its components only in chain text uses nothing of the codec library by
+// name, and a linker that drops unused libraries would leave it out, components and all. This
+// reference, in every file that includes the header, keeps it.
+[[maybe_unused]] const bool GSVLAVMediaClassesLinked = SVLAVMediaClassesRegistered();
+} // namespace
 
 } // namespace sonvera

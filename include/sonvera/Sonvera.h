@@ -115,3 +115,12 @@
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
 #endif
+
+// Measuring and pictures: loudness, level and spectrum meters. Linking sonvera::analysis
+// defines SONVERA_ANALYSIS.
+#ifdef SONVERA_ANALYSIS
+#include "sonvera/analysis/SVAnalysisPicture.h"
+#include "sonvera/analysis/SVLevelMeter.h"
+#include "sonvera/analysis/SVLoudnessMeter.h"
+#include "sonvera/analysis/SVSpectrum.h"
+#endif

@@ -35,6 +35,7 @@
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/IPPExtraPixelFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVTruePeak.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"

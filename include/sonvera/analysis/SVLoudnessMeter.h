@@ -27,7 +27,7 @@ struct TSVLoudness {
     double Integrated; // the whole stream, gated
     double Range;      // loudness range of the short-term values
     std::vector<double> SamplePeak; // per channel
-    std::vector<double> TruePeak;   // per channel, 4x oversampled (at 44.1/48 kHz); -inf when off
+    std::vector<double> TruePeak;   // per channel, 4x oversampled; -inf when off
     int64_t Time;      // stream time measured so far, 100 ns units
 };
 
@@ -47,7 +47,8 @@ public:
     // infinite or NaN values are refused with EArgumentError.
     double GetInterval() const { return GetPropValue(FInterval); }
     void SetInterval(double AValue);
-    // Whether true peaks are measured (true); the oversampling costs most of the meter's time.
+    // Whether true peaks are measured (true); the oversampling costs a good part of the
+    // meter's time.
     // A change takes effect at the next stream start.
     bool GetTruePeak() const { return GetPropValue(FTruePeak); }
     void SetTruePeak(bool AValue);

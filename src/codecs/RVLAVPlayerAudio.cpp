@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "RVLAVSampleKernels.h"
 #include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 namespace sonvera {
 
@@ -119,36 +119,32 @@ void InterleavePlanes(const uint8_t* const* APlanes, int32_t AChannels, int32_t 
     }
 }
 
-template <class T>
-void InterleaveIntegers(const TFrameShape& AShape, void (*APair)(const T*, const T*, T*, size_t),
-                        void* ATarget) {
+template <class T> void InterleaveIntegers(const TFrameShape& AShape, void* ATarget) {
     const auto* left = reinterpret_cast<const T*>(AShape.Planes[0]);
-    if (AShape.Channels == 2 && APair)
-        APair(left, reinterpret_cast<const T*>(AShape.Planes[1]), static_cast<T*>(ATarget),
-              static_cast<size_t>(AShape.Samples));
-    else
-        InterleavePlanes(AShape.Planes, AShape.Channels, AShape.Samples, static_cast<T*>(ATarget));
+    if constexpr (sizeof(T) > 1) {
+        if (AShape.Channels == 2)
+            return SVInterleavePair(left, reinterpret_cast<const T*>(AShape.Planes[1]),
+                                    static_cast<T*>(ATarget), static_cast<size_t>(AShape.Samples));
+    }
+    InterleavePlanes(AShape.Planes, AShape.Channels, AShape.Samples, static_cast<T*>(ATarget));
 }
 
 // Converts KChunk samples of each plane at a time and spreads them over their column.
-template <class TFloat>
-void ConvertPlanes(const TFrameShape& AShape, void (*AConvert)(const TFloat*, int32_t*, size_t),
-                   void (*APair)(const TFloat*, const TFloat*, int32_t*, size_t),
-                   int32_t* ATarget) {
+template <class TFloat> void ConvertPlanes(const TFrameShape& AShape, int32_t* ATarget) {
     const auto plane = [&AShape](int32_t AChannel) {
         return reinterpret_cast<const TFloat*>(AShape.Planes[AChannel]);
     };
     const auto samples = static_cast<size_t>(AShape.Samples);
     if (AShape.Channels == 1)
-        return AConvert(plane(0), ATarget, samples);
+        return SVFloatsToS32Symmetric(plane(0), ATarget, samples);
     if (AShape.Channels == 2)
-        return APair(plane(0), plane(1), ATarget, samples);
+        return SVFloatPairToS32Symmetric(plane(0), plane(1), ATarget, samples);
     constexpr int32_t KChunk = 256;
     int32_t converted[KChunk];
     for (int32_t first = 0; first < AShape.Samples; first += KChunk) {
         const int32_t count = std::min(KChunk, AShape.Samples - first);
         for (int32_t channel = 0; channel < AShape.Channels; ++channel) {
-            AConvert(plane(channel) + first, converted, static_cast<size_t>(count));
+            SVFloatsToS32Symmetric(plane(channel) + first, converted, static_cast<size_t>(count));
             int32_t* column = ATarget + int64_t{first} * AShape.Channels + channel;
             for (int32_t i = 0; i < count; ++i)
                 column[int64_t{i} * AShape.Channels] = converted[i];
@@ -157,40 +153,38 @@ void ConvertPlanes(const TFrameShape& AShape, void (*AConvert)(const TFloat*, in
 }
 
 void ConvertPacked(const TFrameShape& AShape, void* ATarget) {
-    const lav::TSampleKernels& kernels = lav::BestSampleKernels();
     const auto count = static_cast<size_t>(AShape.Samples) * static_cast<size_t>(AShape.Channels);
     switch (AShape.Layout.Kind) {
     case skInteger:
         std::memcpy(ATarget, AShape.Planes[0], count * AShape.Layout.SourceBytes);
         break;
     case skFloat:
-        kernels.FloatsToS32(reinterpret_cast<const float*>(AShape.Planes[0]),
-                            static_cast<int32_t*>(ATarget), count);
+        SVFloatsToS32Symmetric(reinterpret_cast<const float*>(AShape.Planes[0]),
+                               static_cast<int32_t*>(ATarget), count);
         break;
     case skDouble:
-        kernels.DoublesToS32(reinterpret_cast<const double*>(AShape.Planes[0]),
-                             static_cast<int32_t*>(ATarget), count);
+        SVFloatsToS32Symmetric(reinterpret_cast<const double*>(AShape.Planes[0]),
+                               static_cast<int32_t*>(ATarget), count);
         break;
     }
 }
 
 void ConvertPlanar(const TFrameShape& AShape, void* ATarget) {
-    const lav::TSampleKernels& kernels = lav::BestSampleKernels();
     auto* target = static_cast<int32_t*>(ATarget);
     switch (AShape.Layout.Kind) {
     case skInteger:
         if (AShape.Layout.SourceBytes == 1)
-            InterleaveIntegers<uint8_t>(AShape, nullptr, ATarget);
+            InterleaveIntegers<uint8_t>(AShape, ATarget);
         else if (AShape.Layout.SourceBytes == 2)
-            InterleaveIntegers<int16_t>(AShape, kernels.Int16Pair, ATarget);
+            InterleaveIntegers<int16_t>(AShape, ATarget);
         else
-            InterleaveIntegers<int32_t>(AShape, kernels.Int32Pair, ATarget);
+            InterleaveIntegers<int32_t>(AShape, ATarget);
         break;
     case skFloat:
-        ConvertPlanes<float>(AShape, kernels.FloatsToS32, kernels.FloatPairToS32, target);
+        ConvertPlanes<float>(AShape, target);
         break;
     case skDouble:
-        ConvertPlanes<double>(AShape, kernels.DoublesToS32, kernels.DoublePairToS32, target);
+        ConvertPlanes<double>(AShape, target);
         break;
     }
 }

@@ -154,33 +154,17 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
 }
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
-    const TRef<ISVAudioBuffer> buffer = FitFrame();
-    if (!SVIsEqualAudioFormat(buffer->GetWaveFormat(), FFormat))
-        throw EReadError(FFileName +
-                         FormatMessage(": a frame of %d Hz, %d channels and %d bits does not "
-                                       "match the stream's format",
-                                       buffer->GetSamplesPerSecond(), buffer->GetChannels(),
-                                       buffer->GetBitsPerSample()));
-    return buffer;
-}
-
-TRef<ISVAudioBuffer> TSVLAVFileSource::FitFrame() {
-    const TRef<TSVAudioBuffer> decoded = IntfCast<TSVAudioBuffer>(FPlayerAudio->DecodeBuffer());
-    const TSVSpeakers speakers = TSVSpeakers::FromMask(FFormat.dwChannelMask);
-    if (FFormat.Samples.wValidBitsPerSample == 24 && decoded->GetSampleBitWidth() == 32) {
-        const TRef<TSVAudioBuffer> packed = TSVAudioBuffer::CreateSizeExObject(
-            decoded->GetSamplesPerSecond(), 24, decoded->GetChannels(),
-            static_cast<int32_t>(decoded->GetSize()), speakers);
-        SVPackS32ToS24(static_cast<const int32_t*>(decoded->Read()),
-                       static_cast<uint8_t*>(packed->Write()),
-                       size_t{decoded->GetSize()} * static_cast<size_t>(decoded->GetChannels()));
-        return packed;
-    }
-    if (decoded->GetChannelMask() != speakers) {
-        decoded->GetModifyFormat()->dwChannelMask = speakers.Mask();
-        decoded->PopulateCahces();
-    }
-    return decoded;
+    const AVFrame& frame = *FPlayerAudio->GetFrame();
+    if (frame.sample_rate != static_cast<int>(FFormat.Format.nSamplesPerSec) ||
+        frame.ch_layout.nb_channels != FFormat.Format.nChannels ||
+        SVDeliveredBits(frame.format) != FPlayerAudio->GetWaveFormat().Format.wBitsPerSample)
+        throw EReadError(FFileName + FormatMessage(": a frame of %d Hz, %d channels and %d bits "
+                                                   "does not match the stream's format",
+                                                   frame.sample_rate, frame.ch_layout.nb_channels,
+                                                   SVDeliveredBits(frame.format)));
+    // Decoded straight into the stream's width and speakers.
+    return SVBufferFromFrame(frame, frame.sample_rate, FFormat.Samples.wValidBitsPerSample,
+                             TSVSpeakers::FromMask(FFormat.dwChannelMask));
 }
 
 } // namespace sonvera

@@ -59,8 +59,6 @@ private:
 
     // The decoded frame as a buffer of the announced format; EReadError when it is not one.
     TRef<ISVAudioBuffer> ConvertFrame();
-    // The decoded frame at the stream's width and speakers.
-    TRef<ISVAudioBuffer> FitFrame();
 
     std::unique_ptr<TRVLAVPlayerAudio> FPlayerAudio;
     std::string FFileName;

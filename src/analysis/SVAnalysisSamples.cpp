@@ -8,21 +8,17 @@ namespace {
 
 template <int32_t ABits> void ReadFrames(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut) {
     const auto samples = SVViewOf<ABits, false>(ABuffer, ABuffer.Read());
-    const float scale = static_cast<float>(1.0 / SVFullScale(ABits));
-    const float silence = ABits == 8 ? 127.0f : 0.0f;
+    using TTraits = TSVSampleTraits<ABits>;
+    const auto scale = static_cast<float>(1.0 / TTraits::KFullScale);
     const uint32_t channels = samples.Channels();
     AOut.resize(size_t{samples.Frames()} * channels);
     float* out = AOut.data();
     for (uint32_t frame = 0; frame < samples.Frames(); ++frame)
         for (uint32_t channel = 0; channel < channels; ++channel)
-            *out++ = (static_cast<float>(samples(frame, channel)) - silence) * scale;
+            *out++ = static_cast<float>(TTraits::Signed(samples(frame, channel))) * scale;
 }
 
 } // namespace
-
-double SVFullScale(int32_t ABits) {
-    return static_cast<double>(int64_t{1} << (ABits - 1));
-}
 
 void SVReadFloatFrames(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut) {
     switch (ABuffer.GetSampleBitWidth()) {

@@ -9,11 +9,8 @@
 
 namespace sonvera {
 
-// What a sample of ABits reads as at full scale: 2^(ABits - 1).
-double SVFullScale(int32_t ABits);
-
-// AOut becomes the buffer's frames, channels interleaved: sample / full scale (the 8-bit
-// silence, 127, reads as 0). A width other than 8, 16, 24 or 32 is refused with EArgumentError.
+// AOut becomes the buffer's frames, channels interleaved: each sample less its silence over its
+// full scale. A width other than 8, 16, 24 or 32 is refused with EArgumentError.
 void SVReadFloatFrames(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut);
 
 // The stream time, in 100 ns units, of AFrames frames at ARate.

@@ -47,21 +47,24 @@ struct TBlockSums {
 };
 
 // The extremes of a width's values: samples there are clipped.
-template <int32_t ABits> constexpr int64_t KLowest = ABits == 8 ? 0 : -(int64_t{1} << (ABits - 1));
 template <int32_t ABits>
-constexpr int64_t KHighest = ABits == 8 ? 255 : (int64_t{1} << (ABits - 1)) - 1;
+constexpr int64_t KLowest = std::numeric_limits<typename TSVSampleTraits<ABits>::TValue>::min() >>
+                            (ABits == 24 ? 8 : 0);
+template <int32_t ABits>
+constexpr int64_t KHighest = std::numeric_limits<typename TSVSampleTraits<ABits>::TValue>::max() >>
+                             (ABits == 24 ? 8 : 0);
 
 template <int32_t ABits>
 void SumFrames(const ISVAudioBuffer& ABuffer, uint32_t AFrom, uint32_t ATo, TBlockSums& ASums) {
     const auto samples = SVViewOf<ABits, false>(ABuffer, ABuffer.Read());
-    const double silence = ABits == 8 ? 127 : 0;
     for (uint32_t channel = 0; channel < samples.Channels(); ++channel) {
         TChannelSums& sums = ASums.Channels[channel];
         double low = sums.Minimum, high = sums.Maximum, sum = 0, squares = 0;
         uint64_t clipped = 0;
         for (uint32_t frame = AFrom; frame < ATo; ++frame) {
             const int64_t value = samples(frame, channel);
-            const double x = static_cast<double>(value) - silence;
+            const auto x = static_cast<double>(TSVSampleTraits<ABits>::Signed(
+                static_cast<typename TSVSampleTraits<ABits>::TValue>(value)));
             low = std::min(low, x);
             high = std::max(high, x);
             sum += x;
@@ -97,6 +100,7 @@ void SumFrames(const ISVAudioBuffer& ABuffer, uint32_t AFrom, uint32_t ATo, TBlo
 
 struct TSVLevelMeter::TState {
     int32_t Rate = 0;
+    double FullScale = 1;
     int32_t Bits = 0;
     double BlockFrames = 0; // frames per block, not rounded; below 1: a block per buffer
     uint64_t Blocks = 0;      // blocks finished
@@ -107,7 +111,7 @@ struct TSVLevelMeter::TState {
         TSVLevels levels;
         levels.Begin = SVFramesToTime(ASums.First, Rate);
         levels.Frames = ASums.Frames;
-        const double scale = 1.0 / SVFullScale(Bits);
+        const double scale = 1.0 / FullScale;
         for (const TChannelSums& sums : ASums.Channels) {
             TSVChannelLevels channel;
             if (ASums.Frames > 0) {
@@ -184,6 +188,7 @@ void TSVLevelMeter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     auto state = std::make_unique<TState>();
     state->Rate = static_cast<int32_t>(format.Format.nSamplesPerSec);
     state->Bits = format.Format.wBitsPerSample;
+    state->FullScale = std::ldexp(1.0, std::max(state->Bits, 1) - 1);
     const double blockFrames = GetInterval() * state->Rate / 1000.0;
     state->BlockFrames = blockFrames >= 1 ? blockFrames : 0;
     state->Block.Channels.resize(format.Format.nChannels);

@@ -24,6 +24,8 @@ int RunConvert(const std::vector<std::string>& AArguments);
 int RunRun(const std::vector<std::string>& AArguments);
 // sonvera inspect [NAME]
 int RunInspect(const std::vector<std::string>& AArguments);
+// sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]
+int RunAnalyze(const std::vector<std::string>& AArguments);
 
 // sonvera codecs [--audio|--video] [--decoders|--encoders]
 int RunCodecs(const std::vector<std::string>& AArguments);

@@ -16,6 +16,7 @@ constexpr const char* KUsage =
     "       sonvera run \"CHAIN TEXT\" | CHAIN.json [--quiet]\n"
     "       sonvera run --save CHAIN.json \"CHAIN TEXT\"\n"
     "       sonvera inspect [NAME]\n"
+    "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"
     "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
     "       sonvera formats\n"
     "       sonvera probe FILE\n"
@@ -30,6 +31,8 @@ int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArg
         return RunRun(AArguments);
     if (ACommand == "inspect")
         return RunInspect(AArguments);
+    if (ACommand == "analyze")
+        return RunAnalyze(AArguments);
     if (ACommand == "codecs")
         return RunCodecs(AArguments);
     if (ACommand == "formats")

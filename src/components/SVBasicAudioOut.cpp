@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sonvera/platform/runtime/MainThread.h"
+
 namespace sonvera {
 
 TSVBasicAudioOut::TSVBasicAudioOut(TPersistent* AOwner)
@@ -12,7 +14,7 @@ TSVBasicAudioOut::TSVBasicAudioOut(TPersistent* AOwner)
         this, nullptr, GetLock(),
         [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
                const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
+            return InputDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
         });
     FClockOutputPin = std::make_unique<TPXClockSourcePin>(
         this, nullptr, GetLock(),
@@ -69,6 +71,37 @@ void TSVBasicAudioOut::ClearAudioFormat() {
     TChangeNotifyLockGuard guard(*GetLock());
     FWaveFormat = nullptr;
     FWaveFormatBlock.reset();
+}
+
+bool TSVBasicAudioOut::InputDispatch(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
+                                     const TRef<IPXNotifyOperation>& AOperation,
+                                     uint32_t AState) {
+    const bool result = SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
+    if (OperationAs<TPXStartWaveOperation>(AOperation) && GetMasterPumping()->GetEnabled())
+        FInputPin->Notify(TPXMasterPumpOperation::Create());
+    return result;
+}
+
+bool TSVBasicAudioOut::Render(TQXBasicCommonGen& AGenerator,
+                              const std::function<bool()>& AOnPumped) {
+    GetMasterPumping()->SetEnabled(true);
+    AGenerator.Start();
+    const TRef<IPXNotifyOperation> request = TPXPumpRequestOperation::Create();
+    while (AGenerator.GetRunning()) {
+        const bool answered = FInputPin->Notify(request);
+        TMainThread::ProcessQueue(); // where the stream's end arrives
+        if (AOnPumped && !AOnPumped()) {
+            AGenerator.Stop();
+            return false;
+        }
+        if (!answered && AGenerator.GetRunning() && TMainThread::Pending() == 0) {
+            AGenerator.Stop();
+            throw Exception(ClassName() +
+                            ": nothing upstream answers a pump request (a broken chain or a "
+                            "paused generator)");
+        }
+    }
+    return true;
 }
 
 bool TSVBasicAudioOut::ClockSourceDispatch(TPXPin*, TPXPin*, const TGUID&,

@@ -24,6 +24,25 @@ int64_t DurationOf(const AVFormatContext& AInput, const AVStream& AStream) {
     return std::max<int64_t>(duration, 0);
 }
 
+// The format a stream of decoded samples is announced in. FFmpeg hands 24-bit integers over
+// in 32 bits; the stream keeps the file's width. Floats become 32-bit integers.
+TSVWaveFormatExtensible StreamFormatOf(int32_t ARate, const AVChannelLayout& ALayout,
+                                       AVSampleFormat AFormat, int32_t ARawBits) {
+    const AVSampleFormat packed = av_get_packed_sample_fmt(AFormat);
+    const int32_t bits = packed == AV_SAMPLE_FMT_U8    ? 8
+                         : packed == AV_SAMPLE_FMT_S16 ? 16
+                         : packed == AV_SAMPLE_FMT_S32 && ARawBits == 24 ? 24
+                                                                         : 32;
+    return TPXStartWaveOperation::CreateFormatExObject(ARate, bits, ALayout.nb_channels,
+                                                       SVSpeakersOf(ALayout), false)
+        ->GetWaveFormat();
+}
+
+bool SameStreamFormat(const TSVWaveFormatExtensible& A, const TSVWaveFormatExtensible& B) {
+    return SVIsEqualAudioFormat(A, B) &&
+           A.Samples.wValidBitsPerSample == B.Samples.wValidBitsPerSample;
+}
+
 } // namespace
 
 struct TSVLAVFileSource::TDecoder {
@@ -58,6 +77,7 @@ const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
         TPropertyTable<T>("TSVLAVFileSource", TLockComponent::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
             .Boolean("Realtime", false, &T::GetRealtime, &T::SetRealtime)
+            .Boolean("Strict", false, &T::GetStrict, &T::SetStrict)
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
 }
@@ -130,16 +150,8 @@ void TSVLAVFileSource::OpenInput() {
         FPlayerAudio->Close();
         throw EReadError(name + ": the audio stream gives no sample rate or no channels");
     }
-    const TSVWaveFormatExtensible& decoded = FPlayerAudio->GetWaveFormat();
-    // FFmpeg hands 24-bit integers over in 32 bits; the stream keeps the file's width.
-    const AVSampleFormat packed = av_get_packed_sample_fmt(context.sample_fmt);
-    const int32_t bits = packed == AV_SAMPLE_FMT_S32 && context.bits_per_raw_sample == 24
-                             ? 24
-                             : decoded.Samples.wValidBitsPerSample;
-    FFormat = TPXStartWaveOperation::CreateFormatExObject(context.sample_rate, bits,
-                                                          context.ch_layout.nb_channels,
-                                                          SVSpeakersOf(context.ch_layout), false)
-                  ->GetWaveFormat();
+    FFormat = StreamFormatOf(context.sample_rate, context.ch_layout, context.sample_fmt,
+                             context.bits_per_raw_sample);
     FDecoder = std::move(decoder);
     FReady = true;
 }
@@ -163,6 +175,9 @@ void TSVLAVFileSource::IntStartStream() {
     FReachedEnd = false;
     FError.clear();
     FFramesSent = 0;
+    FStampBase = 0;
+    FFormatChanges = 0;
+    FDamagedFrames = 0;
     FPosition = 0;
     SetRate(FFormat.Format.nSamplesPerSec);
     NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
@@ -187,7 +202,7 @@ void TSVLAVFileSource::StartPump() {
 
 void TSVLAVFileSource::IntPump() {
     TChangeNotifyLockGuard guard(*GetLock());
-    if (!GetRunning() || GetPaused() || FEnded || !FDecoder)
+    if (!IsGenerating() || FEnded || !FDecoder)
         return;
     try {
         if (GetRealtime() && !IsExternalClock() && FClockSource) {
@@ -211,9 +226,9 @@ void TSVLAVFileSource::SendNext() {
     }
     const int64_t rate = FFormat.Format.nSamplesPerSec;
     const TRef<IRVTimeStamp> stamp = buffer->GetTimeStamp();
-    stamp->SetBegin(FramesToUnits(FFramesSent, rate));
+    stamp->SetBegin(FStampBase + FramesToUnits(FFramesSent, rate));
     FFramesSent += buffer->GetSize();
-    stamp->SetEnd(FramesToUnits(FFramesSent, rate));
+    stamp->SetEnd(FStampBase + FramesToUnits(FFramesSent, rate));
     stamp->SetAvailable(true);
     FPosition = stamp->GetEnd();
     FOutputPin->SubmitBuffer(buffer);
@@ -240,8 +255,11 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::NextBuffer() {
         }
         if (result == AVERROR_EOF)
             return nullptr;
-        // A damaged packet is skipped, as players do; other failures end the stream.
-        if (result != AVERROR(EAGAIN) && result != AVERROR_INVALIDDATA)
+        // A damaged packet is skipped (and counted), as players do; other failures end the
+        // stream.
+        if (result == AVERROR_INVALIDDATA)
+            SkipDamaged(result);
+        else if (result != AVERROR(EAGAIN))
             throw EReadError(FFileName + ": " + SVLAVErrorText(result));
         if (decoder.Flushed)
             return nullptr;
@@ -256,20 +274,42 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::NextBuffer() {
         if (decoder.Packet->stream_index == decoder.RealIndex)
             result = avcodec_send_packet(context, decoder.Packet.get());
         av_packet_unref(decoder.Packet.get());
-        if (result < 0 && result != AVERROR_INVALIDDATA)
+        if (result == AVERROR_INVALIDDATA)
+            SkipDamaged(result);
+        else if (result < 0)
             throw EReadError(FFileName + ": " + SVLAVErrorText(result));
     }
 }
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
-    const TRef<ISVAudioBuffer> buffer = FitFrame();
-    if (!SVIsEqualAudioFormat(buffer->GetWaveFormat(), FFormat))
+    const AVFrame& frame = *FPlayerAudio->GetFrame();
+    const TSVWaveFormatExtensible format =
+        StreamFormatOf(frame.sample_rate, frame.ch_layout, static_cast<AVSampleFormat>(frame.format),
+                       FDecoder->Context->bits_per_raw_sample);
+    if (!SameStreamFormat(format, FFormat))
+        FollowFormat(format);
+    return FitFrame();
+}
+
+void TSVLAVFileSource::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
+    if (GetStrict())
         throw EReadError(FFileName +
-                         FormatMessage(": a frame of %d Hz, %d channels and %d bits does not "
+                         FormatMessage(": a frame of %u Hz, %d channels and %d bits does not "
                                        "match the stream's format",
-                                       buffer->GetSamplesPerSecond(), buffer->GetChannels(),
-                                       buffer->GetBitsPerSample()));
-    return buffer;
+                                       AFormat.Format.nSamplesPerSec, AFormat.Format.nChannels,
+                                       AFormat.Samples.wValidBitsPerSample));
+    // Stamps go on from where the last format ended, on the new rate's clock.
+    FStampBase = FPosition.load();
+    FFramesSent = 0;
+    FFormat = AFormat;
+    ++FFormatChanges;
+    NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
+}
+
+void TSVLAVFileSource::SkipDamaged(int AError) {
+    if (GetStrict())
+        throw EReadError(FFileName + ": a damaged frame: " + SVLAVErrorText(AError));
+    ++FDamagedFrames;
 }
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::FitFrame() {

@@ -8,9 +8,11 @@
 // knows them. At the end of the file the decoder is drained and the stream ends from the main
 // thread with an end-stop; a file that fails midway ends it with a plain stop, and GetError
 // tells why. A frame whose rate, channel count or sample width differs from the announced
-// format (a stream that changes its format midway, or a damaged frame header that claims to)
-// is such a failure: the stream announces one format and keeps to it, so that no component
-// downstream ever receives samples it was not started for.
+// format (concatenated files, chained streams, a damaged frame header that claims another
+// rate) is followed: the source announces the new format with a new start-wave operation before
+// its first buffer, so that no component downstream receives samples it was not started for.
+// A packet the decoder refuses as damaged is skipped. Both are counted; with Strict set, the
+// first of either ends the stream with a failure instead.
 //
 // Pacing: by default the source runs as fast as its chain accepts - its pump clock ticks again
 // as soon as the previous buffer is delivered - or, when a consumer downstream takes over
@@ -32,7 +34,7 @@
 
 namespace sonvera {
 
-// Published: FileName (""), Realtime (false), PlayerAudio.
+// Published: FileName (""), Realtime (false), Strict (false), PlayerAudio.
 class TSVLAVFileSource : public TQXBasicCommonGen {
 public:
     // How often the realtime clock looks for buffers that are due, in 100 ns units.
@@ -50,6 +52,8 @@ public:
     void SetFileName(const std::string& AValue);
     bool GetRealtime() const { return GetPropValue(FRealtime); }
     void SetRealtime(bool AValue) { SetPropValue("Realtime", FRealtime, AValue); }
+    bool GetStrict() const { return GetPropValue(FStrict); }
+    void SetStrict(bool AValue) { SetPropValue("Strict", FStrict, AValue); }
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
 
     // Opens the file and its decoder, unless a stream is ready to start, so that its format is
@@ -66,6 +70,9 @@ public:
     int64_t GetPosition() const noexcept { return FPosition.load(); }
     // Why the last stream ended before the end of the file; empty when it did not.
     std::string GetError() const;
+    // In the last stream: the format changes followed, the damaged packets skipped.
+    uint64_t GetFormatChanges() const noexcept { return FFormatChanges.load(); }
+    uint64_t GetDamagedFrames() const noexcept { return FDamagedFrames.load(); }
 
 protected:
     bool NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) override;
@@ -83,8 +90,11 @@ private:
     void SendNext();
     void EndStream(const std::string& AError);
     TRef<ISVAudioBuffer> NextBuffer();
-    // The decoded frame as a buffer of the announced format; EReadError when it is not one.
+    // The decoded frame as a buffer of the announced format, announcing its own format first
+    // when it is another.
     TRef<ISVAudioBuffer> ConvertFrame();
+    void FollowFormat(const TSVWaveFormatExtensible& AFormat);
+    void SkipDamaged(int AError);
     // The decoded frame at the stream's width and speakers.
     TRef<ISVAudioBuffer> FitFrame();
 
@@ -92,6 +102,7 @@ private:
     std::unique_ptr<TRVLAVPlayerAudio> FPlayerAudio;
     std::string FFileName;
     bool FRealtime = false;
+    bool FStrict = false;
 
     // The open file; under the component lock.
     std::unique_ptr<TDecoder> FDecoder;
@@ -100,7 +111,10 @@ private:
     bool FEnded = false;
     bool FReachedEnd = false;
     std::string FError;
-    uint64_t FFramesSent = 0;
+    uint64_t FFramesSent = 0; // since FStampBase
+    int64_t FStampBase = 0;   // where the current format began
+    std::atomic<uint64_t> FFormatChanges{0};
+    std::atomic<uint64_t> FDamagedFrames{0};
     std::atomic<int64_t> FPosition{0};
     std::shared_ptr<IQXTimeSource> FClockSource;
     std::shared_ptr<TQXFreeRunningTimeSource> FFreeRunning; // when FClockSource is one

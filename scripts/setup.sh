@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev nlohmann-json3-dev sox
+          libbenchmark-dev nlohmann-json3-dev sox ffmpeg
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -35,6 +35,7 @@
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/IPPExtraPixelFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVBitTransparent.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
@@ -112,6 +113,7 @@
 // Ready components over FFmpeg: file source, file writer, resample filter.
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/media/SVLAVFormatNegotiation.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
 #endif

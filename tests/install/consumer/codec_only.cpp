@@ -1,0 +1,51 @@
+// An outside program that names nothing of the core library itself: it converts a WAV file it
+// writes by hand into FLAC with the file source and the file writer alone. Linked with
+// --as-needed, it loads the core library only through the codec library.
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+
+#include <sonvera/media/SVLAVFileSource.h>
+#include <sonvera/media/SVLAVFileWriter.h>
+
+namespace {
+
+void Put(std::ofstream& AFile, uint32_t AValue, int ABytes) {
+    for (int i = 0; i < ABytes; ++i)
+        AFile.put(static_cast<char>(AValue >> (8 * i)));
+}
+
+// One second of a 16-bit mono ramp at 8000 Hz.
+void WriteWave(const char* AName) {
+    std::ofstream file(AName, std::ios::binary);
+    const uint32_t frames = 8000;
+    file.write("RIFF", 4);
+    Put(file, 36 + 2 * frames, 4);
+    file.write("WAVEfmt ", 8);
+    Put(file, 16, 4), Put(file, 1, 2), Put(file, 1, 2), Put(file, 8000, 4), Put(file, 16000, 4);
+    Put(file, 2, 2), Put(file, 16, 2);
+    file.write("data", 4);
+    Put(file, 2 * frames, 4);
+    for (uint32_t i = 0; i < frames; ++i)
+        Put(file, (i * 7) & 0xFFFF, 2);
+}
+
+} // namespace
+
+int main() {
+    WriteWave("codec-only.wav");
+    sonvera::TSVLAVFileSource source(nullptr);
+    sonvera::TSVLAVFileWriter writer(nullptr);
+    source.SetFileName("codec-only.wav");
+    writer.SetFileName("codec-only.flac");
+    source.GetOutputPin()->Connect(writer.GetInputPin());
+    writer.Render(source);
+    if (!writer.GetError().empty() || writer.GetFramesWritten() != 8000) {
+        std::fprintf(stderr, "codec-only program: %llu frames, %s\n",
+                     static_cast<unsigned long long>(writer.GetFramesWritten()),
+                     writer.GetError().c_str());
+        return 1;
+    }
+    std::printf("codec-only program wrote 8000 frames of FLAC\n");
+    return 0;
+}

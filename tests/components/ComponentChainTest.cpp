@@ -284,6 +284,7 @@ TEST(ComponentChain, FormatAndGainFiltersMatchTheBufferOperations) {
                                spSubwoofer, spBackLeft,   spBackRight};
     format.SetBits(24);
     format.SetChannelMask(surround);
+    format.SetRule(wrFullRange); // the buffers' own rule, CopyToAudio's
     gain.SetGainDB(-6.0);
     EXPECT_THROW(format.SetBits(12), EArgumentError);
     EXPECT_THROW(gain.SetGain(-1), EArgumentError);

@@ -118,6 +118,10 @@ const TPropertyTableBase& TSVLAVFileWriter::ClassPropertyTable() {
     return table;
 }
 
+void TSVLAVFileWriter::SetFileName(const std::string& AValue) {
+    SetPropValue("FileName", FFileName, AValue);
+}
+
 const AVOutputFormat* TSVLAVFileWriter::GetContainer() const {
     return FFileFormat->GetFormat(GetFileName());
 }

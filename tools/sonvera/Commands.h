@@ -22,6 +22,9 @@ int RunConvert(const std::vector<std::string>& AArguments);
 // What sonvera convert --help prints.
 extern const char* const KConvertHelp;
 
+// sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]
+int RunAnalyze(const std::vector<std::string>& AArguments);
+
 // sonvera codecs [--audio|--video] [--decoders|--encoders]
 int RunCodecs(const std::vector<std::string>& AArguments);
 // sonvera formats [--audio]: --audio lists only the containers that carry audio

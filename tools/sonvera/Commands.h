@@ -19,6 +19,8 @@ int RunDemo();
 //                 [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS]
 //                 [--option NAME=VALUE]... [--quiet]
 int RunConvert(const std::vector<std::string>& AArguments);
+// What sonvera convert --help prints.
+extern const char* const KConvertHelp;
 
 // sonvera run "CHAIN TEXT" | CHAIN.json [--quiet]; sonvera run --save CHAIN.json "CHAIN TEXT"
 int RunRun(const std::vector<std::string>& AArguments);
@@ -29,7 +31,7 @@ int RunAnalyze(const std::vector<std::string>& AArguments);
 
 // sonvera codecs [--audio|--video] [--decoders|--encoders]
 int RunCodecs(const std::vector<std::string>& AArguments);
-// sonvera formats
+// sonvera formats [--audio]: --audio lists only the containers that carry audio
 int RunFormats(const std::vector<std::string>& AArguments);
 // sonvera probe FILE
 int RunProbe(const std::vector<std::string>& AArguments);

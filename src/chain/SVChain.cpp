@@ -4,10 +4,13 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <utility>
+#include <variant>
 
 #include "sonvera/chain/SVChainDocument.h"
 #include "sonvera/chain/SVChainText.h"
 #include "sonvera/chain/SVPropertyText.h"
+#include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/platform/bases/QXBasicCommonGen.h"
 #include "sonvera/platform/pins/PXPins.h"
 #include "sonvera/platform/runtime/ClassAttributes.h"
@@ -69,6 +72,9 @@ struct TSVChain::TImpl {
     TOnProgress OnProgress;
     std::atomic<bool> StopAsked{false};
     bool Stopped = false;
+    // The output that renders the running stream, and whether its master pumping was on before.
+    TSVBasicAudioOut* Renderer = nullptr;
+    bool RendererPumping = false;
 
     ~TImpl() {
         StopSources();
@@ -146,6 +152,95 @@ struct TSVChain::TImpl {
         }
     }
 
+    // The output that renders the chain when one source feeds it as fast as it goes: a single
+    // source, not set to Realtime, and no output that paces its chain itself already (a sound
+    // device's master pumping). Null lets the sources run on their own clocks.
+    TSVBasicAudioOut* ChooseRenderer() const {
+        const std::vector<TQXBasicCommonGen*> sources = Sources();
+        if (sources.size() != 1 || PublishedFlag(*sources[0], "Realtime"))
+            return nullptr;
+        TSVBasicAudioOut* renderer = nullptr;
+        for (const TMember& member : Members)
+            if (auto* output = dynamic_cast<TSVBasicAudioOut*>(member.Component)) {
+                if (output->GetMasterPumping()->GetEnabled())
+                    return nullptr;
+                if (!renderer)
+                    renderer = output;
+            }
+        return renderer;
+    }
+
+    static bool PublishedFlag(const TPersistent& AComponent, const char* AName) {
+        const TPropertyInfo* info = AComponent.GetPropertyTable().Find(AName);
+        return info && info->Kind() == pkBoolean && std::get<bool>(info->GetValue(AComponent));
+    }
+
+    void StartSources() {
+        std::vector<TQXBasicCommonGen*> started;
+        for (TQXBasicCommonGen* source : Sources()) {
+            try {
+                source->Start();
+            } catch (const std::exception& error) {
+                for (TQXBasicCommonGen* other : started)
+                    other->Stop();
+                TMainThread::ProcessQueue();
+                throw Exception(NameOf(*source) + ": " + error.what());
+            }
+            started.push_back(source);
+        }
+    }
+
+    const std::string& NameOf(const TPersistent& AComponent) const {
+        for (const TMember& member : Members)
+            if (member.Component == &AComponent)
+                return member.Name;
+        throw EArgumentError("the component is not in the chain");
+    }
+
+    // Runs the stream on this thread through the renderer until it ends or Stop is asked.
+    void Render(TClock::time_point AStart) {
+        TSVBasicAudioOut& renderer = *std::exchange(Renderer, nullptr);
+        TClock::time_point nextProgress = AStart; // the first report at once
+        const auto pumped = [&] {
+            if (OnProgress && TClock::now() >= nextProgress) {
+                OnProgress(Progress(AStart));
+                nextProgress = TClock::now() + KProgressInterval;
+            }
+            return !StopAsked;
+        };
+        TQXBasicCommonGen& source = *Sources()[0];
+        try {
+            // A stream that ended at its start (an output that could not open) is not restarted.
+            if (source.GetRunning())
+                Stopped = !renderer.Render(source, pumped);
+        } catch (const std::exception& error) {
+            renderer.GetMasterPumping()->SetEnabled(RendererPumping);
+            throw Exception(NameOf(renderer) + ": " + error.what());
+        }
+        renderer.GetMasterPumping()->SetEnabled(RendererPumping);
+    }
+
+    // Pumps the main-thread queue while the sources run on their own clocks.
+    void WaitForSources(TClock::time_point AStart) {
+        TClock::time_point nextProgress = AStart; // the first report at once
+        for (;;) {
+            TMainThread::ProcessQueue(); // the ends of the streams arrive here
+            if (!AnyRunning())
+                return;
+            if (StopAsked) {
+                Stopped = true;
+                StopSources();
+                TMainThread::ProcessQueue();
+                return;
+            }
+            if (OnProgress && TClock::now() >= nextProgress) {
+                OnProgress(Progress(AStart));
+                nextProgress = TClock::now() + KProgressInterval;
+            }
+            TMainThread::WaitForWork(KWaitSlice);
+        }
+    }
+
     void RaiseFirstFailure() const {
         for (const TMember& member : Members)
             if (const auto* component = dynamic_cast<const TLockComponent*>(member.Component)) {
@@ -211,10 +306,7 @@ TPersistent* TSVChain::Find(const std::string& AName) const {
 }
 
 const std::string& TSVChain::NameOf(const TPersistent& AComponent) const {
-    for (const TImpl::TMember& member : FImpl->Members)
-        if (member.Component == &AComponent)
-            return member.Name;
-    throw EArgumentError("the component is not in the chain");
+    return FImpl->NameOf(AComponent);
 }
 
 std::vector<TPersistent*> TSVChain::GetComponents() const {
@@ -277,39 +369,27 @@ void TSVChain::Start() {
     FImpl->CheckRunnable();
     FImpl->StopAsked = false;
     FImpl->Stopped = false;
-    std::vector<TQXBasicCommonGen*> started;
-    for (TQXBasicCommonGen* source : FImpl->Sources()) {
-        try {
-            source->Start();
-        } catch (const std::exception& error) {
-            for (TQXBasicCommonGen* other : started)
-                other->Stop();
-            TMainThread::ProcessQueue();
-            throw Exception(NameOf(*source) + ": " + error.what());
-        }
-        started.push_back(source);
+    // A rendering output takes over the pumping as the stream starts: it must know before.
+    FImpl->Renderer = FImpl->ChooseRenderer();
+    if (FImpl->Renderer) {
+        FImpl->RendererPumping = FImpl->Renderer->GetMasterPumping()->GetEnabled();
+        FImpl->Renderer->GetMasterPumping()->SetEnabled(true);
+    }
+    try {
+        FImpl->StartSources();
+    } catch (...) {
+        if (TSVBasicAudioOut* renderer = std::exchange(FImpl->Renderer, nullptr))
+            renderer->GetMasterPumping()->SetEnabled(FImpl->RendererPumping);
+        throw;
     }
 }
 
 void TSVChain::Wait() {
     const TClock::time_point start = TClock::now();
-    TClock::time_point nextProgress = start + KProgressInterval;
-    for (;;) {
-        TMainThread::ProcessQueue(); // the ends of the streams arrive here
-        if (!FImpl->AnyRunning())
-            break;
-        if (FImpl->StopAsked) {
-            FImpl->Stopped = true;
-            FImpl->StopSources();
-            TMainThread::ProcessQueue();
-            break;
-        }
-        if (FImpl->OnProgress && TClock::now() >= nextProgress) {
-            FImpl->OnProgress(FImpl->Progress(start));
-            nextProgress = TClock::now() + KProgressInterval;
-        }
-        TMainThread::WaitForWork(KWaitSlice);
-    }
+    if (FImpl->Renderer)
+        FImpl->Render(start);
+    else
+        FImpl->WaitForSources(start);
     FImpl->RaiseFirstFailure();
 }
 

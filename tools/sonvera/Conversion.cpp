@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "ProgressLine.h"
+#include "SignalStop.h"
+#include "sonvera/chain/SVChain.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/media/SVLAVFileSource.h"
@@ -81,48 +84,6 @@ private:
     bool FCommitted = false;
 };
 
-// Percent of the input, speed and time left on one line of standard error, redrawn at most a
-// few times a second.
-class TProgressLine {
-public:
-    TProgressLine(int64_t ADuration, bool AEnabled) : FDuration(ADuration), FEnabled(AEnabled) {}
-    ~TProgressLine() {
-        if (FDrawn)
-            std::fputs("\r\033[K", stderr);
-    }
-
-    void Update(int64_t APosition) {
-        if (!FEnabled)
-            return;
-        const TClock::time_point now = TClock::now();
-        if (now < FNextDraw)
-            return;
-        FNextDraw = now + std::chrono::milliseconds(250);
-        const double elapsed = std::chrono::duration<double>(now - FStart).count();
-        const double done = static_cast<double>(APosition) / KUnitsPerSecond;
-        const double speed = elapsed > 0 ? done / elapsed : 0;
-        if (FDuration > 0) {
-            const double total = static_cast<double>(FDuration) / KUnitsPerSecond;
-            const double left = speed > 0 ? std::max(0.0, total - done) / speed : 0;
-            std::fprintf(stderr, "\r%5.1f%%  %6.1fx real time  %s left\033[K",
-                         std::min(100.0, 100.0 * done / total), speed,
-                         FormatStreamTime(static_cast<int64_t>(left * KUnitsPerSecond)).c_str());
-        } else {
-            std::fprintf(stderr, "\r%s  %6.1fx real time\033[K",
-                         FormatStreamTime(APosition).c_str(), speed);
-        }
-        std::fflush(stderr);
-        FDrawn = true;
-    }
-
-private:
-    int64_t FDuration;
-    bool FEnabled;
-    bool FDrawn = false;
-    TClock::time_point FStart = TClock::now();
-    TClock::time_point FNextDraw = FStart;
-};
-
 void ConfigureWriter(TSVLAVFileWriter& AWriter, const TConversionOptions& AOptions) {
     if (!AOptions.Format.empty())
         AWriter.GetFileFormat()->SetName(AOptions.Format);
@@ -135,11 +96,6 @@ void ConfigureWriter(TSVLAVFileWriter& AWriter, const TConversionOptions& AOptio
         option.SetName(name);
         option.SetValue(value);
     }
-}
-
-void Connect(TPXPin* AOutput, TPXPin* AInput) {
-    if (!AOutput->Connect(AInput))
-        throw EAssertionFailed("Assertion failure (sonvera convert)");
 }
 
 } // namespace
@@ -184,31 +140,45 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
     TSVFormatFilter widthAndLayout(nullptr);
     TSVResampleFilter resample(nullptr);
     TSVGainFilter gain(nullptr);
-    TPXPin* last = source.GetOutputPin();
-    const auto append = [&last](TPXPin* AInput, TPXPin* AOutput) {
-        Connect(last, AInput);
-        last = AOutput;
+    TSVChain chain;
+    std::string last = chain.NameOf(chain.Add(source));
+    const auto append = [&](TPersistent& AComponent) {
+        const std::string name = chain.NameOf(chain.Add(AComponent));
+        chain.Connect(last, name);
+        last = name;
     };
     if (format.Samples.wValidBitsPerSample != input.Samples.wValidBitsPerSample ||
         format.dwChannelMask != input.dwChannelMask) {
         widthAndLayout.SetBits(format.Samples.wValidBitsPerSample);
         widthAndLayout.SetChannelMask(TSVSpeakers::FromMask(format.dwChannelMask));
-        append(widthAndLayout.GetInputPin(), widthAndLayout.GetOutputPin());
+        append(widthAndLayout);
     }
     if (format.Format.nSamplesPerSec != input.Format.nSamplesPerSec) {
         resample.SetSampleRate(format.Format.nSamplesPerSec);
-        append(resample.GetInputPin(), resample.GetOutputPin());
+        append(resample);
     }
     if (AOptions.GainDb) {
         gain.SetGainDB(*AOptions.GainDb);
-        append(gain.GetInputPin(), gain.GetOutputPin());
+        append(gain);
     }
-    Connect(last, writer.GetInputPin());
+    append(writer);
 
     const TClock::time_point start = TClock::now();
     {
-        TProgressLine progress(source.GetDuration(), AOptions.ShowProgress);
-        RunPumped(source, writer, [&] { progress.Update(source.GetPosition()); });
+        TProgressLine progress(AOptions.ShowProgress);
+        chain.SetOnProgress([&](const TSVChain::TProgress& AProgress) {
+            progress.Update(AProgress.Position, AProgress.Duration);
+        });
+        const TSignalStop signals(chain);
+        try {
+            chain.Run();
+        } catch (const std::exception&) {
+            // The components' own messages are said below, without the chain's names.
+            if (writer.GetError().empty() && source.GetError().empty())
+                throw;
+        }
+        if (chain.GetStopped())
+            throw Exception("interrupted");
     }
     // The writer names the temporary file; the user knows the output's name.
     const auto named = [&](std::string AMessage) {

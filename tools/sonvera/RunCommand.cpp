@@ -4,9 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +14,7 @@
 #include "Commands.h"
 #include "Conversion.h"
 #include "ProgressLine.h"
+#include "SignalStop.h"
 #include "sonvera/chain/SVChain.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/platform/bases/QXBasicCommonGen.h"
@@ -50,35 +49,6 @@ constexpr const char* KRunHelp =
     "--save writes the chain as a document instead of running it; sonvera run CHAIN.json runs\n"
     "it. Outputs appear under their names only when complete; Ctrl-C stops the chain and\n"
     "leaves no partial file.\n";
-
-std::atomic<TSVChain*> GRunningChain{nullptr};
-volatile std::sig_atomic_t GSignal = 0;
-
-void OnSignal(int ASignal) {
-    GSignal = ASignal;
-    if (TSVChain* chain = GRunningChain.load())
-        chain->Stop();
-}
-
-// Routes SIGINT, SIGTERM and SIGHUP to the chain's Stop while it runs.
-class TSignalStop {
-public:
-    explicit TSignalStop(TSVChain& AChain) {
-        GSignal = 0;
-        GRunningChain = &AChain;
-        for (const int signal : KSignals)
-            FPrevious.push_back(std::signal(signal, OnSignal));
-    }
-    ~TSignalStop() {
-        for (size_t i = 0; i < std::size(KSignals); ++i)
-            std::signal(KSignals[i], FPrevious[i]);
-        GRunningChain = nullptr;
-    }
-
-private:
-    static constexpr int KSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    std::vector<void (*)(int)> FPrevious;
-};
 
 struct TRunLine {
     std::string Text;
@@ -240,7 +210,7 @@ int RunChain(TSVChain& AChain, bool AQuiet) {
         }
         if (AChain.GetStopped()) {
             std::fputs("sonvera: interrupted\n", stderr);
-            return 128 + GSignal;
+            return 128 + TSignalStop::Signal();
         }
         outputs.Commit();
         for (TPersistent* component : AChain.GetComponents())

@@ -7,11 +7,13 @@
 //                                      " ! file-writer filename=out.mp3");
 //     chain.Run();
 //
-// Who drives: sources run as fast as their chain takes buffers unless one is set to Realtime; an
-// output that paces its chain itself (master pumping, as a sound device's does) takes over the
-// clock of its source. The chain knows components only through the class registry, their
-// published properties and the pins they own, so components registered by any library work in
-// it unchanged.
+// Who drives: a chain with one source that is not set to Realtime is rendered by its first output
+// (TSVBasicAudioOut::Render) on the thread that waits, as fast as the output consumes; a source
+// set to Realtime runs on its clock; an output that paces its chain itself (master pumping, as a
+// sound device's does) drives its source; several sources run on their own clocks, as fast as
+// the chain takes buffers unless set otherwise. The chain knows components only through the class
+// registry, their published properties and the pins they own, so components registered by any
+// library work in it unchanged.
 //
 // Threads: a chain is built, started, waited for and destroyed on one thread, which becomes the
 // main thread (it pumps the queue). Stop may be called from any thread or a signal handler: it
@@ -92,12 +94,14 @@ public:
 
     // Start, then Wait.
     void Run();
-    // Starts every source; nothing when running. A source that refuses to start stops the ones
+    // Starts every source (a rendered chain then moves as Wait asks for buffers); nothing when
+    // running. A source that refuses to start stops the ones
     // started before it and raises, naming it. A chain without a source, or with a component
     // whose inputs are all unconnected, is refused with EArgumentError.
     void Start();
-    // Pumps the main-thread queue until every source has ended or Stop was asked, then raises
-    // the first component's failure ("file-writer: ...").
+    // Renders the chain, or pumps the main-thread queue while the sources run, until every
+    // stream has ended or Stop was asked; then raises the first component's failure
+    // ("file-writer: ...").
     void Wait();
     // Asks the chain to end; safe from any thread and from a signal handler.
     void Stop() noexcept;

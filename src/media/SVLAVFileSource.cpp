@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sonvera/codecs/RVLAVSupport.h"
+#include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 
 namespace sonvera {
@@ -27,7 +29,7 @@ int64_t DurationOf(const AVFormatContext& AInput, const AVStream& AStream) {
 } // namespace
 
 struct TSVLAVFileSource::TDecoder {
-    TRVLAVInputContext Input;
+    std::unique_ptr<TSVLAVInput> Input;
     TRVLAVCodecContext Context;
     TRVLAVPacket Packet = NewLAVPacket();
     int RealIndex = 0;
@@ -58,8 +60,17 @@ const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
         TPropertyTable<T>("TSVLAVFileSource", TLockComponent::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
             .Boolean("Realtime", false, &T::GetRealtime, &T::SetRealtime)
+            .String("AllowedInputs", "", &T::GetAllowedInputs, &T::SetAllowedInputs)
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
+}
+
+void TSVLAVFileSource::SetAllowedInputs(const std::string& AValue) {
+    SetPropValue("AllowedInputs", FAllowedInputs, AValue, [this] { FReady = false; });
+}
+
+void TSVLAVFileSource::Interrupt() noexcept {
+    FInterrupted = true;
 }
 
 void TSVLAVFileSource::SetFileName(const std::string& AValue) {
@@ -67,6 +78,7 @@ void TSVLAVFileSource::SetFileName(const std::string& AValue) {
 }
 
 void TSVLAVFileSource::Open() {
+    FInterrupted = false;
     TChangeNotifyLockGuard guard(*GetLock());
     if (!FReady)
         OpenInput();
@@ -96,27 +108,28 @@ void TSVLAVFileSource::OpenInput() {
     CloseInput();
     const std::string name = FFileName;
     auto decoder = std::make_unique<TDecoder>();
-    int error = 0;
-    decoder->Input = OpenLAVInput(name, error);
-    if (!decoder->Input)
-        throw EReadError(name + ": " + SVLAVErrorText(error));
+    TakeLAVLoggedError(); // what an earlier file left is not this one's reason
+    decoder->Input = std::make_unique<TSVLAVInput>(name, FAllowedInputs, [this] {
+        return FInterrupted.load() || (FStreaming.load() && !GetRunning());
+    });
+    const AVFormatContext& input = decoder->Input->Context();
     // The player audio's Stream counts audio streams only.
     const AVStream* stream = nullptr;
     int32_t audioIndex = 0;
-    for (unsigned i = 0; i < decoder->Input->nb_streams && !stream; ++i)
-        if (decoder->Input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
+    for (unsigned i = 0; i < input.nb_streams && !stream; ++i)
+        if (input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
             audioIndex++ == FPlayerAudio->GetStream())
-            stream = decoder->Input->streams[i];
+            stream = input.streams[i];
     if (!stream)
         throw EReadError(name + ": " +
                          FormatMessage("no audio stream %d", FPlayerAudio->GetStream()));
     decoder->RealIndex = stream->index;
     decoder->Context = NewLAVCodecContext(nullptr);
-    error = avcodec_parameters_to_context(decoder->Context.get(), stream->codecpar);
+    int error = avcodec_parameters_to_context(decoder->Context.get(), stream->codecpar);
     if (error < 0)
         throw EReadError(name + ": " + SVLAVErrorText(error));
     decoder->Context->pkt_timebase = stream->time_base;
-    decoder->Duration = DurationOf(*decoder->Input, *stream);
+    decoder->Duration = DurationOf(input, *stream);
 
     if (!FPlayerAudio->TryOpen(FPlayerAudio->GetStream(), stream->index, decoder->Context.get(),
                                error)) {
@@ -156,8 +169,11 @@ bool TSVLAVFileSource::NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperati
 }
 
 void TSVLAVFileSource::IntStartStream() {
-    if (!FReady)
+    FStreaming = true; // from here a stop ends a blocked read
+    if (!FReady) {
+        FInterrupted = false;
         OpenInput();
+    }
     FReady = false; // the next start reads the file from its beginning again
     FEnded = false;
     FReachedEnd = false;
@@ -243,16 +259,17 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::NextBuffer() {
         // A damaged packet is skipped, as players do; other failures end the stream.
         if (result != AVERROR(EAGAIN) && result != AVERROR_INVALIDDATA)
             throw EReadError(FFileName + ": " + SVLAVErrorText(result));
+        TakeLAVLoggedError(); // a skipped packet's complaint is no later failure's reason
         if (decoder.Flushed)
             return nullptr;
-        result = av_read_frame(decoder.Input.get(), decoder.Packet.get());
+        result = av_read_frame(&decoder.Input->Context(), decoder.Packet.get());
         if (result == AVERROR_EOF) {
             avcodec_send_packet(context, nullptr); // drains what the decoder holds back
             decoder.Flushed = true;
             continue;
         }
         if (result < 0)
-            throw EReadError(FFileName + ": " + SVLAVErrorText(result));
+            throw EReadError(FFileName + ": " + decoder.Input->ErrorText(result));
         if (decoder.Packet->stream_index == decoder.RealIndex)
             result = avcodec_send_packet(context, decoder.Packet.get());
         av_packet_unref(decoder.Packet.get());
@@ -293,6 +310,7 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::FitFrame() {
 
 TRef<IPXNotifyOperation> TSVLAVFileSource::IntStopStream() {
     TChangeNotifyLockGuard guard(*GetLock());
+    FStreaming = false;
     CloseInput();
     FClockSource.reset();
     FFreeRunning.reset();

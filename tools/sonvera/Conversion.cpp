@@ -1,13 +1,10 @@
 #include "Conversion.h"
 
-#include <unistd.h>
+#include "SignalGuard.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 
 #include "sonvera/components/SVFormatFilter.h"
@@ -25,62 +22,6 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 constexpr int64_t KUnitsPerSecond = 10'000'000;
-
-std::atomic<bool> GInterrupted{false};
-
-void OnInterrupt(int) {
-    GInterrupted = true;
-}
-
-// Catches SIGINT and SIGTERM while a stream runs, so that it can stop and clean up.
-class TInterruptGuard {
-public:
-    TInterruptGuard() {
-        GInterrupted = false;
-        FInt = std::signal(SIGINT, OnInterrupt);
-        FTerm = std::signal(SIGTERM, OnInterrupt);
-    }
-    ~TInterruptGuard() {
-        std::signal(SIGINT, FInt);
-        std::signal(SIGTERM, FTerm);
-    }
-
-private:
-    void (*FInt)(int);
-    void (*FTerm)(int);
-};
-
-// The output under a name of its own in the output's folder (keeping the extension, from which
-// the container may be guessed); removed unless Commit renames it to the output's name.
-class TTemporaryOutput {
-public:
-    explicit TTemporaryOutput(const std::filesystem::path& AOutput) : FOutput(AOutput) {
-        // Built by appending: g++ 12 at -O3 misreads `"." + std::string&&` as an overlapping copy.
-        std::string name = ".";
-        name += AOutput.stem().string();
-        name += ".part-" + std::to_string(getpid());
-        name += AOutput.extension().string();
-        FPath = AOutput.parent_path() / name;
-    }
-    ~TTemporaryOutput() {
-        std::error_code ignored;
-        if (!FCommitted)
-            std::filesystem::remove(FPath, ignored);
-    }
-    std::string GetPath() const { return FPath.string(); }
-    void Commit() {
-        std::error_code error;
-        std::filesystem::rename(FPath, FOutput, error);
-        if (error)
-            throw Exception(FOutput.string() + ": " + error.message());
-        FCommitted = true;
-    }
-
-private:
-    std::filesystem::path FOutput;
-    std::filesystem::path FPath;
-    bool FCommitted = false;
-};
 
 // Percent of the input, speed and time left on one line of standard error, redrawn at most a
 // few times a second.
@@ -238,7 +179,6 @@ std::string FormatStreamTime(int64_t ATime) {
 
 void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer,
                const std::function<void()>& AOnPumped) {
-    const TInterruptGuard interrupts;
     AConsumer.GetMasterPumping()->SetEnabled(true);
     AGenerator.Start();
     const TRef<IPXNotifyOperation> request = TPXPumpRequestOperation::Create();
@@ -247,33 +187,32 @@ void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer,
         TMainThread::ProcessQueue(); // where the stream's end arrives
         if (AOnPumped)
             AOnPumped();
-        if (GInterrupted) {
-            AGenerator.Stop();
-            throw Exception("interrupted");
+        if (TSignalGuard::Caught()) {
+            AGenerator.Stop(); // a plain stop: the writers leave no file
+            TSignalGuard::ThrowIfCaught();
         }
     }
 }
 
-TConversionResult Convert(const TConversionOptions& AOptions) {
-    TSVLAVFileSource source(nullptr);
-    source.SetFileName(AOptions.Input);
-    source.Open();
-    const TSVWaveFormatExtensible input = source.GetWaveFormat();
+namespace {
 
-    TTemporaryOutput output(AOptions.Output);
+TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOptions& AOptions) {
+    ASource.SetFileName(AOptions.Input);
+    ASource.SetAllowedInputs(AOptions.AllowedInputs);
+    ASource.Open();
+    const TSVWaveFormatExtensible input = ASource.GetWaveFormat();
+
     TSVLAVFileWriter writer(nullptr);
-    // The container is chosen by the output's name; the temporary name keeps its extension.
     writer.SetFileName(AOptions.Output);
     ConfigureWriter(writer, AOptions);
     writer.Container(); // raises when there is none
     const TSVWaveFormatExtensible format = ChooseFormat(AOptions, input, writer);
-    writer.SetFileName(output.GetPath());
 
     // Only the filters that change something stand in the chain.
     TSVFormatFilter widthAndLayout(nullptr);
     TSVResampleFilter resample(nullptr);
     TSVGainFilter gain(nullptr);
-    TPXPin* last = source.GetOutputPin();
+    TPXPin* last = ASource.GetOutputPin();
     const auto append = [&last](TPXPin* AInput, TPXPin* AOutput) {
         Connect(last, AInput);
         last = AOutput;
@@ -296,20 +235,13 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
 
     const TClock::time_point start = TClock::now();
     {
-        TProgressLine progress(source.GetDuration(), AOptions.ShowProgress);
-        RunPumped(source, writer, [&] { progress.Update(source.GetPosition()); });
+        TProgressLine progress(ASource.GetDuration(), AOptions.ShowProgress);
+        RunPumped(ASource, writer, [&] { progress.Update(ASource.GetPosition()); });
     }
-    // The writer names the temporary file; the user knows the output's name.
-    const auto named = [&](std::string AMessage) {
-        for (size_t at; (at = AMessage.find(output.GetPath())) != std::string::npos;)
-            AMessage.replace(at, output.GetPath().size(), AOptions.Output);
-        return AMessage;
-    };
     if (!writer.GetError().empty())
-        throw Exception(named(writer.GetError()));
-    if (!source.GetError().empty())
-        throw Exception(source.GetError());
-    output.Commit();
+        throw Exception(writer.GetError());
+    if (!ASource.GetError().empty())
+        throw Exception(ASource.GetError());
 
     TConversionResult result;
     result.Codec = writer.Encoder(format.Samples.wValidBitsPerSample).name;
@@ -317,6 +249,24 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
     result.Frames = writer.GetFramesWritten();
     result.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
     return result;
+}
+
+} // namespace
+
+TConversionResult Convert(const TConversionOptions& AOptions) {
+    TSVLAVFileSource source(nullptr);
+    // A signal also ends a read that waits on a stalled pipe.
+    const TSignalGuard signals(
+        [](void* ASource) noexcept { static_cast<TSVLAVFileSource*>(ASource)->Interrupt(); },
+        &source);
+    try {
+        return ConvertFrom(source, AOptions);
+    } catch (const EInterrupted&) {
+        throw;
+    } catch (...) {
+        TSignalGuard::ThrowIfCaught(); // the signal is the cause, whatever failed after it
+        throw;
+    }
 }
 
 } // namespace sonvera::tool

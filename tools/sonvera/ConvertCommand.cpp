@@ -16,7 +16,7 @@ namespace {
 constexpr const char* KConvertUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32] "
     "[--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS] "
-    "[--option NAME=VALUE]... [--quiet]";
+    "[--option NAME=VALUE]... [--allow NAME,...] [--quiet]";
 
 TSVSpeakers ParseLayout(const std::string& AName) {
     static const std::map<std::string, TSVSpeakers> layouts = {
@@ -100,6 +100,8 @@ TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
             options.BitRate = ParseCount(argument, value, 100'000'000);
         else if (argument == "--option")
             options.CodecOptions.push_back(ParseCodecOption(value));
+        else if (argument == "--allow")
+            options.AllowedInputs += (options.AllowedInputs.empty() ? "" : ",") + value;
         else
             throw EArgumentError("unknown option " + argument);
     }
@@ -119,7 +121,9 @@ int RunConvert(const std::vector<std::string>& AArguments) {
     if (!line.Quiet) {
         const uint32_t rate = result.Format.Format.nSamplesPerSec;
         const double seconds = static_cast<double>(result.Frames) / rate;
-        std::printf("%s: %llu frames, %s, %s %u Hz %d-bit %d ch, %.1fx real time\n",
+        // Written to standard output, the audio keeps it to itself.
+        std::fprintf(line.Options.Output == "-" ? stderr : stdout,
+                    "%s: %llu frames, %s, %s %u Hz %d-bit %d ch, %.1fx real time\n",
                     line.Options.Output.c_str(), static_cast<unsigned long long>(result.Frames),
                     FormatStreamTime(static_cast<int64_t>(seconds * 10'000'000)).c_str(),
                     result.Codec.c_str(), rate, result.Format.Samples.wValidBitsPerSample,

@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "Commands.h"
+#include "SignalGuard.h"
 
 namespace {
 
 constexpr const char* KUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]\n"
     "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
-    "                      [--bitrate BPS] [--option NAME=VALUE]... [--quiet]\n"
+    "                      [--bitrate BPS] [--option NAME=VALUE]... [--allow NAME,...]\n"
+    "                      [--quiet]   (IN or OUT may be - for standard input or output)\n"
     "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
     "       sonvera formats\n"
     "       sonvera probe FILE\n"
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     try {
         return RunCommand(argv[1], std::vector<std::string>(argv + 2, argv + argc));
+    } catch (const sonvera::tool::EInterrupted& stopped) {
+        std::fprintf(stderr, "sonvera: %s\n", stopped.what());
+        return stopped.GetExitCode();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "sonvera: %s\n", error.what());
         return 1;

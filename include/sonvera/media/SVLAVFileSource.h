@@ -1,4 +1,4 @@
-// A generator that plays a media file: it opens any file FFmpeg can demux, takes the audio
+// A generator that plays a media file: it opens a file FFmpeg can demux, takes the audio
 // stream its player audio is set to (PlayerAudio.Stream, counting audio streams only), decodes
 // it through that player audio and sends the start-wave operation and then buffers stamped on
 // the stream's clock (one buffer per decoded frame) from its output pin.
@@ -11,6 +11,13 @@
 // format (a stream that changes its format midway, or a damaged frame header that claims to)
 // is such a failure: the stream announces one format and keeps to it, so that no component
 // downstream ever receives samples it was not started for.
+//
+// Inputs are untrusted: by default only local files and pipes (`-` is standard input) are
+// opened, and a demuxer that would open further files named inside the input (a playlist, a
+// concatenation list) is refused with a line that names it; AllowedInputs widens this with a
+// comma-separated list of FFmpeg protocol and demuxer names ("hls,http,tcp"). A Stop (or
+// Interrupt, from any thread or a signal handler) ends an open or a read that waits on a
+// stalled pipe or FIFO within a tenth of a second; the stream then ends with "interrupted".
 //
 // Pacing: by default the source runs as fast as its chain accepts - its pump clock ticks again
 // as soon as the previous buffer is delivered - or, when a consumer downstream takes over
@@ -32,7 +39,7 @@
 
 namespace sonvera {
 
-// Published: FileName (""), Realtime (false), PlayerAudio.
+// Published: FileName (""), Realtime (false), AllowedInputs (""), PlayerAudio.
 class TSVLAVFileSource : public TQXBasicCommonGen {
 public:
     // How often the realtime clock looks for buffers that are due, in 100 ns units.
@@ -51,6 +58,13 @@ public:
     bool GetRealtime() const { return GetPropValue(FRealtime); }
     void SetRealtime(bool AValue) { SetPropValue("Realtime", FRealtime, AValue); }
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
+    std::string GetAllowedInputs() const { return GetPropValue(FAllowedInputs); }
+    // Takes effect at the next Open or Start.
+    void SetAllowedInputs(const std::string& AValue);
+
+    // Ends a blocked open or read (and the stream with it); only sets a flag, so a signal
+    // handler may call it. The next Open or Start clears it.
+    void Interrupt() noexcept;
 
     // Opens the file and its decoder, unless a stream is ready to start, so that its format is
     // known before the chain is built. A file FFmpeg cannot open, without that audio stream or
@@ -92,6 +106,9 @@ private:
     std::unique_ptr<TRVLAVPlayerAudio> FPlayerAudio;
     std::string FFileName;
     bool FRealtime = false;
+    std::string FAllowedInputs;
+    std::atomic<bool> FInterrupted{false};
+    std::atomic<bool> FStreaming{false}; // between the stream's start and its stop
 
     // The open file; under the component lock.
     std::unique_ptr<TDecoder> FDecoder;

@@ -14,6 +14,7 @@
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
 #include "sonvera/platform/runtime/MainThread.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
 
@@ -21,7 +22,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-constexpr int64_t KUnitsPerSecond = 10'000'000;
 
 // Percent of the input, speed and time left on one line of standard error, redrawn at most a
 // few times a second.

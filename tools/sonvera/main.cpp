@@ -15,6 +15,7 @@ constexpr const char* KUsage =
     "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
     "                      [--bitrate BPS] [--option NAME=VALUE]... [--allow NAME,...]\n"
     "                      [--quiet]   (IN or OUT may be - for standard input or output)\n"
+    "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"
     "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
     "       sonvera formats\n"
     "       sonvera probe FILE\n"
@@ -25,6 +26,8 @@ int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArg
     using namespace sonvera::tool;
     if (ACommand == "convert")
         return RunConvert(AArguments);
+    if (ACommand == "analyze")
+        return RunAnalyze(AArguments);
     if (ACommand == "codecs")
         return RunCodecs(AArguments);
     if (ACommand == "formats")

@@ -83,9 +83,14 @@ for case in "list.m3u8;hls demuxer opens further files;hls" \
     tool convert "$input" allowed.wav --allow "$allow" --quiet || fail "$input with --allow"
 done
 
-# --- FFmpeg's own reason reaches the error line, and no file is left. ---
-tool convert in.wav opus.wav --codec libopus 2>err.txt && fail "opus into WAV"
-grep -q "^sonvera: opus.wav: wav: .*not supported in WAVE format" err.txt || fail "$(cat err.txt)"
-[ ! -e opus.wav ] || fail "a refused encoder left opus.wav"
+# --- FFmpeg's own reason reaches the error line (from the encoder, from the muxer), and no file
+# is left. ---
+for case in "x.flac;compression_level=99;flac: invalid compression level: 99 (Invalid argument)" \
+            "x.aac;profile=9;adts: MPEG-4 AOT 10 is not allowed in ADTS"; do
+    IFS=';' read -r out option why <<<"$case"
+    tool convert in.wav "$out" --option "$option" 2>err.txt && fail "$case was written"
+    grep -qF "$why" err.txt || fail "$case: $(cat err.txt)"
+    [ ! -e "$out" ] || fail "$case: a refused file was left"
+done
 no_leftovers "refusals"
 echo "all edge cases passed"

@@ -34,12 +34,16 @@ struct TConversionOptions {
     std::vector<std::pair<std::string, std::string>> CodecOptions;
     std::string AllowedInputs; // protocols and demuxers read beyond local files and pipes
     bool ShowProgress = false; // a progress line on standard error
+    bool Strict = false;       // a damaged frame or a format change midway ends the conversion
 };
 
 struct TConversionResult {
     std::string Codec;
+    bool Lossless = false;            // the codec keeps every sample (and so their width)
     TSVWaveFormatExtensible Format{}; // as written
     uint64_t Frames = 0;
+    uint64_t FormatChanges = 0; // of the input, followed
+    uint64_t DamagedFrames = 0; // of the input, skipped
     double Seconds = 0; // wall-clock time taken
 };
 
@@ -48,10 +52,8 @@ struct TConversionResult {
 // (see SignalGuard.h) raises EInterrupted, also while the input is being opened.
 TConversionResult Convert(const TConversionOptions& AOptions);
 
-// Starts AGenerator's stream with AConsumer pacing it (master pumping: a consumer that sends the
-// master-pump operation upstream when its stream starts) and pumps it from AConsumer's input, on
-// this thread, until the generator stops; AOnPumped runs after each buffer. A signal caught by
-// a TSignalGuard stops the stream (a plain stop, so that writers leave no file) and raises
+// AConsumer's Render of the chain from AGenerator; AOnPumped runs after each buffer. A signal
+// caught by a TSignalGuard stops the stream (a plain stop: writers leave no file) and raises
 // EInterrupted.
 void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer,
                const std::function<void()>& AOnPumped = nullptr);

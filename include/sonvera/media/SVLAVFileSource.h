@@ -7,10 +7,11 @@
 // gives 24-bit buffers; floats become 32-bit integers), and so are its speakers where FFmpeg
 // knows them. At the end of the file the decoder is drained and the stream ends from the main
 // thread with an end-stop; a file that fails midway ends it with a plain stop, and GetError
-// tells why. A frame whose rate, channel count or sample width differs from the announced
-// format (a stream that changes its format midway, or a damaged frame header that claims to)
-// is such a failure: the stream announces one format and keeps to it, so that no component
-// downstream ever receives samples it was not started for.
+// tells why. A frame whose rate, channel count or sample width differs from the one before
+// (concatenated files, chained streams, a damaged frame header that claims another rate) is
+// delivered in its own format, which the stream source announces first; a packet the decoder
+// refuses as damaged is skipped and counted. With Strict set, the first of either ends the
+// stream with a failure instead.
 //
 // Inputs are untrusted: by default only local files and pipes (`-` is standard input) are
 // opened, and a demuxer that would open further files named inside the input (a playlist, a
@@ -34,7 +35,8 @@
 
 namespace sonvera {
 
-// Published: FileName (""), AllowedInputs (""), PlayerAudio, and the stream source's.
+// Published: FileName (""), Strict (false), AllowedInputs (""), PlayerAudio, and the stream
+// source's.
 class TSVLAVFileSource : public TSVStreamSource {
 public:
     explicit TSVLAVFileSource(TPersistent* AOwner);
@@ -46,6 +48,8 @@ public:
     std::string GetFileName() const { return GetPropValue(FFileName); }
     // Takes effect at the next Open or Start.
     void SetFileName(const std::string& AValue);
+    bool GetStrict() const { return GetPropValue(FStrict); }
+    void SetStrict(bool AValue) { SetPropValue("Strict", FStrict, AValue); }
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
     std::string GetAllowedInputs() const { return GetPropValue(FAllowedInputs); }
     // Takes effect at the next Open or Start.
@@ -54,6 +58,8 @@ public:
     // Ends a blocked open or read (and the stream with it), and refuses every later one until
     // FileName is set again. It only sets a flag, so a signal handler may call it.
     void Interrupt() noexcept;
+    // The damaged packets skipped in the last stream.
+    uint64_t GetDamagedFrames() const noexcept { return FDamagedFrames.load(); }
 
     // Open (the stream source's) opens the file and its decoder: a file FFmpeg cannot open,
     // without that audio stream or whose decoder fails raises EReadError naming the file and
@@ -72,14 +78,17 @@ protected:
 private:
     struct TDecoder;
 
-    // The decoded frame as a buffer of the announced format; EReadError when it is not one.
+    // The decoded frame as a buffer in its own format (the file's width and speakers).
     TRef<ISVAudioBuffer> ConvertFrame();
+    void SkipDamaged(int AError);
 
     std::unique_ptr<TRVLAVPlayerAudio> FPlayerAudio;
     std::string FFileName;
     std::string FAllowedInputs;
     std::atomic<bool> FInterrupted{false};
     std::atomic<bool> FInStream{false}; // opened or read by a running stream: Stop ends a wait
+    bool FStrict = false;
+    std::atomic<uint64_t> FDamagedFrames{0};
 
     // The open file; under the component lock.
     std::unique_ptr<TDecoder> FDecoder;

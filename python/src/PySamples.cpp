@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "sonvera/buffers/SVSampleView.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace py = pybind11;
 
@@ -15,26 +15,22 @@ namespace {
 constexpr int32_t K24BitMax = (1 << 23) - 1;
 constexpr int32_t K24BitMin = -(1 << 23);
 
-template <int32_t ABits> constexpr double FullScale() {
-    return static_cast<double>(uint64_t{1} << (ABits - 1));
-}
-
 template <int32_t ABits>
 void IntegersToFloats(const uint8_t* ASource, float* ATarget, size_t ACount) {
-    constexpr float scale = static_cast<float>(1.0 / FullScale<ABits>());
+    constexpr float scale = static_cast<float>(1.0 / TSVSampleTraits<ABits>::KFullScale);
     constexpr size_t step = ABits / 8;
     for (size_t i = 0; i < ACount; ++i) {
         const uint8_t* at = ASource + i * step;
         if constexpr (ABits == 8)
             ATarget[i] = (static_cast<float>(*at) - 128.0f) * scale;
         else
-            ATarget[i] = static_cast<float>(SVLoadSample<ABits>(at)) * scale;
+            ATarget[i] = static_cast<float>(TSVSampleTraits<ABits>::Load(at)) * scale;
     }
 }
 
 template <int32_t ABits>
 void FloatsToIntegers(const float* ASource, uint8_t* ATarget, size_t ACount) {
-    constexpr double full = FullScale<ABits>();
+    constexpr double full = TSVSampleTraits<ABits>::KFullScale;
     constexpr size_t step = ABits / 8;
     for (size_t i = 0; i < ACount; ++i) {
         // Bounded first, then rounded in the current mode (to nearest, ties to even): the same
@@ -46,19 +42,20 @@ void FloatsToIntegers(const float* ASource, uint8_t* ATarget, size_t ACount) {
         if constexpr (ABits == 8)
             *at = static_cast<uint8_t>(value + 128);
         else
-            SVStoreSample<ABits>(at, static_cast<TSVSampleValue<ABits>>(value));
+            TSVSampleTraits<ABits>::Store(
+                at, static_cast<typename TSVSampleTraits<ABits>::TValue>(value));
     }
 }
 
 void UnpackInt24(const uint8_t* ASource, int32_t* ATarget, size_t ACount) {
     for (size_t i = 0; i < ACount; ++i)
-        ATarget[i] = SVLoadSample<24>(ASource + 3 * i);
+        ATarget[i] = TSVSampleTraits<24>::Load(ASource + 3 * i);
 }
 
 void PackInt24(const int32_t* ASource, uint8_t* ATarget, size_t ACount) {
     CheckFits24Bits(ASource, ACount);
     for (size_t i = 0; i < ACount; ++i)
-        SVStoreSample<24>(ATarget + 3 * i, ASource[i]);
+        TSVSampleTraits<24>::Store(ATarget + 3 * i, ASource[i]);
 }
 
 [[noreturn]] void RefuseConversion(TSampleType AType, int32_t ABits) {

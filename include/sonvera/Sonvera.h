@@ -37,6 +37,7 @@
 #include "sonvera/primitives/SVSampleKernels.h"
 #include "sonvera/primitives/SVSampleTraits.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVTruePeak.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
@@ -119,4 +120,13 @@
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
+#endif
+
+// Measuring and pictures: loudness, level and spectrum meters. Linking sonvera::analysis
+// defines SONVERA_ANALYSIS.
+#ifdef SONVERA_ANALYSIS
+#include "sonvera/analysis/SVAnalysisPicture.h"
+#include "sonvera/analysis/SVLevelMeter.h"
+#include "sonvera/analysis/SVLoudnessMeter.h"
+#include "sonvera/analysis/SVSpectrum.h"
 #endif

@@ -20,6 +20,9 @@ int RunDemo();
 //                 [--option NAME=VALUE]... [--quiet]
 int RunConvert(const std::vector<std::string>& AArguments);
 
+// sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]
+int RunAnalyze(const std::vector<std::string>& AArguments);
+
 // sonvera codecs [--audio|--video] [--decoders|--encoders]
 int RunCodecs(const std::vector<std::string>& AArguments);
 // sonvera formats

@@ -13,6 +13,7 @@ constexpr const char* KUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]\n"
     "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
     "                      [--bitrate BPS] [--option NAME=VALUE]... [--quiet]\n"
+    "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"
     "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
     "       sonvera formats\n"
     "       sonvera probe FILE\n"
@@ -23,6 +24,8 @@ int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArg
     using namespace sonvera::tool;
     if (ACommand == "convert")
         return RunConvert(AArguments);
+    if (ACommand == "analyze")
+        return RunAnalyze(AArguments);
     if (ACommand == "codecs")
         return RunCodecs(AArguments);
     if (ACommand == "formats")

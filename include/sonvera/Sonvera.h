@@ -37,6 +37,7 @@
 #include "sonvera/primitives/SVSampleKernels.h"
 #include "sonvera/primitives/SVSampleTraits.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVBitTransparent.h"
 #include "sonvera/primitives/SVTruePeak.h"
 
 // Audio format.
@@ -118,6 +119,7 @@
 // Ready components over FFmpeg: file source, file writer, resample filter.
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/media/SVLAVFormatNegotiation.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
 #endif

@@ -35,6 +35,7 @@
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/IPPExtraPixelFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
@@ -44,6 +45,7 @@
 // Audio buffers.
 #include "sonvera/buffers/RVInternalStore.h"
 #include "sonvera/buffers/RVSimpleMediaBuffer.h"
+#include "sonvera/buffers/SVFloatFrames.h"
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/buffers/SVSampleView.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
@@ -88,6 +90,12 @@
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/components/SVStructureElements.h"
+
+// Float effects.
+#include "sonvera/effects/SVBiquadFilters.h"
+#include "sonvera/effects/SVDynamicsFilters.h"
+#include "sonvera/effects/SVEffectFilter.h"
+#include "sonvera/effects/SVEffects.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -7,6 +7,7 @@ const TPropertyTableBase& TSVFormatFilter::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVFormatFilter", TQXBasicThreadedEnableFilter::ClassPropertyTable())
             .Cardinal("Bits", 0, &T::GetBits, &T::SetBits)
+            .Boolean("Float", false, &T::GetFloat, &T::SetFloat)
             .Set(
                 "ChannelMask", EnumTypeInfo<TSVSpeaker>(), 0,
                 [](const T& AFilter) { return AFilter.GetChannelMask().Mask(); },
@@ -22,6 +23,10 @@ void TSVFormatFilter::SetBits(uint32_t AValue) {
     SetPropValue("Bits", FBits, AValue);
 }
 
+void TSVFormatFilter::SetFloat(bool AValue) {
+    SetPropValue("Float", FFloat, AValue);
+}
+
 void TSVFormatFilter::SetChannelMask(TSVSpeakers AValue) {
     SetPropValue("ChannelMask", FChannelMask, AValue);
 }
@@ -31,10 +36,13 @@ TSVWaveFormatExtensible TSVFormatFilter::OutputFormat(const TSVWaveFormatExtensi
     const TSVSpeakers mask = GetChannelMask();
     const int32_t channels = mask.IsEmpty() ? AInput.Format.nChannels : mask.Count();
     const TSVSpeakers outMask = mask.IsEmpty() ? TSVSpeakers::FromMask(AInput.dwChannelMask) : mask;
-    return TPXStartWaveOperation::CreateFormatExObject(
-               static_cast<int32_t>(AInput.Format.nSamplesPerSec), static_cast<int32_t>(bits),
-               channels, outMask, false)
-        ->GetWaveFormat();
+    const bool toFloat = GetFloat() || (GetBits() == 0 && SVIsFloatFormat(AInput));
+    const TSVWaveFormatExtensible format =
+        TPXStartWaveOperation::CreateFormatExObject(
+            static_cast<int32_t>(AInput.Format.nSamplesPerSec),
+            toFloat ? 32 : static_cast<int32_t>(bits), channels, outMask, false)
+            ->GetWaveFormat();
+    return toFloat ? SVFloatFormatOf(format) : format;
 }
 
 TRef<IPXNotifyOperation> TSVFormatFilter::OutputStartOperation(TPXStartWaveOperation& AOperation) {

@@ -93,9 +93,12 @@
 
 // Float effects.
 #include "sonvera/effects/SVBiquadFilters.h"
+#include "sonvera/effects/SVChannelFilters.h"
 #include "sonvera/effects/SVDynamicsFilters.h"
 #include "sonvera/effects/SVEffectFilter.h"
 #include "sonvera/effects/SVEffects.h"
+#include "sonvera/effects/SVRemixFilter.h"
+#include "sonvera/effects/SVTimeFilters.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -18,6 +18,18 @@ uint32_t TSVEffectFilter::GetSampleRate() const {
 
 void TSVEffectFilter::ResetState(const TSVWaveFormatExtensible&) {}
 
+void TSVEffectFilter::ProcessFrames(TSVFloatFrames) {}
+
+TSVWaveFormatExtensible
+TSVEffectFilter::OutputFormatOf(const TSVWaveFormatExtensible& AInput) const {
+    return AInput;
+}
+
+TRef<ISVAudioBuffer> TSVEffectFilter::ProcessBuffer(const TRef<ISVAudioBuffer>& AFloats) {
+    ProcessFrames(SVModifyFloatFrames(AFloats));
+    return AFloats;
+}
+
 void TSVEffectFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     TChangeNotifyLockGuard guard(*GetLock());
     FEffectFormat = SVFloatFormatOf(AOperation.GetWaveFormat());
@@ -28,9 +40,11 @@ void TSVEffectFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
 }
 
 TRef<IPXNotifyOperation> TSVEffectFilter::OutputStartOperation(TPXStartWaveOperation& AOperation) {
-    if (SVIsFloatFormat(AOperation.GetWaveFormat()))
+    const TSVWaveFormatExtensible format =
+        OutputFormatOf(SVFloatFormatOf(AOperation.GetWaveFormat()));
+    const TSVWaveFormatExtensible input = AOperation.GetWaveFormat();
+    if (std::memcmp(&format, &input, sizeof format) == 0)
         return TSVCommonFilter::OutputStartOperation(AOperation);
-    const TSVWaveFormatExtensible format = SVFloatFormatOf(AOperation.GetWaveFormat());
     return TPXStartWaveOperation::Create(&format, AOperation.GetPaused());
 }
 
@@ -53,8 +67,7 @@ TRef<ISVAudioBuffer> TSVEffectFilter::FloatBufferOf(const TRef<ISVAudioBuffer>& 
 
 void TSVEffectFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
                                               TRef<ISVAudioBuffer>& AOutBuffer, bool& ASend) {
-    AOutBuffer = FloatBufferOf(AOutBuffer ? AOutBuffer : AInBuffer);
-    ProcessFrames(SVModifyFloatFrames(AOutBuffer));
+    AOutBuffer = ProcessBuffer(FloatBufferOf(AOutBuffer ? AOutBuffer : AInBuffer));
     if (FLatencyToSkip > 0 && SkipLatency(AOutBuffer) == 0)
         ASend = false;
 }
@@ -94,8 +107,7 @@ void TSVEffectFilter::FlushLatency(int64_t ABegin) {
     tail->GetTimeStamp()->SetEnd(ABegin + int64_t{held} * 10'000'000 /
                                               std::max<uint32_t>(format.Format.nSamplesPerSec, 1));
     tail->GetTimeStamp()->SetAvailable(true);
-    ProcessFrames(SVModifyFloatFrames(tail));
-    GetAudioOutputPin()->SubmitBuffer(tail);
+    GetAudioOutputPin()->SubmitBuffer(ProcessBuffer(tail));
 }
 
 TClassInfo SVEffectClassInfo(const char* AClassName, const char* AShortName,

@@ -1,7 +1,10 @@
 #include "sonvera/effects/SVEffects.h"
 
 #include "sonvera/effects/SVBiquadFilters.h"
+#include "sonvera/effects/SVChannelFilters.h"
 #include "sonvera/effects/SVDynamicsFilters.h"
+#include "sonvera/effects/SVRemixFilter.h"
+#include "sonvera/effects/SVTimeFilters.h"
 
 namespace sonvera {
 

@@ -14,8 +14,11 @@
 #include "components/RecordingAudioOut.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/effects/SVBiquadFilters.h"
+#include "sonvera/effects/SVChannelFilters.h"
 #include "sonvera/effects/SVDynamicsFilters.h"
 #include "sonvera/effects/SVEffects.h"
+#include "sonvera/effects/SVRemixFilter.h"
+#include "sonvera/effects/SVTimeFilters.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
@@ -187,13 +190,21 @@ TEST(EffectChain, EveryEffectGivesTheSameSamplesInOneBufferAndInMany) {
         for (TPersistent* component : {whole.get(), pieces.get()}) // 0 dB would pass it through
             if (auto* shelf = dynamic_cast<TSVGainBiquadFilter*>(component))
                 shelf->SetGain(6);
+            else if (auto* fade = dynamic_cast<TSVFadeFilter*>(component))
+                fade->SetIn(0.1);
+            else if (auto* pan = dynamic_cast<TSVPanFilter*>(component))
+                pan->SetPan(0.5);
+            else if (auto* remix = dynamic_cast<TSVRemixFilter*>(component))
+                remix->SetLayout("mono");
         const std::vector<float> once =
             RunChain({static_cast<TSVCommonFilter*>(whole.get())}, noise, 2);
         const std::vector<float> many =
             RunChain({static_cast<TSVCommonFilter*>(pieces.get())}, noise, 2, 777);
-        ASSERT_EQ(once.size(), noise.size());
+        const size_t outputs = dynamic_cast<TSVRemixFilter*>(whole.get()) ? 1 : 2;
+        ASSERT_EQ(once.size(), noise.size() / 2 * outputs);
         EXPECT_EQ(std::memcmp(once.data(), many.data(), once.size() * sizeof(float)), 0);
-        EXPECT_NE(once, noise);
+        EXPECT_NE(std::vector<float>(once.begin(), once.begin() + 100),
+                  std::vector<float>(noise.begin(), noise.begin() + 100));
     }
 }
 

@@ -1,5 +1,6 @@
 // The base of float effects. An effect writes one function over interleaved float frames,
-// ProcessFrames, and gets the rest from here: integer input converted to float on the way in
+// ProcessFrames (or, when its output has another layout, OutputFormatOf and ProcessBuffer), and
+// gets the rest from here: integer input converted to float on the way in
 // (bit-transparently), the stream announced downstream as float at the input's rate and
 // speakers, buffers stamped and passed on, and ResetState at every stream start so that state
 // never leaks from one stream into the next. An effect that delays its output (a look-ahead)
@@ -36,8 +37,12 @@ public:
 protected:
     // Forgets what the effect kept from earlier samples; AFormat is the stream's float format.
     virtual void ResetState(const TSVWaveFormatExtensible& AFormat);
-    // The frames of one buffer, in place.
-    virtual void ProcessFrames(TSVFloatFrames AFrames) = 0;
+    // The frames of one buffer, in place (nothing by default).
+    virtual void ProcessFrames(TSVFloatFrames AFrames);
+    // The format the effect sends for the stream's float format AInput (AInput by default).
+    virtual TSVWaveFormatExtensible OutputFormatOf(const TSVWaveFormatExtensible& AInput) const;
+    // The buffer sent for the float buffer AFloats: by default AFloats, through ProcessFrames.
+    virtual TRef<ISVAudioBuffer> ProcessBuffer(const TRef<ISVAudioBuffer>& AFloats);
 
     // Frames by which the output lags the input, fixed at ResetState (0).
     virtual uint32_t LatencyFrames() const { return 0; }

@@ -34,6 +34,8 @@
 // Processing primitives.
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/IPPExtraPixelFunctions.h"
+#include "sonvera/primitives/SVSampleKernels.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 #include "sonvera/primitives/SVFloatKernels.h"
 
@@ -60,6 +62,7 @@
 
 // Audio and graph streams.
 #include "sonvera/streams/RVStreamTypes.h"
+#include "sonvera/streams/SVStreamTime.h"
 #include "sonvera/streams/SVStreamTypes.h"
 
 // Filter and generator bases, clocks and queues.
@@ -89,6 +92,7 @@
 #include "sonvera/components/SVCommonSplitter.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
+#include "sonvera/components/SVStreamSource.h"
 #include "sonvera/components/SVStructureElements.h"
 
 // Float effects.
@@ -116,6 +120,7 @@
 #include "sonvera/codecs/RVLAVLoggingElement.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
+#include "sonvera/codecs/RVLAVSampleBridge.h"
 #include "sonvera/codecs/RVLAVSettings.h"
 #include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/codecs/RVLAVVideoCompression.h"

@@ -9,17 +9,9 @@ TSVBasicAudioOut::TSVBasicAudioOut(TPersistent* AOwner)
     : TLockComponent(AOwner),
       FMasterPumping(std::make_unique<TBVMasterPumping>(nullptr, this, GetLock())) {
     FInputPin = std::make_unique<TSVPXAudioSinkPin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVBasicAudioOut::SinkDispatch));
     FClockOutputPin = std::make_unique<TPXClockSourcePin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return ClockSourceDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVBasicAudioOut::ClockSourceDispatch));
 }
 
 TSVBasicAudioOut::~TSVBasicAudioOut() {

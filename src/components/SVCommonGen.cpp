@@ -11,11 +11,7 @@ TSVCommonGen::TSVCommonGen(TPersistent* AOwner) : TQXBasicCommonGen(AOwner) {
     FAudioFormat = std::make_unique<TSVAudioFormat>(
         [this](TPersistent* ASender) { DoFormatChange(ASender); }, this, GetLock());
     FOutputPin = std::make_unique<TSVPXAudioSourcePin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return DispatchOperation(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVCommonGen::DispatchOperation));
     FIntVarBuffer = TQXBlockBuffer::CreateSize(2 * FAudioFormat->GetBufferSize());
 }
 

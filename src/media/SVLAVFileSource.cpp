@@ -8,12 +8,6 @@ namespace sonvera {
 
 namespace {
 
-constexpr int64_t KUnitsPerSecond = 10'000'000;
-
-int64_t FramesToUnits(uint64_t AFrames, int64_t ARate) {
-    return av_rescale(static_cast<int64_t>(AFrames), KUnitsPerSecond, ARate);
-}
-
 // The stream's own duration, else the container's; 0 when neither is known.
 int64_t DurationOf(const AVFormatContext& AInput, const AVStream& AStream) {
     int64_t duration = 0;
@@ -35,46 +29,27 @@ struct TSVLAVFileSource::TDecoder {
     int64_t Duration = 0;
 };
 
-TSVLAVFileSource::TSVLAVFileSource(TPersistent* AOwner) : TQXBasicCommonGen(AOwner) {
-    FOutputPin = std::make_unique<TSVPXAudioSourcePin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return DispatchOperation(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+TSVLAVFileSource::TSVLAVFileSource(TPersistent* AOwner) : TSVStreamSource(AOwner) {
     TRVLAVPlayerAudio::Create(StoreIn(FPlayerAudio), this, GetLock());
 }
 
 TSVLAVFileSource::~TSVLAVFileSource() {
-    Stop(); // the clock first: a tick decodes and uses the pin
-    FOutputPin.reset();
+    Stop(); // the clock first: a tick decodes
     TChangeNotifyLockGuard guard(*GetLock());
-    CloseInput();
+    Close();
 }
 
 const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
     using T = TSVLAVFileSource;
     static const TPropertyTable<T> table =
-        TPropertyTable<T>("TSVLAVFileSource", TLockComponent::ClassPropertyTable())
+        TPropertyTable<T>("TSVLAVFileSource", TSVStreamSource::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
-            .Boolean("Realtime", false, &T::GetRealtime, &T::SetRealtime)
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
 }
 
 void TSVLAVFileSource::SetFileName(const std::string& AValue) {
-    SetPropValue("FileName", FFileName, AValue, [this] { FReady = false; });
-}
-
-void TSVLAVFileSource::Open() {
-    TChangeNotifyLockGuard guard(*GetLock());
-    if (!FReady)
-        OpenInput();
-}
-
-TSVWaveFormatExtensible TSVLAVFileSource::GetWaveFormat() const {
-    TChangeNotifyLockGuard guard(*GetLock());
-    return FFormat;
+    SetPropValue("FileName", FFileName, AValue, [this] { Unprepare(); });
 }
 
 std::string TSVLAVFileSource::GetCodecName() const {
@@ -87,13 +62,7 @@ int64_t TSVLAVFileSource::GetDuration() const {
     return FDecoder ? FDecoder->Duration : 0;
 }
 
-std::string TSVLAVFileSource::GetError() const {
-    TChangeNotifyLockGuard guard(*GetLock());
-    return FError;
-}
-
-void TSVLAVFileSource::OpenInput() {
-    CloseInput();
+TSVWaveFormatExtensible TSVLAVFileSource::OpenStream() {
     const std::string name = FFileName;
     auto decoder = std::make_unique<TDecoder>();
     int error = 0;
@@ -141,93 +110,16 @@ void TSVLAVFileSource::OpenInput() {
                                                           SVSpeakersOf(context.ch_layout), false)
                   ->GetWaveFormat();
     FDecoder = std::move(decoder);
-    FReady = true;
+    return FFormat;
 }
 
-void TSVLAVFileSource::CloseInput() {
+void TSVLAVFileSource::CloseStream() {
     // The player audio closes the decoder on the context before the context goes.
     FPlayerAudio->Close();
     FDecoder.reset();
-    FReady = false;
 }
 
-bool TSVLAVFileSource::NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) {
-    return FOutputPin->Notify(AOperation);
-}
-
-void TSVLAVFileSource::IntStartStream() {
-    if (!FReady)
-        OpenInput();
-    FReady = false; // the next start reads the file from its beginning again
-    FEnded = false;
-    FReachedEnd = false;
-    FError.clear();
-    FFramesSent = 0;
-    FPosition = 0;
-    SetRate(FFormat.Format.nSamplesPerSec);
-    NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
-}
-
-void TSVLAVFileSource::StartPump() {
-    if (!GetPump() || IsExternalClock() || GetPumpClock())
-        return;
-    const bool realtime = GetRealtime();
-    FClockSource = GetTimeSource();
-    FFreeRunning.reset();
-    if (!FClockSource && realtime) {
-        FClockSource = std::make_shared<TQXSteadyTimeSource>();
-    } else if (!FClockSource) {
-        FFreeRunning = std::make_shared<TQXFreeRunningTimeSource>();
-        FClockSource = FFreeRunning;
-    }
-    FClockStart = FClockSource->Now();
-    SetPumpClock(std::make_unique<TQXClockGen>(
-        this, realtime ? KRealtimeInterval : 1, [this] { IntPump(); }, FClockSource));
-}
-
-void TSVLAVFileSource::IntPump() {
-    TChangeNotifyLockGuard guard(*GetLock());
-    if (!GetRunning() || GetPaused() || FEnded || !FDecoder)
-        return;
-    try {
-        if (GetRealtime() && !IsExternalClock() && FClockSource) {
-            const int64_t due = FClockSource->Now() - FClockStart;
-            while (!FEnded && FPosition.load() <= due)
-                SendNext();
-        } else {
-            SendNext();
-        }
-    } catch (const std::exception& error) {
-        EndStream(error.what());
-    }
-}
-
-void TSVLAVFileSource::SendNext() {
-    const TRef<ISVAudioBuffer> buffer = NextBuffer();
-    if (!buffer) {
-        FReachedEnd = true;
-        EndStream("");
-        return;
-    }
-    const int64_t rate = FFormat.Format.nSamplesPerSec;
-    const TRef<IRVTimeStamp> stamp = buffer->GetTimeStamp();
-    stamp->SetBegin(FramesToUnits(FFramesSent, rate));
-    FFramesSent += buffer->GetSize();
-    stamp->SetEnd(FramesToUnits(FFramesSent, rate));
-    stamp->SetAvailable(true);
-    FPosition = stamp->GetEnd();
-    FOutputPin->SubmitBuffer(buffer);
-}
-
-void TSVLAVFileSource::EndStream(const std::string& AError) {
-    FEnded = true;
-    FError = AError;
-    if (FFreeRunning)
-        FFreeRunning->Hold(); // no idle ticks until the stop has joined the clock
-    PostStop();
-}
-
-TRef<ISVAudioBuffer> TSVLAVFileSource::NextBuffer() {
+TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
     TDecoder& decoder = *FDecoder;
     AVCodecContext* context = decoder.Context.get();
     AVFrame* frame = FPlayerAudio->GetFrame();
@@ -262,43 +154,17 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::NextBuffer() {
 }
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
-    const TRef<ISVAudioBuffer> buffer = FitFrame();
-    if (!SVIsEqualAudioFormat(buffer->GetWaveFormat(), FFormat))
-        throw EReadError(FFileName +
-                         FormatMessage(": a frame of %d Hz, %d channels and %d bits does not "
-                                       "match the stream's format",
-                                       buffer->GetSamplesPerSecond(), buffer->GetChannels(),
-                                       buffer->GetBitsPerSample()));
-    return buffer;
-}
-
-TRef<ISVAudioBuffer> TSVLAVFileSource::FitFrame() {
-    const TRef<TSVAudioBuffer> decoded = IntfCast<TSVAudioBuffer>(FPlayerAudio->DecodeBuffer());
-    const TSVSpeakers speakers = TSVSpeakers::FromMask(FFormat.dwChannelMask);
-    if (FFormat.Samples.wValidBitsPerSample == 24 && decoded->GetSampleBitWidth() == 32) {
-        const TRef<TSVAudioBuffer> packed = TSVAudioBuffer::CreateSizeExObject(
-            decoded->GetSamplesPerSecond(), 24, decoded->GetChannels(),
-            static_cast<int32_t>(decoded->GetSize()), speakers);
-        SVPackS32ToS24(static_cast<const int32_t*>(decoded->Read()),
-                       static_cast<uint8_t*>(packed->Write()),
-                       size_t{decoded->GetSize()} * static_cast<size_t>(decoded->GetChannels()));
-        return packed;
-    }
-    if (decoded->GetChannelMask() != speakers) {
-        decoded->GetModifyFormat()->dwChannelMask = speakers.Mask();
-        decoded->PopulateCahces();
-    }
-    return decoded;
-}
-
-TRef<IPXNotifyOperation> TSVLAVFileSource::IntStopStream() {
-    TChangeNotifyLockGuard guard(*GetLock());
-    CloseInput();
-    FClockSource.reset();
-    FFreeRunning.reset();
-    if (FReachedEnd && FError.empty())
-        return TPXEndStopOperation::Create();
-    return TPXStopOperation::Create();
+    const AVFrame& frame = *FPlayerAudio->GetFrame();
+    if (frame.sample_rate != static_cast<int>(FFormat.Format.nSamplesPerSec) ||
+        frame.ch_layout.nb_channels != FFormat.Format.nChannels ||
+        SVDeliveredBits(frame.format) != FPlayerAudio->GetWaveFormat().Format.wBitsPerSample)
+        throw EReadError(FFileName + FormatMessage(": a frame of %d Hz, %d channels and %d bits "
+                                                   "does not match the stream's format",
+                                                   frame.sample_rate, frame.ch_layout.nb_channels,
+                                                   SVDeliveredBits(frame.format)));
+    // Decoded straight into the stream's width and speakers.
+    return SVBufferFromFrame(frame, frame.sample_rate, FFormat.Samples.wValidBitsPerSample,
+                             TSVSpeakers::FromMask(FFormat.dwChannelMask));
 }
 
 } // namespace sonvera

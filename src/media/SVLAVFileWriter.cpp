@@ -5,12 +5,12 @@
 
 #include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
 
 namespace {
 
-constexpr int64_t KUnitsPerSecond = 10'000'000;
 constexpr int32_t KDeclaredBitRate = 400000;
 
 // The PCM codecs of 8, 16, 24 and 32 bits in both byte orders, so that a container whose
@@ -317,7 +317,7 @@ void TSVLAVFileWriter::Encode(ISVAudioBuffer& ABuffer) {
         const TRef<IRVTimeStamp> stamp = ABuffer.GetTimeStamp();
         if (stamp->GetAvailable())
             encoder.NextPts = std::max<int64_t>(
-                0, av_rescale(stamp->GetBegin(), encoder.Context->sample_rate, KUnitsPerSecond));
+                0, SVUnitsToFrames(stamp->GetBegin(), encoder.Context->sample_rate));
     }
     const auto* samples = static_cast<const uint8_t*>(ABuffer.Read());
     const size_t frameBytes = static_cast<size_t>(ABuffer.GetDataStep());

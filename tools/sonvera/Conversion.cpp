@@ -17,14 +17,13 @@
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
 #include "sonvera/platform/runtime/MainThread.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-constexpr int64_t KUnitsPerSecond = 10'000'000;
 
 std::atomic<bool> GInterrupted{false};
 

@@ -12,99 +12,60 @@
 // is such a failure: the stream announces one format and keeps to it, so that no component
 // downstream ever receives samples it was not started for.
 //
-// Pacing: by default the source runs as fast as its chain accepts - its pump clock ticks again
-// as soon as the previous buffer is delivered - or, when a consumer downstream takes over
-// pumping (a master-pump operation), once per pump request, on the requester's thread. With
-// Realtime set its clock delivers the buffers as their time comes.
+// Pacing, stamping and the stream's end are the stream source's (see SVStreamSource.h).
 //
 // Threads and locks: a tick holds the component lock while it reads, decodes and delivers, so
-// every lock taken downstream nests inside it. Start, Stop and the property setters run on the
-// controlling thread; the stream's end is posted to the main thread, which must be pumped.
+// every lock taken downstream nests inside it.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
-#include "sonvera/platform/bases/QXBasicCommonGen.h"
-#include "sonvera/streams/SVStreamTypes.h"
+#include "sonvera/components/SVStreamSource.h"
 
 namespace sonvera {
 
-// Published: FileName (""), Realtime (false), PlayerAudio.
-class TSVLAVFileSource : public TQXBasicCommonGen {
+// Published: FileName (""), PlayerAudio, and the stream source's.
+class TSVLAVFileSource : public TSVStreamSource {
 public:
-    // How often the realtime clock looks for buffers that are due, in 100 ns units.
-    static constexpr int64_t KRealtimeInterval = 100'000;
-
     explicit TSVLAVFileSource(TPersistent* AOwner);
     ~TSVLAVFileSource() override;
 
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
-    TSVPXAudioSourcePin* GetOutputPin() const noexcept { return FOutputPin.get(); }
     std::string GetFileName() const { return GetPropValue(FFileName); }
     // Takes effect at the next Open or Start.
     void SetFileName(const std::string& AValue);
-    bool GetRealtime() const { return GetPropValue(FRealtime); }
-    void SetRealtime(bool AValue) { SetPropValue("Realtime", FRealtime, AValue); }
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
 
-    // Opens the file and its decoder, unless a stream is ready to start, so that its format is
-    // known before the chain is built. A file FFmpeg cannot open, without that audio stream or
-    // whose decoder fails raises EReadError naming the file and the cause.
-    void Open();
-    // The format the stream is announced in; its channel count is 0 before Open.
-    TSVWaveFormatExtensible GetWaveFormat() const;
+    // Open (the stream source's) opens the file and its decoder: a file FFmpeg cannot open,
+    // without that audio stream or whose decoder fails raises EReadError naming the file and
+    // the cause.
     // The decoder's short name ("flac").
     std::string GetCodecName() const;
     // The stream's length in 100 ns units, as the container tells it (0 when unknown).
     int64_t GetDuration() const;
-    // Stream time reached: the end of the last buffer sent.
-    int64_t GetPosition() const noexcept { return FPosition.load(); }
-    // Why the last stream ended before the end of the file; empty when it did not.
-    std::string GetError() const;
 
 protected:
-    bool NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) override;
-    void IntStartStream() override;
-    void StartPump() override;
-    void IntPump() override;
-    TRef<IPXNotifyOperation> IntStopStream() override;
+    TSVWaveFormatExtensible OpenStream() override;
+    // The next decoded frame; null at the end of the file.
+    TRef<ISVAudioBuffer> ReadBuffer() override;
+    void CloseStream() override;
 
 private:
     struct TDecoder;
 
-    void OpenInput();
-    void CloseInput();
-    // Sends the next buffer; at the end of the file the stream ends instead.
-    void SendNext();
-    void EndStream(const std::string& AError);
-    TRef<ISVAudioBuffer> NextBuffer();
     // The decoded frame as a buffer of the announced format; EReadError when it is not one.
     TRef<ISVAudioBuffer> ConvertFrame();
-    // The decoded frame at the stream's width and speakers.
-    TRef<ISVAudioBuffer> FitFrame();
 
-    std::unique_ptr<TSVPXAudioSourcePin> FOutputPin;
     std::unique_ptr<TRVLAVPlayerAudio> FPlayerAudio;
     std::string FFileName;
-    bool FRealtime = false;
 
     // The open file; under the component lock.
     std::unique_ptr<TDecoder> FDecoder;
     TSVWaveFormatExtensible FFormat{};
-    bool FReady = false; // opened and nothing read yet
-    bool FEnded = false;
-    bool FReachedEnd = false;
-    std::string FError;
-    uint64_t FFramesSent = 0;
-    std::atomic<int64_t> FPosition{0};
-    std::shared_ptr<IQXTimeSource> FClockSource;
-    std::shared_ptr<TQXFreeRunningTimeSource> FFreeRunning; // when FClockSource is one
-    int64_t FClockStart = 0;
 };
 
 } // namespace sonvera

@@ -37,6 +37,8 @@
 #include "sonvera/primitives/SVSampleKernels.h"
 #include "sonvera/primitives/SVSampleTraits.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVBitTransparent.h"
+#include "sonvera/primitives/SVTruePeak.h"
 #include "sonvera/primitives/SVFloatKernels.h"
 
 // Audio format.
@@ -128,6 +130,16 @@
 // Ready components over FFmpeg: file source, file writer, resample filter.
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/media/SVLAVFormatNegotiation.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
+#endif
+
+// Measuring and pictures: loudness, level and spectrum meters. Linking sonvera::analysis
+// defines SONVERA_ANALYSIS.
+#ifdef SONVERA_ANALYSIS
+#include "sonvera/analysis/SVAnalysisPicture.h"
+#include "sonvera/analysis/SVLevelMeter.h"
+#include "sonvera/analysis/SVLoudnessMeter.h"
+#include "sonvera/analysis/SVSpectrum.h"
 #endif

@@ -72,7 +72,7 @@ double TSVCommonGen::GetSampleRate() {
 
 void TSVCommonGen::IntPump() {
     TChangeNotifyLockGuard guard(*GetLock());
-    if (!GetRunning() || GetPaused())
+    if (!IsGenerating())
         return;
     // The record is read once: the lock is held, so it is whole and stays so during the tick.
     const TSVWaveFormatExtensible& format = *FAudioFormat->GetWaveFormat();

@@ -59,6 +59,7 @@ void TSVStreamSource::IntStartStream() {
     FError.clear();
     FStreamClock.Restart(FFormat.Format.nSamplesPerSec);
     FPosition = 0;
+    FFormatChanges = 0;
     SetRate(FFormat.Format.nSamplesPerSec);
     NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
 }
@@ -82,7 +83,7 @@ void TSVStreamSource::StartPump() {
 
 void TSVStreamSource::IntPump() {
     TChangeNotifyLockGuard guard(*GetLock());
-    if (!GetRunning() || GetPaused() || FEnded)
+    if (!IsGenerating() || FEnded)
         return;
     try {
         if (GetRealtime() && !IsExternalClock() && FClockSource) {
@@ -106,10 +107,23 @@ bool TSVStreamSource::SendNext() {
     }
     if (buffer->GetSize() == 0)
         return false;
+    const TSVWaveFormatExtensible format = buffer->GetWaveFormat();
+    if (!SVIsEqualAudioFormat(format, FFormat) ||
+        format.Samples.wValidBitsPerSample != FFormat.Samples.wValidBitsPerSample)
+        FollowFormat(format);
     FStreamClock.Stamp(*buffer);
     FPosition = FStreamClock.GetPosition();
     FOutputPin->SubmitBuffer(buffer);
     return true;
+}
+
+void TSVStreamSource::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
+    FFormat = AFormat;
+    // Stamps go on from the end of the last buffer, on the new rate's clock.
+    FStreamClock.Restart(FFormat.Format.nSamplesPerSec, FStreamClock.GetPosition());
+    SetRate(FFormat.Format.nSamplesPerSec);
+    ++FFormatChanges;
+    NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
 }
 
 void TSVStreamSource::EndStream(const std::string& AError) {

@@ -18,6 +18,21 @@ int64_t DurationOf(const AVFormatContext& AInput, const AVStream& AStream) {
     return std::max<int64_t>(duration, 0);
 }
 
+// The format of a stream of decoded samples: FFmpeg hands 24-bit integers over in 32 bits, the
+// stream keeps the file's width.
+TSVWaveFormatExtensible StreamFormatOf(int32_t ARate, const AVChannelLayout& ALayout, int AFormat,
+                                       int32_t ARawBits) {
+    const int32_t delivered = SVDeliveredBits(AFormat);
+    const int32_t bits =
+        delivered == 32 && av_get_packed_sample_fmt(static_cast<AVSampleFormat>(AFormat)) ==
+                                   AV_SAMPLE_FMT_S32 && ARawBits == 24
+            ? 24
+            : delivered;
+    return TPXStartWaveOperation::CreateFormatExObject(ARate, bits, ALayout.nb_channels,
+                                                       SVSpeakersOf(ALayout), false)
+        ->GetWaveFormat();
+}
+
 } // namespace
 
 struct TSVLAVFileSource::TDecoder {
@@ -44,6 +59,7 @@ const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVLAVFileSource", TSVStreamSource::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
+            .Boolean("Strict", false, &T::GetStrict, &T::SetStrict)
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
 }
@@ -99,16 +115,9 @@ TSVWaveFormatExtensible TSVLAVFileSource::OpenStream() {
         FPlayerAudio->Close();
         throw EReadError(name + ": the audio stream gives no sample rate or no channels");
     }
-    const TSVWaveFormatExtensible& decoded = FPlayerAudio->GetWaveFormat();
-    // FFmpeg hands 24-bit integers over in 32 bits; the stream keeps the file's width.
-    const AVSampleFormat packed = av_get_packed_sample_fmt(context.sample_fmt);
-    const int32_t bits = packed == AV_SAMPLE_FMT_S32 && context.bits_per_raw_sample == 24
-                             ? 24
-                             : decoded.Samples.wValidBitsPerSample;
-    FFormat = TPXStartWaveOperation::CreateFormatExObject(context.sample_rate, bits,
-                                                          context.ch_layout.nb_channels,
-                                                          SVSpeakersOf(context.ch_layout), false)
-                  ->GetWaveFormat();
+    FFormat = StreamFormatOf(context.sample_rate, context.ch_layout, context.sample_fmt,
+                             context.bits_per_raw_sample);
+    FDamagedFrames = 0;
     FDecoder = std::move(decoder);
     return FFormat;
 }
@@ -132,8 +141,11 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
         }
         if (result == AVERROR_EOF)
             return nullptr;
-        // A damaged packet is skipped, as players do; other failures end the stream.
-        if (result != AVERROR(EAGAIN) && result != AVERROR_INVALIDDATA)
+        // A damaged packet is skipped (and counted), as players do; other failures end the
+        // stream.
+        if (result == AVERROR_INVALIDDATA)
+            SkipDamaged(result);
+        else if (result != AVERROR(EAGAIN))
             throw EReadError(FFileName + ": " + SVLAVErrorText(result));
         if (decoder.Flushed)
             return nullptr;
@@ -148,23 +160,36 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
         if (decoder.Packet->stream_index == decoder.RealIndex)
             result = avcodec_send_packet(context, decoder.Packet.get());
         av_packet_unref(decoder.Packet.get());
-        if (result < 0 && result != AVERROR_INVALIDDATA)
+        if (result == AVERROR_INVALIDDATA)
+            SkipDamaged(result);
+        else if (result < 0)
             throw EReadError(FFileName + ": " + SVLAVErrorText(result));
     }
 }
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
     const AVFrame& frame = *FPlayerAudio->GetFrame();
-    if (frame.sample_rate != static_cast<int>(FFormat.Format.nSamplesPerSec) ||
-        frame.ch_layout.nb_channels != FFormat.Format.nChannels ||
-        SVDeliveredBits(frame.format) != FPlayerAudio->GetWaveFormat().Format.wBitsPerSample)
-        throw EReadError(FFileName + FormatMessage(": a frame of %d Hz, %d channels and %d bits "
-                                                   "does not match the stream's format",
-                                                   frame.sample_rate, frame.ch_layout.nb_channels,
-                                                   SVDeliveredBits(frame.format)));
+    const TSVWaveFormatExtensible format = StreamFormatOf(
+        frame.sample_rate, frame.ch_layout, frame.format, FDecoder->Context->bits_per_raw_sample);
+    if (!SVIsEqualAudioFormat(format, FFormat) ||
+        format.Samples.wValidBitsPerSample != FFormat.Samples.wValidBitsPerSample) {
+        if (GetStrict())
+            throw EReadError(FFileName +
+                             FormatMessage(": a frame of %d Hz, %d channels and %d bits does not "
+                                           "match the stream's format",
+                                           frame.sample_rate, frame.ch_layout.nb_channels,
+                                           format.Samples.wValidBitsPerSample));
+        FFormat = format; // the stream source announces it before the buffer
+    }
     // Decoded straight into the stream's width and speakers.
     return SVBufferFromFrame(frame, frame.sample_rate, FFormat.Samples.wValidBitsPerSample,
                              TSVSpeakers::FromMask(FFormat.dwChannelMask));
+}
+
+void TSVLAVFileSource::SkipDamaged(int AError) {
+    if (GetStrict())
+        throw EReadError(FFileName + ": a damaged frame: " + SVLAVErrorText(AError));
+    ++FDamagedFrames;
 }
 
 } // namespace sonvera

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sonvera/codecs/RVLAVSupport.h"
+#include "media/SVStreamConverter.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/streams/SVStreamTime.h"
 
@@ -117,6 +118,10 @@ const TPropertyTableBase& TSVLAVFileWriter::ClassPropertyTable() {
     return table;
 }
 
+void TSVLAVFileWriter::SetFileName(const std::string& AValue) {
+    SetPropValue("FileName", FFileName, AValue);
+}
+
 const AVOutputFormat* TSVLAVFileWriter::GetContainer() const {
     return FFileFormat->GetFormat(GetFileName());
 }
@@ -171,8 +176,6 @@ bool TSVLAVFileWriter::SinkDispatch(TPXPin*, TPXPin*, const TGUID&,
         running = WriteBuffer(IntfCast<ISVAudioBuffer>(supplied->GetData()));
     } else if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
         running = StartFile(start->GetWaveFormat());
-        if (running && GetMasterPumping()->GetEnabled())
-            GetInputPin()->Notify(TPXMasterPumpOperation::Create());
     } else if (OperationAs<TPXStopOperation>(AOperation)) {
         TChangeNotifyLockGuard guard(*GetLock());
         FinishFile();
@@ -187,12 +190,13 @@ bool TSVLAVFileWriter::StartFile(const TSVWaveFormatExtensible& AFormat) {
     if (!GetEnabled())
         return true;
     if (FEncoder) {
-        // A repeated announcement changes nothing; a file cannot change its format midway.
-        if (SVIsEqualAudioFormat(FEncoder->Format, AFormat) &&
-            FEncoder->Format.Samples.wValidBitsPerSample == AFormat.Samples.wValidBitsPerSample)
+        try {
+            FollowFormat(AFormat);
             return true;
-        Fail(FFileName + ": the stream's format changed");
-        return false;
+        } catch (const std::exception& error) {
+            Fail(error.what());
+            return false;
+        }
     }
     FError.clear();
     FFramesWritten = 0;
@@ -211,7 +215,10 @@ bool TSVLAVFileWriter::WriteBuffer(const TRef<ISVAudioBuffer>& ABuffer) {
     if (!FEncoder)
         return FError.empty();
     try {
-        Encode(*ABuffer);
+        if (FConverting)
+            FConverter->Write(ABuffer);
+        else
+            Encode(*ABuffer);
         return true;
     } catch (const std::exception& error) {
         Fail(error.what());
@@ -223,6 +230,8 @@ void TSVLAVFileWriter::FinishFile() {
     if (!FEncoder)
         return;
     try {
+        if (FConverter)
+            FConverter->Finish(); // what the resampler holds back
         TEncoder& encoder = *FEncoder;
         if (encoder.Filled > 0)
             SendFrame(true);
@@ -236,6 +245,22 @@ void TSVLAVFileWriter::FinishFile() {
         Fail(error.what());
     }
     ClearAudioFormat();
+}
+
+void TSVLAVFileWriter::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
+    const TSVWaveFormatExtensible& opened = FEncoder->Format;
+    const bool same = SVIsEqualAudioFormat(opened, AFormat) &&
+                      opened.Samples.wValidBitsPerSample == AFormat.Samples.wValidBitsPerSample;
+    if (same && !FConverting)
+        return; // a repeated announcement changes nothing
+    if (!FConverter)
+        FConverter = std::make_unique<TSVStreamConverter>(
+            this, GetLock(), opened, [this](const TRef<ISVAudioBuffer>& ABuffer) { Encode(*ABuffer); });
+    if (same)
+        FConverter->Finish();
+    else
+        FConverter->Start(AFormat);
+    FConverting = !same;
 }
 
 void TSVLAVFileWriter::OpenFile(const TSVWaveFormatExtensible& AFormat) {
@@ -378,6 +403,8 @@ void TSVLAVFileWriter::WritePackets() {
 }
 
 void TSVLAVFileWriter::CloseFile() {
+    FConverter.reset();
+    FConverting = false;
     FCompression->Close(); // the codec context, under the global codec lock
     FEncoder.reset();      // the container and its file
 }

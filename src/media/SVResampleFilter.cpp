@@ -137,8 +137,18 @@ TSVResampleFilter::OutputStartOperation(TPXStartWaveOperation& AOperation) {
     std::unique_ptr<TResampler> resampler;
     if (GetEnabled() && rate != 0 && rate != input.Format.nSamplesPerSec)
         resampler = std::make_unique<TResampler>(input, static_cast<int32_t>(rate));
+    TRef<ISVAudioBuffer> tail;
+    {
+        std::lock_guard<std::mutex> guard(FResamplerLock);
+        // A start midway (the stream's format changed): what the old resampler holds back
+        // still belongs to the stream, in the format announced before.
+        if (FResampler)
+            tail = FResampler->Convert(nullptr);
+        FResampler = std::move(resampler);
+    }
+    if (tail && GetAudioOutputPin()->IsConnected())
+        GetAudioOutputPin()->SubmitBuffer(tail);
     std::lock_guard<std::mutex> guard(FResamplerLock);
-    FResampler = std::move(resampler);
     if (!FResampler)
         return TSVCommonFilter::OutputStartOperation(AOperation);
     return TPXStartWaveOperation::Create(FResampler->GetOutputFormat(), AOperation.GetPaused());

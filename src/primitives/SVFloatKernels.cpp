@@ -15,7 +15,7 @@ constexpr double KSubnormalGuard = 1e-30;
 template <int32_t VBits> float LoadAsFloat(const uint8_t* AAt) noexcept {
     constexpr float KScale = 1.0f / static_cast<float>(1u << (VBits - 1));
     if constexpr (VBits == 8) {
-        return static_cast<float>(int32_t{AAt[0]} - 127) * KScale;
+        return static_cast<float>(int32_t{AAt[0]} - 128) * KScale;
     } else if constexpr (VBits == 16) {
         int16_t value;
         std::memcpy(&value, AAt, sizeof value);
@@ -30,14 +30,13 @@ template <int32_t VBits> float LoadAsFloat(const uint8_t* AAt) noexcept {
     }
 }
 
-// The scaled value, rounded and saturated, as the width's integer (8 bits: the raw byte, whose
-// values less 127 run from -127 to 128).
+// The scaled value, rounded and saturated, as the width's integer (8 bits: the raw byte).
 template <int32_t VBits> int32_t RoundToWidth(double AScaled) noexcept {
-    constexpr double KLow = VBits == 8 ? -127.0 : -static_cast<double>(int64_t{1} << (VBits - 1));
-    constexpr double KHigh = VBits == 8 ? 128.0 : -KLow - 1;
+    constexpr double KLow = -static_cast<double>(int64_t{1} << (VBits - 1));
+    constexpr double KHigh = -KLow - 1;
     const double rounded = std::nearbyint(AScaled == AScaled ? AScaled : 0.0);
     const auto value = static_cast<int32_t>(std::clamp(rounded, KLow, KHigh));
-    return VBits == 8 ? value + 127 : value;
+    return VBits == 8 ? value + 128 : value;
 }
 
 template <int32_t VBits> void StoreInteger(uint8_t* AAt, int32_t AValue) noexcept {

@@ -1,7 +1,6 @@
 // An audio output for chain tests that records what arrives: the operation names, the last
 // format announced, and of every buffer its bytes, its channel-0 samples (one per frame) and its
-// stamps (float buffers: their bytes and stamps). With master pumping enabled it takes over pumping
-// when the stream starts.
+// stamps (of float buffers: their bytes and stamps).
 #pragma once
 
 #include <string>
@@ -27,8 +26,6 @@ public:
         if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
             Format = start->GetWaveFormat();
             SetAudioFormat(&Format);
-            if (GetMasterPumping()->GetEnabled())
-                GetInputPin()->Notify(TPXMasterPumpOperation::Create());
         }
         if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
             const auto buffer = IntfCast<ISVAudioBuffer>(supplied->GetData());

@@ -87,14 +87,17 @@ int RunCodecs(const std::vector<std::string>& AArguments) {
 }
 
 int RunFormats(const std::vector<std::string>& AArguments) {
-    if (!AArguments.empty())
-        throw EArgumentError("usage: sonvera formats");
+    const bool audioOnly = AArguments.size() == 1 && AArguments[0] == "--audio";
+    if (!AArguments.empty() && !audioOnly)
+        throw EArgumentError("usage: sonvera formats [--audio]");
     std::printf("%-24s %-16s %-24s %-16s %s\n", "name", "extensions", "MIME type", "audio codec",
                 "description");
     TRVLAVAudioFileFormats& formats = TRVLAVAudioFileFormat::GetAvailableFormats();
     for (int32_t i = 0; i < formats.Count(); ++i) {
         TRVLAVAudioFileFormat& format = formats.Items(i);
         const AVOutputFormat* muxer = format.GetAVFormat();
+        if (audioOnly && (!muxer || muxer->audio_codec == AV_CODEC_ID_NONE))
+            continue;
         const std::string mime = format.GetMimeType();
         const char* codec = muxer && muxer->audio_codec != AV_CODEC_ID_NONE
                                 ? avcodec_get_name(muxer->audio_codec)

@@ -19,10 +19,15 @@ int RunDemo();
 //                 [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS]
 //                 [--option NAME=VALUE]... [--quiet]
 int RunConvert(const std::vector<std::string>& AArguments);
+// What sonvera convert --help prints.
+extern const char* const KConvertHelp;
+
+// sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]
+int RunAnalyze(const std::vector<std::string>& AArguments);
 
 // sonvera codecs [--audio|--video] [--decoders|--encoders]
 int RunCodecs(const std::vector<std::string>& AArguments);
-// sonvera formats
+// sonvera formats [--audio]: --audio lists only the containers that carry audio
 int RunFormats(const std::vector<std::string>& AArguments);
 // sonvera probe FILE
 int RunProbe(const std::vector<std::string>& AArguments);

@@ -123,90 +123,6 @@ private:
     TClock::time_point FNextDraw = FStart;
 };
 
-TSVWaveFormatExtensible StreamFormat(int32_t ARate, int32_t ABits, TSVSpeakers ALayout) {
-    return TPXStartWaveOperation::CreateFormatExObject(ARate, ABits, ALayout.Count(), ALayout,
-                                                       false)
-        ->GetWaveFormat();
-}
-
-// The input's width first, then the nearest wider ones, then the narrower ones.
-std::vector<int32_t> WidthsToTry(int32_t AInput) {
-    std::vector<int32_t> widths{AInput};
-    for (int32_t bits : {8, 16, 24, 32})
-        if (bits > AInput)
-            widths.push_back(bits);
-    for (int32_t bits : {32, 24, 16, 8})
-        if (bits < AInput)
-            widths.push_back(bits);
-    return widths;
-}
-
-bool TakesRate(const AVCodec& ACodec, int32_t ARate) {
-    if (!ACodec.supported_samplerates)
-        return true;
-    for (const int* rate = ACodec.supported_samplerates; *rate != 0; ++rate)
-        if (*rate == ARate)
-            return true;
-    return false;
-}
-
-// The lowest rate the codec takes at or above ARate, else its highest.
-int32_t NearestRate(const AVCodec& ACodec, int32_t ARate) {
-    int32_t above = 0, highest = 0;
-    for (const int* rate = ACodec.supported_samplerates; *rate != 0; ++rate) {
-        highest = std::max(highest, *rate);
-        if (*rate >= ARate && (above == 0 || *rate < above))
-            above = *rate;
-    }
-    return above ? above : highest;
-}
-
-bool TakesLayout(const AVCodec& ACodec, TSVSpeakers ALayout) {
-    if (!ACodec.ch_layouts)
-        return true;
-    AVChannelLayout layout = SVChannelLayoutOf(ALayout, ALayout.Count());
-    bool found = false;
-    for (const AVChannelLayout* known = ACodec.ch_layouts; known->nb_channels != 0 && !found;
-         ++known)
-        found = av_channel_layout_compare(known, &layout) == 0;
-    av_channel_layout_uninit(&layout);
-    return found;
-}
-
-// The format the chain delivers to the writer: the options' rate, width and layout, else the
-// input's where the encoder takes them and the nearest it takes where it does not.
-TSVWaveFormatExtensible ChooseFormat(const TConversionOptions& AOptions,
-                                     const TSVWaveFormatExtensible& AInput,
-                                     const TSVLAVFileWriter& AWriter) {
-    const TSVSpeakers layout =
-        AOptions.Layout.value_or(TSVSpeakers::FromMask(AInput.dwChannelMask));
-    const std::vector<int32_t> widths = AOptions.Bits
-                                            ? std::vector<int32_t>{*AOptions.Bits}
-                                            : WidthsToTry(AInput.Samples.wValidBitsPerSample);
-    std::string refusal;
-    for (const int32_t bits : widths) {
-        const AVCodec* codec = &AWriter.Encoder(bits);
-        if (!TakesLayout(*codec, layout))
-            throw EArgumentError(
-                FormatMessage("codec '%s' cannot take %d channels", codec->name, layout.Count()) +
-                (AOptions.Layout ? "" : " (choose one with --layout)"));
-        int32_t rate = AOptions.Rate.value_or(static_cast<int32_t>(AInput.Format.nSamplesPerSec));
-        if (!TakesRate(*codec, rate)) {
-            if (AOptions.Rate)
-                throw EArgumentError(
-                    FormatMessage("codec '%s' cannot take %d Hz", codec->name, rate));
-            rate = NearestRate(*codec, rate);
-        }
-        const TSVWaveFormatExtensible format = StreamFormat(rate, bits, layout);
-        std::string why;
-        if (TSVLAVFileWriter::EncoderTakes(*codec, format, why))
-            return format;
-        if (refusal.empty())
-            refusal = why;
-    }
-    throw EArgumentError(refusal);
-}
-
 void ConfigureWriter(TSVLAVFileWriter& AWriter, const TConversionOptions& AOptions) {
     if (!AOptions.Format.empty())
         AWriter.GetFileFormat()->SetName(AOptions.Format);
@@ -238,24 +154,19 @@ std::string FormatStreamTime(int64_t ATime) {
 void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer,
                const std::function<void()>& AOnPumped) {
     const TInterruptGuard interrupts;
-    AConsumer.GetMasterPumping()->SetEnabled(true);
-    AGenerator.Start();
-    const TRef<IPXNotifyOperation> request = TPXPumpRequestOperation::Create();
-    while (AGenerator.GetRunning()) {
-        AConsumer.GetInputPin()->Notify(request);
-        TMainThread::ProcessQueue(); // where the stream's end arrives
+    const bool finished = AConsumer.Render(AGenerator, [&] {
         if (AOnPumped)
             AOnPumped();
-        if (GInterrupted) {
-            AGenerator.Stop();
-            throw Exception("interrupted");
-        }
-    }
+        return !GInterrupted;
+    });
+    if (!finished)
+        throw Exception("interrupted");
 }
 
 TConversionResult Convert(const TConversionOptions& AOptions) {
     TSVLAVFileSource source(nullptr);
     source.SetFileName(AOptions.Input);
+    source.SetStrict(AOptions.Strict);
     source.Open();
     const TSVWaveFormatExtensible input = source.GetWaveFormat();
 
@@ -265,7 +176,8 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
     writer.SetFileName(AOptions.Output);
     ConfigureWriter(writer, AOptions);
     writer.Container(); // raises when there is none
-    const TSVWaveFormatExtensible format = ChooseFormat(AOptions, input, writer);
+    const TSVWaveFormatExtensible format =
+        writer.NegotiateFormat(input, {AOptions.Bits, AOptions.Rate, AOptions.Layout});
     writer.SetFileName(output.GetPath());
 
     // Only the filters that change something stand in the chain.
@@ -311,9 +223,14 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
     output.Commit();
 
     TConversionResult result;
-    result.Codec = writer.Encoder(format.Samples.wValidBitsPerSample).name;
+    const AVCodec& codec = writer.Encoder(format.Samples.wValidBitsPerSample);
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec.id);
+    result.Codec = codec.name;
+    result.Lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
     result.Format = format;
     result.Frames = writer.GetFramesWritten();
+    result.FormatChanges = source.GetFormatChanges();
+    result.DamagedFrames = source.GetDamagedFrames();
     result.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
     return result;
 }

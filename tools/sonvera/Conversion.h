@@ -33,12 +33,16 @@ struct TConversionOptions {
     std::optional<int32_t> BitRate;
     std::vector<std::pair<std::string, std::string>> CodecOptions;
     bool ShowProgress = false; // a progress line on standard error
+    bool Strict = false;       // a damaged frame or a format change midway ends the conversion
 };
 
 struct TConversionResult {
     std::string Codec;
+    bool Lossless = false;            // the codec keeps every sample (and so their width)
     TSVWaveFormatExtensible Format{}; // as written
     uint64_t Frames = 0;
+    uint64_t FormatChanges = 0; // of the input, followed
+    uint64_t DamagedFrames = 0; // of the input, skipped
     double Seconds = 0; // wall-clock time taken
 };
 
@@ -46,9 +50,7 @@ struct TConversionResult {
 // a one-line message, and then no output file is left behind.
 TConversionResult Convert(const TConversionOptions& AOptions);
 
-// Starts AGenerator's stream with AConsumer pacing it (master pumping: a consumer that sends the
-// master-pump operation upstream when its stream starts) and pumps it from AConsumer's input, on
-// this thread, until the generator stops; AOnPumped runs after each buffer. An
+// AConsumer's Render of the chain from AGenerator; AOnPumped runs after each buffer. An
 // interrupt (SIGINT, SIGTERM) stops the stream and raises.
 void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer,
                const std::function<void()>& AOnPumped = nullptr);

@@ -62,8 +62,6 @@ public:
 
     bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
                       uint32_t) override {
-        if (OperationAs<TPXStartWaveOperation>(AOperation) && GetMasterPumping()->GetEnabled())
-            GetInputPin()->Notify(TPXMasterPumpOperation::Create());
         if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation))
             Measure(*IntfCast<ISVAudioBuffer>(supplied->GetData()));
         return false;

@@ -5,7 +5,8 @@
 //   OpenStream   opens the stream and answers the format it is announced in; called before
 //                the chain is built (Open) or at Start, inside the component lock. It raises
 //                EReadError naming the input and the cause.
-//   ReadBuffer   the next buffer in that format, unstamped: null at the end of the stream, a
+//   ReadBuffer   the next buffer, unstamped, in that format or in a new one that the stream
+//                goes on in (the base announces it with a new start-wave operation first): null at the end of the stream, a
 //                buffer of 0 frames when nothing is there yet (a device that has not filled one),
 //                an exception to end the stream with a failure (GetError gives its text).
 //   CloseStream  releases what OpenStream took; also called when nothing is open.
@@ -62,6 +63,8 @@ public:
     int64_t GetPosition() const noexcept { return FPosition.load(); }
     // Why the last stream ended before its end; empty when it did not.
     std::string GetError() const;
+    // The format changes the last stream announced after its start.
+    uint64_t GetFormatChanges() const noexcept { return FFormatChanges.load(); }
 
 protected:
     virtual TSVWaveFormatExtensible OpenStream() = 0;
@@ -83,6 +86,8 @@ private:
     // Sends the next buffer, or ends the stream at its end; false when nothing went.
     bool SendNext();
     void EndStream(const std::string& AError);
+    // Announces AFormat, in which the stream goes on from where it is.
+    void FollowFormat(const TSVWaveFormatExtensible& AFormat);
 
     std::unique_ptr<TSVPXAudioSourcePin> FOutputPin;
     bool FRealtime = false;
@@ -95,6 +100,7 @@ private:
     std::string FError;
     TSVStreamClock FStreamClock;
     std::atomic<int64_t> FPosition{0};
+    std::atomic<uint64_t> FFormatChanges{0};
     std::shared_ptr<IQXTimeSource> FClockSource;
     std::shared_ptr<TQXFreeRunningTimeSource> FFreeRunning; // when FClockSource is one
     int64_t FClockStart = 0;

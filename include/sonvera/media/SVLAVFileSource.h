@@ -7,10 +7,11 @@
 // gives 24-bit buffers; floats become 32-bit integers), and so are its speakers where FFmpeg
 // knows them. At the end of the file the decoder is drained and the stream ends from the main
 // thread with an end-stop; a file that fails midway ends it with a plain stop, and GetError
-// tells why. A frame whose rate, channel count or sample width differs from the announced
-// format (a stream that changes its format midway, or a damaged frame header that claims to)
-// is such a failure: the stream announces one format and keeps to it, so that no component
-// downstream ever receives samples it was not started for.
+// tells why. A frame whose rate, channel count or sample width differs from the one before
+// (concatenated files, chained streams, a damaged frame header that claims another rate) is
+// delivered in its own format, which the stream source announces first; a packet the decoder
+// refuses as damaged is skipped and counted. With Strict set, the first of either ends the
+// stream with a failure instead.
 //
 // Pacing, stamping and the stream's end are the stream source's (see SVStreamSource.h).
 //
@@ -18,6 +19,7 @@
 // every lock taken downstream nests inside it.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -26,7 +28,7 @@
 
 namespace sonvera {
 
-// Published: FileName (""), PlayerAudio, and the stream source's.
+// Published: FileName (""), Strict (false), PlayerAudio, and the stream source's.
 class TSVLAVFileSource : public TSVStreamSource {
 public:
     explicit TSVLAVFileSource(TPersistent* AOwner);
@@ -38,7 +40,11 @@ public:
     std::string GetFileName() const { return GetPropValue(FFileName); }
     // Takes effect at the next Open or Start.
     void SetFileName(const std::string& AValue);
+    bool GetStrict() const { return GetPropValue(FStrict); }
+    void SetStrict(bool AValue) { SetPropValue("Strict", FStrict, AValue); }
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
+    // The damaged packets skipped in the last stream.
+    uint64_t GetDamagedFrames() const noexcept { return FDamagedFrames.load(); }
 
     // Open (the stream source's) opens the file and its decoder: a file FFmpeg cannot open,
     // without that audio stream or whose decoder fails raises EReadError naming the file and
@@ -57,11 +63,14 @@ protected:
 private:
     struct TDecoder;
 
-    // The decoded frame as a buffer of the announced format; EReadError when it is not one.
+    // The decoded frame as a buffer in its own format (the file's width and speakers).
     TRef<ISVAudioBuffer> ConvertFrame();
+    void SkipDamaged(int AError);
 
     std::unique_ptr<TRVLAVPlayerAudio> FPlayerAudio;
     std::string FFileName;
+    bool FStrict = false;
+    std::atomic<uint64_t> FDamagedFrames{0};
 
     // The open file; under the component lock.
     std::unique_ptr<TDecoder> FDecoder;

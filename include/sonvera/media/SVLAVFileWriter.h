@@ -8,7 +8,9 @@
 // options (options FFmpeg knows only as the encoder's own go to the encoder; a name it knows
 // nowhere is an error) and its BitRate where it differs from the declared default (elsewhere
 // the encoder's own default holds), opens the encoder for the stream's rate, width and speakers
-// and writes the header. Buffers are cut into the encoder's frames, partial frames waiting for the next
+// and writes the header. A stream that announces another format midway (a new start-wave
+// operation) is converted to the format the file was opened with, through a format filter and
+// a resample filter of the writer's own, until it announces that format again. Buffers are cut into the encoder's frames, partial frames waiting for the next
 // buffer; frames carry the stream's time, starting at the first buffer's stamp. A stop (or an
 // end-stop) sends the last partial frame, drains the encoder and writes the trailer. With
 // MasterPumping enabled the writer takes over pumping at the stream's start: its chain then
@@ -30,8 +32,11 @@
 #include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVFileFormat.h"
 #include "sonvera/components/SVBasicAudioOut.h"
+#include "sonvera/media/SVLAVFormatNegotiation.h"
 
 namespace sonvera {
+
+class TSVStreamConverter;
 
 // Published: FileName (""), Compression, FileFormat (and the output base's Enabled and
 // MasterPumping).
@@ -47,7 +52,7 @@ public:
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     std::string GetFileName() const { return GetPropValue(FFileName); }
-    void SetFileName(const std::string& AValue) { SetPropValue("FileName", FFileName, AValue); }
+    void SetFileName(const std::string& AValue);
     TSVLAVAudioCompression* GetCompression() const noexcept { return FCompression.get(); }
     TRVLAVAudioFileFormat* GetFileFormat() const noexcept { return FFileFormat.get(); }
 
@@ -58,6 +63,14 @@ public:
     // The encoder for a stream of ABits-bit samples; EArgumentError when there is none (a name
     // FFmpeg has no encoder of, a container without an audio encoder).
     const AVCodec& Encoder(int32_t ABits) const;
+    // The format this writer will encode a stream of AInput in, as it is set now (file name,
+    // format, compression): the input's own where the encoder and the container take it, the
+    // nearest they take where they do not, ARequest's values as they are. EArgumentError names
+    // the codec and what it cannot take (see SVLAVFormatNegotiation.h).
+    TSVWaveFormatExtensible NegotiateFormat(const TSVWaveFormatExtensible& AInput,
+                                            const TSVLAVFormatRequest& ARequest = {}) const {
+        return SVNegotiateFormat(*this, AInput, ARequest);
+    }
     // Whether AEncoder takes a stream of AFormat: an encoder opened on trial with what the
     // writer would give it. AWhy receives the reason when it does not.
     static bool EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,
@@ -80,6 +93,7 @@ private:
     void FinishFile();
 
     void OpenFile(const TSVWaveFormatExtensible& AFormat);
+    void FollowFormat(const TSVWaveFormatExtensible& AFormat);
     void ApplyEncoderOptions(AVCodecContext& AContext) const;
     void Encode(ISVAudioBuffer& ABuffer);
     void SendFrame(bool ALast);
@@ -92,6 +106,9 @@ private:
     std::unique_ptr<TRVLAVAudioFileFormat> FFileFormat;
     // The open file; under the component lock.
     std::unique_ptr<TEncoder> FEncoder;
+    // Converts to the file's format while the stream is in another; under the component lock.
+    std::unique_ptr<TSVStreamConverter> FConverter;
+    bool FConverting = false;
     std::string FError;
     std::atomic<uint64_t> FFramesWritten{0};
 };

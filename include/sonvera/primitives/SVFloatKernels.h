@@ -3,9 +3,9 @@
 // primitives they keep no state of their own (the caller passes filter state and dither seeds),
 // check nothing and may run on any thread.
 //
-// Float full scale is 1.0. The integer widths follow the buffer's encodings: 16, 24 (three
-// little-endian bytes) and 32-bit signed samples, and the unsigned 8-bit byte whose zero level is
-// 127. Conversions are bit-transparent: an integer x of N bits becomes x / 2^(N-1) (exact up to
+// Float full scale is 1.0. The integer widths are 16, 24 (three little-endian bytes) and 32-bit
+// signed samples, and unsigned 8-bit bytes with 128 as silence, as files store them (and as the
+// bit-transparent width rule takes them). Conversions are bit-transparent: an integer x of N bits becomes x / 2^(N-1) (exact up to
 // 24 bits), and a float becomes x * 2^(N-1) rounded half to even and saturated at the width's
 // range, so integer -> float -> integer gives back every sample of 8, 16 and 24 bits. NaN
 // becomes silence.

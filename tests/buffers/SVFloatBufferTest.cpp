@@ -55,8 +55,8 @@ TEST(SVFloatBuffer, ConvertsEveryWidthBitTransparentlyAndSaturatesTheEdges) {
         const TRef<TSVAudioBuffer> narrowed =
             TSVAudioBuffer::CreateSizeExObject(44100, bits, 1, 6, {});
         FloatsOf(edges)->CopyToAudio(0, narrowed, 0, 6);
-        const int32_t zero = bits == 8 ? 127 : 0;
-        const std::vector<int32_t> expected = {zero, zero + 2, zero - 2, high, bits == 8 ? 0 : low,
+        const int32_t zero = bits == 8 ? 128 : 0;
+        const std::vector<int32_t> expected = {zero, zero + 2, zero - 2, high, low,
                                                zero};
         EXPECT_EQ(SamplesOf(*narrowed), expected);
     }

@@ -39,6 +39,7 @@
 #include "sonvera/primitives/SVBasicDispatcher.h"
 #include "sonvera/primitives/SVBitTransparent.h"
 #include "sonvera/primitives/SVTruePeak.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
@@ -48,6 +49,7 @@
 // Audio buffers.
 #include "sonvera/buffers/RVInternalStore.h"
 #include "sonvera/buffers/RVSimpleMediaBuffer.h"
+#include "sonvera/buffers/SVFloatFrames.h"
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/buffers/SVSampleView.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
@@ -103,6 +105,15 @@
 #include "sonvera/chain/SVChainText.h"
 #include "sonvera/chain/SVPropertyText.h"
 
+// Float effects.
+#include "sonvera/effects/SVBiquadFilters.h"
+#include "sonvera/effects/SVChannelFilters.h"
+#include "sonvera/effects/SVDynamicsFilters.h"
+#include "sonvera/effects/SVEffectFilter.h"
+#include "sonvera/effects/SVEffects.h"
+#include "sonvera/effects/SVRemixFilter.h"
+#include "sonvera/effects/SVTimeFilters.h"
+
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"
 
@@ -128,8 +139,10 @@
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/media/SVLAVFormatNegotiation.h"
+#include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVMediaClasses.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/media/SVOutputFile.h"
 #include "sonvera/media/SVResampleFilter.h"
 #endif
 

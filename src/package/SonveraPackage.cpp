@@ -8,6 +8,7 @@
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/components/SVStructureElements.h"
 #include "sonvera/components/SVToneGen.h"
+#include "sonvera/effects/SVEffects.h"
 #include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -37,6 +38,7 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
         {"SVAudioToReal", RegisterSVAudioToReal, UnregisterSVAudioToReal},
         {"SVComponentClasses", RegisterSVComponentClasses, UnregisterSVComponentClasses},
         {"SVStructureElements", InitializeSVStructureElements, FinalizeSVStructureElements},
+        {"SVEffects", RegisterSVEffects, UnregisterSVEffects},
     };
     return units;
 }

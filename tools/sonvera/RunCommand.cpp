@@ -1,21 +1,19 @@
 // sonvera run: runs a chain written as chain text or saved as a chain document, with the same
 // progress line, summary, one-line errors and no partial files as convert.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
 #include "Commands.h"
 #include "Conversion.h"
 #include "ProgressLine.h"
-#include "SignalStop.h"
+#include "SignalGuard.h"
 #include "sonvera/chain/SVChain.h"
+#include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/platform/bases/QXBasicCommonGen.h"
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -47,8 +45,8 @@ constexpr const char* KRunHelp =
     "               samplerate=48k ! file-writer filename=b.flac\"\n"
     "\n"
     "--save writes the chain as a document instead of running it; sonvera run CHAIN.json runs\n"
-    "it. Outputs appear under their names only when complete; Ctrl-C stops the chain and\n"
-    "leaves no partial file.\n";
+    "it. Outputs appear under their names only when complete; Ctrl-C stops the chain, leaves\n"
+    "no partial file and exits with 130.\n";
 
 struct TRunLine {
     std::string Text;
@@ -117,71 +115,6 @@ std::string ReadDocument(const std::string& APath) {
     return text.str();
 }
 
-// The writers' files under temporary names in their folders, renamed when the chain has run
-// to its end and removed otherwise. Outputs that are not regular files (devices, "-") are
-// written in place.
-class TChainOutputs {
-public:
-    explicit TChainOutputs(TSVChain& AChain) {
-        for (TPersistent* component : AChain.GetComponents())
-            if (auto* writer = dynamic_cast<TSVLAVFileWriter*>(component))
-                Redirect(*writer);
-    }
-    ~TChainOutputs() {
-        for (TOutput& output : FOutputs) {
-            output.Writer->SetFileName(output.Name);
-            if (!output.Committed) {
-                std::error_code ignored;
-                std::filesystem::remove(output.Temporary, ignored);
-            }
-        }
-    }
-    void Commit() {
-        for (TOutput& output : FOutputs) {
-            std::error_code error;
-            std::filesystem::rename(output.Temporary, output.Name, error);
-            if (error)
-                throw Exception(output.Name + ": " + error.message());
-            output.Committed = true;
-        }
-    }
-    // The writers' messages name the temporary files; the user knows the outputs' names.
-    std::string Named(std::string AMessage) const {
-        for (const TOutput& output : FOutputs)
-            for (size_t at; (at = AMessage.find(output.Temporary)) != std::string::npos;)
-                AMessage.replace(at, output.Temporary.size(), output.Name);
-        return AMessage;
-    }
-
-private:
-    struct TOutput {
-        TSVLAVFileWriter* Writer;
-        std::string Name;
-        std::string Temporary;
-        bool Committed = false;
-    };
-
-    void Redirect(TSVLAVFileWriter& AWriter) {
-        const std::filesystem::path path = AWriter.GetFileName();
-        struct stat status {};
-        if (path.empty() || path == "-" ||
-            (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)))
-            return;
-        // The container is guessed from the name; the temporary name keeps the extension.
-        if (AWriter.GetFileFormat()->GetName() == KRVLAVAutoSelect)
-            AWriter.GetFileFormat()->SetName(AWriter.Container().name);
-        std::string name = ".";
-        name += path.filename().stem().string();
-        name += ".part-" + std::to_string(getpid());
-        name += path.extension().string();
-        const std::string temporary = (path.parent_path() / name).string();
-        FOutputs.push_back({&AWriter, path.string(), temporary});
-        AWriter.SetFileName(temporary);
-    }
-
-    std::vector<TOutput> FOutputs;
-};
-
 void PrintSummary(TSVChain& AChain, int64_t APosition, double ASeconds) {
     for (TPersistent* component : AChain.GetComponents())
         if (auto* writer = dynamic_cast<TSVLAVFileWriter*>(component))
@@ -193,30 +126,25 @@ void PrintSummary(TSVChain& AChain, int64_t APosition, double ASeconds) {
 }
 
 int RunChain(TSVChain& AChain, bool AQuiet) {
-    int64_t position = 0;
+    TRunningChain running{&AChain, {}};
+    for (TPersistent* component : AChain.GetComponents())
+        if (auto* source = dynamic_cast<TSVLAVFileSource*>(component))
+            running.Sources.push_back(source);
     const auto start = std::chrono::steady_clock::now();
+    int64_t position = 0;
     {
-        TChainOutputs outputs(AChain);
-        const TSignalStop signals(AChain);
         TProgressLine progress(!AQuiet && isatty(STDERR_FILENO));
         AChain.SetOnProgress([&](const TSVChain::TProgress& AProgress) {
             progress.Update(AProgress.Position, AProgress.Duration);
-            position = AProgress.Position;
         });
-        try {
-            AChain.Run();
-        } catch (const std::exception& error) {
-            throw Exception(outputs.Named(error.what()));
-        }
-        if (AChain.GetStopped()) {
-            std::fputs("sonvera: interrupted\n", stderr);
-            return 128 + TSignalStop::Signal();
-        }
-        outputs.Commit();
-        for (TPersistent* component : AChain.GetComponents())
-            if (auto* source = dynamic_cast<TQXBasicCommonGen*>(component))
-                position = std::max(position, source->GetPosition());
+        const TSignalGuard signals(StopChain, &running);
+        AChain.Run();
+        if (AChain.GetStopped())
+            TSignalGuard::ThrowIfCaught();
     }
+    for (TPersistent* component : AChain.GetComponents())
+        if (auto* source = dynamic_cast<TQXBasicCommonGen*>(component))
+            position = std::max(position, source->GetPosition());
     if (!AQuiet)
         PrintSummary(
             AChain, position,

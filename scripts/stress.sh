@@ -32,7 +32,7 @@ done
 
 scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DSONVERA_BUILD_TESTS=OFF >/dev/null
 build-release/tools/sonvera run --quiet "tone duration=$soak_audio frequency=997 \
-    ! gain gain=-6dB ! resample samplerate=48kHz ! format bits=24 channelmask=5.1 \
+    ! gain gain=-6dB ! resample samplerate=48kHz ! format bits=16 channelmask=5.1 \
     ! file-writer filename=/dev/null fileformat.name=null" &
 pid=$!
 samples=()

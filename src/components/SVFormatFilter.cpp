@@ -9,7 +9,7 @@ const TClassInfo& TSVFormatFilter::ClassInfo() {
     static const TClassInfo info{.ClassName = "TSVFormatFilter",
                                  .Category = &TSonveraConvertersToolbarCategory::ClassInfo(),
                                  .ShortName = "format",
-                                 .Description = "changes the sample width and the speaker layout"};
+                                 .Description = "Changes the sample width and the speaker layout"};
     return info;
 }
 

@@ -30,7 +30,7 @@ const TClassInfo& TSVToneGen::ClassInfo() {
     static const TClassInfo info{.ClassName = "TSVToneGen",
                                  .Category = &TSonveraGeneratorsToolbarCategory::ClassInfo(),
                                  .ShortName = "tone",
-                                 .Description = "a sine tone, endless or of a given duration"};
+                                 .Description = "A sine tone, endless or of a given duration"};
     return info;
 }
 

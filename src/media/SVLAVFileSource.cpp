@@ -61,7 +61,7 @@ const TClassInfo& TSVLAVFileSource::ClassInfo() {
     static const TClassInfo info{.ClassName = "TSVLAVFileSource",
                                  .Category = &TSonveraPlayersToolbarCategory::ClassInfo(),
                                  .ShortName = "file-source",
-                                 .Description = "decodes the audio of any file FFmpeg reads"};
+                                 .Description = "Decodes the audio of any file FFmpeg reads"};
     return info;
 }
 

@@ -136,7 +136,7 @@ const TClassInfo& TSVLAVFileWriter::ClassInfo() {
     static const TClassInfo info{.ClassName = "TSVLAVFileWriter",
                                  .Category = &TSonveraOutputToolbarCategory::ClassInfo(),
                                  .ShortName = "file-writer",
-                                 .Description = "encodes audio into any container FFmpeg writes"};
+                                 .Description = "Encodes audio into any container FFmpeg writes"};
     return info;
 }
 

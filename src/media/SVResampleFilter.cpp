@@ -121,7 +121,7 @@ const TClassInfo& TSVResampleFilter::ClassInfo() {
     static const TClassInfo info{.ClassName = "TSVResampleFilter",
                                  .Category = &TSonveraConvertersToolbarCategory::ClassInfo(),
                                  .ShortName = "resample",
-                                 .Description = "changes the sample rate (libswresample)"};
+                                 .Description = "Changes the sample rate (libswresample)"};
     return info;
 }
 

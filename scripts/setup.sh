@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev sox
-          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev)
+          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+          libpulse-dev pulseaudio)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

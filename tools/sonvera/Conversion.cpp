@@ -32,56 +32,6 @@ void OnInterrupt(int) {
     GInterrupted = true;
 }
 
-// Catches SIGINT and SIGTERM while a stream runs, so that it can stop and clean up.
-class TInterruptGuard {
-public:
-    TInterruptGuard() {
-        GInterrupted = false;
-        FInt = std::signal(SIGINT, OnInterrupt);
-        FTerm = std::signal(SIGTERM, OnInterrupt);
-    }
-    ~TInterruptGuard() {
-        std::signal(SIGINT, FInt);
-        std::signal(SIGTERM, FTerm);
-    }
-
-private:
-    void (*FInt)(int);
-    void (*FTerm)(int);
-};
-
-// The output under a name of its own in the output's folder (keeping the extension, from which
-// the container may be guessed); removed unless Commit renames it to the output's name.
-class TTemporaryOutput {
-public:
-    explicit TTemporaryOutput(const std::filesystem::path& AOutput) : FOutput(AOutput) {
-        // Built by appending: g++ 12 at -O3 misreads `"." + std::string&&` as an overlapping copy.
-        std::string name = ".";
-        name += AOutput.stem().string();
-        name += ".part-" + std::to_string(getpid());
-        name += AOutput.extension().string();
-        FPath = AOutput.parent_path() / name;
-    }
-    ~TTemporaryOutput() {
-        std::error_code ignored;
-        if (!FCommitted)
-            std::filesystem::remove(FPath, ignored);
-    }
-    std::string GetPath() const { return FPath.string(); }
-    void Commit() {
-        std::error_code error;
-        std::filesystem::rename(FPath, FOutput, error);
-        if (error)
-            throw Exception(FOutput.string() + ": " + error.message());
-        FCommitted = true;
-    }
-
-private:
-    std::filesystem::path FOutput;
-    std::filesystem::path FPath;
-    bool FCommitted = false;
-};
-
 // Percent of the input, speed and time left on one line of standard error, redrawn at most a
 // few times a second.
 class TProgressLine {
@@ -229,6 +179,51 @@ void Connect(TPXPin* AOutput, TPXPin* AInput) {
 
 } // namespace
 
+TInterruptGuard::TInterruptGuard() {
+    GInterrupted = false;
+    FInt = std::signal(SIGINT, OnInterrupt);
+    FTerm = std::signal(SIGTERM, OnInterrupt);
+}
+
+TInterruptGuard::~TInterruptGuard() {
+    std::signal(SIGINT, FInt);
+    std::signal(SIGTERM, FTerm);
+}
+
+bool TInterruptGuard::Interrupted() const {
+    return GInterrupted;
+}
+
+TTemporaryOutput::TTemporaryOutput(const std::filesystem::path& AOutput) : FOutput(AOutput) {
+    // Built by appending: g++ 12 at -O3 misreads `"." + std::string&&` as an overlapping copy.
+    std::string name = ".";
+    name += AOutput.stem().string();
+    name += ".part-" + std::to_string(getpid());
+    name += AOutput.extension().string();
+    FPath = AOutput.parent_path() / name;
+}
+
+TTemporaryOutput::~TTemporaryOutput() {
+    std::error_code ignored;
+    if (!FCommitted)
+        std::filesystem::remove(FPath, ignored);
+}
+
+void TTemporaryOutput::Commit() {
+    std::error_code error;
+    std::filesystem::rename(FPath, FOutput, error);
+    if (error)
+        throw Exception(FOutput.string() + ": " + error.message());
+    FCommitted = true;
+}
+
+std::string TTemporaryOutput::Named(std::string AMessage) const {
+    const std::string path = GetPath();
+    for (size_t at; (at = AMessage.find(path)) != std::string::npos;)
+        AMessage.replace(at, path.size(), FOutput.string());
+    return AMessage;
+}
+
 std::string FormatStreamTime(int64_t ATime) {
     const int64_t millis = std::max<int64_t>(ATime, 0) / 10'000;
     return FormatMessage("%lld:%02lld.%03lld", static_cast<long long>(millis / 60'000),
@@ -247,7 +242,7 @@ void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer,
         TMainThread::ProcessQueue(); // where the stream's end arrives
         if (AOnPumped)
             AOnPumped();
-        if (GInterrupted) {
+        if (interrupts.Interrupted()) {
             AGenerator.Stop();
             throw Exception("interrupted");
         }
@@ -299,14 +294,8 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
         TProgressLine progress(source.GetDuration(), AOptions.ShowProgress);
         RunPumped(source, writer, [&] { progress.Update(source.GetPosition()); });
     }
-    // The writer names the temporary file; the user knows the output's name.
-    const auto named = [&](std::string AMessage) {
-        for (size_t at; (at = AMessage.find(output.GetPath())) != std::string::npos;)
-            AMessage.replace(at, output.GetPath().size(), AOptions.Output);
-        return AMessage;
-    };
     if (!writer.GetError().empty())
-        throw Exception(named(writer.GetError()));
+        throw Exception(output.Named(writer.GetError()));
     if (!source.GetError().empty())
         throw Exception(source.GetError());
     output.Commit();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +21,40 @@ class TSVBasicAudioOut;
 }
 
 namespace sonvera::tool {
+
+// Catches SIGINT and SIGTERM while it lives, so that a running stream can stop and clean up.
+class TInterruptGuard {
+public:
+    TInterruptGuard();
+    ~TInterruptGuard();
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+    // Whether a signal came since the guard was set.
+    bool Interrupted() const;
+
+private:
+    void (*FInt)(int);
+    void (*FTerm)(int);
+};
+
+// An output file under a name of its own in the output's folder (keeping the extension, from
+// which the container may be guessed); removed unless Commit renames it to the output's name.
+class TTemporaryOutput {
+public:
+    explicit TTemporaryOutput(const std::filesystem::path& AOutput);
+    ~TTemporaryOutput();
+    TTemporaryOutput(const TTemporaryOutput&) = delete;
+    TTemporaryOutput& operator=(const TTemporaryOutput&) = delete;
+    std::string GetPath() const { return FPath.string(); }
+    void Commit();
+    // AMessage with the temporary name replaced by the output's: the user knows that one.
+    std::string Named(std::string AMessage) const;
+
+private:
+    std::filesystem::path FOutput;
+    std::filesystem::path FPath;
+    bool FCommitted = false;
+};
 
 struct TConversionOptions {
     std::string Input;

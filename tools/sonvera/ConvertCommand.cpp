@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "Conversion.h"
+#include "Options.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 namespace sonvera::tool {
@@ -29,22 +30,6 @@ TSVSpeakers ParseLayout(const std::string& AName) {
     if (found == layouts.end())
         throw EArgumentError("unknown layout '" + AName + "' (mono, stereo, 5.1 or 7.1)");
     return found->second;
-}
-
-int32_t ParseBits(const std::string& AText) {
-    if (AText == "8" || AText == "16" || AText == "24" || AText == "32")
-        return std::atoi(AText.c_str());
-    throw EArgumentError("unsupported bits '" + AText + "' (8, 16, 24 or 32)");
-}
-
-// A whole positive number up to AMax.
-int32_t ParseCount(const std::string& AOption, const std::string& AText, int32_t AMax) {
-    char* end = nullptr;
-    const long long value = std::strtoll(AText.c_str(), &end, 10);
-    if (AText.empty() || *end != '\0' || value < 1 || value > AMax)
-        throw EArgumentError(AOption + " must be a whole number from 1 to " + std::to_string(AMax) +
-                             ", not '" + AText + "'");
-    return static_cast<int32_t>(value);
 }
 
 double ParseGainDb(const std::string& AText) {

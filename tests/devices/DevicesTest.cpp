@@ -29,11 +29,13 @@ constexpr uint32_t KRate = 48000;
 constexpr uint32_t KBuffer = 480; // 10 ms
 
 // ATotal frames (0: endless) of a sine at AFrequency and AScale of full scale in every
-// channel, as fast as the chain takes them: an output that waits for its device paces it.
+// channel after ALead frames of silence, as fast as the chain takes them: an output that waits
+// for its device paces it.
 class TToneGen : public TSVCommonGen {
 public:
-    TToneGen(int64_t ATotal, double AFrequency, double AScale)
-        : TSVCommonGen(nullptr), FTotal(ATotal), FFrequency(AFrequency), FScale(AScale) {
+    TToneGen(int64_t ATotal, double AFrequency, double AScale, int64_t ALead = 0)
+        : TSVCommonGen(nullptr), FTotal(ATotal), FLead(ALead), FFrequency(AFrequency),
+          FScale(AScale) {
         GetAudioFormat()->SetSampleRate(KRate);
         GetAudioFormat()->SetBufferSize(KBuffer);
         SetTimeSource(std::make_shared<TQXFreeRunningTimeSource>());
@@ -42,24 +44,36 @@ public:
     std::atomic<int64_t> Generated{0};
 
 protected:
-    void GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool&, bool& AStop) override {
+    void GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, bool& AStop) override {
         const int64_t next = Generated.load();
         const auto frames = static_cast<uint32_t>(
             FTotal > 0 ? std::min<int64_t>(ABuffer->GetSize(), FTotal - next) : ABuffer->GetSize());
+        // Ticks may come after the end, until the stop arrives: they send nothing.
+        ASend = frames > 0;
+        AStop = FTotal > 0 && next + frames == FTotal;
+        if (!ASend)
+            return;
         ABuffer->Resize(frames, false);
         for (uint32_t i = 0; i < frames; ++i) {
-            const double x = std::sin(2 * std::numbers::pi * FFrequency *
-                                      static_cast<double>(next + i) / KRate);
+            const int64_t frame = next + i;
+            const double x = frame < FLead ? 0
+                                           : std::sin(2 * std::numbers::pi * FFrequency *
+                                                      static_cast<double>(frame - FLead) / KRate);
             for (int32_t c = 0; c < ABuffer->GetChannels(); ++c)
                 ABuffer->SetItem(i, static_cast<uint32_t>(c),
                                  static_cast<int32_t>(std::lround(x * FScale * 32767)));
         }
         Generated = next + frames;
-        AStop = FTotal > 0 && Generated.load() == FTotal;
+    }
+    // A tone that ran its length ends complete, so that an output plays it out.
+    TRef<IPXNotifyOperation> IntStopStream() override {
+        if (FTotal > 0 && Generated.load() == FTotal)
+            return TPXEndStopOperation::Create();
+        return TPXStopOperation::Create();
     }
 
 private:
-    int64_t FTotal;
+    int64_t FTotal, FLead;
     double FFrequency, FScale;
 };
 
@@ -102,19 +116,27 @@ protected:
 
 TEST_F(PulseDevices, TheMonitorRecordsThePlayedToneWithoutGaps) {
     constexpr double KFrequency = 1000, KScale = 0.5;
-    constexpr int64_t KFrames = KRate * 3 / 2;
+    // The tone starts after the output's stream has started: a server makes a sink that takes a
+    // new stream play it at once by rendering again what the monitor has already handed out,
+    // and that start would not reach the recording.
+    constexpr int64_t KLead = KRate / 2, KFrames = KRate * 3 / 2;
     TSVPulseAudioIn input(nullptr);
     Configure(input);
     sonvera::testing::TRecordingAudioOut recorder(nullptr);
     Connect(input.GetOutputPin(), recorder.GetInputPin());
-    TToneGen tone(KFrames, KFrequency, KScale);
+    TToneGen tone(KLead + KFrames, KFrequency, KScale, KLead);
     TSVPulseAudioOut output(nullptr);
     Configure(output);
     Connect(tone.GetOutputPin(), output.GetInputPin());
 
+    // The recording flows before the tone plays, and goes on for longer than the monitor's audio
+    // takes to arrive after the tone has been played out.
     input.Start();
+    ASSERT_TRUE(ServeUntil([&] { return input.GetPosition() > 0; }));
     tone.Start();
     ASSERT_TRUE(ServeUntil([&] { return !tone.GetRunning(); }));
+    const int64_t played = input.GetPosition();
+    ASSERT_TRUE(ServeUntil([&] { return input.GetPosition() > played + KUnitsPerSecond / 2; }));
     input.Finish();
     ASSERT_TRUE(ServeUntil([&] { return !input.GetRunning(); }));
     EXPECT_EQ(output.GetError(), "");

@@ -13,8 +13,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include "codecs/RVLAVSampleKernels.h"
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 using namespace sonvera;
 
@@ -118,7 +118,6 @@ void Convert(benchmark::State& AState, AVSampleFormat AFormat) {
     TDecodedFrame decoded(AFormat);
     const uint8_t* const* planes = decoded.Player->GetFrame()->extended_data;
     std::vector<int32_t> output(size_t(KFrames) * KChannels);
-    const lav::TSampleKernels& kernels = lav::BestSampleKernels();
     const auto floats = [planes](int APlane) {
         return reinterpret_cast<const float*>(planes[APlane]);
     };
@@ -131,22 +130,22 @@ void Convert(benchmark::State& AState, AVSampleFormat AFormat) {
             std::memcpy(output.data(), planes[0], size_t(KFrames) * KChannels * 2);
             break;
         case AV_SAMPLE_FMT_S16P:
-            kernels.Int16Pair(reinterpret_cast<const int16_t*>(planes[0]),
-                              reinterpret_cast<const int16_t*>(planes[1]),
-                              reinterpret_cast<int16_t*>(output.data()), KFrames);
+            SVInterleavePair(reinterpret_cast<const int16_t*>(planes[0]),
+                             reinterpret_cast<const int16_t*>(planes[1]),
+                             reinterpret_cast<int16_t*>(output.data()), KFrames);
             break;
         case AV_SAMPLE_FMT_S32P:
-            kernels.Int32Pair(reinterpret_cast<const int32_t*>(planes[0]),
-                              reinterpret_cast<const int32_t*>(planes[1]), output.data(), KFrames);
+            SVInterleavePair(reinterpret_cast<const int32_t*>(planes[0]),
+                             reinterpret_cast<const int32_t*>(planes[1]), output.data(), KFrames);
             break;
         case AV_SAMPLE_FMT_FLT:
-            kernels.FloatsToS32(floats(0), output.data(), size_t(KFrames) * KChannels);
+            SVFloatsToS32Symmetric(floats(0), output.data(), size_t(KFrames) * KChannels);
             break;
         case AV_SAMPLE_FMT_FLTP:
-            kernels.FloatPairToS32(floats(0), floats(1), output.data(), KFrames);
+            SVFloatPairToS32Symmetric(floats(0), floats(1), output.data(), KFrames);
             break;
         default:
-            kernels.DoublePairToS32(doubles(0), doubles(1), output.data(), KFrames);
+            SVFloatPairToS32Symmetric(doubles(0), doubles(1), output.data(), KFrames);
             break;
         }
         benchmark::ClobberMemory();

@@ -13,9 +13,11 @@ target_compile_options(sonvera_options INTERFACE
 target_include_directories(sonvera_options INTERFACE
                            $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
 
-# sonvera_area(NAME SOURCES ... [DEPENDS area ...] [LIBRARIES lib ...])
+# sonvera_area(NAME [KERNELS] SOURCES ... [DEPENDS area ...] [LIBRARIES lib ...])
+# KERNELS marks an area that compiles loops per instruction-set level: it (and its tests) may
+# include the level machinery of src/internal/, which no other area sees.
 function(sonvera_area NAME)
-    cmake_parse_arguments(A "" "" "SOURCES;DEPENDS;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(A "KERNELS" "" "SOURCES;DEPENDS;LIBRARIES" ${ARGN})
     add_library(sonvera_${NAME} OBJECT ${A_SOURCES})
     set(deps)
     foreach(dep IN LISTS A_DEPENDS)
@@ -25,7 +27,8 @@ function(sonvera_area NAME)
     target_include_directories(sonvera_${NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src)
     file(RELATIVE_PATH dir ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
     set_target_properties(sonvera_${NAME} PROPERTIES POSITION_INDEPENDENT_CODE ON
-                          SONVERA_DEPENDS "${A_DEPENDS}" SONVERA_DIR "${dir}")
+                          SONVERA_DEPENDS "${A_DEPENDS}" SONVERA_DIR "${dir}"
+                          SONVERA_KERNELS "${A_KERNELS}")
     set_property(GLOBAL APPEND PROPERTY SONVERA_AREAS ${NAME})
 endfunction()
 
@@ -65,8 +68,9 @@ function(sonvera_test NAME)
     gtest_discover_tests(${NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
-# Writes to FILE, for every area, its folder and the folders of the areas it may include (its
-# own and those it stands on), for the include check of tests/areas.
+# Writes to FILE, for every area, its folder, the folders of the areas it may include (its own
+# and those it stands on) and whether it may include src/internal/, for the include check of
+# tests/areas.
 function(sonvera_write_area_map FILE)
     get_property(all GLOBAL PROPERTY SONVERA_AREAS)
     set(text "set(SONVERA_AREAS ${all})\n")
@@ -78,6 +82,10 @@ function(sonvera_write_area_map FILE)
             get_target_property(d ${target} SONVERA_DIR)
             list(APPEND dirs ${d})
         endforeach()
+        get_target_property(kernels sonvera_${area} SONVERA_KERNELS)
+        if(kernels)
+            list(APPEND dirs internal)
+        endif()
         string(APPEND text "set(SONVERA_DIR_${area} ${dir})\nset(SONVERA_ALLOWED_${area} ${dirs})\n")
     endforeach()
     file(WRITE ${FILE} "${text}")

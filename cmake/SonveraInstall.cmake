@@ -31,6 +31,15 @@ install(TARGETS sonvera_codecs_library EXPORT SonveraCodecsTargets
 install(EXPORT SonveraCodecsTargets NAMESPACE sonvera::
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)
 
+# The analysis library, likewise: its outside libraries stay private to it.
+install(TARGETS sonvera_analysis_library EXPORT SonveraAnalysisTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT SonveraAnalysisTargets NAMESPACE sonvera::
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)
+
 # The device library likewise, for projects that have libpulse.
 install(TARGETS sonvera_devices_library EXPORT SonveraDevicesTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -43,8 +52,9 @@ install(EXPORT SonveraDevicesTargets NAMESPACE sonvera::
 # And pkg-config files, for projects that build with Meson or plain Makefiles.
 file(RELATIVE_PATH SONVERA_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" SONVERA_PC_PREFIX "${SONVERA_PC_PREFIX}")
-foreach(package sonvera-core sonvera-codecs)
+foreach(package sonvera-core sonvera-codecs sonvera-analysis)
     configure_file(cmake/${package}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${package}.pc @ONLY)
 endforeach()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sonvera-core.pc ${CMAKE_CURRENT_BINARY_DIR}/sonvera-codecs.pc
+              ${CMAKE_CURRENT_BINARY_DIR}/sonvera-analysis.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -34,7 +34,11 @@
 // Processing primitives.
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/IPPExtraPixelFunctions.h"
+#include "sonvera/primitives/SVSampleKernels.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVBitTransparent.h"
+#include "sonvera/primitives/SVTruePeak.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
@@ -58,6 +62,7 @@
 
 // Audio and graph streams.
 #include "sonvera/streams/RVStreamTypes.h"
+#include "sonvera/streams/SVStreamTime.h"
 #include "sonvera/streams/SVStreamTypes.h"
 
 // Filter and generator bases, clocks and queues.
@@ -87,6 +92,7 @@
 #include "sonvera/components/SVCommonSplitter.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
+#include "sonvera/components/SVStreamSource.h"
 #include "sonvera/components/SVStructureElements.h"
 
 // Library start-up.
@@ -105,6 +111,7 @@
 #include "sonvera/codecs/RVLAVLoggingElement.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
+#include "sonvera/codecs/RVLAVSampleBridge.h"
 #include "sonvera/codecs/RVLAVSettings.h"
 #include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/codecs/RVLAVVideoCompression.h"
@@ -112,8 +119,18 @@
 // Ready components over FFmpeg: file source, file writer, resample filter.
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/media/SVLAVFormatNegotiation.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVResampleFilter.h"
+#endif
+
+// Measuring and pictures: loudness, level and spectrum meters. Linking sonvera::analysis
+// defines SONVERA_ANALYSIS.
+#ifdef SONVERA_ANALYSIS
+#include "sonvera/analysis/SVAnalysisPicture.h"
+#include "sonvera/analysis/SVLevelMeter.h"
+#include "sonvera/analysis/SVLoudnessMeter.h"
+#include "sonvera/analysis/SVSpectrum.h"
 #endif
 
 // The sound-server output and input over libpulse. Linking sonvera::devices defines

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "SVAudioBufferLayout.h"
 #include "SVAudioBufferWidths.h"
-#include "primitives/PrimitiveSimd.h"
 #include "sonvera/platform/runtime/ClassManagement.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/UnitInit.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 namespace sonvera {
 
@@ -53,90 +54,28 @@ void CheckColumn(uint32_t AChannel, uint32_t ABytes, int32_t AStep) {
         ChannelOutOfRange(AChannel);
 }
 
-// One sample as channel extraction reads it: 8-bit samples less their zero level, wider ones
-// as signed numbers.
-template <uint32_t VBytes> int32_t StripSample(const uint8_t* ASource) noexcept {
-    if constexpr (VBytes == 1) {
-        return int32_t{ASource[0]} - 127;
-    } else if constexpr (VBytes == 2) {
-        int16_t value;
-        std::memcpy(&value, ASource, sizeof(value));
-        return value;
-    } else if constexpr (VBytes == 4) {
-        int32_t value;
-        std::memcpy(&value, ASource, sizeof(value));
-        return value;
-    } else {
-        static_assert(VBytes == 3);
-        const uint32_t value =
-            uint32_t{ASource[0]} | uint32_t{ASource[1]} << 8 | uint32_t{ASource[2]} << 16;
-        return static_cast<int32_t>(value << 8) >> 8;
-    }
-}
-
-template <class TElement, uint32_t VBytes, uint32_t VStep>
-void StripFixedColumn(const uint8_t* ASource, TElement* ATarget, uint32_t ACount) {
-    for (uint32_t i = 0; i < ACount; ++i)
-        ATarget[i] = static_cast<TElement>(StripSample<VBytes>(ASource + size_t{i} * VStep));
-}
-
-// A step known at compile time lets the compiler vectorise the gather, so mono and stereo,
-// the layouts nearly every stream has, get loops of their own.
-// Packed 24-bit samples read as 32-bit words whose top byte is dropped; the last sample, whose
-// word would reach past the samples, is read by its three bytes.
-template <class TElement, uint32_t VStep>
-void Strip24FixedColumn(const uint8_t* ASource, TElement* ATarget, uint32_t ACount) {
-    if (ACount == 0)
-        return;
-    for (uint32_t i = 0; i + 1 < ACount; ++i) {
-        uint32_t word;
-        std::memcpy(&word, ASource + size_t{i} * VStep, sizeof(word));
-        ATarget[i] = static_cast<TElement>(static_cast<int32_t>(word << 8) >> 8);
-    }
-    ATarget[ACount - 1] =
-        static_cast<TElement>(StripSample<3>(ASource + size_t{ACount - 1} * VStep));
-}
-
-template <class TElement, uint32_t VBytes>
-void StripColumn(const uint8_t* ASource, uint32_t AStep, TElement* ATarget, uint32_t ACount) {
-    if constexpr (VBytes == 3) {
-        if (AStep == 3)
-            return Strip24FixedColumn<TElement, 3>(ASource, ATarget, ACount);
-        if (AStep == 6)
-            return Strip24FixedColumn<TElement, 6>(ASource, ATarget, ACount);
-    }
-    if (AStep == VBytes)
-        return StripFixedColumn<TElement, VBytes, VBytes>(ASource, ATarget, ACount);
-    if (AStep == 2 * VBytes)
-        return StripFixedColumn<TElement, VBytes, 2 * VBytes>(ASource, ATarget, ACount);
-    for (uint32_t i = 0; i < ACount; ++i, ASource += AStep)
-        ATarget[i] = static_cast<TElement>(StripSample<VBytes>(ASource));
-}
-
-template <class TElement>
-constexpr TByWidth<void (*)(const uint8_t*, uint32_t, TElement*, uint32_t)> KStripColumn{
-    StripColumn<TElement, 1>, StripColumn<TElement, 2>, StripColumn<TElement, 3>,
-    StripColumn<TElement, 4>};
-
-// The table index of a container width: every width but 8, 16 and 24 reads 32 bits.
-int32_t StripIndex(uint32_t AContainerBits) noexcept {
-    const int32_t index = WidthIndex(static_cast<int32_t>(AContainerBits));
-    return index == KUnprocessed ? WidthIndex(32) : index;
+// The width channel extraction reads: every container width but 8, 16 and 24 reads 32 bits.
+int32_t StripBits(uint32_t AContainerBits) noexcept {
+    const auto bits = static_cast<int32_t>(AContainerBits);
+    return bits == 8 || bits == 16 || bits == 24 ? bits : 32;
 }
 
 template <class TElement, class TBuffer>
 TRef<TBuffer> StripChannel(const TSVWaveFormatExtensible& AHeader, const uint8_t* ASamples,
                            uint32_t AByteSize, uint32_t AChannel) {
     const uint32_t step = AHeader.Format.nBlockAlign;
-    const int32_t width = StripIndex(AHeader.Format.wBitsPerSample);
-    const uint32_t bytes = static_cast<uint32_t>(width) + 1;
+    const int32_t bits = StripBits(AHeader.Format.wBitsPerSample);
+    const uint32_t bytes = static_cast<uint32_t>(bits) / 8;
     const uint64_t column = uint64_t{AHeader.Format.wBitsPerSample / 8u} * AChannel;
     const uint32_t count = step == 0 ? 0 : AByteSize / step;
     if (count > 0 && column + bytes > step)
         ChannelOutOfRange(AChannel);
     TRef<TBuffer> result = TBuffer::CreateSizeObject(count);
-    TElement* target = result->Write();
-    KStripColumn<TElement>[width](ASamples + column, step, target, count);
+    if constexpr (std::is_same_v<TElement, double>)
+        SVStripChannel(ASamples, static_cast<uint32_t>(column), step, bits, result->Write(), count,
+                       1.0);
+    else
+        SVStripChannel(ASamples, static_cast<uint32_t>(column), step, bits, result->Write(), count);
     return result;
 }
 
@@ -193,9 +132,9 @@ void ConvertFloatPlanes(const uint8_t* ASource, uint32_t APlaneBytes, int32_t* A
 // overflow saturates either way), and the kernel rounds to nearest whatever the mode.
 void ConvertFloatStereo(const uint8_t* ASource, uint32_t APlaneBytes, int32_t* ATarget,
                         int32_t ARows) {
-    runs::ActiveSimdKernels().SaturateFloatPairs(
-        reinterpret_cast<const float*>(ASource),
-        reinterpret_cast<const float*>(ASource + APlaneBytes), ATarget, ARows, 0x1p31f);
+    SVFloatPairToS32(reinterpret_cast<const float*>(ASource),
+                     reinterpret_cast<const float*>(ASource + APlaneBytes), ATarget, ARows,
+                     0x1p31f);
 }
 
 } // namespace

@@ -3,23 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sonvera/platform/runtime/MainThread.h"
+
 namespace sonvera {
 
 TSVBasicAudioOut::TSVBasicAudioOut(TPersistent* AOwner)
     : TLockComponent(AOwner),
       FMasterPumping(std::make_unique<TBVMasterPumping>(nullptr, this, GetLock())) {
     FInputPin = std::make_unique<TSVPXAudioSinkPin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVBasicAudioOut::InputDispatch));
     FClockOutputPin = std::make_unique<TPXClockSourcePin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return ClockSourceDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVBasicAudioOut::ClockSourceDispatch));
 }
 
 TSVBasicAudioOut::~TSVBasicAudioOut() {
@@ -69,6 +63,37 @@ void TSVBasicAudioOut::ClearAudioFormat() {
     TChangeNotifyLockGuard guard(*GetLock());
     FWaveFormat = nullptr;
     FWaveFormatBlock.reset();
+}
+
+bool TSVBasicAudioOut::InputDispatch(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
+                                     const TRef<IPXNotifyOperation>& AOperation,
+                                     uint32_t AState) {
+    const bool result = SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
+    if (OperationAs<TPXStartWaveOperation>(AOperation) && GetMasterPumping()->GetEnabled())
+        FInputPin->Notify(TPXMasterPumpOperation::Create());
+    return result;
+}
+
+bool TSVBasicAudioOut::Render(TQXBasicCommonGen& AGenerator,
+                              const std::function<bool()>& AOnPumped) {
+    GetMasterPumping()->SetEnabled(true);
+    AGenerator.Start();
+    const TRef<IPXNotifyOperation> request = TPXPumpRequestOperation::Create();
+    while (AGenerator.GetRunning()) {
+        const bool answered = FInputPin->Notify(request);
+        TMainThread::ProcessQueue(); // where the stream's end arrives
+        if (AOnPumped && !AOnPumped()) {
+            AGenerator.Stop();
+            return false;
+        }
+        if (!answered && AGenerator.GetRunning() && TMainThread::Pending() == 0) {
+            AGenerator.Stop();
+            throw Exception(ClassName() +
+                            ": nothing upstream answers a pump request (a broken chain or a "
+                            "paused generator)");
+        }
+    }
+    return true;
 }
 
 bool TSVBasicAudioOut::ClockSourceDispatch(TPXPin*, TPXPin*, const TGUID&,

@@ -4,11 +4,7 @@ namespace sonvera {
 
 TSVBasicCompressor::TSVBasicCompressor(TPersistent* AOwner) : TQXBasicThreadedEnableFilter(AOwner) {
     FOutputPin = std::make_unique<TQXPXBinarySourcePin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SourceDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVBasicCompressor::SourceDispatch));
 }
 
 TSVBasicCompressor::~TSVBasicCompressor() {
@@ -18,11 +14,7 @@ TSVBasicCompressor::~TSVBasicCompressor() {
 TSVBasicDecompressor::TSVBasicDecompressor(TPersistent* AOwner)
     : TQXBasicThreadedEnableFilter(AOwner) {
     FInputPin = std::make_unique<TQXPXBinarySinkPin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVBasicDecompressor::SinkDispatch));
 }
 
 TSVBasicDecompressor::~TSVBasicDecompressor() {

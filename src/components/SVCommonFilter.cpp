@@ -1,26 +1,14 @@
 #include "sonvera/components/SVCommonFilter.h"
 
+#include "sonvera/streams/SVStreamTime.h"
+
 namespace sonvera {
-
-namespace {
-
-constexpr int64_t KUnitsPerSecond = 10'000'000;
-
-} // namespace
 
 TSVCommonFilter::TSVCommonFilter(TPersistent* AOwner) : TQXBasicCommonFilter(AOwner) {
     FInputPin = std::make_unique<TSVPXAudioSinkPin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVCommonFilter::SinkDispatch));
     FOutputPin = std::make_unique<TSVPXAudioSourcePin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SourceDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVCommonFilter::SourceDispatch));
     FOutputPin->AddDependency(FInputPin.get());
 }
 
@@ -63,9 +51,7 @@ bool TSVCommonFilter::SuppliedBuffer(const TRef<IPXNotifyOperation>& AOperation,
     const int64_t begin = FCurrentTime.load();
     const int64_t end =
         begin + (rate > 0 ? int64_t{buffer->GetSize()} * KUnitsPerSecond / rate : 0);
-    stamp->SetAvailable(true);
-    stamp->SetBegin(begin);
-    stamp->SetEnd(end);
+    SVStampBuffer(*buffer, begin, end);
     FCurrentTime = end;
     return BufferOperation(TPXSuppliedBufferOperation::Create(supplied->GetData()), AState);
 }

@@ -11,11 +11,7 @@ TSVCommonGen::TSVCommonGen(TPersistent* AOwner) : TQXBasicCommonGen(AOwner) {
     FAudioFormat = std::make_unique<TSVAudioFormat>(
         [this](TPersistent* ASender) { DoFormatChange(ASender); }, this, GetLock());
     FOutputPin = std::make_unique<TSVPXAudioSourcePin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return DispatchOperation(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TSVCommonGen::DispatchOperation));
     FIntVarBuffer = TQXBlockBuffer::CreateSize(2 * FAudioFormat->GetBufferSize());
 }
 
@@ -51,6 +47,7 @@ bool TSVCommonGen::NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) 
 }
 
 void TSVCommonGen::IntStartStream() {
+    FEnded = false;
     StartStream(static_cast<int32_t>(GetBufferSize()));
     SetRate(GetSampleRate());
     NotifyOutputPins(TPXStartWaveOperation::Create(FAudioFormat->GetWaveFormat(), false));
@@ -76,7 +73,7 @@ double TSVCommonGen::GetSampleRate() {
 
 void TSVCommonGen::IntPump() {
     TChangeNotifyLockGuard guard(*GetLock());
-    if (!GetRunning() || GetPaused())
+    if (!IsGenerating())
         return;
     // The record is read once: the lock is held, so it is whole and stays so during the tick.
     const TSVWaveFormatExtensible& format = *FAudioFormat->GetWaveFormat();
@@ -92,8 +89,16 @@ void TSVCommonGen::IntPump() {
         if (send)
             FOutputPin->SubmitBuffer(buffer);
     }
-    if (stop)
+    if (stop) {
+        FEnded = true;
         PostStop();
+    }
+}
+
+TRef<IPXNotifyOperation> TSVCommonGen::IntStopStream() {
+    if (FEnded.exchange(false))
+        return TPXEndStopOperation::Create();
+    return TPXStopOperation::Create();
 }
 
 void TSVCommonGen::StartStream(int32_t) {}

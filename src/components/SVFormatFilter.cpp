@@ -2,6 +2,41 @@
 
 namespace sonvera {
 
+template <> const TEnumTypeInfo& EnumTypeInfo<TSVWidthRule>() {
+    static const TEnumTypeInfo info("TSVWidthRule",
+                                    {{"wrBitTransparent", wrBitTransparent}, {"wrFullRange", wrFullRange}});
+    return info;
+}
+
+namespace {
+
+// Sets the columns of the speakers AOutput has and AInput lacks to the 8-bit silence, 128
+// (CopyToAudio silences with the byte 0).
+void SilenceAddedSpeakers8(ISVAudioBuffer& ABuffer, TSVSpeakers AInput, TSVSpeakers AOutput) {
+    auto* bytes = static_cast<uint8_t*>(ABuffer.Modify());
+    const int32_t channels = ABuffer.GetChannels();
+    int32_t column = 0;
+    for (int32_t speaker = 0; speaker < 32 && column < channels; ++speaker) {
+        const uint32_t bit = uint32_t{1} << speaker;
+        if (!(AOutput.Mask() & bit))
+            continue;
+        if (!(AInput.Mask() & bit))
+            for (uint32_t frame = 0; frame < ABuffer.GetSize(); ++frame)
+                bytes[size_t{frame} * static_cast<size_t>(channels) + static_cast<size_t>(column)] = 128;
+        ++column;
+    }
+}
+
+void CopyStamp(ISVAudioBuffer& AFrom, ISVAudioBuffer& ATo) {
+    const TRef<IRVTimeStamp> from = AFrom.GetTimeStamp();
+    const TRef<IRVTimeStamp> to = ATo.GetTimeStamp();
+    to->SetBegin(from->GetBegin());
+    to->SetEnd(from->GetEnd());
+    to->SetAvailable(from->GetAvailable());
+}
+
+} // namespace
+
 const TPropertyTableBase& TSVFormatFilter::ClassPropertyTable() {
     using T = TSVFormatFilter;
     static const TPropertyTable<T> table =
@@ -12,7 +47,9 @@ const TPropertyTableBase& TSVFormatFilter::ClassPropertyTable() {
                 [](const T& AFilter) { return AFilter.GetChannelMask().Mask(); },
                 [](T& AFilter, uint32_t AMask) {
                     AFilter.SetChannelMask(TSVSpeakers::FromMask(AMask));
-                });
+                })
+            .Enumeration("Rule", wrBitTransparent, &T::GetRule, &T::SetRule)
+            .Boolean("Dither", false, &T::GetDither, &T::SetDither);
     return table;
 }
 
@@ -20,6 +57,12 @@ void TSVFormatFilter::SetBits(uint32_t AValue) {
     if (AValue != 0 && AValue != 8 && AValue != 16 && AValue != 24 && AValue != 32)
         throw EArgumentError(FormatMessage("Bits per sample out of range = %u", AValue));
     SetPropValue("Bits", FBits, AValue);
+}
+
+void TSVFormatFilter::SetRule(TSVWidthRule AValue) {
+    if (AValue != wrBitTransparent && AValue != wrFullRange)
+        throw EArgumentError(FormatMessage("Rule out of range = %u", unsigned{AValue}));
+    SetPropValue("Rule", FRule, AValue);
 }
 
 void TSVFormatFilter::SetChannelMask(TSVSpeakers AValue) {
@@ -42,6 +85,7 @@ TRef<IPXNotifyOperation> TSVFormatFilter::OutputStartOperation(TPXStartWaveOpera
     {
         std::lock_guard<std::mutex> guard(FStreamLock);
         FStreamFormat = format;
+        FDitherState = {};
     }
     return TPXStartWaveOperation::Create(format, AOperation.GetPaused());
 }
@@ -55,16 +99,53 @@ void TSVFormatFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuf
     }
     if (format.Format.nChannels == 0) // no start seen: the stream's format is unknown
         format = OutputFormat(AInBuffer->GetWaveFormat());
+    if (GetRule() == wrBitTransparent) {
+        AOutBuffer = ConvertTransparently(AInBuffer, format);
+        return;
+    }
     const uint32_t frames = AInBuffer->GetSize();
     TRef<TSVAudioBuffer> out =
         TSVAudioBuffer::CreateWaveFormatObject(&format, static_cast<int32_t>(frames));
     TSVAudioBuffer::CreateUniversalObject(AInBuffer)->CopyToAudio(0, out, 0, frames);
-    const TRef<IRVTimeStamp> from = AInBuffer->GetTimeStamp();
-    const TRef<IRVTimeStamp> to = out->GetTimeStamp();
-    to->SetBegin(from->GetBegin());
-    to->SetEnd(from->GetEnd());
-    to->SetAvailable(from->GetAvailable());
+    CopyStamp(*AInBuffer, *out);
     AOutBuffer = out;
+}
+
+// The speakers first, at the input's width (CopyToAudio between equal widths copies bytes),
+// then every sample of every channel in one run.
+TRef<ISVAudioBuffer> TSVFormatFilter::ConvertTransparently(const TRef<ISVAudioBuffer>& AInBuffer,
+                                                           const TSVWaveFormatExtensible& AFormat) {
+    const TSVWaveFormatExtensible input = AInBuffer->GetWaveFormat();
+    const int32_t frames = static_cast<int32_t>(AInBuffer->GetSize());
+    const int32_t inBits = AInBuffer->GetSampleBitWidth();
+    TRef<ISVAudioBuffer> arranged = AInBuffer;
+    if (input.dwChannelMask != AFormat.dwChannelMask ||
+        input.Format.nChannels != AFormat.Format.nChannels) {
+        const TSVWaveFormatExtensible layout = TPXStartWaveOperation::CreateFormatExObject(
+                     static_cast<int32_t>(AFormat.Format.nSamplesPerSec), inBits,
+                     AFormat.Format.nChannels, TSVSpeakers::FromMask(AFormat.dwChannelMask), false)
+                     ->GetWaveFormat();
+        TRef<TSVAudioBuffer> staged = TSVAudioBuffer::CreateWaveFormatObject(&layout, frames);
+        TSVAudioBuffer::CreateUniversalObject(AInBuffer)->CopyToAudio(0, staged, 0,
+                                                                      static_cast<uint32_t>(frames));
+        if (inBits == 8)
+            SilenceAddedSpeakers8(*staged, TSVSpeakers::FromMask(input.dwChannelMask),
+                                  TSVSpeakers::FromMask(AFormat.dwChannelMask));
+        arranged = staged;
+    }
+    const int32_t outBits = AFormat.Samples.wValidBitsPerSample;
+    if (outBits == inBits) {
+        CopyStamp(*AInBuffer, *arranged);
+        return arranged;
+    }
+    TRef<TSVAudioBuffer> out = TSVAudioBuffer::CreateWaveFormatObject(&AFormat, frames);
+    const bool dither = GetDither(); // the component lock, never inside FStreamLock
+    std::lock_guard<std::mutex> guard(FStreamLock);
+    SVConvertBitsTransparent(arranged->Read(), inBits, inBits / 8, out->Write(), outBits,
+                             outBits / 8, int64_t{frames} * AFormat.Format.nChannels,
+                             dither ? &FDitherState : nullptr);
+    CopyStamp(*AInBuffer, *out);
+    return out;
 }
 
 } // namespace sonvera

@@ -86,10 +86,7 @@ TSVAudioBufferMakeStructureElement::TSVAudioBufferMakeStructureElement(
     : TQXBasicBufferDataMakeStructureElement(AOnChange, AOwner, ALock) {
     FInputPin = std::make_unique<TSVPXAudioSinkPin>(
         this, [AOwner](TPXPin* APin) { APin->SetComponent(AOwner); }, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return DoDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        PXDispatchTo(this, &TSVAudioBufferMakeStructureElement::DoDispatch));
 }
 
 const TPropertyTableBase& TSVAudioBufferMakeStructureElement::ClassPropertyTable() {

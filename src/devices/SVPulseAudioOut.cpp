@@ -81,8 +81,6 @@ bool TSVPulseAudioOut::SinkDispatch(TPXPin*, TPXPin*, const TGUID&,
         running = PlayBuffer(IntfCast<ISVAudioBuffer>(supplied->GetData()));
     } else if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
         running = OpenStream(start->GetWaveFormat());
-        if (running && GetMasterPumping()->GetEnabled())
-            GetInputPin()->Notify(TPXMasterPumpOperation::Create());
     } else if (OperationAs<TPXStopOperation>(AOperation)) {
         // An end-stop is a stop as well: only a stream that reached its end is played out.
         TChangeNotifyLockGuard guard(*GetLock());

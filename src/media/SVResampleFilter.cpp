@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 extern "C" {
 #include <libswresample/swresample.h>
@@ -11,8 +12,6 @@ extern "C" {
 namespace sonvera {
 
 namespace {
-
-constexpr int64_t KUnitsPerSecond = 10'000'000;
 
 struct TSwrFree {
     void operator()(SwrContext* AContext) const noexcept { swr_free(&AContext); }
@@ -45,6 +44,7 @@ public:
         if (error < 0)
             throw EArgumentError("cannot resample to " + std::to_string(AOutputRate) +
                                  " Hz: " + SVLAVErrorText(error));
+        FClock.Restart(AOutputRate);
     }
 
     const TSVWaveFormatExtensible& GetOutputFormat() const noexcept { return FOutput; }
@@ -98,23 +98,18 @@ private:
     void Stamp(ISVAudioBuffer* ABuffer, TSVAudioBuffer& AOut) {
         if (!FStarted && ABuffer) {
             const TRef<IRVTimeStamp> stamp = ABuffer->GetTimeStamp();
-            FStart = stamp->GetAvailable() ? stamp->GetBegin() : 0;
+            FClock.Restart(FOutput.Format.nSamplesPerSec,
+                           stamp->GetAvailable() ? stamp->GetBegin() : 0);
             FStarted = true;
         }
-        const int64_t rate = FOutput.Format.nSamplesPerSec;
-        const TRef<IRVTimeStamp> stamp = AOut.GetTimeStamp();
-        stamp->SetBegin(FStart + av_rescale(FProduced, KUnitsPerSecond, rate));
-        FProduced += AOut.GetSize();
-        stamp->SetEnd(FStart + av_rescale(FProduced, KUnitsPerSecond, rate));
-        stamp->SetAvailable(true);
+        FClock.Stamp(AOut);
     }
 
     TSVWaveFormatExtensible FOutput;
     std::unique_ptr<SwrContext, TSwrFree> FContext;
     std::vector<int32_t> FWideIn, FWideOut;
     bool FStarted = false;
-    int64_t FStart = 0;
-    int64_t FProduced = 0;
+    TSVStreamClock FClock;
 };
 
 TSVResampleFilter::TSVResampleFilter(TPersistent* AOwner) : TSVCommonFilter(AOwner) {}
@@ -142,8 +137,18 @@ TSVResampleFilter::OutputStartOperation(TPXStartWaveOperation& AOperation) {
     std::unique_ptr<TResampler> resampler;
     if (GetEnabled() && rate != 0 && rate != input.Format.nSamplesPerSec)
         resampler = std::make_unique<TResampler>(input, static_cast<int32_t>(rate));
+    TRef<ISVAudioBuffer> tail;
+    {
+        std::lock_guard<std::mutex> guard(FResamplerLock);
+        // A start midway (the stream's format changed): what the old resampler holds back
+        // still belongs to the stream, in the format announced before.
+        if (FResampler)
+            tail = FResampler->Convert(nullptr);
+        FResampler = std::move(resampler);
+    }
+    if (tail && GetAudioOutputPin()->IsConnected())
+        GetAudioOutputPin()->SubmitBuffer(tail);
     std::lock_guard<std::mutex> guard(FResamplerLock);
-    FResampler = std::move(resampler);
     if (!FResampler)
         return TSVCommonFilter::OutputStartOperation(AOperation);
     return TPXStartWaveOperation::Create(FResampler->GetOutputFormat(), AOperation.GetPaused());

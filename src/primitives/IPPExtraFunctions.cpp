@@ -321,7 +321,7 @@ IppStatus ippiCopy_24s_C1R(const Ipp8u* pSrc, int32_t srcStep, Ipp8u* pDst, int3
 // ---- Single packed elements ----------------------------------------------------------------
 
 int32_t Convert24BitTo32Bit(const Ipp8u* ASource) {
-    return runs::Load24(ASource);
+    return TSVSampleTraits<24>::Load(ASource);
 }
 
 void Convert32BitTo24Bit(int32_t AValue, Ipp8u* ADest) {

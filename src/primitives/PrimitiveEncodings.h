@@ -8,18 +8,11 @@
 #include <cstring>
 
 #include "primitives/PrimitiveSimd.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera::runs {
 
 // ---- Packed 24-bit samples -----------------------------------------------------------------
-
-// Three little-endian bytes, sign-extended from bit 23 (read as one 16-bit and one 8-bit load).
-inline int32_t Load24(const uint8_t* AData) {
-    uint16_t low;
-    std::memcpy(&low, AData, sizeof low);
-    const uint32_t raw = uint32_t(low) << 8 | uint32_t(AData[2]) << 24;
-    return static_cast<int32_t>(raw) >> 8;
-}
 
 // The low 24 bits of AValue, with bit 23 forced on when AValue is negative: in-range values
 // round-trip, out-of-range negatives keep their low 23 bits and stay negative.
@@ -27,11 +20,10 @@ inline uint32_t Packed24Bits(uint32_t AValue) {
     return (AValue & 0xFFFFFFu) | ((AValue >> 8) & 0x800000u);
 }
 
+// A primitive's result as a packed sample, the sign kept (see Packed24Bits).
 inline void Store24(uint8_t* AData, int32_t AValue) {
-    const uint32_t bits = Packed24Bits(static_cast<uint32_t>(AValue));
-    const uint16_t low = uint16_t(bits);
-    std::memcpy(AData, &low, sizeof low);
-    AData[2] = uint8_t(bits >> 16);
+    TSVSampleTraits<24>::Store(AData,
+                               static_cast<int32_t>(Packed24Bits(static_cast<uint32_t>(AValue))));
 }
 
 // ---- Encodings -----------------------------------------------------------------------------
@@ -89,7 +81,7 @@ using TFloat32 = TNative<float>;
 // Packed 24-bit samples, held as 32-bit values; contiguous runs go through the active level's
 // pack and unpack kernels.
 struct TInt24 : TEncoding<TInt24, int32_t, 3> {
-    static int32_t Load(const uint8_t* AData) { return Load24(AData); }
+    static int32_t Load(const uint8_t* AData) { return TSVSampleTraits<24>::Load(AData); }
     static void Store(uint8_t* AData, int32_t AValue) { Store24(AData, AValue); }
     static void LoadPacked(const uint8_t* AData, int ACount, int32_t* AOut) {
         ActiveSimdKernels().Unpack24(AData, AOut, ACount);

@@ -10,7 +10,7 @@ namespace sonvera::runs::portable {
 
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
     for (int i = 0; i < ACount; ++i)
-        ADest[i] = Load24(ASource + 3 * i);
+        ADest[i] = TSVSampleTraits<24>::Load(ASource + 3 * i);
 }
 
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
@@ -27,7 +27,7 @@ void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount) {
 
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
     for (int i = 0; i < ACount; ++i)
-        ADest[i] = int16_t(Narrow24To16(Load24(ASource + 3 * i)));
+        ADest[i] = int16_t(Narrow24To16(TSVSampleTraits<24>::Load(ASource + 3 * i)));
 }
 
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked) {
@@ -44,7 +44,7 @@ void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, u
 
 void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues) {
     for (int i = 0; i < ACount; ++i)
-        AValues[i] = Load24(ARun + ptrdiff_t(i) * ALayout.Step);
+        AValues[i] = TSVSampleTraits<24>::Load(ARun + ptrdiff_t(i) * ALayout.Step);
 }
 
 void Scatter24(const TWindowLayout& ALayout, const int32_t* AValues, int ACount, uint8_t* ARun) {

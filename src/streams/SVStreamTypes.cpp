@@ -169,17 +169,10 @@ TSVPXAudioSinkPin::TSVPXAudioSinkPin(TPersistent* AOwner, const TPXPinCreated& A
 
 template <class TSourcePin> void TPXAudioFormatConverter::BuildPins() {
     auto sink = std::make_unique<TSVPXAudioSinkPin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return InputOperation(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TPXAudioFormatConverter::InputOperation));
     auto source = std::make_unique<TSourcePin>(
         this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SourceOperationEvent(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        PXDispatchTo(this, &TPXAudioFormatConverter::SourceOperationEvent));
     SetPins(std::move(sink), std::move(source));
 }
 

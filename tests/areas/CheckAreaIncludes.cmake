@@ -1,4 +1,8 @@
-# Fails with the list of includes that cross into an area the including area does not declare.
+# Fails with the list of includes that cross into an area the including area does not declare:
+# public headers (<sonvera/...> or "sonvera/..."), and quoted includes of another folder's
+# headers. An area's private headers under src/ belong to it alone; the level machinery of
+# src/internal/ to the areas that declare KERNELS; test helpers under tests/ follow the public
+# rule.
 cmake_minimum_required(VERSION 3.25)
 include(${AREA_MAP})
 set(area_dirs)
@@ -15,17 +19,38 @@ foreach(area IN LISTS SONVERA_AREAS)
         if(NOT file MATCHES "\\.(h|hpp|cpp|cc)$")
             continue()
         endif()
-        file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]sonvera/")
+        file(RELATIVE_PATH shown ${ROOT} ${file})
+        file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<][^\">]*/[^\">]*[\">]")
         foreach(line IN LISTS includes)
-            string(REGEX REPLACE "^[^\"<]*[\"<]sonvera/([^\">]*)[\">].*$" "\\1" header "${line}")
-            get_filename_component(header_dir ${header} DIRECTORY)
-            # Headers outside every area (the umbrella header) are not checked here.
-            if(NOT header_dir IN_LIST area_dirs)
+            string(REGEX REPLACE "^[^\"<]*([\"<])([^\">]*)[\">].*$" "\\1;\\2" parts "${line}")
+            list(GET parts 0 quote)
+            list(GET parts 1 header)
+            if(header MATCHES "^sonvera/")
+                string(REGEX REPLACE "^sonvera/" "" public ${header})
+                get_filename_component(header_dir ${public} DIRECTORY)
+                # Headers outside every area (the umbrella header) are not checked here.
+                if(header_dir IN_LIST area_dirs AND NOT header_dir IN_LIST SONVERA_ALLOWED_${area})
+                    list(APPEND violations "${shown} (${area}) includes sonvera/${public}")
+                endif()
                 continue()
             endif()
-            if(NOT header_dir IN_LIST SONVERA_ALLOWED_${area})
-                file(RELATIVE_PATH shown ${ROOT} ${file})
-                list(APPEND violations "${shown} (${area}) includes sonvera/${header}")
+            if(NOT quote STREQUAL "\"")
+                continue() # a system or outside library's header
+            endif()
+            get_filename_component(header_dir ${header} DIRECTORY)
+            if(EXISTS ${ROOT}/src/${header})
+                if(header_dir STREQUAL "internal")
+                    if(NOT "internal" IN_LIST SONVERA_ALLOWED_${area})
+                        list(APPEND violations
+                             "${shown} (${area}) includes src/${header} without KERNELS")
+                    endif()
+                elseif(NOT header_dir STREQUAL dir)
+                    list(APPEND violations
+                         "${shown} (${area}) includes src/${header}, private to ${header_dir}")
+                endif()
+            elseif(EXISTS ${ROOT}/tests/${header} AND header_dir IN_LIST area_dirs
+                   AND NOT header_dir IN_LIST SONVERA_ALLOWED_${area})
+                list(APPEND violations "${shown} (${area}) includes tests/${header}")
             endif()
         endforeach()
     endforeach()

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "RVLAVTestMedia.h"
-#include "codecs/RVLAVSampleKernels.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 using namespace sonvera;
 using namespace codecs_test;
@@ -40,10 +40,12 @@ int32_t Expected(AVSampleFormat AFormat, const uint8_t* AAt) {
     switch (av_get_packed_sample_fmt(AFormat)) {
     case AV_SAMPLE_FMT_FLT:
         std::memcpy(&single, AAt, 4);
-        return lav::FloatToS32(single);
+        SVFloatsToS32Symmetric(&single, &integer, 1);
+        return integer;
     case AV_SAMPLE_FMT_DBL:
         std::memcpy(&twice, AAt, 8);
-        return lav::FloatToS32(twice);
+        SVFloatsToS32Symmetric(&twice, &integer, 1);
+        return integer;
     default:
         std::memcpy(&integer, AAt, size_t(av_get_bytes_per_sample(AFormat)));
         return integer;

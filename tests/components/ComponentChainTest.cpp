@@ -35,6 +35,7 @@ public:
     using TSVCommonGen::TSVCommonGen;
     ~TRampGen() override { Stop(); }
     int DropTick = -1, StopTick = -1; // the ticks that send nothing, and that end the stream
+    int Ticks() const { return FTick; }
 
 protected:
     void GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, bool& AStop) override {
@@ -124,7 +125,7 @@ TEST(ComponentChain, GeneratorDropsAndStopsWhenToldAndFollowsAConsumersPump) {
     EXPECT_FALSE(gen.GetRunning());
     // 8-bit samples of the second buffer: the ramp 4..7 converted from 16 bits, both channels.
     ASSERT_EQ(out.Samples.size(), 4u);
-    EXPECT_EQ(out.Operations.back(), "TPXStopOperation");
+    EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
 
     // A consumer that pumps: the clock goes, each request makes one buffer on the spot.
     gen.StopTick = -1;
@@ -134,6 +135,42 @@ TEST(ComponentChain, GeneratorDropsAndStopsWhenToldAndFollowsAConsumersPump) {
     EXPECT_TRUE(out.GetInputPin()->Notify(TPXPumpRequestOperation::Create()));
     EXPECT_EQ(out.Samples.size(), 8u);
     gen.Stop();
+}
+
+TEST(ComponentChain, GeneratorEndsExactlyWhereItSaysOnEveryClockAndARenderEndsByItself) {
+    enum TClock { ckManual, ckSteady, ckFreeRunning, ckRender };
+    for (const TClock kind : {ckManual, ckSteady, ckFreeRunning, ckRender}) {
+        SCOPED_TRACE(kind);
+        TRampGen gen(nullptr);
+        TRecorder out(nullptr);
+        gen.GetAudioFormat()->SetSampleRate(48000);
+        gen.GetAudioFormat()->SetBufferSize(48); // a tick every millisecond on the steady clock
+        gen.StopTick = 4;
+        ASSERT_TRUE(gen.GetOutputPin()->Connect(out.GetInputPin()));
+        auto manual = std::make_shared<TQXManualTimeSource>();
+        if (kind == ckManual)
+            gen.SetTimeSource(manual);
+        if (kind == ckFreeRunning)
+            gen.SetTimeSource(std::make_shared<TQXFreeRunningTimeSource>());
+        if (kind == ckRender) {
+            EXPECT_TRUE(out.Render(gen));
+        } else {
+            gen.Start();
+            for (int tick = 0; kind == ckManual && tick < 8; ++tick)
+                manual->Advance(gen.GetPumpClock()->GetInterval());
+            while (gen.GetRunning() && TMainThread::WaitForWork())
+                TMainThread::ProcessQueue();
+        }
+        EXPECT_FALSE(gen.GetRunning());
+        EXPECT_EQ(gen.Ticks(), 5);
+        EXPECT_EQ(out.Samples.size(), 5u * 48);
+        EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
+    }
+    // A render whose pump requests reach nothing stops and says so instead of waiting.
+    TRampGen gen(nullptr);
+    TRecorder out(nullptr);
+    EXPECT_THROW(out.Render(gen), Exception);
+    EXPECT_FALSE(gen.GetRunning());
 }
 
 TEST(TSVCommonFilter, RoutesOperationsBothWays) {
@@ -247,6 +284,7 @@ TEST(ComponentChain, FormatAndGainFiltersMatchTheBufferOperations) {
                                spSubwoofer, spBackLeft,   spBackRight};
     format.SetBits(24);
     format.SetChannelMask(surround);
+    format.SetRule(wrFullRange); // the buffers' own rule, CopyToAudio's
     gain.SetGainDB(-6.0);
     EXPECT_THROW(format.SetBits(12), EArgumentError);
     EXPECT_THROW(gain.SetGain(-1), EArgumentError);

@@ -1,6 +1,6 @@
 // An audio output for chain tests that records what arrives: the operation names, the last
 // format announced, and of every buffer its bytes, its channel-0 samples (one per frame) and its
-// stamps. With master pumping enabled it takes over pumping when the stream starts.
+// stamps.
 #pragma once
 
 #include <string>
@@ -26,8 +26,6 @@ public:
         if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
             Format = start->GetWaveFormat();
             SetAudioFormat(&Format);
-            if (GetMasterPumping()->GetEnabled())
-                GetInputPin()->Notify(TPXMasterPumpOperation::Create());
         }
         if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
             const auto buffer = IntfCast<ISVAudioBuffer>(supplied->GetData());

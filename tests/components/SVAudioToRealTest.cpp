@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "internal/KernelLevel.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 
@@ -151,29 +150,16 @@ TEST(TSVAudioToReal, ReadsEveryWidthTheFormatDescribes) {
         {Format(12, 2), {1, 2, 3, 4}, {{}, {}}},
         {Format(20, 2), {1, 2, 3, 4, 5, 6}, {{}, {}}},
         {narrow, BytesOf<int16_t>({7, 8}), {{7, 8}, {}}}};
-    // Every instruction-set level the processor allows reads the same values.
-    const TKernelLevel saved = ActiveKernelLevel();
-    std::string skipped;
-    for (int level = klPortable; level < KKernelLevelCount; ++level) {
-        if (!KernelLevelSupported(TKernelLevel(level))) {
-            skipped += std::string(" ") + KernelLevelName(TKernelLevel(level));
-            continue;
-        }
-        ForceKernelLevel(TKernelLevel(level));
-        for (size_t i = 0; i < std::size(cases); ++i) {
-            const TCase& c = cases[i];
-            TChain chain(c.Format.Format.nChannels, c.Normalize);
-            chain.Stream(c.Format, c.Bytes);
-            EXPECT_EQ(chain.Received(), c.Expected) << KernelLevelName(TKernelLevel(level)) << i;
-        }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const TCase& c = cases[i];
+        TChain chain(c.Format.Format.nChannels, c.Normalize);
+        chain.Stream(c.Format, c.Bytes);
+        EXPECT_EQ(chain.Received(), c.Expected) << i;
     }
-    ForceKernelLevel(saved);
     // Before any stream starts the width is 0: buffers pass without extraction.
     TChain idle(2);
     idle.Source.SubmitBuffer(TSVAudioBuffer::CreateSize(44100, 16, 2, 4));
     EXPECT_EQ(idle.Received(), (std::vector<TValues>{{}, {}}));
-    if (!skipped.empty())
-        GTEST_SKIP() << "levels this processor cannot run:" << skipped;
 }
 
 TEST(TSVAudioToReal, OperationsTravelAsTheDispatchersSay) {

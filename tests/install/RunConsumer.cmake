@@ -15,5 +15,10 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_EXE_LINKER_FLAGS=${CXX_FLAGS})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
+execute_process(COMMAND ${WORK_DIR}/build/codec_only WORKING_DIRECTORY ${WORK_DIR}
+                RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the codec-only program failed (${result}):\n${out}\n${err}")
+endif()
 # The installed tool finds the installed libraries on its own, wherever the prefix is.
 run(${prefix}/bin/sonvera formats)

@@ -2,6 +2,7 @@
 // back through the file source, the resample filter, and the sample transfer they share.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
@@ -257,17 +258,29 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
     EXPECT_THROW(missing.Open(), EReadError);
     std::filesystem::remove(file);
 
-    // A FLAC file whose frame header claims another rate than its stream: the stream ends with
-    // a stop and the reason, and nothing of the other format goes down.
-    TSVLAVFileSource changing(nullptr);
-    TRecorder kept(nullptr);
-    changing.SetFileName(SONVERA_MEDIA_TEST_DATA "/frame-rate-changes.flac");
-    ASSERT_TRUE(changing.GetOutputPin()->Connect(kept.GetInputPin()));
-    RunFree(changing);
-    EXPECT_NE(changing.GetError().find("does not match the stream's format"), std::string::npos)
-        << changing.GetError();
-    EXPECT_EQ(kept.Operations.back(), "TPXStopOperation");
-    EXPECT_TRUE(kept.Samples.empty());
+    // A FLAC file whose frames change rate: the source announces each new rate before its
+    // samples and reaches the end; with Strict it stops at the first change with the reason.
+    for (const bool strict : {false, true}) {
+        TSVLAVFileSource changing(nullptr);
+        TRecorder kept(nullptr);
+        changing.SetFileName(SONVERA_MEDIA_TEST_DATA "/frame-rate-changes.flac");
+        changing.SetStrict(strict);
+        ASSERT_TRUE(changing.GetOutputPin()->Connect(kept.GetInputPin()));
+        RunFree(changing);
+        const auto starts = std::count(kept.Operations.begin(), kept.Operations.end(),
+                                       std::string("TPXStartWaveOperation"));
+        if (strict) {
+            EXPECT_NE(changing.GetError().find("does not match the stream's format"),
+                      std::string::npos) << changing.GetError();
+            EXPECT_EQ(kept.Operations.back(), "TPXStopOperation");
+            EXPECT_EQ(starts, 1);
+        } else {
+            EXPECT_EQ(changing.GetError(), "");
+            EXPECT_GE(changing.GetFormatChanges(), 1u);
+            EXPECT_EQ(starts, static_cast<long>(1 + changing.GetFormatChanges()));
+            EXPECT_EQ(kept.Operations.back(), "TPXEndStopOperation");
+        }
+    }
 
     // A stream FFmpeg finds no sample rate for is refused when the file is opened.
     TSVLAVFileSource rateless(nullptr);
@@ -308,7 +321,7 @@ TEST(TSVResampleFilter, ResamplesOnceKeepingLevelAndTime) {
         EXPECT_EQ(out.Format.Format.nSamplesPerSec, 48000u);
         // Every input frame went through once; what the resampler held came before the stop.
         EXPECT_NEAR(static_cast<double>(out.Samples.size()), 48'000.0, 1.0);
-        EXPECT_EQ(out.Operations.back(), "TPXStopOperation");
+        EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
         EXPECT_EQ(out.Operations[out.Operations.size() - 2], "TPXSuppliedBufferOperation");
         ExpectContiguous(out);
         EXPECT_NEAR(static_cast<double>(out.Ends.back()), 10'000'000.0, 300.0);

@@ -17,6 +17,7 @@
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 using namespace sonvera;
 
@@ -216,6 +217,69 @@ template <class T> T* At(TBytes& ABytes) {
     return reinterpret_cast<T*>(ABytes.data());
 }
 
+// One channel of every width out of frames of every layout the strip has a path for (mono,
+// stereo at either column, wider frames), as integers and as scaled doubles.
+TBytes StripKernels() {
+    TBytes out;
+    for (int32_t bits : {8, 16, 24, 32})
+        for (uint32_t step : {1u, 2u, 3u, 4u, 6u, 8u, 9u, 16u}) {
+            const uint32_t bytes = uint32_t(bits) / 8;
+            for (uint32_t column = 0; column + bytes <= step; column += bytes) {
+                const uint32_t count = 77;
+                const TBytes frames = RandomBytes(size_t(step) * count, step * 31 + column);
+                std::vector<int32_t> values(count);
+                std::vector<double> scaled(count);
+                SVStripChannel(frames.data(), column, step, bits, values.data(), count);
+                SVStripChannel(frames.data(), column, step, bits, scaled.data(), count, 0x1p-7);
+                const auto* v = reinterpret_cast<const uint8_t*>(values.data());
+                const auto* d = reinterpret_cast<const uint8_t*>(scaled.data());
+                out.insert(out.end(), v, v + count * sizeof(int32_t));
+                out.insert(out.end(), d, d + count * sizeof(double));
+            }
+        }
+    return out;
+}
+
+// Floats and doubles of every bit pattern (NaN, infinities, out of range) and values in range,
+// planar and interleaved, at every length around the vector widths.
+TBytes SymmetricFloatKernels() {
+    TBytes out;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> inRange(-1.0, 1.0);
+    for (size_t length : {1, 7, 8, 9, 15, 16, 17, 33, 1000}) {
+        const TBytes raw = RandomBytes(16 * length, uint32_t(length));
+        std::vector<float> floats(2 * length);
+        std::vector<double> doubles(2 * length);
+        std::memcpy(floats.data(), raw.data(), floats.size() * 4);
+        std::memcpy(doubles.data(), raw.data(), doubles.size() * 8);
+        for (size_t i = 0; i < length; i += 2) {
+            floats[i] = float(inRange(random));
+            doubles[i] = inRange(random);
+        }
+        std::vector<int32_t> got(2 * length);
+        const auto keep = [&] {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(got.data());
+            out.insert(out.end(), bytes, bytes + got.size() * 4);
+        };
+        SVFloatsToS32Symmetric(floats.data(), got.data(), got.size());
+        keep();
+        SVFloatsToS32Symmetric(doubles.data(), got.data(), got.size());
+        keep();
+        SVFloatPairToS32Symmetric(floats.data(), floats.data() + length, got.data(), length);
+        keep();
+        SVFloatPairToS32Symmetric(doubles.data(), doubles.data() + length, got.data(), length);
+        keep();
+        SVInterleavePair(reinterpret_cast<const int32_t*>(raw.data()),
+                         reinterpret_cast<const int32_t*>(raw.data()) + length, got.data(), length);
+        keep();
+        SVInterleavePair(reinterpret_cast<const int16_t*>(raw.data()),
+                         reinterpret_cast<const int16_t*>(raw.data()) + length,
+                         reinterpret_cast<int16_t*>(got.data()), length);
+        keep();
+    }
+    return out;
+}
+
 TBytes ThroughPrimitives() {
     TBytes out;
     auto run = [&](size_t ABytes, const std::function<void(TBytes&, const TBytes&)>& AOp) {
@@ -290,6 +354,8 @@ const TLevelCase KCases[] = {
     {"width kernels", WidthKernels},
     {"24-bit width kernels", Width24Kernels},
     {"float kernels", FloatKernels},
+    {"strip kernels", StripKernels},
+    {"symmetric float kernels", SymmetricFloatKernels},
     {"primitives", ThroughPrimitives},
 };
 

@@ -1,10 +1,14 @@
 // Set, copy, conversion and scaling slots: exhaustive where the source type is small, and
 // against exact integer models of the narrowing formulas.
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <limits>
 
 #include "SVBasicTestSupport.h"
+#include "sonvera/primitives/SVBitTransparent.h"
 
 using namespace sonvera;
 using namespace sonvera::svtest;
@@ -204,4 +208,49 @@ TEST(SVBasicConvert, ThirtyTwoBitNarrowingMatchesItsExactFormula) {
         [](int64_t s) { return FastNarrow(s, int64_t{1} << 24); });
     EXPECT_EQ(accurate.front(), 0);
     EXPECT_EQ(accurate[10], 255);
+}
+
+// Bit-transparent widths: each narrowing against the exact rounding of x / 2^n, saturated at
+// the top (the largest values round up past it), and each widening narrowed back exactly;
+// dither moves a narrowed sample by at most one step from the undithered result.
+TEST(SVConvertBitsTransparent, RoundsSaturatesAndRoundTrips) {
+    const auto store = [](int32_t ABits, int64_t AValue, uint8_t* AOut) {
+        const int64_t raw = ABits == 8 ? AValue + 128 : AValue;
+        for (int32_t i = 0; i < ABits / 8; ++i)
+            AOut[i] = static_cast<uint8_t>(raw >> (8 * i));
+    };
+    const auto load = [](int32_t ABits, const uint8_t* AIn) {
+        int64_t raw = 0;
+        for (int32_t i = ABits / 8 - 1; i >= 0; --i)
+            raw = raw << 8 | AIn[i];
+        if (ABits == 8)
+            return raw - 128;
+        return raw >= (int64_t{1} << (ABits - 1)) ? raw - (int64_t{1} << ABits) : raw;
+    };
+    for (const int32_t from : {8, 16, 24, 32})
+        for (const int32_t to : {8, 16, 24, 32}) {
+            const int64_t top = (int64_t{1} << (from - 1)) - 1;
+            for (const int64_t value : {-top - 1, -top, int64_t{-1}, int64_t{0}, int64_t{1}, top / 3, top - 1, top}) {
+                SCOPED_TRACE(std::to_string(from) + " -> " + std::to_string(to) + ": " +
+                             std::to_string(value));
+                uint8_t in[4], out[4], back[4], dithered[4];
+                store(from, value, in);
+                TSVDitherState noise;
+                ASSERT_EQ(SVConvertBitsTransparent(in, from, 4, out, to, 4, 1), ippStsNoErr);
+                SVConvertBitsTransparent(in, from, 4, dithered, to, 4, 1, &noise);
+                SVConvertBitsTransparent(out, to, 4, back, from, 4, 1);
+                const int64_t expected =
+                    to >= from ? value * (int64_t{1} << (to - from))
+                               : std::min(static_cast<int64_t>(
+                                              std::floor(std::ldexp(double(value), to - from) + 0.5)),
+                                          (int64_t{1} << (to - 1)) - 1);
+                EXPECT_EQ(load(to, out), expected);
+                if (to > from) {
+                    EXPECT_EQ(load(from, back), value);
+                }
+                EXPECT_LE(std::llabs(load(to, dithered) - expected), to < from ? 1 : 0);
+            }
+        }
+    uint8_t byte = 0;
+    EXPECT_EQ(SVConvertBitsTransparent(&byte, 12, 1, &byte, 16, 2, 1), ippStsSizeErr);
 }

@@ -9,6 +9,7 @@
 #include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVFileFormat.h"
 #include "sonvera/codecs/RVLAVVideoCompression.h"
+#include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 
 namespace sonvera::tool {
@@ -87,14 +88,17 @@ int RunCodecs(const std::vector<std::string>& AArguments) {
 }
 
 int RunFormats(const std::vector<std::string>& AArguments) {
-    if (!AArguments.empty())
-        throw EArgumentError("usage: sonvera formats");
+    const bool audioOnly = AArguments.size() == 1 && AArguments[0] == "--audio";
+    if (!AArguments.empty() && !audioOnly)
+        throw EArgumentError("usage: sonvera formats [--audio]");
     std::printf("%-24s %-16s %-24s %-16s %s\n", "name", "extensions", "MIME type", "audio codec",
                 "description");
     TRVLAVAudioFileFormats& formats = TRVLAVAudioFileFormat::GetAvailableFormats();
     for (int32_t i = 0; i < formats.Count(); ++i) {
         TRVLAVAudioFileFormat& format = formats.Items(i);
         const AVOutputFormat* muxer = format.GetAVFormat();
+        if (audioOnly && (!muxer || muxer->audio_codec == AV_CODEC_ID_NONE))
+            continue;
         const std::string mime = format.GetMimeType();
         const char* codec = muxer && muxer->audio_codec != AV_CODEC_ID_NONE
                                 ? avcodec_get_name(muxer->audio_codec)
@@ -110,10 +114,8 @@ int RunProbe(const std::vector<std::string>& AArguments) {
     if (AArguments.size() != 1)
         throw EArgumentError("usage: sonvera probe FILE");
     const std::string& file = AArguments[0];
-    int error = 0;
-    const TRVLAVInputContext input = OpenLAVInput(file, error);
-    if (!input)
-        throw EReadError(file + ": " + SVLAVErrorText(error));
+    const TSVLAVInput opened(file, "");
+    const AVFormatContext* input = &opened.Context();
     std::printf("%s: %s (%s), %s\n", file.c_str(), input->iformat->name,
                 input->iformat->long_name ? input->iformat->long_name : "",
                 FormatStreamTime(ToStreamTime(input->duration, {1, AV_TIME_BASE})).c_str());

@@ -1,6 +1,8 @@
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
+#include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -17,7 +19,7 @@ namespace {
 constexpr const char* KConvertUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32] "
     "[--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS] "
-    "[--option NAME=VALUE]... [--quiet]";
+    "[--option NAME=VALUE]... [--strict] [--allow NAME,...] [--quiet] (--help for more)";
 
 TSVSpeakers ParseLayout(const std::string& AName) {
     static const std::map<std::string, TSVSpeakers> layouts = {
@@ -33,9 +35,8 @@ TSVSpeakers ParseLayout(const std::string& AName) {
 }
 
 double ParseGainDb(const std::string& AText) {
-    char* end = nullptr;
-    const double gain = std::strtod(AText.c_str(), &end);
-    if (AText.empty() || *end != '\0' || !std::isfinite(gain) || std::fabs(gain) > 200)
+    const double gain = ParseWithUnit("--gain", AText, {{"", 1}, {"db", 1}});
+    if (std::fabs(gain) > 200)
         throw EArgumentError("--gain must be a number of decibels, not '" + AText + "'");
     return gain;
 }
@@ -62,8 +63,8 @@ TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
             files.push_back(argument);
             continue;
         }
-        if (argument == "--quiet") {
-            line.Quiet = true;
+        if (argument == "--quiet" || argument == "--strict") {
+            (argument == "--quiet" ? line.Quiet : options.Strict) = true;
             continue;
         }
         if (i + 1 >= AArguments.size())
@@ -78,13 +79,17 @@ TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
         else if (argument == "--layout")
             options.Layout = ParseLayout(value);
         else if (argument == "--rate")
-            options.Rate = ParseCount(argument, value, 1'000'000);
+            options.Rate = ParseAmount(argument, value,
+                                       {{"", 1}, {"hz", 1}, {"k", 1e3}, {"khz", 1e3}}, 1'000'000);
         else if (argument == "--gain")
             options.GainDb = ParseGainDb(value);
         else if (argument == "--bitrate")
-            options.BitRate = ParseCount(argument, value, 100'000'000);
+            options.BitRate =
+                ParseAmount(argument, value, {{"", 1}, {"k", 1e3}, {"m", 1e6}}, 100'000'000);
         else if (argument == "--option")
             options.CodecOptions.push_back(ParseCodecOption(value));
+        else if (argument == "--allow")
+            options.AllowedInputs += (options.AllowedInputs.empty() ? "" : ",") + value;
         else
             throw EArgumentError("unknown option " + argument);
     }
@@ -98,18 +103,56 @@ TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
 
 } // namespace
 
+const char* const KConvertHelp =
+    "usage: sonvera convert IN OUT [options]\n"
+    "Converts IN (a file FFmpeg reads) into OUT, whose container follows its name; either may\n"
+    "be - (standard input or output). A file at OUT is replaced only when the conversion\n"
+    "is complete, keeping its mode; a symlink's target is replaced; a device or FIFO is\n"
+    "written as a stream.\n"
+    "By default OUT keeps IN's rate, width and speakers where its codec takes them, and the\n"
+    "nearest the codec takes where it does not.\n"
+    "  --codec NAME         encoder (sonvera codecs --audio --encoders); default: the\n"
+    "                       container's own\n"
+    "  --format NAME        container (sonvera formats --audio); default: from OUT's name\n"
+    "  --bits 8|16|24|32    sample width; widening is exact, narrowing rounds\n"
+    "  --layout NAME        mono, stereo, 5.1 or 7.1\n"
+    "  --rate HZ            sample rate: 48000, 48k, 44.1kHz\n"
+    "  --gain DB            gain in decibels: -6, -6dB\n"
+    "  --bitrate BPS        encoder bit rate: 192000, 192k, 1.5M\n"
+    "  --option NAME=VALUE  an encoder option, as FFmpeg names it (repeatable)\n"
+    "  --strict             fail on a damaged frame or a format change in IN, which are\n"
+    "                       otherwise skipped or followed (and counted in the summary)\n"
+    "  --allow NAME,...     let IN read through these FFmpeg protocols and demuxers too\n"
+    "                       (hls, concat, http, tcp, ...); by default only local files\n"
+    "                       and pipes, and no playlist or list that names other files\n"
+    "  --quiet              no progress line and no summary\n"
+    "  --help               this text\n";
+
 int RunConvert(const std::vector<std::string>& AArguments) {
     const TCommandLine line = ParseConvertArguments(AArguments);
     const TConversionResult result = Convert(line.Options);
     if (!line.Quiet) {
         const uint32_t rate = result.Format.Format.nSamplesPerSec;
         const double seconds = static_cast<double>(result.Frames) / rate;
-        std::printf("%s: %llu frames, %s, %s %u Hz %d-bit %d ch, %.1fx real time\n",
+        // A lossy file keeps no sample width of its own: only a lossless codec's is told.
+        const std::string width =
+            result.Lossless
+                ? FormatMessage(" %d-bit", result.Format.Samples.wValidBitsPerSample)
+                : std::string();
+        std::string input;
+        if (result.FormatChanges > 0)
+            input += FormatMessage(", %llu format changes followed",
+                                   static_cast<unsigned long long>(result.FormatChanges));
+        if (result.DamagedFrames > 0)
+            input += FormatMessage(", %llu damaged frames skipped",
+                                   static_cast<unsigned long long>(result.DamagedFrames));
+        // Written to standard output, the audio keeps it to itself.
+        std::fprintf(line.Options.Output == "-" ? stderr : stdout,
+                     "%s: %llu frames, %s, %s %u Hz%s %d ch, %.1fx real time%s\n",
                     line.Options.Output.c_str(), static_cast<unsigned long long>(result.Frames),
                     FormatStreamTime(static_cast<int64_t>(seconds * 10'000'000)).c_str(),
-                    result.Codec.c_str(), rate, result.Format.Samples.wValidBitsPerSample,
-                    result.Format.Format.nChannels,
-                    result.Seconds > 0 ? seconds / result.Seconds : 0.0);
+                    result.Codec.c_str(), rate, width.c_str(), result.Format.Format.nChannels,
+                    result.Seconds > 0 ? seconds / result.Seconds : 0.0, input.c_str());
     }
     return 0;
 }

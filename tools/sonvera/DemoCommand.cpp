@@ -9,6 +9,7 @@
 
 #include "Commands.h"
 #include "Conversion.h"
+#include "SignalGuard.h"
 #include "sonvera/components/SVCommonGen.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
@@ -62,8 +63,6 @@ public:
 
     bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
                       uint32_t) override {
-        if (OperationAs<TPXStartWaveOperation>(AOperation) && GetMasterPumping()->GetEnabled())
-            GetInputPin()->Notify(TPXMasterPumpOperation::Create());
         if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation))
             Measure(*IntfCast<ISVAudioBuffer>(supplied->GetData()));
         return false;
@@ -108,6 +107,7 @@ int RunDemo() {
     const std::string wave = folder + "tone-24bit.wav";
     const std::string flac = folder + "tone-24bit.flac";
     const std::string back = folder + "tone-from-flac.wav";
+    const TSignalGuard signals;
     {
         TToneGen tone(nullptr);
         TSVFormatFilter format(nullptr);

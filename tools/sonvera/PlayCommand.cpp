@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "Conversion.h"
 #include "Options.h"
+#include "SignalGuard.h"
 #include "sonvera/devices/SVPulseAudioOut.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVResampleFilter.h"
@@ -39,7 +40,7 @@ TPlayOptions ParsePlayArguments(const std::vector<std::string>& AArguments) {
         } else if (argument == "--device") {
             options.Device = AArguments[++i];
         } else if (argument == "--latency") {
-            options.Latency = ParseCount(argument, AArguments[++i], 10'000);
+            options.Latency = ParseAmount(argument, AArguments[++i], {{"", 1}, {"ms", 1}}, 10'000);
         } else {
             throw EArgumentError("unknown option " + argument);
         }
@@ -103,6 +104,8 @@ int RunPlay(const std::vector<std::string>& AArguments) {
         throw EAssertionFailed("Assertion failure (sonvera play)");
 
     {
+        // A signal stops the sound at once: the output drops what it has queued.
+        const TSignalGuard signals;
         TPlayProgress progress(source.GetDuration(), !options.Quiet && isatty(STDERR_FILENO));
         RunPumped(source, output,
                   [&] { progress.Update(source.GetPosition(), output.GetUnderruns()); });

@@ -10,6 +10,7 @@
 #include "Commands.h"
 #include "Conversion.h"
 #include "Options.h"
+#include "SignalGuard.h"
 #include "sonvera/devices/SVPulseAudioIn.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/platform/runtime/MainThread.h"
@@ -54,13 +55,14 @@ TRecordOptions ParseRecordArguments(const std::vector<std::string>& AArguments) 
         else if (argument == "--duration")
             options.Duration = ParseSeconds(argument, value, 7 * 24 * 3600.0);
         else if (argument == "--rate")
-            options.Rate = ParseCount(argument, value, 1'000'000);
+            options.Rate = ParseAmount(argument, value, {{"", 1}, {"k", 1e3}, {"khz", 1e3}},
+                                       1'000'000);
         else if (argument == "--channels")
-            options.Channels = ParseCount(argument, value, 32);
+            options.Channels = ParseAmount(argument, value, {{"", 1}}, 32);
         else if (argument == "--bits")
             options.Bits = ParseBits(value);
         else if (argument == "--latency")
-            options.Latency = ParseCount(argument, value, 10'000);
+            options.Latency = ParseAmount(argument, value, {{"", 1}, {"ms", 1}}, 10'000);
         else
             throw EArgumentError("unknown option " + argument);
     }
@@ -107,28 +109,27 @@ int RunRecord(const std::vector<std::string>& AArguments) {
     TSVPulseAudioIn input(nullptr);
     ConfigureInput(input, options);
 
-    TTemporaryOutput output(options.Output);
     TSVLAVFileWriter writer(nullptr);
-    // The container is chosen by the output's name; the temporary name keeps its extension.
     writer.SetFileName(options.Output);
     writer.Container(); // raises when there is none
     std::string refusal;
     const TSVWaveFormatExtensible format = *input.GetAudioFormat()->GetWaveFormat();
     if (!TSVLAVFileWriter::EncoderTakes(writer.Encoder(options.Bits), format, refusal))
         throw EArgumentError(refusal);
-    writer.SetFileName(output.GetPath());
     if (!input.GetOutputPin()->Connect(writer.GetInputPin()))
         throw EAssertionFailed("Assertion failure (sonvera record)");
 
     input.Open(); // a missing server or source fails here, before anything is written
     const bool progress = !options.Quiet && isatty(STDERR_FILENO);
     {
-        const TInterruptGuard interrupts;
+        // A signal ends the recording as its end would: the recording so far is the file, and
+        // the tool exits as for a recording that ran its duration.
+        const TSignalGuard signals;
         input.Start();
         while (input.GetRunning()) {
             TMainThread::ProcessQueue(); // where the stream's end arrives
-            if (interrupts.Interrupted())
-                input.Finish(); // the recording so far is the file
+            if (TSignalGuard::Caught() != 0)
+                input.Finish();
             if (progress)
                 std::fprintf(stderr, "\r%s recorded  %llu overruns\033[K",
                              FormatStreamTime(input.GetPosition()).c_str(),
@@ -142,8 +143,7 @@ int RunRecord(const std::vector<std::string>& AArguments) {
     if (!input.GetError().empty())
         throw Exception(input.GetError());
     if (!writer.GetError().empty())
-        throw Exception(output.Named(writer.GetError()));
-    output.Commit();
+        throw Exception(writer.GetError());
     if (!options.Quiet)
         std::printf("%s: %s recorded, %d Hz %d-bit %d ch, latency granted %.1f ms, measured "
                     "%.1f ms, %llu overruns\n",

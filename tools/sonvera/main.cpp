@@ -6,27 +6,69 @@
 #include <vector>
 
 #include "Commands.h"
+#include "SignalGuard.h"
+#include "sonvera/codecs/RVLAVObjects.h"
+#include "sonvera/package/SonveraPackage.h"
 
 namespace {
 
 constexpr const char* KUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]\n"
     "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
-    "                      [--bitrate BPS] [--option NAME=VALUE]... [--quiet]\n"
+    "                      [--bitrate BPS] [--option NAME=VALUE]... [--strict]\n"
+    "                      [--allow NAME,...] [--quiet]   (IN, OUT: - is standard in/out)\n"
+    "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"
     "       sonvera play FILE [--device NAME] [--latency MS] [--quiet]\n"
     "       sonvera record OUT [--device NAME] [--duration SECONDS] [--rate HZ]\n"
     "                      [--channels N] [--bits 8|16|24|32] [--latency MS] [--quiet]\n"
     "       sonvera devices\n"
     "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
-    "       sonvera formats\n"
+    "       sonvera formats [--audio]\n"
     "       sonvera probe FILE\n"
     "       sonvera demo\n"
-    "       sonvera info\n";
+    "       sonvera info\n"
+    "       sonvera --version\n"
+    "Every command answers --help.\n";
+
+// The lines of the usage that belong to ACommand: from its "sonvera ACommand" line to the next
+// command's; empty for a command the usage does not name.
+std::string UsageOf(const std::string& ACommand) {
+    const std::string text = KUsage;
+    const size_t start = text.find("sonvera " + ACommand + " ");
+    const size_t own = start == std::string::npos ? text.find("sonvera " + ACommand + "\n") : start;
+    if (own == std::string::npos)
+        return "";
+    const size_t end = text.find("sonvera ", own + 8);
+    const size_t lineEnd = text.rfind('\n', end == std::string::npos ? text.size() - 1 : end);
+    return "usage: " + text.substr(own, lineEnd + 1 - own);
+}
+
+bool AsksForHelp(const std::vector<std::string>& AArguments) {
+    for (const std::string& argument : AArguments)
+        if (argument == "--help" || argument == "-h")
+            return true;
+    return false;
+}
 
 int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArguments) {
     using namespace sonvera::tool;
+    if (ACommand == "--version" || ACommand == "version") {
+        std::printf("sonvera %s (Sonvera Basic), FFmpeg %s\n", sonvera::SonveraVersion().c_str(),
+                    av_version_info());
+        return 0;
+    }
+    if (ACommand == "convert" && AsksForHelp(AArguments)) {
+        std::fputs(KConvertHelp, stdout);
+        return 0;
+    }
+    if (AsksForHelp(AArguments) && !UsageOf(ACommand).empty()) {
+        std::fputs(UsageOf(ACommand).c_str(), stdout);
+        return 0;
+    }
     if (ACommand == "convert")
         return RunConvert(AArguments);
+    if (ACommand == "analyze")
+        return RunAnalyze(AArguments);
     if (ACommand == "play")
         return RunPlay(AArguments);
     if (ACommand == "record")
@@ -62,6 +104,9 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     try {
         return RunCommand(argv[1], std::vector<std::string>(argv + 2, argv + argc));
+    } catch (const sonvera::tool::EInterrupted& stopped) {
+        std::fprintf(stderr, "sonvera: %s\n", stopped.what());
+        return stopped.GetExitCode();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "sonvera: %s\n", error.what());
         return 1;

@@ -5,61 +5,31 @@
 //     TSVSamples<16> samples = SVWriteSamples<16>(buffer);
 //     samples(frame, channel) = 1000;
 //
-// The width is the buffer's container width: 8 (the unsigned byte, 127 being silence), 16, 24
-// (three packed little-endian bytes, read sign-extended, written as their low 24 bits) or 32.
+// The width is the buffer's container width, 8, 16, 24 or 32; what a sample of each width is
+// comes from the sample traits (SVSampleTraits.h), which this header publishes with the views.
 // A view holds no reference: like a pointer from Read or Write, it is valid while the buffer
 // lives and keeps its store (until a Resize, a serialization read or a write through another
 // path). Indices are checked in debug builds (ERangeError, as GetItem raises it).
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
-// The value a sample of each container width reads as.
-template <int32_t ABits> struct TSVSampleType;
-template <> struct TSVSampleType<8> { using Type = uint8_t; };
-template <> struct TSVSampleType<16> { using Type = int16_t; };
-template <> struct TSVSampleType<24> { using Type = int32_t; };
-template <> struct TSVSampleType<32> { using Type = int32_t; };
-
-template <int32_t ABits> using TSVSampleValue = typename TSVSampleType<ABits>::Type;
-
-// One sample's bytes, read and written little-endian whatever their alignment.
-template <int32_t ABits> TSVSampleValue<ABits> SVLoadSample(const uint8_t* AAt) noexcept {
-    if constexpr (ABits == 24) {
-        const uint32_t bits = uint32_t{AAt[0]} | uint32_t{AAt[1]} << 8 | uint32_t{AAt[2]} << 16;
-        return static_cast<int32_t>(bits << 8) >> 8;
-    } else {
-        TSVSampleValue<ABits> value;
-        std::memcpy(&value, AAt, sizeof value);
-        return value;
-    }
-}
-
-template <int32_t ABits> void SVStoreSample(uint8_t* AAt, TSVSampleValue<ABits> AValue) noexcept {
-    if constexpr (ABits == 24) {
-        const auto bits = static_cast<uint32_t>(AValue);
-        AAt[0] = static_cast<uint8_t>(bits);
-        AAt[1] = static_cast<uint8_t>(bits >> 8);
-        AAt[2] = static_cast<uint8_t>(bits >> 16);
-    } else {
-        std::memcpy(AAt, &AValue, sizeof AValue);
-    }
-}
+template <int32_t ABits> using TSVSampleValue = typename TSVSampleTraits<ABits>::TValue;
 
 // A writable sample: reads as its value, takes a value by assignment.
 template <int32_t ABits> class TSVSampleReference {
 public:
     explicit TSVSampleReference(uint8_t* AAt) noexcept : FAt(AAt) {}
-    operator TSVSampleValue<ABits>() const noexcept { return SVLoadSample<ABits>(FAt); }
+    operator TSVSampleValue<ABits>() const noexcept { return TSVSampleTraits<ABits>::Load(FAt); }
     TSVSampleReference& operator=(TSVSampleValue<ABits> AValue) noexcept {
-        SVStoreSample<ABits>(FAt, AValue);
+        TSVSampleTraits<ABits>::Store(FAt, AValue);
         return *this;
     }
     TSVSampleReference& operator=(const TSVSampleReference& AOther) noexcept {
@@ -71,7 +41,6 @@ private:
 };
 
 template <int32_t ABits, bool AWritable> class TSVSampleView {
-    static_assert(ABits == 8 || ABits == 16 || ABits == 24 || ABits == 32);
     using TBytes = std::conditional_t<AWritable, uint8_t*, const uint8_t*>;
 
 public:
@@ -85,7 +54,7 @@ public:
     uint32_t Channels() const noexcept { return FChannels; }
 
     TValue operator()(uint32_t AFrame, uint32_t AChannel) const {
-        return SVLoadSample<ABits>(At(AFrame, AChannel));
+        return TSVSampleTraits<ABits>::Load(At(AFrame, AChannel));
     }
     TSVSampleReference<ABits> operator()(uint32_t AFrame, uint32_t AChannel) requires AWritable {
         return TSVSampleReference<ABits>(At(AFrame, AChannel));

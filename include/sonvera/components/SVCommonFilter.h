@@ -2,6 +2,18 @@
 // operations between them, time stamps for buffers that arrive without one, and the processing
 // hook FilterInternalOperation that subclasses override.
 //
+// What a filter does with each buffer, and the component that shows it:
+//   pass through     leave AOutBuffer alone: it is the input's buffer, samples shared, nothing
+//                    copied (TSVGainFilter at a gain of 1).
+//   change in place  write through AOutBuffer (Write, Modify or an operation on it): copy on
+//                    write gives it samples of its own first, so whoever else holds the input
+//                    never sees the change (TSVGainFilter).
+//   replace          set AOutBuffer to a new buffer, stamped like the input, and announce a
+//                    changed format in OutputStartOperation (TSVFormatFilter).
+//   drop             clear ASend (TSVResampleFilter, while its resampler holds every sample).
+//   hold back        keep samples between buffers and send what is left from StreamStop,
+//                    before the stop goes on (TSVResampleFilter's tail).
+//
 // Threads and locks: operations arrive on the delivering thread. AudioStreamStart runs inside
 // the component lock (and so does the delivery of the start downstream); buffers are stamped on
 // the delivering thread and processed inline or on the filter's processing thread, never inside

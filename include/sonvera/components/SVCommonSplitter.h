@@ -75,12 +75,9 @@ protected:
     TPXDispatchHandler SourceDispatchHandler();
 
 private:
-    using TStripKernel = void (*)(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep,
-                                  double* ATarget, uint32_t ACount, double AScale);
-
-    // Reads ABytes per sample with AKernel; normalised values are divided by ADivisor.
-    void StripChannel(int32_t AChannel, const TRef<ISVAudioBuffer>& ABuffer, TStripKernel AKernel,
-                      uint32_t ABytes, double ADivisor);
+    // Reads the channel's samples of ABits bits; normalised values are divided by the width's
+    // full scale.
+    void StripChannel(int32_t AChannel, const TRef<ISVAudioBuffer>& ABuffer, int32_t ABits);
 
     std::unique_ptr<TSVPXAudioSinkPin> FInputPin;
     TPXPinList FOutputPins;

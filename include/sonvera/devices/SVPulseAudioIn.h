@@ -59,7 +59,7 @@ public:
     // The format recorded in, with the frames per buffer.
     TSVAudioFormat* GetAudioFormat() const noexcept { return FAudioFormat.get(); }
 
-    // Ends the stream, complete, at the next read; any thread.
+    // Ends the stream, complete, at the next read; any thread, but not a signal handler.
     void Finish();
 
     // Told on the main thread with the new count after each overrun.

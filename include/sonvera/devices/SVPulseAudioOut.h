@@ -2,8 +2,7 @@
 // (PulseAudio, or PipeWire's pulse server). Each stream opens a playback stream in the
 // stream's own format (the server converts to the device's); a buffer is written as soon as
 // the device has room for it, so the thread that delivers it waits: a chain that ends here runs
-// on the device's clock, whoever drives it. With MasterPumping enabled the output takes over
-// pumping at the stream's start, as the file writer does.
+// on the device's clock, whoever drives it (its own clock running free, or Render pumping it).
 //
 // An end-stop plays out what is queued before the stream closes; a plain stop drops it, so that
 // the sound stops at once. Underruns are counted (GetUnderruns) and told through OnUnderrun on

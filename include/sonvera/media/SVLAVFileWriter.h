@@ -8,15 +8,25 @@
 // options (options FFmpeg knows only as the encoder's own go to the encoder; a name it knows
 // nowhere is an error) and its BitRate where it differs from the declared default (elsewhere
 // the encoder's own default holds), opens the encoder for the stream's rate, width and speakers
-// and writes the header. Buffers are cut into the encoder's frames, partial frames waiting for the next
-// buffer; frames carry the stream's time, starting at the first buffer's stamp. A stop (or an
-// end-stop) sends the last partial frame, drains the encoder and writes the trailer. With
+// and writes the header. A stream that announces another format midway (a new start-wave
+// operation) is converted to the format the file was opened with, through a format filter and
+// a resample filter of the writer's own, until it announces that format again. Buffers are cut
+// into the encoder's frames, partial frames waiting for the next buffer; frames carry the
+// stream's time, starting at the first buffer's stamp. An end-stop sends the last partial
+// frame, drains the encoder and writes the trailer. With
 // MasterPumping enabled the writer takes over pumping at the stream's start: its chain then
 // moves one buffer per pump request sent from its input pin.
 //
-// A failure (unusable format or codec, a write error such as a full disk) ends the file without
-// a trailer, is kept for GetError, and stops the stream upstream. The writer never removes what
-// it wrote: a caller that wants no partial file writes to a temporary name and renames it.
+// The file appears whole or not at all: a regular file (or none) at FileName is written under a
+// temporary name in its folder and renamed over it (keeping its mode and owner) only once the
+// stream reached its end and the trailer is written; a symlink's target is what is replaced; a
+// device, FIFO, socket or `-` (standard output) is written directly as a stream. A stream that
+// is stopped before its end (a plain stop), that fails, or whose writer is destroyed while it
+// runs leaves no file. A WAV file switches to RF64 when its data outgrows 4 GiB, and a file
+// whose header cannot state its size is a failure.
+//
+// A failure (unusable format or codec, a write error such as a full disk) is kept for GetError,
+// with FFmpeg's own explanation where it logged one, and stops the stream upstream.
 //
 // Threads and locks: operations arrive on the delivering thread, and the writer's state is
 // kept inside its component lock; operations it sends upstream (master pump, stop) are sent
@@ -30,8 +40,11 @@
 #include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVFileFormat.h"
 #include "sonvera/components/SVBasicAudioOut.h"
+#include "sonvera/media/SVLAVFormatNegotiation.h"
 
 namespace sonvera {
+
+class TSVStreamConverter;
 
 // Published: FileName (""), Compression, FileFormat (and the output base's Enabled and
 // MasterPumping).
@@ -47,7 +60,7 @@ public:
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     std::string GetFileName() const { return GetPropValue(FFileName); }
-    void SetFileName(const std::string& AValue) { SetPropValue("FileName", FFileName, AValue); }
+    void SetFileName(const std::string& AValue);
     TSVLAVAudioCompression* GetCompression() const noexcept { return FCompression.get(); }
     TRVLAVAudioFileFormat* GetFileFormat() const noexcept { return FFileFormat.get(); }
 
@@ -58,6 +71,14 @@ public:
     // The encoder for a stream of ABits-bit samples; EArgumentError when there is none (a name
     // FFmpeg has no encoder of, a container without an audio encoder).
     const AVCodec& Encoder(int32_t ABits) const;
+    // The format this writer will encode a stream of AInput in, as it is set now (file name,
+    // format, compression): the input's own where the encoder and the container take it, the
+    // nearest they take where they do not, ARequest's values as they are. EArgumentError names
+    // the codec and what it cannot take (see SVLAVFormatNegotiation.h).
+    TSVWaveFormatExtensible NegotiateFormat(const TSVWaveFormatExtensible& AInput,
+                                            const TSVLAVFormatRequest& ARequest = {}) const {
+        return SVNegotiateFormat(*this, AInput, ARequest);
+    }
     // Whether AEncoder takes a stream of AFormat: an encoder opened on trial with what the
     // writer would give it. AWhy receives the reason when it does not.
     static bool EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,
@@ -77,13 +98,16 @@ private:
     // Each returns false when the writer failed (and the stream should stop upstream).
     bool StartFile(const TSVWaveFormatExtensible& AFormat);
     bool WriteBuffer(const TRef<ISVAudioBuffer>& ABuffer);
+    // Ends the file and puts it in place.
     void FinishFile();
 
     void OpenFile(const TSVWaveFormatExtensible& AFormat);
+    void FollowFormat(const TSVWaveFormatExtensible& AFormat);
     void ApplyEncoderOptions(AVCodecContext& AContext) const;
     void Encode(ISVAudioBuffer& ABuffer);
     void SendFrame(bool ALast);
     void WritePackets();
+    // Closes the codec and the file; the file goes unless FinishFile put it in place.
     void CloseFile();
     void Fail(const std::string& AError);
 
@@ -92,6 +116,9 @@ private:
     std::unique_ptr<TRVLAVAudioFileFormat> FFileFormat;
     // The open file; under the component lock.
     std::unique_ptr<TEncoder> FEncoder;
+    // Converts to the file's format while the stream is in another; under the component lock.
+    std::unique_ptr<TSVStreamConverter> FConverter;
+    bool FConverting = false;
     std::string FError;
     std::atomic<uint64_t> FFramesWritten{0};
 };

@@ -1,7 +1,8 @@
 // A filter that changes the sample rate of a stream through libswresample: every sample passes
 // the resampler once, whatever the two rates, and the start downstream announces the new rate.
 // Buffers leave stamped on the new rate's clock from the stream's first stamp on; the samples
-// the resampler holds back are sent when the stream stops, before the stop.
+// the resampler holds back are sent when the stream stops, before the stop, and when a new start
+// midway announces another format, before that start.
 //
 // Threads and locks: the resampler is made at the stream's start (inside the component lock)
 // and used by the processing under a lock of its own, so that processing on the filter's

@@ -19,6 +19,7 @@ void TQXBasicCommonGen::Start() {
     FPaused = false;
     FPump = true;
     FExternalClock = false;
+    FStopPosted = false;
     try {
         IntStartStream();
         StartPump();
@@ -110,6 +111,7 @@ void TQXBasicCommonGen::ReleasePumpClock() {
 }
 
 void TQXBasicCommonGen::PostStop() {
+    FStopPosted = true;
     std::weak_ptr<int> alive = FAlive;
     TMainThread::Post([this, alive] {
         if (!alive.expired())
@@ -126,7 +128,7 @@ bool TQXBasicCommonGen::DispatchOperation(TPXPin*, TPXPin*, const TGUID&,
         return false;
     }
     if (OperationAs<TPXPumpRequestOperation>(AOperation)) {
-        if (!FRunning || FPaused)
+        if (!IsGenerating())
             return false;
         IntPump();
         return true;

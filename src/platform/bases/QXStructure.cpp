@@ -125,11 +125,7 @@ TRef<IQXData> TQXMakeStructure::BuildRecord() const {
 TQXSplitStructure::TQXSplitStructure(TPersistent* AOwner)
     : TLockComponent(AOwner), FElements(*this, [this] { CheckStopped(); }) {
     FInputPin = std::make_unique<TQXPXBinarySinkPin>(
-        this, nullptr, GetLock(),
-        [this](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
-            return SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
-        });
+        this, nullptr, GetLock(), PXDispatchTo(this, &TQXSplitStructure::SinkDispatch));
 }
 
 TQXSplitStructure::~TQXSplitStructure() {

@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "internal/KernelLevel.h"
-#include "internal/SaturatedLanes.h"
+#include "platform/signal/QXFloatConversion.h"
 #include "sonvera/platform/runtime/UnitInit.h"
 #include "sonvera/platform/signal/IPPLoader.h"
 
@@ -168,13 +168,6 @@ struct TRoundFinancial {
     double operator()(double AValue) const { return AValue + std::copysign(0.5, AValue); }
 };
 
-// Clearing the bits of a NaN (all exponent bits and a nonzero mantissa) gives +0 without a
-// floating-point comparison.
-inline float ZeroIfNaN(float AValue) {
-    const uint32_t bits = std::bit_cast<uint32_t>(AValue);
-    return std::bit_cast<float>(bits & ((bits & 0x7FFFFFFFu) > 0x7F800000u ? 0u : ~0u));
-}
-
 template <class TRound>
 [[gnu::always_inline]] inline void ConvertLoop(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen,
                                                double AFactor, TRound ARound) {
@@ -206,57 +199,6 @@ public:
 private:
     int FSaved;
 };
-
-// Ties to even in single precision (under TNearestRounding), for a factor 2^k that is a normal
-// float (-126 <= k <= 127). x * 2^k is then exact in single precision too, except where it
-// overflows (the exact product is then at least 2^128, and both saturate) or falls below 2^-126
-// (both round to 0). Half the width of the double loop, and the same results.
-constexpr int32_t KSingleScaleLow = -127;
-constexpr int32_t KSingleScaleHigh = 126;
-
-[[gnu::always_inline]] inline void ConvertNearSingle(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen,
-                                                     float AFactor) {
-    constexpr float KTop = 2147483648.0f;
-    constexpr float KBelowTop = 2147483520.0f; // the float before 2^31
-    for (int32_t i = 0; i < ALen; ++i) {
-        // Clamped to the integer bounds before rounding, which rounding then keeps, and
-        // converted without a value outside the conversion's range or a branch.
-        const float scaled = ZeroIfNaN(ASrc[i]) * AFactor;
-        float clamped = scaled < KBelowTop ? scaled : KBelowTop;
-        clamped = clamped > -KTop ? clamped : -KTop;
-        const auto converted = static_cast<Ipp32s>(std::nearbyint(clamped));
-        ADst[i] = scaled > KBelowTop ? std::numeric_limits<Ipp32s>::max() : converted;
-    }
-}
-
-#ifdef SONVERA_X86_KERNELS
-// Eight floats of ConvertNearSingle through the processor's conversion, which rounds in the mode
-// TNearestRounding holds, then saturated.
-SONVERA_TARGET_AVX2 inline __m256i ConvertNearLanes(const Ipp32f* ASrc, __m256 AFactor) {
-    const __m256 scaled = _mm256_mul_ps(_mm256_loadu_ps(ASrc), AFactor);
-    return SaturatedLanes(scaled, _mm256_cvtps_epi32(scaled));
-}
-
-// Whole 32-byte lines are stored after a scalar start, four at a time after all four are
-// converted: loads queued behind stores to nearby addresses wait for them. The AVX-512 levels
-// use it too: on processors that split 64-byte operations in two, wider registers gain nothing
-// here.
-SONVERA_TARGET_AVX2 void ConvertNearSingleAvx2(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen,
-                                               float AFactor) {
-    const auto misalignment = int32_t(reinterpret_cast<uintptr_t>(ADst) & 31);
-    int32_t i = std::min((32 - misalignment) % 32 / 4, ALen);
-    ConvertNearSingle(ASrc, ADst, i, AFactor);
-    const __m256 factor = _mm256_set1_ps(AFactor);
-    for (; i + 32 <= ALen; i += 32) {
-        __m256i lanes[4];
-        for (int32_t k = 0; k < 4; ++k)
-            lanes[k] = ConvertNearLanes(ASrc + i + 8 * k, factor);
-        for (int32_t k = 0; k < 4; ++k)
-            _mm256_store_si256(reinterpret_cast<__m256i*>(ADst + i + 8 * k), lanes[k]);
-    }
-    ConvertNearSingle(ASrc + i, ADst + i, ALen - i, AFactor);
-}
-#endif
 
 void ConvertNearSingleAtLevel(const Ipp32f* ASrc, Ipp32s* ADst, int32_t ALen, float AFactor) {
 #ifdef SONVERA_X86_KERNELS

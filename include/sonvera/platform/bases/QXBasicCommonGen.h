@@ -8,7 +8,8 @@
 // component (usually the main thread), never on the clock's. A tick holds the component lock
 // for the whole tick, delivery downstream included, so every lock taken downstream nests inside
 // it; Stop joins the clock outside the component lock. A tick that wants the stream to end
-// calls PostStop, which stops it from the main thread.
+// calls PostStop, which stops it from the main thread; from that call on no tick and no pump
+// request generates anything, whatever the clock, so a stream ends exactly where it said.
 #pragma once
 
 #include <atomic>
@@ -63,6 +64,8 @@ protected:
     // Stops the stream from the main thread.
     void PostStop();
     void SetRate(double ARate);
+    // Set while a tick or a pump request may generate: running, not paused, no stop posted.
+    bool IsGenerating() const noexcept { return FRunning && !FPaused && !FStopPosted; }
     // Set while the generator should pump itself.
     bool GetPump() const noexcept { return FPump.load(); }
     bool IsExternalClock() const noexcept { return FExternalClock.load(); }
@@ -78,6 +81,7 @@ private:
     std::atomic<bool> FPaused{false};
     std::atomic<bool> FPump{false};
     std::atomic<bool> FExternalClock{false};
+    std::atomic<bool> FStopPosted{false};
     double FRate = 0;
     std::unique_ptr<TQXClockGen> FPumpClock;
     std::shared_ptr<IQXTimeSource> FTimeSource;

@@ -52,6 +52,18 @@ class TPXFormatConverter;
 using TPXDispatchHandler =
     std::function<bool(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
                        const TRef<IPXNotifyOperation>& AOperation, uint32_t AState)>;
+// The dispatch handler of a pin AComponent owns: every operation goes to AComponent's AMethod
+// (virtual methods dispatch as usual).
+template <class TComponent, class TMethodOwner>
+TPXDispatchHandler PXDispatchTo(TComponent* AComponent,
+                                bool (TMethodOwner::*AMethod)(TPXPin*, TPXPin*, const TGUID&,
+                                                              const TRef<IPXNotifyOperation>&,
+                                                              uint32_t)) {
+    return [AComponent, AMethod](TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
+                                 const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
+        return (AComponent->*AMethod)(AReceiving, AOther, AStreamId, AOperation, AState);
+    };
+}
 // Receives a new pin before its constructor returns. It must not take ownership of the pin
 // (the creator owns what it created), except the setter of a TPXPinList.
 using TPXPinCreated = std::function<void(TPXPin* APin)>;

@@ -1,8 +1,8 @@
 // AVX-512 kernels: sixteen floats or eight doubles per step. Every rounding is named in the
 // instruction, so they do not depend on the floating-point environment.
-#include "RVLAVSampleKernels.h"
+#include "primitives/PrimitiveSampleKernels.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef SONVERA_X86_KERNELS
 // GCC 12's AVX-512 intrinsics pass an undefined vector as the merge source of their unmasked
 // forms, which -Wmaybe-uninitialized mistakes for a read of an uninitialised value.
 #if !defined(__clang__)
@@ -10,9 +10,7 @@
 #endif
 #include <immintrin.h>
 
-#define SONVERA_AVX512 __attribute__((target("avx512f,avx512dq,avx512bw,avx512vl")))
-
-namespace sonvera::lav {
+namespace sonvera::samples {
 
 namespace {
 
@@ -21,7 +19,7 @@ constexpr int KNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
 
 // As the AVX2 kernel: the truncation plus g = (a - t) - x rounded to nearest, with the
 // fraction a - t in one reduce instruction.
-SONVERA_AVX512 inline __m512i FloatsToS32(__m512 AValues) {
+SONVERA_TARGET_AVX512 inline __m512i FloatsToS32(__m512 AValues) {
     const __m512 clamped =
         _mm512_max_ps(_mm512_set1_ps(-1.0f), _mm512_min_ps(_mm512_set1_ps(1.0f), AValues));
     const __m512 scaled = _mm512_mul_ps(clamped, _mm512_set1_ps(2147483648.0f));
@@ -31,7 +29,7 @@ SONVERA_AVX512 inline __m512i FloatsToS32(__m512 AValues) {
 }
 
 // The exact comparisons; a NaN lane converts to 0 through the ordered mask.
-SONVERA_AVX512 inline __m256i DoublesToS32(__m512d AValues) {
+SONVERA_TARGET_AVX512 inline __m256i DoublesToS32(__m512d AValues) {
     const __m512d half = _mm512_set1_pd(0.5);
     const __mmask8 ordered = _mm512_cmp_pd_mask(AValues, AValues, _CMP_ORD_Q);
     const __m512d clamped =
@@ -48,7 +46,7 @@ SONVERA_AVX512 inline __m256i DoublesToS32(__m512d AValues) {
     return _mm256_mask_sub_epi32(raised, down, raised, one);
 }
 
-SONVERA_AVX512 inline void StorePairs(int32_t* ATarget, __m512i ALeft, __m512i ARight) {
+SONVERA_TARGET_AVX512 inline void StorePairs(int32_t* ATarget, __m512i ALeft, __m512i ARight) {
     const __m512i low = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
     const __m512i high =
         _mm512_setr_epi32(8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
@@ -56,7 +54,8 @@ SONVERA_AVX512 inline void StorePairs(int32_t* ATarget, __m512i ALeft, __m512i A
     _mm512_storeu_si512(ATarget + 16, _mm512_permutex2var_epi32(ALeft, high, ARight));
 }
 
-SONVERA_AVX512 void FloatsToS32Avx512(const float* ASource, int32_t* ATarget, size_t ACount) {
+SONVERA_TARGET_AVX512 void FloatsToS32Avx512(const float* ASource, int32_t* ATarget,
+                                             size_t ACount) {
     size_t i = 0;
     for (; i + 32 <= ACount; i += 32) {
         const __m512i first = FloatsToS32(_mm512_loadu_ps(ASource + i));
@@ -70,7 +69,8 @@ SONVERA_AVX512 void FloatsToS32Avx512(const float* ASource, int32_t* ATarget, si
         ATarget[i] = FloatToS32(ASource[i]);
 }
 
-SONVERA_AVX512 void DoublesToS32Avx512(const double* ASource, int32_t* ATarget, size_t ACount) {
+SONVERA_TARGET_AVX512 void DoublesToS32Avx512(const double* ASource, int32_t* ATarget,
+                                              size_t ACount) {
     size_t i = 0;
     for (; i + 8 <= ACount; i += 8)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ATarget + i),
@@ -79,8 +79,8 @@ SONVERA_AVX512 void DoublesToS32Avx512(const double* ASource, int32_t* ATarget, 
         ATarget[i] = FloatToS32(ASource[i]);
 }
 
-SONVERA_AVX512 void FloatPairToS32Avx512(const float* ALeft, const float* ARight, int32_t* ATarget,
-                                         size_t AFrames) {
+SONVERA_TARGET_AVX512 void FloatPairToS32Avx512(const float* ALeft, const float* ARight,
+                                                int32_t* ATarget, size_t AFrames) {
     size_t i = 0;
     for (; i + 16 <= AFrames; i += 16)
         StorePairs(ATarget + 2 * i, FloatsToS32(_mm512_loadu_ps(ALeft + i)),
@@ -91,8 +91,8 @@ SONVERA_AVX512 void FloatPairToS32Avx512(const float* ALeft, const float* ARight
     }
 }
 
-SONVERA_AVX512 void DoublePairToS32Avx512(const double* ALeft, const double* ARight,
-                                          int32_t* ATarget, size_t AFrames) {
+SONVERA_TARGET_AVX512 void DoublePairToS32Avx512(const double* ALeft, const double* ARight,
+                                                 int32_t* ATarget, size_t AFrames) {
     size_t i = 0;
     for (; i + 16 <= AFrames; i += 16) {
         const __m512i left =
@@ -117,12 +117,6 @@ const TSampleKernels KAvx512Kernels = {FloatsToS32Avx512,    DoublesToS32Avx512,
                                        FloatPairToS32Avx512, DoublePairToS32Avx512,
                                        Int16PairAvx2,        Int32PairAvx2};
 
-} // namespace sonvera::lav
-
-#else
-
-namespace sonvera::lav {
-const TSampleKernels KAvx512Kernels = {};
-} // namespace sonvera::lav
+} // namespace sonvera::samples
 
 #endif

@@ -1,7 +1,6 @@
-// The sample loops of the player audio: decoded float samples to 32-bit integers, and planes to
-// interleaved frames. The portable loops are the reference; AVX2 and AVX-512 kernels, one file
-// each, give exactly their results and are chosen once per process by what the processor
-// offers.
+// Decoded float samples to 32-bit integers at the symmetric scale, and planes to interleaved
+// frames. The portable loops are the reference; AVX2 and AVX-512 kernels, one file each, give
+// exactly their results and are chosen by the active kernel level (internal/KernelLevel.h).
 //
 // A float sample x becomes round(2147483647 × x) for the exact real product, ties to even,
 // with x first brought into -1 … 1 and NaN taken as 0; so 1.0 gives 2147483647 and -1.0 gives
@@ -17,7 +16,9 @@
 #include <cstdint>
 #include <limits>
 
-namespace sonvera::lav {
+#include "internal/KernelLevel.h"
+
+namespace sonvera::samples {
 
 template <class TFloat> inline int32_t FloatToS32(TFloat AValue) noexcept {
     const TFloat clamped = AValue > TFloat(1) ? TFloat(1)
@@ -48,13 +49,8 @@ struct TSampleKernels {
                       size_t AFrames);
 };
 
-enum TKernelLevel { klPortable, klAvx2, klAvx512 };
-
-bool KernelLevelAvailable(TKernelLevel ALevel);
-// The kernels of ALevel, for tests that hold each level against the portable one.
-const TSampleKernels& SampleKernels(TKernelLevel ALevel);
-// The best level this processor runs.
-const TSampleKernels& BestSampleKernels();
+// The kernels of the active level.
+const TSampleKernels& ActiveSampleKernels();
 
 // The kernels of each instruction set, defined in their own files (empty tables where the
 // compiler cannot build them).
@@ -62,10 +58,10 @@ extern const TSampleKernels KPortableKernels;
 extern const TSampleKernels KAvx2Kernels;
 extern const TSampleKernels KAvx512Kernels;
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef SONVERA_X86_KERNELS
 // Shared by the AVX2 and AVX-512 tables.
 void Int16PairAvx2(const int16_t* ALeft, const int16_t* ARight, int16_t* ATarget, size_t AFrames);
 void Int32PairAvx2(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget, size_t AFrames);
 #endif
 
-} // namespace sonvera::lav
+} // namespace sonvera::samples

@@ -1,13 +1,11 @@
 // AVX2 kernels: eight floats or four doubles per step. Both assume the default floating-point
 // environment (round to nearest), as FFmpeg itself does.
-#include "RVLAVSampleKernels.h"
+#include "primitives/PrimitiveSampleKernels.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef SONVERA_X86_KERNELS
 #include <immintrin.h>
 
-#define SONVERA_AVX2 __attribute__((target("avx2,fma")))
-
-namespace sonvera::lav {
+namespace sonvera::samples {
 
 namespace {
 
@@ -16,7 +14,7 @@ namespace {
 // float inputs, because f is then a multiple of the spacing of a, which is 2^7 times wider
 // than x. The two conversions of a NaN lane are both 0x80000000, whose sum wraps to 0; at
 // x = 1 the truncation's 0x80000000 plus -1 wraps to 2147483647.
-SONVERA_AVX2 inline __m256i FloatsToS32(__m256 AValues) {
+SONVERA_TARGET_AVX2 inline __m256i FloatsToS32(__m256 AValues) {
     const __m256 clamped =
         _mm256_max_ps(_mm256_set1_ps(-1.0f), _mm256_min_ps(_mm256_set1_ps(1.0f), AValues));
     const __m256 scaled = _mm256_mul_ps(clamped, _mm256_set1_ps(2147483648.0f));
@@ -27,7 +25,7 @@ SONVERA_AVX2 inline __m256i FloatsToS32(__m256 AValues) {
 
 // Doubles: the exact comparisons, added to t while still in doubles (where t ± 1 is exact),
 // and NaN lanes cleared before the conversion.
-SONVERA_AVX2 inline __m128i DoublesToS32(__m256d AValues) {
+SONVERA_TARGET_AVX2 inline __m128i DoublesToS32(__m256d AValues) {
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d half = _mm256_set1_pd(0.5);
     const __m256d ordered = _mm256_cmp_pd(AValues, AValues, _CMP_ORD_Q);
@@ -42,7 +40,7 @@ SONVERA_AVX2 inline __m128i DoublesToS32(__m256d AValues) {
     return _mm256_cvttpd_epi32(_mm256_and_pd(rounded, ordered));
 }
 
-SONVERA_AVX2 inline void StorePairs(int32_t* ATarget, __m256i ALeft, __m256i ARight) {
+SONVERA_TARGET_AVX2 inline void StorePairs(int32_t* ATarget, __m256i ALeft, __m256i ARight) {
     const __m256i low = _mm256_unpacklo_epi32(ALeft, ARight);
     const __m256i high = _mm256_unpackhi_epi32(ALeft, ARight);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(ATarget),
@@ -51,7 +49,7 @@ SONVERA_AVX2 inline void StorePairs(int32_t* ATarget, __m256i ALeft, __m256i ARi
                         _mm256_permute2x128_si256(low, high, 0x31));
 }
 
-SONVERA_AVX2 void FloatsToS32Avx2(const float* ASource, int32_t* ATarget, size_t ACount) {
+SONVERA_TARGET_AVX2 void FloatsToS32Avx2(const float* ASource, int32_t* ATarget, size_t ACount) {
     size_t i = 0;
     for (; i + 8 <= ACount; i += 8)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ATarget + i),
@@ -60,7 +58,7 @@ SONVERA_AVX2 void FloatsToS32Avx2(const float* ASource, int32_t* ATarget, size_t
         ATarget[i] = FloatToS32(ASource[i]);
 }
 
-SONVERA_AVX2 void DoublesToS32Avx2(const double* ASource, int32_t* ATarget, size_t ACount) {
+SONVERA_TARGET_AVX2 void DoublesToS32Avx2(const double* ASource, int32_t* ATarget, size_t ACount) {
     size_t i = 0;
     for (; i + 4 <= ACount; i += 4)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(ATarget + i),
@@ -69,8 +67,8 @@ SONVERA_AVX2 void DoublesToS32Avx2(const double* ASource, int32_t* ATarget, size
         ATarget[i] = FloatToS32(ASource[i]);
 }
 
-SONVERA_AVX2 void FloatPairToS32Avx2(const float* ALeft, const float* ARight, int32_t* ATarget,
-                                     size_t AFrames) {
+SONVERA_TARGET_AVX2 void FloatPairToS32Avx2(const float* ALeft, const float* ARight,
+                                            int32_t* ATarget, size_t AFrames) {
     size_t i = 0;
     for (; i + 8 <= AFrames; i += 8)
         StorePairs(ATarget + 2 * i, FloatsToS32(_mm256_loadu_ps(ALeft + i)),
@@ -81,8 +79,8 @@ SONVERA_AVX2 void FloatPairToS32Avx2(const float* ALeft, const float* ARight, in
     }
 }
 
-SONVERA_AVX2 void DoublePairToS32Avx2(const double* ALeft, const double* ARight, int32_t* ATarget,
-                                      size_t AFrames) {
+SONVERA_TARGET_AVX2 void DoublePairToS32Avx2(const double* ALeft, const double* ARight,
+                                             int32_t* ATarget, size_t AFrames) {
     size_t i = 0;
     for (; i + 8 <= AFrames; i += 8) {
         const __m256i left = _mm256_set_m128i(DoublesToS32(_mm256_loadu_pd(ALeft + i + 4)),
@@ -99,8 +97,8 @@ SONVERA_AVX2 void DoublePairToS32Avx2(const double* ALeft, const double* ARight,
 
 } // namespace
 
-SONVERA_AVX2 void Int16PairAvx2(const int16_t* ALeft, const int16_t* ARight, int16_t* ATarget,
-                                size_t AFrames) {
+SONVERA_TARGET_AVX2 void Int16PairAvx2(const int16_t* ALeft, const int16_t* ARight,
+                                       int16_t* ATarget, size_t AFrames) {
     size_t i = 0;
     for (; i + 16 <= AFrames; i += 16) {
         const __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ALeft + i));
@@ -118,8 +116,8 @@ SONVERA_AVX2 void Int16PairAvx2(const int16_t* ALeft, const int16_t* ARight, int
     }
 }
 
-SONVERA_AVX2 void Int32PairAvx2(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget,
-                                size_t AFrames) {
+SONVERA_TARGET_AVX2 void Int32PairAvx2(const int32_t* ALeft, const int32_t* ARight,
+                                       int32_t* ATarget, size_t AFrames) {
     size_t i = 0;
     for (; i + 8 <= AFrames; i += 8)
         StorePairs(ATarget + 2 * i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ALeft + i)),
@@ -133,12 +131,6 @@ SONVERA_AVX2 void Int32PairAvx2(const int32_t* ALeft, const int32_t* ARight, int
 const TSampleKernels KAvx2Kernels = {FloatsToS32Avx2,     DoublesToS32Avx2, FloatPairToS32Avx2,
                                      DoublePairToS32Avx2, Int16PairAvx2,    Int32PairAvx2};
 
-} // namespace sonvera::lav
-
-#else
-
-namespace sonvera::lav {
-const TSampleKernels KAvx2Kernels = {};
-} // namespace sonvera::lav
+} // namespace sonvera::samples
 
 #endif

@@ -1,0 +1,19 @@
+// The analysis area's one reading of samples: a buffer's interleaved samples as floats, full
+// scale at 1.0, whatever the container width, so that every meter sees the same values.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "sonvera/buffers/SVSimpleAudioBuffer.h"
+
+namespace sonvera {
+
+// AOut becomes the buffer's frames, channels interleaved: each sample less its silence over its
+// full scale. A width other than 8, 16, 24 or 32 is refused with EArgumentError.
+void SVReadFloatFrames(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut);
+
+// The stream time, in 100 ns units, of AFrames frames at ARate.
+int64_t SVFramesToTime(uint64_t AFrames, int32_t ARate);
+
+} // namespace sonvera

@@ -1,0 +1,116 @@
+#include "sonvera/primitives/SVBitTransparent.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sonvera {
+
+namespace {
+
+template <int ABits> int32_t Load(const uint8_t* AData) {
+    if constexpr (ABits == 8) {
+        return int32_t{AData[0]} - 128;
+    } else if constexpr (ABits == 16) {
+        int16_t value;
+        std::memcpy(&value, AData, sizeof value);
+        return value;
+    } else if constexpr (ABits == 24) {
+        const uint32_t raw = uint32_t{AData[0]} << 8 | uint32_t{AData[1]} << 16 |
+                             uint32_t{AData[2]} << 24;
+        return static_cast<int32_t>(raw) >> 8;
+    } else {
+        int32_t value;
+        std::memcpy(&value, AData, sizeof value);
+        return value;
+    }
+}
+
+template <int ABits> void Store(uint8_t* AData, int32_t AValue) {
+    if constexpr (ABits == 8) {
+        AData[0] = static_cast<uint8_t>(AValue + 128);
+    } else if constexpr (ABits == 16) {
+        const auto value = static_cast<int16_t>(AValue);
+        std::memcpy(AData, &value, sizeof value);
+    } else if constexpr (ABits == 24) {
+        const auto value = static_cast<uint32_t>(AValue);
+        AData[0] = static_cast<uint8_t>(value);
+        AData[1] = static_cast<uint8_t>(value >> 8);
+        AData[2] = static_cast<uint8_t>(value >> 16);
+    } else {
+        std::memcpy(AData, &AValue, sizeof AValue);
+    }
+}
+
+// xorshift32: cheap, and never 0 once started from a value that is not.
+uint32_t NextNoise(uint32_t& ASeed) {
+    ASeed ^= ASeed << 13;
+    ASeed ^= ASeed >> 17;
+    ASeed ^= ASeed << 5;
+    return ASeed;
+}
+
+template <int AFrom, int ATo>
+void Convert(const uint8_t* ASrc, int32_t ASrcStep, uint8_t* ADst, int32_t ADstStep,
+             int64_t ACount, TSVDitherState* ADither) {
+    if constexpr (ATo >= AFrom) {
+        for (int64_t i = 0; i < ACount; ++i)
+            Store<ATo>(ADst + i * ADstStep,
+                       static_cast<int32_t>(static_cast<uint32_t>(Load<AFrom>(ASrc + i * ASrcStep))
+                                            << (ATo - AFrom)));
+    } else {
+        constexpr int KShift = AFrom - ATo;
+        constexpr int64_t KStep = int64_t{1} << KShift;
+        constexpr int64_t KLowest = -(int64_t{1} << (ATo - 1));
+        constexpr int64_t KHighest = (int64_t{1} << (ATo - 1)) - 1;
+        for (int64_t i = 0; i < ACount; ++i) {
+            int64_t value = Load<AFrom>(ASrc + i * ASrcStep);
+            if (ADither) // two uniform draws of one step each: triangular over (-step, step)
+                value += int64_t{NextNoise(ADither->Seed) & (KStep - 1)} +
+                         int64_t{NextNoise(ADither->Seed) & (KStep - 1)} - (KStep - 1);
+            const int64_t rounded = (value + KStep / 2) >> KShift;
+            Store<ATo>(ADst + i * ADstStep,
+                       static_cast<int32_t>(std::clamp(rounded, KLowest, KHighest)));
+        }
+    }
+}
+
+using TConvert = void (*)(const uint8_t*, int32_t, uint8_t*, int32_t, int64_t, TSVDitherState*);
+
+template <int AFrom> TConvert ConvertTo(int32_t ATo) {
+    switch (ATo) {
+    case 8: return Convert<AFrom, 8>;
+    case 16: return Convert<AFrom, 16>;
+    case 24: return Convert<AFrom, 24>;
+    case 32: return Convert<AFrom, 32>;
+    default: return nullptr;
+    }
+}
+
+TConvert ConvertOf(int32_t AFrom, int32_t ATo) {
+    switch (AFrom) {
+    case 8: return ConvertTo<8>(ATo);
+    case 16: return ConvertTo<16>(ATo);
+    case 24: return ConvertTo<24>(ATo);
+    case 32: return ConvertTo<32>(ATo);
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+IppStatus SVConvertBitsTransparent(const void* ASrc, int32_t ASrcBits, int32_t ASrcStep,
+                                   void* ADst, int32_t ADstBits, int32_t ADstStep, int64_t ACount,
+                                   TSVDitherState* ADither) {
+    const TConvert convert = ConvertOf(ASrcBits, ADstBits);
+    if (!convert)
+        return ippStsSizeErr;
+    if (!ASrc || !ADst)
+        return ippStsNullPtrErr;
+    if (ADither && ADither->Seed == 0) // the generator would stay at 0
+        ADither->Seed = TSVDitherState{}.Seed;
+    convert(static_cast<const uint8_t*>(ASrc), ASrcStep, static_cast<uint8_t*>(ADst), ADstStep,
+            ACount, ADither);
+    return ippStsNoErr;
+}
+
+} // namespace sonvera

@@ -30,8 +30,6 @@ struct TConversionOptions {
     std::optional<TSVSpeakers> Layout;
     std::optional<int32_t> Rate;
     std::optional<double> GainDb;
-    std::optional<double> NormalizeLufs; // measure first, then scale to this loudness
-    std::optional<double> TruePeakDb;    // the ceiling of the normalisation (-1 dBTP)
     std::optional<int32_t> BitRate;
     std::vector<std::pair<std::string, std::string>> CodecOptions;
     bool ShowProgress = false; // a progress line on standard error

@@ -15,7 +15,6 @@ constexpr const char* KUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]\n"
     "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
     "                      [--bitrate BPS] [--option NAME=VALUE]... [--strict] [--quiet]\n"
-    "                      [--normalize LUFS [--true-peak DBTP]]\n"
     "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"
     "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
     "       sonvera formats [--audio]\n"

@@ -31,8 +31,8 @@ void SVReadFloatFrames(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut) 
     case 32:
         return ReadFrames<32>(ABuffer, AOut);
     default:
-        throw EArgumentError(FormatMessage("Sample width not measurable = %d bits",
-                                           ABuffer.GetSampleBitWidth()));
+        throw EArgumentError(
+            FormatMessage("Sample width not measurable = %d bits", ABuffer.GetSampleBitWidth()));
     }
 }
 

@@ -103,7 +103,7 @@ struct TSVLevelMeter::TState {
     double FullScale = 1;
     int32_t Bits = 0;
     double BlockFrames = 0; // frames per block, not rounded; below 1: a block per buffer
-    uint64_t Blocks = 0;      // blocks finished
+    uint64_t Blocks = 0;    // blocks finished
     TBlockSums Block;
     TBlockSums Total;
 
@@ -205,7 +205,8 @@ void TSVLevelMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffe
     std::vector<TSVLevels> finished;
     {
         std::lock_guard<std::mutex> guard(FMeterLock);
-        if (!FState || AInBuffer->GetChannels() != static_cast<int32_t>(FState->Block.Channels.size()) ||
+        if (!FState ||
+            AInBuffer->GetChannels() != static_cast<int32_t>(FState->Block.Channels.size()) ||
             AInBuffer->GetSampleBitWidth() != FState->Bits)
             return;
         TState& state = *FState;
@@ -219,7 +220,8 @@ void TSVLevelMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffe
             }
             SumFrames(*AInBuffer, at, to, state.Block);
             at = to;
-            if (state.BlockFrames == 0 || state.Block.First + state.Block.Frames == state.BlockEnd())
+            if (state.BlockFrames == 0 ||
+                state.Block.First + state.Block.Frames == state.BlockEnd())
                 finished.push_back(state.FinishBlock());
         }
     }

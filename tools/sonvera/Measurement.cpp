@@ -31,9 +31,9 @@ void Connect(TPXPin* AOutput, TPXPin* AInput) {
 } // namespace
 
 std::vector<std::string> ChannelNames(const TSVWaveFormatExtensible& AFormat) {
-    static const char* const names[KSVSpeakerCount] = {
-        "L", "R", "C", "LFE", "BL", "BR", "FLC", "FRC", "BC",
-        "SL", "SR", "TC", "TFL", "TFC", "TFR", "TBL", "TBC", "TBR"};
+    static const char* const names[KSVSpeakerCount] = {"L",   "R",   "C",   "LFE", "BL",  "BR",
+                                                       "FLC", "FRC", "BC",  "SL",  "SR",  "TC",
+                                                       "TFL", "TFC", "TFR", "TBL", "TBC", "TBR"};
     const TSVSpeakers speakers = TSVSpeakers::FromMask(AFormat.dwChannelMask);
     std::vector<std::string> result;
     for (int32_t speaker = 0; speaker < KSVSpeakerCount; ++speaker)

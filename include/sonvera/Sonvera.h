@@ -39,6 +39,7 @@
 #include "sonvera/primitives/SVBasicDispatcher.h"
 #include "sonvera/primitives/SVBitTransparent.h"
 #include "sonvera/primitives/SVTruePeak.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
@@ -48,6 +49,7 @@
 // Audio buffers.
 #include "sonvera/buffers/RVInternalStore.h"
 #include "sonvera/buffers/RVSimpleMediaBuffer.h"
+#include "sonvera/buffers/SVFloatFrames.h"
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/buffers/SVSampleView.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
@@ -94,6 +96,15 @@
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/components/SVStreamSource.h"
 #include "sonvera/components/SVStructureElements.h"
+
+// Float effects.
+#include "sonvera/effects/SVBiquadFilters.h"
+#include "sonvera/effects/SVChannelFilters.h"
+#include "sonvera/effects/SVDynamicsFilters.h"
+#include "sonvera/effects/SVEffectFilter.h"
+#include "sonvera/effects/SVEffects.h"
+#include "sonvera/effects/SVRemixFilter.h"
+#include "sonvera/effects/SVTimeFilters.h"
 
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"

@@ -186,7 +186,7 @@ void TSVLoudnessMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBu
     std::unique_lock<std::mutex> guard(FMeterLock);
     if (!FState || static_cast<uint32_t>(AInBuffer->GetChannels()) != FState->Channels)
         return;
-    SVReadFloatFrames(*AInBuffer, FState->Samples);
+    SVCopyAsFloats(*AInBuffer, FState->Samples);
     const uint64_t frames = AInBuffer->GetSize();
     ebur128_add_frames_float(FState->Meter, FState->Samples.data(), frames);
     if (FState->TruePeaks)

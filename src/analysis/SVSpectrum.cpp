@@ -229,7 +229,7 @@ void TSVSpectrum::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
         std::lock_guard<std::mutex> guard(FAnalyserLock);
         if (!FAnalyser || static_cast<size_t>(AInBuffer->GetChannels()) != FAnalyser->Channels())
             return;
-        SVReadFloatFrames(*AInBuffer, FSamples);
+        SVCopyAsFloats(*AInBuffer, FSamples);
         FAnalyser->Add(FSamples, columns);
     }
     Send(std::move(columns));

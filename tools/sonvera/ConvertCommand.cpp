@@ -10,6 +10,7 @@
 #include "Commands.h"
 #include "Conversion.h"
 #include "Measurement.h"
+#include "Options.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 namespace sonvera::tool {
@@ -22,22 +23,6 @@ constexpr const char* KConvertUsage =
     "[--option NAME=VALUE]... [--normalize LUFS [--true-peak DBTP]] [--strict] "
     "[--allow NAME,...] [--quiet] (--help for more)";
 
-// A number with an optional unit suffix (case-insensitive): AUnits pairs each suffix with its
-// factor; the number may have a fraction when a suffix is given ("44.1kHz", "64k").
-double ParseWithUnit(const std::string& AOption, const std::string& AText,
-                     std::initializer_list<std::pair<const char*, double>> AUnits) {
-    char* end = nullptr;
-    const double number = std::strtod(AText.c_str(), &end);
-    std::string unit(end);
-    for (char& c : unit)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!AText.empty() && end != AText.c_str() && std::isfinite(number))
-        for (const auto& [suffix, factor] : AUnits)
-            if (unit == suffix)
-                return number * factor;
-    throw EArgumentError(AOption + ": cannot read '" + AText + "'");
-}
-
 TSVSpeakers ParseLayout(const std::string& AName) {
     static const std::map<std::string, TSVSpeakers> layouts = {
         {"mono", KSVSpeakersMono},
@@ -49,12 +34,6 @@ TSVSpeakers ParseLayout(const std::string& AName) {
     if (found == layouts.end())
         throw EArgumentError("unknown layout '" + AName + "' (mono, stereo, 5.1 or 7.1)");
     return found->second;
-}
-
-int32_t ParseBits(const std::string& AText) {
-    if (AText == "8" || AText == "16" || AText == "24" || AText == "32")
-        return std::atoi(AText.c_str());
-    throw EArgumentError("unsupported bits '" + AText + "' (8, 16, 24 or 32)");
 }
 
 double ParseGainDb(const std::string& AText) {
@@ -73,17 +52,6 @@ double ParseLevel(const std::string& AOption, const std::string& AText, double A
         throw EArgumentError(FormatMessage("%s must lie from %g to %g, not '%s'", AOption.c_str(),
                                            ALowest, AHighest, AText.c_str()));
     return level;
-}
-
-// A whole positive amount up to AMax, typed with one of AUnits ("48k", "44.1kHz", "64k").
-int32_t ParseAmount(const std::string& AOption, const std::string& AText,
-                    std::initializer_list<std::pair<const char*, double>> AUnits, int32_t AMax) {
-    const double value = ParseWithUnit(AOption, AText, AUnits);
-    const double whole = std::round(value);
-    if (std::fabs(value - whole) > 1e-6 || whole < 1 || whole > AMax)
-        throw EArgumentError(AOption + " must be a whole number from 1 to " + std::to_string(AMax) +
-                             ", not '" + AText + "'");
-    return static_cast<int32_t>(whole);
 }
 
 std::pair<std::string, std::string> ParseCodecOption(const std::string& AText) {

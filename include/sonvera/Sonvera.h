@@ -131,7 +131,9 @@
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/media/SVLAVFormatNegotiation.h"
+#include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/media/SVOutputFile.h"
 #include "sonvera/media/SVResampleFilter.h"
 #endif
 

@@ -10,7 +10,6 @@
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/primitives/SVFloatKernels.h"
 #include "sonvera/primitives/SVSampleKernels.h"
-#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
@@ -240,51 +239,32 @@ void ConvertPlanar(const TFrameShape& AShape, void* ATarget) {
     }
 }
 
-// Rounded to nearest and saturated, so that left-justified 24-bit samples come back exactly.
-inline void PackS32(int32_t AValue, uint8_t* ATarget) noexcept {
-    const int64_t rounded = (int64_t{AValue} + 128) >> 8;
-    TSVSampleTraits<24>::Store(ATarget, static_cast<int32_t>(std::min<int64_t>(rounded, 0x7FFFFF)));
-}
-
-// Left-justified 32-bit samples packed to 24 bits, planes interleaved on the way.
+// Left-justified 32-bit samples packed to 24 bits (as SVPackS32ToS24), planes interleaved a block
+// at a time on the way.
 void PackWide(const TFrameShape& AShape, uint8_t* ATarget) {
     const auto channels = static_cast<size_t>(AShape.Channels);
     const auto samples = static_cast<size_t>(AShape.Samples);
-    if (!AShape.Layout.Planar) {
-        const auto* source = reinterpret_cast<const int32_t*>(AShape.Planes[0]);
-        for (size_t i = 0; i < samples * channels; ++i)
-            PackS32(source[i], ATarget + 3 * i);
-        return;
-    }
-    for (size_t channel = 0; channel < channels; ++channel) {
-        const auto* plane = reinterpret_cast<const int32_t*>(AShape.Planes[channel]);
-        for (size_t i = 0; i < samples; ++i)
-            PackS32(plane[i], ATarget + 3 * (i * channels + channel));
+    if (!AShape.Layout.Planar)
+        return SVPackS32ToS24(reinterpret_cast<const int32_t*>(AShape.Planes[0]), ATarget,
+                              samples * channels);
+    constexpr size_t KBlock = 512;
+    std::vector<int32_t> frames(KBlock * channels);
+    const auto plane = [&AShape](size_t AChannel) {
+        return reinterpret_cast<const int32_t*>(AShape.Planes[AChannel]);
+    };
+    for (size_t first = 0; first < samples; first += KBlock) {
+        const size_t count = std::min(KBlock, samples - first);
+        if (channels == 2)
+            SVInterleavePair(plane(0) + first, plane(1) + first, frames.data(), count);
+        else
+            for (size_t channel = 0; channel < channels; ++channel)
+                for (size_t i = 0; i < count; ++i)
+                    frames[i * channels + channel] = plane(channel)[first + i];
+        SVPackS32ToS24(frames.data(), ATarget + 3 * first * channels, count * channels);
     }
 }
 
 } // namespace
-
-void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount) {
-    for (size_t i = 0; i < ACount; ++i)
-        PackS32(ASource[i], ADest + 3 * i);
-}
-
-void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount) {
-    // Four bytes read at once, the fourth (the next sample's) shifted out; the last sample has
-    // no next one.
-    size_t i = 0;
-    for (; i + 1 < ACount; ++i) {
-        uint32_t value;
-        std::memcpy(&value, ASource + 3 * i, sizeof(value));
-        ADest[i] = static_cast<int32_t>(value << 8);
-    }
-    for (; i < ACount; ++i) {
-        const uint32_t value = uint32_t{ASource[3 * i]} << 8 | uint32_t{ASource[3 * i + 1]} << 16 |
-                               uint32_t{ASource[3 * i + 2]} << 24;
-        ADest[i] = static_cast<int32_t>(value);
-    }
-}
 
 int32_t SVDeliveredBits(int AFormat) {
     const TSampleLayout* layout = LayoutOf(AFormat);

@@ -14,14 +14,9 @@
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 #include "sonvera/format/SVSpeakers.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 namespace sonvera {
-
-// 32-bit samples to packed 24-bit ones: rounded to nearest and saturated, so that left-justified
-// 24-bit samples come back exactly.
-void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount);
-// Packed 24-bit samples to left-justified 32-bit ones.
-void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount);
 
 // The width of the buffers a frame of AFormat becomes (8, 16 or 32 bits; floats and doubles
 // become 32-bit integers), or 0 for a format beyond FFmpeg's ten.
@@ -29,7 +24,7 @@ int32_t SVDeliveredBits(int AFormat);
 // AFrame's samples as a new buffer of ARate frames per second and ABits-bit samples on
 // ASpeakers, frames unstamped: integers are copied (planes interleaved), floats and doubles
 // become round(2147483647 x) (see SVSampleKernels.h), and 32-bit integers asked for at 24 bits
-// are packed as SVPackS32ToS24 packs them, in the same pass. Everything the frame claims is
+// are packed as SVPackS32ToS24 (SVSampleKernels.h) packs them, in the same pass. Everything the frame claims is
 // checked before anything is allocated: a frame of a format beyond the ten, without channels,
 // whose planes are missing, misaligned or shorter than its samples, or asked for at another
 // width raises EArgumentError.

@@ -131,7 +131,9 @@
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/media/SVLAVFormatNegotiation.h"
+#include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/media/SVOutputFile.h"
 #include "sonvera/media/SVResampleFilter.h"
 #endif
 
@@ -142,4 +144,15 @@
 #include "sonvera/analysis/SVLevelMeter.h"
 #include "sonvera/analysis/SVLoudnessMeter.h"
 #include "sonvera/analysis/SVSpectrum.h"
+#endif
+
+// The sound-server output and input over libpulse. Linking sonvera::devices defines
+// SONVERA_DEVICES and brings libpulse's headers, which these need.
+#ifdef SONVERA_DEVICES
+#include "sonvera/devices/SVDevicesLibrary.h"
+#include "sonvera/devices/SVPulseAudioIn.h"
+#include "sonvera/devices/SVPulseAudioOut.h"
+#include "sonvera/devices/SVPulseConnection.h"
+#include "sonvera/devices/SVPulseDevices.h"
+#include "sonvera/devices/SVPulseStream.h"
 #endif

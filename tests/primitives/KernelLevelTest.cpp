@@ -280,6 +280,25 @@ TBytes SymmetricFloatKernels() {
     return out;
 }
 
+// Packed 24-bit samples to left-justified 32 bits and back, rounded and saturated, at every
+// length around the vector widths.
+TBytes WideKernels() {
+    TBytes out;
+    for (size_t length : {1, 7, 8, 15, 16, 17, 63, 64, 65, 300, 1000}) {
+        const TBytes packed = RandomBytes(3 * length, uint32_t(length) + 5);
+        std::vector<int32_t> wide(length);
+        SVUnpackS24ToS32(packed.data(), wide.data(), length);
+        for (size_t i = 0; i < length; i += 3)
+            wide[i] = int32_t(uint32_t(wide[i]) | uint32_t(i * 37 % 256)); // rounds both ways
+        TBytes back(3 * length);
+        SVPackS32ToS24(wide.data(), back.data(), length);
+        const auto* w = reinterpret_cast<const uint8_t*>(wide.data());
+        out.insert(out.end(), w, w + 4 * length);
+        out.insert(out.end(), back.begin(), back.end());
+    }
+    return out;
+}
+
 TBytes ThroughPrimitives() {
     TBytes out;
     auto run = [&](size_t ABytes, const std::function<void(TBytes&, const TBytes&)>& AOp) {
@@ -356,6 +375,7 @@ const TLevelCase KCases[] = {
     {"float kernels", FloatKernels},
     {"strip kernels", StripKernels},
     {"symmetric float kernels", SymmetricFloatKernels},
+    {"24-bit wide kernels", WideKernels},
     {"primitives", ThroughPrimitives},
 };
 

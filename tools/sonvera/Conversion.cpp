@@ -130,7 +130,8 @@ TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOption
         last = AOutput;
     };
     if (format.Samples.wValidBitsPerSample != input.Samples.wValidBitsPerSample ||
-        format.dwChannelMask != input.dwChannelMask) {
+        format.dwChannelMask != input.dwChannelMask ||
+        SVIsFloatFormat(format) != SVIsFloatFormat(input)) {
         widthAndLayout.SetBits(format.Samples.wValidBitsPerSample);
         widthAndLayout.SetChannelMask(TSVSpeakers::FromMask(format.dwChannelMask));
         append(widthAndLayout.GetInputPin(), widthAndLayout.GetOutputPin());

@@ -9,6 +9,7 @@
 
 #include "Commands.h"
 #include "Conversion.h"
+#include "Options.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 namespace sonvera::tool {
@@ -19,22 +20,6 @@ constexpr const char* KConvertUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32] "
     "[--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS] "
     "[--option NAME=VALUE]... [--strict] [--allow NAME,...] [--quiet] (--help for more)";
-
-// A number with an optional unit suffix (case-insensitive): AUnits pairs each suffix with its
-// factor; the number may have a fraction when a suffix is given ("44.1kHz", "64k").
-double ParseWithUnit(const std::string& AOption, const std::string& AText,
-                     std::initializer_list<std::pair<const char*, double>> AUnits) {
-    char* end = nullptr;
-    const double number = std::strtod(AText.c_str(), &end);
-    std::string unit(end);
-    for (char& c : unit)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!AText.empty() && end != AText.c_str() && std::isfinite(number))
-        for (const auto& [suffix, factor] : AUnits)
-            if (unit == suffix)
-                return number * factor;
-    throw EArgumentError(AOption + ": cannot read '" + AText + "'");
-}
 
 TSVSpeakers ParseLayout(const std::string& AName) {
     static const std::map<std::string, TSVSpeakers> layouts = {
@@ -49,28 +34,11 @@ TSVSpeakers ParseLayout(const std::string& AName) {
     return found->second;
 }
 
-int32_t ParseBits(const std::string& AText) {
-    if (AText == "8" || AText == "16" || AText == "24" || AText == "32")
-        return std::atoi(AText.c_str());
-    throw EArgumentError("unsupported bits '" + AText + "' (8, 16, 24 or 32)");
-}
-
 double ParseGainDb(const std::string& AText) {
     const double gain = ParseWithUnit("--gain", AText, {{"", 1}, {"db", 1}});
     if (std::fabs(gain) > 200)
         throw EArgumentError("--gain must be a number of decibels, not '" + AText + "'");
     return gain;
-}
-
-// A whole positive amount up to AMax, typed with one of AUnits ("48k", "44.1kHz", "64k").
-int32_t ParseAmount(const std::string& AOption, const std::string& AText,
-                    std::initializer_list<std::pair<const char*, double>> AUnits, int32_t AMax) {
-    const double value = ParseWithUnit(AOption, AText, AUnits);
-    const double whole = std::round(value);
-    if (std::fabs(value - whole) > 1e-6 || whole < 1 || whole > AMax)
-        throw EArgumentError(AOption + " must be a whole number from 1 to " + std::to_string(AMax) +
-                             ", not '" + AText + "'");
-    return static_cast<int32_t>(whole);
 }
 
 std::pair<std::string, std::string> ParseCodecOption(const std::string& AText) {

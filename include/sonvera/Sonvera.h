@@ -154,3 +154,14 @@
 #include "sonvera/analysis/SVLoudnessMeter.h"
 #include "sonvera/analysis/SVSpectrum.h"
 #endif
+
+// The sound-server output and input over libpulse. Linking sonvera::devices defines
+// SONVERA_DEVICES and brings libpulse's headers, which these need.
+#ifdef SONVERA_DEVICES
+#include "sonvera/devices/SVDevicesLibrary.h"
+#include "sonvera/devices/SVPulseAudioIn.h"
+#include "sonvera/devices/SVPulseAudioOut.h"
+#include "sonvera/devices/SVPulseConnection.h"
+#include "sonvera/devices/SVPulseDevices.h"
+#include "sonvera/devices/SVPulseStream.h"
+#endif

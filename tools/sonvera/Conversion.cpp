@@ -8,9 +8,9 @@
 #include "ProgressLine.h"
 #include "SignalGuard.h"
 #include "sonvera/chain/SVChain.h"
-
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
+#include "sonvera/effects/SVDynamicsFilters.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
@@ -94,7 +94,8 @@ TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOption
         last = name;
     };
     if (format.Samples.wValidBitsPerSample != input.Samples.wValidBitsPerSample ||
-        format.dwChannelMask != input.dwChannelMask) {
+        format.dwChannelMask != input.dwChannelMask ||
+        SVIsFloatFormat(format) != SVIsFloatFormat(input)) {
         widthAndLayout.SetBits(format.Samples.wValidBitsPerSample);
         widthAndLayout.SetChannelMask(TSVSpeakers::FromMask(format.dwChannelMask));
         append(widthAndLayout);
@@ -103,9 +104,22 @@ TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOption
         resample.SetSampleRate(format.Format.nSamplesPerSec);
         append(resample);
     }
-    if (AOptions.GainDb) {
-        gain.SetGainDB(*AOptions.GainDb);
+    // Normalisation scales floats, so that nothing clips before the limiter.
+    TSVFormatFilter toFloat(nullptr), fromFloat(nullptr);
+    TSVLimiter limiter(nullptr);
+    if (AOptions.LoudnessGainDb) {
+        toFloat.SetFloat(true);
+        append(toFloat);
+    }
+    if (AOptions.GainDb || AOptions.LoudnessGainDb) {
+        gain.SetGainDB(AOptions.GainDb.value_or(0) + AOptions.LoudnessGainDb.value_or(0));
         append(gain);
+    }
+    if (AOptions.LoudnessGainDb) {
+        limiter.SetCeiling(AOptions.LimiterCeilingDb.value_or(0));
+        append(limiter);
+        fromFloat.SetBits(format.Samples.wValidBitsPerSample);
+        append(fromFloat);
     }
     append(writer);
 

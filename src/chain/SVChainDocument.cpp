@@ -26,9 +26,11 @@ void CheckKeys(const TJson& AObject, std::initializer_list<const char*> AKeys,
                const std::string& AWhere) {
     if (!AObject.is_object())
         Refuse(AWhere + " is not an object");
-    for (const auto& [key, value] : AObject.items())
+    for (const auto& item : AObject.items()) {
+        const std::string& key = item.key(); // a name a lambda can capture
         if (std::none_of(AKeys.begin(), AKeys.end(), [&](const char* A) { return key == A; }))
             Refuse("unknown entry '" + key + "' in " + AWhere);
+    }
 }
 
 const TJson& Member(const TJson& AObject, const char* AKey, const std::string& AWhere) {

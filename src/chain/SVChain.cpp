@@ -253,8 +253,8 @@ struct TSVChain::TImpl {
     TProgress Progress(TClock::time_point AStart) const {
         TProgress progress;
         for (const TQXBasicCommonGen* source : Sources()) {
-            progress.Position = std::max(progress.Position, source->GetPosition());
-            progress.Duration = std::max(progress.Duration, source->GetDuration());
+            progress.Position = std::max(progress.Position, source->GetStreamPosition());
+            progress.Duration = std::max(progress.Duration, source->GetStreamDuration());
         }
         const double elapsed = std::chrono::duration<double>(TClock::now() - AStart).count();
         if (elapsed > 0)

@@ -65,7 +65,7 @@ void TSVToneGen::SetDurationSeconds(double AValue) {
     SetPropValue("Duration", FDuration, AValue);
 }
 
-int64_t TSVToneGen::GetDuration() const {
+int64_t TSVToneGen::GetStreamDuration() const {
     return std::llround(GetDurationSeconds() * 1e7);
 }
 

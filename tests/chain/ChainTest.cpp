@@ -198,7 +198,7 @@ TEST(ChainTest, StopFromAnotherThreadAndFailuresEndTheRun) {
         TSVChain::Parse("tone ! file-writer filename=/dev/null fileformat.name=null");
     endless.Start();
     std::thread stopper([&] {
-        while (dynamic_cast<TQXBasicCommonGen&>(*endless.Find("tone")).GetPosition() == 0)
+        while (dynamic_cast<TQXBasicCommonGen&>(*endless.Find("tone")).GetStreamPosition() == 0)
             std::this_thread::yield();
         endless.Stop();
     });

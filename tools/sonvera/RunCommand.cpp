@@ -144,7 +144,7 @@ int RunChain(TSVChain& AChain, bool AQuiet) {
     }
     for (TPersistent* component : AChain.GetComponents())
         if (auto* source = dynamic_cast<TQXBasicCommonGen*>(component))
-            position = std::max(position, source->GetPosition());
+            position = std::max(position, source->GetStreamPosition());
     if (!AQuiet)
         PrintSummary(
             AChain, position,

@@ -60,7 +60,8 @@ public:
     // The format the stream is announced in; its channel count is 0 before Open.
     TSVWaveFormatExtensible GetWaveFormat() const;
     // Stream time reached: the end of the last buffer sent.
-    int64_t GetPosition() const noexcept override { return FPosition.load(); }
+    int64_t GetPosition() const noexcept { return FPosition.load(); }
+    int64_t GetStreamPosition() const noexcept override { return GetPosition(); }
     // Why the last stream ended before its end; empty when it did not.
     std::string GetError() const override;
     // The format changes the last stream announced after its start.

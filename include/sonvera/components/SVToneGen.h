@@ -40,8 +40,8 @@ public:
     void SetDurationSeconds(double AValue);
     bool GetRealtime() const { return GetPropValue(FRealtime); }
     void SetRealtime(bool AValue) { SetPropValue("Realtime", FRealtime, AValue); }
-    int64_t GetPosition() const noexcept override { return FPosition.load(); }
-    int64_t GetDuration() const override;
+    int64_t GetStreamPosition() const noexcept override { return FPosition.load(); }
+    int64_t GetStreamDuration() const override;
 
 protected:
     void StartStream(int32_t ASize) override;

@@ -74,7 +74,8 @@ public:
     // The decoder's short name ("flac").
     std::string GetCodecName() const;
     // The stream's length in 100 ns units, as the container tells it (0 when unknown).
-    int64_t GetDuration() const override;
+    int64_t GetDuration() const;
+    int64_t GetStreamDuration() const override { return GetDuration(); }
 
 protected:
     TSVWaveFormatExtensible OpenStream() override;

@@ -45,10 +45,11 @@ public:
     std::shared_ptr<IQXTimeSource> GetTimeSource() const;
     double GetRate() const;
     // Stream time reached, in 100 ns units: the end of the last buffer sent; 0 for a generator
-    // that does not count it.
-    virtual int64_t GetPosition() const noexcept { return 0; }
+    // that does not count it. (Named apart from the subclasses' own GetPosition and GetDuration,
+    // which may count in other units.)
+    virtual int64_t GetStreamPosition() const noexcept { return 0; }
     // The stream's length in 100 ns units; 0 when it is unknown or endless.
-    virtual int64_t GetDuration() const { return 0; }
+    virtual int64_t GetStreamDuration() const { return 0; }
 
 protected:
     virtual bool NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) = 0;

@@ -23,11 +23,12 @@ int64_t DurationOf(const AVFormatContext& AInput, const AVStream& AStream) {
 TSVWaveFormatExtensible StreamFormatOf(int32_t ARate, const AVChannelLayout& ALayout, int AFormat,
                                        int32_t ARawBits) {
     const int32_t delivered = SVDeliveredBits(AFormat);
-    const int32_t bits =
-        delivered == 32 && av_get_packed_sample_fmt(static_cast<AVSampleFormat>(AFormat)) ==
-                                   AV_SAMPLE_FMT_S32 && ARawBits == 24
-            ? 24
-            : delivered;
+    const int32_t bits = delivered == 32 &&
+                                 av_get_packed_sample_fmt(static_cast<AVSampleFormat>(AFormat)) ==
+                                     AV_SAMPLE_FMT_S32 &&
+                                 ARawBits == 24
+                             ? 24
+                             : delivered;
     return TPXStartWaveOperation::CreateFormatExObject(ARate, bits, ALayout.nb_channels,
                                                        SVSpeakersOf(ALayout), false)
         ->GetWaveFormat();

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sonvera/codecs/RVLAVSupport.h"
 #include "media/SVStreamConverter.h"
+#include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/streams/SVStreamTime.h"
 
@@ -255,7 +255,8 @@ void TSVLAVFileWriter::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
         return; // a repeated announcement changes nothing
     if (!FConverter)
         FConverter = std::make_unique<TSVStreamConverter>(
-            this, GetLock(), opened, [this](const TRef<ISVAudioBuffer>& ABuffer) { Encode(*ABuffer); });
+            this, GetLock(), opened,
+            [this](const TRef<ISVAudioBuffer>& ABuffer) { Encode(*ABuffer); });
     if (same)
         FConverter->Finish();
     else

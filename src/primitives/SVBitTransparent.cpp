@@ -15,8 +15,8 @@ template <int ABits> int32_t Load(const uint8_t* AData) {
         std::memcpy(&value, AData, sizeof value);
         return value;
     } else if constexpr (ABits == 24) {
-        const uint32_t raw = uint32_t{AData[0]} << 8 | uint32_t{AData[1]} << 16 |
-                             uint32_t{AData[2]} << 24;
+        const uint32_t raw =
+            uint32_t{AData[0]} << 8 | uint32_t{AData[1]} << 16 | uint32_t{AData[2]} << 24;
         return static_cast<int32_t>(raw) >> 8;
     } else {
         int32_t value;
@@ -50,8 +50,8 @@ uint32_t NextNoise(uint32_t& ASeed) {
 }
 
 template <int AFrom, int ATo>
-void Convert(const uint8_t* ASrc, int32_t ASrcStep, uint8_t* ADst, int32_t ADstStep,
-             int64_t ACount, TSVDitherState* ADither) {
+void Convert(const uint8_t* ASrc, int32_t ASrcStep, uint8_t* ADst, int32_t ADstStep, int64_t ACount,
+             TSVDitherState* ADither) {
     if constexpr (ATo >= AFrom) {
         for (int64_t i = 0; i < ACount; ++i)
             Store<ATo>(ADst + i * ADstStep,
@@ -78,28 +78,38 @@ using TConvert = void (*)(const uint8_t*, int32_t, uint8_t*, int32_t, int64_t, T
 
 template <int AFrom> TConvert ConvertTo(int32_t ATo) {
     switch (ATo) {
-    case 8: return Convert<AFrom, 8>;
-    case 16: return Convert<AFrom, 16>;
-    case 24: return Convert<AFrom, 24>;
-    case 32: return Convert<AFrom, 32>;
-    default: return nullptr;
+    case 8:
+        return Convert<AFrom, 8>;
+    case 16:
+        return Convert<AFrom, 16>;
+    case 24:
+        return Convert<AFrom, 24>;
+    case 32:
+        return Convert<AFrom, 32>;
+    default:
+        return nullptr;
     }
 }
 
 TConvert ConvertOf(int32_t AFrom, int32_t ATo) {
     switch (AFrom) {
-    case 8: return ConvertTo<8>(ATo);
-    case 16: return ConvertTo<16>(ATo);
-    case 24: return ConvertTo<24>(ATo);
-    case 32: return ConvertTo<32>(ATo);
-    default: return nullptr;
+    case 8:
+        return ConvertTo<8>(ATo);
+    case 16:
+        return ConvertTo<16>(ATo);
+    case 24:
+        return ConvertTo<24>(ATo);
+    case 32:
+        return ConvertTo<32>(ATo);
+    default:
+        return nullptr;
     }
 }
 
 } // namespace
 
-IppStatus SVConvertBitsTransparent(const void* ASrc, int32_t ASrcBits, int32_t ASrcStep,
-                                   void* ADst, int32_t ADstBits, int32_t ADstStep, int64_t ACount,
+IppStatus SVConvertBitsTransparent(const void* ASrc, int32_t ASrcBits, int32_t ASrcStep, void* ADst,
+                                   int32_t ADstBits, int32_t ADstStep, int64_t ACount,
                                    TSVDitherState* ADither) {
     const TConvert convert = ConvertOf(ASrcBits, ADstBits);
     if (!convert)

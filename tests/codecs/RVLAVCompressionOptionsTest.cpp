@@ -1,5 +1,5 @@
-#include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVCompressionOptions.h"
+#include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 #include "sonvera/platform/runtime/JsonSerialization.h"
 #include "sonvera/platform/runtime/PropertyStreaming.h"
@@ -98,8 +98,9 @@ TEST(RVLAVCompressionOptions, StreamedWithTheDescriptor) {
     EXPECT_EQ(again->Text(), text);
     ASSERT_EQ(loaded->GetOptions()->Count(), 3);
     EXPECT_EQ(loaded->GetOptions()->Items(2).ClassName(), "TRVLAVCompressionOptionSingle");
-    EXPECT_EQ(static_cast<TRVLAVCompressionOptionSingle&>(loaded->GetOptions()->Items(2)).GetValue(),
-              0.1f);
+    EXPECT_EQ(
+        static_cast<TRVLAVCompressionOptionSingle&>(loaded->GetOptions()->Items(2)).GetValue(),
+        0.1f);
 
     std::string foreign = text;
     foreign.replace(foreign.find("TRVLAVCompressionOptionString"), 29, "TSVAudioBuffer");

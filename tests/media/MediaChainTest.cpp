@@ -271,7 +271,8 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
                                        std::string("TPXStartWaveOperation"));
         if (strict) {
             EXPECT_NE(changing.GetError().find("does not match the stream's format"),
-                      std::string::npos) << changing.GetError();
+                      std::string::npos)
+                << changing.GetError();
             EXPECT_EQ(kept.Operations.back(), "TPXStopOperation");
             EXPECT_EQ(starts, 1);
         } else {

@@ -208,7 +208,9 @@ public:
     TRVIntegerSetting* GetContextModel() const noexcept { return FContextModel.get(); }
     void SetContextModel(const TRVIntegerSetting& AValue) { FContextModel->Assign(AValue); }
     TGMLAVPredictionOrder* GetPredictionOrder() const noexcept { return FPredictionOrder.get(); }
-    void SetPredictionOrder(const TGMLAVPredictionOrder& AValue) { FPredictionOrder->Assign(AValue); }
+    void SetPredictionOrder(const TGMLAVPredictionOrder& AValue) {
+        FPredictionOrder->Assign(AValue);
+    }
     TGMLAVFrameSkip* GetFrameSkip() const noexcept { return FFrameSkip.get(); }
     void SetFrameSkip(const TGMLAVFrameSkip& AValue) { FFrameSkip->Assign(AValue); }
     TRVIntegerSetting* GetTrellis() const noexcept { return FTrellis.get(); }

@@ -10,11 +10,12 @@
 // the encoder's own default holds), opens the encoder for the stream's rate, width and speakers
 // and writes the header. A stream that announces another format midway (a new start-wave
 // operation) is converted to the format the file was opened with, through a format filter and
-// a resample filter of the writer's own, until it announces that format again. Buffers are cut into the encoder's frames, partial frames waiting for the next
-// buffer; frames carry the stream's time, starting at the first buffer's stamp. A stop (or an
-// end-stop) sends the last partial frame, drains the encoder and writes the trailer. With
-// MasterPumping enabled the writer takes over pumping at the stream's start: its chain then
-// moves one buffer per pump request sent from its input pin.
+// a resample filter of the writer's own, until it announces that format again. Buffers are cut into
+// the encoder's frames, partial frames waiting for the next buffer; frames carry the stream's time,
+// starting at the first buffer's stamp. A stop (or an end-stop) sends the last partial frame,
+// drains the encoder and writes the trailer. With MasterPumping enabled the writer takes over
+// pumping at the stream's start: its chain then moves one buffer per pump request sent from its
+// input pin.
 //
 // A failure (unusable format or codec, a write error such as a full disk) ends the file without
 // a trailer, is kept for GetError, and stops the stream upstream. The writer never removes what

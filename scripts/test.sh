@@ -3,7 +3,8 @@
 #  - every test, plainly (g++, RelWithDebInfo, with the benchmarks built);
 #  - every test under AddressSanitizer and UndefinedBehaviorSanitizer (g++, Debug);
 #  - the executables marked THREADS (CTest label "threads") under ThreadSanitizer (clang);
-#  - every fuzz target for a few seconds from its seed corpus (clang, scripts/fuzz.sh).
+#  - every fuzz target for a few seconds from its seed corpus (clang, scripts/fuzz.sh);
+#  - the Python module's tests (pytest under Debian's /usr/bin/python3).
 # It starts by printing the size of the tests against the code (scripts/test-ratio.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,8 +15,9 @@ jobs=$(nproc)
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$jobs}
 
 scripts/build.sh build-ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVERA_WERROR=ON \
-    -DSONVERA_BUILD_BENCHMARKS=ON
+    -DSONVERA_BUILD_BENCHMARKS=ON -DSONVERA_PYTHON=ON
 ctest --test-dir build-ci --output-on-failure -j "$jobs"
+scripts/test-python.sh build-ci
 
 scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSONVERA_WERROR=ON \
     -DSONVERA_SANITIZE=ON

@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/primitives/SVSampleKernels.h"
 #include "sonvera/primitives/SVSampleTraits.h"
@@ -387,9 +388,10 @@ TSVSpeakers SVSpeakersOf(const AVChannelLayout& ALayout) {
 
 std::string SVLAVErrorText(int AError) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    if (av_strerror(AError, text, sizeof(text)) < 0)
-        return FormatMessage("FFmpeg error %d", AError);
-    return text;
+    const std::string code =
+        av_strerror(AError, text, sizeof(text)) < 0 ? FormatMessage("FFmpeg error %d", AError) : text;
+    const std::string logged = TakeLAVLoggedError();
+    return logged.empty() ? code : logged + " (" + code + ")";
 }
 
 } // namespace sonvera

@@ -1,7 +1,11 @@
 #include "sonvera/codecs/RVLAVSupport.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/codecs/RVLAVCompressionOptions.h"
@@ -32,8 +36,31 @@ std::shared_ptr<TCriticalSection> CodecLock() {
     return GCodecLock;
 }
 
+// The line being logged on this thread, and the last error line logged on it.
+thread_local std::string GLogLine;
+thread_local std::string GLoggedError;
+
+// FFmpeg's errors are kept for the exception of the failing call, never printed.
+void KeepLoggedError(void* AObject, int ALevel, const char* AFormat, va_list AArguments) {
+    if (ALevel > AV_LOG_ERROR)
+        return;
+    char text[1024];
+    if (std::vsnprintf(text, sizeof(text), AFormat, AArguments) < 0)
+        return;
+    if (GLogLine.empty() && AObject)
+        if (const AVClass* type = *static_cast<const AVClass* const*>(AObject); type && type->item_name)
+            GLogLine = std::string(type->item_name(AObject)) + ": ";
+    GLogLine += text;
+    if (!GLogLine.empty() && GLogLine.back() == '\n') {
+        GLogLine.pop_back();
+        GLoggedError = std::move(GLogLine);
+        GLogLine.clear();
+    }
+}
+
 void StartFFmpeg() {
-    av_log_set_level(AV_LOG_QUIET);
+    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_callback(KeepLoggedError);
     avformat_network_init();
     av_log_set_flags(AV_LOG_SKIP_REPEATED);
 }
@@ -68,6 +95,11 @@ void FinalizeRVLAVSupport() {
 
 int RVLAVSupportStartCount() {
     return GInitCounter.Count();
+}
+
+std::string TakeLAVLoggedError() {
+    GLogLine.clear();
+    return std::exchange(GLoggedError, std::string());
 }
 
 void LAVLockExecute(const std::function<void()>& AProc) {

@@ -47,6 +47,7 @@ bool TSVCommonGen::NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) 
 }
 
 void TSVCommonGen::IntStartStream() {
+    FEnded = false;
     StartStream(static_cast<int32_t>(GetBufferSize()));
     SetRate(GetSampleRate());
     NotifyOutputPins(TPXStartWaveOperation::Create(FAudioFormat->GetWaveFormat(), false));
@@ -88,8 +89,16 @@ void TSVCommonGen::IntPump() {
         if (send)
             FOutputPin->SubmitBuffer(buffer);
     }
-    if (stop)
+    if (stop) {
+        FEnded = true;
         PostStop();
+    }
+}
+
+TRef<IPXNotifyOperation> TSVCommonGen::IntStopStream() {
+    if (FEnded.exchange(false))
+        return TPXEndStopOperation::Create();
+    return TPXStopOperation::Create();
 }
 
 void TSVCommonGen::StartStream(int32_t) {}

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sonvera/codecs/RVLAVSupport.h"
+#include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 
 namespace sonvera {
@@ -37,7 +39,7 @@ TSVWaveFormatExtensible StreamFormatOf(int32_t ARate, const AVChannelLayout& ALa
 } // namespace
 
 struct TSVLAVFileSource::TDecoder {
-    TRVLAVInputContext Input;
+    std::unique_ptr<TSVLAVInput> Input;
     TRVLAVCodecContext Context;
     TRVLAVPacket Packet = NewLAVPacket();
     int RealIndex = 0;
@@ -61,12 +63,24 @@ const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
         TPropertyTable<T>("TSVLAVFileSource", TSVStreamSource::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
             .Boolean("Strict", false, &T::GetStrict, &T::SetStrict)
+            .String("AllowedInputs", "", &T::GetAllowedInputs, &T::SetAllowedInputs)
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
 }
 
 void TSVLAVFileSource::SetFileName(const std::string& AValue) {
-    SetPropValue("FileName", FFileName, AValue, [this] { Unprepare(); });
+    SetPropValue("FileName", FFileName, AValue, [this] {
+        FInterrupted = false;
+        Unprepare();
+    });
+}
+
+void TSVLAVFileSource::SetAllowedInputs(const std::string& AValue) {
+    SetPropValue("AllowedInputs", FAllowedInputs, AValue, [this] { Unprepare(); });
+}
+
+void TSVLAVFileSource::Interrupt() noexcept {
+    FInterrupted = true;
 }
 
 std::string TSVLAVFileSource::GetCodecName() const {
@@ -82,27 +96,29 @@ int64_t TSVLAVFileSource::GetDuration() const {
 TSVWaveFormatExtensible TSVLAVFileSource::OpenStream() {
     const std::string name = FFileName;
     auto decoder = std::make_unique<TDecoder>();
-    int error = 0;
-    decoder->Input = OpenLAVInput(name, error);
-    if (!decoder->Input)
-        throw EReadError(name + ": " + SVLAVErrorText(error));
+    TakeLAVLoggedError(); // what an earlier file left is not this one's reason
+    FInStream = GetRunning(); // a start opens while running, Open before
+    decoder->Input = std::make_unique<TSVLAVInput>(name, FAllowedInputs, [this] {
+        return FInterrupted.load() || (FInStream.load() && !GetRunning());
+    });
+    const AVFormatContext& input = decoder->Input->Context();
     // The player audio's Stream counts audio streams only.
     const AVStream* stream = nullptr;
     int32_t audioIndex = 0;
-    for (unsigned i = 0; i < decoder->Input->nb_streams && !stream; ++i)
-        if (decoder->Input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
+    for (unsigned i = 0; i < input.nb_streams && !stream; ++i)
+        if (input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
             audioIndex++ == FPlayerAudio->GetStream())
-            stream = decoder->Input->streams[i];
+            stream = input.streams[i];
     if (!stream)
         throw EReadError(name + ": " +
                          FormatMessage("no audio stream %d", FPlayerAudio->GetStream()));
     decoder->RealIndex = stream->index;
     decoder->Context = NewLAVCodecContext(nullptr);
-    error = avcodec_parameters_to_context(decoder->Context.get(), stream->codecpar);
+    int error = avcodec_parameters_to_context(decoder->Context.get(), stream->codecpar);
     if (error < 0)
         throw EReadError(name + ": " + SVLAVErrorText(error));
     decoder->Context->pkt_timebase = stream->time_base;
-    decoder->Duration = DurationOf(*decoder->Input, *stream);
+    decoder->Duration = DurationOf(input, *stream);
 
     if (!FPlayerAudio->TryOpen(FPlayerAudio->GetStream(), stream->index, decoder->Context.get(),
                                error)) {
@@ -127,9 +143,11 @@ void TSVLAVFileSource::CloseStream() {
     // The player audio closes the decoder on the context before the context goes.
     FPlayerAudio->Close();
     FDecoder.reset();
+    FInStream = false;
 }
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
+    FInStream = true;
     TDecoder& decoder = *FDecoder;
     AVCodecContext* context = decoder.Context.get();
     AVFrame* frame = FPlayerAudio->GetFrame();
@@ -148,16 +166,17 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
             SkipDamaged(result);
         else if (result != AVERROR(EAGAIN))
             throw EReadError(FFileName + ": " + SVLAVErrorText(result));
+        TakeLAVLoggedError(); // a skipped packet's complaint is no later failure's reason
         if (decoder.Flushed)
             return nullptr;
-        result = av_read_frame(decoder.Input.get(), decoder.Packet.get());
+        result = av_read_frame(&decoder.Input->Context(), decoder.Packet.get());
         if (result == AVERROR_EOF) {
             avcodec_send_packet(context, nullptr); // drains what the decoder holds back
             decoder.Flushed = true;
             continue;
         }
         if (result < 0)
-            throw EReadError(FFileName + ": " + SVLAVErrorText(result));
+            throw EReadError(FFileName + ": " + decoder.Input->ErrorText(result));
         if (decoder.Packet->stream_index == decoder.RealIndex)
             result = avcodec_send_packet(context, decoder.Packet.get());
         av_packet_unref(decoder.Packet.get());

@@ -1,11 +1,14 @@
 #include "sonvera/media/SVLAVFileWriter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <fstream>
 
 #include "media/SVStreamConverter.h"
 #include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/media/SVOutputFile.h"
 #include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
@@ -70,17 +73,37 @@ std::string OpenEncoder(AVCodecContext& AContext, const AVCodec& ACodec) {
     return "";
 }
 
-void CheckWritten(const AVFormatContext& AOutput, int AResult) {
+void CheckWritten(const std::string& AName, const AVFormatContext& AOutput, int AResult) {
     if (AResult >= 0 && AOutput.pb && AOutput.pb->error < 0)
         AResult = AOutput.pb->error;
     if (AResult < 0)
-        throw Exception(std::string(AOutput.url ? AOutput.url : "") + ": " +
-                        SVLAVErrorText(AResult));
+        throw Exception(AName + ": " + SVLAVErrorText(AResult));
+}
+
+// A WAV file switches to RF64 when its data outgrows what a RIFF header can state.
+void GrowBeyondRIFF(AVFormatContext& AOutput) {
+    if (AOutput.priv_data && av_opt_find(AOutput.priv_data, "rf64", nullptr, 0, 0))
+        av_opt_set(AOutput.priv_data, "rf64", "auto", 0);
+}
+
+// Whether the header of a file of ASize bytes at APath states its size: past 4 GiB only an
+// RF64 header does, among the containers whose header counts bytes in 32 bits.
+bool HeaderStatesSize(const AVOutputFormat& AFormat, const std::string& APath, int64_t ASize) {
+    if (ASize - 8 <= int64_t{UINT32_MAX})
+        return true;
+    const std::string name = AFormat.name;
+    if (name == "wav") {
+        char magic[4] = {};
+        std::ifstream(APath, std::ios::binary).read(magic, sizeof(magic));
+        return std::memcmp(magic, "RF64", 4) == 0;
+    }
+    return name != "aiff";
 }
 
 } // namespace
 
 struct TSVLAVFileWriter::TEncoder {
+    std::unique_ptr<TSVOutputFile> Target; // outlives Output, which writes into it
     TRVLAVOutputContext Output;
     AVCodecContext* Context = nullptr; // the descriptor's
     AVStream* Stream = nullptr;
@@ -101,11 +124,11 @@ TSVLAVFileWriter::TSVLAVFileWriter(TPersistent* AOwner) : TSVBasicAudioOut(AOwne
 }
 
 TSVLAVFileWriter::~TSVLAVFileWriter() {
-    // Nothing may arrive while the file is finished and the members go.
+    // Nothing may arrive while the file is dropped and the members go.
     GetInputPin()->DisconnectAll();
     TChangeNotifyLockGuard guard(*GetLock());
     if (FEncoder)
-        FinishFile();
+        CloseFile(); // a stream that never ended leaves no file
 }
 
 const TPropertyTableBase& TSVLAVFileWriter::ClassPropertyTable() {
@@ -154,6 +177,7 @@ const AVCodec& TSVLAVFileWriter::Encoder(int32_t ABits) const {
 
 bool TSVLAVFileWriter::EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,
                                     std::string& AWhy) {
+    TakeLAVLoggedError();
     TRVLAVCodecContext context = NewLAVCodecContext(&AEncoder);
     if (!Configure(*context, AEncoder, AFormat))
         AWhy = CodecText(AEncoder) +
@@ -178,7 +202,11 @@ bool TSVLAVFileWriter::SinkDispatch(TPXPin*, TPXPin*, const TGUID&,
         running = StartFile(start->GetWaveFormat());
     } else if (OperationAs<TPXStopOperation>(AOperation)) {
         TChangeNotifyLockGuard guard(*GetLock());
-        FinishFile();
+        if (OperationAs<TPXEndStopOperation>(AOperation))
+            FinishFile();
+        else
+            CloseFile(); // stopped before its end: no file
+        ClearAudioFormat();
     }
     if (!running)
         GetInputPin()->Notify(TPXStopOperation::Create()); // upstream, outside the lock
@@ -237,14 +265,21 @@ void TSVLAVFileWriter::FinishFile() {
             SendFrame(true);
         avcodec_send_frame(encoder.Context, nullptr); // drains the encoder
         WritePackets();
-        CheckWritten(*encoder.Output, av_write_trailer(encoder.Output.get()));
+        CheckWritten(FFileName, *encoder.Output, av_write_trailer(encoder.Output.get()));
+        const int64_t size = encoder.Output->pb ? avio_size(encoder.Output->pb) : 0;
         // Closing flushes the last bytes, which may still find the disk full.
-        CheckWritten(*encoder.Output, avio_closep(&encoder.Output->pb));
+        CheckWritten(FFileName, *encoder.Output, avio_closep(&encoder.Output->pb));
+        if (!encoder.Target->IsStream() &&
+            !HeaderStatesSize(*encoder.Output->oformat, encoder.Target->GetPath(), size))
+            throw Exception(FFileName + FormatMessage(": the %s header cannot state a size of "
+                                                      "%lld bytes",
+                                                      encoder.Output->oformat->name,
+                                                      static_cast<long long>(size)));
+        encoder.Target->Commit();
         CloseFile();
     } catch (const std::exception& error) {
         Fail(error.what());
     }
-    ClearAudioFormat();
 }
 
 void TSVLAVFileWriter::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
@@ -270,10 +305,12 @@ void TSVLAVFileWriter::OpenFile(const TSVWaveFormatExtensible& AFormat) {
     const int32_t bits = AFormat.Samples.wValidBitsPerSample;
     const AVCodec* codec = &Encoder(bits);
     FCompression->Open(codec->id, false);
+    TakeLAVLoggedError(); // what an earlier file left is not this one's reason
     auto encoder = std::make_unique<TEncoder>();
     encoder->Format = AFormat;
+    encoder->Target = std::make_unique<TSVOutputFile>(name);
     int error = 0;
-    encoder->Output = OpenLAVOutput(name, format, error);
+    encoder->Output = OpenLAVOutput(encoder->Target->GetPath(), format, error);
     if (!encoder->Output)
         throw Exception(name + ": " + SVLAVErrorText(error));
     if (!FCompression->OpenStream(encoder->Output.get()))
@@ -297,7 +334,8 @@ void TSVLAVFileWriter::OpenFile(const TSVWaveFormatExtensible& AFormat) {
     if (error < 0)
         throw Exception(name + ": " + SVLAVErrorText(error));
     encoder->Stream->time_base = context.time_base;
-    CheckWritten(*encoder->Output, avformat_write_header(encoder->Output.get(), nullptr));
+    GrowBeyondRIFF(*encoder->Output);
+    CheckWritten(name, *encoder->Output, avformat_write_header(encoder->Output.get(), nullptr));
 
     const bool anySize =
         context.frame_size == 0 || (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
@@ -399,7 +437,7 @@ void TSVLAVFileWriter::WritePackets() {
         packet->stream_index = encoder.Stream->index;
         const int written = av_write_frame(encoder.Output.get(), packet);
         av_packet_unref(packet);
-        CheckWritten(*encoder.Output, written);
+        CheckWritten(FFileName, *encoder.Output, written);
     }
 }
 
@@ -407,7 +445,7 @@ void TSVLAVFileWriter::CloseFile() {
     FConverter.reset();
     FConverting = false;
     FCompression->Close(); // the codec context, under the global codec lock
-    FEncoder.reset();      // the container and its file
+    FEncoder.reset();      // the container and its file, then the file unless committed
 }
 
 void TSVLAVFileWriter::Fail(const std::string& AError) {

@@ -10,8 +10,17 @@ using namespace sonvera;
 
 TEST(RVLAVSupport, StartsAtLoadSilencedAndCountsExplicitStarts) {
     ASSERT_EQ(RVLAVSupportStartCount(), 1);
-    EXPECT_EQ(av_log_get_level(), AV_LOG_QUIET);
     EXPECT_EQ(av_log_get_flags(), AV_LOG_SKIP_REPEATED);
+    // Errors, logged in pieces under a codec's name, are kept for the failing call and never
+    // printed; what is below an error is dropped.
+    TRVLAVCodecContext context = NewLAVCodecContext(avcodec_find_encoder(AV_CODEC_ID_FLAC));
+    testing::internal::CaptureStderr();
+    av_log(context.get(), AV_LOG_ERROR, "rate %d ", 546338);
+    av_log(context.get(), AV_LOG_ERROR, "refused\n");
+    av_log(context.get(), AV_LOG_WARNING, "a warning\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(TakeLAVLoggedError(), "flac: rate 546338 refused");
+    EXPECT_EQ(TakeLAVLoggedError(), "");
     InitializeRVLAVSupport();
     EXPECT_EQ(RVLAVSupportStartCount(), 2);
     FinalizeRVLAVSupport();

@@ -126,7 +126,7 @@ TEST(ComponentChain, GeneratorDropsAndStopsWhenToldAndFollowsAConsumersPump) {
     EXPECT_FALSE(gen.GetRunning());
     // 8-bit samples of the second buffer: the ramp 4..7 converted from 16 bits, both channels.
     ASSERT_EQ(out.Samples.size(), 4u);
-    EXPECT_EQ(out.Operations.back(), "TPXStopOperation");
+    EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
 
     // A consumer that pumps: the clock goes, each request makes one buffer on the spot.
     gen.StopTick = -1;
@@ -165,7 +165,7 @@ TEST(ComponentChain, GeneratorEndsExactlyWhereItSaysOnEveryClockAndARenderEndsBy
         EXPECT_FALSE(gen.GetRunning());
         EXPECT_EQ(gen.Ticks(), 5);
         EXPECT_EQ(out.Samples.size(), 5u * 48);
-        EXPECT_EQ(out.Operations.back(), "TPXStopOperation");
+        EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
     }
     // A render whose pump requests reach nothing stops and says so instead of waiting.
     TRampGen gen(nullptr);

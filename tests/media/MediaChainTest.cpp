@@ -322,7 +322,7 @@ TEST(TSVResampleFilter, ResamplesOnceKeepingLevelAndTime) {
         EXPECT_EQ(out.Format.Format.nSamplesPerSec, 48000u);
         // Every input frame went through once; what the resampler held came before the stop.
         EXPECT_NEAR(static_cast<double>(out.Samples.size()), 48'000.0, 1.0);
-        EXPECT_EQ(out.Operations.back(), "TPXStopOperation");
+        EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
         EXPECT_EQ(out.Operations[out.Operations.size() - 2], "TPXSuppliedBufferOperation");
         ExpectContiguous(out);
         EXPECT_NEAR(static_cast<double>(out.Ends.back()), 10'000'000.0, 300.0);

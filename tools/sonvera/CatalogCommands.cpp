@@ -9,6 +9,7 @@
 #include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVFileFormat.h"
 #include "sonvera/codecs/RVLAVVideoCompression.h"
+#include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 
 namespace sonvera::tool {
@@ -113,10 +114,8 @@ int RunProbe(const std::vector<std::string>& AArguments) {
     if (AArguments.size() != 1)
         throw EArgumentError("usage: sonvera probe FILE");
     const std::string& file = AArguments[0];
-    int error = 0;
-    const TRVLAVInputContext input = OpenLAVInput(file, error);
-    if (!input)
-        throw EReadError(file + ": " + SVLAVErrorText(error));
+    const TSVLAVInput opened(file, "");
+    const AVFormatContext* input = &opened.Context();
     std::printf("%s: %s (%s), %s\n", file.c_str(), input->iformat->name,
                 input->iformat->long_name ? input->iformat->long_name : "",
                 FormatStreamTime(ToStreamTime(input->duration, {1, AV_TIME_BASE})).c_str());

@@ -17,7 +17,9 @@ int RunDemo();
 
 // sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]
 //                 [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS]
-//                 [--option NAME=VALUE]... [--quiet]
+//                 [--option NAME=VALUE]... [--allow NAME,...] [--quiet]
+// --allow widens what the input may read beyond local files and pipes: FFmpeg protocol and
+// demuxer names ("hls,http,tcp").
 int RunConvert(const std::vector<std::string>& AArguments);
 // What sonvera convert --help prints.
 extern const char* const KConvertHelp;

@@ -1,14 +1,11 @@
 #include "Conversion.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
+
+#include "SignalGuard.h"
 
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
@@ -24,62 +21,6 @@ namespace sonvera::tool {
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-std::atomic<bool> GInterrupted{false};
-
-void OnInterrupt(int) {
-    GInterrupted = true;
-}
-
-// Catches SIGINT and SIGTERM while a stream runs, so that it can stop and clean up.
-class TInterruptGuard {
-public:
-    TInterruptGuard() {
-        GInterrupted = false;
-        FInt = std::signal(SIGINT, OnInterrupt);
-        FTerm = std::signal(SIGTERM, OnInterrupt);
-    }
-    ~TInterruptGuard() {
-        std::signal(SIGINT, FInt);
-        std::signal(SIGTERM, FTerm);
-    }
-
-private:
-    void (*FInt)(int);
-    void (*FTerm)(int);
-};
-
-// The output under a name of its own in the output's folder (keeping the extension, from which
-// the container may be guessed); removed unless Commit renames it to the output's name.
-class TTemporaryOutput {
-public:
-    explicit TTemporaryOutput(const std::filesystem::path& AOutput) : FOutput(AOutput) {
-        // Built by appending: g++ 12 at -O3 misreads `"." + std::string&&` as an overlapping copy.
-        std::string name = ".";
-        name += AOutput.stem().string();
-        name += ".part-" + std::to_string(getpid());
-        name += AOutput.extension().string();
-        FPath = AOutput.parent_path() / name;
-    }
-    ~TTemporaryOutput() {
-        std::error_code ignored;
-        if (!FCommitted)
-            std::filesystem::remove(FPath, ignored);
-    }
-    std::string GetPath() const { return FPath.string(); }
-    void Commit() {
-        std::error_code error;
-        std::filesystem::rename(FPath, FOutput, error);
-        if (error)
-            throw Exception(FOutput.string() + ": " + error.message());
-        FCommitted = true;
-    }
-
-private:
-    std::filesystem::path FOutput;
-    std::filesystem::path FPath;
-    bool FCommitted = false;
-};
 
 // Percent of the input, speed and time left on one line of standard error, redrawn at most a
 // few times a second.
@@ -153,38 +94,37 @@ std::string FormatStreamTime(int64_t ATime) {
 
 void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer,
                const std::function<void()>& AOnPumped) {
-    const TInterruptGuard interrupts;
+    // A caught signal stops the stream with a plain stop, so that the writers leave no file.
     const bool finished = AConsumer.Render(AGenerator, [&] {
         if (AOnPumped)
             AOnPumped();
-        return !GInterrupted;
+        return TSignalGuard::Caught() == 0;
     });
     if (!finished)
-        throw Exception("interrupted");
+        TSignalGuard::ThrowIfCaught();
 }
 
-TConversionResult Convert(const TConversionOptions& AOptions) {
-    TSVLAVFileSource source(nullptr);
-    source.SetFileName(AOptions.Input);
-    source.SetStrict(AOptions.Strict);
-    source.Open();
-    const TSVWaveFormatExtensible input = source.GetWaveFormat();
+namespace {
 
-    TTemporaryOutput output(AOptions.Output);
+TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOptions& AOptions) {
+    ASource.SetFileName(AOptions.Input);
+    ASource.SetStrict(AOptions.Strict);
+    ASource.SetAllowedInputs(AOptions.AllowedInputs);
+    ASource.Open();
+    const TSVWaveFormatExtensible input = ASource.GetWaveFormat();
+
     TSVLAVFileWriter writer(nullptr);
-    // The container is chosen by the output's name; the temporary name keeps its extension.
     writer.SetFileName(AOptions.Output);
     ConfigureWriter(writer, AOptions);
     writer.Container(); // raises when there is none
     const TSVWaveFormatExtensible format =
         writer.NegotiateFormat(input, {AOptions.Bits, AOptions.Rate, AOptions.Layout});
-    writer.SetFileName(output.GetPath());
 
     // Only the filters that change something stand in the chain.
     TSVFormatFilter widthAndLayout(nullptr);
     TSVResampleFilter resample(nullptr);
     TSVGainFilter gain(nullptr);
-    TPXPin* last = source.GetOutputPin();
+    TPXPin* last = ASource.GetOutputPin();
     const auto append = [&last](TPXPin* AInput, TPXPin* AOutput) {
         Connect(last, AInput);
         last = AOutput;
@@ -207,20 +147,13 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
 
     const TClock::time_point start = TClock::now();
     {
-        TProgressLine progress(source.GetDuration(), AOptions.ShowProgress);
-        RunPumped(source, writer, [&] { progress.Update(source.GetPosition()); });
+        TProgressLine progress(ASource.GetDuration(), AOptions.ShowProgress);
+        RunPumped(ASource, writer, [&] { progress.Update(ASource.GetPosition()); });
     }
-    // The writer names the temporary file; the user knows the output's name.
-    const auto named = [&](std::string AMessage) {
-        for (size_t at; (at = AMessage.find(output.GetPath())) != std::string::npos;)
-            AMessage.replace(at, output.GetPath().size(), AOptions.Output);
-        return AMessage;
-    };
     if (!writer.GetError().empty())
-        throw Exception(named(writer.GetError()));
-    if (!source.GetError().empty())
-        throw Exception(source.GetError());
-    output.Commit();
+        throw Exception(writer.GetError());
+    if (!ASource.GetError().empty())
+        throw Exception(ASource.GetError());
 
     TConversionResult result;
     const AVCodec& codec = writer.Encoder(format.Samples.wValidBitsPerSample);
@@ -229,10 +162,28 @@ TConversionResult Convert(const TConversionOptions& AOptions) {
     result.Lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
     result.Format = format;
     result.Frames = writer.GetFramesWritten();
-    result.FormatChanges = source.GetFormatChanges();
-    result.DamagedFrames = source.GetDamagedFrames();
+    result.FormatChanges = ASource.GetFormatChanges();
+    result.DamagedFrames = ASource.GetDamagedFrames();
     result.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
     return result;
+}
+
+} // namespace
+
+TConversionResult Convert(const TConversionOptions& AOptions) {
+    TSVLAVFileSource source(nullptr);
+    // A signal also ends a read that waits on a stalled pipe.
+    const TSignalGuard signals(
+        [](void* ASource) noexcept { static_cast<TSVLAVFileSource*>(ASource)->Interrupt(); },
+        &source);
+    try {
+        return ConvertFrom(source, AOptions);
+    } catch (const EInterrupted&) {
+        throw;
+    } catch (...) {
+        TSignalGuard::ThrowIfCaught(); // the signal is the cause, whatever failed after it
+        throw;
+    }
 }
 
 } // namespace sonvera::tool

@@ -1,7 +1,7 @@
 // What sonvera convert does, for the convert and demo commands: a chain of the library's own
 // components (file source, format filter, resample filter, gain filter, file writer) built for
-// the options given, run until the input ends, with the output written under a temporary name
-// in its folder and renamed only when it is complete.
+// the options given, run until the input ends; the writer puts the output in place only once it
+// is complete.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,7 @@ struct TConversionOptions {
     std::optional<double> GainDb;
     std::optional<int32_t> BitRate;
     std::vector<std::pair<std::string, std::string>> CodecOptions;
+    std::string AllowedInputs; // protocols and demuxers read beyond local files and pipes
     bool ShowProgress = false; // a progress line on standard error
     bool Strict = false;       // a damaged frame or a format change midway ends the conversion
 };
@@ -47,11 +48,13 @@ struct TConversionResult {
 };
 
 // Converts AOptions.Input into AOptions.Output. Anything that stops it raises an exception with
-// a one-line message, and then no output file is left behind.
+// a one-line message, and then no output file is left behind; a signal that ends the tool
+// (see SignalGuard.h) raises EInterrupted, also while the input is being opened.
 TConversionResult Convert(const TConversionOptions& AOptions);
 
-// AConsumer's Render of the chain from AGenerator; AOnPumped runs after each buffer. An
-// interrupt (SIGINT, SIGTERM) stops the stream and raises.
+// AConsumer's Render of the chain from AGenerator; AOnPumped runs after each buffer. A signal
+// caught by a TSignalGuard stops the stream (a plain stop: writers leave no file) and raises
+// EInterrupted.
 void RunPumped(TQXBasicCommonGen& AGenerator, TSVBasicAudioOut& AConsumer,
                const std::function<void()>& AOnPumped = nullptr);
 

@@ -18,7 +18,7 @@ namespace {
 constexpr const char* KConvertUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32] "
     "[--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS] "
-    "[--option NAME=VALUE]... [--strict] [--quiet] (--help for more)";
+    "[--option NAME=VALUE]... [--strict] [--allow NAME,...] [--quiet] (--help for more)";
 
 // A number with an optional unit suffix (case-insensitive): AUnits pairs each suffix with its
 // factor; the number may have a fraction when a suffix is given ("44.1kHz", "64k").
@@ -120,6 +120,8 @@ TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
                 ParseAmount(argument, value, {{"", 1}, {"k", 1e3}, {"m", 1e6}}, 100'000'000);
         else if (argument == "--option")
             options.CodecOptions.push_back(ParseCodecOption(value));
+        else if (argument == "--allow")
+            options.AllowedInputs += (options.AllowedInputs.empty() ? "" : ",") + value;
         else
             throw EArgumentError("unknown option " + argument);
     }
@@ -135,7 +137,10 @@ TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
 
 const char* const KConvertHelp =
     "usage: sonvera convert IN OUT [options]\n"
-    "Converts IN (any file FFmpeg reads) into OUT, whose container follows its name.\n"
+    "Converts IN (a file FFmpeg reads) into OUT, whose container follows its name; either may\n"
+    "be - (standard input or output). A file at OUT is replaced only when the conversion\n"
+    "is complete, keeping its mode; a symlink's target is replaced; a device or FIFO is\n"
+    "written as a stream.\n"
     "By default OUT keeps IN's rate, width and speakers where its codec takes them, and the\n"
     "nearest the codec takes where it does not.\n"
     "  --codec NAME         encoder (sonvera codecs --audio --encoders); default: the\n"
@@ -149,6 +154,9 @@ const char* const KConvertHelp =
     "  --option NAME=VALUE  an encoder option, as FFmpeg names it (repeatable)\n"
     "  --strict             fail on a damaged frame or a format change in IN, which are\n"
     "                       otherwise skipped or followed (and counted in the summary)\n"
+    "  --allow NAME,...     let IN read through these FFmpeg protocols and demuxers too\n"
+    "                       (hls, concat, http, tcp, ...); by default only local files\n"
+    "                       and pipes, and no playlist or list that names other files\n"
     "  --quiet              no progress line and no summary\n"
     "  --help               this text\n";
 
@@ -169,7 +177,9 @@ int RunConvert(const std::vector<std::string>& AArguments) {
         if (result.DamagedFrames > 0)
             input += FormatMessage(", %llu damaged frames skipped",
                                    static_cast<unsigned long long>(result.DamagedFrames));
-        std::printf("%s: %llu frames, %s, %s %u Hz%s %d ch, %.1fx real time%s\n",
+        // Written to standard output, the audio keeps it to itself.
+        std::fprintf(line.Options.Output == "-" ? stderr : stdout,
+                     "%s: %llu frames, %s, %s %u Hz%s %d ch, %.1fx real time%s\n",
                     line.Options.Output.c_str(), static_cast<unsigned long long>(result.Frames),
                     FormatStreamTime(static_cast<int64_t>(seconds * 10'000'000)).c_str(),
                     result.Codec.c_str(), rate, width.c_str(), result.Format.Format.nChannels,

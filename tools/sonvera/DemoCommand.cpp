@@ -9,6 +9,7 @@
 
 #include "Commands.h"
 #include "Conversion.h"
+#include "SignalGuard.h"
 #include "sonvera/components/SVCommonGen.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
@@ -106,6 +107,7 @@ int RunDemo() {
     const std::string wave = folder + "tone-24bit.wav";
     const std::string flac = folder + "tone-24bit.flac";
     const std::string back = folder + "tone-from-flac.wav";
+    const TSignalGuard signals;
     {
         TToneGen tone(nullptr);
         TSVFormatFilter format(nullptr);

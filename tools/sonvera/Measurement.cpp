@@ -10,18 +10,15 @@ namespace sonvera::tool {
 
 namespace {
 
-// The end of a measuring chain: takes over pacing when the stream starts and drops what
-// arrives.
+// The end of a measuring chain: paces it (the base's master pumping) and drops what arrives.
 class TDiscardingAudioOut : public TSVBasicAudioOut {
 public:
     using TSVBasicAudioOut::TSVBasicAudioOut;
 
     bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
                       uint32_t) override {
-        if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
+        if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation))
             SetAudioFormat(&start->GetWaveFormat());
-            GetInputPin()->Notify(TPXMasterPumpOperation::Create());
-        }
         return false;
     }
 };

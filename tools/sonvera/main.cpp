@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "SignalGuard.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 #include "sonvera/package/SonveraPackage.h"
 
@@ -14,7 +15,8 @@ namespace {
 constexpr const char* KUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]\n"
     "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
-    "                      [--bitrate BPS] [--option NAME=VALUE]... [--strict] [--quiet]\n"
+    "                      [--bitrate BPS] [--option NAME=VALUE]... [--strict]\n"
+    "                      [--allow NAME,...] [--quiet]   (IN, OUT: - is standard in/out)\n"
     "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"
     "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
     "       sonvera formats [--audio]\n"
@@ -92,6 +94,9 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     try {
         return RunCommand(argv[1], std::vector<std::string>(argv + 2, argv + argc));
+    } catch (const sonvera::tool::EInterrupted& stopped) {
+        std::fprintf(stderr, "sonvera: %s\n", stopped.what());
+        return stopped.GetExitCode();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "sonvera: %s\n", error.what());
         return 1;

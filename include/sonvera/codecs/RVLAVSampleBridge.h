@@ -52,7 +52,9 @@ AVChannelLayout SVChannelLayoutOf(TSVSpeakers AMask, int32_t AChannels);
 // or more), else one speaker per channel from the lowest, as the player audio numbers them.
 TSVSpeakers SVSpeakersOf(const AVChannelLayout& ALayout);
 
-// FFmpeg's text for an error code ("No such file or directory").
+// FFmpeg's text for an error code ("No such file or directory"), after the error FFmpeg logged
+// for it on this thread where it logged one ("wav: Codec opus not supported in WAVE format
+// (Function not implemented)").
 std::string SVLAVErrorText(int AError);
 
 } // namespace sonvera

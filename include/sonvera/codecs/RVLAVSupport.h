@@ -1,8 +1,8 @@
 // Start-up of the codec library and the global codec lock.
 //
 // Loading the codec library starts the units it stands on (the primitive tables and the audio
-// buffer) and then this unit: FFmpeg's log is silenced (level AV_LOG_QUIET, repeated messages
-// folded), its network layer is initialised, the five option item classes are registered in
+// buffer) and then this unit: FFmpeg's log never reaches the terminal (its errors are kept,
+// one per thread, for the exception of the call that failed), its network layer is initialised, the five option item classes are registered in
 // the order Integer, Int64, Real, Single, String, and the global codec lock is created.
 // Unloading undoes it in reverse and releases the process-wide container-format lists. A
 // program that links the codec objects statically calls the two functions itself; as with
@@ -14,6 +14,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace sonvera {
 
@@ -26,5 +27,11 @@ int RVLAVSupportStartCount();
 // raises, and what AProc raised passes on to the caller. Called while the unit is not started,
 // it raises EAssertionFailed.
 void LAVLockExecute(const std::function<void()>& AProc);
+
+// The last error FFmpeg logged on this thread ("flac: Specified sample rate 546338 is not
+// supported"), and forgets it; empty when none was logged since the last call. A call that
+// failed with an error code takes it for its message; one that tolerates a failure takes it
+// too, so that the next failure does not inherit it.
+std::string TakeLAVLoggedError();
 
 } // namespace sonvera

@@ -1,6 +1,8 @@
 // The base of audio generators: an audio output pin and a published audio format; a pump clock
 // creates one buffer per tick in the configured format, the subclass fills it (GenerateBuffer)
-// and the generator sends it downstream unstamped, so that the first filter stamps it.
+// and the generator sends it downstream unstamped, so that the first filter stamps it. A stream
+// the subclass ends (AStop) ends with an end-stop, so that consumers keep what they received;
+// one stopped from outside ends with a plain stop.
 //
 // Threads and locks: a tick runs on the clock's thread and holds the component lock for the
 // whole tick, delivery downstream included; format changes take the same lock, so a tick never
@@ -9,6 +11,7 @@
 // A subclass stops the stream in its own destructor: a tick calls GenerateBuffer.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "sonvera/format/SVAudioFormat.h"
@@ -41,6 +44,7 @@ protected:
     virtual uint32_t GetBufferSize();
     virtual double GetSampleRate();
     void IntPump() override;
+    TRef<IPXNotifyOperation> IntStopStream() override;
     // Told the buffer size before the stream is announced; nothing by default.
     virtual void StartStream(int32_t ASize);
     // Fills ABuffer (BufferSize frames in the configured format, samples uninitialised).
@@ -57,6 +61,7 @@ private:
     std::unique_ptr<TSVPXAudioSourcePin> FOutputPin;
     TRef<IQXBlockBuffer> FIntVarBuffer;
     std::unique_ptr<TSVAudioFormat> FAudioFormat;
+    std::atomic<bool> FEnded{false}; // the subclass ended the stream
 };
 
 } // namespace sonvera

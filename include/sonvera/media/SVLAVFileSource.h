@@ -1,4 +1,4 @@
-// A generator that plays a media file: it opens any file FFmpeg can demux, takes the audio
+// A generator that plays a media file: it opens a file FFmpeg can demux, takes the audio
 // stream its player audio is set to (PlayerAudio.Stream, counting audio streams only), decodes
 // it through that player audio and sends the start-wave operation and then buffers stamped on
 // the stream's clock (one buffer per decoded frame) from its output pin.
@@ -12,6 +12,13 @@
 // delivered in its own format, which the stream source announces first; a packet the decoder
 // refuses as damaged is skipped and counted. With Strict set, the first of either ends the
 // stream with a failure instead.
+//
+// Inputs are untrusted: by default only local files and pipes (`-` is standard input) are
+// opened, and a demuxer that would open further files named inside the input (a playlist, a
+// concatenation list) is refused with a line that names it; AllowedInputs widens this with a
+// comma-separated list of FFmpeg protocol and demuxer names ("hls,http,tcp"). A Stop ends an
+// open or a read that waits on a stalled pipe or FIFO within a tenth of a second, and so does
+// Interrupt, which a signal handler may call.
 //
 // Pacing, stamping and the stream's end are the stream source's (see SVStreamSource.h).
 //
@@ -28,7 +35,8 @@
 
 namespace sonvera {
 
-// Published: FileName (""), Strict (false), PlayerAudio, and the stream source's.
+// Published: FileName (""), Strict (false), AllowedInputs (""), PlayerAudio, and the stream
+// source's.
 class TSVLAVFileSource : public TSVStreamSource {
 public:
     explicit TSVLAVFileSource(TPersistent* AOwner);
@@ -43,6 +51,13 @@ public:
     bool GetStrict() const { return GetPropValue(FStrict); }
     void SetStrict(bool AValue) { SetPropValue("Strict", FStrict, AValue); }
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
+    std::string GetAllowedInputs() const { return GetPropValue(FAllowedInputs); }
+    // Takes effect at the next Open or Start.
+    void SetAllowedInputs(const std::string& AValue);
+
+    // Ends a blocked open or read (and the stream with it), and refuses every later one until
+    // FileName is set again. It only sets a flag, so a signal handler may call it.
+    void Interrupt() noexcept;
     // The damaged packets skipped in the last stream.
     uint64_t GetDamagedFrames() const noexcept { return FDamagedFrames.load(); }
 
@@ -69,6 +84,9 @@ private:
 
     std::unique_ptr<TRVLAVPlayerAudio> FPlayerAudio;
     std::string FFileName;
+    std::string FAllowedInputs;
+    std::atomic<bool> FInterrupted{false};
+    std::atomic<bool> FInStream{false}; // opened or read by a running stream: Stop ends a wait
     bool FStrict = false;
     std::atomic<uint64_t> FDamagedFrames{0};
 

@@ -10,16 +10,23 @@
 // the encoder's own default holds), opens the encoder for the stream's rate, width and speakers
 // and writes the header. A stream that announces another format midway (a new start-wave
 // operation) is converted to the format the file was opened with, through a format filter and
-// a resample filter of the writer's own, until it announces that format again. Buffers are cut into
-// the encoder's frames, partial frames waiting for the next buffer; frames carry the stream's time,
-// starting at the first buffer's stamp. A stop (or an end-stop) sends the last partial frame,
-// drains the encoder and writes the trailer. With MasterPumping enabled the writer takes over
-// pumping at the stream's start: its chain then moves one buffer per pump request sent from its
-// input pin.
+// a resample filter of the writer's own, until it announces that format again. Buffers are cut
+// into the encoder's frames, partial frames waiting for the next buffer; frames carry the
+// stream's time, starting at the first buffer's stamp. An end-stop sends the last partial
+// frame, drains the encoder and writes the trailer. With MasterPumping enabled the writer
+// takes over pumping at the stream's start: its chain then moves one buffer per pump request
+// sent from its input pin (Render does it all).
 //
-// A failure (unusable format or codec, a write error such as a full disk) ends the file without
-// a trailer, is kept for GetError, and stops the stream upstream. The writer never removes what
-// it wrote: a caller that wants no partial file writes to a temporary name and renames it.
+// The file appears whole or not at all: a regular file (or none) at FileName is written under a
+// temporary name in its folder and renamed over it (keeping its mode and owner) only once the
+// stream reached its end and the trailer is written; a symlink's target is what is replaced; a
+// device, FIFO, socket or `-` (standard output) is written directly as a stream. A stream that
+// is stopped before its end (a plain stop), that fails, or whose writer is destroyed while it
+// runs leaves no file. A WAV file switches to RF64 when its data outgrows 4 GiB, and a file
+// whose header cannot state its size is a failure.
+//
+// A failure (unusable format or codec, a write error such as a full disk) is kept for GetError,
+// with FFmpeg's own explanation where it logged one, and stops the stream upstream.
 //
 // Threads and locks: operations arrive on the delivering thread, and the writer's state is
 // kept inside its component lock; operations it sends upstream (master pump, stop) are sent
@@ -91,6 +98,7 @@ private:
     // Each returns false when the writer failed (and the stream should stop upstream).
     bool StartFile(const TSVWaveFormatExtensible& AFormat);
     bool WriteBuffer(const TRef<ISVAudioBuffer>& ABuffer);
+    // Ends the file and puts it in place.
     void FinishFile();
 
     void OpenFile(const TSVWaveFormatExtensible& AFormat);
@@ -99,6 +107,7 @@ private:
     void Encode(ISVAudioBuffer& ABuffer);
     void SendFrame(bool ALast);
     void WritePackets();
+    // Closes the codec and the file; the file goes unless FinishFile put it in place.
     void CloseFile();
     void Fail(const std::string& AError);
 

@@ -1,0 +1,18 @@
+"""Sonvera Basic from Python: audio buffers as NumPy arrays without copies, files in one line.
+
+    import sonvera
+    a, rate = sonvera.read("in.flac")          # frames x channels, float32
+    sonvera.write("out.wav", a, rate)
+    with sonvera.open("long.flac") as f:       # files larger than memory
+        for block in f.blocks(65536):
+            ...
+
+Errors the library raises are sonvera.Error, with the library's message.
+"""
+
+from ._sonvera import AudioBuffer, Error, SoundFile, __version__, open, read, write
+
+__all__ = ["AudioBuffer", "Error", "SoundFile", "open", "read", "write"]
+
+for _name in ["AudioBuffer", "Error", "SoundFile"]:
+    globals()[_name].__module__ = __name__  # sonvera.Error, not sonvera._sonvera.Error

@@ -40,6 +40,15 @@ install(TARGETS sonvera_analysis_library EXPORT SonveraAnalysisTargets
 install(EXPORT SonveraAnalysisTargets NAMESPACE sonvera::
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)
 
+# The device library likewise, for projects that have libpulse.
+install(TARGETS sonvera_devices_library EXPORT SonveraDevicesTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT SonveraDevicesTargets NAMESPACE sonvera::
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Sonvera)
+
 # And pkg-config files, for projects that build with Meson or plain Makefiles.
 file(RELATIVE_PATH SONVERA_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" SONVERA_PC_PREFIX "${SONVERA_PC_PREFIX}")

@@ -5,7 +5,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev
           libbenchmark-dev nlohmann-json3-dev sox
           libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
           libebur128-dev libcairo2-dev ffmpeg
-          pybind11-dev python3-dev python3-numpy python3-pytest python3-soundfile)
+          pybind11-dev python3-dev python3-numpy python3-pytest python3-soundfile
+          libpulse-dev pulseaudio)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

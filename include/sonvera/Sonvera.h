@@ -39,6 +39,7 @@
 #include "sonvera/primitives/SVBasicDispatcher.h"
 #include "sonvera/primitives/SVBitTransparent.h"
 #include "sonvera/primitives/SVTruePeak.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 
 // Audio format.
 #include "sonvera/format/GMDXTypes.h"
@@ -48,6 +49,7 @@
 // Audio buffers.
 #include "sonvera/buffers/RVInternalStore.h"
 #include "sonvera/buffers/RVSimpleMediaBuffer.h"
+#include "sonvera/buffers/SVFloatFrames.h"
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/buffers/SVSampleView.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
@@ -95,6 +97,15 @@
 #include "sonvera/components/SVStreamSource.h"
 #include "sonvera/components/SVStructureElements.h"
 
+// Float effects.
+#include "sonvera/effects/SVBiquadFilters.h"
+#include "sonvera/effects/SVChannelFilters.h"
+#include "sonvera/effects/SVDynamicsFilters.h"
+#include "sonvera/effects/SVEffectFilter.h"
+#include "sonvera/effects/SVEffects.h"
+#include "sonvera/effects/SVRemixFilter.h"
+#include "sonvera/effects/SVTimeFilters.h"
+
 // Library start-up.
 #include "sonvera/package/SonveraPackage.h"
 
@@ -120,7 +131,9 @@
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/media/SVLAVFormatNegotiation.h"
+#include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/media/SVOutputFile.h"
 #include "sonvera/media/SVResampleFilter.h"
 #endif
 
@@ -131,4 +144,15 @@
 #include "sonvera/analysis/SVLevelMeter.h"
 #include "sonvera/analysis/SVLoudnessMeter.h"
 #include "sonvera/analysis/SVSpectrum.h"
+#endif
+
+// The sound-server output and input over libpulse. Linking sonvera::devices defines
+// SONVERA_DEVICES and brings libpulse's headers, which these need.
+#ifdef SONVERA_DEVICES
+#include "sonvera/devices/SVDevicesLibrary.h"
+#include "sonvera/devices/SVPulseAudioIn.h"
+#include "sonvera/devices/SVPulseAudioOut.h"
+#include "sonvera/devices/SVPulseConnection.h"
+#include "sonvera/devices/SVPulseDevices.h"
+#include "sonvera/devices/SVPulseStream.h"
 #endif

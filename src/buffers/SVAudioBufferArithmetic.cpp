@@ -12,6 +12,7 @@
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 
 namespace sonvera {
 
@@ -423,22 +424,27 @@ bool IsZeroDivisor(const TSVAudioBuffer& ABuffer, int32_t AValue) {
 } // namespace
 
 void TSVAudioBuffer::Add(const TRef<ISVAudioBuffer>& AOther) {
+    CheckIntegerSamples("Add");
     CombineWith(*this, AOther, KAddBuffer);
 }
 
 void TSVAudioBuffer::Subtract(const TRef<ISVAudioBuffer>& AOther) {
+    CheckIntegerSamples("Subtract");
     CombineWith(*this, AOther, KSubtractBuffer);
 }
 
 void TSVAudioBuffer::Multiply(const TRef<ISVAudioBuffer>& AOther) {
+    CheckIntegerSamples("Multiply");
     CombineWith(*this, AOther, KMultiplyBuffer);
 }
 
 void TSVAudioBuffer::Divide(const TRef<ISVAudioBuffer>& AOther) {
+    CheckIntegerSamples("Divide");
     CombineWith(*this, AOther, KDivideBuffer);
 }
 
 void TSVAudioBuffer::SetValue(int32_t AValue) {
+    CheckIntegerSamples("SetValue");
     const int32_t width = GetSampleBitWidth();
     const int32_t index = WidthIndex(width);
     if (index == KUnprocessed)
@@ -453,23 +459,28 @@ void TSVAudioBuffer::SetValue(int32_t AValue) {
 }
 
 void TSVAudioBuffer::AddValue(int32_t AValue) {
+    CheckIntegerSamples("AddValue");
     ApplyToRun(*this, AValue, KAddValue);
 }
 
 void TSVAudioBuffer::SubtractValue(int32_t AValue) {
+    CheckIntegerSamples("SubtractValue");
     ApplyToRun(*this, AValue, KSubtractValue);
 }
 
 void TSVAudioBuffer::MultiplyValue(int32_t AValue) {
+    CheckIntegerSamples("MultiplyValue");
     ApplyToRun(*this, AValue, KMultiplyValue);
 }
 
 void TSVAudioBuffer::DivideValue(int32_t AValue) {
+    CheckIntegerSamples("DivideValue");
     if (!IsZeroDivisor(*this, AValue))
         ApplyToRun(*this, AValue, KDivideValue);
 }
 
 void TSVAudioBuffer::SetChannelValue(int32_t AChannel, int32_t AValue) {
+    CheckIntegerSamples("SetChannelValue");
     CheckChannel(*this, AChannel);
     const int32_t width = GetSampleBitWidth();
     const int32_t index = WidthIndex(width);
@@ -483,18 +494,22 @@ void TSVAudioBuffer::SetChannelValue(int32_t AChannel, int32_t AValue) {
 }
 
 void TSVAudioBuffer::AddChannelValue(int32_t AChannel, int32_t AValue) {
+    CheckIntegerSamples("AddChannelValue");
     ApplyToChannel(*this, AChannel, AValue, KAddChannelValue);
 }
 
 void TSVAudioBuffer::SubChannelValue(int32_t AChannel, int32_t AValue) {
+    CheckIntegerSamples("SubChannelValue");
     ApplyToChannel(*this, AChannel, AValue, KSubChannelValue);
 }
 
 void TSVAudioBuffer::MulChannelValue(int32_t AChannel, int32_t AValue) {
+    CheckIntegerSamples("MulChannelValue");
     ApplyToChannel(*this, AChannel, AValue, KMulChannelValue);
 }
 
 void TSVAudioBuffer::DivChannelValue(int32_t AChannel, int32_t AValue) {
+    CheckIntegerSamples("DivChannelValue");
     CheckChannel(*this, AChannel);
     if (!IsZeroDivisor(*this, AValue))
         ApplyToChannel(*this, AChannel, AValue, KDivChannelValue);
@@ -523,6 +538,10 @@ void TSVAudioBuffer::MultiplyByReal(double AValue) {
         uint64_t{GetSize()} * static_cast<uint32_t>(std::max(GetChannels(), 0));
     if (index == KUnprocessed || samples == 0)
         return;
+    if (IsFloat()) {
+        SVScaleFloat(static_cast<float*>(Modify()), samples, static_cast<float>(AValue));
+        return;
+    }
     // Every sample of the buffer as one run, one sample apart.
     const IppiSize run{1, static_cast<int32_t>(samples)};
     const int32_t step = width / 8;

@@ -11,6 +11,7 @@
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 
 namespace sonvera {
 
@@ -135,12 +136,28 @@ bool PairsWholeFrames(const TColumnPlan& APlan, const TSVAudioBuffer& ASource,
            ADest.GetDataStep() == channels * (destBits / 8);
 }
 
+// Between float and integer samples: ACount samples, each side at its own step.
+void ConvertFloatColumn(const TSVAudioBuffer& ASource, const uint8_t* ASamples, size_t ASourceStep,
+                        const TSVAudioBuffer& ADest, uint8_t* ATarget, size_t ATargetStep,
+                        size_t ACount) {
+    if (ASource.IsFloat())
+        SVFloatToInteger(reinterpret_cast<const float*>(ASamples), ASourceStep, ATarget,
+                         ADest.GetSampleBitWidth(), ATargetStep, ACount);
+    else
+        SVIntegerToFloat(ASamples, ASource.GetSampleBitWidth(), ASourceStep,
+                         reinterpret_cast<float*>(ATarget), ATargetStep, ACount);
+}
+
 // The run gives each sample the same treatment as the column-by-column walk, in one call.
 void CopyWholeFrames(const TSVAudioBuffer& ASource, const uint8_t* ASourceFrame,
                      const TSVAudioBuffer& ADest, uint8_t* ADestFrame, uint32_t AFrames) {
     const int32_t sourceBits = ASource.GetSampleBitWidth();
     const int32_t destBits = ADest.GetSampleBitWidth();
-    if (sourceBits == destBits)
+    if (ASource.IsFloat() != ADest.IsFloat())
+        ConvertFloatColumn(ASource, ASourceFrame, static_cast<size_t>(sourceBits / 8), ADest,
+                           ADestFrame, static_cast<size_t>(destBits / 8),
+                           size_t{AFrames} * static_cast<uint32_t>(ADest.GetChannels()));
+    else if (sourceBits == destBits)
         ippsCopy_8u(ASourceFrame, ADestFrame,
                     static_cast<int32_t>(AFrames * static_cast<uint32_t>(ADest.GetDataStep())));
     else
@@ -174,7 +191,11 @@ void CopyPairedColumns(const TColumnPlan& APlan, const TSVAudioBuffer& ASource,
     const int32_t sourceBits = ASource.GetSampleBitWidth();
     const int32_t destBits = ADest.GetSampleBitWidth();
     for (int32_t k = 0; k < APlan.PairCount; ++k) {
-        if (sourceBits == destBits && IsProcessedWidth(sourceBits))
+        if (ASource.IsFloat() != ADest.IsFloat())
+            ConvertFloatColumn(ASource, APlan.Source[k], static_cast<size_t>(ASource.GetDataStep()),
+                               ADest, APlan.Paired[k], static_cast<size_t>(ADest.GetDataStep()),
+                               AFrames);
+        else if (sourceBits == destBits && IsProcessedWidth(sourceBits))
             KCopyColumn[WidthIndex(sourceBits)](APlan.Source[k], ASource.GetDataStep(),
                                                 APlan.Paired[k], ADest.GetDataStep(), column);
         else
@@ -215,9 +236,15 @@ int32_t RatedFrameCount(uint32_t ASourceFrames, uint32_t AFromRate, uint32_t ATo
 // the source format's silence (that of Zero), never stale memory.
 TRef<ISVAudioBuffer> ChangeRate(ISVAudioBuffer& ASource, uint32_t AFromRate, uint32_t AToRate) {
     const int32_t frames = RatedFrameCount(ASource.GetSize(), AFromRate, AToRate);
-    TRef<TSVAudioBuffer> rated = TSVAudioBuffer::CreateSizeExObject(
-        ASource.GetSamplesPerSecond(), ASource.GetBitsPerSample(), ASource.GetChannels(), frames,
-        ASource.GetChannelMask());
+    const TSVWaveFormatExtensible format = ASource.GetWaveFormat();
+    TRef<TSVAudioBuffer> rated =
+        SVIsFloatFormat(format)
+            ? TSVAudioBuffer::CreateFloatSizeExObject(ASource.GetSamplesPerSecond(),
+                                                      ASource.GetChannels(), frames,
+                                                      ASource.GetChannelMask())
+            : TSVAudioBuffer::CreateSizeExObject(ASource.GetSamplesPerSecond(),
+                                                 ASource.GetBitsPerSample(), ASource.GetChannels(),
+                                                 frames, ASource.GetChannelMask());
     // No frames (a source without frames, or a target rate of 0): nothing to copy.
     if (frames == 0)
         return rated;

@@ -74,9 +74,10 @@ constexpr TSVSpeakers SVKeptChannelMask(int32_t AChannels, TSVSpeakers ARequeste
     return ARequested;
 }
 
-// Writes the extensible PCM header of the layout at the start of AStore.
+// Writes the extensible header of the layout at the start of AStore: integer PCM, or IEEE float
+// when AFloat is set.
 inline void SVWriteHeader(void* AStore, const TSVStoreLayout& ALayout, int32_t ARate, int32_t ABits,
-                          int32_t AChannels, TSVSpeakers AMask) noexcept {
+                          int32_t AChannels, TSVSpeakers AMask, bool AFloat = false) noexcept {
     TSVWaveFormatExtensible header{};
     header.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
     header.Format.nChannels = static_cast<uint16_t>(AChannels);
@@ -87,7 +88,7 @@ inline void SVWriteHeader(void* AStore, const TSVStoreLayout& ALayout, int32_t A
     header.Format.cbSize = SV_EXTENSIBLE_EXTRA_SIZE;
     header.Samples.wValidBitsPerSample = static_cast<uint16_t>(ABits);
     header.dwChannelMask = AMask.Mask();
-    header.SubFormat = KSDATAFORMAT_SUBTYPE_PCM;
+    header.SubFormat = AFloat ? KSDATAFORMAT_SUBTYPE_IEEE_FLOAT : KSDATAFORMAT_SUBTYPE_PCM;
     std::memcpy(AStore, &header, sizeof(header));
 }
 

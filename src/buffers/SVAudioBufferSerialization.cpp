@@ -1,7 +1,7 @@
 // The serialized form of an audio buffer: the generic buffer's entries (its sample bytes),
 // then the format as "Size", "Channels", "BitsPerSample", "SampleRate", the group
 // "ChannelMask" of one Boolean per speaker, "ExtraChannelMask" when the mask has bits no
-// speaker stands for, and the class name "ClassName".
+// speaker stands for, "Float" (true) for float samples, and the class name "ClassName".
 #include <cstring>
 #include <optional>
 
@@ -20,6 +20,7 @@ constexpr const char* KBitsEntry = "BitsPerSample";
 constexpr const char* KRateEntry = "SampleRate";
 constexpr const char* KMaskGroup = "ChannelMask";
 constexpr const char* KExtraMaskEntry = "ExtraChannelMask";
+constexpr const char* KFloatEntry = "Float";
 constexpr const char* KClassNameEntry = "ClassName";
 constexpr const char* KClassName = "TSVAudioBuffer";
 
@@ -32,6 +33,7 @@ struct TSerializedFormat {
     int32_t Bits;
     int32_t Rate;
     TSVSpeakers Mask;
+    bool Float;
 };
 
 // The four numbers and the mask group, or nothing as soon as one of them is absent.
@@ -53,6 +55,10 @@ std::optional<TSerializedFormat> ReadFormat(IReader& AReader) {
     if (AReader.ReadInteger(KExtraMaskEntry, extra))
         format.Mask =
             format.Mask | TSVSpeakers::FromMask(static_cast<uint32_t>(extra) & ~KSpeakerBits);
+    if (!AReader.ReadBoolean(KFloatEntry, format.Float))
+        format.Float = false;
+    if (format.Float && format.Bits != 32)
+        throw EReadError(FormatMessage("Float samples of %d bits are not supported", format.Bits));
     return format;
 }
 
@@ -86,6 +92,8 @@ void TSVAudioBuffer::InternalSerializationWrite(const TRef<IWriter>& AWriter) {
     AWriter->EndGroup();
     if (const uint32_t extra = FChannelMask.Mask() & ~KSpeakerBits)
         AWriter->WriteInteger(KExtraMaskEntry, static_cast<int32_t>(extra));
+    if (FFloat)
+        AWriter->WriteBoolean(KFloatEntry, true);
     AWriter->WriteString(KClassNameEntry, KClassName);
 }
 
@@ -104,12 +112,13 @@ void TSVAudioBuffer::InternalSerializationRead(const TRef<IReader>& AReader) {
     const uint64_t sampleBytes = JustifiedSampleBytes(layout, carried);
     const bool sameFormat = format->Channels == FChannels && format->Bits == FBitsPerSample &&
                             format->Rate == GetSamplesPerSecond() && format->Mask == FChannelMask &&
-                            static_cast<uint32_t>(format->Size) == GetSize();
+                            static_cast<uint32_t>(format->Size) == GetSize() &&
+                            format->Float == FFloat;
     if (sameFormat)
         return;
     auto* store = new TSVSmartAudioBuffer(layout.StoreSize);
     SVWriteHeader(store->GetData(), layout, format->Rate, format->Bits, format->Channels,
-                  SVKeptChannelMask(format->Channels, format->Mask));
+                  SVKeptChannelMask(format->Channels, format->Mask), format->Float);
     // A store that the document's bytes will not fill must not show what its memory held.
     if (!carried)
         std::memset(static_cast<uint8_t*>(store->GetData()) + QXStoreHeaderSize, 0, sampleBytes);

@@ -87,20 +87,6 @@ TSVAudioBuffer& AudioBufferOf(const TRef<IQXData>& AData) {
     return *buffer;
 }
 
-// Spreads ACount samples of two neighbouring channels over frames of AChannels samples.
-void SpreadPair(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget, int32_t AChannels,
-                int32_t ACount) {
-    for (int32_t i = 0; i < ACount; ++i) {
-        ATarget[int64_t{i} * AChannels] = ALeft[i];
-        ATarget[int64_t{i} * AChannels + 1] = ARight[i];
-    }
-}
-
-void SpreadOne(const int32_t* ASource, int32_t* ATarget, int32_t AChannels, int32_t ACount) {
-    for (int32_t i = 0; i < ACount; ++i)
-        ATarget[int64_t{i} * AChannels] = ASource[i];
-}
-
 // Converts ARows floats of each of AChannels planes (APlaneBytes apart) to 32-bit frames, through
 // the same saturating conversion as the interleaved path so that both give the same samples.
 // Channels go two at a time, a chunk of each converted and then spread together.
@@ -118,11 +104,11 @@ void ConvertFloatPlanes(const uint8_t* ASource, uint32_t APlaneBytes, int32_t* A
         for (; channel + 1 < AChannels; channel += 2) {
             ippsConvert_32f32s_Sfs(plane(channel, done), left, count, ippRndNear, -31);
             ippsConvert_32f32s_Sfs(plane(channel + 1, done), right, count, ippRndNear, -31);
-            SpreadPair(left, right, frames + channel, AChannels, count);
+            SVSpreadColumns(left, right, frames + channel, AChannels, static_cast<size_t>(count));
         }
         if (channel < AChannels) {
             ippsConvert_32f32s_Sfs(plane(channel, done), left, count, ippRndNear, -31);
-            SpreadOne(left, frames + channel, AChannels, count);
+            SVSpreadColumns(left, nullptr, frames + channel, AChannels, static_cast<size_t>(count));
         }
     }
 }
@@ -155,11 +141,12 @@ void TSVAudioBuffer::CheckContainer(const TQXSmartBuffer& AContainer) const {
 }
 
 TRef<TSVAudioBuffer> TSVAudioBuffer::NewSized(int32_t ARate, int32_t ABitsPerSample,
-                                              int32_t AChannels, int32_t ASize, TSVSpeakers AMask) {
+                                              int32_t AChannels, int32_t ASize, TSVSpeakers AMask,
+                                              bool AFloat) {
     const TSVStoreLayout layout =
         SVStoreLayout<EArgumentError>(ARate, ABitsPerSample, AChannels, ASize);
     auto* store = new TSVSmartAudioBuffer(layout.StoreSize);
-    SVWriteHeader(store->GetData(), layout, ARate, ABitsPerSample, AChannels, AMask);
+    SVWriteHeader(store->GetData(), layout, ARate, ABitsPerSample, AChannels, AMask, AFloat);
     // A read-only reference keeps the store alive until the buffer holds it, and frees it
     // should the buffer not be built.
     store->AddReff(false);
@@ -246,10 +233,24 @@ TRef<TSVAudioBuffer> TSVAudioBuffer::CreateFloatDataExObject(const float* AData,
     return buffer;
 }
 
+TRef<TSVAudioBuffer> TSVAudioBuffer::CreateFloatSizeExObject(int32_t ARate, int32_t AChannels,
+                                                             int32_t ASize,
+                                                             TSVSpeakers ASpeakerMask) {
+    return NewSized(ARate, 32, AChannels, ASize, SVKeptChannelMask(AChannels, ASpeakerMask), true);
+}
+
 TRef<TSVAudioBuffer>
 TSVAudioBuffer::CreateWaveFormatObject(const TSVWaveFormatExtensible* AWaveFormat, int32_t ASize) {
     Assert(AWaveFormat != nullptr, KUnitName);
     const TSVWaveFormatExtensible record = *AWaveFormat;
+    if (SVIsFloatFormat(record)) {
+        if (record.Samples.wValidBitsPerSample != 32)
+            throw EArgumentError(FormatMessage("Float samples of %u bits are not supported",
+                                               record.Samples.wValidBitsPerSample));
+        return CreateFloatSizeExObject(static_cast<int32_t>(record.Format.nSamplesPerSec),
+                                       record.Format.nChannels, ASize,
+                                       TSVSpeakers::FromMask(record.dwChannelMask));
+    }
     // Only the fields the buffer is built from are checked, by the sized constructor's own
     // rules; a rate beyond the signed range becomes negative and is refused there too.
     return CreateSizeExObject(static_cast<int32_t>(record.Format.nSamplesPerSec),
@@ -282,6 +283,7 @@ void TSVAudioBuffer::IntPopulateCahces() {
     FDataStep = FWaveFormat->Format.nBlockAlign;
     FChannelMask = TSVSpeakers::FromMask(FWaveFormat->dwChannelMask);
     FBitsPerSample = FWaveFormat->Samples.wValidBitsPerSample;
+    FFloat = SVIsFloatFormat(*FWaveFormat);
     FDataOffset = GetDataOffset();
     FData = reinterpret_cast<uint8_t*>(FWaveFormat) + FDataOffset;
 }
@@ -296,6 +298,12 @@ TSVWaveFormatExtensible TSVAudioBuffer::GetWaveFormat() const {
 
 int32_t TSVAudioBuffer::GetDataOffset() const {
     return int32_t{FWaveFormat->Format.cbSize} + static_cast<int32_t>(sizeof(tWAVEFORMATEX));
+}
+
+void TSVAudioBuffer::CheckIntegerSamples(const char* AOperation) const {
+    if (FFloat)
+        throw EArgumentError(
+            FormatMessage("%s takes integer samples; the buffer holds float samples", AOperation));
 }
 
 PSVWaveFormatExtensible TSVAudioBuffer::GetModifyFormat() {
@@ -367,6 +375,7 @@ uint32_t ItemBytes(int32_t ABitsPerSample, int32_t ASampleBitWidth) noexcept {
 } // namespace
 
 int32_t TSVAudioBuffer::GetItem(uint32_t AIndex, uint32_t AChannel) const {
+    CheckIntegerSamples("GetItem");
     if (AChannel >= static_cast<uint32_t>(FChannels))
         ChannelOutOfRange(AChannel);
     if (AIndex >= GetSize())
@@ -377,6 +386,7 @@ int32_t TSVAudioBuffer::GetItem(uint32_t AIndex, uint32_t AChannel) const {
 }
 
 void TSVAudioBuffer::SetItem(uint32_t AIndex, uint32_t AChannel, int32_t AValue) {
+    CheckIntegerSamples("SetItem");
     // The checks come first, so that a refused call leaves even the store as it was.
     if (AChannel >= static_cast<uint32_t>(FChannels))
         ChannelOutOfRange(AChannel);
@@ -396,6 +406,7 @@ bool TSVAudioBuffer::IsEqualToValue(int32_t AValue) const {
 }
 
 bool TSVAudioBuffer::IsEqualChannelValue(int32_t AChannel, int32_t AValue) const {
+    CheckIntegerSamples("IsEqualChannelValue");
     const auto channel = static_cast<uint32_t>(AChannel);
     if (AChannel < 0 || AChannel >= FChannels)
         ChannelOutOfRange(channel);
@@ -414,12 +425,14 @@ bool TSVAudioBuffer::IsEqualChannelValue(int32_t AChannel, int32_t AValue) const
 // ---- Channels and size ---------------------------------------------------------------------
 
 TRef<IQXIntegerBuffer> TSVAudioBuffer::GetChannel(uint32_t AChannel) const {
+    CheckIntegerSamples("GetChannel");
     if (AChannel >= static_cast<uint32_t>(FChannels))
         ChannelOutOfRange(AChannel);
     return StripChannel<int32_t, TQXIntegerBuffer>(*FWaveFormat, FData, GetByteSize(), AChannel);
 }
 
 TRef<IQXRealBuffer> TSVAudioBuffer::GetChannelAsReal(uint32_t AChannel) const {
+    CheckIntegerSamples("GetChannelAsReal");
     if (AChannel >= static_cast<uint32_t>(FChannels))
         ChannelOutOfRange(AChannel);
     return StripChannel<double, TQXRealBuffer>(*FWaveFormat, FData, GetByteSize(), AChannel);
@@ -460,6 +473,29 @@ void TSVAudioBuffer::CopyTo(uint32_t ASrcOffset, const TRef<IQXDataBuffer>& ADes
 }
 
 // ---- Free functions ------------------------------------------------------------------------
+
+bool SVIsFloatFormat(const TSVWaveFormatExtensible& AFormat) noexcept {
+    return AFormat.Format.wFormatTag == WAVE_FORMAT_EXTENSIBLE &&
+           AFormat.SubFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+}
+
+bool SVIsFloatBuffer(const ISVAudioBuffer& ABuffer) {
+    return SVIsFloatFormat(ABuffer.GetWaveFormat());
+}
+
+TSVWaveFormatExtensible SVFloatFormatOf(const TSVWaveFormatExtensible& AFormat) noexcept {
+    TSVWaveFormatExtensible format = AFormat;
+    format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    format.Format.cbSize = SV_EXTENSIBLE_EXTRA_SIZE;
+    format.Format.wBitsPerSample = 32;
+    format.Samples.wValidBitsPerSample = 32;
+    format.Format.nBlockAlign = static_cast<uint16_t>(
+        std::min<uint32_t>(uint32_t{AFormat.Format.nChannels} * 4, UINT16_MAX));
+    format.Format.nAvgBytesPerSec =
+        uint32_t{format.Format.nBlockAlign} * AFormat.Format.nSamplesPerSec;
+    format.SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+    return format;
+}
 
 bool SVIsStandardFormat(const TSVWaveFormatExtensible* AWaveFormat) {
     Assert(AWaveFormat != nullptr, KUnitName);

@@ -8,8 +8,8 @@
 
 #include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 #include "sonvera/primitives/SVSampleKernels.h"
-#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
@@ -162,6 +162,19 @@ TFrameShape CheckedShape(const AVFrame& AFrame) {
 template <class T>
 void InterleavePlanes(const uint8_t* const* APlanes, int32_t AChannels, int32_t ASamples,
                       T* ATarget) {
+    if constexpr (std::is_same_v<T, int32_t>) {
+        int32_t channel = 0;
+        const auto plane = [APlanes](int32_t AChannel) {
+            return reinterpret_cast<const int32_t*>(APlanes[AChannel]);
+        };
+        for (; channel + 1 < AChannels; channel += 2)
+            SVSpreadColumns(plane(channel), plane(channel + 1), ATarget + channel, AChannels,
+                            static_cast<size_t>(ASamples));
+        if (channel < AChannels)
+            SVSpreadColumns(plane(channel), nullptr, ATarget + channel, AChannels,
+                            static_cast<size_t>(ASamples));
+        return;
+    }
     for (int32_t channel = 0; channel < AChannels; ++channel) {
         const auto* plane = reinterpret_cast<const T*>(APlanes[channel]);
         for (int32_t i = 0; i < ASamples; ++i)
@@ -189,15 +202,22 @@ template <class TFloat> void ConvertPlanes(const TFrameShape& AShape, int32_t* A
         return SVFloatsToS32Symmetric(plane(0), ATarget, samples);
     if (AShape.Channels == 2)
         return SVFloatPairToS32Symmetric(plane(0), plane(1), ATarget, samples);
+    // Two channels at a time, a chunk of each converted and then spread together.
     constexpr int32_t KChunk = 256;
-    int32_t converted[KChunk];
+    int32_t left[KChunk];
+    int32_t right[KChunk];
     for (int32_t first = 0; first < AShape.Samples; first += KChunk) {
-        const int32_t count = std::min(KChunk, AShape.Samples - first);
-        for (int32_t channel = 0; channel < AShape.Channels; ++channel) {
-            SVFloatsToS32Symmetric(plane(channel) + first, converted, static_cast<size_t>(count));
-            int32_t* column = ATarget + int64_t{first} * AShape.Channels + channel;
-            for (int32_t i = 0; i < count; ++i)
-                column[int64_t{i} * AShape.Channels] = converted[i];
+        const auto count = static_cast<size_t>(std::min(KChunk, AShape.Samples - first));
+        int32_t* frames = ATarget + int64_t{first} * AShape.Channels;
+        int32_t channel = 0;
+        for (; channel + 1 < AShape.Channels; channel += 2) {
+            SVFloatsToS32Symmetric(plane(channel) + first, left, count);
+            SVFloatsToS32Symmetric(plane(channel + 1) + first, right, count);
+            SVSpreadColumns(left, right, frames + channel, AShape.Channels, count);
+        }
+        if (channel < AShape.Channels) {
+            SVFloatsToS32Symmetric(plane(channel) + first, left, count);
+            SVSpreadColumns(left, nullptr, frames + channel, AShape.Channels, count);
         }
     }
 }
@@ -239,51 +259,32 @@ void ConvertPlanar(const TFrameShape& AShape, void* ATarget) {
     }
 }
 
-// Rounded to nearest and saturated, so that left-justified 24-bit samples come back exactly.
-inline void PackS32(int32_t AValue, uint8_t* ATarget) noexcept {
-    const int64_t rounded = (int64_t{AValue} + 128) >> 8;
-    TSVSampleTraits<24>::Store(ATarget, static_cast<int32_t>(std::min<int64_t>(rounded, 0x7FFFFF)));
-}
-
-// Left-justified 32-bit samples packed to 24 bits, planes interleaved on the way.
+// Left-justified 32-bit samples packed to 24 bits (as SVPackS32ToS24), planes interleaved a block
+// at a time on the way.
 void PackWide(const TFrameShape& AShape, uint8_t* ATarget) {
     const auto channels = static_cast<size_t>(AShape.Channels);
     const auto samples = static_cast<size_t>(AShape.Samples);
-    if (!AShape.Layout.Planar) {
-        const auto* source = reinterpret_cast<const int32_t*>(AShape.Planes[0]);
-        for (size_t i = 0; i < samples * channels; ++i)
-            PackS32(source[i], ATarget + 3 * i);
-        return;
-    }
-    for (size_t channel = 0; channel < channels; ++channel) {
-        const auto* plane = reinterpret_cast<const int32_t*>(AShape.Planes[channel]);
-        for (size_t i = 0; i < samples; ++i)
-            PackS32(plane[i], ATarget + 3 * (i * channels + channel));
+    if (!AShape.Layout.Planar)
+        return SVPackS32ToS24(reinterpret_cast<const int32_t*>(AShape.Planes[0]), ATarget,
+                              samples * channels);
+    constexpr size_t KBlock = 512;
+    std::vector<int32_t> frames(KBlock * channels);
+    const auto plane = [&AShape](size_t AChannel) {
+        return reinterpret_cast<const int32_t*>(AShape.Planes[AChannel]);
+    };
+    for (size_t first = 0; first < samples; first += KBlock) {
+        const size_t count = std::min(KBlock, samples - first);
+        if (channels == 2)
+            SVInterleavePair(plane(0) + first, plane(1) + first, frames.data(), count);
+        else
+            for (size_t channel = 0; channel < channels; ++channel)
+                for (size_t i = 0; i < count; ++i)
+                    frames[i * channels + channel] = plane(channel)[first + i];
+        SVPackS32ToS24(frames.data(), ATarget + 3 * first * channels, count * channels);
     }
 }
 
 } // namespace
-
-void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount) {
-    for (size_t i = 0; i < ACount; ++i)
-        PackS32(ASource[i], ADest + 3 * i);
-}
-
-void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount) {
-    // Four bytes read at once, the fourth (the next sample's) shifted out; the last sample has
-    // no next one.
-    size_t i = 0;
-    for (; i + 1 < ACount; ++i) {
-        uint32_t value;
-        std::memcpy(&value, ASource + 3 * i, sizeof(value));
-        ADest[i] = static_cast<int32_t>(value << 8);
-    }
-    for (; i < ACount; ++i) {
-        const uint32_t value = uint32_t{ASource[3 * i]} << 8 | uint32_t{ASource[3 * i + 1]} << 16 |
-                               uint32_t{ASource[3 * i + 2]} << 24;
-        ADest[i] = static_cast<int32_t>(value);
-    }
-}
 
 int32_t SVDeliveredBits(int AFormat) {
     const TSampleLayout* layout = LayoutOf(AFormat);
@@ -309,6 +310,74 @@ TRef<TSVAudioBuffer> SVBufferFromFrame(const AVFrame& AFrame, int32_t ARate, int
     else
         ConvertPacked(shape, buffer->Write());
     return buffer;
+}
+
+bool SVIsFloatSampleFormat(int AFormat) {
+    const TSampleLayout* layout = LayoutOf(AFormat);
+    return layout && layout->Kind != skInteger;
+}
+
+TRef<TSVAudioBuffer> SVFloatBufferFromFrame(const AVFrame& AFrame, int32_t ARate,
+                                            TSVSpeakers ASpeakers) {
+    const TFrameShape shape = CheckedShape(AFrame);
+    if (shape.Layout.Kind == skInteger)
+        throw EArgumentError(FormatMessage("%s frames cannot give float samples",
+                                           av_get_sample_fmt_name(AVSampleFormat(AFrame.format))));
+    TRef<TSVAudioBuffer> buffer =
+        TSVAudioBuffer::CreateFloatSizeExObject(ARate, shape.Channels, shape.Samples, ASpeakers);
+    auto* target = static_cast<float*>(buffer->Write());
+    const size_t count = size_t(shape.Samples) * size_t(shape.Channels);
+    if (shape.Layout.Kind == skFloat && !shape.Layout.Planar)
+        std::memcpy(target, shape.Planes[0], count * sizeof(float));
+    else if (shape.Layout.Kind == skFloat)
+        InterleavePlanes(shape.Planes, shape.Channels, shape.Samples, target);
+    else
+        for (int32_t channel = 0; channel < shape.Channels; ++channel) {
+            const auto* source =
+                reinterpret_cast<const double*>(shape.Planes[shape.Layout.Planar ? channel : 0]);
+            const size_t step = shape.Layout.Planar ? 1 : size_t(shape.Channels);
+            const size_t first = shape.Layout.Planar ? 0 : size_t(channel);
+            for (int32_t i = 0; i < shape.Samples; ++i)
+                target[size_t(i) * size_t(shape.Channels) + size_t(channel)] =
+                    static_cast<float>(source[first + size_t(i) * step]);
+        }
+    return buffer;
+}
+
+void SVWriteFrameFloats(const float* ASource, int32_t AChannels, int32_t AFrames, AVFrame& ADest,
+                        int32_t AOffset) {
+    const auto format = static_cast<AVSampleFormat>(ADest.format);
+    if (AChannels < 1 || AFrames < 0 || AOffset < 0 ||
+        AOffset + int64_t{AFrames} > ADest.nb_samples || AChannels != ADest.ch_layout.nb_channels)
+        throw EArgumentError("Samples do not fit the frame");
+    const bool planar = av_sample_fmt_is_planar(format);
+    // Integer targets: converted by the float path's own kernel, one frame's worth at a time.
+    const auto integers = [&](auto ASample, int32_t ABits) {
+        using T = decltype(ASample);
+        Transfer<float, T>(
+            ASource, AChannels, AFrames, ADest, AOffset, planar, [ABits](float AValue) {
+                T value;
+                SVFloatToInteger(&AValue, sizeof(float), reinterpret_cast<uint8_t*>(&value), ABits,
+                                 sizeof(T), 1);
+                return value;
+            });
+    };
+    switch (av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_FLT:
+        return Transfer<float, float>(ASource, AChannels, AFrames, ADest, AOffset, planar, TSame());
+    case AV_SAMPLE_FMT_DBL:
+        return Transfer<float, double>(ASource, AChannels, AFrames, ADest, AOffset, planar,
+                                       [](float AValue) { return double{AValue}; });
+    case AV_SAMPLE_FMT_U8:
+        return integers(uint8_t{}, 8);
+    case AV_SAMPLE_FMT_S16:
+        return integers(int16_t{}, 16);
+    case AV_SAMPLE_FMT_S32:
+        return integers(int32_t{}, 32);
+    default:
+        throw EArgumentError(FormatMessage("Float samples cannot go into %s frames",
+                                           av_get_sample_fmt_name(format)));
+    }
 }
 
 void SVWriteFrameSamples(const void* ASource, int32_t ABits, int32_t AChannels, int32_t AFrames,
@@ -388,8 +457,9 @@ TSVSpeakers SVSpeakersOf(const AVChannelLayout& ALayout) {
 
 std::string SVLAVErrorText(int AError) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    const std::string code =
-        av_strerror(AError, text, sizeof(text)) < 0 ? FormatMessage("FFmpeg error %d", AError) : text;
+    const std::string code = av_strerror(AError, text, sizeof(text)) < 0
+                                 ? FormatMessage("FFmpeg error %d", AError)
+                                 : text;
     const std::string logged = TakeLAVLoggedError();
     return logged.empty() ? code : logged + " (" + code + ")";
 }

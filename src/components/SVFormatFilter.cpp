@@ -1,5 +1,7 @@
 #include "sonvera/components/SVFormatFilter.h"
 
+#include "sonvera/primitives/SVFloatKernels.h"
+
 namespace sonvera {
 
 template <> const TEnumTypeInfo& EnumTypeInfo<TSVWidthRule>() {
@@ -43,6 +45,7 @@ const TPropertyTableBase& TSVFormatFilter::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVFormatFilter", TQXBasicThreadedEnableFilter::ClassPropertyTable())
             .Cardinal("Bits", 0, &T::GetBits, &T::SetBits)
+            .Boolean("Float", false, &T::GetFloat, &T::SetFloat)
             .Set(
                 "ChannelMask", EnumTypeInfo<TSVSpeaker>(), 0,
                 [](const T& AFilter) { return AFilter.GetChannelMask().Mask(); },
@@ -75,10 +78,13 @@ TSVWaveFormatExtensible TSVFormatFilter::OutputFormat(const TSVWaveFormatExtensi
     const TSVSpeakers mask = GetChannelMask();
     const int32_t channels = mask.IsEmpty() ? AInput.Format.nChannels : mask.Count();
     const TSVSpeakers outMask = mask.IsEmpty() ? TSVSpeakers::FromMask(AInput.dwChannelMask) : mask;
-    return TPXStartWaveOperation::CreateFormatExObject(
-               static_cast<int32_t>(AInput.Format.nSamplesPerSec), static_cast<int32_t>(bits),
-               channels, outMask, false)
-        ->GetWaveFormat();
+    const bool toFloat = GetFloat() || (GetBits() == 0 && SVIsFloatFormat(AInput));
+    const TSVWaveFormatExtensible format =
+        TPXStartWaveOperation::CreateFormatExObject(
+            static_cast<int32_t>(AInput.Format.nSamplesPerSec),
+            toFloat ? 32 : static_cast<int32_t>(bits), channels, outMask, false)
+            ->GetWaveFormat();
+    return toFloat ? SVFloatFormatOf(format) : format;
 }
 
 TRef<IPXNotifyOperation> TSVFormatFilter::OutputStartOperation(TPXStartWaveOperation& AOperation) {
@@ -100,6 +106,10 @@ void TSVFormatFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuf
     }
     if (format.Format.nChannels == 0) // no start seen: the stream's format is unknown
         format = OutputFormat(AInBuffer->GetWaveFormat());
+    if (SVIsFloatFormat(format) || SVIsFloatBuffer(*AInBuffer)) {
+        AOutBuffer = ConvertFloat(AInBuffer, format);
+        return;
+    }
     if (GetRule() == wrBitTransparent) {
         AOutBuffer = ConvertTransparently(AInBuffer, format);
         return;
@@ -110,6 +120,34 @@ void TSVFormatFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuf
     TSVAudioBuffer::CreateUniversalObject(AInBuffer)->CopyToAudio(0, out, 0, frames);
     CopyStamp(*AInBuffer, *out);
     AOutBuffer = out;
+}
+
+// Between float and integers: CopyToAudio pairs the speakers and converts in one pass, unless the
+// narrowing is dithered, which then runs over the arranged floats.
+TRef<ISVAudioBuffer> TSVFormatFilter::ConvertFloat(const TRef<ISVAudioBuffer>& AInBuffer,
+                                                   const TSVWaveFormatExtensible& AFormat) {
+    const auto frames = static_cast<int32_t>(AInBuffer->GetSize());
+    const TRef<TSVAudioBuffer> source = TSVAudioBuffer::CreateUniversalObject(AInBuffer);
+    const bool toFloat = SVIsFloatFormat(AFormat);
+    const bool dither = !toFloat && GetDither(); // the component lock, never inside FStreamLock
+    const TSVWaveFormatExtensible staging = dither ? SVFloatFormatOf(AFormat) : AFormat;
+    TRef<TSVAudioBuffer> out = TSVAudioBuffer::CreateWaveFormatObject(&staging, frames);
+    source->CopyToAudio(0, out, 0, static_cast<uint32_t>(frames));
+    if (dither) {
+        const TRef<TSVAudioBuffer> narrowed = TSVAudioBuffer::CreateWaveFormatObject(&AFormat, frames);
+        std::lock_guard<std::mutex> guard(FStreamLock);
+        SVFloatToIntegerDithered(static_cast<const float*>(out->Read()), sizeof(float),
+                                 static_cast<uint8_t*>(narrowed->Write()),
+                                 AFormat.Samples.wValidBitsPerSample,
+                                 AFormat.Samples.wValidBitsPerSample / 8u,
+                                 size_t(frames) * AFormat.Format.nChannels, FDitherState.Seed);
+        out = narrowed;
+    }
+    if (!toFloat && AFormat.Samples.wValidBitsPerSample == 8)
+        SilenceAddedSpeakers8(*out, AInBuffer->GetChannelMask(),
+                              TSVSpeakers::FromMask(AFormat.dwChannelMask));
+    CopyStamp(*AInBuffer, *out);
+    return out;
 }
 
 // The speakers first, at the input's width (CopyToAudio between equal widths copies bytes),

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "sonvera/buffers/SVFloatFrames.h"
+#include "sonvera/primitives/SVFloatKernels.h"
+
 namespace sonvera {
 
 const TPropertyTableBase& TSVGainFilter::ClassPropertyTable() {
@@ -26,9 +29,26 @@ void TSVGainFilter::SetGainDB(double AValue) {
     SetGain(std::pow(10.0, AValue / 20.0));
 }
 
+void TSVGainFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
+    FApplied = static_cast<float>(GetGain());
+    TSVCommonFilter::AudioStreamStart(AOperation);
+}
+
 void TSVGainFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>&,
                                             TRef<ISVAudioBuffer>& AOutBuffer, bool&) {
     const double gain = GetGain();
+    if (SVIsFloatBuffer(*AOutBuffer)) {
+        const auto target = static_cast<float>(gain);
+        if (target == 1.0f && FApplied == 1.0f)
+            return;
+        const TSVFloatFrames frames = SVModifyFloatFrames(AOutBuffer);
+        if (target == FApplied)
+            SVScaleFloat(frames.Data(), frames.Count(), target);
+        else
+            SVRampFloat(frames.Data(), frames.Frames(), frames.Channels(), FApplied, target);
+        FApplied = target;
+        return;
+    }
     if (gain != 1.0)
         AOutBuffer->MultiplyByReal(gain); // the output gets samples of its own first
 }

@@ -4,6 +4,7 @@
 #include "sonvera/components/Categories.h"
 #include "sonvera/components/SVAudioToReal.h"
 #include "sonvera/components/SVStructureElements.h"
+#include "sonvera/effects/SVEffects.h"
 #include "sonvera/platform/pins/PXStreamRegistry.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/runtime/UnitInit.h"
@@ -32,6 +33,7 @@ const std::vector<TSonveraUnit>& SonveraUnits() {
         {"RVStreamTypes", InitializeRVStreamTypes, FinalizeRVStreamTypes},
         {"SVAudioToReal", RegisterSVAudioToReal, UnregisterSVAudioToReal},
         {"SVStructureElements", InitializeSVStructureElements, FinalizeSVStructureElements},
+        {"SVEffects", RegisterSVEffects, UnregisterSVEffects},
     };
     return units;
 }

@@ -9,6 +9,7 @@ namespace {
 
 constexpr TSimdKernels KPortableKernels = {
     portable::Unpack24,
+    portable::Unpack24High,
     portable::Pack24,
     // 24-bit widths
     portable::Pack16To24,
@@ -28,6 +29,7 @@ constexpr TSimdKernels KPortableKernels = {
 #ifdef SONVERA_X86_KERNELS
 constexpr TSimdKernels KAvx2Kernels = {
     avx2::Unpack24,
+    avx2::Unpack24High,
     avx2::Pack24,
     // 24-bit widths
     avx2::Pack16To24,
@@ -55,6 +57,7 @@ constexpr TSimdKernels KAvx512Kernels = [] {
 
 constexpr TSimdKernels KBytePermuteKernels = {
     avx512vbmi::Unpack24,
+    avx512vbmi::Unpack24High,
     avx512vbmi::Pack24,
     // 24-bit widths
     avx512vbmi::Pack16To24,

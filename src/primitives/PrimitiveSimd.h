@@ -112,6 +112,8 @@ struct TBytePlanes {
 
 struct TSimdKernels {
     void (*Unpack24)(const uint8_t* ASource, int32_t* ADest, int ACount);
+    // Packed 24-bit samples left-justified in 32 bits (the value times 256), as FFmpeg holds them.
+    void (*Unpack24High)(const uint8_t* ASource, int32_t* ADest, int ACount);
     // Stores by the 24-bit store rule.
     void (*Pack24)(const int32_t* ASource, uint8_t* ADest, int ACount);
     // 24-bit widths: Widen16To24 and Narrow24To16 between contiguous runs of 16-bit samples and
@@ -149,6 +151,7 @@ struct TSimdKernels {
 // lower level.
 namespace portable {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
+void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
@@ -169,6 +172,7 @@ void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrame
 #ifdef SONVERA_X86_KERNELS
 namespace avx2 {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
+void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
@@ -191,6 +195,7 @@ void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount
 
 namespace avx512vbmi {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
+void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);

@@ -41,19 +41,32 @@ SONVERA_TARGET_AVX2 inline __m256i Squeezed24(__m256i ALanes, int AHigh) {
 
 } // namespace
 
-// Each element's three bytes go to the top of its lane and an arithmetic shift brings them down
-// sign-extended.
-SONVERA_TARGET_AVX2 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
+// Each element's three bytes go to the top of its lane, the low byte cleared: left-justified,
+// or brought down sign-extended by an arithmetic shift.
+template <bool ALeftJustified>
+SONVERA_TARGET_AVX2 inline void UnpackLanes24(const uint8_t* ASource, int32_t* ADest, int ACount) {
     const __m256i spread =
         _mm256_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4, 5, 6, -1, 7,
                          8, 9, -1, 10, 11, 12, -1, 13, 14, 15);
     int i = 0;
     for (; i + 8 <= ACount; i += 8) {
-        const __m256i v =
-            _mm256_srai_epi32(_mm256_shuffle_epi8(LoadEight24(ASource + 3 * i), spread), 8);
+        __m256i v = _mm256_shuffle_epi8(LoadEight24(ASource + 3 * i), spread);
+        if constexpr (!ALeftJustified)
+            v = _mm256_srai_epi32(v, 8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i), v);
     }
-    portable::Unpack24(ASource + 3 * i, ADest + i, ACount - i);
+    if constexpr (ALeftJustified)
+        portable::Unpack24High(ASource + 3 * i, ADest + i, ACount - i);
+    else
+        portable::Unpack24(ASource + 3 * i, ADest + i, ACount - i);
+}
+
+SONVERA_TARGET_AVX2 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    UnpackLanes24<false>(ASource, ADest, ACount);
+}
+
+SONVERA_TARGET_AVX2 void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    UnpackLanes24<true>(ASource, ADest, ACount);
 }
 
 // The store rule is applied to eight values at once, their low three bytes are squeezed into

@@ -143,9 +143,19 @@ SONVERA_TARGET_AVX512VBMI inline __m512i PermutePair(__m512i AIndex, const uint8
 
 } // namespace
 
-// Element i's three bytes go to bytes 1-3 of lane i; an arithmetic shift brings them down
-// sign-extended.
-SONVERA_TARGET_AVX512VBMI void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
+// Element i's three bytes go to bytes 1-3 of lane i, byte 0 cleared for the left-justified
+// form; an arithmetic shift brings them down sign-extended.
+template <bool ALeftJustified>
+SONVERA_TARGET_AVX512VBMI inline __m512i SpreadLanes24(__m512i AIndex, __m512i ABytes) {
+    if constexpr (ALeftJustified)
+        return _mm512_maskz_permutexvar_epi8(__mmask64(0xEEEEEEEEEEEEEEEEull), AIndex, ABytes);
+    else
+        return ShiftRightSigned(Permute(AIndex, ABytes), 8);
+}
+
+template <bool ALeftJustified>
+SONVERA_TARGET_AVX512VBMI inline void UnpackLanes24(const uint8_t* ASource, int32_t* ADest,
+                                                    int ACount) {
     alignas(64) uint8_t spread[64];
     for (int b = 0; b < 64; ++b)
         spread[b] = uint8_t(3 * (b / 4) + (b % 4 == 0 ? 0 : b % 4 - 1));
@@ -154,14 +164,22 @@ SONVERA_TARGET_AVX512VBMI void Unpack24(const uint8_t* ASource, int32_t* ADest, 
     // Whole 64-byte loads while they stay inside the run, masked loads for the rest.
     for (; 3 * first + 64 <= 3 * ACount; first += 16) {
         const __m512i bytes = _mm512_loadu_si512(ASource + 3 * first);
-        _mm512_storeu_si512(ADest + first, ShiftRightSigned(Permute(index, bytes), 8));
+        _mm512_storeu_si512(ADest + first, SpreadLanes24<ALeftJustified>(index, bytes));
     }
     for (; first < ACount; first += 16) {
         const int count = std::min(16, ACount - first);
         const __m512i bytes = _mm512_maskz_loadu_epi8(LowBits(3 * count), ASource + 3 * first);
-        const __m512i values = ShiftRightSigned(Permute(index, bytes), 8);
-        _mm512_mask_storeu_epi32(ADest + first, __mmask16(LowBits(count)), values);
+        _mm512_mask_storeu_epi32(ADest + first, __mmask16(LowBits(count)),
+                                 SpreadLanes24<ALeftJustified>(index, bytes));
     }
+}
+
+SONVERA_TARGET_AVX512VBMI void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    UnpackLanes24<false>(ASource, ADest, ACount);
+}
+
+SONVERA_TARGET_AVX512VBMI void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    UnpackLanes24<true>(ASource, ADest, ACount);
 }
 
 // Sixty-four values make 192 bytes, three whole vectors: each sixteen are squeezed into 48

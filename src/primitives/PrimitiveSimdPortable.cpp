@@ -13,6 +13,11 @@ void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount) {
         ADest[i] = TSVSampleTraits<24>::Load(ASource + 3 * i);
 }
 
+void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = int32_t(uint32_t(TSVSampleTraits<24>::Load(ASource + 3 * i)) << 8);
+}
+
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
     for (int i = 0; i < ACount; ++i)
         Store24(ADest + 3 * i, ASource[i]);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "internal/KernelLevel.h"
+#include "primitives/PrimitiveSimd.h"
+
 namespace sonvera {
 
 namespace {
@@ -15,8 +18,8 @@ template <int ABits> int32_t Load(const uint8_t* AData) {
         std::memcpy(&value, AData, sizeof value);
         return value;
     } else if constexpr (ABits == 24) {
-        const uint32_t raw =
-            uint32_t{AData[0]} << 8 | uint32_t{AData[1]} << 16 | uint32_t{AData[2]} << 24;
+        const uint32_t raw = uint32_t{AData[0]} << 8 | uint32_t{AData[1]} << 16 |
+                             uint32_t{AData[2]} << 24;
         return static_cast<int32_t>(raw) >> 8;
     } else {
         int32_t value;
@@ -49,9 +52,48 @@ uint32_t NextNoise(uint32_t& ASeed) {
     return ASeed;
 }
 
+// Contiguous runs without dither: a block at a time into 32-bit values (packed 24-bit samples by
+// the level's unpack kernel), shifted, or rounded by (x >> n) + bit n - 1 (the carry of adding the
+// half, which never overflows) and capped, then stored (24-bit ones by the level's pack kernel,
+// whose store rule keeps in-range values as they are), the loops vectorised at the level.
 template <int AFrom, int ATo>
-void Convert(const uint8_t* ASrc, int32_t ASrcStep, uint8_t* ADst, int32_t ADstStep, int64_t ACount,
-             TSVDitherState* ADither) {
+void ConvertRun(const uint8_t* ASrc, uint8_t* ADst, int64_t ACount) {
+    constexpr int KBlock = 256;
+    const runs::TSimdKernels& kernels = runs::ActiveSimdKernels();
+    alignas(64) int32_t values[KBlock];
+    for (int64_t done = 0; done < ACount; done += KBlock) {
+        const int count = static_cast<int>(std::min<int64_t>(KBlock, ACount - done));
+        const uint8_t* source = ASrc + done * (AFrom / 8);
+        uint8_t* target = ADst + done * (ATo / 8);
+        int32_t* block = values;
+        if constexpr (AFrom == 24)
+            kernels.Unpack24(source, block, count);
+        RunAtKernelLevel([=]<TKernelLevel>() {
+            for (int i = 0; i < count; ++i) {
+                int32_t value = AFrom == 24 ? block[i] : Load<AFrom>(source + i * (AFrom / 8));
+                if constexpr (ATo >= AFrom) {
+                    value = static_cast<int32_t>(static_cast<uint32_t>(value) << (ATo - AFrom));
+                } else {
+                    constexpr int KShift = AFrom - ATo;
+                    value = std::min((value >> KShift) + ((value >> (KShift - 1)) & 1),
+                                     (1 << (ATo - 1)) - 1);
+                }
+                if constexpr (ATo == 24)
+                    block[i] = value;
+                else
+                    Store<ATo>(target + i * (ATo / 8), value);
+            }
+        });
+        if constexpr (ATo == 24)
+            kernels.Pack24(block, target, count);
+    }
+}
+
+template <int AFrom, int ATo>
+void Convert(const uint8_t* ASrc, int32_t ASrcStep, uint8_t* ADst, int32_t ADstStep,
+             int64_t ACount, TSVDitherState* ADither) {
+    if (!ADither && ASrcStep == AFrom / 8 && ADstStep == ATo / 8)
+        return ConvertRun<AFrom, ATo>(ASrc, ADst, ACount);
     if constexpr (ATo >= AFrom) {
         for (int64_t i = 0; i < ACount; ++i)
             Store<ATo>(ADst + i * ADstStep,
@@ -78,38 +120,28 @@ using TConvert = void (*)(const uint8_t*, int32_t, uint8_t*, int32_t, int64_t, T
 
 template <int AFrom> TConvert ConvertTo(int32_t ATo) {
     switch (ATo) {
-    case 8:
-        return Convert<AFrom, 8>;
-    case 16:
-        return Convert<AFrom, 16>;
-    case 24:
-        return Convert<AFrom, 24>;
-    case 32:
-        return Convert<AFrom, 32>;
-    default:
-        return nullptr;
+    case 8: return Convert<AFrom, 8>;
+    case 16: return Convert<AFrom, 16>;
+    case 24: return Convert<AFrom, 24>;
+    case 32: return Convert<AFrom, 32>;
+    default: return nullptr;
     }
 }
 
 TConvert ConvertOf(int32_t AFrom, int32_t ATo) {
     switch (AFrom) {
-    case 8:
-        return ConvertTo<8>(ATo);
-    case 16:
-        return ConvertTo<16>(ATo);
-    case 24:
-        return ConvertTo<24>(ATo);
-    case 32:
-        return ConvertTo<32>(ATo);
-    default:
-        return nullptr;
+    case 8: return ConvertTo<8>(ATo);
+    case 16: return ConvertTo<16>(ATo);
+    case 24: return ConvertTo<24>(ATo);
+    case 32: return ConvertTo<32>(ATo);
+    default: return nullptr;
     }
 }
 
 } // namespace
 
-IppStatus SVConvertBitsTransparent(const void* ASrc, int32_t ASrcBits, int32_t ASrcStep, void* ADst,
-                                   int32_t ADstBits, int32_t ADstStep, int64_t ACount,
+IppStatus SVConvertBitsTransparent(const void* ASrc, int32_t ASrcBits, int32_t ASrcStep,
+                                   void* ADst, int32_t ADstBits, int32_t ADstStep, int64_t ACount,
                                    TSVDitherState* ADither) {
     const TConvert convert = ConvertOf(ASrcBits, ADstBits);
     if (!convert)

@@ -1,5 +1,6 @@
 #include "sonvera/primitives/SVSampleKernels.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -123,6 +124,9 @@ void Strip(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, int32_t ABi
     });
 }
 
+// The kernels count in int.
+constexpr size_t KMaxRun = size_t{1} << 30;
+
 } // namespace
 
 void SVStripChannel(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, int32_t ABits,
@@ -138,6 +142,47 @@ void SVStripChannel(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, in
 void SVFloatPairToS32(const float* ALeft, const float* ARight, int32_t* ATarget, int32_t AFrames,
                       float AScale) {
     runs::ActiveSimdKernels().SaturateFloatPairs(ALeft, ARight, ATarget, AFrames, AScale);
+}
+
+void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount) {
+    // Rounded a block at a time (adding 128 carries into bit 8 exactly when bit 7 is set, and
+    // only the top value rounds past the range), then packed by the level's kernel.
+    constexpr size_t KBlock = 256;
+    alignas(64) int32_t rounded[KBlock];
+    for (size_t done = 0; done < ACount; done += KBlock) {
+        const size_t count = std::min(KBlock, ACount - done);
+        const int32_t* source = ASource + done;
+        int32_t* target = rounded;
+        RunAtKernelLevel([=]<TKernelLevel>() {
+            for (size_t i = 0; i < count; ++i)
+                target[i] = std::min((source[i] >> 8) + ((source[i] >> 7) & 1), 0x7FFFFF);
+        });
+        runs::ActiveSimdKernels().Pack24(rounded, ADest + 3 * done, static_cast<int>(count));
+    }
+}
+
+void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount) {
+    for (size_t done = 0; done < ACount; done += KMaxRun) {
+        const size_t count = std::min(KMaxRun, ACount - done);
+        runs::ActiveSimdKernels().Unpack24High(ASource + 3 * done, ADest + done,
+                                               static_cast<int>(count));
+    }
+}
+
+void SVSpreadColumns(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget,
+                     int32_t AChannels, size_t ACount) {
+    const auto step = static_cast<size_t>(AChannels);
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        if (ARight) {
+            for (size_t i = 0; i < ACount; ++i) {
+                ATarget[i * step] = ALeft[i];
+                ATarget[i * step + 1] = ARight[i];
+            }
+        } else {
+            for (size_t i = 0; i < ACount; ++i)
+                ATarget[i * step] = ALeft[i];
+        }
+    });
 }
 
 void SVFloatsToS32Symmetric(const float* ASource, int32_t* ATarget, size_t ACount) {

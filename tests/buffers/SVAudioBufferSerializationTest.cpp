@@ -38,9 +38,11 @@ TEST(SVAudioBufferSerialization, RoundTripsEveryWidthAndMaskIntoTheClassTheDocum
         cases.emplace_back(bits, spread);
     for (uint32_t mask : {0x3FFFFFu, 0x100000u, 0x80000001u})
         cases.emplace_back(16, TSVSpeakers::FromMask(mask));
+    cases.emplace_back(0, spread); // float samples
     for (const auto& [bits, mask] : cases) {
         TRef<TSVAudioBuffer> source =
-            TSVAudioBuffer::CreateSizeExObject(48000, bits, mask.Count(), 17, mask);
+            bits ? TSVAudioBuffer::CreateSizeExObject(48000, bits, mask.Count(), 17, mask)
+                 : TSVAudioBuffer::CreateFloatSizeExObject(48000, mask.Count(), 17, mask);
         auto* bytes = static_cast<uint8_t*>(source->Write());
         for (uint32_t i = 0; i < source->GetByteSize(); ++i)
             bytes[i] = static_cast<uint8_t>(random());

@@ -1,6 +1,6 @@
 // An audio output for chain tests that records what arrives: the operation names, the last
 // format announced, and of every buffer its bytes, its channel-0 samples (one per frame) and its
-// stamps.
+// stamps (of float buffers: their bytes and stamps).
 #pragma once
 
 #include <string>
@@ -32,7 +32,7 @@ public:
             const auto* bytes = static_cast<const uint8_t*>(buffer->Read());
             Bytes.insert(Bytes.end(), bytes,
                          bytes + size_t{buffer->GetSize()} * buffer->GetDataStep());
-            for (uint32_t i = 0; i < buffer->GetSize(); ++i)
+            for (uint32_t i = 0; i < buffer->GetSize() && !SVIsFloatBuffer(*buffer); ++i)
                 Samples.push_back(buffer->GetItem(i, 0));
             Begins.push_back(buffer->GetTimeStamp()->GetBegin());
             Ends.push_back(buffer->GetTimeStamp()->GetEnd());

@@ -237,6 +237,16 @@ TBytes StripKernels() {
                 out.insert(out.end(), d, d + count * sizeof(double));
             }
         }
+    // Planes spread over the columns of three- and five-channel frames.
+    for (int32_t channels : {3, 5}) {
+        const TBytes planes = RandomBytes(4 * 2 * 77, uint32_t(channels));
+        const auto* left = reinterpret_cast<const int32_t*>(planes.data());
+        std::vector<int32_t> frames(size_t(channels) * 77, 1);
+        SVSpreadColumns(left, left + 77, frames.data() + 1, channels, 77);
+        SVSpreadColumns(left + 77, nullptr, frames.data() + channels - 1, channels, 77);
+        const auto* f = reinterpret_cast<const uint8_t*>(frames.data());
+        out.insert(out.end(), f, f + frames.size() * 4);
+    }
     return out;
 }
 
@@ -276,6 +286,25 @@ TBytes SymmetricFloatKernels() {
                          reinterpret_cast<const int16_t*>(raw.data()) + length,
                          reinterpret_cast<int16_t*>(got.data()), length);
         keep();
+    }
+    return out;
+}
+
+// Packed 24-bit samples to left-justified 32 bits and back, rounded and saturated, at every
+// length around the vector widths.
+TBytes WideKernels() {
+    TBytes out;
+    for (size_t length : {1, 7, 8, 15, 16, 17, 63, 64, 65, 300, 1000}) {
+        const TBytes packed = RandomBytes(3 * length, uint32_t(length) + 5);
+        std::vector<int32_t> wide(length);
+        SVUnpackS24ToS32(packed.data(), wide.data(), length);
+        for (size_t i = 0; i < length; i += 3)
+            wide[i] = int32_t(uint32_t(wide[i]) | uint32_t(i * 37 % 256)); // rounds both ways
+        TBytes back(3 * length);
+        SVPackS32ToS24(wide.data(), back.data(), length);
+        const auto* w = reinterpret_cast<const uint8_t*>(wide.data());
+        out.insert(out.end(), w, w + 4 * length);
+        out.insert(out.end(), back.begin(), back.end());
     }
     return out;
 }
@@ -356,6 +385,7 @@ const TLevelCase KCases[] = {
     {"float kernels", FloatKernels},
     {"strip kernels", StripKernels},
     {"symmetric float kernels", SymmetricFloatKernels},
+    {"24-bit wide kernels", WideKernels},
     {"primitives", ThroughPrimitives},
 };
 

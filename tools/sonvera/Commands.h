@@ -34,4 +34,12 @@ int RunFormats(const std::vector<std::string>& AArguments);
 // sonvera probe FILE
 int RunProbe(const std::vector<std::string>& AArguments);
 
+// sonvera play FILE [--device NAME] [--latency MS] [--quiet]
+int RunPlay(const std::vector<std::string>& AArguments);
+// sonvera record OUT [--device NAME] [--duration SECONDS] [--rate HZ] [--channels N]
+//                [--bits 8|16|24|32] [--latency MS] [--quiet]
+int RunRecord(const std::vector<std::string>& AArguments);
+// sonvera devices
+int RunDevices(const std::vector<std::string>& AArguments);
+
 } // namespace sonvera::tool

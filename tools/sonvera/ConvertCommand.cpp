@@ -9,6 +9,8 @@
 
 #include "Commands.h"
 #include "Conversion.h"
+#include "Measurement.h"
+#include "Options.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 namespace sonvera::tool {
@@ -18,23 +20,8 @@ namespace {
 constexpr const char* KConvertUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32] "
     "[--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS] "
-    "[--option NAME=VALUE]... [--strict] [--allow NAME,...] [--quiet] (--help for more)";
-
-// A number with an optional unit suffix (case-insensitive): AUnits pairs each suffix with its
-// factor; the number may have a fraction when a suffix is given ("44.1kHz", "64k").
-double ParseWithUnit(const std::string& AOption, const std::string& AText,
-                     std::initializer_list<std::pair<const char*, double>> AUnits) {
-    char* end = nullptr;
-    const double number = std::strtod(AText.c_str(), &end);
-    std::string unit(end);
-    for (char& c : unit)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!AText.empty() && end != AText.c_str() && std::isfinite(number))
-        for (const auto& [suffix, factor] : AUnits)
-            if (unit == suffix)
-                return number * factor;
-    throw EArgumentError(AOption + ": cannot read '" + AText + "'");
-}
+    "[--option NAME=VALUE]... [--normalize LUFS [--true-peak DBTP]] [--strict] "
+    "[--allow NAME,...] [--quiet] (--help for more)";
 
 TSVSpeakers ParseLayout(const std::string& AName) {
     static const std::map<std::string, TSVSpeakers> layouts = {
@@ -49,12 +36,6 @@ TSVSpeakers ParseLayout(const std::string& AName) {
     return found->second;
 }
 
-int32_t ParseBits(const std::string& AText) {
-    if (AText == "8" || AText == "16" || AText == "24" || AText == "32")
-        return std::atoi(AText.c_str());
-    throw EArgumentError("unsupported bits '" + AText + "' (8, 16, 24 or 32)");
-}
-
 double ParseGainDb(const std::string& AText) {
     const double gain = ParseWithUnit("--gain", AText, {{"", 1}, {"db", 1}});
     if (std::fabs(gain) > 200)
@@ -62,15 +43,15 @@ double ParseGainDb(const std::string& AText) {
     return gain;
 }
 
-// A whole positive amount up to AMax, typed with one of AUnits ("48k", "44.1kHz", "64k").
-int32_t ParseAmount(const std::string& AOption, const std::string& AText,
-                    std::initializer_list<std::pair<const char*, double>> AUnits, int32_t AMax) {
-    const double value = ParseWithUnit(AOption, AText, AUnits);
-    const double whole = std::round(value);
-    if (std::fabs(value - whole) > 1e-6 || whole < 1 || whole > AMax)
-        throw EArgumentError(AOption + " must be a whole number from 1 to " + std::to_string(AMax) +
-                             ", not '" + AText + "'");
-    return static_cast<int32_t>(whole);
+// A level in decibels (or LUFS) from ALowest to AHighest: "-16", "-16LUFS", "-1dBTP".
+double ParseLevel(const std::string& AOption, const std::string& AText, double ALowest,
+                  double AHighest) {
+    const double level =
+        ParseWithUnit(AOption, AText, {{"", 1}, {"db", 1}, {"lufs", 1}, {"dbtp", 1}});
+    if (level < ALowest || level > AHighest)
+        throw EArgumentError(FormatMessage("%s must lie from %g to %g, not '%s'", AOption.c_str(),
+                                           ALowest, AHighest, AText.c_str()));
+    return level;
 }
 
 std::pair<std::string, std::string> ParseCodecOption(const std::string& AText) {
@@ -122,11 +103,17 @@ TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
             options.CodecOptions.push_back(ParseCodecOption(value));
         else if (argument == "--allow")
             options.AllowedInputs += (options.AllowedInputs.empty() ? "" : ",") + value;
+        else if (argument == "--normalize")
+            options.NormalizeLufs = ParseLevel(argument, value, -70, 0);
+        else if (argument == "--true-peak")
+            options.TruePeakDb = ParseLevel(argument, value, -20, 0);
         else
             throw EArgumentError("unknown option " + argument);
     }
     if (files.size() != 2)
         throw EArgumentError(KConvertUsage);
+    if (options.TruePeakDb && !options.NormalizeLufs)
+        throw EArgumentError("--true-peak goes with --normalize");
     options.Input = files[0];
     options.Output = files[1];
     options.ShowProgress = !line.Quiet && isatty(STDERR_FILENO);
@@ -152,6 +139,9 @@ const char* const KConvertHelp =
     "  --gain DB            gain in decibels: -6, -6dB\n"
     "  --bitrate BPS        encoder bit rate: 192000, 192k, 1.5M\n"
     "  --option NAME=VALUE  an encoder option, as FFmpeg names it (repeatable)\n"
+    "  --normalize LUFS     measure IN first, then scale it to this integrated loudness\n"
+    "                       (-16, -23LUFS), a limiter keeping the true peak under the ceiling\n"
+    "  --true-peak DBTP     the ceiling of --normalize: -1 unless given (-2, -1dBTP)\n"
     "  --strict             fail on a damaged frame or a format change in IN, which are\n"
     "                       otherwise skipped or followed (and counted in the summary)\n"
     "  --allow NAME,...     let IN read through these FFmpeg protocols and demuxers too\n"
@@ -162,7 +152,8 @@ const char* const KConvertHelp =
 
 int RunConvert(const std::vector<std::string>& AArguments) {
     const TCommandLine line = ParseConvertArguments(AArguments);
-    const TConversionResult result = Convert(line.Options);
+    const TConversionResult result =
+        line.Options.NormalizeLufs ? ConvertNormalized(line.Options) : Convert(line.Options);
     if (!line.Quiet) {
         const uint32_t rate = result.Format.Format.nSamplesPerSec;
         const double seconds = static_cast<double>(result.Frames) / rate;

@@ -16,8 +16,13 @@ constexpr const char* KUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]\n"
     "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
     "                      [--bitrate BPS] [--option NAME=VALUE]... [--strict]\n"
+    "                      [--normalize LUFS [--true-peak DBTP]]\n"
     "                      [--allow NAME,...] [--quiet]   (IN, OUT: - is standard in/out)\n"
     "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"
+    "       sonvera play FILE [--device NAME] [--latency MS] [--quiet]\n"
+    "       sonvera record OUT [--device NAME] [--duration SECONDS] [--rate HZ]\n"
+    "                      [--channels N] [--bits 8|16|24|32] [--latency MS] [--quiet]\n"
+    "       sonvera devices\n"
     "       sonvera codecs [--audio|--video] [--decoders|--encoders]\n"
     "       sonvera formats [--audio]\n"
     "       sonvera probe FILE\n"
@@ -65,6 +70,12 @@ int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArg
         return RunConvert(AArguments);
     if (ACommand == "analyze")
         return RunAnalyze(AArguments);
+    if (ACommand == "play")
+        return RunPlay(AArguments);
+    if (ACommand == "record")
+        return RunRecord(AArguments);
+    if (ACommand == "devices")
+        return RunDevices(AArguments);
     if (ACommand == "codecs")
         return RunCodecs(AArguments);
     if (ACommand == "formats")

@@ -1,5 +1,6 @@
-// The audio buffer: interleaved integer PCM samples of 8, 16, 24 or 32 bits behind the 40-byte
-// wave-format header of their store, shared copy-on-write between buffers.
+// The audio buffer: interleaved integer PCM samples of 8, 16, 24 or 32 bits, or 32-bit IEEE
+// floats (full scale 1.0), behind the 40-byte wave-format header of their store, shared
+// copy-on-write between buffers.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,12 @@ inline constexpr TGUID IID_ISVAudioBuffer{
 //   unsigned bytes) and 16-bit ones, wrap on 24-bit ones, and on 32-bit ones saturate over the
 //   whole buffer but wrap over one channel. Buffer with buffer saturates at 16 bits and wraps
 //   at the other widths, 8-bit samples counted from 127.
+//
+// Float buffers: the header's sub-format says IEEE float, its widths say 32 bits. Copying,
+// Zero, Resize, MultiplyByReal, serialization and CopyToAudio (which converts between float and
+// the integer widths: x / 2^(N-1) one way, rounded and saturated the other) take them; the
+// operations defined on integer values (GetItem, SetItem, IsEqualToValue, the arithmetic, the
+// channel extraction) refuse them with EArgumentError rather than misread their bytes.
 class ISVAudioBuffer : public virtual IRVMediaBuffer {
 public:
     virtual int32_t GetChannels() const = 0;
@@ -128,9 +135,13 @@ public:
     static TRef<TSVAudioBuffer> CreateFloatDataExObject(const float* AData, int32_t ARate,
                                                         int32_t AChannels, uint32_t AStride,
                                                         int32_t ASize, TSVSpeakers ASpeakerMask);
+    // Float samples (uninitialised), ASpeakerMask kept as CreateSizeExObject keeps it.
+    static TRef<TSVAudioBuffer> CreateFloatSizeExObject(int32_t ARate, int32_t AChannels,
+                                                        int32_t ASize, TSVSpeakers ASpeakerMask);
     // As CreateSizeExObject with the record's nSamplesPerSec, wValidBitsPerSample, nChannels
     // and dwChannelMask, checked by its rules; the fields the buffer derives itself
-    // (wBitsPerSample, nBlockAlign, nAvgBytesPerSec) are ignored.
+    // (wBitsPerSample, nBlockAlign, nAvgBytesPerSec) are ignored. A record whose sub-format is
+    // IEEE float gives a float buffer (32 valid bits, else EArgumentError).
     static TRef<TSVAudioBuffer> CreateWaveFormatObject(const TSVWaveFormatExtensible* AWaveFormat,
                                                        int32_t ASize);
     // Buffers sharing AOther's store; no bytes are copied.
@@ -168,6 +179,10 @@ public:
                                                   int32_t ASize, TSVSpeakers ASpeakerMask) {
         return CreateFloatDataExObject(AData, ARate, AChannels, AStride, ASize, ASpeakerMask);
     }
+    static TRef<ISVAudioBuffer> CreateFloatSizeEx(int32_t ARate, int32_t AChannels, int32_t ASize,
+                                                  TSVSpeakers ASpeakerMask) {
+        return CreateFloatSizeExObject(ARate, AChannels, ASize, ASpeakerMask);
+    }
     static TRef<ISVAudioBuffer> CreateWaveFormat(const TSVWaveFormatExtensible* AWaveFormat,
                                                  int32_t ASize) {
         return CreateWaveFormatObject(AWaveFormat, ASize);
@@ -192,6 +207,8 @@ public:
     TSVWaveFormatExtensible GetWaveFormat() const override;
     int32_t GetDataOffset() const override;
     const TSVWaveFormatExtensible* GetConstFormat() const noexcept { return FWaveFormat; }
+    // Whether the samples are IEEE floats.
+    bool IsFloat() const noexcept { return FFloat; }
     // Makes the store private with its contents first.
     PSVWaveFormatExtensible GetModifyFormat();
 
@@ -279,12 +296,15 @@ protected:
     int32_t FDataStep = 0;
     int32_t FDataOffset = 0;
     PSVWaveFormatExtensible FWaveFormat = nullptr;
+    bool FFloat = false;
 
 private:
+    // Refuses a float buffer to an operation on integer values (EArgumentError naming it).
+    void CheckIntegerSamples(const char* AOperation) const;
     // A buffer on a new store of the given format, refused (EArgumentError) before anything is
     // allocated when the buffer cannot hold it.
     static TRef<TSVAudioBuffer> NewSized(int32_t ARate, int32_t ABitsPerSample, int32_t AChannels,
-                                         int32_t ASize, TSVSpeakers AMask);
+                                         int32_t ASize, TSVSpeakers AMask, bool AFloat = false);
 };
 
 // Converts Count samples, read SrcStep bytes apart from Src, to samples written DstStep bytes
@@ -309,6 +329,12 @@ void ConvertBuffers(const TRef<ISVAudioBuffer>& ASource, uint32_t AFromRate,
 // the class its "ClassName" entry names is created through the class registry and reads the
 // document. A document that names no registered data-buffer class raises EReadError.
 TRef<IQXDataBuffer> SVReadDataBuffer(const TRef<IReader>& AReader);
+
+// Whether a record, or a buffer's header, says IEEE float samples.
+bool SVIsFloatFormat(const TSVWaveFormatExtensible& AFormat) noexcept;
+bool SVIsFloatBuffer(const ISVAudioBuffer& ABuffer);
+// The record of float samples at AFormat's rate, channels and speakers.
+TSVWaveFormatExtensible SVFloatFormatOf(const TSVWaveFormatExtensible& AFormat) noexcept;
 
 // 44100, 22050, 11025 or 8000 Hz, 8 or 16 bits, stereo with mask 3 or mono with mask 1 or 3.
 // A null record raises EAssertionFailed.

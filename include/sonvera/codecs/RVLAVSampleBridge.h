@@ -14,14 +14,9 @@
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 #include "sonvera/format/SVSpeakers.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 namespace sonvera {
-
-// 32-bit samples to packed 24-bit ones: rounded to nearest and saturated, so that left-justified
-// 24-bit samples come back exactly.
-void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount);
-// Packed 24-bit samples to left-justified 32-bit ones.
-void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount);
 
 // The width of the buffers a frame of AFormat becomes (8, 16 or 32 bits; floats and doubles
 // become 32-bit integers), or 0 for a format beyond FFmpeg's ten.
@@ -29,12 +24,25 @@ int32_t SVDeliveredBits(int AFormat);
 // AFrame's samples as a new buffer of ARate frames per second and ABits-bit samples on
 // ASpeakers, frames unstamped: integers are copied (planes interleaved), floats and doubles
 // become round(2147483647 x) (see SVSampleKernels.h), and 32-bit integers asked for at 24 bits
-// are packed as SVPackS32ToS24 packs them, in the same pass. Everything the frame claims is
+// are packed as SVPackS32ToS24 (SVSampleKernels.h) packs them, in the same pass. Everything the frame claims is
 // checked before anything is allocated: a frame of a format beyond the ten, without channels,
 // whose planes are missing, misaligned or shorter than its samples, or asked for at another
 // width raises EArgumentError.
 TRef<TSVAudioBuffer> SVBufferFromFrame(const AVFrame& AFrame, int32_t ARate, int32_t ABits,
                                        TSVSpeakers ASpeakers);
+
+// AFrame's float or double samples as a new float buffer (planes interleaved, doubles rounded to
+// floats), checked as SVBufferFromFrame checks; a frame of integers raises EArgumentError.
+TRef<TSVAudioBuffer> SVFloatBufferFromFrame(const AVFrame& AFrame, int32_t ARate,
+                                            TSVSpeakers ASpeakers);
+// Whether frames of AFormat carry floats or doubles.
+bool SVIsFloatSampleFormat(int AFormat);
+
+// Writes AFrames interleaved frames of float samples (AChannels each) into ADest as
+// SVWriteFrameSamples writes integers: floats and doubles take them as they are, integer
+// formats get x * 2^(N-1) rounded to nearest and saturated (8 bits unsigned, 128 silence).
+void SVWriteFrameFloats(const float* ASource, int32_t AChannels, int32_t AFrames, AVFrame& ADest,
+                        int32_t AOffset);
 
 // Writes AFrames interleaved frames of ABits-bit samples (AChannels each) into ADest, from frame
 // AOffset on, converted to ADest's sample format: integers of the same width are copied (8 in

@@ -10,6 +10,9 @@
 //   unsigned bytes (silence 128).
 // - wrFullRange: CopyToAudio's rule, which maps the full range of one width onto the full range
 //   of the other (the rule of the buffers' own ConvertBits).
+// Float samples (Float, or a float input with Bits 0) convert at either rule as the buffers
+// convert them: an integer x of N bits is x / 2^(N-1), a float becomes x * 2^(N-1) rounded to
+// nearest and saturated (after the TPDF dither when Dither is set).
 #pragma once
 
 #include <mutex>
@@ -23,7 +26,7 @@ enum TSVWidthRule : uint8_t { wrBitTransparent, wrFullRange };
 
 template <> const TEnumTypeInfo& EnumTypeInfo<TSVWidthRule>();
 
-// Published: Bits (0), ChannelMask (empty), Rule (wrBitTransparent), Dither (false).
+// Published: Bits (0), Float (false), ChannelMask (empty), Rule (wrBitTransparent), Dither (false).
 
 class TSVFormatFilter : public TSVCommonFilter {
 public:
@@ -35,6 +38,10 @@ public:
     // 8, 16, 24 or 32 bits; 0 keeps the input's width (other values are refused).
     uint32_t GetBits() const { return GetPropValue(FBits); }
     void SetBits(uint32_t AValue);
+    // Float output (false): 32-bit IEEE float samples whatever Bits says. Without it, a float
+    // input stays float unless Bits names an integer width.
+    bool GetFloat() const { return GetPropValue(FFloat); }
+    void SetFloat(bool AValue) { SetPropValue("Float", FFloat, AValue); }
     // The output speakers; empty keeps the input's layout.
     TSVSpeakers GetChannelMask() const { return GetPropValue(FChannelMask); }
     void SetChannelMask(TSVSpeakers AValue);
@@ -58,7 +65,11 @@ private:
     TRef<ISVAudioBuffer> ConvertTransparently(const TRef<ISVAudioBuffer>& AInBuffer,
                                               const TSVWaveFormatExtensible& AFormat);
 
+    TRef<ISVAudioBuffer> ConvertFloat(const TRef<ISVAudioBuffer>& AInBuffer,
+                                      const TSVWaveFormatExtensible& AFormat);
+
     uint32_t FBits = 0;
+    bool FFloat = false;
     TSVSpeakers FChannelMask;
     TSVWidthRule FRule = wrBitTransparent;
     bool FDither = false;

@@ -1,5 +1,6 @@
 // A filter that scales every sample by a real factor (MultiplyByReal: rounded, saturated at
-// the width's range), set as a factor or in decibels.
+// the width's range), set as a factor or in decibels. Float samples are scaled as floats, and a
+// change of factor while they run moves over one buffer instead of jumping (no click).
 #pragma once
 
 #include "sonvera/components/SVCommonFilter.h"
@@ -21,11 +22,13 @@ public:
     void SetGainDB(double AValue);
 
 protected:
+    void AudioStreamStart(TPXStartWaveOperation& AOperation) override;
     void FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
                                  TRef<ISVAudioBuffer>& AOutBuffer, bool& ASend) override;
 
 private:
     double FGain = 1.0;
+    float FApplied = 1.0f; // the factor the last float buffer ended with
 };
 
 } // namespace sonvera

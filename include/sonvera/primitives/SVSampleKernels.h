@@ -23,6 +23,12 @@ void SVStripChannel(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, in
 void SVFloatPairToS32(const float* ALeft, const float* ARight, int32_t* ATarget, int32_t AFrames,
                       float AScale);
 
+// 32-bit samples to packed 24-bit ones: rounded to nearest and saturated, so that left-justified
+// 24-bit samples (FFmpeg's) come back exactly.
+void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount);
+// Packed 24-bit samples to left-justified 32-bit ones.
+void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount);
+
 // Decoded floats to 32-bit integers at the symmetric scale: each x becomes the integer nearest to
 // 2147483647 * x for the exact product (ties to even), with x first brought into -1 ... 1 and NaN
 // taken as 0; so 1.0 gives 2147483647 and -1.0 gives -2147483647.
@@ -33,6 +39,11 @@ void SVFloatPairToS32Symmetric(const float* ALeft, const float* ARight, int32_t*
                                size_t AFrames);
 void SVFloatPairToS32Symmetric(const double* ALeft, const double* ARight, int32_t* ATarget,
                                size_t AFrames);
+// Planes to frames: ACount samples of one channel (ARight null) or of two neighbouring ones into
+// their columns of frames of AChannels samples, ATarget pointing at the first one's column. A
+// caller converts a chunk of each plane and spreads it.
+void SVSpreadColumns(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget,
+                     int32_t AChannels, size_t ACount);
 // Two planes of AFrames samples into AFrames interleaved pairs, unchanged.
 void SVInterleavePair(const int16_t* ALeft, const int16_t* ARight, int16_t* ATarget,
                       size_t AFrames);

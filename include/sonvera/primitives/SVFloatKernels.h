@@ -1,0 +1,54 @@
+// Loops over 32-bit float samples shared by the float path and the effects: conversions between
+// float and the integer widths, gain, mixing and the biquad recurrence. Like the other
+// primitives they keep no state of their own (the caller passes filter state and dither seeds),
+// check nothing and may run on any thread.
+//
+// Float full scale is 1.0. The integer widths are 16, 24 (three little-endian bytes) and 32-bit
+// signed samples, and unsigned 8-bit bytes with 128 as silence, as files store them (and as the
+// bit-transparent width rule takes them). Conversions are bit-transparent: an integer x of N bits becomes x / 2^(N-1) (exact up to
+// 24 bits), and a float becomes x * 2^(N-1) rounded half to even and saturated at the width's
+// range, so integer -> float -> integer gives back every sample of 8, 16 and 24 bits. NaN
+// becomes silence.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace sonvera {
+
+// ACount samples, ASourceStep and ATargetStep bytes apart.
+void SVIntegerToFloat(const uint8_t* ASource, int32_t ABits, size_t ASourceStep, float* ATarget,
+                      size_t ATargetStep, size_t ACount) noexcept;
+void SVFloatToInteger(const float* ASource, size_t ASourceStep, uint8_t* ATarget, int32_t ABits,
+                      size_t ATargetStep, size_t ACount) noexcept;
+// With triangular (TPDF) dither of one step of the target width added before rounding; ASeed
+// carries the generator from call to call (any value but 0).
+void SVFloatToIntegerDithered(const float* ASource, size_t ASourceStep, uint8_t* ATarget,
+                              int32_t ABits, size_t ATargetStep, size_t ACount,
+                              uint32_t& ASeed) noexcept;
+
+// AData[i] *= AGain.
+void SVScaleFloat(float* AData, size_t ACount, float AGain) noexcept;
+// Interleaved frames scaled by a gain that moves linearly from AFrom (first frame) towards ATo
+// (reached after the last frame), so that a change of gain makes no step.
+void SVRampFloat(float* AData, size_t AFrames, size_t AChannels, float AFrom, float ATo) noexcept;
+// ATarget[i] += ASource[i] * AGain.
+void SVAddScaledFloat(const float* ASource, float* ATarget, size_t ACount, float AGain) noexcept;
+// The largest |AData[i]| (0 for none).
+float SVPeakFloat(const float* AData, size_t ACount) noexcept;
+
+// One second-order section, normalised (a0 = 1): y = b0 x + b1 x' + b2 x'' - a1 y' - a2 y''.
+struct TSVBiquad {
+    double B0 = 1, B1 = 0, B2 = 0, A1 = 0, A2 = 0;
+};
+// The two delays of one channel (transposed direct form II), kept in double precision so that
+// low corner frequencies keep their response.
+struct TSVBiquadState {
+    double Z1 = 0, Z2 = 0;
+};
+// Filters AFrames interleaved frames of AChannels channels in place, each channel with its own
+// state from AStates.
+void SVBiquadFloat(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad& ASection,
+                   TSVBiquadState* AStates) noexcept;
+
+} // namespace sonvera

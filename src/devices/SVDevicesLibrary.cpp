@@ -1,0 +1,39 @@
+#include "sonvera/devices/SVDevicesLibrary.h"
+
+#include "sonvera/devices/SVPulseAudioIn.h"
+#include "sonvera/devices/SVPulseAudioOut.h"
+#include "sonvera/platform/runtime/UnitInit.h"
+
+namespace sonvera {
+
+namespace {
+
+constinit TUnitInitCounter GDevicesCounter;
+
+void StartUp() {
+    RegisterSVPulseAudioOut();
+    RegisterSVPulseAudioIn();
+}
+
+void ShutDown() {
+    UnregisterSVPulseAudioIn();
+    UnregisterSVPulseAudioOut();
+}
+
+// Starts the device library when it is loaded and stops it when it is unloaded.
+struct TDevicesLibraryLoader {
+    TDevicesLibraryLoader() { InitializeSVDevices(); }
+    ~TDevicesLibraryLoader() { FinalizeSVDevices(); }
+} GDevicesLibraryLoader;
+
+} // namespace
+
+void InitializeSVDevices() {
+    GDevicesCounter.Initialize(StartUp);
+}
+
+void FinalizeSVDevices() {
+    GDevicesCounter.Finalize(ShutDown);
+}
+
+} // namespace sonvera

@@ -1,0 +1,309 @@
+#include "sonvera/effects/SVDynamicsFilters.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sonvera {
+
+namespace {
+
+// Decibels per doubling: level in dB = KDecibelsPerOctave * log2(magnitude).
+constexpr float KDecibelsPerOctave = 6.0205999f;
+
+void CheckRange(double AValue, double AMin, double AMax, const char* AName) {
+    if (!(AValue >= AMin && AValue <= AMax)) // NaN fails both
+        throw EArgumentError(
+            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
+}
+
+double Linear(double ADecibels) {
+    return std::pow(10.0, ADecibels / 20);
+}
+
+// The coefficient of a one-pole smoother that covers 1 - 1/e of a step in AMilliseconds.
+float SmoothingCoefficient(double AMilliseconds, uint32_t ARate) {
+    const double frames = AMilliseconds / 1000 * ARate;
+    return frames < 1e-9 ? 0.0f : static_cast<float>(std::exp(-1.0 / frames));
+}
+
+float FramePeak(const float* AFrame, uint32_t AChannels) {
+    float peak = 0;
+    for (uint32_t c = 0; c < AChannels; ++c)
+        peak = std::max(peak, std::fabs(AFrame[c]));
+    return peak;
+}
+
+void ScaleFrame(float* AFrame, uint32_t AChannels, float AGain) {
+    for (uint32_t c = 0; c < AChannels; ++c)
+        AFrame[c] *= AGain;
+}
+
+TClassInfo DynamicsClassInfo(const char* AClassName, const char* AShortName,
+                             const char* ADescription) {
+    return SVEffectClassInfo(AClassName, AShortName, ADescription);
+}
+
+} // namespace
+
+double SVCompressorCurve(double ALevel, double AThreshold, double ARatio, double AKnee) {
+    const double over = ALevel - AThreshold;
+    if (2 * over <= -AKnee)
+        return ALevel;
+    if (2 * std::fabs(over) < AKnee) {
+        const double into = over + AKnee / 2;
+        return ALevel + (1 / ARatio - 1) * into * into / (2 * AKnee);
+    }
+    return AThreshold + over / ARatio;
+}
+
+// ---- Compressor ------------------------------------------------------------------------------
+
+const TClassInfo& TSVCompressor::ClassInfo() {
+    static const TClassInfo info = DynamicsClassInfo(
+        "TSVCompressor", "compressor", "Lowers loud passages above a threshold by a ratio");
+    return info;
+}
+
+const TPropertyTableBase& TSVCompressor::ClassPropertyTable() {
+    using T = TSVCompressor;
+    static const TPropertyTable<T> table =
+        TPropertyTable<T>("TSVCompressor", TSVEffectFilter::ClassPropertyTable())
+            .Double("Threshold", -18, &T::GetThreshold, &T::SetThreshold)
+            .Double("Ratio", 2, &T::GetRatio, &T::SetRatio)
+            .Double("Attack", 20, &T::GetAttack, &T::SetAttack)
+            .Double("Release", 250, &T::GetRelease, &T::SetRelease)
+            .Double("Knee", 6, &T::GetKnee, &T::SetKnee)
+            .Double("Makeup", 0, &T::GetMakeup, &T::SetMakeup);
+    return table;
+}
+
+void TSVCompressor::SetThreshold(double AValue) {
+    CheckRange(AValue, -90, 0, "Threshold");
+    SetPropValue("Threshold", FThreshold, AValue);
+}
+
+void TSVCompressor::SetRatio(double AValue) {
+    CheckRange(AValue, 1, 100, "Ratio");
+    SetPropValue("Ratio", FRatio, AValue);
+}
+
+void TSVCompressor::SetAttack(double AValue) {
+    CheckRange(AValue, 0.01, 2000, "Attack");
+    SetPropValue("Attack", FAttack, AValue);
+}
+
+void TSVCompressor::SetRelease(double AValue) {
+    CheckRange(AValue, 0.01, 2000, "Release");
+    SetPropValue("Release", FRelease, AValue);
+}
+
+void TSVCompressor::SetKnee(double AValue) {
+    CheckRange(AValue, 0, 24, "Knee");
+    SetPropValue("Knee", FKnee, AValue);
+}
+
+void TSVCompressor::SetMakeup(double AValue) {
+    CheckRange(AValue, -24, 48, "Makeup");
+    SetPropValue("Makeup", FMakeup, AValue);
+}
+
+void TSVCompressor::ResetState(const TSVWaveFormatExtensible&) {
+    FReduction = 0;
+}
+
+void TSVCompressor::ProcessFrames(TSVFloatFrames AFrames) {
+    const uint32_t rate = GetSampleRate();
+    const double threshold = GetThreshold(), ratio = GetRatio(), knee = GetKnee();
+    const float attack = SmoothingCoefficient(GetAttack(), rate);
+    const float release = SmoothingCoefficient(GetRelease(), rate);
+    const auto makeup = static_cast<float>(GetMakeup());
+    // Below the knee's start nothing is reduced: no logarithm needed.
+    const auto quiet = static_cast<float>(Linear(threshold - knee / 2));
+    auto reduction = static_cast<float>(FReduction);
+    for (uint32_t i = 0; i < AFrames.Frames(); ++i) {
+        float* frame = AFrames.Frame(i);
+        const float peak = FramePeak(frame, AFrames.Channels());
+        float wanted = 0;
+        if (peak > quiet) {
+            const float level = KDecibelsPerOctave * std::log2(peak);
+            wanted = static_cast<float>(SVCompressorCurve(level, threshold, ratio, knee)) - level;
+        }
+        const float coefficient = wanted < reduction ? attack : release;
+        reduction = wanted + (reduction - wanted) * coefficient;
+        if (reduction > -1e-6f)
+            reduction = 0; // settled: the gain is the make-up alone
+        if (reduction != 0 || makeup != 0)
+            ScaleFrame(frame, AFrames.Channels(),
+                       std::exp2((reduction + makeup) / KDecibelsPerOctave));
+    }
+    FReduction = reduction;
+}
+
+// ---- Limiter ---------------------------------------------------------------------------------
+
+const TClassInfo& TSVLimiter::ClassInfo() {
+    static const TClassInfo info = DynamicsClassInfo(
+        "TSVLimiter", "limiter", "Keeps every sample at or below a ceiling, with look-ahead");
+    return info;
+}
+
+const TPropertyTableBase& TSVLimiter::ClassPropertyTable() {
+    using T = TSVLimiter;
+    static const TPropertyTable<T> table =
+        TPropertyTable<T>("TSVLimiter", TSVEffectFilter::ClassPropertyTable())
+            .Double("Ceiling", -1, &T::GetCeiling, &T::SetCeiling)
+            .Double("Release", 50, &T::GetRelease, &T::SetRelease)
+            .Double("Lookahead", 5, &T::GetLookahead, &T::SetLookahead);
+    return table;
+}
+
+void TSVLimiter::SetCeiling(double AValue) {
+    CheckRange(AValue, -60, 0, "Ceiling");
+    SetPropValue("Ceiling", FCeiling, AValue);
+}
+
+void TSVLimiter::SetRelease(double AValue) {
+    CheckRange(AValue, 1, 5000, "Release");
+    SetPropValue("Release", FRelease, AValue);
+}
+
+void TSVLimiter::SetLookahead(double AValue) {
+    CheckRange(AValue, 0, 100, "Lookahead");
+    SetPropValue("Lookahead", FLookahead, AValue);
+}
+
+void TSVLimiter::ResetState(const TSVWaveFormatExtensible& AFormat) {
+    const uint32_t channels = AFormat.Format.nChannels;
+    FWindow = std::max<uint32_t>(1, static_cast<uint32_t>(std::lround(
+                                        GetLookahead() / 1000 * AFormat.Format.nSamplesPerSec)));
+    FDelay.assign(size_t{FWindow - 1} * channels, 0.0f);
+    FNeeded.assign(FWindow - 1, 1.0f);
+    FMinima.assign(FWindow, 1.0f);
+    FQueuePositions.assign(FWindow, 0);
+    FQueueGains.assign(FWindow, 1.0f);
+    FQueueHead = FQueueSize = 0;
+    FMinimaSum = FWindow;
+    FPosition = 0;
+    FGain = 1;
+}
+
+float TSVLimiter::NextGain(float ARequired, float ALeaving, float ARelease) {
+    // The smallest required gain of the look-ahead window, from the monotonic queue.
+    if (FQueueSize > 0 && FQueuePositions[FQueueHead] + FWindow <= FPosition) {
+        FQueueHead = (FQueueHead + 1) % FWindow;
+        --FQueueSize;
+    }
+    while (FQueueSize > 0 && FQueueGains[(FQueueHead + FQueueSize - 1) % FWindow] >= ARequired)
+        --FQueueSize;
+    const size_t tail = (FQueueHead + FQueueSize) % FWindow;
+    FQueuePositions[tail] = FPosition;
+    FQueueGains[tail] = ARequired;
+    ++FQueueSize;
+    const float minimum = FQueueGains[FQueueHead];
+    // Averaged over the window once more, the minima fall in a ramp that reaches each peak's
+    // gain as the peak leaves the delay, never later.
+    const size_t slot = FPosition % FWindow;
+    FMinimaSum += double{minimum} - FMinima[slot];
+    FMinima[slot] = minimum;
+    const auto ramp = static_cast<float>(FMinimaSum / FWindow);
+    const float released = 1 - (1 - FGain) * ARelease;
+    // The leaving frame's own need bounds the gain whatever the sums' rounding did.
+    FGain = std::min({released, ramp, ALeaving});
+    ++FPosition;
+    return FGain;
+}
+
+void TSVLimiter::ProcessFrames(TSVFloatFrames AFrames) {
+    const uint32_t channels = AFrames.Channels();
+    if (channels == 0 || FDelay.size() != size_t{FWindow - 1} * channels)
+        return;
+    const auto ceiling = static_cast<float>(Linear(GetCeiling()));
+    const float release = SmoothingCoefficient(GetRelease(), GetSampleRate());
+    const uint32_t held = FWindow - 1;
+    for (uint32_t i = 0; i < AFrames.Frames(); ++i) {
+        float* frame = AFrames.Frame(i);
+        const float peak = FramePeak(frame, channels);
+        float required = 1;
+        if (peak > ceiling) {
+            required = ceiling / peak;
+            while (peak * required > ceiling) // the quotient rounded up: one step down
+                required = std::nextafter(required, 0.0f);
+        }
+        // The frame leaves the delay that took it `held` frames ago, with the gain it needs.
+        float leaving = required;
+        if (held > 0) {
+            const size_t slot = FPosition % held;
+            float* delayed = FDelay.data() + slot * channels;
+            for (uint32_t c = 0; c < channels; ++c)
+                std::swap(delayed[c], frame[c]);
+            leaving = FNeeded[slot];
+            FNeeded[slot] = required;
+        }
+        ScaleFrame(frame, channels, NextGain(required, leaving, release));
+    }
+}
+
+// ---- Gate ------------------------------------------------------------------------------------
+
+const TClassInfo& TSVGate::ClassInfo() {
+    static const TClassInfo info = DynamicsClassInfo(
+        "TSVGate", "gate", "Lowers the signal by a range while it stays under a threshold");
+    return info;
+}
+
+const TPropertyTableBase& TSVGate::ClassPropertyTable() {
+    using T = TSVGate;
+    static const TPropertyTable<T> table =
+        TPropertyTable<T>("TSVGate", TSVEffectFilter::ClassPropertyTable())
+            .Double("Threshold", -50, &T::GetThreshold, &T::SetThreshold)
+            .Double("Attack", 1, &T::GetAttack, &T::SetAttack)
+            .Double("Release", 100, &T::GetRelease, &T::SetRelease)
+            .Double("Range", -24, &T::GetRange, &T::SetRange);
+    return table;
+}
+
+void TSVGate::SetThreshold(double AValue) {
+    CheckRange(AValue, -90, 0, "Threshold");
+    SetPropValue("Threshold", FThreshold, AValue);
+}
+
+void TSVGate::SetAttack(double AValue) {
+    CheckRange(AValue, 0.01, 2000, "Attack");
+    SetPropValue("Attack", FAttack, AValue);
+}
+
+void TSVGate::SetRelease(double AValue) {
+    CheckRange(AValue, 0.01, 2000, "Release");
+    SetPropValue("Release", FRelease, AValue);
+}
+
+void TSVGate::SetRange(double AValue) {
+    CheckRange(AValue, -120, 0, "Range");
+    SetPropValue("Range", FRange, AValue);
+}
+
+void TSVGate::ResetState(const TSVWaveFormatExtensible&) {
+    FEnvelope = 0;
+    FGain = static_cast<float>(Linear(GetRange())); // closed until the signal opens it
+}
+
+void TSVGate::ProcessFrames(TSVFloatFrames AFrames) {
+    const uint32_t rate = GetSampleRate();
+    const auto threshold = static_cast<float>(Linear(GetThreshold()));
+    const auto closed = static_cast<float>(Linear(GetRange()));
+    const float attack = SmoothingCoefficient(GetAttack(), rate);
+    const float release = SmoothingCoefficient(GetRelease(), rate);
+    float envelope = FEnvelope, gain = FGain;
+    for (uint32_t i = 0; i < AFrames.Frames(); ++i) {
+        float* frame = AFrames.Frame(i);
+        // The envelope holds peaks and falls away over the release time.
+        envelope = std::max(FramePeak(frame, AFrames.Channels()), envelope * release);
+        const float target = envelope > threshold ? 1.0f : closed;
+        gain = target + (gain - target) * (target > gain ? attack : release);
+        ScaleFrame(frame, AFrames.Channels(), gain);
+    }
+    FEnvelope = envelope;
+    FGain = gain;
+}
+
+} // namespace sonvera

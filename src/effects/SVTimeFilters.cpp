@@ -1,0 +1,137 @@
+#include "sonvera/effects/SVTimeFilters.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sonvera {
+
+namespace {
+
+void CheckRange(double AValue, double AMin, double AMax, const char* AName) {
+    if (!(AValue >= AMin && AValue <= AMax))
+        throw EArgumentError(
+            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
+}
+
+} // namespace
+
+// ---- Delay -----------------------------------------------------------------------------------
+
+const TClassInfo& TSVDelayFilter::ClassInfo() {
+    static const TClassInfo info = SVEffectClassInfo(
+        "TSVDelayFilter", "delay", "Adds an echo of the signal after a time, with feedback");
+    return info;
+}
+
+const TPropertyTableBase& TSVDelayFilter::ClassPropertyTable() {
+    using T = TSVDelayFilter;
+    static const TPropertyTable<T> table =
+        TPropertyTable<T>("TSVDelayFilter", TSVEffectFilter::ClassPropertyTable())
+            .Double("Time", 500, &T::GetTime, &T::SetTime)
+            .Double("Feedback", 0.3, &T::GetFeedback, &T::SetFeedback)
+            .Double("Mix", 0.5, &T::GetMix, &T::SetMix);
+    return table;
+}
+
+void TSVDelayFilter::SetTime(double AValue) {
+    CheckRange(AValue, 1, 5000, "Time");
+    SetPropValue("Time", FTime, AValue);
+}
+
+void TSVDelayFilter::SetFeedback(double AValue) {
+    CheckRange(AValue, 0, 0.95, "Feedback");
+    SetPropValue("Feedback", FFeedback, AValue);
+}
+
+void TSVDelayFilter::SetMix(double AValue) {
+    CheckRange(AValue, 0, 1, "Mix");
+    SetPropValue("Mix", FMix, AValue);
+}
+
+void TSVDelayFilter::ResetState(const TSVWaveFormatExtensible& AFormat) {
+    const auto frames = std::max<size_t>(
+        1, static_cast<size_t>(std::lround(GetTime() / 1000 * AFormat.Format.nSamplesPerSec)));
+    FRing.assign(frames * AFormat.Format.nChannels, 0.0f);
+    FAt = 0;
+}
+
+void TSVDelayFilter::ProcessFrames(TSVFloatFrames AFrames) {
+    const uint32_t channels = AFrames.Channels();
+    if (channels == 0 || FRing.size() % channels != 0 || FRing.empty())
+        return;
+    const size_t ringFrames = FRing.size() / channels;
+    const auto feedback = static_cast<float>(GetFeedback());
+    const auto wet = static_cast<float>(GetMix());
+    const float dry = 1 - wet;
+    for (uint32_t i = 0; i < AFrames.Frames(); ++i) {
+        float* delayed = FRing.data() + FAt * channels;
+        float* frame = AFrames.Frame(i);
+        for (uint32_t c = 0; c < channels; ++c) {
+            const float echo = delayed[c];
+            delayed[c] = frame[c] + feedback * echo;
+            frame[c] = dry * frame[c] + wet * echo;
+        }
+        FAt = FAt + 1 == ringFrames ? 0 : FAt + 1;
+    }
+}
+
+// ---- Fade ------------------------------------------------------------------------------------
+
+const TClassInfo& TSVFadeFilter::ClassInfo() {
+    static const TClassInfo info = SVEffectClassInfo(
+        "TSVFadeFilter", "fade", "Fades in at the start and out at the end (seconds)");
+    return info;
+}
+
+const TPropertyTableBase& TSVFadeFilter::ClassPropertyTable() {
+    using T = TSVFadeFilter;
+    static const TPropertyTable<T> table =
+        TPropertyTable<T>("TSVFadeFilter", TSVEffectFilter::ClassPropertyTable())
+            .Double("In", 0, &T::GetIn, &T::SetIn)
+            .Double("Out", 0, &T::GetOut, &T::SetOut)
+            .Double("Duration", 0, &T::GetDuration, &T::SetDuration);
+    return table;
+}
+
+void TSVFadeFilter::SetIn(double AValue) {
+    CheckRange(AValue, 0, 86400, "In");
+    SetPropValue("In", FIn, AValue);
+}
+
+void TSVFadeFilter::SetOut(double AValue) {
+    CheckRange(AValue, 0, 86400, "Out");
+    SetPropValue("Out", FOut, AValue);
+}
+
+void TSVFadeFilter::SetDuration(double AValue) {
+    CheckRange(AValue, 0, 1e7, "Duration");
+    SetPropValue("Duration", FDuration, AValue);
+}
+
+void TSVFadeFilter::ResetState(const TSVWaveFormatExtensible&) {
+    if (GetOut() > 0 && GetDuration() <= 0)
+        throw EArgumentError("fade: fading out needs the stream's duration, which is not known "
+                             "(set Duration in seconds)");
+    FFrame = 0;
+}
+
+void TSVFadeFilter::ProcessFrames(TSVFloatFrames AFrames) {
+    const double rate = GetSampleRate();
+    if (rate <= 0)
+        return;
+    const double in = GetIn() * rate, out = GetOut() * rate;
+    const double end = GetDuration() * rate;
+    for (uint32_t i = 0; i < AFrames.Frames(); ++i, ++FFrame) {
+        const auto frame = static_cast<double>(FFrame);
+        double gain = 1;
+        if (frame < in)
+            gain = frame / in;
+        if (out > 0 && frame > end - out)
+            gain = std::min(gain, std::max(0.0, (end - frame) / out));
+        if (gain != 1)
+            for (uint32_t c = 0; c < AFrames.Channels(); ++c)
+                AFrames(i, c) *= static_cast<float>(gain);
+    }
+}
+
+} // namespace sonvera

@@ -1,5 +1,6 @@
 #include "PyAudioBuffer.h"
 
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -41,8 +42,14 @@ int32_t CheckedInt32(size_t AValue, const char* AWhat) {
 
 } // namespace
 
-const char* BufferFormatOf(int32_t ABits) {
-    switch (ABits) {
+TSampleKind SampleKindOf(const TSVAudioBuffer& ABuffer) {
+    return {ABuffer.GetSampleBitWidth(), ABuffer.IsFloat()};
+}
+
+const char* BufferFormatOf(TSampleKind AKind) {
+    if (AKind.Float)
+        return "f";
+    switch (AKind.Bits) {
     case 8:
         return "B";
     case 16:
@@ -50,7 +57,7 @@ const char* BufferFormatOf(int32_t ABits) {
     case 32:
         return "i";
     default:
-        throw py::buffer_error(std::to_string(ABits) +
+        throw py::buffer_error(std::to_string(AKind.Bits) +
                                "-bit samples have no NumPy type: use to_array('int32') or "
                                "to_array('float32')");
     }
@@ -58,8 +65,10 @@ const char* BufferFormatOf(int32_t ABits) {
 
 TPyAudioBuffer::TPyAudioBuffer(TRef<TSVAudioBuffer> ABuffer) : FBuffer(std::move(ABuffer)) {}
 
-TPyAudioBuffer::TPyAudioBuffer(int32_t AFrames, int32_t AChannels, int32_t ABits, int32_t ARate)
-    : FBuffer(TSVAudioBuffer::CreateSizeObject(ARate, ABits, AChannels, AFrames)) {
+TPyAudioBuffer::TPyAudioBuffer(int32_t AFrames, int32_t AChannels, int32_t ABits, int32_t ARate,
+                               bool AFloat)
+    : FBuffer(AFloat ? TSVAudioBuffer::CreateFloatSizeExObject(ARate, AChannels, AFrames, {})
+                     : TSVAudioBuffer::CreateSizeObject(ARate, ABits, AChannels, AFrames)) {
     FBuffer->Zero();
 }
 
@@ -68,13 +77,14 @@ TPyAudioBuffer TPyAudioBuffer::FromArray(const py::array& AArray, int32_t ARate,
     if (!samples)
         throw py::error_already_set();
     const TSampleType type = SampleTypeOf(samples.dtype());
-    const int32_t bits = ABits != 0 ? ABits : NativeBits(type);
-    if (bits == 0)
-        throw py::value_error("float32 samples need bits= (8, 16, 24 or 32)");
     const auto [frames, channels] = FramesAndChannels(samples);
-    TRef<TSVAudioBuffer> buffer = TSVAudioBuffer::CreateSizeObject(
-        ARate, bits, CheckedInt32(channels, "channels"), CheckedInt32(frames, "frames"));
-    StoreSamples(samples.data(), type, static_cast<uint8_t*>(buffer->Write()), bits,
+    const int32_t channelCount = CheckedInt32(channels, "channels");
+    const int32_t frameCount = CheckedInt32(frames, "frames");
+    const TSampleKind kind{ABits != 0 ? ABits : NativeBits(type), ABits == 0 && type == stFloat32};
+    TRef<TSVAudioBuffer> buffer =
+        kind.Float ? TSVAudioBuffer::CreateFloatSizeExObject(ARate, channelCount, frameCount, {})
+                   : TSVAudioBuffer::CreateSizeObject(ARate, kind.Bits, channelCount, frameCount);
+    StoreSamples(samples.data(), type, static_cast<uint8_t*>(buffer->Write()), kind,
                  frames * channels);
     return TPyAudioBuffer(std::move(buffer));
 }
@@ -82,24 +92,24 @@ TPyAudioBuffer TPyAudioBuffer::FromArray(const py::array& AArray, int32_t ARate,
 TRef<TSVAudioBuffer> TPyAudioBuffer::Share() const {
     if (FWritableExports == 0)
         return TSVAudioBuffer::CreateExObject(FBuffer);
-    const TSVAudioBuffer& b = *FBuffer;
-    return TSVAudioBuffer::CreateDataExObject(
-        b.Read(), b.GetSamplesPerSecond(), b.GetBitsPerSample(), b.GetChannels(),
-        static_cast<int32_t>(b.GetSize()), b.GetChannelMask());
+    TRef<TSVAudioBuffer> copy = TSVAudioBuffer::CreateWaveFormatObject(
+        FBuffer->GetConstFormat(), static_cast<int32_t>(FBuffer->GetSize()));
+    std::memcpy(copy->Write(), FBuffer->Read(), FBuffer->GetByteSize());
+    return copy;
 }
 
 py::array TPyAudioBuffer::ToArray(TSampleType AType) const {
     const TSVAudioBuffer& b = *FBuffer;
     const size_t channels = static_cast<size_t>(b.GetChannels());
     py::array result(DtypeOf(AType), {static_cast<size_t>(b.GetSize()), channels});
-    LoadSamples(static_cast<const uint8_t*>(b.Read()), b.GetSampleBitWidth(), result.mutable_data(),
+    LoadSamples(static_cast<const uint8_t*>(b.Read()), SampleKindOf(b), result.mutable_data(),
                 AType, b.GetSize() * channels);
     return result;
 }
 
 py::array TPyAudioBuffer::ReadOnlyArray() const {
     const TExportLayout layout = LayoutOf(*FBuffer);
-    const char* format = BufferFormatOf(FBuffer->GetSampleBitWidth());
+    const char* format = BufferFormatOf(SampleKindOf(*FBuffer));
     // The array's base keeps the share, and with it the store, alive.
     const py::object share = py::cast(TPyAudioBuffer(TSVAudioBuffer::CreateExObject(FBuffer)));
     const auto& shared = share.cast<const TPyAudioBuffer&>();
@@ -117,7 +127,7 @@ int TPyAudioBuffer::GetBuffer(PyObject* AExporter, Py_buffer* AView, int AFlags)
     AView->obj = nullptr;
     try {
         auto& self = py::handle(AExporter).cast<TPyAudioBuffer&>();
-        const char* format = BufferFormatOf(self.FBuffer->GetSampleBitWidth());
+        const char* format = BufferFormatOf(SampleKindOf(*self.FBuffer));
         auto layout = std::make_unique<TExportLayout>(LayoutOf(*self.FBuffer));
         const bool shaped = (AFlags & PyBUF_ND) == PyBUF_ND;
         AView->buf = self.FBuffer->Modify();
@@ -158,24 +168,27 @@ sample width); taking it makes a shared buffer private first.)");
     type->as_buffer.bf_getbuffer = &TPyAudioBuffer::GetBuffer;
     type->as_buffer.bf_releasebuffer = &TPyAudioBuffer::ReleaseBuffer;
 
-    cls.def(py::init<int32_t, int32_t, int32_t, int32_t>(), py::arg("frames"),
+    cls.def(py::init<int32_t, int32_t, int32_t, int32_t, bool>(), py::arg("frames"),
             py::arg("channels") = 2, py::arg("bits") = 16, py::arg("samplerate") = 44100,
-            "Frames of silence.")
+            py::arg("float") = false,
+            "Frames of silence: `bits`-bit integers or, with float, floats.")
         .def_static(
             "from_array",
             [](const py::array& AArray, int32_t ARate, int32_t ABits) {
                 return TPyAudioBuffer::FromArray(AArray, ARate, ABits);
             },
             py::arg("array"), py::arg("samplerate"), py::arg("bits") = 0,
-            "A buffer holding a copy of the array's samples (frames x channels). bits defaults "
-            "to the array's width; int32 values become packed 24-bit samples with bits=24, and "
-            "float32 (full scale 1.0) is rounded and saturated to the bits asked for.")
+            "A buffer holding a copy of the array's samples (frames x channels), of the array's "
+            "kind (float32 makes a float buffer) or of `bits`: int32 values become packed 24-bit "
+            "samples with bits=24, float32 (full scale 1.0) is rounded and saturated.")
         .def_property_readonly("frames",
                                [](const TPyAudioBuffer& A) { return A.Buffer()->GetSize(); })
         .def_property_readonly("channels",
                                [](const TPyAudioBuffer& A) { return A.Buffer()->GetChannels(); })
         .def_property_readonly(
             "bits", [](const TPyAudioBuffer& A) { return A.Buffer()->GetBitsPerSample(); })
+        .def_property_readonly("is_float",
+                               [](const TPyAudioBuffer& A) { return A.Buffer()->IsFloat(); })
         .def_property_readonly(
             "samplerate", [](const TPyAudioBuffer& A) { return A.Buffer()->GetSamplesPerSecond(); })
         .def_property_readonly(
@@ -212,8 +225,9 @@ sample width); taking it makes a shared buffer private first.)");
             const TSVAudioBuffer& b = *A.Buffer();
             return "<sonvera.AudioBuffer " + std::to_string(b.GetSize()) + " frames, " +
                    std::to_string(b.GetChannels()) + " channels, " +
-                   std::to_string(b.GetBitsPerSample()) + " bits, " +
-                   std::to_string(b.GetSamplesPerSecond()) + " Hz>";
+                   (b.IsFloat() ? std::string("float")
+                                : std::to_string(b.GetBitsPerSample()) + " bits") +
+                   ", " + std::to_string(b.GetSamplesPerSecond()) + " Hz>";
         });
 }
 

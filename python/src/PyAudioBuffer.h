@@ -1,5 +1,6 @@
 // sonvera.AudioBuffer: an audio buffer whose samples NumPy sees through the buffer protocol,
-// without a copy, as an array of frames x channels of the width's type (uint8, int16, int32).
+// without a copy, as an array of frames x channels of the samples' type (uint8, int16, int32,
+// float32).
 //
 // Every array taken through the protocol may write into the buffer, so taking one makes a
 // shared store private first, as Modify does in C++; while such arrays live, the buffer's
@@ -22,10 +23,11 @@ namespace sonvera::python {
 class TPyAudioBuffer {
 public:
     explicit TPyAudioBuffer(TRef<TSVAudioBuffer> ABuffer);
-    // Frames of silence.
-    TPyAudioBuffer(int32_t AFrames, int32_t AChannels, int32_t ABits, int32_t ARate);
-    // A buffer of ABits-bit samples (NativeBits of the array's type when 0) holding a copy of
-    // AArray's samples, frames x channels (a one-dimensional array is mono).
+    // Frames of silence, of ABits-bit samples or floats.
+    TPyAudioBuffer(int32_t AFrames, int32_t AChannels, int32_t ABits, int32_t ARate, bool AFloat);
+    // A buffer holding a copy of AArray's samples, frames x channels (a one-dimensional array
+    // is mono): of ABits-bit samples, or with ABits 0 of the array's own kind (float32 arrays
+    // make float buffers).
     static TPyAudioBuffer FromArray(const pybind11::array& AArray, int32_t ARate, int32_t ABits);
 
     const TRef<TSVAudioBuffer>& Buffer() const noexcept { return FBuffer; }
@@ -48,8 +50,10 @@ private:
     int32_t FWritableExports = 0;
 };
 
-// The NumPy format character of a container width ('B', 'h', 'i'); BufferError for 24 bits.
-const char* BufferFormatOf(int32_t ABits);
+TSampleKind SampleKindOf(const TSVAudioBuffer& ABuffer);
+// The buffer-protocol format of a kind of samples ('B', 'h', 'i', 'f'); BufferError for packed
+// 24-bit samples.
+const char* BufferFormatOf(TSampleKind AKind);
 
 void BindAudioBuffer(pybind11::module_& AModule);
 

@@ -1,12 +1,10 @@
 #include "PyFiles.h"
 
 #include <pybind11/stl.h>
-#include <unistd.h>
 
 #include <cmath>
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 #include "sonvera/media/SVLAVFileWriter.h"
@@ -24,40 +22,6 @@ void Connect(TPXPin* AOutput, TPXPin* AInput) {
     if (!AOutput->Connect(AInput))
         throw EAssertionFailed("Assertion failure (sonvera python)");
 }
-
-// The file being written, under a name of its own in the same folder (with the extension, from
-// which the container is guessed); removed unless Commit renames it to its real name.
-class TPartFile {
-public:
-    explicit TPartFile(const std::filesystem::path& APath) : FPath(APath) {
-        FPart = APath.parent_path() / ("." + APath.stem().string() + ".part-" +
-                                       std::to_string(getpid()) + APath.extension().string());
-    }
-    ~TPartFile() {
-        std::error_code ignored;
-        if (!FCommitted)
-            std::filesystem::remove(FPart, ignored);
-    }
-    std::string Part() const { return FPart.string(); }
-    void Commit() {
-        std::error_code error;
-        std::filesystem::rename(FPart, FPath, error);
-        if (error)
-            throw Exception(FPath.string() + ": " + error.message());
-        FCommitted = true;
-    }
-    // AMessage with the part's name replaced by the real one.
-    std::string Named(std::string AMessage) const {
-        for (size_t at; (at = AMessage.find(Part())) != std::string::npos;)
-            AMessage.replace(at, Part().size(), FPath.string());
-        return AMessage;
-    }
-
-private:
-    std::filesystem::path FPath;
-    std::filesystem::path FPart;
-    bool FCommitted = false;
-};
 
 TSampleType SampleTypeArgument(const py::object& AType) {
     return SampleTypeOf(py::dtype::from_args(AType));
@@ -77,8 +41,8 @@ std::pair<size_t, size_t> FramesAndChannelsOf(const py::array& AArray) {
     throw py::value_error("samples must be frames x channels (or one-dimensional for mono)");
 }
 
-// Writes AArray's frames into APath through the file writer; nothing is left under APath's
-// name when it fails.
+// Writes AArray's frames into APath through the file writer, which leaves no file when the
+// stream fails or stops before its end.
 void WriteFile(const std::string& APath, const py::array& AArray, int32_t ARate,
                const std::optional<std::string>& ACodec, const std::optional<int32_t>& ABitRate,
                int32_t ABits) {
@@ -104,9 +68,8 @@ void WriteFile(const std::string& APath, const py::array& AArray, int32_t ARate,
     if (type == stInt32 && bits == 24)
         CheckFits24Bits(static_cast<const int32_t*>(samples.data()), frames * channels);
 
-    TPartFile part(APath);
     TSVLAVFileWriter writer(nullptr);
-    writer.SetFileName(APath); // the container is guessed from the real name
+    writer.SetFileName(APath);
     if (ACodec)
         writer.GetCompression()->SetName(*ACodec);
     if (ABitRate)
@@ -116,13 +79,11 @@ void WriteFile(const std::string& APath, const py::array& AArray, int32_t ARate,
     if (!TSVLAVFileWriter::EncoderTakes(writer.Encoder(bits),
                                         *source.GetAudioFormat()->GetWaveFormat(), why))
         throw EArgumentError(APath + ": " + why);
-    writer.SetFileName(part.Part());
     Connect(source.GetOutputPin(), writer.GetInputPin());
     StartPumping(source, writer);
     Pump(source, writer);
     if (!writer.GetError().empty())
-        throw Exception(part.Named(writer.GetError()));
-    part.Commit();
+        throw Exception(writer.GetError());
 }
 
 // An iterator over a reader's blocks.
@@ -178,8 +139,11 @@ void TPyReader::Connect() {
         FResample.SetSampleRate(static_cast<uint32_t>(FRate));
         append(FResample.GetInputPin(), FResample.GetOutputPin());
     }
+    // Samples arrive as the array holds them: the format filter converts where they do not.
     const TSVWaveFormatExtensible file = FSource.GetWaveFormat();
-    if (NativeBits(FType) != 0 && NativeBits(FType) != file.Format.wBitsPerSample) {
+    const bool floats = SVIsFloatFormat(file);
+    if (FType == stFloat32 ? !floats : floats || NativeBits(FType) != file.Format.wBitsPerSample) {
+        FWidth.SetFloat(FType == stFloat32);
         FWidth.SetBits(static_cast<uint32_t>(NativeBits(FType)));
         append(FWidth.GetInputPin(), FWidth.GetOutputPin());
     }
@@ -216,7 +180,7 @@ void TPyReader::Take(uint8_t* ATarget, size_t AFrames) {
         const size_t count = std::min<size_t>(AFrames, front.GetSize() - FFrontTaken);
         const auto* samples = static_cast<const uint8_t*>(front.Read()) +
                               FFrontTaken * static_cast<size_t>(front.GetDataStep());
-        LoadSamples(samples, front.GetSampleBitWidth(), ATarget, FType,
+        LoadSamples(samples, {front.GetSampleBitWidth(), SVIsFloatBuffer(front)}, ATarget, FType,
                     count * static_cast<size_t>(front.GetChannels()));
         ATarget += count * frameBytes;
         AFrames -= count;

@@ -40,7 +40,7 @@ void TPyArraySource::GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, 
     const size_t frames = std::min<size_t>(ABuffer->GetSize(), FFrames - FNext);
     ABuffer->Resize(static_cast<uint32_t>(frames), false);
     StoreSamples(FSamples + FNext * FChannels * SampleTypeSize(FType), FType,
-                 static_cast<uint8_t*>(ABuffer->Write()), ABuffer->GetSampleBitWidth(),
+                 static_cast<uint8_t*>(ABuffer->Write()), TSampleKind{ABuffer->GetSampleBitWidth()},
                  frames * FChannels);
     FNext += frames;
     ASend = frames > 0 || FFrames == 0;

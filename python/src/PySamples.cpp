@@ -1,9 +1,8 @@
 #include "PySamples.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 
+#include "sonvera/primitives/SVFloatKernels.h"
 #include "sonvera/primitives/SVSampleTraits.h"
 
 namespace py = pybind11;
@@ -14,38 +13,6 @@ namespace {
 
 constexpr int32_t K24BitMax = (1 << 23) - 1;
 constexpr int32_t K24BitMin = -(1 << 23);
-
-template <int32_t ABits>
-void IntegersToFloats(const uint8_t* ASource, float* ATarget, size_t ACount) {
-    constexpr float scale = static_cast<float>(1.0 / TSVSampleTraits<ABits>::KFullScale);
-    constexpr size_t step = ABits / 8;
-    for (size_t i = 0; i < ACount; ++i) {
-        const uint8_t* at = ASource + i * step;
-        if constexpr (ABits == 8)
-            ATarget[i] = (static_cast<float>(*at) - 128.0f) * scale;
-        else
-            ATarget[i] = static_cast<float>(TSVSampleTraits<ABits>::Load(at)) * scale;
-    }
-}
-
-template <int32_t ABits>
-void FloatsToIntegers(const float* ASource, uint8_t* ATarget, size_t ACount) {
-    constexpr double full = TSVSampleTraits<ABits>::KFullScale;
-    constexpr size_t step = ABits / 8;
-    for (size_t i = 0; i < ACount; ++i) {
-        // Bounded first, then rounded in the current mode (to nearest, ties to even): the same
-        // as rounding and then saturating, and lrint stays one instruction.
-        const double scaled = static_cast<double>(ASource[i]) * full;
-        const double bounded = std::isnan(scaled) ? 0.0 : std::clamp(scaled, -full, full - 1);
-        const auto value = static_cast<int32_t>(std::lrint(bounded));
-        uint8_t* at = ATarget + i * step;
-        if constexpr (ABits == 8)
-            *at = static_cast<uint8_t>(value + 128);
-        else
-            TSVSampleTraits<ABits>::Store(
-                at, static_cast<typename TSVSampleTraits<ABits>::TValue>(value));
-    }
-}
 
 void UnpackInt24(const uint8_t* ASource, int32_t* ATarget, size_t ACount) {
     for (size_t i = 0; i < ACount; ++i)
@@ -112,52 +79,37 @@ int32_t NativeBits(TSampleType AType) {
     return AType == stFloat32 ? 0 : static_cast<int32_t>(8 * SampleTypeSize(AType));
 }
 
-void LoadSamples(const uint8_t* ASource, int32_t ABits, void* ATarget, TSampleType AType,
+void LoadSamples(const uint8_t* ASource, TSampleKind AKind, void* ATarget, TSampleType AType,
                  size_t ACount) {
-    if (AType == stFloat32) {
-        auto* target = static_cast<float*>(ATarget);
-        switch (ABits) {
-        case 8:
-            return IntegersToFloats<8>(ASource, target, ACount);
-        case 16:
-            return IntegersToFloats<16>(ASource, target, ACount);
-        case 24:
-            return IntegersToFloats<24>(ASource, target, ACount);
-        case 32:
-            return IntegersToFloats<32>(ASource, target, ACount);
-        default:
-            RefuseConversion(AType, ABits);
-        }
-    }
-    if (AType == stInt32 && ABits == 24)
+    const size_t size = SampleTypeSize(AType);
+    if (AKind.Float && AType != stFloat32)
+        return SVFloatToInteger(reinterpret_cast<const float*>(ASource), sizeof(float),
+                                static_cast<uint8_t*>(ATarget), NativeBits(AType), size, ACount);
+    if (!AKind.Float && AType == stFloat32)
+        return SVIntegerToFloat(ASource, AKind.Bits, static_cast<size_t>(AKind.Bits / 8),
+                                static_cast<float*>(ATarget), sizeof(float), ACount);
+    if (!AKind.Float && AType == stInt32 && AKind.Bits == 24)
         return UnpackInt24(ASource, static_cast<int32_t*>(ATarget), ACount);
-    if (NativeBits(AType) != ABits)
-        RefuseConversion(AType, ABits);
-    std::memcpy(ATarget, ASource, ACount * SampleTypeSize(AType));
+    if (!AKind.Float && NativeBits(AType) != AKind.Bits)
+        RefuseConversion(AType, AKind.Bits);
+    std::memcpy(ATarget, ASource, ACount * size);
 }
 
-void StoreSamples(const void* ASource, TSampleType AType, uint8_t* ATarget, int32_t ABits,
+void StoreSamples(const void* ASource, TSampleType AType, uint8_t* ATarget, TSampleKind AKind,
                   size_t ACount) {
-    if (AType == stFloat32) {
-        const auto* source = static_cast<const float*>(ASource);
-        switch (ABits) {
-        case 8:
-            return FloatsToIntegers<8>(source, ATarget, ACount);
-        case 16:
-            return FloatsToIntegers<16>(source, ATarget, ACount);
-        case 24:
-            return FloatsToIntegers<24>(source, ATarget, ACount);
-        case 32:
-            return FloatsToIntegers<32>(source, ATarget, ACount);
-        default:
-            RefuseConversion(AType, ABits);
-        }
-    }
-    if (AType == stInt32 && ABits == 24)
+    const size_t size = SampleTypeSize(AType);
+    const auto* source = static_cast<const uint8_t*>(ASource);
+    if (AKind.Float && AType != stFloat32)
+        return SVIntegerToFloat(source, NativeBits(AType), size, reinterpret_cast<float*>(ATarget),
+                                sizeof(float), ACount);
+    if (!AKind.Float && AType == stFloat32)
+        return SVFloatToInteger(static_cast<const float*>(ASource), sizeof(float), ATarget,
+                                AKind.Bits, static_cast<size_t>(AKind.Bits / 8), ACount);
+    if (!AKind.Float && AType == stInt32 && AKind.Bits == 24)
         return PackInt24(static_cast<const int32_t*>(ASource), ATarget, ACount);
-    if (NativeBits(AType) != ABits)
-        RefuseConversion(AType, ABits);
-    std::memcpy(ATarget, ASource, ACount * SampleTypeSize(AType));
+    if (!AKind.Float && NativeBits(AType) != AKind.Bits)
+        RefuseConversion(AType, AKind.Bits);
+    std::memcpy(ATarget, ASource, ACount * size);
 }
 
 } // namespace sonvera::python

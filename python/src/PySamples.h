@@ -1,10 +1,9 @@
 // How samples cross between buffers and NumPy: the array types the module speaks, the array
-// type that holds each sample width as it is, and the two conversions that only the edge of the
-// module makes (every other change of width is the format filter's, inside a chain):
-// - integers of N bits to float32 as x / 2^(N-1), 8-bit bytes counted from 128 as files carry
-//   them, and float32 to N-bit integers as x * 2^(N-1) rounded half to even and saturated (NaN
-//   gives silence), so that integer -> float32 -> integer gives every sample back;
-// - int32 values to packed 24-bit samples and back, refusing values outside 24 bits.
+// type that holds each kind of sample as it is (uint8, int16 and int32 for those widths,
+// float32 for float buffers), and the conversions the edge of the module makes: between float32
+// and the integer widths through the library's bit-transparent float kernels (x / 2^(N-1) one
+// way, rounded half to even and saturated the other), and between int32 values and packed
+// 24-bit samples, refusing values outside 24 bits. Inside a chain, the format filter converts.
 #pragma once
 
 #include <pybind11/numpy.h>
@@ -27,13 +26,18 @@ std::string SampleTypeName(TSampleType AType);
 // 0 for float32.
 int32_t NativeBits(TSampleType AType);
 
-// ACount samples of ABits container bits at ASource, as AType values at ATarget. A type that
-// needs neither conversion copies: its width must be ABits.
-void LoadSamples(const uint8_t* ASource, int32_t ABits, void* ATarget, TSampleType AType,
+// A buffer's samples: ABits container bits, or 32-bit floats when AFloat.
+struct TSampleKind {
+    int32_t Bits = 16;
+    bool Float = false;
+};
+
+// ACount samples of AKind at ASource, as AType values at ATarget: copied when AType holds them
+// as they are, else converted as above; other pairs raise ValueError.
+void LoadSamples(const uint8_t* ASource, TSampleKind AKind, void* ATarget, TSampleType AType,
                  size_t ACount);
-// The reverse: ACount AType values at ASource as samples of ABits bits at ATarget. Raises
-// ValueError for an int32 value that 24 bits cannot hold.
-void StoreSamples(const void* ASource, TSampleType AType, uint8_t* ATarget, int32_t ABits,
+// The reverse: ACount AType values at ASource as samples of AKind at ATarget.
+void StoreSamples(const void* ASource, TSampleType AType, uint8_t* ATarget, TSampleKind AKind,
                   size_t ACount);
 
 // Raises ValueError naming the first of ACount values that 24 bits cannot hold.

@@ -36,6 +36,8 @@ def test_lossless_round_trips_are_exact_and_agree_with_soundfile(tmp_path, name,
     if bits != 24:
         native, _ = sonvera.read(path, dtype=samples.dtype)
         np.testing.assert_array_equal(native, samples)
+    np.testing.assert_array_equal(sonvera.read(path, dtype="int32")[0],
+                                  soundfile.read(path, dtype="int32", always_2d=True)[0])
     # Float samples written back at the same width give the same file contents.
     again = str(tmp_path / ("again-" + name))
     sonvera.write(again, floats, rate, bits=bits)

@@ -77,7 +77,7 @@ std::string TimeLabel(double ASeconds, double AStep) {
 
 // The smallest step of time labels that leaves room for them.
 double TimeStep(double ADuration, int32_t AWidth) {
-    static constexpr std::array<double, 14> steps{0.1, 0.2, 0.5, 1,   2,   5,    10,
+    static constexpr std::array<double, 14> steps{0.1, 0.2, 0.5, 1,   2,   5,   10,
                                                   15,  30,  60,  120, 300, 600, 1800};
     const double most = std::max(1.0, AWidth / 90.0);
     for (const double step : steps)
@@ -112,9 +112,9 @@ cairo_status_t AppendBytes(void* AClosure, const unsigned char* AData, unsigned 
 TSVAnalysisPicture::TSVAnalysisPicture(int32_t AWidth, int32_t AHeight)
     : FWidth(AWidth), FHeight(AHeight) {
     if (AWidth < KMinWidth || AHeight < KMinHeight || AWidth > KMaxSide || AHeight > KMaxSide)
-        throw EArgumentError(FormatMessage(
-            "TSVAnalysisPicture: size %dx%d out of range (%dx%d to %dx%d)", AWidth, AHeight,
-            KMinWidth, KMinHeight, KMaxSide, KMaxSide));
+        throw EArgumentError(
+            FormatMessage("TSVAnalysisPicture: size %dx%d out of range (%dx%d to %dx%d)", AWidth,
+                          AHeight, KMinWidth, KMinHeight, KMaxSide, KMaxSide));
 }
 
 TSVPictureArea TSVAnalysisPicture::WaveformArea() const {
@@ -179,8 +179,9 @@ std::string TSVAnalysisPicture::EncodePng() const {
         cairo_rectangle(cr, wave.Left, std::round(middle), wave.Width, 1);
         cairo_fill(cr);
         SetColour(cr, KText);
-        DrawText(cr, channel < FChannelNames.size() ? FChannelNames[channel]
-                                                    : FormatMessage("%zu", channel + 1),
+        DrawText(cr,
+                 channel < FChannelNames.size() ? FChannelNames[channel]
+                                                : FormatMessage("%zu", channel + 1),
                  wave.Left - 10, middle + 4, alRight);
         if (FLevels.empty())
             continue;
@@ -217,10 +218,16 @@ std::string TSVAnalysisPicture::EncodePng() const {
     if (!FSpectra.empty()) {
         const double width = FSpectra.front().BinWidth;
         const size_t last = FSpectra.front().Power.size() - 1;
-        const auto bin = [&](double AHertz) { return std::clamp(AHertz / width, 0.0, double(last)); };
+        const auto bin = [&](double AHertz) {
+            return std::clamp(AHertz / width, 0.0, double(last));
+        };
         for (int32_t y = 0; y < spec.Height; ++y) {
-            const double above = bin(FrequencyOfRow(y) * std::pow(LowestFrequency() / HighestFrequency(), -0.5 / spec.Height));
-            const double below = bin(FrequencyOfRow(y) * std::pow(LowestFrequency() / HighestFrequency(), 0.5 / spec.Height));
+            const double above =
+                bin(FrequencyOfRow(y) *
+                    std::pow(LowestFrequency() / HighestFrequency(), -0.5 / spec.Height));
+            const double below =
+                bin(FrequencyOfRow(y) *
+                    std::pow(LowestFrequency() / HighestFrequency(), 0.5 / spec.Height));
             const double centre = bin(FrequencyOfRow(y));
             const auto low = static_cast<size_t>(std::ceil(below));
             const auto high = static_cast<size_t>(std::floor(above));
@@ -237,11 +244,12 @@ std::string TSVAnalysisPicture::EncodePng() const {
         if (power.size() != FSpectra.front().Power.size())
             continue;
         for (int32_t y = 0; y < spec.Height; ++y) {
-            const TColour colour =
-                ScaleColour((RowPower(power, rows[size_t(y)]) - KLowestDecibels) / -KLowestDecibels);
+            const TColour colour = ScaleColour(
+                (RowPower(power, rows[size_t(y)]) - KLowestDecibels) / -KLowestDecibels);
             auto* pixel = reinterpret_cast<uint32_t*>(pixels + ptrdiff_t{y} * stride) + x;
             *pixel = uint32_t(std::lround(colour.R * 255)) << 16 |
-                     uint32_t(std::lround(colour.G * 255)) << 8 | uint32_t(std::lround(colour.B * 255));
+                     uint32_t(std::lround(colour.G * 255)) << 8 |
+                     uint32_t(std::lround(colour.B * 255));
         }
     }
     cairo_surface_mark_dirty(image.get());
@@ -257,8 +265,8 @@ std::string TSVAnalysisPicture::EncodePng() const {
             const double hertz = decade * step;
             if (hertz < lowest || hertz > highest)
                 continue;
-            const double y = spec.Top + spec.Height * std::log(highest / hertz) /
-                                            std::log(highest / lowest);
+            const double y =
+                spec.Top + spec.Height * std::log(highest / hertz) / std::log(highest / lowest);
             SetColour(cr, KText, 0.18);
             cairo_rectangle(cr, spec.Left, std::round(y), spec.Width, 1);
             cairo_fill(cr);

@@ -20,7 +20,13 @@ template <int32_t ABits> void ReadFrames(const ISVAudioBuffer& ABuffer, std::vec
 
 } // namespace
 
-void SVReadFloatFrames(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut) {
+void SVCopyAsFloats(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut) {
+    if (SVIsFloatBuffer(ABuffer)) {
+        const auto* samples = static_cast<const float*>(ABuffer.Read());
+        AOut.assign(samples, samples + size_t{ABuffer.GetSize()} *
+                                           static_cast<uint32_t>(ABuffer.GetChannels()));
+        return;
+    }
     switch (ABuffer.GetSampleBitWidth()) {
     case 8:
         return ReadFrames<8>(ABuffer, AOut);
@@ -31,8 +37,8 @@ void SVReadFloatFrames(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut) 
     case 32:
         return ReadFrames<32>(ABuffer, AOut);
     default:
-        throw EArgumentError(FormatMessage("Sample width not measurable = %d bits",
-                                           ABuffer.GetSampleBitWidth()));
+        throw EArgumentError(
+            FormatMessage("Sample width not measurable = %d bits", ABuffer.GetSampleBitWidth()));
     }
 }
 

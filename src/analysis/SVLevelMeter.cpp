@@ -80,7 +80,28 @@ void SumFrames(const ISVAudioBuffer& ABuffer, uint32_t AFrom, uint32_t ATo, TBlo
     ASums.Frames += ATo - AFrom;
 }
 
+// Float samples in full-scale units: at or beyond full scale they count as clipped.
+void SumFloatFrames(const ISVAudioBuffer& ABuffer, uint32_t AFrom, uint32_t ATo,
+                    TBlockSums& ASums) {
+    const auto* samples = static_cast<const float*>(ABuffer.Read());
+    const auto channels = static_cast<uint32_t>(ABuffer.GetChannels());
+    for (uint32_t channel = 0; channel < channels; ++channel) {
+        TChannelSums& sums = ASums.Channels[channel];
+        for (uint32_t frame = AFrom; frame < ATo; ++frame) {
+            const double x = samples[size_t{frame} * channels + channel];
+            sums.Minimum = std::min(sums.Minimum, x);
+            sums.Maximum = std::max(sums.Maximum, x);
+            sums.Sum += x;
+            sums.Squares += x * x;
+            sums.Clipped += std::fabs(x) >= 1.0;
+        }
+    }
+    ASums.Frames += ATo - AFrom;
+}
+
 void SumFrames(const ISVAudioBuffer& ABuffer, uint32_t AFrom, uint32_t ATo, TBlockSums& ASums) {
+    if (SVIsFloatBuffer(ABuffer))
+        return SumFloatFrames(ABuffer, AFrom, ATo, ASums);
     switch (ABuffer.GetSampleBitWidth()) {
     case 8:
         return SumFrames<8>(ABuffer, AFrom, ATo, ASums);
@@ -103,7 +124,7 @@ struct TSVLevelMeter::TState {
     double FullScale = 1;
     int32_t Bits = 0;
     double BlockFrames = 0; // frames per block, not rounded; below 1: a block per buffer
-    uint64_t Blocks = 0;      // blocks finished
+    uint64_t Blocks = 0;    // blocks finished
     TBlockSums Block;
     TBlockSums Total;
 
@@ -188,7 +209,8 @@ void TSVLevelMeter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     auto state = std::make_unique<TState>();
     state->Rate = static_cast<int32_t>(format.Format.nSamplesPerSec);
     state->Bits = format.Format.wBitsPerSample;
-    state->FullScale = std::ldexp(1.0, std::max(state->Bits, 1) - 1);
+    state->FullScale =
+        SVIsFloatFormat(format) ? 1.0 : std::ldexp(1.0, std::max(state->Bits, 1) - 1);
     const double blockFrames = GetInterval() * state->Rate / 1000.0;
     state->BlockFrames = blockFrames >= 1 ? blockFrames : 0;
     state->Block.Channels.resize(format.Format.nChannels);
@@ -205,7 +227,8 @@ void TSVLevelMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffe
     std::vector<TSVLevels> finished;
     {
         std::lock_guard<std::mutex> guard(FMeterLock);
-        if (!FState || AInBuffer->GetChannels() != static_cast<int32_t>(FState->Block.Channels.size()) ||
+        if (!FState ||
+            AInBuffer->GetChannels() != static_cast<int32_t>(FState->Block.Channels.size()) ||
             AInBuffer->GetSampleBitWidth() != FState->Bits)
             return;
         TState& state = *FState;
@@ -219,7 +242,8 @@ void TSVLevelMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffe
             }
             SumFrames(*AInBuffer, at, to, state.Block);
             at = to;
-            if (state.BlockFrames == 0 || state.Block.First + state.Block.Frames == state.BlockEnd())
+            if (state.BlockFrames == 0 ||
+                state.Block.First + state.Block.Frames == state.BlockEnd())
                 finished.push_back(state.FinishBlock());
         }
     }

@@ -7,9 +7,9 @@
 #include <limits>
 
 #include "SVAnalysisSamples.h"
-#include "sonvera/primitives/SVTruePeak.h"
 #include "sonvera/components/Categories.h"
 #include "sonvera/platform/runtime/MainThread.h"
+#include "sonvera/primitives/SVTruePeak.h"
 
 namespace sonvera {
 
@@ -66,9 +66,9 @@ struct TSVLoudnessMeter::TState {
             run.resize(KSVTruePeakHistory + AFrames);
             for (uint64_t frame = 0; frame < AFrames; ++frame)
                 run[KSVTruePeakHistory + frame] = Samples[frame * Channels + channel];
-            Peaks[channel] = std::max(Peaks[channel],
-                                      SVTruePeak_32f(run.data() + KSVTruePeakHistory,
-                                                     static_cast<int32_t>(AFrames)));
+            Peaks[channel] =
+                std::max(Peaks[channel], SVTruePeak_32f(run.data() + KSVTruePeakHistory,
+                                                        static_cast<int32_t>(AFrames)));
             std::copy(run.end() - KSVTruePeakHistory, run.end(), run.begin());
         }
     }
@@ -139,9 +139,9 @@ TSVLoudness TSVLoudnessMeter::Snapshot() const {
         const double sample =
             ebur128_sample_peak(meter, channel, &value) == EBUR128_SUCCESS ? value : 0.0;
         figures.SamplePeak.push_back(Decibels(sample));
-        figures.TruePeak.push_back(
-            FState->TruePeaks ? Decibels(std::max<double>(sample, FState->Peaks[channel]))
-                              : KSilent);
+        figures.TruePeak.push_back(FState->TruePeaks
+                                       ? Decibels(std::max<double>(sample, FState->Peaks[channel]))
+                                       : KSilent);
     }
     figures.Time = SVFramesToTime(FState->Frames, FState->Rate);
     return figures;
@@ -155,12 +155,12 @@ void TSVLoudnessMeter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     const int mode = EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA |
                      EBUR128_MODE_SAMPLE_PEAK;
     auto state = std::make_unique<TState>();
-    state->Meter = channels > 0 && rate > 0 ? ebur128_init(channels, static_cast<unsigned long>(rate),
-                                                           mode)
-                                            : nullptr;
+    state->Meter = channels > 0 && rate > 0
+                       ? ebur128_init(channels, static_cast<unsigned long>(rate), mode)
+                       : nullptr;
     if (!state->Meter)
-        throw EArgumentError(FormatMessage(
-            "TSVLoudnessMeter: cannot measure %u channels at %d Hz", channels, rate));
+        throw EArgumentError(
+            FormatMessage("TSVLoudnessMeter: cannot measure %u channels at %d Hz", channels, rate));
     const TSVSpeakers speakers = TSVSpeakers::FromMask(format.dwChannelMask);
     uint32_t channel = 0;
     for (int32_t speaker = 0; speaker < KSVSpeakerCount && channel < channels; ++speaker)
@@ -186,7 +186,7 @@ void TSVLoudnessMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBu
     std::unique_lock<std::mutex> guard(FMeterLock);
     if (!FState || static_cast<uint32_t>(AInBuffer->GetChannels()) != FState->Channels)
         return;
-    SVReadFloatFrames(*AInBuffer, FState->Samples);
+    SVCopyAsFloats(*AInBuffer, FState->Samples);
     const uint64_t frames = AInBuffer->GetSize();
     ebur128_add_frames_float(FState->Meter, FState->Samples.data(), frames);
     if (FState->TruePeaks)

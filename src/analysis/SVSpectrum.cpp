@@ -40,9 +40,9 @@ class TSVSpectrum::TAnalyser {
 public:
     TAnalyser(int32_t ASize, int32_t ARate, uint32_t AChannels, double AColumnFrames)
         : FSize(ASize), FRate(ARate), FColumnFrames(AColumnFrames),
-          FHop(AColumnFrames >= 1 ? std::clamp<int32_t>(static_cast<int32_t>(AColumnFrames), 1,
-                                                        ASize / 2)
-                                  : ASize / 2),
+          FHop(AColumnFrames >= 1
+                   ? std::clamp<int32_t>(static_cast<int32_t>(AColumnFrames), 1, ASize / 2)
+                   : ASize / 2),
           FFirst(-ASize / 2), FPending(AChannels, std::vector<float>(size_t(ASize / 2), 0.0f)),
           FSums(size_t(ASize / 2 + 1), 0.0), FWindow(size_t(ASize)),
           FInput(AllocateArray<float>(size_t(ASize))),
@@ -51,8 +51,8 @@ public:
         if (av_tx_init(&FContext, &FTransform, AV_TX_FLOAT_RDFT, 0, ASize, &scale, 0) < 0)
             throw EArgumentError(FormatMessage("TSVSpectrum: no transform of %d frames", ASize));
         for (int32_t n = 0; n < ASize; ++n) // periodic Hann: sums to half the size
-            FWindow[size_t(n)] = static_cast<float>(
-                0.5 - 0.5 * std::cos(2 * std::numbers::pi * n / ASize));
+            FWindow[size_t(n)] =
+                static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * n / ASize));
     }
     ~TAnalyser() { av_tx_uninit(&FContext); }
 
@@ -148,7 +148,7 @@ private:
     int32_t FRate;
     double FColumnFrames; // below 1: a column per window
     int32_t FHop;
-    int64_t FFirst; // the stream frame of the pending runs' first frame
+    int64_t FFirst;   // the stream frame of the pending runs' first frame
     int64_t FEnd = 0; // frames added
     int64_t FColumnBegin = 0;
     uint64_t FColumns = 0;
@@ -167,11 +167,10 @@ TSVSpectrum::TSVSpectrum(TPersistent* AOwner) : TSVCommonFilter(AOwner) {}
 TSVSpectrum::~TSVSpectrum() = default;
 
 const TClassInfo& TSVSpectrum::ClassInfo() {
-    static const TClassInfo info{
-        .ClassName = "TSVSpectrum",
-        .Category = &TSonveraAnalysisToolbarCategory::ClassInfo(),
-        .ShortName = "spectrum",
-        .Description = "Computes short-time power spectra of what passes"};
+    static const TClassInfo info{.ClassName = "TSVSpectrum",
+                                 .Category = &TSonveraAnalysisToolbarCategory::ClassInfo(),
+                                 .ShortName = "spectrum",
+                                 .Description = "Computes short-time power spectra of what passes"};
     return info;
 }
 
@@ -230,7 +229,7 @@ void TSVSpectrum::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
         std::lock_guard<std::mutex> guard(FAnalyserLock);
         if (!FAnalyser || static_cast<size_t>(AInBuffer->GetChannels()) != FAnalyser->Channels())
             return;
-        SVReadFloatFrames(*AInBuffer, FSamples);
+        SVCopyAsFloats(*AInBuffer, FSamples);
         FAnalyser->Add(FSamples, columns);
     }
     Send(std::move(columns));

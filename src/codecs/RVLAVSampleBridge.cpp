@@ -8,6 +8,7 @@
 
 #include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 #include "sonvera/primitives/SVSampleKernels.h"
 
 namespace sonvera {
@@ -291,6 +292,74 @@ TRef<TSVAudioBuffer> SVBufferFromFrame(const AVFrame& AFrame, int32_t ARate, int
     return buffer;
 }
 
+bool SVIsFloatSampleFormat(int AFormat) {
+    const TSampleLayout* layout = LayoutOf(AFormat);
+    return layout && layout->Kind != skInteger;
+}
+
+TRef<TSVAudioBuffer> SVFloatBufferFromFrame(const AVFrame& AFrame, int32_t ARate,
+                                            TSVSpeakers ASpeakers) {
+    const TFrameShape shape = CheckedShape(AFrame);
+    if (shape.Layout.Kind == skInteger)
+        throw EArgumentError(FormatMessage("%s frames cannot give float samples",
+                                           av_get_sample_fmt_name(AVSampleFormat(AFrame.format))));
+    TRef<TSVAudioBuffer> buffer =
+        TSVAudioBuffer::CreateFloatSizeExObject(ARate, shape.Channels, shape.Samples, ASpeakers);
+    auto* target = static_cast<float*>(buffer->Write());
+    const size_t count = size_t(shape.Samples) * size_t(shape.Channels);
+    if (shape.Layout.Kind == skFloat && !shape.Layout.Planar)
+        std::memcpy(target, shape.Planes[0], count * sizeof(float));
+    else if (shape.Layout.Kind == skFloat)
+        InterleavePlanes(shape.Planes, shape.Channels, shape.Samples, target);
+    else
+        for (int32_t channel = 0; channel < shape.Channels; ++channel) {
+            const auto* source =
+                reinterpret_cast<const double*>(shape.Planes[shape.Layout.Planar ? channel : 0]);
+            const size_t step = shape.Layout.Planar ? 1 : size_t(shape.Channels);
+            const size_t first = shape.Layout.Planar ? 0 : size_t(channel);
+            for (int32_t i = 0; i < shape.Samples; ++i)
+                target[size_t(i) * size_t(shape.Channels) + size_t(channel)] =
+                    static_cast<float>(source[first + size_t(i) * step]);
+        }
+    return buffer;
+}
+
+void SVWriteFrameFloats(const float* ASource, int32_t AChannels, int32_t AFrames, AVFrame& ADest,
+                        int32_t AOffset) {
+    const auto format = static_cast<AVSampleFormat>(ADest.format);
+    if (AChannels < 1 || AFrames < 0 || AOffset < 0 ||
+        AOffset + int64_t{AFrames} > ADest.nb_samples || AChannels != ADest.ch_layout.nb_channels)
+        throw EArgumentError("Samples do not fit the frame");
+    const bool planar = av_sample_fmt_is_planar(format);
+    // Integer targets: converted by the float path's own kernel, one frame's worth at a time.
+    const auto integers = [&](auto ASample, int32_t ABits) {
+        using T = decltype(ASample);
+        Transfer<float, T>(
+            ASource, AChannels, AFrames, ADest, AOffset, planar, [ABits](float AValue) {
+                T value;
+                SVFloatToInteger(&AValue, sizeof(float), reinterpret_cast<uint8_t*>(&value), ABits,
+                                 sizeof(T), 1);
+                return value;
+            });
+    };
+    switch (av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_FLT:
+        return Transfer<float, float>(ASource, AChannels, AFrames, ADest, AOffset, planar, TSame());
+    case AV_SAMPLE_FMT_DBL:
+        return Transfer<float, double>(ASource, AChannels, AFrames, ADest, AOffset, planar,
+                                       [](float AValue) { return double{AValue}; });
+    case AV_SAMPLE_FMT_U8:
+        return integers(uint8_t{}, 8);
+    case AV_SAMPLE_FMT_S16:
+        return integers(int16_t{}, 16);
+    case AV_SAMPLE_FMT_S32:
+        return integers(int32_t{}, 32);
+    default:
+        throw EArgumentError(FormatMessage("Float samples cannot go into %s frames",
+                                           av_get_sample_fmt_name(format)));
+    }
+}
+
 void SVWriteFrameSamples(const void* ASource, int32_t ABits, int32_t AChannels, int32_t AFrames,
                          AVFrame& ADest, int32_t AOffset) {
     const auto format = static_cast<AVSampleFormat>(ADest.format);
@@ -368,8 +437,9 @@ TSVSpeakers SVSpeakersOf(const AVChannelLayout& ALayout) {
 
 std::string SVLAVErrorText(int AError) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    const std::string code =
-        av_strerror(AError, text, sizeof(text)) < 0 ? FormatMessage("FFmpeg error %d", AError) : text;
+    const std::string code = av_strerror(AError, text, sizeof(text)) < 0
+                                 ? FormatMessage("FFmpeg error %d", AError)
+                                 : text;
     const std::string logged = TakeLAVLoggedError();
     return logged.empty() ? code : logged + " (" + code + ")";
 }

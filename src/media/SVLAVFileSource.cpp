@@ -21,18 +21,21 @@ int64_t DurationOf(const AVFormatContext& AInput, const AVStream& AStream) {
 }
 
 // The format of a stream of decoded samples: FFmpeg hands 24-bit integers over in 32 bits, the
-// stream keeps the file's width.
+// stream keeps the file's width; floats stay floats when AFloat allows.
 TSVWaveFormatExtensible StreamFormatOf(int32_t ARate, const AVChannelLayout& ALayout, int AFormat,
-                                       int32_t ARawBits) {
+                                       int32_t ARawBits, bool AFloat) {
     const int32_t delivered = SVDeliveredBits(AFormat);
-    const int32_t bits =
-        delivered == 32 && av_get_packed_sample_fmt(static_cast<AVSampleFormat>(AFormat)) ==
-                                   AV_SAMPLE_FMT_S32 && ARawBits == 24
-            ? 24
-            : delivered;
-    return TPXStartWaveOperation::CreateFormatExObject(ARate, bits, ALayout.nb_channels,
-                                                       SVSpeakersOf(ALayout), false)
-        ->GetWaveFormat();
+    const int32_t bits = delivered == 32 &&
+                                 av_get_packed_sample_fmt(static_cast<AVSampleFormat>(AFormat)) ==
+                                     AV_SAMPLE_FMT_S32 &&
+                                 ARawBits == 24
+                             ? 24
+                             : delivered;
+    const TSVWaveFormatExtensible format =
+        TPXStartWaveOperation::CreateFormatExObject(ARate, bits, ALayout.nb_channels,
+                                                    SVSpeakersOf(ALayout), false)
+            ->GetWaveFormat();
+    return AFloat && SVIsFloatSampleFormat(AFormat) ? SVFloatFormatOf(format) : format;
 }
 
 } // namespace
@@ -62,6 +65,7 @@ const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
         TPropertyTable<T>("TSVLAVFileSource", TSVStreamSource::ClassPropertyTable())
             .String("FileName", "", &T::GetFileName, &T::SetFileName)
             .Boolean("Strict", false, &T::GetStrict, &T::SetStrict)
+            .Boolean("Float", true, &T::GetFloat, &T::SetFloat)
             .String("AllowedInputs", "", &T::GetAllowedInputs, &T::SetAllowedInputs)
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
@@ -131,7 +135,7 @@ TSVWaveFormatExtensible TSVLAVFileSource::OpenStream() {
         throw EReadError(name + ": the audio stream gives no sample rate or no channels");
     }
     FFormat = StreamFormatOf(context.sample_rate, context.ch_layout, context.sample_fmt,
-                             context.bits_per_raw_sample);
+                             context.bits_per_raw_sample, GetFloat());
     FDamagedFrames = 0;
     FDecoder = std::move(decoder);
     return FFormat;
@@ -191,10 +195,12 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
     const AVFrame& frame = *FPlayerAudio->GetFrame();
-    const TSVWaveFormatExtensible format = StreamFormatOf(
-        frame.sample_rate, frame.ch_layout, frame.format, FDecoder->Context->bits_per_raw_sample);
+    const TSVWaveFormatExtensible format =
+        StreamFormatOf(frame.sample_rate, frame.ch_layout, frame.format,
+                       FDecoder->Context->bits_per_raw_sample, GetFloat());
     if (!SVIsEqualAudioFormat(format, FFormat) ||
-        format.Samples.wValidBitsPerSample != FFormat.Samples.wValidBitsPerSample) {
+        format.Samples.wValidBitsPerSample != FFormat.Samples.wValidBitsPerSample ||
+        SVIsFloatFormat(format) != SVIsFloatFormat(FFormat)) {
         if (GetStrict())
             throw EReadError(FFileName +
                              FormatMessage(": a frame of %d Hz, %d channels and %d bits does not "
@@ -204,6 +210,9 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
         FFormat = format; // the stream source announces it before the buffer
     }
     // Decoded straight into the stream's width and speakers.
+    if (SVIsFloatFormat(FFormat))
+        return SVFloatBufferFromFrame(frame, frame.sample_rate,
+                                      TSVSpeakers::FromMask(FFormat.dwChannelMask));
     return SVBufferFromFrame(frame, frame.sample_rate, FFormat.Samples.wValidBitsPerSample,
                              TSVSpeakers::FromMask(FFormat.dwChannelMask));
 }

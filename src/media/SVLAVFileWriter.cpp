@@ -5,8 +5,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "sonvera/codecs/RVLAVSupport.h"
 #include "media/SVStreamConverter.h"
+#include "sonvera/codecs/RVLAVSupport.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVOutputFile.h"
 #include "sonvera/streams/SVStreamTime.h"
@@ -24,12 +24,15 @@ constexpr AVCodecID KLittleEndianPCM[] = {AV_CODEC_ID_PCM_U8, AV_CODEC_ID_PCM_S1
 constexpr AVCodecID KBigEndianPCM[] = {AV_CODEC_ID_PCM_S8, AV_CODEC_ID_PCM_S16BE,
                                        AV_CODEC_ID_PCM_S24BE, AV_CODEC_ID_PCM_S32BE};
 
-AVCodecID PCMOfWidth(AVCodecID ADefault, int32_t ABits, const AVOutputFormat& AFormat) {
+AVCodecID PCMOfWidth(AVCodecID ADefault, int32_t ABits, bool AFloat,
+                     const AVOutputFormat& AFormat) {
     if (ABits != 8 && ABits != 16 && ABits != 24 && ABits != 32)
         return ADefault;
     for (const auto* family : {KLittleEndianPCM, KBigEndianPCM})
         if (std::find(family, family + 4, ADefault) != family + 4) {
-            const AVCodecID sibling = family[ABits / 8 - 1];
+            const AVCodecID sibling = AFloat ? (family == KLittleEndianPCM ? AV_CODEC_ID_PCM_F32LE
+                                                                           : AV_CODEC_ID_PCM_F32BE)
+                                             : family[ABits / 8 - 1];
             return avformat_query_codec(&AFormat, sibling, FF_COMPLIANCE_NORMAL) == 1 ? sibling
                                                                                       : ADefault;
         }
@@ -45,7 +48,8 @@ std::string CodecText(const AVCodec& ACodec) {
 bool Configure(AVCodecContext& AContext, const AVCodec& ACodec,
                const TSVWaveFormatExtensible& AFormat) {
     const int32_t bits = AFormat.Samples.wValidBitsPerSample;
-    const AVSampleFormat format = SVEncoderSampleFormat(ACodec, bits);
+    const AVSampleFormat format = SVIsFloatFormat(AFormat) ? SVEncoderFloatSampleFormat(ACodec)
+                                                           : SVEncoderSampleFormat(ACodec, bits);
     if (format == AV_SAMPLE_FMT_NONE)
         return false;
     AContext.sample_fmt = format;
@@ -55,7 +59,9 @@ bool Configure(AVCodecContext& AContext, const AVCodec& ACodec,
     AContext.ch_layout =
         SVChannelLayoutOf(TSVSpeakers::FromMask(AFormat.dwChannelMask), AFormat.Format.nChannels);
     // Integer samples wider than the format's own width say how many bits they carry.
-    AContext.bits_per_raw_sample = av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_S32 ? bits : 0;
+    AContext.bits_per_raw_sample =
+        av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_S32 && !SVIsFloatFormat(AFormat) ? bits
+                                                                                           : 0;
     return true;
 }
 
@@ -158,7 +164,7 @@ const AVOutputFormat& TSVLAVFileWriter::Container() const {
                              : GetFileName() + ": no container format for this file name");
 }
 
-const AVCodec& TSVLAVFileWriter::Encoder(int32_t ABits) const {
+const AVCodec& TSVLAVFileWriter::Encoder(int32_t ABits, bool AFloat) const {
     const std::string name = FCompression->GetName();
     if (name != KRVLAVAutoSelect) {
         if (const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str()))
@@ -169,7 +175,7 @@ const AVCodec& TSVLAVFileWriter::Encoder(int32_t ABits) const {
     const AVCodec* codec =
         format.audio_codec == AV_CODEC_ID_NONE
             ? nullptr
-            : avcodec_find_encoder(PCMOfWidth(format.audio_codec, ABits, format));
+            : avcodec_find_encoder(PCMOfWidth(format.audio_codec, ABits, AFloat, format));
     if (!codec)
         throw EArgumentError(std::string("format '") + format.name + "' has no audio encoder");
     return *codec;
@@ -285,12 +291,14 @@ void TSVLAVFileWriter::FinishFile() {
 void TSVLAVFileWriter::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
     const TSVWaveFormatExtensible& opened = FEncoder->Format;
     const bool same = SVIsEqualAudioFormat(opened, AFormat) &&
-                      opened.Samples.wValidBitsPerSample == AFormat.Samples.wValidBitsPerSample;
+                      opened.Samples.wValidBitsPerSample == AFormat.Samples.wValidBitsPerSample &&
+                      SVIsFloatFormat(opened) == SVIsFloatFormat(AFormat);
     if (same && !FConverting)
         return; // a repeated announcement changes nothing
     if (!FConverter)
         FConverter = std::make_unique<TSVStreamConverter>(
-            this, GetLock(), opened, [this](const TRef<ISVAudioBuffer>& ABuffer) { Encode(*ABuffer); });
+            this, GetLock(), opened,
+            [this](const TRef<ISVAudioBuffer>& ABuffer) { Encode(*ABuffer); });
     if (same)
         FConverter->Finish();
     else
@@ -302,7 +310,7 @@ void TSVLAVFileWriter::OpenFile(const TSVWaveFormatExtensible& AFormat) {
     const std::string name = FFileName;
     const AVOutputFormat* format = &Container();
     const int32_t bits = AFormat.Samples.wValidBitsPerSample;
-    const AVCodec* codec = &Encoder(bits);
+    const AVCodec* codec = &Encoder(bits, SVIsFloatFormat(AFormat));
     FCompression->Open(codec->id, false);
     TakeLAVLoggedError(); // what an earlier file left is not this one's reason
     auto encoder = std::make_unique<TEncoder>();
@@ -373,7 +381,9 @@ void TSVLAVFileWriter::Encode(ISVAudioBuffer& ABuffer) {
     const TSVWaveFormatExtensible& format = encoder.Format;
     const int32_t bits = format.Samples.wValidBitsPerSample;
     const int32_t channels = format.Format.nChannels;
-    if (ABuffer.GetSampleBitWidth() != bits || ABuffer.GetChannels() != channels)
+    const bool floats = SVIsFloatFormat(format);
+    if (ABuffer.GetSampleBitWidth() != bits || ABuffer.GetChannels() != channels ||
+        SVIsFloatBuffer(ABuffer) != floats)
         throw EArgumentError(FFileName + ": a buffer does not match the stream's format");
     if (!encoder.Started) {
         encoder.Started = true;
@@ -392,7 +402,11 @@ void TSVLAVFileWriter::Encode(ISVAudioBuffer& ABuffer) {
                 throw Exception(FFileName + ": " + SVLAVErrorText(error));
         }
         const int32_t count = std::min(left, encoder.Capacity - encoder.Filled);
-        SVWriteFrameSamples(samples, bits, channels, count, *encoder.Frame, encoder.Filled);
+        if (floats)
+            SVWriteFrameFloats(reinterpret_cast<const float*>(samples), channels, count,
+                               *encoder.Frame, encoder.Filled);
+        else
+            SVWriteFrameSamples(samples, bits, channels, count, *encoder.Frame, encoder.Filled);
         encoder.Filled += count;
         samples += static_cast<size_t>(count) * frameBytes;
         left -= count;

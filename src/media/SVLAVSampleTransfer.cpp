@@ -26,4 +26,14 @@ AVSampleFormat SVEncoderSampleFormat(const AVCodec& ACodec, int32_t ABits) {
     return AV_SAMPLE_FMT_NONE;
 }
 
+AVSampleFormat SVEncoderFloatSampleFormat(const AVCodec& ACodec) {
+    const AVSampleFormat* formats = ACodec.sample_fmts;
+    if (!formats)
+        return AV_SAMPLE_FMT_NONE;
+    for (const AVSampleFormat* format = formats; *format != AV_SAMPLE_FMT_NONE; ++format)
+        if (av_get_packed_sample_fmt(*format) == AV_SAMPLE_FMT_FLT)
+            return *format;
+    return SVEncoderSampleFormat(ACodec, 32);
+}
+
 } // namespace sonvera

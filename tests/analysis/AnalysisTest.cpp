@@ -1,17 +1,17 @@
 // The meters and the picture on real chains: synthesised signals leave a source pin, pass the
 // loudness, level and spectrum components (inline and on their processing threads) and end in
 // nothing; what they measure is checked against the signals' known levels.
-#include <gtest/gtest.h>
 #include <cairo.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <tuple>
 #include <iterator>
 #include <numbers>
 #include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "TestSupport.h"
@@ -73,8 +73,8 @@ void Stream(std::vector<TSVCommonFilter*> AFilters, const TSignal& ASignal, doub
                 const double value = std::clamp(std::round(ASignal(first + frame) * scale),
                                                 -scale + (ABits == 8), scale - (ABits != 8));
                 for (int32_t channel = 0; channel < AChannels; ++channel)
-                    ASamples(frame, channel) = static_cast<TSVSampleValue<ABitsOf>>(
-                        ABitsOf == 8 ? value + 127 : value);
+                    ASamples(frame, channel) =
+                        static_cast<TSVSampleValue<ABitsOf>>(ABitsOf == 8 ? value + 127 : value);
             }
         };
         if (ABits == 8)
@@ -168,17 +168,18 @@ TEST(Levels, BlocksCarryPeakRmsDcAndClippedSamplesOfEveryWidth) {
         double Amplitude, Offset;
         bool Clipped;
     };
-    for (const TCase& test : {TCase{16, 0.5, 0.25, false}, TCase{24, 0.25, -0.125, false},
-                              TCase{8, 0.5, 0.0, false}, TCase{16, 2.0, 0.0, true},
-                              TCase{8, 2.0, 0.0, true}}) {
+    for (const TCase& test :
+         {TCase{16, 0.5, 0.25, false}, TCase{24, 0.25, -0.125, false}, TCase{8, 0.5, 0.0, false},
+          TCase{16, 2.0, 0.0, true}, TCase{8, 2.0, 0.0, true}}) {
         SCOPED_TRACE(test.Bits);
         TSVLevelMeter meter(nullptr);
         meter.SetInterval(10); // 480 frames
         std::vector<TSVLevels> blocks;
         meter.SetOnLevels([&](const TSVLevels& ABlock) { blocks.push_back(ABlock); });
-        Stream({&meter},
-               [&](int64_t AFrame) { return test.Offset + (AFrame % 2 ? -1 : 1) * test.Amplitude; },
-               0.105, test.Bits, 1);
+        Stream(
+            {&meter},
+            [&](int64_t AFrame) { return test.Offset + (AFrame % 2 ? -1 : 1) * test.Amplitude; },
+            0.105, test.Bits, 1);
         ASSERT_EQ(blocks.size(), 11u); // 5040 frames: ten whole blocks and what was left
         EXPECT_EQ(blocks[10].Frames, 240u);
         EXPECT_EQ(blocks[3].Begin, 300'000);
@@ -252,12 +253,14 @@ TEST(Picture, ToneDrawsItsRowAndWaveformSilenceDrawsNoWaveform) {
             picture.AddSpectrum(AColumn);
             if (hertz > 0) { // the brightest bin is the tone's
                 EXPECT_NEAR((std::max_element(AColumn.Power.begin(), AColumn.Power.end()) -
-                             AColumn.Power.begin()) * AColumn.BinWidth,
+                             AColumn.Power.begin()) *
+                                AColumn.BinWidth,
                             hertz, AColumn.BinWidth);
             }
         });
-        Stream({&levels, &spectrum}, hertz > 0 ? Sine(hertz, -6) : [](int64_t) { return 0.0; },
-               seconds);
+        Stream(
+            {&levels, &spectrum}, hertz > 0 ? Sine(hertz, -6) : [](int64_t) { return 0.0; },
+            seconds);
         picture.SetDuration(seconds);
         const TPixels pixels = Decode(picture.EncodePng());
         ASSERT_EQ(pixels.Width, 900);

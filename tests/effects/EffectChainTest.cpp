@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <numbers>
 #include <string>
@@ -270,4 +273,39 @@ TEST(EffectChain, SettingsOutOfRangeAreRefusedAndChangeNothing) {
     EXPECT_EQ(highpass.GetFrequency(), 1000);
     EXPECT_EQ(highpass.GetPoles(), 2u);
     EXPECT_EQ(limiter.GetCeiling(), -1);
+}
+
+// The same highpass as ffmpeg's and sox's (the cookbook section at Q 0.7071) gives the same
+// samples within the float precision of their state.
+TEST(EffectChain, HighpassAgreesWithFfmpegAndSox) {
+    const std::string dir = ::testing::TempDir();
+    const std::string in = dir + "sonvera-mix.f32", out = dir + "sonvera-highpass.f32";
+    const auto tool = [](const std::string& ACommand) {
+        ASSERT_EQ(std::system((ACommand + " >/dev/null 2>&1").c_str()), 0) << ACommand;
+    };
+    const auto read = [](const std::string& AFile) {
+        std::ifstream file(AFile, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+        std::vector<float> samples(bytes.size() / sizeof(float));
+        std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+        return samples;
+    };
+    tool("ffmpeg -y -f lavfi -i \"aevalsrc=0.4*sin(2*PI*300*t)+0.4*sin(2*PI*3000*t):d=1:s=48000\" "
+         "-f f32le " +
+         in);
+    const std::vector<float> mix = read(in);
+    TSVHighpassFilter highpass(nullptr);
+    const std::vector<float> ours = RunChain({&highpass}, mix, 1, 1000);
+    for (const std::string& command :
+         {"ffmpeg -y -f f32le -ar 48000 -ac 1 -i " + in + " -af highpass=f=1000 -f f32le " + out,
+          "sox -t f32 -r 48000 -c 1 " + in + " -t f32 " + out + " highpass 1000 0.7071q"}) {
+        SCOPED_TRACE(command);
+        tool(command);
+        const std::vector<float> reference = read(out);
+        ASSERT_EQ(reference.size(), ours.size());
+        float worst = 0;
+        for (size_t i = 0; i < ours.size(); ++i)
+            worst = std::max(worst, std::fabs(ours[i] - reference[i]));
+        EXPECT_LT(worst, 1e-4f);
+    }
 }

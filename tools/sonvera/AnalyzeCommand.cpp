@@ -1,15 +1,15 @@
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
 #include "Conversion.h"
 #include "Measurement.h"
+#include "sonvera/media/SVOutputFile.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
 namespace sonvera::tool {
@@ -88,37 +88,37 @@ nlohmann::json JsonFigure(double AValue, int ADecimals = 2) {
 
 std::string Title(const std::string& AFile, const TMeasurement& AMeasurement) {
     const TSVLoudness& loudness = AMeasurement.Loudness;
-    return std::filesystem::path(AFile).filename().string() + "    " +
-           Figure(loudness.Integrated) + " LUFS integrated    LRA " + Figure(loudness.Range) +
-           " LU    true peak " + Figure(Highest(loudness.TruePeak)) + " dBTP";
+    return std::filesystem::path(AFile).filename().string() + "    " + Figure(loudness.Integrated) +
+           " LUFS integrated    LRA " + Figure(loudness.Range) + " LU    true peak " +
+           Figure(Highest(loudness.TruePeak)) + " dBTP";
 }
 
-void PrintText(const TAnalyzeLine& ALine, const TMeasurement& AMeasurement) {
+void PrintText(FILE* AOut, const TAnalyzeLine& ALine, const TMeasurement& AMeasurement) {
     const TSVWaveFormatExtensible& format = AMeasurement.Format;
     const double seconds = static_cast<double>(AMeasurement.Frames) / format.Format.nSamplesPerSec;
-    std::printf("%s: %s, %u Hz, %d-bit, %u channels\n", ALine.File.c_str(),
-                AMeasurement.Codec.c_str(), format.Format.nSamplesPerSec,
-                format.Samples.wValidBitsPerSample, format.Format.nChannels);
-    std::printf("duration            %s (%llu frames)\n",
-                FormatStreamTime(static_cast<int64_t>(seconds * 10'000'000)).c_str(),
-                static_cast<unsigned long long>(AMeasurement.Frames));
+    std::fprintf(AOut, "%s: %s, %u Hz, %d-bit, %u channels\n", ALine.File.c_str(),
+                 AMeasurement.Codec.c_str(), format.Format.nSamplesPerSec,
+                 format.Samples.wValidBitsPerSample, format.Format.nChannels);
+    std::fprintf(AOut, "duration            %s (%llu frames)\n",
+                 FormatStreamTime(static_cast<int64_t>(seconds * 10'000'000)).c_str(),
+                 static_cast<unsigned long long>(AMeasurement.Frames));
     const TSVLoudness& loudness = AMeasurement.Loudness;
-    std::printf("integrated loudness %s LUFS\n", Figure(loudness.Integrated).c_str());
-    std::printf("loudness range      %s LU\n", Figure(loudness.Range).c_str());
-    std::printf("true peak           %s dBTP\n", Figure(Highest(loudness.TruePeak)).c_str());
-    std::printf("%-8s %10s %10s %11s %9s %10s\n", "channel", "peak dBFS", "RMS dBFS", "DC offset",
-                "clipped", "true peak");
+    std::fprintf(AOut, "integrated loudness %s LUFS\n", Figure(loudness.Integrated).c_str());
+    std::fprintf(AOut, "loudness range      %s LU\n", Figure(loudness.Range).c_str());
+    std::fprintf(AOut, "true peak           %s dBTP\n", Figure(Highest(loudness.TruePeak)).c_str());
+    std::fprintf(AOut, "%-8s %10s %10s %11s %9s %10s\n", "channel", "peak dBFS", "RMS dBFS",
+                 "DC offset", "clipped", "true peak");
     const std::vector<std::string> names = ChannelNames(format);
     for (size_t channel = 0; channel < AMeasurement.Levels.Channels.size(); ++channel) {
         const TSVChannelLevels& levels = AMeasurement.Levels.Channels[channel];
-        std::printf("%-8s %10s %10s %11.6f %9llu %10s\n", names[channel].c_str(),
-                    Figure(Decibels(levels.Peak)).c_str(), Figure(Decibels(levels.Rms)).c_str(),
-                    levels.Dc, static_cast<unsigned long long>(levels.Clipped),
-                    Figure(loudness.TruePeak[channel]).c_str());
+        std::fprintf(AOut, "%-8s %10s %10s %11.6f %9llu %10s\n", names[channel].c_str(),
+                     Figure(Decibels(levels.Peak)).c_str(), Figure(Decibels(levels.Rms)).c_str(),
+                     levels.Dc, static_cast<unsigned long long>(levels.Clipped),
+                     Figure(loudness.TruePeak[channel]).c_str());
     }
 }
 
-void PrintJson(const TAnalyzeLine& ALine, const TMeasurement& AMeasurement) {
+void PrintJson(FILE* AOut, const TAnalyzeLine& ALine, const TMeasurement& AMeasurement) {
     const TSVWaveFormatExtensible& format = AMeasurement.Format;
     const TSVLoudness& loudness = AMeasurement.Loudness;
     nlohmann::json channels = nlohmann::json::array();
@@ -145,30 +145,24 @@ void PrintJson(const TAnalyzeLine& ALine, const TMeasurement& AMeasurement) {
         {"loudness_range_lu", JsonFigure(loudness.Range)},
         {"true_peak_dbtp", JsonFigure(Highest(loudness.TruePeak))},
         {"channels", channels}};
-    std::printf("%s\n", document.dump(2).c_str());
+    std::fprintf(AOut, "%s\n", document.dump(2).c_str());
 }
 
-// Written beside the target under a name of its own and renamed over it once complete.
-void WriteFile(const std::string& APath, const std::string& ABytes) {
-    const std::filesystem::path target(APath);
-    std::filesystem::path temporary = target;
-    temporary += ".part-" + std::to_string(getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(ABytes.data(), static_cast<std::streamsize>(ABytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw Exception(APath + ": cannot write");
-        }
+// The picture goes where the library's writers put files: a regular file is replaced whole, a
+// symlink's target is written, a device or FIFO is written in place, "-" is standard output.
+void WritePicture(const std::string& AName, const std::string& APng) {
+    if (AName == "-") {
+        if (std::fwrite(APng.data(), 1, APng.size(), stdout) != APng.size() || std::fflush(stdout))
+            throw Exception("standard output: cannot write the picture");
+        return;
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw Exception(APath + ": " + error.message());
-    }
+    TSVOutputFile output(AName);
+    std::ofstream out(output.GetPath(), std::ios::binary | std::ios::trunc);
+    out.write(APng.data(), static_cast<std::streamsize>(APng.size()));
+    out.close();
+    if (!out)
+        throw Exception(AName + ": cannot write the picture");
+    output.Commit();
 }
 
 } // namespace
@@ -184,12 +178,14 @@ int RunAnalyze(const std::vector<std::string>& AArguments) {
         picture->SetDuration(static_cast<double>(measurement.Frames) /
                              measurement.Format.Format.nSamplesPerSec);
         picture->SetChannelNames(ChannelNames(measurement.Format));
-        WriteFile(line.Png, picture->EncodePng());
+        WritePicture(line.Png, picture->EncodePng());
     }
+    // With the picture on standard output, the figures go to standard error.
+    FILE* report = line.Png == "-" ? stderr : stdout;
     if (line.Json)
-        PrintJson(line, measurement);
+        PrintJson(report, line, measurement);
     else
-        PrintText(line, measurement);
+        PrintText(report, line, measurement);
     return 0;
 }
 

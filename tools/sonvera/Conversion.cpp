@@ -9,6 +9,7 @@
 
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
+#include "sonvera/effects/SVDynamicsFilters.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
@@ -130,7 +131,8 @@ TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOption
         last = AOutput;
     };
     if (format.Samples.wValidBitsPerSample != input.Samples.wValidBitsPerSample ||
-        format.dwChannelMask != input.dwChannelMask) {
+        format.dwChannelMask != input.dwChannelMask ||
+        SVIsFloatFormat(format) != SVIsFloatFormat(input)) {
         widthAndLayout.SetBits(format.Samples.wValidBitsPerSample);
         widthAndLayout.SetChannelMask(TSVSpeakers::FromMask(format.dwChannelMask));
         append(widthAndLayout.GetInputPin(), widthAndLayout.GetOutputPin());
@@ -139,9 +141,22 @@ TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOption
         resample.SetSampleRate(format.Format.nSamplesPerSec);
         append(resample.GetInputPin(), resample.GetOutputPin());
     }
-    if (AOptions.GainDb) {
-        gain.SetGainDB(*AOptions.GainDb);
+    // Normalisation scales floats, so that nothing clips before the limiter.
+    TSVFormatFilter toFloat(nullptr), fromFloat(nullptr);
+    TSVLimiter limiter(nullptr);
+    if (AOptions.LoudnessGainDb) {
+        toFloat.SetFloat(true);
+        append(toFloat.GetInputPin(), toFloat.GetOutputPin());
+    }
+    if (AOptions.GainDb || AOptions.LoudnessGainDb) {
+        gain.SetGainDB(AOptions.GainDb.value_or(0) + AOptions.LoudnessGainDb.value_or(0));
         append(gain.GetInputPin(), gain.GetOutputPin());
+    }
+    if (AOptions.LoudnessGainDb) {
+        limiter.SetCeiling(AOptions.LimiterCeilingDb.value_or(0));
+        append(limiter.GetInputPin(), limiter.GetOutputPin());
+        fromFloat.SetBits(format.Samples.wValidBitsPerSample);
+        append(fromFloat.GetInputPin(), fromFloat.GetOutputPin());
     }
     Connect(last, writer.GetInputPin());
 

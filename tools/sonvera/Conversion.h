@@ -30,6 +30,12 @@ struct TConversionOptions {
     std::optional<TSVSpeakers> Layout;
     std::optional<int32_t> Rate;
     std::optional<double> GainDb;
+    std::optional<double> NormalizeLufs; // ConvertNormalized's target loudness
+    std::optional<double> TruePeakDb;    // and its true-peak ceiling (-1 dBTP)
+    // Loudness normalisation's stage: floats scaled by the gain, then the limiter's ceiling on
+    // samples.
+    std::optional<double> LoudnessGainDb;
+    std::optional<double> LimiterCeilingDb;
     std::optional<int32_t> BitRate;
     std::vector<std::pair<std::string, std::string>> CodecOptions;
     std::string AllowedInputs; // protocols and demuxers read beyond local files and pipes

@@ -9,6 +9,7 @@
 
 #include "Commands.h"
 #include "Conversion.h"
+#include "Measurement.h"
 #include "Options.h"
 #include "sonvera/platform/runtime/Exceptions.h"
 
@@ -19,7 +20,8 @@ namespace {
 constexpr const char* KConvertUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32] "
     "[--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB] [--bitrate BPS] "
-    "[--option NAME=VALUE]... [--strict] [--allow NAME,...] [--quiet] (--help for more)";
+    "[--option NAME=VALUE]... [--normalize LUFS [--true-peak DBTP]] [--strict] "
+    "[--allow NAME,...] [--quiet] (--help for more)";
 
 TSVSpeakers ParseLayout(const std::string& AName) {
     static const std::map<std::string, TSVSpeakers> layouts = {
@@ -39,6 +41,17 @@ double ParseGainDb(const std::string& AText) {
     if (std::fabs(gain) > 200)
         throw EArgumentError("--gain must be a number of decibels, not '" + AText + "'");
     return gain;
+}
+
+// A level in decibels (or LUFS) from ALowest to AHighest: "-16", "-16LUFS", "-1dBTP".
+double ParseLevel(const std::string& AOption, const std::string& AText, double ALowest,
+                  double AHighest) {
+    const double level =
+        ParseWithUnit(AOption, AText, {{"", 1}, {"db", 1}, {"lufs", 1}, {"dbtp", 1}});
+    if (level < ALowest || level > AHighest)
+        throw EArgumentError(FormatMessage("%s must lie from %g to %g, not '%s'", AOption.c_str(),
+                                           ALowest, AHighest, AText.c_str()));
+    return level;
 }
 
 std::pair<std::string, std::string> ParseCodecOption(const std::string& AText) {
@@ -90,11 +103,17 @@ TCommandLine ParseConvertArguments(const std::vector<std::string>& AArguments) {
             options.CodecOptions.push_back(ParseCodecOption(value));
         else if (argument == "--allow")
             options.AllowedInputs += (options.AllowedInputs.empty() ? "" : ",") + value;
+        else if (argument == "--normalize")
+            options.NormalizeLufs = ParseLevel(argument, value, -70, 0);
+        else if (argument == "--true-peak")
+            options.TruePeakDb = ParseLevel(argument, value, -20, 0);
         else
             throw EArgumentError("unknown option " + argument);
     }
     if (files.size() != 2)
         throw EArgumentError(KConvertUsage);
+    if (options.TruePeakDb && !options.NormalizeLufs)
+        throw EArgumentError("--true-peak goes with --normalize");
     options.Input = files[0];
     options.Output = files[1];
     options.ShowProgress = !line.Quiet && isatty(STDERR_FILENO);
@@ -120,6 +139,9 @@ const char* const KConvertHelp =
     "  --gain DB            gain in decibels: -6, -6dB\n"
     "  --bitrate BPS        encoder bit rate: 192000, 192k, 1.5M\n"
     "  --option NAME=VALUE  an encoder option, as FFmpeg names it (repeatable)\n"
+    "  --normalize LUFS     measure IN first, then scale it to this integrated loudness\n"
+    "                       (-16, -23LUFS), a limiter keeping the true peak under the ceiling\n"
+    "  --true-peak DBTP     the ceiling of --normalize: -1 unless given (-2, -1dBTP)\n"
     "  --strict             fail on a damaged frame or a format change in IN, which are\n"
     "                       otherwise skipped or followed (and counted in the summary)\n"
     "  --allow NAME,...     let IN read through these FFmpeg protocols and demuxers too\n"
@@ -130,7 +152,8 @@ const char* const KConvertHelp =
 
 int RunConvert(const std::vector<std::string>& AArguments) {
     const TCommandLine line = ParseConvertArguments(AArguments);
-    const TConversionResult result = Convert(line.Options);
+    const TConversionResult result =
+        line.Options.NormalizeLufs ? ConvertNormalized(line.Options) : Convert(line.Options);
     if (!line.Quiet) {
         const uint32_t rate = result.Format.Format.nSamplesPerSec;
         const double seconds = static_cast<double>(result.Frames) / rate;

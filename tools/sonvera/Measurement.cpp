@@ -1,5 +1,9 @@
 #include "Measurement.h"
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
 #include "Conversion.h"
 #include "sonvera/analysis/SVSpectrum.h"
 #include "sonvera/components/SVBasicAudioOut.h"
@@ -9,6 +13,11 @@
 namespace sonvera::tool {
 
 namespace {
+
+// Decibels by which the limiter's first ceiling on samples stays under the true-peak ceiling,
+// for the peaks between samples, and the loudness error a normalisation accepts.
+constexpr double KInterSampleMargin = 0.5;
+constexpr double KNormalizeTolerance = 0.1;
 
 // The end of a measuring chain: paces it (the base's master pumping) and drops what arrives.
 class TDiscardingAudioOut : public TSVBasicAudioOut {
@@ -31,9 +40,9 @@ void Connect(TPXPin* AOutput, TPXPin* AInput) {
 } // namespace
 
 std::vector<std::string> ChannelNames(const TSVWaveFormatExtensible& AFormat) {
-    static const char* const names[KSVSpeakerCount] = {
-        "L", "R", "C", "LFE", "BL", "BR", "FLC", "FRC", "BC",
-        "SL", "SR", "TC", "TFL", "TFC", "TFR", "TBL", "TBC", "TBR"};
+    static const char* const names[KSVSpeakerCount] = {"L",   "R",   "C",   "LFE", "BL",  "BR",
+                                                       "FLC", "FRC", "BC",  "SL",  "SR",  "TC",
+                                                       "TFL", "TFC", "TFR", "TBL", "TBC", "TBR"};
     const TSVSpeakers speakers = TSVSpeakers::FromMask(AFormat.dwChannelMask);
     std::vector<std::string> result;
     for (int32_t speaker = 0; speaker < KSVSpeakerCount; ++speaker)
@@ -91,6 +100,43 @@ TMeasurement MeasureFile(const std::string& AFile, TSVAnalysisPicture* APicture)
     result.Levels = levels.GetTotal();
     result.Frames = result.Levels.Frames;
     return result;
+}
+
+TConversionResult ConvertNormalized(TConversionOptions AOptions) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(AOptions.Input, error))
+        throw EArgumentError(AOptions.Input + ": loudness normalisation reads its input twice, so "
+                                              "it must be a file");
+    const double target = AOptions.NormalizeLufs.value_or(0);
+    const double ceiling = AOptions.TruePeakDb.value_or(-1);
+    const double loudness = MeasureFile(AOptions.Input).Loudness.Integrated;
+    if (!std::isfinite(loudness))
+        throw EArgumentError(AOptions.Input + ": nothing loud enough to normalise");
+    double gain = target - loudness;
+    double limit = ceiling - KInterSampleMargin;
+    std::optional<std::pair<double, double>> previous; // gain and loudness of the last pass
+    for (int pass = 1;; ++pass) {
+        AOptions.LoudnessGainDb = gain;
+        AOptions.LimiterCeilingDb = limit;
+        TConversionResult result = Convert(AOptions);
+        if (pass == KNormalizePasses || !std::filesystem::is_regular_file(AOptions.Output, error))
+            return result;
+        const TSVLoudness reached = MeasureFile(AOptions.Output).Loudness;
+        const double peak = *std::max_element(reached.TruePeak.begin(), reached.TruePeak.end());
+        const bool loud = std::fabs(reached.Integrated - target) <= KNormalizeTolerance;
+        if ((loud || !std::isfinite(reached.Integrated)) && peak <= ceiling)
+            return result;
+        if (peak > ceiling)
+            limit -= peak - ceiling + 0.05;
+        // Limited loudness grows slower than the gain: the next step follows the slope the
+        // last two passes show (a secant), never steeper than one to one.
+        double slope = 1;
+        if (previous && std::fabs(gain - previous->first) > 1e-3)
+            slope = std::clamp((reached.Integrated - previous->second) / (gain - previous->first),
+                               0.1, 1.0);
+        previous = std::pair(gain, reached.Integrated);
+        gain += std::min((target - reached.Integrated) / slope, 12.0);
+    }
 }
 
 } // namespace sonvera::tool

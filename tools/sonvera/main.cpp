@@ -16,6 +16,7 @@ constexpr const char* KUsage =
     "usage: sonvera convert IN OUT [--codec NAME] [--format NAME] [--bits 8|16|24|32]\n"
     "                      [--layout mono|stereo|5.1|7.1] [--rate HZ] [--gain DB]\n"
     "                      [--bitrate BPS] [--option NAME=VALUE]... [--strict]\n"
+    "                      [--normalize LUFS [--true-peak DBTP]]\n"
     "                      [--allow NAME,...] [--quiet]   (IN, OUT: - is standard in/out)\n"
     "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"
     "       sonvera play FILE [--device NAME] [--latency MS] [--quiet]\n"

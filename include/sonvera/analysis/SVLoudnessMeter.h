@@ -22,13 +22,13 @@ namespace sonvera {
 // Loudness in LUFS, range in LU, peaks in dB of full scale; -infinity where nothing was (yet)
 // loud enough to measure.
 struct TSVLoudness {
-    double Momentary;  // the last 400 ms
-    double ShortTerm;  // the last 3 s
-    double Integrated; // the whole stream, gated
-    double Range;      // loudness range of the short-term values
+    double Momentary;               // the last 400 ms
+    double ShortTerm;               // the last 3 s
+    double Integrated;              // the whole stream, gated
+    double Range;                   // loudness range of the short-term values
     std::vector<double> SamplePeak; // per channel
     std::vector<double> TruePeak;   // per channel, 4x oversampled; -inf when off
-    int64_t Time;      // stream time measured so far, 100 ns units
+    int64_t Time;                   // stream time measured so far, 100 ns units
 };
 
 class TSVLoudnessMeter : public TSVCommonFilter {

@@ -31,6 +31,19 @@ int32_t SVDeliveredBits(int AFormat);
 TRef<TSVAudioBuffer> SVBufferFromFrame(const AVFrame& AFrame, int32_t ARate, int32_t ABits,
                                        TSVSpeakers ASpeakers);
 
+// AFrame's float or double samples as a new float buffer (planes interleaved, doubles rounded to
+// floats), checked as SVBufferFromFrame checks; a frame of integers raises EArgumentError.
+TRef<TSVAudioBuffer> SVFloatBufferFromFrame(const AVFrame& AFrame, int32_t ARate,
+                                            TSVSpeakers ASpeakers);
+// Whether frames of AFormat carry floats or doubles.
+bool SVIsFloatSampleFormat(int AFormat);
+
+// Writes AFrames interleaved frames of float samples (AChannels each) into ADest as
+// SVWriteFrameSamples writes integers: floats and doubles take them as they are, integer
+// formats get x * 2^(N-1) rounded to nearest and saturated (8 bits unsigned, 128 silence).
+void SVWriteFrameFloats(const float* ASource, int32_t AChannels, int32_t AFrames, AVFrame& ADest,
+                        int32_t AOffset);
+
 // Writes AFrames interleaved frames of ABits-bit samples (AChannels each) into ADest, from frame
 // AOffset on, converted to ADest's sample format: integers of the same width are copied (8 in
 // U8, 16 in S16, 24 and 32 in S32), planar formats get one plane per channel, floats get

@@ -35,8 +35,8 @@
 
 namespace sonvera {
 
-// Published: FileName (""), Strict (false), AllowedInputs (""), PlayerAudio, and the stream
-// source's.
+// Published: FileName (""), Strict (false), Float (true), AllowedInputs (""), PlayerAudio, and the
+// stream source's.
 class TSVLAVFileSource : public TSVStreamSource {
 public:
     explicit TSVLAVFileSource(TPersistent* AOwner);
@@ -50,6 +50,11 @@ public:
     void SetFileName(const std::string& AValue);
     bool GetStrict() const { return GetPropValue(FStrict); }
     void SetStrict(bool AValue) { SetPropValue("Strict", FStrict, AValue); }
+    // Decoders that produce floats (MP3, AAC, Opus, Vorbis) hand them on as float buffers, so
+    // that effects never see them as integers; without it they become 32-bit integers. Takes
+    // effect at the next Open or Start.
+    bool GetFloat() const { return GetPropValue(FFloat); }
+    void SetFloat(bool AValue) { SetPropValue("Float", FFloat, AValue); }
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
     std::string GetAllowedInputs() const { return GetPropValue(FAllowedInputs); }
     // Takes effect at the next Open or Start.
@@ -89,6 +94,7 @@ private:
     std::atomic<bool> FInterrupted{false};
     std::atomic<bool> FStopping{false}; // a stop of the running stream is under way
     bool FStrict = false;
+    bool FFloat = true;
     std::atomic<uint64_t> FDamagedFrames{0};
 
     // The open file; under the component lock.

@@ -70,7 +70,8 @@ public:
     const AVOutputFormat& Container() const;
     // The encoder for a stream of ABits-bit samples; EArgumentError when there is none (a name
     // FFmpeg has no encoder of, a container without an audio encoder).
-    const AVCodec& Encoder(int32_t ABits) const;
+    // A float stream (AFloat) in a container whose default is PCM gets its 32-bit float PCM.
+    const AVCodec& Encoder(int32_t ABits, bool AFloat = false) const;
     // The format this writer will encode a stream of AInput in, as it is set now (file name,
     // format, compression): the input's own where the encoder and the container take it, the
     // nearest they take where they do not, ARequest's values as they are. EArgumentError names

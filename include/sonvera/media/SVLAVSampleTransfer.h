@@ -13,5 +13,8 @@ namespace sonvera {
 // (lossy encoders), else AV_SAMPLE_FMT_NONE. A PCM encoder stores one width only and takes
 // samples of that width alone.
 AVSampleFormat SVEncoderSampleFormat(const AVCodec& ACodec, int32_t ABits);
+// The sample format an encoder takes float samples in: its float format, else what it takes
+// 32-bit samples in (converted on the way).
+AVSampleFormat SVEncoderFloatSampleFormat(const AVCodec& ACodec);
 
 } // namespace sonvera

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Times `sonvera convert` beside the `ffmpeg` command doing the same five jobs on a generated
-# 10-minute 44.1 kHz 16-bit stereo file: the best wall-clock time of RUNS runs each, and the
+# Times `sonvera convert` beside the `ffmpeg` command doing the same six jobs on a generated
+# 10-minute 44.1 kHz 16-bit stereo file (and a 48 kHz 24-bit FLAC for the narrowing job): the best wall-clock time of RUNS runs each, and the
 # least processor time (user + system) of those runs, with the ratios sonvera / ffmpeg (below 1:
 # sonvera is faster). On a shared machine the processor times are the steadier figures. Not run
 # by CI.
@@ -28,6 +28,7 @@ cd "$work"
 echo "generating a ${minutes}-minute 44.1 kHz 16-bit stereo file"
 sox -n -r 44100 -b 16 -c 2 src.wav synth "$((minutes * 60))" sine 440 pinknoise gain -6
 ffmpeg -hide_banner -loglevel error -nostdin -y -i src.wav src.flac
+sox -n -r 48000 -b 24 -c 2 src24.flac synth "$((minutes * 60))" sine 440 pinknoise gain -6
 
 # The best wall-clock time and the least processor time of $runs runs of a command, in seconds.
 best() {
@@ -47,6 +48,7 @@ jobs=(
     "WAV -> FLAC|$sonvera convert src.wav s2.flac --quiet|${ff[*]} -i src.wav f2.flac"
     "WAV 16-bit -> 24-bit 5.1|$sonvera convert src.wav s3.wav --bits 24 --layout 5.1 --quiet|${ff[*]} -i src.wav -af pan=5.1|c0=c0|c1=c1 -c:a pcm_s24le f3.wav"
     "WAV 44100 -> 48000|$sonvera convert src.wav s4.wav --rate 48000 --quiet|${ff[*]} -i src.wav -ar 48000 f4.wav"
+    "FLAC 24-bit -> WAV 16-bit|$sonvera convert src24.flac s6.wav --bits 16 --quiet|${ff[*]} -i src24.flac -c:a pcm_s16le f6.wav"
     "WAV -> MP3 192k|$sonvera convert src.wav s5.mp3 --bitrate 192000 --quiet|${ff[*]} -i src.wav -b:a 192k f5.mp3"
 )
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"

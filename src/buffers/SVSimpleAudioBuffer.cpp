@@ -87,20 +87,6 @@ TSVAudioBuffer& AudioBufferOf(const TRef<IQXData>& AData) {
     return *buffer;
 }
 
-// Spreads ACount samples of two neighbouring channels over frames of AChannels samples.
-void SpreadPair(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget, int32_t AChannels,
-                int32_t ACount) {
-    for (int32_t i = 0; i < ACount; ++i) {
-        ATarget[int64_t{i} * AChannels] = ALeft[i];
-        ATarget[int64_t{i} * AChannels + 1] = ARight[i];
-    }
-}
-
-void SpreadOne(const int32_t* ASource, int32_t* ATarget, int32_t AChannels, int32_t ACount) {
-    for (int32_t i = 0; i < ACount; ++i)
-        ATarget[int64_t{i} * AChannels] = ASource[i];
-}
-
 // Converts ARows floats of each of AChannels planes (APlaneBytes apart) to 32-bit frames, through
 // the same saturating conversion as the interleaved path so that both give the same samples.
 // Channels go two at a time, a chunk of each converted and then spread together.
@@ -118,11 +104,11 @@ void ConvertFloatPlanes(const uint8_t* ASource, uint32_t APlaneBytes, int32_t* A
         for (; channel + 1 < AChannels; channel += 2) {
             ippsConvert_32f32s_Sfs(plane(channel, done), left, count, ippRndNear, -31);
             ippsConvert_32f32s_Sfs(plane(channel + 1, done), right, count, ippRndNear, -31);
-            SpreadPair(left, right, frames + channel, AChannels, count);
+            SVSpreadColumns(left, right, frames + channel, AChannels, static_cast<size_t>(count));
         }
         if (channel < AChannels) {
             ippsConvert_32f32s_Sfs(plane(channel, done), left, count, ippRndNear, -31);
-            SpreadOne(left, frames + channel, AChannels, count);
+            SVSpreadColumns(left, nullptr, frames + channel, AChannels, static_cast<size_t>(count));
         }
     }
 }

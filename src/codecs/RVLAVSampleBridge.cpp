@@ -162,6 +162,19 @@ TFrameShape CheckedShape(const AVFrame& AFrame) {
 template <class T>
 void InterleavePlanes(const uint8_t* const* APlanes, int32_t AChannels, int32_t ASamples,
                       T* ATarget) {
+    if constexpr (std::is_same_v<T, int32_t>) {
+        int32_t channel = 0;
+        const auto plane = [APlanes](int32_t AChannel) {
+            return reinterpret_cast<const int32_t*>(APlanes[AChannel]);
+        };
+        for (; channel + 1 < AChannels; channel += 2)
+            SVSpreadColumns(plane(channel), plane(channel + 1), ATarget + channel, AChannels,
+                            static_cast<size_t>(ASamples));
+        if (channel < AChannels)
+            SVSpreadColumns(plane(channel), nullptr, ATarget + channel, AChannels,
+                            static_cast<size_t>(ASamples));
+        return;
+    }
     for (int32_t channel = 0; channel < AChannels; ++channel) {
         const auto* plane = reinterpret_cast<const T*>(APlanes[channel]);
         for (int32_t i = 0; i < ASamples; ++i)
@@ -189,15 +202,22 @@ template <class TFloat> void ConvertPlanes(const TFrameShape& AShape, int32_t* A
         return SVFloatsToS32Symmetric(plane(0), ATarget, samples);
     if (AShape.Channels == 2)
         return SVFloatPairToS32Symmetric(plane(0), plane(1), ATarget, samples);
+    // Two channels at a time, a chunk of each converted and then spread together.
     constexpr int32_t KChunk = 256;
-    int32_t converted[KChunk];
+    int32_t left[KChunk];
+    int32_t right[KChunk];
     for (int32_t first = 0; first < AShape.Samples; first += KChunk) {
-        const int32_t count = std::min(KChunk, AShape.Samples - first);
-        for (int32_t channel = 0; channel < AShape.Channels; ++channel) {
-            SVFloatsToS32Symmetric(plane(channel) + first, converted, static_cast<size_t>(count));
-            int32_t* column = ATarget + int64_t{first} * AShape.Channels + channel;
-            for (int32_t i = 0; i < count; ++i)
-                column[int64_t{i} * AShape.Channels] = converted[i];
+        const auto count = static_cast<size_t>(std::min(KChunk, AShape.Samples - first));
+        int32_t* frames = ATarget + int64_t{first} * AShape.Channels;
+        int32_t channel = 0;
+        for (; channel + 1 < AShape.Channels; channel += 2) {
+            SVFloatsToS32Symmetric(plane(channel) + first, left, count);
+            SVFloatsToS32Symmetric(plane(channel + 1) + first, right, count);
+            SVSpreadColumns(left, right, frames + channel, AShape.Channels, count);
+        }
+        if (channel < AShape.Channels) {
+            SVFloatsToS32Symmetric(plane(channel) + first, left, count);
+            SVSpreadColumns(left, nullptr, frames + channel, AShape.Channels, count);
         }
     }
 }

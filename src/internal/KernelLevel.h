@@ -15,7 +15,7 @@ namespace sonvera {
 
 enum TKernelLevel : uint8_t {
     klPortable,   // the compiler's baseline instruction set
-    klAvx2,       // AVX2 with BMI1/BMI2
+    klAvx2,       // AVX2 with BMI1/BMI2 and FMA
     klAvx512,     // AVX-512 F, BW, DQ, VL and CD: masked loads and stores of any element
     klAvx512Vbmi, // the above with byte permutes across a whole register
 };
@@ -31,11 +31,11 @@ inline const char* KernelLevelName(TKernelLevel ALevel) {
 #define SONVERA_X86_KERNELS 1
 // The instruction sets of each level, as function attributes; the processor test below checks
 // exactly these features.
-#define SONVERA_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2")))
+#define SONVERA_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2,fma")))
 #define SONVERA_TARGET_AVX512                                                                      \
-    __attribute__((target("avx2,bmi,bmi2,avx512f,avx512bw,avx512dq,avx512vl,avx512cd")))
+    __attribute__((target("avx2,bmi,bmi2,fma,avx512f,avx512bw,avx512dq,avx512vl,avx512cd")))
 #define SONVERA_TARGET_AVX512VBMI                                                                  \
-    __attribute__((target("avx2,bmi,bmi2,avx512f,avx512bw,avx512dq,avx512vl,avx512cd,"             \
+    __attribute__((target("avx2,bmi,bmi2,fma,avx512f,avx512bw,avx512dq,avx512vl,avx512cd,"         \
                           "avx512vbmi")))
 #endif
 
@@ -45,7 +45,7 @@ inline TKernelLevel ProcessorKernelLevel() {
 #ifdef SONVERA_X86_KERNELS
     __builtin_cpu_init();
     const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                      __builtin_cpu_supports("bmi2");
+                      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
     const bool avx512 = avx2 && __builtin_cpu_supports("avx512f") &&
                         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
                         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512cd");

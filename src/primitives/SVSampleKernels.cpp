@@ -169,6 +169,22 @@ void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount) {
     }
 }
 
+void SVSpreadColumns(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget,
+                     int32_t AChannels, size_t ACount) {
+    const auto step = static_cast<size_t>(AChannels);
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        if (ARight) {
+            for (size_t i = 0; i < ACount; ++i) {
+                ATarget[i * step] = ALeft[i];
+                ATarget[i * step + 1] = ARight[i];
+            }
+        } else {
+            for (size_t i = 0; i < ACount; ++i)
+                ATarget[i * step] = ALeft[i];
+        }
+    });
+}
+
 void SVFloatsToS32Symmetric(const float* ASource, int32_t* ATarget, size_t ACount) {
     samples::ActiveSampleKernels().FloatsToS32(ASource, ATarget, ACount);
 }

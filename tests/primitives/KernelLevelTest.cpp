@@ -237,6 +237,16 @@ TBytes StripKernels() {
                 out.insert(out.end(), d, d + count * sizeof(double));
             }
         }
+    // Planes spread over the columns of three- and five-channel frames.
+    for (int32_t channels : {3, 5}) {
+        const TBytes planes = RandomBytes(4 * 2 * 77, uint32_t(channels));
+        const auto* left = reinterpret_cast<const int32_t*>(planes.data());
+        std::vector<int32_t> frames(size_t(channels) * 77, 1);
+        SVSpreadColumns(left, left + 77, frames.data() + 1, channels, 77);
+        SVSpreadColumns(left + 77, nullptr, frames.data() + channels - 1, channels, 77);
+        const auto* f = reinterpret_cast<const uint8_t*>(frames.data());
+        out.insert(out.end(), f, f + frames.size() * 4);
+    }
     return out;
 }
 

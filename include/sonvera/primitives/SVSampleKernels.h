@@ -39,6 +39,11 @@ void SVFloatPairToS32Symmetric(const float* ALeft, const float* ARight, int32_t*
                                size_t AFrames);
 void SVFloatPairToS32Symmetric(const double* ALeft, const double* ARight, int32_t* ATarget,
                                size_t AFrames);
+// Planes to frames: ACount samples of one channel (ARight null) or of two neighbouring ones into
+// their columns of frames of AChannels samples, ATarget pointing at the first one's column. A
+// caller converts a chunk of each plane and spreads it.
+void SVSpreadColumns(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget,
+                     int32_t AChannels, size_t ACount);
 // Two planes of AFrames samples into AFrames interleaved pairs, unchanged.
 void SVInterleavePair(const int16_t* ALeft, const int16_t* ARight, int16_t* ATarget,
                       size_t AFrames);

@@ -6,15 +6,18 @@
 #     beside `paplay` and a GStreamer pipeline (filesrc ! decodebin ! audioconvert ! pulsesink)
 #     on the same sink, for a WAV and a FLAC;
 #  3. underruns over a play of LOAD_MINUTES while both cores are kept busy.
-# Not run by CI.
+# Not run by CI. SONVERA names a tool already built (else a Release build is made).
 # usage: scripts/bench-devices.sh [RUNS] [LOAD_MINUTES]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-3}
 load_minutes=${2:-10}
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONVERA_BUILD_TESTS=OFF >/dev/null
-nice cmake --build build-bench --target sonvera
-sonvera=$PWD/build-bench/tools/sonvera
+sonvera=${SONVERA:-}
+if [ -z "$sonvera" ]; then
+    cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONVERA_BUILD_TESTS=OFF >/dev/null
+    nice cmake --build build-bench --target sonvera
+    sonvera=$PWD/build-bench/tools/sonvera
+fi
 work=$(mktemp -d /tmp/sonvera-bench-devices-XXXXXX)
 server=
 busy=()

@@ -1,5 +1,7 @@
 #include "sonvera/devices/SVPulseConnection.h"
 
+#include <cstdlib>
+
 #include "sonvera/format/SVSpeakers.h"
 
 namespace sonvera {
@@ -28,8 +30,13 @@ constexpr pa_channel_position_t KSpeakerPositions[KSVSpeakerCount] = {
     PA_CHANNEL_POSITION_TOP_REAR_RIGHT,
 };
 
+// libpulse takes the default server from PULSE_SERVER when the environment names one.
 std::string ServerText(const std::string& AServer) {
-    return AServer.empty() ? "the sound server" : "sound server '" + AServer + "'";
+    if (!AServer.empty())
+        return "sound server '" + AServer + "'";
+    const char* named = std::getenv("PULSE_SERVER");
+    return named && *named ? "sound server '" + std::string(named) + "' (PULSE_SERVER)"
+                           : "the sound server";
 }
 
 } // namespace

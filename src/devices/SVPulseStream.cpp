@@ -100,6 +100,7 @@ void TSVPulseStream::Connect(TSVPulseConnection::TLock& ALock,
     const pa_buffer_attr* granted = pa_stream_get_buffer_attr(FStream);
     const uint32_t length = FDirection == sdPlayback ? granted->tlength : granted->fragsize;
     FGrantedLatency = static_cast<double>(pa_bytes_to_usec(length, &FSpec)) / PA_USEC_PER_MSEC;
+    FRequestBytes = std::min<size_t>(granted->minreq, granted->tlength / 4);
     FDeviceName = pa_stream_get_device_name(FStream) ? pa_stream_get_device_name(FStream) : "";
 }
 
@@ -128,12 +129,31 @@ std::string TSVPulseStream::GetDeviceName() const {
 }
 
 void TSVPulseStream::Write(const uint8_t* ABytes, size_t ALength) {
+    // Small buffers are gathered up to the server's request size: each write from this thread
+    // wakes libpulse's, and the server asks for no less anyway.
+    if (FPending.size() + ALength < FRequestBytes) {
+        FPending.insert(FPending.end(), ABytes, ABytes + ALength);
+        return;
+    }
     TSVPulseConnection::TLock lock(*FConnection);
+    if (!FPending.empty()) {
+        FPending.insert(FPending.end(), ABytes, ABytes + ALength);
+        WriteLocked(lock, FPending.data(), FPending.size());
+        FPending.clear();
+    } else {
+        WriteLocked(lock, ABytes, ALength);
+    }
+}
+
+void TSVPulseStream::WriteLocked(TSVPulseConnection::TLock& ALock, const uint8_t* ABytes,
+                                 size_t ALength) {
     while (ALength > 0) {
         size_t room = 0;
-        const bool ready = FConnection->WaitFor(lock, [&] {
+        const bool ready = FConnection->WaitFor(ALock, [&] {
             if (!IsFlowing(FStream))
                 return true;
+            // Whatever fits goes at once: a stream that has not started waits for its buffer
+            // to fill, so waiting here for more room would wait for ever.
             room = pa_stream_writable_size(FStream);
             return room > 0;
         });
@@ -157,6 +177,8 @@ void TSVPulseStream::Write(const uint8_t* ABytes, size_t ALength) {
 void TSVPulseStream::Drain() {
     TSVPulseConnection::TLock lock(*FConnection);
     CheckFlowing();
+    WriteLocked(lock, FPending.data(), FPending.size());
+    FPending.clear();
     FDraining = true;
     // A stream shorter than the prebuffer has not started yet: start it, then wait it out.
     if (pa_operation* trigger = pa_stream_trigger(FStream, nullptr, nullptr))

@@ -17,21 +17,29 @@ struct TSwrFree {
     void operator()(SwrContext* AContext) const noexcept { swr_free(&AContext); }
 };
 
+// The input's format at the new rate (float stays float).
+TSVWaveFormatExtensible ResampledFormat(const TSVWaveFormatExtensible& AInput, int32_t ARate) {
+    const TSVWaveFormatExtensible format =
+        TPXStartWaveOperation::CreateFormatExObject(
+            ARate, AInput.Samples.wValidBitsPerSample, AInput.Format.nChannels,
+            TSVSpeakers::FromMask(AInput.dwChannelMask), false)
+            ->GetWaveFormat();
+    return SVIsFloatFormat(AInput) ? SVFloatFormatOf(format) : format;
+}
+
 } // namespace
 
 // One stream's resampler: interleaved samples in, interleaved samples out, 24-bit samples
-// through 32 bits (libswresample has no packed 24-bit format).
+// through 32 bits (libswresample has no packed 24-bit format), floats as floats.
 class TSVResampleFilter::TResampler {
 public:
     TResampler(const TSVWaveFormatExtensible& AInput, int32_t AOutputRate)
-        : FOutput(TPXStartWaveOperation::CreateFormatExObject(
-                      AOutputRate, AInput.Samples.wValidBitsPerSample, AInput.Format.nChannels,
-                      TSVSpeakers::FromMask(AInput.dwChannelMask), false)
-                      ->GetWaveFormat()) {
+        : FOutput(ResampledFormat(AInput, AOutputRate)) {
         const int32_t bits = FOutput.Samples.wValidBitsPerSample;
-        const AVSampleFormat format = bits == 8    ? AV_SAMPLE_FMT_U8
-                                      : bits == 16 ? AV_SAMPLE_FMT_S16
-                                                   : AV_SAMPLE_FMT_S32;
+        const AVSampleFormat format = SVIsFloatFormat(FOutput) ? AV_SAMPLE_FMT_FLT
+                                      : bits == 8              ? AV_SAMPLE_FMT_U8
+                                      : bits == 16             ? AV_SAMPLE_FMT_S16
+                                                               : AV_SAMPLE_FMT_S32;
         AVChannelLayout layout =
             SVChannelLayoutOf(TSVSpeakers::FromMask(AInput.dwChannelMask), AInput.Format.nChannels);
         SwrContext* context = nullptr;

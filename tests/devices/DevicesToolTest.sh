@@ -14,7 +14,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-XDG_RUNTIME_DIR=$dir HOME=$dir "$pulseaudio" --daemonize=no -n --exit-idle-time=-1 --system=no \
+XDG_RUNTIME_DIR=$dir HOME=$dir "$pulseaudio" --daemonize=no -n --exit-idle-time=10 --system=no \
     --use-pid-file=no --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
     --load="module-null-sink sink_name=sonvera_test" >"$dir/server.log" 2>&1 &
 server=$!

@@ -1,6 +1,7 @@
 // A sound server of the test's own: PulseAudio in a private runtime folder with the native
 // protocol on a socket there and one null sink, started for a test and stopped after it, so
-// that device tests touch nothing of the machine's and need no sound card.
+// that device tests touch nothing of the machine's and need no sound card. A server left
+// behind by a test that crashed ends itself after ten seconds without clients.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ public:
         const std::string log = FFolder + "/log";
         std::vector<std::string> arguments = {
             SONVERA_PULSEAUDIO,      "--daemonize=no",       "-n",
-            "--exit-idle-time=-1",   "--system=no",          "--use-pid-file=no",
+            "--exit-idle-time=10",   "--system=no",          "--use-pid-file=no",
             "--log-target=stderr",   "--load=" + protocol,   "--load=" + sink};
         std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + FFolder, "HOME=" + FFolder,
                                                 "PATH=/usr/bin:/bin"};

@@ -14,6 +14,7 @@
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/media/SVResampleFilter.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/primitives/SVFloatKernels.h"
 
@@ -70,6 +71,14 @@ TEST(FloatPath, Mp3ThroughGainIntoMp3NeverBecomesIntegers) {
     EXPECT_TRUE(SVIsFloatFormat(recorder.Format));
     EXPECT_TRUE(recorder.Samples.empty()); // no integer buffer arrived
     EXPECT_NEAR(SVPeakFloat(Floats(recorder).data(), recorder.Bytes.size() / 4), 0.0625, 0.01);
+
+    TSVResampleFilter resample(nullptr); // libswresample takes the floats as floats
+    resample.SetSampleRate(48000);
+    TRecorder resampled(nullptr);
+    Play(in, resample, resampled);
+    EXPECT_TRUE(SVIsFloatFormat(resampled.Format));
+    EXPECT_EQ(resampled.Format.Format.nSamplesPerSec, 48000u);
+    EXPECT_NEAR(SVPeakFloat(Floats(resampled).data(), resampled.Bytes.size() / 4), 0.125, 0.02);
 
     TSVGainFilter again(nullptr);
     TSVLAVFileWriter writer(nullptr);

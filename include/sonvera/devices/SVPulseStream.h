@@ -47,7 +47,8 @@ public:
     // Disconnects the stream (what is queued is dropped) and the connection.
     ~TSVPulseStream();
 
-    // Playback: queues ALength bytes of whole frames, waiting for room as long as it takes.
+    // Playback: queues ALength bytes of whole frames, waiting for room as long as it takes
+    // (buffers smaller than the server's request size are gathered first).
     void Write(const uint8_t* ABytes, size_t ALength);
     // Playback: waits until everything queued has been played.
     void Drain();
@@ -76,6 +77,8 @@ private:
     // With the loop's lock held: raises when the stream or its connection failed.
     void CheckFlowing();
     void NoteLatency();
+    // Sends ALength bytes, waiting for room as long as it takes; with the loop's lock held.
+    void WriteLocked(TSVPulseConnection::TLock& ALock, const uint8_t* ABytes, size_t ALength);
     // Moves up to ALength recorded bytes into ABytes; with the loop's lock held.
     size_t TakeRecorded(uint8_t* ABytes, size_t ALength);
 
@@ -87,6 +90,8 @@ private:
     pa_stream* FStream = nullptr;
     pa_sample_spec FSpec{};
     size_t FFrameBytes = 0;
+    size_t FRequestBytes = 0; // playback: the server's request size, the least one write sends
+    std::vector<uint8_t> FPending; // playback: written, not yet sent
     double FGrantedLatency = 0;
     std::atomic<uint64_t> FXruns{0};
     std::atomic<bool> FFinishing{false};

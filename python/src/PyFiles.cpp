@@ -3,6 +3,7 @@
 #include <pybind11/stl.h>
 
 #include <cmath>
+#include <cstring>
 
 #include <algorithm>
 #include <optional>
@@ -21,6 +22,10 @@ constexpr int64_t KUnitsPerSecond = 10'000'000;
 void Connect(TPXPin* AOutput, TPXPin* AInput) {
     if (!AOutput->Connect(AInput))
         throw EAssertionFailed("Assertion failure (sonvera python)");
+}
+
+TSampleKind KindOf(const ISVAudioBuffer& ABuffer) {
+    return {ABuffer.GetSampleBitWidth(), SVIsFloatBuffer(ABuffer)};
 }
 
 TSampleType SampleTypeArgument(const py::object& AType) {
@@ -95,11 +100,8 @@ struct TPyBlocks {
 } // namespace
 
 TPyReader::TPyReader(const std::string& APath, int32_t ARate, TSampleType AType)
-    : FSink([this](const TRef<ISVAudioBuffer>& ABuffer) {
-          FQueuedFrames += ABuffer->GetSize();
-          FQueue.push_back(ABuffer);
-      }),
-      FType(AType), FRate(ARate) {
+    : FSink([this](const TRef<ISVAudioBuffer>& ABuffer) { Receive(ABuffer); }), FType(AType),
+      FRate(ARate) {
     FSource.SetFileName(APath);
     const py::gil_scoped_release released;
     FSource.Open();
@@ -139,37 +141,89 @@ void TPyReader::Connect() {
         FResample.SetSampleRate(static_cast<uint32_t>(FRate));
         append(FResample.GetInputPin(), FResample.GetOutputPin());
     }
-    // Samples arrive as the array holds them: the format filter converts where they do not.
+    // Integer arrays get the width they hold from the format filter; float32 arrays take any
+    // samples, converted as they are taken.
     const TSVWaveFormatExtensible file = FSource.GetWaveFormat();
-    const bool floats = SVIsFloatFormat(file);
-    if (FType == stFloat32 ? !floats : floats || NativeBits(FType) != file.Format.wBitsPerSample) {
-        FWidth.SetFloat(FType == stFloat32);
+    if (FType != stFloat32 &&
+        (SVIsFloatFormat(file) || NativeBits(FType) != file.Format.wBitsPerSample)) {
         FWidth.SetBits(static_cast<uint32_t>(NativeBits(FType)));
         append(FWidth.GetInputPin(), FWidth.GetOutputPin());
     }
     python::Connect(last, FSink.GetInputPin());
 }
 
-py::array TPyReader::Read(int64_t AFrames) {
+void TPyReader::Receive(const TRef<ISVAudioBuffer>& ABuffer) {
+    const size_t frames = ABuffer->GetSize();
+    if (FQueue.empty() && frames <= FDirectCapacity - FDirectFrames) {
+        const size_t frameBytes = static_cast<size_t>(Channels()) * SampleTypeSize(FType);
+        LoadSamples(static_cast<const uint8_t*>(ABuffer->Read()), KindOf(*ABuffer),
+                    FDirect + FDirectFrames * frameBytes, FType,
+                    frames * static_cast<size_t>(ABuffer->GetChannels()));
+        FDirectFrames += frames;
+        return;
+    }
+    FQueuedFrames += frames;
+    FQueue.push_back(ABuffer);
+}
+
+void TPyReader::Start() {
     if (FClosed)
         throw py::value_error("read from a closed file");
-    if (!FStarted) {
-        Connect();
-        StartPumping(FSource, FSink);
-        FStarted = true;
-    }
-    const size_t wanted = AFrames < 0 ? SIZE_MAX : static_cast<size_t>(AFrames);
-    if (FQueuedFrames < wanted)
-        Pump(FSource, FSink, [&] { return FQueuedFrames < wanted; });
+    if (FStarted)
+        return;
+    Connect();
+    StartPumping(FSource, FSink);
+    FStarted = true;
+}
+
+void TPyReader::CheckError() const {
     if (!FSource.GetRunning() && !FSource.GetError().empty())
         throw Exception(FSource.GetError());
+}
+
+py::array TPyReader::Read(int64_t AFrames) {
+    if (AFrames < 0)
+        return ReadAll();
+    Start();
+    const auto wanted = static_cast<size_t>(AFrames);
+    if (FQueuedFrames < wanted)
+        Pump(FSource, FSink, [&] { return FQueuedFrames < wanted; });
+    CheckError();
     const size_t frames = std::min(wanted, FQueuedFrames);
     py::array result(DtypeOf(FType), {frames, static_cast<size_t>(Channels())});
     auto* target = static_cast<uint8_t*>(result.mutable_data());
-    {
-        const py::gil_scoped_release released;
-        Take(target, frames);
+    const py::gil_scoped_release released;
+    Take(target, frames);
+    return result;
+}
+
+py::array TPyReader::ReadAll() {
+    Start();
+    // The length the container tells is where the frames go as they arrive, converted at once,
+    // so that no buffer is kept; frames beyond it queue up.
+    const size_t channels = static_cast<size_t>(Channels());
+    const size_t expected = static_cast<size_t>(std::max<int64_t>(Frames(), 0));
+    py::array direct(DtypeOf(FType), {FQueue.empty() ? expected : 0, channels});
+    FDirect = static_cast<uint8_t*>(direct.mutable_data());
+    FDirectCapacity = static_cast<size_t>(direct.shape(0));
+    FDirectFrames = 0;
+    try {
+        Pump(FSource, FSink);
+    } catch (...) {
+        FDirectCapacity = 0;
+        throw;
     }
+    FDirectCapacity = 0;
+    CheckError();
+    if (FQueue.empty())
+        return py::array(
+            py::object(direct[py::slice(0, static_cast<py::ssize_t>(FDirectFrames), 1)]));
+    const size_t frameBytes = channels * SampleTypeSize(FType);
+    py::array result(DtypeOf(FType), {FDirectFrames + FQueuedFrames, channels});
+    auto* target = static_cast<uint8_t*>(result.mutable_data());
+    const py::gil_scoped_release released;
+    std::memcpy(target, FDirect, FDirectFrames * frameBytes);
+    Take(target + FDirectFrames * frameBytes, FQueuedFrames);
     return result;
 }
 
@@ -180,7 +234,7 @@ void TPyReader::Take(uint8_t* ATarget, size_t AFrames) {
         const size_t count = std::min<size_t>(AFrames, front.GetSize() - FFrontTaken);
         const auto* samples = static_cast<const uint8_t*>(front.Read()) +
                               FFrontTaken * static_cast<size_t>(front.GetDataStep());
-        LoadSamples(samples, {front.GetSampleBitWidth(), SVIsFloatBuffer(front)}, ATarget, FType,
+        LoadSamples(samples, KindOf(front), ATarget, FType,
                     count * static_cast<size_t>(front.GetChannels()));
         ATarget += count * frameBytes;
         AFrames -= count;

@@ -45,7 +45,12 @@ public:
     bool Closed() const noexcept { return FClosed; }
 
 private:
+    void Start();
     void Connect();
+    // A buffer from the chain: into the whole-file array while it has room, else queued.
+    void Receive(const TRef<ISVAudioBuffer>& ABuffer);
+    pybind11::array ReadAll();
+    void CheckError() const;
     // Moves AFrames queued frames into ATarget as FType values.
     void Take(uint8_t* ATarget, size_t AFrames);
 
@@ -59,7 +64,10 @@ private:
     bool FClosed = false;
     std::deque<TRef<ISVAudioBuffer>> FQueue;
     size_t FQueuedFrames = 0;
-    size_t FFrontTaken = 0; // frames of FQueue.front() already taken
+    size_t FFrontTaken = 0;     // frames of FQueue.front() already taken
+    uint8_t* FDirect = nullptr; // a whole-file read's array, FDirectCapacity frames long
+    size_t FDirectCapacity = 0;
+    size_t FDirectFrames = 0;
 };
 
 void BindFiles(pybind11::module_& AModule);

@@ -18,7 +18,8 @@ bool TPySink::SinkDispatch(TPXPin*, TPXPin*, const TGUID&,
     if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
         FFormat = start->GetWaveFormat();
         SetAudioFormat(&FFormat);
-        GetInputPin()->Notify(TPXMasterPumpOperation::Create());
+        if (GetMasterPumping()->GetEnabled())
+            GetInputPin()->Notify(TPXMasterPumpOperation::Create());
     } else if (auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
         FOnBuffer(IntfCast<ISVAudioBuffer>(supplied->GetData()));
     }

@@ -133,9 +133,9 @@ const TPropertyTableBase& TRVLAVCompressionOptions::ClassPropertyTable() {
 }
 
 std::unique_ptr<TRVLAVCompressionOption>
-TRVLAVCompressionOptions::NewItem(const std::string& AClassName) {
-    std::unique_ptr<TLockPersistent> created =
-        TClassManagement::CreateCollectionItem(AClassName, FOnChange, this, GetLock());
+TRVLAVCompressionOptions::NewItem(const std::string& AClassName) const {
+    std::unique_ptr<TLockPersistent> created = TClassManagement::CreateCollectionItem(
+        AClassName, FOnChange, const_cast<TRVLAVCompressionOptions*>(this), GetLock());
     if (!dynamic_cast<TRVLAVCompressionOption*>(created.get()))
         throw EArgumentError("Class \"" + AClassName + "\" is not a compression option");
     return std::unique_ptr<TRVLAVCompressionOption>(
@@ -198,18 +198,24 @@ void TRVLAVCompressionOptions::Assign(const TPersistent& ASource) {
         return;
     // The source is read inside its own lock only, and the copies are built before this
     // collection changes, so that a refused item leaves it as it was.
-    struct TItemState {
-        std::string ClassName;
-        TPublishedState State;
-    };
-    std::vector<TItemState> states;
+    std::vector<TPublishedState::TItem> states;
     {
         TChangeNotifyLockGuard guard(*source->GetLock());
         for (const auto& item : source->FItems)
             states.push_back({item->ClassName(), item->CapturePublishedState()});
     }
+    ReplaceStreamedItems(states);
+}
+
+std::unique_ptr<TPersistent>
+TRVLAVCompressionOptions::NewStreamedItem(const std::string& AClassName) const {
+    return NewItem(AClassName);
+}
+
+void TRVLAVCompressionOptions::ReplaceStreamedItems(
+    const std::vector<TPublishedState::TItem>& AItems) {
     std::vector<std::unique_ptr<TRVLAVCompressionOption>> items;
-    for (const TItemState& state : states) {
+    for (const TPublishedState::TItem& state : AItems) {
         items.push_back(NewItem(state.ClassName));
         items.back()->ApplyPublishedState(state.State);
     }

@@ -66,8 +66,7 @@ void TSVBasicAudioOut::ClearAudioFormat() {
 }
 
 bool TSVBasicAudioOut::InputDispatch(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
-                                     const TRef<IPXNotifyOperation>& AOperation,
-                                     uint32_t AState) {
+                                     const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
     const bool result = SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
     if (OperationAs<TPXStartWaveOperation>(AOperation) && GetMasterPumping()->GetEnabled())
         FInputPin->Notify(TPXMasterPumpOperation::Create());

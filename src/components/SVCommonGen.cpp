@@ -111,7 +111,11 @@ void TSVCommonGen::PopulateAudio(const TRef<IQXBlockBuffer>& ABlock,
         std::min<uint32_t>(ABuffer->GetSize(), ABlock->GetByteSize() / sizeof(int16_t)));
     const auto* source = reinterpret_cast<const Ipp16s*>(ABlock->Read());
     auto* samples = static_cast<uint8_t*>(ABuffer->Write());
-    for (int32_t channel = 0; channel < ABuffer->GetChannels(); ++channel) {
+    // Every channel of the configured format, as far as the buffer has them (a subclass may
+    // have handed over a buffer of its own).
+    const int32_t channels = std::min<int32_t>(
+        static_cast<int32_t>(FAudioFormat->GetCountChannels()), ABuffer->GetChannels());
+    for (int32_t channel = 0; channel < channels; ++channel) {
         uint8_t* destination = samples + channel * width / 8;
         if (width == 16)
             ippiCopy_16s_C1R(source, sizeof(Ipp16s), reinterpret_cast<Ipp16s*>(destination), step,

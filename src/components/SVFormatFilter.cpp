@@ -14,8 +14,8 @@ const TClassInfo& TSVFormatFilter::ClassInfo() {
 }
 
 template <> const TEnumTypeInfo& EnumTypeInfo<TSVWidthRule>() {
-    static const TEnumTypeInfo info("TSVWidthRule",
-                                    {{"wrBitTransparent", wrBitTransparent}, {"wrFullRange", wrFullRange}});
+    static const TEnumTypeInfo info(
+        "TSVWidthRule", {{"wrBitTransparent", wrBitTransparent}, {"wrFullRange", wrFullRange}});
     return info;
 }
 
@@ -33,7 +33,8 @@ void SilenceAddedSpeakers8(ISVAudioBuffer& ABuffer, TSVSpeakers AInput, TSVSpeak
             continue;
         if (!(AInput.Mask() & bit))
             for (uint32_t frame = 0; frame < ABuffer.GetSize(); ++frame)
-                bytes[size_t{frame} * static_cast<size_t>(channels) + static_cast<size_t>(column)] = 128;
+                bytes[size_t{frame} * static_cast<size_t>(channels) + static_cast<size_t>(column)] =
+                    128;
         ++column;
     }
 }
@@ -174,13 +175,14 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertTransparently(const TRef<ISVAudioBu
     TRef<ISVAudioBuffer> arranged = AInBuffer;
     if (input.dwChannelMask != AFormat.dwChannelMask ||
         input.Format.nChannels != AFormat.Format.nChannels) {
-        const TSVWaveFormatExtensible layout = TPXStartWaveOperation::CreateFormatExObject(
-                     static_cast<int32_t>(AFormat.Format.nSamplesPerSec), inBits,
-                     AFormat.Format.nChannels, TSVSpeakers::FromMask(AFormat.dwChannelMask), false)
-                     ->GetWaveFormat();
+        const TSVWaveFormatExtensible layout =
+            TPXStartWaveOperation::CreateFormatExObject(
+                static_cast<int32_t>(AFormat.Format.nSamplesPerSec), inBits,
+                AFormat.Format.nChannels, TSVSpeakers::FromMask(AFormat.dwChannelMask), false)
+                ->GetWaveFormat();
         TRef<TSVAudioBuffer> staged = TSVAudioBuffer::CreateWaveFormatObject(&layout, frames);
-        TSVAudioBuffer::CreateUniversalObject(AInBuffer)->CopyToAudio(0, staged, 0,
-                                                                      static_cast<uint32_t>(frames));
+        TSVAudioBuffer::CreateUniversalObject(AInBuffer)->CopyToAudio(
+            0, staged, 0, static_cast<uint32_t>(frames));
         if (inBits == 8)
             SilenceAddedSpeakers8(*staged, TSVSpeakers::FromMask(input.dwChannelMask),
                                   TSVSpeakers::FromMask(AFormat.dwChannelMask));

@@ -100,8 +100,7 @@ void TSVPulseStream::Connect(TSVPulseConnection::TLock& ALock,
     const pa_buffer_attr* granted = pa_stream_get_buffer_attr(FStream);
     const uint32_t length = FDirection == sdPlayback ? granted->tlength : granted->fragsize;
     FGrantedLatency = static_cast<double>(pa_bytes_to_usec(length, &FSpec)) / PA_USEC_PER_MSEC;
-    FTargetBytes = std::max<size_t>(granted->tlength / 2, FFrameBytes);
-    FRequestBytes = std::min<size_t>(granted->minreq, FTargetBytes);
+    FRequestBytes = std::min<size_t>(granted->minreq, granted->tlength / 4);
     FDeviceName = pa_stream_get_device_name(FStream) ? pa_stream_get_device_name(FStream) : "";
 }
 
@@ -153,10 +152,10 @@ void TSVPulseStream::WriteLocked(TSVPulseConnection::TLock& ALock, const uint8_t
         const bool ready = FConnection->WaitFor(ALock, [&] {
             if (!IsFlowing(FStream))
                 return true;
-            // The whole rest in one write where the buffer can hold it: every write wakes
-            // libpulse's thread, and pieces would wake it for each.
+            // Whatever fits goes at once: a stream that has not started waits for its buffer
+            // to fill, so waiting here for more room would wait for ever.
             room = pa_stream_writable_size(FStream);
-            return room >= std::min(ALength, FTargetBytes);
+            return room > 0;
         });
         CheckFlowing();
         if (!ready)

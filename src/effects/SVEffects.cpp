@@ -13,7 +13,10 @@ std::vector<TComponentClass> SVEffectClasses() {
             ComponentClassOf<TSVBandpassFilter>(),  ComponentClassOf<TSVNotchFilter>(),
             ComponentClassOf<TSVPeakFilter>(),      ComponentClassOf<TSVLowShelfFilter>(),
             ComponentClassOf<TSVHighShelfFilter>(), ComponentClassOf<TSVCompressor>(),
-            ComponentClassOf<TSVLimiter>(),         ComponentClassOf<TSVGate>()};
+            ComponentClassOf<TSVLimiter>(),         ComponentClassOf<TSVGate>(),
+            ComponentClassOf<TSVDelayFilter>(),     ComponentClassOf<TSVFadeFilter>(),
+            ComponentClassOf<TSVPanFilter>(),       ComponentClassOf<TSVInvertFilter>(),
+            ComponentClassOf<TSVDCBlockFilter>(),   ComponentClassOf<TSVRemixFilter>()};
 }
 
 void RegisterSVEffects() {

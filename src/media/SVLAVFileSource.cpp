@@ -112,11 +112,10 @@ int64_t TSVLAVFileSource::GetDuration() const {
 TSVWaveFormatExtensible TSVLAVFileSource::OpenStream() {
     const std::string name = FFileName;
     auto decoder = std::make_unique<TDecoder>();
-    TakeLAVLoggedError();     // what an earlier file left is not this one's reason
-    FInStream = GetRunning(); // a start opens while running, Open before
-    decoder->Input = std::make_unique<TSVLAVInput>(name, FAllowedInputs, [this] {
-        return FInterrupted.load() || (FInStream.load() && !GetRunning());
-    });
+    TakeLAVLoggedError(); // what an earlier file left is not this one's reason
+    FStopping = false;
+    decoder->Input = std::make_unique<TSVLAVInput>(
+        name, FAllowedInputs, [this] { return FInterrupted.load() || FStopping.load(); });
     const AVFormatContext& input = decoder->Input->Context();
     // The player audio's Stream counts audio streams only.
     const AVStream* stream = nullptr;
@@ -159,11 +158,15 @@ void TSVLAVFileSource::CloseStream() {
     // The player audio closes the decoder on the context before the context goes.
     FPlayerAudio->Close();
     FDecoder.reset();
-    FInStream = false;
+    FStopping = false;
+}
+
+void TSVLAVFileSource::IntStopping() noexcept {
+    if (GetRunning())
+        FStopping = true;
 }
 
 TRef<ISVAudioBuffer> TSVLAVFileSource::ReadBuffer() {
-    FInStream = true;
     TDecoder& decoder = *FDecoder;
     AVCodecContext* context = decoder.Context.get();
     AVFrame* frame = FPlayerAudio->GetFrame();

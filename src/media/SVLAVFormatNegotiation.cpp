@@ -152,11 +152,11 @@ TSVWaveFormatExtensible SVNegotiateFormat(const TSVLAVFileWriter& AWriter,
                                  "'");
         if (!ListsLayout(encoder, candidate)) {
             const int32_t limit = ListedChannelLimit(encoder);
-            throw EArgumentError(candidate.Channels > limit
-                                     ? ChannelRefusal(encoder, candidate.Channels, limit)
-                                     : CodecText(encoder) +
-                                           FormatMessage(" cannot take these %d speakers",
-                                                         candidate.Channels));
+            throw EArgumentError(
+                candidate.Channels > limit
+                    ? ChannelRefusal(encoder, candidate.Channels, limit)
+                    : CodecText(encoder) +
+                          FormatMessage(" cannot take these %d speakers", candidate.Channels));
         }
         candidate.Bits = bits;
         candidate.Rate = ARequest.Rate.value_or(static_cast<int32_t>(AInput.Format.nSamplesPerSec));
@@ -168,7 +168,8 @@ TSVWaveFormatExtensible SVNegotiateFormat(const TSVLAVFileWriter& AWriter,
         }
         if (SVEncoderSampleFormat(encoder, bits) == AV_SAMPLE_FMT_NONE) {
             if (widthRefusal.empty())
-                widthRefusal = CodecText(encoder) + FormatMessage(" cannot take %d-bit samples", bits);
+                widthRefusal =
+                    CodecText(encoder) + FormatMessage(" cannot take %d-bit samples", bits);
             continue;
         }
         std::string why;

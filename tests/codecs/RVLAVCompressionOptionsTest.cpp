@@ -1,5 +1,8 @@
 #include "sonvera/codecs/RVLAVCompressionOptions.h"
+#include "sonvera/codecs/RVLAVAudioCompression.h"
 #include "sonvera/codecs/RVLAVObjects.h"
+#include "sonvera/platform/runtime/JsonSerialization.h"
+#include "sonvera/platform/runtime/PropertyStreaming.h"
 
 #include <gtest/gtest.h>
 
@@ -70,4 +73,37 @@ TEST(RVLAVCompressionOptions, RegisteredAtStartUpAndCopiedWithTheirClasses) {
     EXPECT_EQ(copy.Items(0).ClassName(), expected[1]);
     copy.Clear();
     EXPECT_EQ(copy.Count(), 0);
+}
+
+// A stored descriptor keeps its options: their classes, names, values and order come back from
+// the document, and a document naming a class that is no option changes nothing.
+TEST(RVLAVCompressionOptions, StreamedWithTheDescriptor) {
+    std::unique_ptr<TSVLAVAudioCompression> stored, loaded;
+    TSVLAVAudioCompression::Create(StoreIn(stored), nullptr, nullptr).SetName("flac");
+    TSVLAVAudioCompression::Create(StoreIn(loaded), nullptr, nullptr);
+    TRVLAVCompressionOptions& options = *stored->GetOptions();
+    options.Add<TRVLAVCompressionOptionInt64>().SetValue(int64_t{1} << 40);
+    options.Add<TRVLAVCompressionOptionString>().SetValue("128k");
+    options.Add<TRVLAVCompressionOptionSingle>().SetValue(0.1f);
+    for (int32_t i = 0; i < options.Count(); ++i)
+        options.Items(i).SetName("option" + std::to_string(i));
+    loaded->GetOptions()->Add<TRVLAVCompressionOptionInteger>().SetName("replaced");
+
+    const TRef<TJsonWriter> writer = TJsonWriter::CreateObject();
+    WritePublishedProperties(*stored, writer);
+    const std::string text = writer->Text();
+    ReadPublishedProperties(*loaded, TJsonReader::Create(text));
+    const TRef<TJsonWriter> again = TJsonWriter::CreateObject();
+    WritePublishedProperties(*loaded, again);
+    EXPECT_EQ(again->Text(), text);
+    ASSERT_EQ(loaded->GetOptions()->Count(), 3);
+    EXPECT_EQ(loaded->GetOptions()->Items(2).ClassName(), "TRVLAVCompressionOptionSingle");
+    EXPECT_EQ(
+        static_cast<TRVLAVCompressionOptionSingle&>(loaded->GetOptions()->Items(2)).GetValue(),
+        0.1f);
+
+    std::string foreign = text;
+    foreign.replace(foreign.find("TRVLAVCompressionOptionString"), 29, "TSVAudioBuffer");
+    EXPECT_THROW(ReadPublishedProperties(*loaded, TJsonReader::Create(foreign)), EReadError);
+    EXPECT_EQ(loaded->GetOptions()->Count(), 3);
 }

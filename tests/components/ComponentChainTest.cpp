@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "components/RecordingAudioOut.h"
+#include "sonvera/components/SVBasicCompression.h"
 #include "sonvera/components/SVBasicGenericFilter.h"
 #include "sonvera/components/SVCommonFilter.h"
 #include "sonvera/components/SVCommonGen.h"
@@ -308,4 +309,55 @@ TEST(ComponentChain, FormatAndGainFiltersMatchTheBufferOperations) {
     EXPECT_EQ(out.Format.Format.wBitsPerSample, 24u);
     EXPECT_EQ(out.Format.dwChannelMask, surround.Mask());
     EXPECT_EQ(stereo->GetItem(0, 0), -32768); // the source buffer is untouched
+}
+
+// The codec bases' binary side: encoded blocks travel from a compressor's output pin into a
+// decompressor's processing, inline or on its thread, in order and whole; operations sent back
+// from the decompressor reach the compressor's SourceDispatch.
+TEST(SVBasicCompression, BlocksReachTheDecompressorAndOperationsComeBack) {
+    class TCompressor : public TSVBasicCompressor {
+    public:
+        using TSVBasicCompressor::TSVBasicCompressor;
+        std::vector<std::string> Back;
+        bool SourceDispatch(TPXPin*, TPXPin*, const TGUID&,
+                            const TRef<IPXNotifyOperation>& AOperation, uint32_t) override {
+            Back.push_back(AOperation->GetOperation().GetClassName());
+            return true;
+        }
+
+    protected:
+        bool IntSingleOperation(const TRef<IPXNotifyOperation>&) override { return false; }
+    };
+    class TDecompressor : public TSVBasicDecompressor {
+    public:
+        using TSVBasicDecompressor::TSVBasicDecompressor;
+        std::vector<uint8_t> Bytes;
+
+    protected:
+        bool IntSingleOperation(const TRef<IPXNotifyOperation>& AOperation) override {
+            const auto* supplied = OperationAs<TPXSuppliedBufferOperation>(AOperation);
+            const auto block = TQXBlockBuffer::CreateUniversal(supplied->GetData());
+            Bytes.insert(Bytes.end(), block->Read(), block->Read() + block->GetByteSize());
+            return true;
+        }
+    };
+    for (const bool threaded : {false, true}) {
+        SCOPED_TRACE(threaded ? "threaded" : "inline");
+        TCompressor compressor(nullptr);
+        TDecompressor decompressor(nullptr);
+        decompressor.SetThreaded(threaded);
+        ASSERT_TRUE(compressor.GetOutputPin()->Connect(decompressor.GetInputPin()));
+        compressor.GetOutputPin()->Notify(TPXStartRateOperation::Create(1000)); // starts the thread
+        std::vector<uint8_t> sent;
+        for (uint8_t i = 0; i < 3; ++i) {
+            const TRef<TQXBlockBuffer> block = TQXBlockBuffer::CreateSizeObject(100 + i);
+            std::memset(block->Write(), i + 1, block->GetByteSize());
+            sent.insert(sent.end(), block->GetByteSize(), static_cast<uint8_t>(i + 1));
+            EXPECT_TRUE(compressor.GetOutputPin()->SubmitBuffer(block));
+        }
+        compressor.GetOutputPin()->Notify(TPXStopOperation::Create()); // drains the thread
+        EXPECT_EQ(decompressor.Bytes, sent);
+        EXPECT_TRUE(decompressor.GetInputPin()->Notify(TPXPauseOperation::Create()));
+        EXPECT_EQ(compressor.Back, std::vector<std::string>{"TPXPauseOperation"});
+    }
 }

@@ -309,3 +309,42 @@ TEST(EffectChain, HighpassAgreesWithFfmpegAndSox) {
         EXPECT_LT(worst, 1e-4f);
     }
 }
+
+// Channel-marked input (each channel its own power of two) shows every weight: 5.1 folds to
+// stereo as ITU-R BS.775 gives it (centre and surrounds at -3 dB, no LFE), stereo to mono is the
+// average, and a matrix text replaces the weights.
+TEST(EffectChain, RemixFoldsChannelMarkedInputByTheStandardWeights) {
+    const float fl = 1, fr = 2, c = 4, lfe = 8, bl = 16, br = 32, k = 0.70710678f;
+    struct TCase {
+        uint32_t Channels;
+        const char* Layout;
+        const char* Matrix;
+        std::vector<float> Expected;
+    };
+    const TCase cases[] = {{6, "stereo", "", {fl + k * c + k * bl, fr + k * c + k * br}},
+                           {2, "mono", "", {(fl + fr) / 2}},
+                           {6, "mono", "", {(fl + fr) / 2 + k * c + k * (bl + br) / 2}},
+                           {1, "stereo", "", {fl, fl}},
+                           {2, "stereo", "0 1; 1 0.5", {fr, fl + fr / 2}}};
+    for (const TCase& test : cases) {
+        SCOPED_TRACE(std::string(test.Layout) + " from " + std::to_string(test.Channels));
+        const float marks[] = {fl, fr, c, lfe, bl, br};
+        std::vector<float> frames;
+        for (int i = 0; i < 3; ++i)
+            frames.insert(frames.end(), marks, marks + test.Channels);
+        TSVRemixFilter remix(nullptr);
+        remix.SetLayout(test.Layout);
+        remix.SetMatrix(test.Matrix);
+        const std::vector<float> out = RunChain({&remix}, frames, test.Channels);
+        ASSERT_EQ(out.size(), 3 * test.Expected.size());
+        for (size_t i = 0; i < out.size(); ++i)
+            EXPECT_FLOAT_EQ(out[i], test.Expected[i % test.Expected.size()]);
+    }
+    TSVRemixFilter remix(nullptr);
+    EXPECT_EQ(MessageOf<EArgumentError>([&] { remix.SetLayout("quad"); }),
+              "remix: unknown layout 'quad' (mono, stereo, 5.1 or 7.1)");
+    EXPECT_EQ(MessageOf<EArgumentError>([] { SVParseRemixMatrix("1 x", 1, 2); }),
+              "remix: matrix weight 'x' is not a number");
+    EXPECT_EQ(MessageOf<EArgumentError>([] { SVParseRemixMatrix("1 0; 0 1", 1, 2); }),
+              "remix: matrix has 2 rows; the layout has 1 channels");
+}

@@ -2,11 +2,16 @@
 // back through the file source, the resample filter, and the sample transfer they share.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -271,7 +276,8 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
                                        std::string("TPXStartWaveOperation"));
         if (strict) {
             EXPECT_NE(changing.GetError().find("does not match the stream's format"),
-                      std::string::npos) << changing.GetError();
+                      std::string::npos)
+                << changing.GetError();
             EXPECT_EQ(kept.Operations.back(), "TPXStopOperation");
             EXPECT_EQ(starts, 1);
         } else {
@@ -302,6 +308,73 @@ TEST(TSVLAVFileWriter, AFailureIsKeptAndStopsTheStreamUpstream) {
         *avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE),
         TPXStartWaveOperation::CreateFormatObject(44100, 24, 2, false)->GetWaveFormat(), why));
     EXPECT_EQ(why, "codec 'pcm_s16le' cannot take 24-bit samples");
+}
+
+TEST(TSVLAVFileWriter, KeepsTheFileOnlyWhenTheStreamReachesItsEnd) {
+    enum TEnd { enEndStop, enStop, enWriterDestroyed };
+    for (const TEnd end : {enEndStop, enStop, enWriterDestroyed}) {
+        SCOPED_TRACE(end);
+        const std::string file = TempFile("kept.wav");
+        {
+            TSignalGen gen(end == enEndStop ? 4000 : 1'000'000);
+            TSVLAVFileWriter writer(nullptr); // goes first, while the stream may still run
+            writer.SetFileName(file);
+            ASSERT_TRUE(gen.GetOutputPin()->Connect(writer.GetInputPin()));
+            writer.GetMasterPumping()->SetEnabled(true);
+            gen.Start();
+            for (int pump = 0; pump < 8 && gen.GetRunning(); ++pump) {
+                writer.GetInputPin()->Notify(TPXPumpRequestOperation::Create());
+                TMainThread::ProcessQueue();
+            }
+            if (end == enStop)
+                gen.Stop();
+        }
+        EXPECT_EQ(std::filesystem::exists(file), end == enEndStop);
+        for (const auto& entry : std::filesystem::directory_iterator(
+                 std::filesystem::path(file).parent_path()))
+            EXPECT_EQ(entry.path().filename().string().find("kept.part-"), std::string::npos);
+        std::filesystem::remove(file);
+    }
+}
+
+TEST(TSVLAVFileSource, AStopEndsAReadThatWaitsOnAStalledPipe) {
+    // Six seconds of audio (more than FFmpeg probes a pipe for), then the writer stalls.
+    const std::string wave = TempFile("stalled-source.wav"), fifo = TempFile("stalled.fifo");
+    {
+        TSignalGen gen(8000 * 8);
+        TSVLAVFileWriter writer(nullptr);
+        gen.GetAudioFormat()->SetSampleRate(8000);
+        writer.SetFileName(wave);
+        ASSERT_TRUE(gen.GetOutputPin()->Connect(writer.GetInputPin()));
+        RunPumped(gen, writer);
+    }
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> release{false};
+    std::thread stalling([&] {
+        const int fd = open(fifo.c_str(), O_WRONLY);
+        std::vector<char> bytes(8000 * 2 * 2 * 6);
+        const int in = open(wave.c_str(), O_RDONLY);
+        bytes.resize(static_cast<size_t>(std::max<ssize_t>(0, read(in, bytes.data(), bytes.size()))));
+        close(in);
+        EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        while (!release)
+            std::this_thread::yield();
+        close(fd);
+    });
+    TSVLAVFileSource source(nullptr);
+    TRecorder out(nullptr);
+    source.SetFileName(fifo);
+    ASSERT_TRUE(source.GetOutputPin()->Connect(out.GetInputPin()));
+    source.Start(); // its own clock reads until the pipe runs dry, then waits in the read
+    while (source.GetPosition() < 5 * 10'000'000LL)
+        std::this_thread::yield();
+    source.Stop(); // returns only once the waiting read has ended
+    EXPECT_FALSE(source.GetRunning());
+    EXPECT_EQ(out.Operations.back(), "TPXStopOperation");
+    release = true;
+    stalling.join();
+    std::filesystem::remove(wave);
+    std::filesystem::remove(fifo);
 }
 
 TEST(TSVResampleFilter, ResamplesOnceKeepingLevelAndTime) {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <string>
 #include <limits>
+#include <string>
 
 #include "SVBasicTestSupport.h"
 #include "sonvera/primitives/SVBitTransparent.h"
@@ -230,7 +230,8 @@ TEST(SVConvertBitsTransparent, RoundsSaturatesAndRoundTrips) {
     for (const int32_t from : {8, 16, 24, 32})
         for (const int32_t to : {8, 16, 24, 32}) {
             const int64_t top = (int64_t{1} << (from - 1)) - 1;
-            for (const int64_t value : {-top - 1, -top, int64_t{-1}, int64_t{0}, int64_t{1}, top / 3, top - 1, top}) {
+            for (const int64_t value :
+                 {-top - 1, -top, int64_t{-1}, int64_t{0}, int64_t{1}, top / 3, top - 1, top}) {
                 SCOPED_TRACE(std::to_string(from) + " -> " + std::to_string(to) + ": " +
                              std::to_string(value));
                 uint8_t in[4], out[4], back[4], dithered[4];
@@ -241,8 +242,8 @@ TEST(SVConvertBitsTransparent, RoundsSaturatesAndRoundTrips) {
                 SVConvertBitsTransparent(out, to, 4, back, from, 4, 1);
                 const int64_t expected =
                     to >= from ? value * (int64_t{1} << (to - from))
-                               : std::min(static_cast<int64_t>(
-                                              std::floor(std::ldexp(double(value), to - from) + 0.5)),
+                               : std::min(static_cast<int64_t>(std::floor(
+                                              std::ldexp(double(value), to - from) + 0.5)),
                                           (int64_t{1} << (to - 1)) - 1);
                 EXPECT_EQ(load(to, out), expected);
                 if (to > from) {

@@ -2,9 +2,9 @@
 
 #include <cctype>
 #include <cmath>
-#include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 
 #include "Commands.h"
@@ -159,9 +159,8 @@ int RunConvert(const std::vector<std::string>& AArguments) {
         const double seconds = static_cast<double>(result.Frames) / rate;
         // A lossy file keeps no sample width of its own: only a lossless codec's is told.
         const std::string width =
-            result.Lossless
-                ? FormatMessage(" %d-bit", result.Format.Samples.wValidBitsPerSample)
-                : std::string();
+            result.Lossless ? FormatMessage(" %d-bit", result.Format.Samples.wValidBitsPerSample)
+                            : std::string();
         std::string input;
         if (result.FormatChanges > 0)
             input += FormatMessage(", %llu format changes followed",

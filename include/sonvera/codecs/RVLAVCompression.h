@@ -36,8 +36,8 @@ using TRVLAVCodecSource = std::function<const AVCodec*()>;
 // Published: Name ("Auto Select"), GlobalQuality (-1), CompressionLevel (-1), Profile (0),
 // Level (0) - integer settings writing the context fields of those names - CoderType (video
 // descriptors only), Options, BitRate (400000, kept for the driver and written nowhere).
-// Setting properties are assigned through their objects (GetGlobalQuality()->Assign(...)):
-// the owned objects are never replaced.
+// Setting properties are set by their setters (SetGlobalQuality(...)), which assign the given
+// object's state into the owned one: the owned objects are never replaced.
 class TRVLAVCompression : public TRVLAVLoggingElement {
 public:
     ~TRVLAVCompression() override;
@@ -83,11 +83,17 @@ public:
     void SetBitRate(int32_t AValue) { SetPropValue("BitRate", FBitRate, AValue); }
 
     TRVIntegerSetting* GetGlobalQuality() const noexcept { return FGlobalQuality.get(); }
+    void SetGlobalQuality(const TRVIntegerSetting& AValue) { FGlobalQuality->Assign(AValue); }
     TRVIntegerSetting* GetCompressionLevel() const noexcept { return FCompressionLevel.get(); }
+    void SetCompressionLevel(const TRVIntegerSetting& AValue) { FCompressionLevel->Assign(AValue); }
     TRVIntegerSetting* GetProfile() const noexcept { return FProfile.get(); }
+    void SetProfile(const TRVIntegerSetting& AValue) { FProfile->Assign(AValue); }
     TRVIntegerSetting* GetLevel() const noexcept { return FLevel.get(); }
+    void SetLevel(const TRVIntegerSetting& AValue) { FLevel->Assign(AValue); }
     TRVVideoCoderTypeSetting* GetCoderType() const noexcept { return FCoderType.get(); }
+    void SetCoderType(const TRVVideoCoderTypeSetting& AValue) { FCoderType->Assign(AValue); }
     TRVLAVCompressionOptions* GetOptions() const noexcept { return FOptions.get(); }
+    void SetOptions(const TRVLAVCompressionOptions& AValue) { FOptions->Assign(AValue); }
 
 protected:
     // AOnGetCodec null: the codec is looked up as a decoder by Name on every call.

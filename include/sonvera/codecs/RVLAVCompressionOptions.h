@@ -129,8 +129,14 @@ public:
     // From another collection: the same items, of the same classes, in the same order.
     void Assign(const TPersistent& ASource) override;
 
+    // The items are streamed with the collection (and so with the descriptor that owns it).
+    int32_t StreamedItemCount() const override { return Count(); }
+    const TPersistent& StreamedItem(int32_t AIndex) const override { return Items(AIndex); }
+    std::unique_ptr<TPersistent> NewStreamedItem(const std::string& AClassName) const override;
+    void ReplaceStreamedItems(const std::vector<TPublishedState::TItem>& AItems) override;
+
 private:
-    std::unique_ptr<TRVLAVCompressionOption> NewItem(const std::string& AClassName);
+    std::unique_ptr<TRVLAVCompressionOption> NewItem(const std::string& AClassName) const;
     void Append(std::unique_ptr<TRVLAVCompressionOption> AItem);
 
     TPersistentNotify FOnChange;

@@ -11,7 +11,15 @@
 // channel from the lowest, (1 << (channels mod 32)) - 1.
 //
 // Opening and closing the decoder run under the global codec lock; DecodeBuffer runs on the
-// player's decoding thread without locking.
+// player's decoding thread without locking. Closing takes the lock too (a player of the older
+// design closed without it): every codec this library closes, descriptors' included, is closed
+// under the lock its opening takes, so a program that guards FFmpeg with that lock has one rule
+// to follow, at the cost of one uncontended lock per stream.
+//
+// DecodeBuffer raises where a frame does not fit its stream, instead of copying it at the
+// record's width or handing out a buffer of unwritten samples: copying a frame of another width
+// or channel count by the record would read or write past the frame or the buffer, and a buffer
+// of unwritten samples would travel downstream as noise.
 #pragma once
 
 #include <cstdint>

@@ -55,10 +55,15 @@ public:
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     TRVIntegerSetting* GetMaxDifference() const noexcept { return FMaxDifference.get(); }
+    void SetMaxDifference(const TRVIntegerSetting& AValue) { FMaxDifference->Assign(AValue); }
     TRVIntegerSetting* GetMin() const noexcept { return FMin.get(); }
+    void SetMin(const TRVIntegerSetting& AValue) { FMin->Assign(AValue); }
     TRVIntegerSetting* GetMax() const noexcept { return FMax.get(); }
+    void SetMax(const TRVIntegerSetting& AValue) { FMax->Assign(AValue); }
     TRVNormalizedFloatSetting* GetCompression() const noexcept { return FCompression.get(); }
+    void SetCompression(const TRVNormalizedFloatSetting& AValue) { FCompression->Assign(AValue); }
     TRVNormalizedFloatSetting* GetBlur() const noexcept { return FBlur.get(); }
+    void SetBlur(const TRVNormalizedFloatSetting& AValue) { FBlur->Assign(AValue); }
 
 private:
     std::unique_ptr<TRVIntegerSetting> FMaxDifference, FMin, FMax;
@@ -77,13 +82,21 @@ public:
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     TRVIntegerSetting* GetBitRate() const noexcept { return FBitRate.get(); }
+    void SetBitRate(const TRVIntegerSetting& AValue) { FBitRate->Assign(AValue); }
     TRVIntegerSetting* GetMinRate() const noexcept { return FMinRate.get(); }
+    void SetMinRate(const TRVIntegerSetting& AValue) { FMinRate->Assign(AValue); }
     TRVIntegerSetting* GetMaxRate() const noexcept { return FMaxRate.get(); }
+    void SetMaxRate(const TRVIntegerSetting& AValue) { FMaxRate->Assign(AValue); }
     TRVIntegerSetting* GetTolerance() const noexcept { return FTolerance.get(); }
+    void SetTolerance(const TRVIntegerSetting& AValue) { FTolerance->Assign(AValue); }
     TRVIntegerSetting* GetBufferSize() const noexcept { return FBufferSize.get(); }
+    void SetBufferSize(const TRVIntegerSetting& AValue) { FBufferSize->Assign(AValue); }
     TRVFloatSetting* GetMaxUnderflow() const noexcept { return FMaxUnderflow.get(); }
+    void SetMaxUnderflow(const TRVFloatSetting& AValue) { FMaxUnderflow->Assign(AValue); }
     TRVFloatSetting* GetMinOverflow() const noexcept { return FMinOverflow.get(); }
+    void SetMinOverflow(const TRVFloatSetting& AValue) { FMinOverflow->Assign(AValue); }
     TRVIntegerSetting* GetInitialOccupancy() const noexcept { return FInitialOccupancy.get(); }
+    void SetInitialOccupancy(const TRVIntegerSetting& AValue) { FInitialOccupancy->Assign(AValue); }
 
 private:
     std::unique_ptr<TRVIntegerSetting> FBitRate, FMinRate, FMaxRate, FTolerance, FBufferSize;
@@ -103,7 +116,9 @@ public:
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     TRVIntegerSetting* GetMaxRange() const noexcept { return FMaxRange.get(); }
+    void SetMaxRange(const TRVIntegerSetting& AValue) { FMaxRange->Assign(AValue); }
     TRVIntegerSetting* GetAlgorithm() const noexcept { return FAlgorithm.get(); }
+    void SetAlgorithm(const TRVIntegerSetting& AValue) { FAlgorithm->Assign(AValue); }
 
 private:
     std::unique_ptr<TRVIntegerSetting> FMaxRange, FAlgorithm;
@@ -120,7 +135,9 @@ public:
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     TRVIntegerSetting* GetMin() const noexcept { return FMin.get(); }
+    void SetMin(const TRVIntegerSetting& AValue) { FMin->Assign(AValue); }
     TRVIntegerSetting* GetMax() const noexcept { return FMax.get(); }
+    void SetMax(const TRVIntegerSetting& AValue) { FMax->Assign(AValue); }
 
 private:
     std::unique_ptr<TRVIntegerSetting> FMin, FMax;
@@ -137,10 +154,16 @@ public:
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
     TRVIntegerSetting* GetThreshold() const noexcept { return FThreshold.get(); }
+    void SetThreshold(const TRVIntegerSetting& AValue) { FThreshold->Assign(AValue); }
     TRVIntegerSetting* GetFactor() const noexcept { return FFactor.get(); }
+    void SetFactor(const TRVIntegerSetting& AValue) { FFactor->Assign(AValue); }
     TRVIntegerSetting* GetExponent() const noexcept { return FExponent.get(); }
+    void SetExponent(const TRVIntegerSetting& AValue) { FExponent->Assign(AValue); }
     TRVSkipCompareFunctionSetting* GetComparisonFunction() const noexcept {
         return FComparisonFunction.get();
+    }
+    void SetComparisonFunction(const TRVSkipCompareFunctionSetting& AValue) {
+        FComparisonFunction->Assign(AValue);
     }
 
 private:
@@ -165,21 +188,39 @@ public:
     AVMediaType GetMediaType() const override { return ClassMediaType(); }
 
     TGMLAVVideoCompressionQuantizer* GetQuantizer() const noexcept { return FQuantizer.get(); }
+    void SetQuantizer(const TGMLAVVideoCompressionQuantizer& AValue) { FQuantizer->Assign(AValue); }
     TGMLAVVideoCompressionRateControl* GetRateControl() const noexcept {
         return FRateControl.get();
+    }
+    void SetRateControl(const TGMLAVVideoCompressionRateControl& AValue) {
+        FRateControl->Assign(AValue);
     }
     TGMLAVVideoCompressionMotionEstimation* GetMotionEstimation() const noexcept {
         return FMotionEstimation.get();
     }
+    void SetMotionEstimation(const TGMLAVVideoCompressionMotionEstimation& AValue) {
+        FMotionEstimation->Assign(AValue);
+    }
     TRVIntegerSetting* GetGroupSize() const noexcept { return FGroupSize.get(); }
+    void SetGroupSize(const TRVIntegerSetting& AValue) { FGroupSize->Assign(AValue); }
     TRVIntegerSetting* GetMaxBFrames() const noexcept { return FMaxBFrames.get(); }
+    void SetMaxBFrames(const TRVIntegerSetting& AValue) { FMaxBFrames->Assign(AValue); }
     TRVIntegerSetting* GetContextModel() const noexcept { return FContextModel.get(); }
+    void SetContextModel(const TRVIntegerSetting& AValue) { FContextModel->Assign(AValue); }
     TGMLAVPredictionOrder* GetPredictionOrder() const noexcept { return FPredictionOrder.get(); }
+    void SetPredictionOrder(const TGMLAVPredictionOrder& AValue) {
+        FPredictionOrder->Assign(AValue);
+    }
     TGMLAVFrameSkip* GetFrameSkip() const noexcept { return FFrameSkip.get(); }
+    void SetFrameSkip(const TGMLAVFrameSkip& AValue) { FFrameSkip->Assign(AValue); }
     TRVIntegerSetting* GetTrellis() const noexcept { return FTrellis.get(); }
+    void SetTrellis(const TRVIntegerSetting& AValue) { FTrellis->Assign(AValue); }
     TRVIntegerSetting* GetNsseWeight() const noexcept { return FNsseWeight.get(); }
+    void SetNsseWeight(const TRVIntegerSetting& AValue) { FNsseWeight->Assign(AValue); }
     TRVDCTAlgorithmSetting* GetDCTAlgorithm() const noexcept { return FDCTAlgorithm.get(); }
+    void SetDCTAlgorithm(const TRVDCTAlgorithmSetting& AValue) { FDCTAlgorithm->Assign(AValue); }
     TRVIDCTAlgorithmSetting* GetIDCTAlgorithm() const noexcept { return FIDCTAlgorithm.get(); }
+    void SetIDCTAlgorithm(const TRVIDCTAlgorithmSetting& AValue) { FIDCTAlgorithm->Assign(AValue); }
 
     // A picture-conversion slot for the driving component; the descriptor never touches it.
     SwsContext* GetConvertCtx() const noexcept { return FConvertCtx; }

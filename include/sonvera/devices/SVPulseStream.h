@@ -90,7 +90,6 @@ private:
     pa_stream* FStream = nullptr;
     pa_sample_spec FSpec{};
     size_t FFrameBytes = 0;
-    size_t FTargetBytes = 0;  // playback: half the target length, the most one write waits for
     size_t FRequestBytes = 0; // playback: the server's request size, the least one write sends
     std::vector<uint8_t> FPending; // playback: written, not yet sent
     double FGrantedLatency = 0;

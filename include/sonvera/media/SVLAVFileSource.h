@@ -82,6 +82,7 @@ protected:
     // The next decoded frame; null at the end of the file.
     TRef<ISVAudioBuffer> ReadBuffer() override;
     void CloseStream() override;
+    void IntStopping() noexcept override;
 
 private:
     struct TDecoder;
@@ -94,7 +95,7 @@ private:
     std::string FFileName;
     std::string FAllowedInputs;
     std::atomic<bool> FInterrupted{false};
-    std::atomic<bool> FInStream{false}; // opened or read by a running stream: Stop ends a wait
+    std::atomic<bool> FStopping{false}; // a stop of the running stream is under way
     bool FStrict = false;
     bool FFloat = true;
     std::atomic<uint64_t> FDamagedFrames{0};

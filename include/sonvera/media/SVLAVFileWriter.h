@@ -13,9 +13,9 @@
 // a resample filter of the writer's own, until it announces that format again. Buffers are cut
 // into the encoder's frames, partial frames waiting for the next buffer; frames carry the
 // stream's time, starting at the first buffer's stamp. An end-stop sends the last partial
-// frame, drains the encoder and writes the trailer. With
-// MasterPumping enabled the writer takes over pumping at the stream's start: its chain then
-// moves one buffer per pump request sent from its input pin.
+// frame, drains the encoder and writes the trailer. With MasterPumping enabled the writer
+// takes over pumping at the stream's start: its chain then moves one buffer per pump request
+// sent from its input pin (Render does it all).
 //
 // The file appears whole or not at all: a regular file (or none) at FileName is written under a
 // temporary name in its folder and renamed over it (keeping its mode and owner) only once the

@@ -25,8 +25,8 @@ struct TSVDitherState {
 // samples written ADstStep bytes apart from ADst (8, 16, 24 or 32 bits each; equal widths copy).
 // ADither, when not null, dithers what is narrowed and moves on its state. Returns ippStsNoErr,
 // ippStsNullPtrErr for a missing pointer, ippStsSizeErr for an unsupported width.
-IppStatus SVConvertBitsTransparent(const void* ASrc, int32_t ASrcBits, int32_t ASrcStep,
-                                   void* ADst, int32_t ADstBits, int32_t ADstStep, int64_t ACount,
+IppStatus SVConvertBitsTransparent(const void* ASrc, int32_t ASrcBits, int32_t ASrcStep, void* ADst,
+                                   int32_t ADstBits, int32_t ADstStep, int64_t ACount,
                                    TSVDitherState* ADither = nullptr);
 
 } // namespace sonvera

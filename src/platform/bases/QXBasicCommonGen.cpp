@@ -36,6 +36,7 @@ bool TQXBasicCommonGen::OnPumpClockThread() const {
 }
 
 void TQXBasicCommonGen::Stop() {
+    IntStopping();
     if (OnPumpClockThread()) {
         PostStop();
         return;

@@ -42,6 +42,19 @@ void CheckState(const TPersistent& AObject, const TPublishedState& AState) {
 
 } // namespace
 
+const TPersistent& TPersistent::StreamedItem(int32_t AIndex) const {
+    throw ERangeError(FormatMessage("Index out of range = %d", AIndex));
+}
+
+std::unique_ptr<TPersistent> TPersistent::NewStreamedItem(const std::string& AClassName) const {
+    throw EArgumentError(ClassName() + " takes no item of class " + AClassName);
+}
+
+void TPersistent::ReplaceStreamedItems(const std::vector<TPublishedState::TItem>& AItems) {
+    if (!AItems.empty())
+        throw EArgumentError(ClassName() + " takes no items");
+}
+
 const TPropertyTableBase& TPersistent::ClassPropertyTable() {
     static const TPropertyTable<TPersistent> table("TPersistent");
     return table;
@@ -93,6 +106,8 @@ TPublishedState TPersistent::CapturePublishedState() const {
 
 void TPersistent::ApplyPublishedState(const TPublishedState& AState) {
     CheckState(*this, AState);
+    if (AState.HasItems) // first: a refused item refuses the whole state
+        ReplaceStreamedItems(AState.Items);
     for (const TPublishedState::TValue& value : AState.Values)
         value.Property->SetValue(*this, value.Value);
     for (const TPublishedState::TObject& object : AState.Objects)

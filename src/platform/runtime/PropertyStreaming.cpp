@@ -30,6 +30,8 @@ double TextToDouble(const TPropertyInfo& AProperty, const std::string& AText) {
 }
 
 bool DiffersFromDefaults(const TPersistent& AObject) {
+    if (AObject.StreamedItemCount() > 0)
+        return true;
     for (const TPropertyInfo& property : AObject.GetPropertyTable().Properties()) {
         if (property.Kind() != pkObject) {
             if (!property.IsDefault(AObject))
@@ -74,6 +76,8 @@ void WriteValue(const TPropertyInfo& AProperty, const TPropertyValue& AValue, IW
     }
 }
 
+void WriteItems(const TPersistent& AObject, IWriter& AWriter);
+
 void WriteObject(const TPersistent& AObject, IWriter& AWriter) {
     for (const TPropertyInfo& property : AObject.GetPropertyTable().Properties()) {
         if (property.Kind() != pkObject) {
@@ -89,6 +93,24 @@ void WriteObject(const TPersistent& AObject, IWriter& AWriter) {
         WriteObject(*object, AWriter);
         AWriter.EndGroup();
     }
+    WriteItems(AObject, AWriter);
+}
+
+// A collection's items: the group "Items" of groups "Item0", "Item1"..., each with the item's
+// "ClassName" and its published properties.
+void WriteItems(const TPersistent& AObject, IWriter& AWriter) {
+    const int32_t count = AObject.StreamedItemCount();
+    if (count <= 0)
+        return;
+    AWriter.BeginGroup("Items");
+    for (int32_t i = 0; i < count; ++i) {
+        const TPersistent& item = AObject.StreamedItem(i);
+        AWriter.BeginGroup("Item" + std::to_string(i));
+        AWriter.WriteString("ClassName", item.ClassName());
+        WriteObject(item, AWriter);
+        AWriter.EndGroup();
+    }
+    AWriter.EndGroup();
 }
 
 template <class T>
@@ -163,6 +185,41 @@ std::optional<TPropertyValue> ReadValue(const TPropertyInfo& AProperty, IReader&
     return std::nullopt;
 }
 
+TPublishedState ReadState(const TPersistent& AObject, IReader& AReader);
+
+// Runs ARead inside AReader's open group and closes the group however ARead ends.
+template <class TRead> void InGroup(IReader& AReader, TRead ARead) {
+    try {
+        ARead();
+    } catch (...) {
+        AReader.EndGroup();
+        throw;
+    }
+    AReader.EndGroup();
+}
+
+// A collection's items as WriteItems writes them; each is read against a new item of its class.
+void ReadItems(const TPersistent& AObject, IReader& AReader, TPublishedState& AState) {
+    if (AObject.StreamedItemCount() < 0 || !AReader.BeginGroup("Items"))
+        return;
+    AState.HasItems = true;
+    InGroup(AReader, [&] {
+        for (int32_t i = 0; AReader.BeginGroup("Item" + std::to_string(i)); ++i)
+            InGroup(AReader, [&] {
+                std::string name;
+                if (!AReader.ReadString("ClassName", name))
+                    throw EReadError(FormatMessage("Item %d has no ClassName", i));
+                std::unique_ptr<TPersistent> item;
+                try {
+                    item = AObject.NewStreamedItem(name);
+                } catch (const EArgumentError& error) {
+                    throw EReadError(error.Message());
+                }
+                AState.Items.push_back({name, ReadState(*item, AReader)});
+            });
+    });
+}
+
 TPublishedState ReadState(const TPersistent& AObject, IReader& AReader) {
     TPublishedState state;
     for (const TPropertyInfo& property : AObject.GetPropertyTable().Properties()) {
@@ -182,6 +239,7 @@ TPublishedState ReadState(const TPersistent& AObject, IReader& AReader) {
         }
         AReader.EndGroup();
     }
+    ReadItems(AObject, AReader, state);
     return state;
 }
 

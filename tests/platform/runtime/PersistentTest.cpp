@@ -115,17 +115,21 @@ TEST(TPersistent, ARefusedStateChangesNothing) {
     const TPropertyInfo* algorithm = table.Find("Algorithm");
     const TPropertyInfo* mask = table.Find("ChannelMask");
 
-    TPublishedState wrongKind{{{level, int32_t{5}}, {algorithm, std::string("taArm")}}, {}};
+    TPublishedState wrongKind{
+        {{level, int32_t{5}}, {algorithm, std::string("taArm")}}, {}, false, {}};
     EXPECT_THROW(format.ApplyPublishedState(wrongKind), EArgumentError);
-    TPublishedState noMember{{{level, int32_t{5}}, {algorithm, int64_t{3}}}, {}};
+    TPublishedState noMember{{{level, int32_t{5}}, {algorithm, int64_t{3}}}, {}, false, {}};
     EXPECT_THROW(format.ApplyPublishedState(noMember), ERangeError);
-    TPublishedState unnamedBit{{{level, int32_t{5}}, {mask, uint32_t{1} << 31}}, {}};
+    TPublishedState unnamedBit{{{level, int32_t{5}}, {mask, uint32_t{1} << 31}}, {}, false, {}};
     EXPECT_THROW(format.ApplyPublishedState(unnamedBit), ERangeError);
     const TPropertyInfo* settingValue = TTestSetting::ClassPropertyTable().Find("Value");
-    TPublishedState otherTable{{{level, int32_t{5}}, {settingValue, int32_t{6}}}, {}};
+    TPublishedState otherTable{{{level, int32_t{5}}, {settingValue, int32_t{6}}}, {}, false, {}};
     EXPECT_THROW(format.ApplyPublishedState(otherTable), EArgumentError);
-    TPublishedState badSub{{{level, int32_t{5}}},
-                           {{table.Find("Quality"), {{{settingValue, std::string("x")}}, {}}}}};
+    TPublishedState badSub{
+        {{level, int32_t{5}}},
+        {{table.Find("Quality"), {{{settingValue, std::string("x")}}, {}, false, {}}}},
+        false,
+        {}};
     EXPECT_THROW(format.ApplyPublishedState(badSub), EArgumentError);
     EXPECT_EQ(format.GetLevel(), -1);
     EXPECT_EQ(format.GetAlgorithm(), taAuto);

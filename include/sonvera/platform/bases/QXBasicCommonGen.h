@@ -63,6 +63,10 @@ protected:
     // operation sent downstream, a stop by default (a generator that ran out of data tells it
     // with an end-stop).
     virtual TRef<IPXNotifyOperation> IntStopStream();
+    // Called first thing by Stop, on the stopping thread and before any lock: a generator whose
+    // tick may wait on outside input (a stalled pipe) ends that wait here, since the stop cannot
+    // take the component lock while the tick holds it. Only atomics may be touched.
+    virtual void IntStopping() noexcept {}
 
     // The dispatch handler of the output pins: answers operations from downstream.
     bool DispatchOperation(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,

@@ -2,6 +2,7 @@
 // assigned from another object of its class, reset to their defaults and streamed.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,22 @@ struct TPublishedState {
         TPropertyValue Value;
     };
     struct TObject; // a sub-object's state
+    struct TItem;   // an item of a collection: its class and its state
 
     std::vector<TValue> Values;
     std::vector<TObject> Objects;
+    // With HasItems, a collection's items in order, which replace the ones it has.
+    bool HasItems = false;
+    std::vector<TItem> Items;
 };
 
 struct TPublishedState::TObject {
     const TPropertyInfo* Property;
+    TPublishedState State;
+};
+
+struct TPublishedState::TItem {
+    std::string ClassName;
     TPublishedState State;
 };
 
@@ -55,6 +65,18 @@ public:
     // ERangeError for an enumeration value or set bit that names no member), so a refused
     // state changes nothing.
     virtual void ApplyPublishedState(const TPublishedState& AState);
+
+    // A collection owns items beyond its published properties; they are streamed after them,
+    // each with its class name. The number of items, -1 for an object that is no collection.
+    virtual int32_t StreamedItemCount() const { return -1; }
+    // Item AIndex; ERangeError outside the collection.
+    virtual const TPersistent& StreamedItem(int32_t AIndex) const;
+    // A new item of AClassName, not in the collection, that a streamed item is read into;
+    // EArgumentError for a class the collection does not take.
+    virtual std::unique_ptr<TPersistent> NewStreamedItem(const std::string& AClassName) const;
+    // Replaces the items by new ones of the given classes and states; a refused item leaves
+    // the collection as it was.
+    virtual void ReplaceStreamedItems(const std::vector<TPublishedState::TItem>& AItems);
 
 protected:
     virtual void AssignTo(TPersistent& ADest) const;

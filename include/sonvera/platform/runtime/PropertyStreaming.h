@@ -3,7 +3,8 @@
 // Integers, Booleans, strings and 64-bit integers use the writer's own kinds; a cardinal is a
 // 64-bit entry; a double is a string in the shortest text that reads back to the same bits
 // ("0.1", "-0", "inf", "nan"); an enumeration is the member's name; a set is the text
-// "[spFrontLeft,spFrontRight]".
+// "[spFrontLeft,spFrontRight]". A collection's items follow in the group "Items", one group
+// "Item0", "Item1"... each, holding the item's "ClassName" and its own entries.
 #pragma once
 
 #include "sonvera/platform/runtime/Persistent.h"
@@ -17,7 +18,8 @@ namespace sonvera {
 void WritePublishedProperties(const TPersistent& AObject, const TRef<IWriter>& AWriter);
 
 // Reads every entry first and then sets the values through the class's setters (so bounded
-// setters clamp and changes are notified). Absent entries, and entries of another kind, keep
+// setters clamp and changes are notified); a collection's "Items" replace its items, and an
+// item of a class it does not take is refused with EReadError. Absent entries, and entries of another kind, keep
 // the current value. An enumeration or set text that names no member, a cardinal outside 32
 // bits or a double that does not parse is refused with EReadError, and then nothing is set.
 void ReadPublishedProperties(TPersistent& AObject, const TRef<IReader>& AReader);

@@ -22,6 +22,7 @@ scripts/test-python.sh build-ci
 scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSONVERA_WERROR=ON \
     -DSONVERA_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
 # ThreadSanitizer and the fuzz targets are built with clang, so that every run compiles the

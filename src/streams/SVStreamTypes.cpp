@@ -96,7 +96,10 @@ TPXStartWaveOperation::CreateObject(const TSVWaveFormatExtensible* AWaveFormat, 
 
 TRef<TPXStartWaveOperation>
 TPXStartWaveOperation::CreateObject(const TSVWaveFormatExtensible& AWaveFormat, bool APaused) {
-    return MakeRef<TPXStartWaveOperation>(AWaveFormat.Format.nSamplesPerSec, AWaveFormat, APaused);
+    // Read out of the packed record first: a forwarded reference to one of its fields may be
+    // misaligned.
+    const double rate = AWaveFormat.Format.nSamplesPerSec;
+    return MakeRef<TPXStartWaveOperation>(rate, AWaveFormat, APaused);
 }
 
 TRef<TPXStartWaveOperation>

@@ -165,7 +165,12 @@ std::string SVSaveChainDocument(const TSVChain& AChain) {
                                {"To", connection.To},
                                {"Input", connection.Input}});
     document["Connections"] = std::move(connections);
-    return document.dump(2) + "\n";
+    try {
+        return document.dump(2) + "\n";
+    } catch (const nlohmann::json::exception&) {
+        // Names from chain text are bytes as typed; a document holds UTF-8 only.
+        throw EArgumentError("chain document: a component name is not valid UTF-8");
+    }
 }
 
 void SVLoadChainDocument(TSVChain& AChain, const std::string& ADocument) {

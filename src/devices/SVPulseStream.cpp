@@ -233,6 +233,8 @@ size_t TSVPulseStream::Read(uint8_t* ABytes, size_t ALength) {
 
 size_t TSVPulseStream::TakeRecorded(uint8_t* ABytes, size_t ALength) {
     const size_t length = std::min(ALength, FCarry.size());
+    if (length == 0)
+        return 0; // an empty carry has no data pointer to copy from
     std::memcpy(ABytes, FCarry.data(), length);
     FCarry.erase(FCarry.begin(), FCarry.begin() + static_cast<ptrdiff_t>(length));
     return length;

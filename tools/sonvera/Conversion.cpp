@@ -86,6 +86,10 @@ TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOption
     TSVFormatFilter widthAndLayout(nullptr);
     TSVResampleFilter resample(nullptr);
     TSVGainFilter gain(nullptr);
+    // Normalisation scales floats, so that nothing clips before the limiter.
+    TSVFormatFilter toFloat(nullptr), fromFloat(nullptr);
+    TSVLimiter limiter(nullptr);
+    // Declared after every component it holds, so that it is destroyed (and stops them) first.
     TSVChain chain;
     std::string last = chain.NameOf(chain.Add(ASource));
     const auto append = [&](TPersistent& AComponent) {
@@ -104,9 +108,6 @@ TConversionResult ConvertFrom(TSVLAVFileSource& ASource, const TConversionOption
         resample.SetSampleRate(format.Format.nSamplesPerSec);
         append(resample);
     }
-    // Normalisation scales floats, so that nothing clips before the limiter.
-    TSVFormatFilter toFloat(nullptr), fromFloat(nullptr);
-    TSVLimiter limiter(nullptr);
     if (AOptions.LoudnessGainDb) {
         toFloat.SetFloat(true);
         append(toFloat);

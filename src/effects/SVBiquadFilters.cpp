@@ -156,6 +156,10 @@ void TSVGainBiquadFilter::SetGain(double AValue) {
     const TClassInfo& TClass::ClassInfo() {                                                        \
         static const TClassInfo info = SVEffectClassInfo(#TClass, AShort, ADescription);           \
         return info;                                                                               \
+    }                                                                                              \
+    const TPropertyTableBase& TClass::ClassPropertyTable() {                                       \
+        static const TPropertyTable<TClass> table(#TClass, TFamily::ClassPropertyTable());         \
+        return table;                                                                              \
     }
 
 SONVERA_BIQUAD_CLASS_INFO(TSVHighpassFilter, "highpass",

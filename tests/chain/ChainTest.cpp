@@ -219,3 +219,14 @@ TEST(ChainTest, StopFromAnotherThreadAndFailuresEndTheRun) {
 }
 
 } // namespace
+
+// A document names a component by its property table's class; every registered component must
+// be created again from that name, or a saved chain would not load.
+TEST(ChainTest, EveryRegisteredComponentIsSavedUnderItsOwnClass) {
+    const std::vector<TClassRef> classes = RegisteredComponents();
+    ASSERT_FALSE(classes.empty());
+    for (const TClassRef type : classes) {
+        const std::unique_ptr<TPersistent> component = CreateComponent(type->ClassName, nullptr);
+        EXPECT_EQ(component->GetPropertyTable().ClassName(), type->ClassName) << type->ShortName;
+    }
+}

@@ -103,8 +103,14 @@ private:
 #define SONVERA_BIQUAD_EFFECT(TClass, TBase, AKind)                                                \
     class TClass final : public TBase {                                                            \
     public:                                                                                        \
+        using TFamily = TBase;                                                                     \
         explicit TClass(TPersistent* AOwner) : TBase(AOwner, AKind) {}                             \
         static const TClassInfo& ClassInfo();                                                      \
+        /* A table of its own, so that a document names the kind and not the family. */            \
+        static const TPropertyTableBase& ClassPropertyTable();                                     \
+        const TPropertyTableBase& GetPropertyTable() const override {                              \
+            return ClassPropertyTable();                                                           \
+        }                                                                                          \
     }
 
 SONVERA_BIQUAD_EFFECT(TSVHighpassFilter, TSVPassFilter, bkHighpass);

@@ -37,11 +37,28 @@ TPyArraySource::~TPyArraySource() {
     Stop();
 }
 
+void TPyArraySource::IntStartStream() {
+    if (!FFloat)
+        return TSVCommonGen::IntStartStream();
+    SetRate(GetSampleRate());
+    NotifyOutputPins(TPXStartWaveOperation::Create(FloatBuffer(0)->GetWaveFormat(), false));
+}
+
+TRef<ISVAudioBuffer> TPyArraySource::FloatBuffer(uint32_t AFrames) {
+    const TSVWaveFormatExtensible& format = *GetAudioFormat()->GetWaveFormat();
+    return TSVAudioBuffer::CreateFloatSizeEx(static_cast<int32_t>(format.Format.nSamplesPerSec),
+                                             format.Format.nChannels, static_cast<int32_t>(AFrames),
+                                             TSVSpeakers::FromMask(format.dwChannelMask));
+}
+
 void TPyArraySource::GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, bool& AStop) {
     const size_t frames = std::min<size_t>(ABuffer->GetSize(), FFrames - FNext);
-    ABuffer->Resize(static_cast<uint32_t>(frames), false);
+    if (FFloat)
+        ABuffer = FloatBuffer(static_cast<uint32_t>(frames));
+    else
+        ABuffer->Resize(static_cast<uint32_t>(frames), false);
     StoreSamples(FSamples + FNext * FChannels * SampleTypeSize(FType), FType,
-                 static_cast<uint8_t*>(ABuffer->Write()), TSampleKind{ABuffer->GetSampleBitWidth()},
+                 static_cast<uint8_t*>(ABuffer->Write()), {ABuffer->GetSampleBitWidth(), FFloat},
                  frames * FChannels);
     FNext += frames;
     ASend = frames > 0 || FFrames == 0;

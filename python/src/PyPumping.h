@@ -40,8 +40,9 @@ private:
 };
 
 // The start of a chain written from Python: AFrames frames of AChannels interleaved samples
-// at ASamples, of AType, sent as buffers of the generator's format (which the caller sets)
-// converted by StoreSamples. The samples must outlive the stream.
+// at ASamples, of AType, sent as buffers of the generator's format (which the caller sets), or
+// as float buffers with SetFloat, converted by StoreSamples. The samples must outlive the
+// stream.
 class TPyArraySource : public TSVCommonGen {
 public:
     static constexpr uint32_t KBufferFrames = 16384;
@@ -49,15 +50,23 @@ public:
     TPyArraySource(const void* ASamples, TSampleType AType, size_t AFrames, size_t AChannels);
     ~TPyArraySource() override;
 
+    // Float buffers at the format's rate and channels, whatever its width; before the start.
+    void SetFloat(bool AValue) { FFloat = AValue; }
+
 protected:
+    void IntStartStream() override;
     void GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, bool& AStop) override;
 
 private:
+    // A float buffer of AFrames frames at the format's rate and speakers.
+    TRef<ISVAudioBuffer> FloatBuffer(uint32_t AFrames);
+
     const uint8_t* FSamples;
     TSampleType FType;
     size_t FFrames;
     size_t FChannels;
     size_t FNext = 0;
+    bool FFloat = false;
 };
 
 // Starts AGenerator's stream with AConsumer pacing it. Called with the GIL held, as the others.

@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 
 #include "PyAudioBuffer.h"
+#include "PyChain.h"
 #include "PyFiles.h"
 #include "sonvera/package/SonveraPackage.h"
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -15,5 +16,6 @@ PYBIND11_MODULE(_sonvera, AModule) {
     py::register_exception<sonvera::Exception>(AModule, "Error", PyExc_RuntimeError);
     sonvera::python::BindAudioBuffer(AModule);
     sonvera::python::BindFiles(AModule);
+    sonvera::python::BindChains(AModule);
     AModule.attr("__version__") = sonvera::SonveraVersion();
 }

@@ -64,7 +64,7 @@ public:
     // The sink playing the current or last stream.
     std::string GetDeviceName() const;
     // Why the last stream failed; empty while nothing failed.
-    std::string GetError() const;
+    std::string GetError() const override;
 
     bool SinkDispatch(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
                       const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) override;

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "AudioBufferChecks.h"
-#include "codecs/RVLAVSampleKernels.h"
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 using namespace sonvera;
 using namespace sonvera::fuzz;
@@ -63,12 +63,16 @@ int32_t ExpectedSample(const AVFrame& AFrame, int AFormat, int AChannels, int AI
     if (av_get_packed_sample_fmt(AVSampleFormat(AFormat)) == AV_SAMPLE_FMT_FLT) {
         float value;
         std::memcpy(&value, at, sizeof value);
-        return lav::FloatToS32(value);
+        int32_t sample = 0;
+        SVFloatsToS32Symmetric(&value, &sample, 1); // one sample: the portable loop
+        return sample;
     }
     if (av_get_packed_sample_fmt(AVSampleFormat(AFormat)) == AV_SAMPLE_FMT_DBL) {
         double value;
         std::memcpy(&value, at, sizeof value);
-        return lav::FloatToS32(value);
+        int32_t sample = 0;
+        SVFloatsToS32Symmetric(&value, &sample, 1);
+        return sample;
     }
     int32_t value = 0;
     std::memcpy(&value, at, size_t(bytes));

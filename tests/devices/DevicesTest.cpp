@@ -23,7 +23,7 @@ using namespace sonvera;
 // not checked (the library's own code, under the loop's lock, still is).
 extern "C" const char* __tsan_default_suppressions() {
     return "race:pa_srbchannel_read\nrace:pa_srbchannel_write\nrace:pa_packet_new_data\n"
-           "race:pa_memblock_new\nrace:pa_mempool_\n";
+           "race:pa_memblock_new\nrace:pa_mempool_\nrace:pa_iochannel_read_with_ancil_data\n";
 }
 
 namespace {

@@ -152,7 +152,7 @@
 #include "sonvera/analysis/SVAnalysisPicture.h"
 #include "sonvera/analysis/SVLevelMeter.h"
 #include "sonvera/analysis/SVLoudnessMeter.h"
-#include "sonvera/analysis/SVSpectrum.h"
+#include "sonvera/analysis/SVFrequencyMeter.h"
 #endif
 
 // The sound-server output and input over libpulse. Linking sonvera::devices defines

@@ -2,7 +2,7 @@
 // chain text and tools find them by short name.
 #include "sonvera/analysis/SVLevelMeter.h"
 #include "sonvera/analysis/SVLoudnessMeter.h"
-#include "sonvera/analysis/SVSpectrum.h"
+#include "sonvera/analysis/SVFrequencyMeter.h"
 
 namespace sonvera {
 
@@ -12,10 +12,10 @@ struct TAnalysisLoader {
     TAnalysisLoader() {
         RegisterSVLoudnessMeter();
         RegisterSVLevelMeter();
-        RegisterSVSpectrum();
+        RegisterSVFrequencyMeter();
     }
     ~TAnalysisLoader() {
-        UnregisterSVSpectrum();
+        UnregisterSVFrequencyMeter();
         UnregisterSVLevelMeter();
         UnregisterSVLoudnessMeter();
     }

@@ -136,7 +136,7 @@ double TSVAnalysisPicture::LowestFrequency() const {
 double TSVAnalysisPicture::HighestFrequency() const {
     if (FSpectra.empty())
         return 22050.0;
-    const TSVSpectrumColumn& column = FSpectra.front();
+    const TSVFrequencyColumn& column = FSpectra.front();
     return std::max(LowestFrequency() * 2,
                     column.BinWidth * static_cast<double>(column.Power.size() - 1));
 }
@@ -156,7 +156,7 @@ std::string TSVAnalysisPicture::EncodePng() const {
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
 
     const TSVPictureArea wave = WaveformArea();
-    const TSVPictureArea spec = SpectrogramArea();
+    const TSVPictureArea spectrogram = SpectrogramArea();
 
     // The title line.
     cairo_set_font_size(cr, 15);
@@ -209,7 +209,7 @@ std::string TSVAnalysisPicture::EncodePng() const {
     }
 
     // The spectrogram, pixel by pixel into an image of its own, then painted in place.
-    TSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, spec.Width, spec.Height),
+    TSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, spectrogram.Width, spectrogram.Height),
                    cairo_surface_destroy);
     cairo_surface_flush(image.get());
     unsigned char* pixels = cairo_image_surface_get_data(image.get());
@@ -221,13 +221,13 @@ std::string TSVAnalysisPicture::EncodePng() const {
         const auto bin = [&](double AHertz) {
             return std::clamp(AHertz / width, 0.0, double(last));
         };
-        for (int32_t y = 0; y < spec.Height; ++y) {
+        for (int32_t y = 0; y < spectrogram.Height; ++y) {
             const double above =
                 bin(FrequencyOfRow(y) *
-                    std::pow(LowestFrequency() / HighestFrequency(), -0.5 / spec.Height));
+                    std::pow(LowestFrequency() / HighestFrequency(), -0.5 / spectrogram.Height));
             const double below =
                 bin(FrequencyOfRow(y) *
-                    std::pow(LowestFrequency() / HighestFrequency(), 0.5 / spec.Height));
+                    std::pow(LowestFrequency() / HighestFrequency(), 0.5 / spectrogram.Height));
             const double centre = bin(FrequencyOfRow(y));
             const auto low = static_cast<size_t>(std::ceil(below));
             const auto high = static_cast<size_t>(std::floor(above));
@@ -238,12 +238,12 @@ std::string TSVAnalysisPicture::EncodePng() const {
                                 centre - std::floor(centre)});
         }
     }
-    for (int32_t x = 0; x < spec.Width && !FSpectra.empty(); ++x) {
+    for (int32_t x = 0; x < spectrogram.Width && !FSpectra.empty(); ++x) {
         const std::vector<float>& power =
-            FSpectra[static_cast<size_t>(x) * FSpectra.size() / spec.Width].Power;
+            FSpectra[static_cast<size_t>(x) * FSpectra.size() / spectrogram.Width].Power;
         if (power.size() != FSpectra.front().Power.size())
             continue;
-        for (int32_t y = 0; y < spec.Height; ++y) {
+        for (int32_t y = 0; y < spectrogram.Height; ++y) {
             const TColour colour = ScaleColour(
                 (RowPower(power, rows[size_t(y)]) - KLowestDecibels) / -KLowestDecibels);
             auto* pixel = reinterpret_cast<uint32_t*>(pixels + ptrdiff_t{y} * stride) + x;
@@ -253,12 +253,12 @@ std::string TSVAnalysisPicture::EncodePng() const {
         }
     }
     cairo_surface_mark_dirty(image.get());
-    cairo_set_source_surface(cr, image.get(), spec.Left, spec.Top);
+    cairo_set_source_surface(cr, image.get(), spectrogram.Left, spectrogram.Top);
     cairo_paint(cr);
 
     // The frequency axis.
     SetColour(cr, KText);
-    DrawText(cr, "Hz", spec.Left - 10, spec.Top - 2, alRight);
+    DrawText(cr, "Hz", spectrogram.Left - 10, spectrogram.Top - 2, alRight);
     const double lowest = LowestFrequency(), highest = HighestFrequency();
     for (double decade = 10; decade <= highest; decade *= 10)
         for (const double step : {1.0, 2.0, 5.0}) {
@@ -266,50 +266,50 @@ std::string TSVAnalysisPicture::EncodePng() const {
             if (hertz < lowest || hertz > highest)
                 continue;
             const double y =
-                spec.Top + spec.Height * std::log(highest / hertz) / std::log(highest / lowest);
+                spectrogram.Top + spectrogram.Height * std::log(highest / hertz) / std::log(highest / lowest);
             SetColour(cr, KText, 0.18);
-            cairo_rectangle(cr, spec.Left, std::round(y), spec.Width, 1);
+            cairo_rectangle(cr, spectrogram.Left, std::round(y), spectrogram.Width, 1);
             cairo_fill(cr);
             SetColour(cr, KText);
-            cairo_rectangle(cr, spec.Left - 5, std::round(y), 5, 1);
+            cairo_rectangle(cr, spectrogram.Left - 5, std::round(y), 5, 1);
             cairo_fill(cr);
-            DrawText(cr, FrequencyLabel(hertz), spec.Left - 8, y + 4, alRight);
+            DrawText(cr, FrequencyLabel(hertz), spectrogram.Left - 8, y + 4, alRight);
         }
 
     // The time axis, with its lines through both plots.
     if (FDuration > 0) {
-        const double step = TimeStep(FDuration, spec.Width);
+        const double step = TimeStep(FDuration, spectrogram.Width);
         for (double seconds = 0; seconds <= FDuration + 1e-9; seconds += step) {
-            const double x = spec.Left + spec.Width * seconds / FDuration;
+            const double x = spectrogram.Left + spectrogram.Width * seconds / FDuration;
             SetColour(cr, KText, 0.14);
-            cairo_rectangle(cr, std::round(x), wave.Top, 1, spec.Top + spec.Height - wave.Top);
+            cairo_rectangle(cr, std::round(x), wave.Top, 1, spectrogram.Top + spectrogram.Height - wave.Top);
             cairo_fill(cr);
             SetColour(cr, KText);
-            cairo_rectangle(cr, std::round(x), spec.Top + spec.Height, 1, 5);
+            cairo_rectangle(cr, std::round(x), spectrogram.Top + spectrogram.Height, 1, 5);
             cairo_fill(cr);
-            DrawText(cr, TimeLabel(seconds, step), x, spec.Top + spec.Height + 18,
+            DrawText(cr, TimeLabel(seconds, step), x, spectrogram.Top + spectrogram.Height + 18,
                      seconds == 0 ? alLeft : alCentre);
         }
     }
 
     // The colour scale's legend.
-    const double barLeft = spec.Left + spec.Width + 14;
-    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, spec.Top + spec.Height, 0, spec.Top);
+    const double barLeft = spectrogram.Left + spectrogram.Width + 14;
+    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, spectrogram.Top + spectrogram.Height, 0, spectrogram.Top);
     for (size_t stop = 0; stop < KScale.size(); ++stop)
         cairo_pattern_add_color_stop_rgb(gradient, double(stop) / (KScale.size() - 1),
                                          KScale[stop].R, KScale[stop].G, KScale[stop].B);
     cairo_set_source(cr, gradient);
-    cairo_rectangle(cr, barLeft, spec.Top, 14, spec.Height);
+    cairo_rectangle(cr, barLeft, spectrogram.Top, 14, spectrogram.Height);
     cairo_fill(cr);
     cairo_pattern_destroy(gradient);
     SetColour(cr, KText);
-    DrawText(cr, "dBFS", barLeft, spec.Top - 4, alLeft);
+    DrawText(cr, "dBFS", barLeft, spectrogram.Top - 4, alLeft);
     for (int decibels = 0; decibels >= static_cast<int>(KLowestDecibels); decibels -= 20) {
-        const double y = spec.Top + spec.Height * decibels / KLowestDecibels;
+        const double y = spectrogram.Top + spectrogram.Height * decibels / KLowestDecibels;
         cairo_rectangle(cr, barLeft + 14, std::round(y), 4, 1);
         cairo_fill(cr);
         DrawText(cr, FormatMessage("%d", decibels), barLeft + 21,
-                 std::clamp(y + 4, spec.Top + 8.0, spec.Top + spec.Height + 0.0), alLeft);
+                 std::clamp(y + 4, spectrogram.Top + 8.0, spectrogram.Top + spectrogram.Height + 0.0), alLeft);
     }
 
     cairo_surface_flush(surface.get());

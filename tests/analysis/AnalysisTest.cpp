@@ -18,7 +18,7 @@
 #include "sonvera/analysis/SVAnalysisPicture.h"
 #include "sonvera/analysis/SVLevelMeter.h"
 #include "sonvera/analysis/SVLoudnessMeter.h"
-#include "sonvera/analysis/SVSpectrum.h"
+#include "sonvera/analysis/SVFrequencyMeter.h"
 #include "sonvera/buffers/SVSampleView.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
@@ -245,11 +245,11 @@ TEST(Picture, ToneDrawsItsRowAndWaveformSilenceDrawsNoWaveform) {
         const double seconds = 3;
         const double interval = seconds * 1000 / picture.PlotWidth();
         TSVLevelMeter levels(nullptr);
-        TSVSpectrum spectrum(nullptr);
+        TSVFrequencyMeter spectrum(nullptr);
         levels.SetInterval(interval);
         spectrum.SetInterval(interval);
         levels.SetOnLevels([&](const TSVLevels& ABlock) { picture.AddLevels(ABlock); });
-        spectrum.SetOnSpectrum([&](const TSVSpectrumColumn& AColumn) {
+        spectrum.SetOnSpectrum([&](const TSVFrequencyColumn& AColumn) {
             picture.AddSpectrum(AColumn);
             if (hertz > 0) { // the brightest bin is the tone's
                 EXPECT_NEAR((std::max_element(AColumn.Power.begin(), AColumn.Power.end()) -
@@ -267,13 +267,13 @@ TEST(Picture, ToneDrawsItsRowAndWaveformSilenceDrawsNoWaveform) {
         ASSERT_EQ(pixels.Height, 560);
 
         // The brightest row of the spectrogram, summed along the time axis.
-        const TSVPictureArea spec = picture.SpectrogramArea();
+        const TSVPictureArea spectrogram = picture.SpectrogramArea();
         int32_t brightest = 0;
         uint64_t most = 0;
-        for (int32_t y = 0; y < spec.Height; ++y) {
+        for (int32_t y = 0; y < spectrogram.Height; ++y) {
             uint64_t sum = 0;
-            for (int32_t x = 0; x < spec.Width; ++x)
-                sum += Brightness(pixels.At(spec.Left + x, spec.Top + y));
+            for (int32_t x = 0; x < spectrogram.Width; ++x)
+                sum += Brightness(pixels.At(spectrogram.Left + x, spectrogram.Top + y));
             if (sum > most)
                 std::tie(most, brightest) = std::tuple(sum, y);
         }
@@ -296,7 +296,7 @@ TEST(Picture, ToneDrawsItsRowAndWaveformSilenceDrawsNoWaveform) {
 
 TEST(Analysis, RefusesSettingsOutOfRange) {
     TSVLoudnessMeter loudness(nullptr);
-    TSVSpectrum spectrum(nullptr);
+    TSVFrequencyMeter spectrum(nullptr);
     EXPECT_THROW(loudness.SetInterval(-1), EArgumentError);
     EXPECT_THROW(spectrum.SetSize(1000), EArgumentError);
     EXPECT_THROW(spectrum.SetSize(1 << 17), EArgumentError);

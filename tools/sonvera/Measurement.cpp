@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "Conversion.h"
-#include "sonvera/analysis/SVSpectrum.h"
+#include "sonvera/analysis/SVFrequencyMeter.h"
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/platform/runtime/MainThread.h"
@@ -66,7 +66,7 @@ TMeasurement MeasureFile(const std::string& AFile, TSVAnalysisPicture* APicture)
     TSVLoudnessMeter loudness(nullptr);
     loudness.SetInterval(0);
     TSVLevelMeter levels(nullptr);
-    TSVSpectrum spectrum(nullptr);
+    TSVFrequencyMeter spectrum(nullptr);
     TDiscardingAudioOut sink(nullptr);
     Connect(source.GetOutputPin(), loudness.GetInputPin());
     Connect(loudness.GetOutputPin(), levels.GetInputPin());
@@ -79,7 +79,7 @@ TMeasurement MeasureFile(const std::string& AFile, TSVAnalysisPicture* APicture)
         levels.SetOnLevels([APicture](const TSVLevels& ABlock) { APicture->AddLevels(ABlock); });
         spectrum.SetInterval(interval);
         spectrum.SetOnSpectrum(
-            [APicture](const TSVSpectrumColumn& AColumn) { APicture->AddSpectrum(AColumn); });
+            [APicture](const TSVFrequencyColumn& AColumn) { APicture->AddSpectrum(AColumn); });
         Connect(last, spectrum.GetInputPin());
         last = spectrum.GetOutputPin();
     } else {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "sonvera/analysis/SVLevelMeter.h"
-#include "sonvera/analysis/SVSpectrum.h"
+#include "sonvera/analysis/SVFrequencyMeter.h"
 
 namespace sonvera {
 
@@ -31,7 +31,7 @@ public:
     void SetDuration(double ASeconds) { FDuration = ASeconds; }
     void SetChannelNames(std::vector<std::string> ANames) { FChannelNames = std::move(ANames); }
     void AddLevels(const TSVLevels& ALevels) { FLevels.push_back(ALevels); }
-    void AddSpectrum(const TSVSpectrumColumn& AColumn) { FSpectra.push_back(AColumn); }
+    void AddSpectrum(const TSVFrequencyColumn& AColumn) { FSpectra.push_back(AColumn); }
 
     // The pixel columns of the plots: the number of level blocks and spectra that fill them.
     int32_t PlotWidth() const { return SpectrogramArea().Width; }
@@ -54,7 +54,7 @@ private:
     double FDuration = 0;
     std::vector<std::string> FChannelNames;
     std::vector<TSVLevels> FLevels;
-    std::vector<TSVSpectrumColumn> FSpectra;
+    std::vector<TSVFrequencyColumn> FSpectra;
 };
 
 } // namespace sonvera

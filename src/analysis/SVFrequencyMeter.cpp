@@ -1,4 +1,4 @@
-#include "sonvera/analysis/SVSpectrum.h"
+#include "sonvera/analysis/SVFrequencyMeter.h"
 
 extern "C" {
 #include <libavutil/mem.h>
@@ -36,7 +36,7 @@ template <class T> TAvArray<T> AllocateArray(size_t ACount) {
 // Windows are cut from per-channel runs of pending frames whose first frame is FFirst in the
 // stream; the stream is taken as silent before its start, so the first window is centred on
 // frame 0.
-class TSVSpectrum::TAnalyser {
+class TSVFrequencyMeter::TAnalyser {
 public:
     TAnalyser(int32_t ASize, int32_t ARate, uint32_t AChannels, double AColumnFrames)
         : FSize(ASize), FRate(ARate), FColumnFrames(AColumnFrames),
@@ -49,14 +49,14 @@ public:
           FOutput(AllocateArray<AVComplexFloat>(size_t(ASize / 2 + 1))) {
         const float scale = 1.0f;
         if (av_tx_init(&FContext, &FTransform, AV_TX_FLOAT_RDFT, 0, ASize, &scale, 0) < 0)
-            throw EArgumentError(FormatMessage("TSVSpectrum: no transform of %d frames", ASize));
+            throw EArgumentError(FormatMessage("TSVFrequencyMeter: no transform of %d frames", ASize));
         for (int32_t n = 0; n < ASize; ++n) // periodic Hann: sums to half the size
             FWindow[size_t(n)] =
                 static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * n / ASize));
     }
     ~TAnalyser() { av_tx_uninit(&FContext); }
 
-    void Add(const std::vector<float>& AFrames, std::vector<TSVSpectrumColumn>& AOut) {
+    void Add(const std::vector<float>& AFrames, std::vector<TSVFrequencyColumn>& AOut) {
         const size_t channels = FPending.size();
         const size_t frames = AFrames.size() / channels;
         for (size_t channel = 0; channel < channels; ++channel) {
@@ -73,7 +73,7 @@ public:
 
     // The last columns. Windows that would reach past the end are left out, as the silence
     // after an abrupt end would read as a click, unless the stream was too short for any.
-    void Finish(std::vector<TSVSpectrumColumn>& AOut) {
+    void Finish(std::vector<TSVFrequencyColumn>& AOut) {
         while (FColumns == 0 && FCount == 0 && FFirst + FSize / 2 < FEnd) {
             for (std::vector<float>& pending : FPending)
                 pending.resize(size_t(FSize), 0.0f);
@@ -88,14 +88,14 @@ public:
 
     size_t Channels() const noexcept { return FPending.size(); }
 
-    TSVSpectrumColumn Latest;
+    TSVFrequencyColumn Latest;
 
 private:
     int64_t ColumnEdge(uint64_t AColumn) const {
         return std::llround(static_cast<double>(AColumn) * FColumnFrames);
     }
 
-    void AnalyseWindow(std::vector<TSVSpectrumColumn>& AOut) {
+    void AnalyseWindow(std::vector<TSVFrequencyColumn>& AOut) {
         const int64_t centre = FFirst + FSize / 2;
         if (FColumnFrames >= 1)
             while (centre >= ColumnEdge(FColumns + 1))
@@ -119,8 +119,8 @@ private:
 
     // A column without a window of its own (an interval shorter than the hop) repeats the one
     // before it.
-    void FinishColumn(std::vector<TSVSpectrumColumn>& AOut) {
-        TSVSpectrumColumn column;
+    void FinishColumn(std::vector<TSVFrequencyColumn>& AOut) {
+        TSVFrequencyColumn column;
         column.Begin = SVFramesToTime(
             static_cast<uint64_t>(FColumnFrames >= 1 ? ColumnEdge(FColumns) : FColumnBegin), FRate);
         column.BinWidth = static_cast<double>(FRate) / FSize;
@@ -132,9 +132,9 @@ private:
             column.Power.resize(FSums.size());
             for (size_t bin = 0; bin < FSums.size(); ++bin)
                 column.Power[bin] = std::max(
-                    KSVSpectrumFloor, static_cast<float>(10.0 * std::log10(FSums[bin] * scale)));
+                    KSVFrequencyFloor, static_cast<float>(10.0 * std::log10(FSums[bin] * scale)));
         } else {
-            column.Power = Latest.Power.empty() ? std::vector<float>(FSums.size(), KSVSpectrumFloor)
+            column.Power = Latest.Power.empty() ? std::vector<float>(FSums.size(), KSVFrequencyFloor)
                                                 : Latest.Power;
         }
         std::fill(FSums.begin(), FSums.end(), 0.0);
@@ -162,56 +162,56 @@ private:
     av_tx_fn FTransform = nullptr;
 };
 
-TSVSpectrum::TSVSpectrum(TPersistent* AOwner) : TSVCommonFilter(AOwner) {}
+TSVFrequencyMeter::TSVFrequencyMeter(TPersistent* AOwner) : TSVCommonFilter(AOwner) {}
 
-TSVSpectrum::~TSVSpectrum() = default;
+TSVFrequencyMeter::~TSVFrequencyMeter() = default;
 
-const TClassInfo& TSVSpectrum::ClassInfo() {
-    static const TClassInfo info{.ClassName = "TSVSpectrum",
+const TClassInfo& TSVFrequencyMeter::ClassInfo() {
+    static const TClassInfo info{.ClassName = "TSVFrequencyMeter",
                                  .Category = &TSonveraAnalysisToolbarCategory::ClassInfo(),
                                  .ShortName = "spectrum",
                                  .Description = "Computes short-time power spectra of what passes"};
     return info;
 }
 
-const TPropertyTableBase& TSVSpectrum::ClassPropertyTable() {
-    using T = TSVSpectrum;
+const TPropertyTableBase& TSVFrequencyMeter::ClassPropertyTable() {
+    using T = TSVFrequencyMeter;
     static const TPropertyTable<T> table =
-        TPropertyTable<T>("TSVSpectrum", TSVCommonFilter::ClassPropertyTable())
+        TPropertyTable<T>("TSVFrequencyMeter", TSVCommonFilter::ClassPropertyTable())
             .Integer("Size", 4096, &T::GetSize, &T::SetSize)
             .Double("Interval", 0.0, &T::GetInterval, &T::SetInterval);
     return table;
 }
 
-void TSVSpectrum::SetSize(int32_t AValue) {
+void TSVFrequencyMeter::SetSize(int32_t AValue) {
     if (AValue < 64 || AValue > 65536 || !std::has_single_bit(static_cast<uint32_t>(AValue)))
-        throw EArgumentError(FormatMessage("TSVSpectrum: Size not a power of two from 64 to "
+        throw EArgumentError(FormatMessage("TSVFrequencyMeter: Size not a power of two from 64 to "
                                            "65536 = %d",
                                            AValue));
     SetPropValue("Size", FSize, AValue);
 }
 
-void TSVSpectrum::SetInterval(double AValue) {
+void TSVFrequencyMeter::SetInterval(double AValue) {
     if (!std::isfinite(AValue) || AValue < 0)
-        throw EArgumentError(FormatMessage("TSVSpectrum: Interval out of range = %g", AValue));
+        throw EArgumentError(FormatMessage("TSVFrequencyMeter: Interval out of range = %g", AValue));
     SetPropValue("Interval", FInterval, AValue);
 }
 
-void TSVSpectrum::SetOnSpectrum(TOnSpectrum AHandler) {
+void TSVFrequencyMeter::SetOnSpectrum(TOnSpectrum AHandler) {
     std::lock_guard<std::mutex> guard(FAnalyserLock);
     FOnSpectrum = std::move(AHandler);
 }
 
-TSVSpectrumColumn TSVSpectrum::GetLatest() const {
+TSVFrequencyColumn TSVFrequencyMeter::GetLatest() const {
     std::lock_guard<std::mutex> guard(FAnalyserLock);
-    return FAnalyser ? FAnalyser->Latest : TSVSpectrumColumn{};
+    return FAnalyser ? FAnalyser->Latest : TSVFrequencyColumn{};
 }
 
-void TSVSpectrum::AudioStreamStart(TPXStartWaveOperation& AOperation) {
+void TSVFrequencyMeter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     const TSVWaveFormatExtensible& format = AOperation.GetWaveFormat();
     const auto rate = static_cast<int32_t>(format.Format.nSamplesPerSec);
     if (format.Format.nChannels == 0 || rate <= 0)
-        throw EArgumentError(FormatMessage("TSVSpectrum: cannot analyse %u channels at %d Hz",
+        throw EArgumentError(FormatMessage("TSVFrequencyMeter: cannot analyse %u channels at %d Hz",
                                            format.Format.nChannels, rate));
     auto analyser = std::make_unique<TAnalyser>(GetSize(), rate, format.Format.nChannels,
                                                 GetInterval() * rate / 1000.0);
@@ -222,9 +222,9 @@ void TSVSpectrum::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     TSVCommonFilter::AudioStreamStart(AOperation);
 }
 
-void TSVSpectrum::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
+void TSVFrequencyMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
                                           TRef<ISVAudioBuffer>&, bool&) {
-    std::vector<TSVSpectrumColumn> columns;
+    std::vector<TSVFrequencyColumn> columns;
     {
         std::lock_guard<std::mutex> guard(FAnalyserLock);
         if (!FAnalyser || static_cast<size_t>(AInBuffer->GetChannels()) != FAnalyser->Channels())
@@ -235,9 +235,9 @@ void TSVSpectrum::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
     Send(std::move(columns));
 }
 
-void TSVSpectrum::StreamStop() {
+void TSVFrequencyMeter::StreamStop() {
     TSVCommonFilter::StreamStop();
-    std::vector<TSVSpectrumColumn> columns;
+    std::vector<TSVFrequencyColumn> columns;
     {
         std::lock_guard<std::mutex> guard(FAnalyserLock);
         if (FAnalyser)
@@ -246,7 +246,7 @@ void TSVSpectrum::StreamStop() {
     Send(std::move(columns));
 }
 
-void TSVSpectrum::Send(std::vector<TSVSpectrumColumn> AColumns) {
+void TSVFrequencyMeter::Send(std::vector<TSVFrequencyColumn> AColumns) {
     TOnSpectrum handler;
     {
         std::lock_guard<std::mutex> guard(FAnalyserLock);
@@ -254,7 +254,7 @@ void TSVSpectrum::Send(std::vector<TSVSpectrumColumn> AColumns) {
     }
     if (handler && !AColumns.empty())
         TMainThread::Post([handler, columns = std::move(AColumns)] {
-            for (const TSVSpectrumColumn& column : columns)
+            for (const TSVFrequencyColumn& column : columns)
                 handler(column);
         });
 }
@@ -262,16 +262,16 @@ void TSVSpectrum::Send(std::vector<TSVSpectrumColumn> AColumns) {
 namespace {
 
 std::vector<TComponentClass> SpectrumClasses() {
-    return {ComponentClassOf<TSVSpectrum>()};
+    return {ComponentClassOf<TSVFrequencyMeter>()};
 }
 
 } // namespace
 
-void RegisterSVSpectrum() {
+void RegisterSVFrequencyMeter() {
     RegisterComponents(SpectrumClasses());
 }
 
-void UnregisterSVSpectrum() {
+void UnregisterSVFrequencyMeter() {
     UnregisterComponents(SpectrumClasses());
 }
 

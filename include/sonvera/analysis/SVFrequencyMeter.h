@@ -3,7 +3,7 @@
 // is shorter) are transformed by libavutil's FFT; the power of all channels and of the windows
 // centred in one interval is averaged into one spectrum, a column, sent to the main thread.
 // Values are decibels relative to a full-scale sine at a bin's centre (0 dB); silence reads
-// KSVSpectrumFloor.
+// KSVFrequencyFloor.
 //
 // Threads and locks: as the level meter: the component lock, then the analyser's own lock.
 #pragma once
@@ -19,20 +19,20 @@
 
 namespace sonvera {
 
-inline constexpr float KSVSpectrumFloor = -200.0f;
+inline constexpr float KSVFrequencyFloor = -200.0f;
 
-struct TSVSpectrumColumn {
+struct TSVFrequencyColumn {
     int64_t Begin = 0;        // stream time of the interval's first frame, 100 ns units
     double BinWidth = 0;      // Hz between bins: rate / Size
     std::vector<float> Power; // Size / 2 + 1 bins, from 0 Hz to half the rate, in dB
 };
 
-class TSVSpectrum : public TSVCommonFilter {
+class TSVFrequencyMeter : public TSVCommonFilter {
 public:
-    using TOnSpectrum = std::function<void(const TSVSpectrumColumn&)>;
+    using TOnSpectrum = std::function<void(const TSVFrequencyColumn&)>;
 
-    explicit TSVSpectrum(TPersistent* AOwner);
-    ~TSVSpectrum() override;
+    explicit TSVFrequencyMeter(TPersistent* AOwner);
+    ~TSVFrequencyMeter() override;
 
     // Short name "spectrum", in the palette category "Analysis".
     static const TClassInfo& ClassInfo();
@@ -50,7 +50,7 @@ public:
     // Runs on the main thread with each column; the stream's stop finishes the last one.
     void SetOnSpectrum(TOnSpectrum AHandler);
     // The last finished column; empty before the first.
-    TSVSpectrumColumn GetLatest() const;
+    TSVFrequencyColumn GetLatest() const;
 
 protected:
     void AudioStreamStart(TPXStartWaveOperation& AOperation) override;
@@ -61,7 +61,7 @@ protected:
 
 private:
     class TAnalyser;
-    void Send(std::vector<TSVSpectrumColumn> AColumns);
+    void Send(std::vector<TSVFrequencyColumn> AColumns);
 
     int32_t FSize = 4096;
     double FInterval = 0;
@@ -71,7 +71,7 @@ private:
     std::vector<float> FSamples;          // under FAnalyserLock
 };
 
-void RegisterSVSpectrum();
-void UnregisterSVSpectrum();
+void RegisterSVFrequencyMeter();
+void UnregisterSVFrequencyMeter();
 
 } // namespace sonvera

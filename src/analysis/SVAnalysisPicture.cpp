@@ -209,8 +209,9 @@ std::string TSVAnalysisPicture::EncodePng() const {
     }
 
     // The spectrogram, pixel by pixel into an image of its own, then painted in place.
-    TSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, spectrogram.Width, spectrogram.Height),
-                   cairo_surface_destroy);
+    TSurface image(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, spectrogram.Width, spectrogram.Height),
+        cairo_surface_destroy);
     cairo_surface_flush(image.get());
     unsigned char* pixels = cairo_image_surface_get_data(image.get());
     const int stride = cairo_image_surface_get_stride(image.get());
@@ -265,8 +266,8 @@ std::string TSVAnalysisPicture::EncodePng() const {
             const double hertz = decade * step;
             if (hertz < lowest || hertz > highest)
                 continue;
-            const double y =
-                spectrogram.Top + spectrogram.Height * std::log(highest / hertz) / std::log(highest / lowest);
+            const double y = spectrogram.Top + spectrogram.Height * std::log(highest / hertz) /
+                                                   std::log(highest / lowest);
             SetColour(cr, KText, 0.18);
             cairo_rectangle(cr, spectrogram.Left, std::round(y), spectrogram.Width, 1);
             cairo_fill(cr);
@@ -282,7 +283,8 @@ std::string TSVAnalysisPicture::EncodePng() const {
         for (double seconds = 0; seconds <= FDuration + 1e-9; seconds += step) {
             const double x = spectrogram.Left + spectrogram.Width * seconds / FDuration;
             SetColour(cr, KText, 0.14);
-            cairo_rectangle(cr, std::round(x), wave.Top, 1, spectrogram.Top + spectrogram.Height - wave.Top);
+            cairo_rectangle(cr, std::round(x), wave.Top, 1,
+                            spectrogram.Top + spectrogram.Height - wave.Top);
             cairo_fill(cr);
             SetColour(cr, KText);
             cairo_rectangle(cr, std::round(x), spectrogram.Top + spectrogram.Height, 1, 5);
@@ -294,7 +296,8 @@ std::string TSVAnalysisPicture::EncodePng() const {
 
     // The colour scale's legend.
     const double barLeft = spectrogram.Left + spectrogram.Width + 14;
-    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, spectrogram.Top + spectrogram.Height, 0, spectrogram.Top);
+    cairo_pattern_t* gradient =
+        cairo_pattern_create_linear(0, spectrogram.Top + spectrogram.Height, 0, spectrogram.Top);
     for (size_t stop = 0; stop < KScale.size(); ++stop)
         cairo_pattern_add_color_stop_rgb(gradient, double(stop) / (KScale.size() - 1),
                                          KScale[stop].R, KScale[stop].G, KScale[stop].B);
@@ -308,8 +311,10 @@ std::string TSVAnalysisPicture::EncodePng() const {
         const double y = spectrogram.Top + spectrogram.Height * decibels / KLowestDecibels;
         cairo_rectangle(cr, barLeft + 14, std::round(y), 4, 1);
         cairo_fill(cr);
-        DrawText(cr, FormatMessage("%d", decibels), barLeft + 21,
-                 std::clamp(y + 4, spectrogram.Top + 8.0, spectrogram.Top + spectrogram.Height + 0.0), alLeft);
+        DrawText(
+            cr, FormatMessage("%d", decibels), barLeft + 21,
+            std::clamp(y + 4, spectrogram.Top + 8.0, spectrogram.Top + spectrogram.Height + 0.0),
+            alLeft);
     }
 
     cairo_surface_flush(surface.get());

@@ -49,7 +49,8 @@ public:
           FOutput(AllocateArray<AVComplexFloat>(size_t(ASize / 2 + 1))) {
         const float scale = 1.0f;
         if (av_tx_init(&FContext, &FTransform, AV_TX_FLOAT_RDFT, 0, ASize, &scale, 0) < 0)
-            throw EArgumentError(FormatMessage("TSVFrequencyMeter: no transform of %d frames", ASize));
+            throw EArgumentError(
+                FormatMessage("TSVFrequencyMeter: no transform of %d frames", ASize));
         for (int32_t n = 0; n < ASize; ++n) // periodic Hann: sums to half the size
             FWindow[size_t(n)] =
                 static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * n / ASize));
@@ -134,8 +135,9 @@ private:
                 column.Power[bin] = std::max(
                     KSVFrequencyFloor, static_cast<float>(10.0 * std::log10(FSums[bin] * scale)));
         } else {
-            column.Power = Latest.Power.empty() ? std::vector<float>(FSums.size(), KSVFrequencyFloor)
-                                                : Latest.Power;
+            column.Power = Latest.Power.empty()
+                               ? std::vector<float>(FSums.size(), KSVFrequencyFloor)
+                               : Latest.Power;
         }
         std::fill(FSums.begin(), FSums.end(), 0.0);
         FCount = 0;
@@ -193,7 +195,8 @@ void TSVFrequencyMeter::SetSize(int32_t AValue) {
 
 void TSVFrequencyMeter::SetInterval(double AValue) {
     if (!std::isfinite(AValue) || AValue < 0)
-        throw EArgumentError(FormatMessage("TSVFrequencyMeter: Interval out of range = %g", AValue));
+        throw EArgumentError(
+            FormatMessage("TSVFrequencyMeter: Interval out of range = %g", AValue));
     SetPropValue("Interval", FInterval, AValue);
 }
 
@@ -223,7 +226,7 @@ void TSVFrequencyMeter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
 }
 
 void TSVFrequencyMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
-                                          TRef<ISVAudioBuffer>&, bool&) {
+                                                TRef<ISVAudioBuffer>&, bool&) {
     std::vector<TSVFrequencyColumn> columns;
     {
         std::lock_guard<std::mutex> guard(FAnalyserLock);

@@ -16,9 +16,9 @@
 
 #include "TestSupport.h"
 #include "sonvera/analysis/SVAnalysisPicture.h"
+#include "sonvera/analysis/SVFrequencyMeter.h"
 #include "sonvera/analysis/SVLevelMeter.h"
 #include "sonvera/analysis/SVLoudnessMeter.h"
-#include "sonvera/analysis/SVFrequencyMeter.h"
 #include "sonvera/buffers/SVSampleView.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -16,6 +17,10 @@ namespace {
 constexpr uint64_t KNoLimit = std::numeric_limits<uint64_t>::max();
 // Beyond any gain that makes sense; a typing error otherwise.
 constexpr double KMinGainDB = -200, KMaxGainDB = 60;
+// How far an input may run ahead of the slowest running one before its thread waits, and how
+// long it waits for the others to move before it goes on regardless.
+constexpr uint64_t KMaxLeadSeconds = 1;
+constexpr auto KStallWait = std::chrono::milliseconds(50);
 
 std::string Describe(const TSVWaveFormatExtensible& AFormat) {
     return FormatMessage("%u Hz, %u channel(s)", unsigned{AFormat.Format.nSamplesPerSec},
@@ -210,7 +215,7 @@ void TSVMixFilter::Refuse(const std::string& AMessage) {
 std::vector<uint32_t> TSVMixFilter::InputBuffer(uint32_t AInput,
                                                 const TRef<ISVAudioBuffer>& ABuffer) {
     const TRef<ISVAudioBuffer> floats = TSVEffectFilter::FloatBufferOf(ABuffer);
-    const std::lock_guard lock(FStreamLock);
+    std::unique_lock lock(FStreamLock);
     TInput& input = FInputs[AInput];
     if (!FStreaming || FFinished || input.State != isRunning)
         return {};
@@ -231,7 +236,28 @@ std::vector<uint32_t> TSVMixFilter::InputBuffer(uint32_t AInput,
         input.Segments.push_back({first, floats, 0});
         input.Next = first + floats->GetSize();
     }
-    return Advance();
+    ++FProgress;
+    std::vector<uint32_t> toStop = Advance();
+    WaitWhileAhead(lock, AInput);
+    return toStop;
+}
+
+void TSVMixFilter::WaitWhileAhead(std::unique_lock<std::mutex>& ALock, uint32_t AInput) {
+    const auto ahead = [&] {
+        if (!FStreaming || FFinished || FInputs[AInput].State != isRunning)
+            return false;
+        uint64_t behind = KNoLimit;
+        for (size_t i = 0; i < FSettings.Inputs; ++i)
+            if (i != AInput && FInputs[i].State == isRunning)
+                behind = std::min(behind, FInputs[i].Next);
+        return behind != KNoLimit && FInputs[AInput].Next - std::min(behind, FInputs[AInput].Next) >
+                                         uint64_t{FFormat.Format.nSamplesPerSec} * KMaxLeadSeconds;
+    };
+    while (ahead()) {
+        const uint64_t progress = FProgress;
+        if (!FProgressed.wait_for(ALock, KStallWait, [&] { return FProgress != progress; }))
+            return; // the other input stalls (it may wait for this thread): hold instead
+    }
 }
 
 std::vector<uint32_t> TSVMixFilter::InputStop(uint32_t AInput, bool AEndStop) {
@@ -242,6 +268,7 @@ std::vector<uint32_t> TSVMixFilter::InputStop(uint32_t AInput, bool AEndStop) {
     // An input that stops without having started counts as absent.
     input.State = input.State == isRunning ? isEnded : isAbsent;
     input.EndStop = AEndStop;
+    ++FProgress;
     if (FFinished) {
         if (std::none_of(FInputs.begin(), FInputs.end(),
                          [](const TInput& A) { return A.State == isRunning; }))
@@ -295,6 +322,7 @@ bool TSVMixFilter::EndOf(uint64_t& AEnd, bool& AEndStop) const {
 }
 
 std::vector<uint32_t> TSVMixFilter::Advance() {
+    FProgressed.notify_all();
     uint64_t end = 0;
     bool endStop = false;
     const bool decided = EndOf(end, endStop);
@@ -359,6 +387,8 @@ void TSVMixFilter::Finish(bool AEndStop) {
 }
 
 void TSVMixFilter::Forget() {
+    ++FProgress;
+    FProgressed.notify_all();
     FInputs = {};
     FSent = 0;
     FFinished = false;

@@ -27,13 +27,16 @@
 // inside FStreamLock only briefly, by the pins) and the locks downstream. Properties are read
 // under the component lock before FStreamLock is taken, so it never nests the other way.
 // Operations from downstream (pump requests, stops, queries) go up to every connected input
-// without any lock of the mix. Memory: an input that runs ahead of another is held until the
-// other reaches it, so two sources on free clocks are held at most by the difference of their
-// speeds.
+// without any lock of the mix. Pace: an input more than a second ahead of the slowest running
+// one waits (FStreamLock released) until the others move, so that a fast source does not fill
+// memory while a slow one decodes; when they do not move for 50 ms (a source whose end waits
+// for the main thread, which may be waiting for this one's lock) it goes on and is held
+// instead. An input that has not started yet is never waited for.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -126,6 +129,8 @@ private:
     bool EndOf(uint64_t& AEnd, bool& AEndStop) const;
     // Under FStreamLock: the mixed frames [FSent, ATo) sent downstream.
     void Send(uint64_t ATo);
+    // Under FStreamLock, on AInput's delivering thread: the pace described above.
+    void WaitWhileAhead(std::unique_lock<std::mutex>& ALock, uint32_t AInput);
     static void AddInput(TInput& AInput, float AGain, uint64_t AFirst, TSVFloatFrames AOut);
     // Under FStreamLock: the stop sent on; the stream is forgotten once no input runs.
     void Finish(bool AEndStop);
@@ -138,6 +143,7 @@ private:
     bool FShortest = false;
 
     mutable std::mutex FStreamLock;
+    std::condition_variable FProgressed; // an input moved or ended (FProgress changed)
     std::atomic<bool> FStreaming{false}; // a stream started and not yet forgotten
     // Under FStreamLock.
     bool FFinished = false; // the stop was sent; waiting for the inputs to stop
@@ -145,6 +151,7 @@ private:
     TSettings FSettings;
     std::array<TInput, KMaxInputs> FInputs;
     uint64_t FSent = 0; // frames sent downstream
+    uint64_t FProgress = 0;
     TSVStreamClock FClock;
     std::string FError;
 };

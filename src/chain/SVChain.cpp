@@ -145,6 +145,8 @@ struct TSVChain::TImpl {
         if (Sources().empty())
             throw EArgumentError("the chain has no source");
         for (const TMember& member : Members) {
+            if (dynamic_cast<const TQXBasicCommonGen*>(member.Component))
+                continue; // a source's only input, its clock, is optional
             const std::vector<TPXPin*> inputs = PinsOf(*member.Component, false);
             if (!inputs.empty() && std::none_of(inputs.begin(), inputs.end(),
                                                 [](const TPXPin* A) { return A->IsConnected(); }))

@@ -2,6 +2,7 @@
 
 #include "sonvera/components/Categories.h"
 #include "sonvera/primitives/SVFloatKernels.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
@@ -21,7 +22,7 @@ template <> const TEnumTypeInfo& EnumTypeInfo<TSVWidthRule>() {
 
 namespace {
 
-// Sets the columns of the speakers AOutput has and AInput lacks to the 8-bit silence, 128
+// Sets the columns of the speakers AOutput has and AInput lacks to the 8-bit silence
 // (CopyToAudio silences with the byte 0).
 void SilenceAddedSpeakers8(ISVAudioBuffer& ABuffer, TSVSpeakers AInput, TSVSpeakers AOutput) {
     auto* bytes = static_cast<uint8_t*>(ABuffer.Modify());
@@ -34,7 +35,7 @@ void SilenceAddedSpeakers8(ISVAudioBuffer& ABuffer, TSVSpeakers AInput, TSVSpeak
         if (!(AInput.Mask() & bit))
             for (uint32_t frame = 0; frame < ABuffer.GetSize(); ++frame)
                 bytes[size_t{frame} * static_cast<size_t>(channels) + static_cast<size_t>(column)] =
-                    128;
+                    TSVSampleTraits<8>::KSilence;
         ++column;
     }
 }

@@ -111,6 +111,7 @@
 #include "sonvera/effects/SVDynamicsFilters.h"
 #include "sonvera/effects/SVEffectFilter.h"
 #include "sonvera/effects/SVEffects.h"
+#include "sonvera/effects/SVMixFilter.h"
 #include "sonvera/effects/SVRemixFilter.h"
 #include "sonvera/effects/SVTimeFilters.h"
 

@@ -122,8 +122,8 @@ private:
     // before it.
     void FinishColumn(std::vector<TSVFrequencyColumn>& AOut) {
         TSVFrequencyColumn column;
-        column.Begin = SVFramesToTime(
-            static_cast<uint64_t>(FColumnFrames >= 1 ? ColumnEdge(FColumns) : FColumnBegin), FRate);
+        column.Begin = SVFramesToUnits(
+            static_cast<int64_t>(FColumnFrames >= 1 ? ColumnEdge(FColumns) : FColumnBegin), FRate);
         column.BinWidth = static_cast<double>(FRate) / FSize;
         if (FCount > 0) {
             // A full-scale sine at a bin's centre gives a magnitude of a quarter of the size.

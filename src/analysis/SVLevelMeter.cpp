@@ -130,7 +130,7 @@ struct TSVLevelMeter::TState {
 
     TSVLevels Levels(const TBlockSums& ASums) const {
         TSVLevels levels;
-        levels.Begin = SVFramesToTime(ASums.First, Rate);
+        levels.Begin = SVFramesToUnits(static_cast<int64_t>(ASums.First), Rate);
         levels.Frames = ASums.Frames;
         const double scale = 1.0 / FullScale;
         for (const TChannelSums& sums : ASums.Channels) {

@@ -143,7 +143,7 @@ TSVLoudness TSVLoudnessMeter::Snapshot() const {
                                        ? Decibels(std::max<double>(sample, FState->Peaks[channel]))
                                        : KSilent);
     }
-    figures.Time = SVFramesToTime(FState->Frames, FState->Rate);
+    figures.Time = SVFramesToUnits(static_cast<int64_t>(FState->Frames), FState->Rate);
     return figures;
 }
 

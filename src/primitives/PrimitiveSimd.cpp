@@ -22,6 +22,7 @@ constexpr TSimdKernels KPortableKernels = {
     portable::Widen16,
     portable::Narrow32,
     // float conversions
+    portable::ScaleToFloats,
     portable::RoundFloats,
     portable::SaturateFloatPairs,
 };
@@ -42,6 +43,7 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::Widen16,
     avx2::Narrow32,
     // float conversions
+    avx2::ScaleToFloats,
     avx2::RoundFloats,
     avx2::SaturateFloatPairs,
 };
@@ -51,6 +53,7 @@ constexpr TSimdKernels KAvx512Kernels = [] {
     TSimdKernels kernels = KAvx2Kernels;
     kernels.Widen16 = avx512::Widen16;
     kernels.Narrow32 = avx512::Narrow32;
+    kernels.ScaleToFloats = avx512::ScaleToFloats;
     kernels.RoundFloats = avx512::RoundFloats;
     kernels.SaturateFloatPairs = avx512::SaturateFloatPairs;
     return kernels;
@@ -71,6 +74,7 @@ constexpr TSimdKernels KBytePermuteKernels = {
     avx512::Widen16,
     avx512::Narrow32,
     // float conversions
+    avx512::ScaleToFloats,
     avx512::RoundFloats,
     avx512::SaturateFloatPairs,
 };

@@ -152,6 +152,7 @@
 #ifdef SONVERA_ANALYSIS
 #include "sonvera/analysis/SVAnalysisPicture.h"
 #include "sonvera/analysis/SVLevelMeter.h"
+#include "sonvera/analysis/SVMeterFilter.h"
 #include "sonvera/analysis/SVLoudnessMeter.h"
 #include "sonvera/analysis/SVFrequencyMeter.h"
 #endif

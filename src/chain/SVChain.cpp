@@ -17,6 +17,7 @@
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/LockPersistent.h"
 #include "sonvera/platform/runtime/MainThread.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
 
@@ -260,7 +261,7 @@ struct TSVChain::TImpl {
         }
         const double elapsed = std::chrono::duration<double>(TClock::now() - AStart).count();
         if (elapsed > 0)
-            progress.Speed = static_cast<double>(progress.Position) / 1e7 / elapsed;
+            progress.Speed = static_cast<double>(progress.Position) / KUnitsPerSecond / elapsed;
         return progress;
     }
 };

@@ -3,6 +3,7 @@
 #include "sonvera/components/Categories.h"
 #include "sonvera/primitives/SVFloatKernels.h"
 #include "sonvera/primitives/SVSampleTraits.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
 
@@ -38,14 +39,6 @@ void SilenceAddedSpeakers8(ISVAudioBuffer& ABuffer, TSVSpeakers AInput, TSVSpeak
                     TSVSampleTraits<8>::KSilence;
         ++column;
     }
-}
-
-void CopyStamp(ISVAudioBuffer& AFrom, ISVAudioBuffer& ATo) {
-    const TRef<IRVTimeStamp> from = AFrom.GetTimeStamp();
-    const TRef<IRVTimeStamp> to = ATo.GetTimeStamp();
-    to->SetBegin(from->GetBegin());
-    to->SetEnd(from->GetEnd());
-    to->SetAvailable(from->GetAvailable());
 }
 
 } // namespace
@@ -134,7 +127,7 @@ void TSVFormatFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuf
     TRef<TSVAudioBuffer> out =
         TSVAudioBuffer::CreateWaveFormatObject(&format, static_cast<int32_t>(frames));
     TSVAudioBuffer::CreateUniversalObject(AInBuffer)->CopyToAudio(0, out, 0, frames);
-    CopyStamp(*AInBuffer, *out);
+    SVCopyStamp(*AInBuffer, *out);
     AOutBuffer = out;
 }
 
@@ -150,7 +143,8 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertFloat(const TRef<ISVAudioBuffer>& A
     TRef<TSVAudioBuffer> out = TSVAudioBuffer::CreateWaveFormatObject(&staging, frames);
     source->CopyToAudio(0, out, 0, static_cast<uint32_t>(frames));
     if (dither) {
-        const TRef<TSVAudioBuffer> narrowed = TSVAudioBuffer::CreateWaveFormatObject(&AFormat, frames);
+        const TRef<TSVAudioBuffer> narrowed =
+            TSVAudioBuffer::CreateWaveFormatObject(&AFormat, frames);
         std::lock_guard<std::mutex> guard(FStreamLock);
         SVFloatToIntegerDithered(static_cast<const float*>(out->Read()), sizeof(float),
                                  static_cast<uint8_t*>(narrowed->Write()),
@@ -162,7 +156,7 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertFloat(const TRef<ISVAudioBuffer>& A
     if (!toFloat && AFormat.Samples.wValidBitsPerSample == 8)
         SilenceAddedSpeakers8(*out, AInBuffer->GetChannelMask(),
                               TSVSpeakers::FromMask(AFormat.dwChannelMask));
-    CopyStamp(*AInBuffer, *out);
+    SVCopyStamp(*AInBuffer, *out);
     return out;
 }
 
@@ -191,7 +185,7 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertTransparently(const TRef<ISVAudioBu
     }
     const int32_t outBits = AFormat.Samples.wValidBitsPerSample;
     if (outBits == inBits) {
-        CopyStamp(*AInBuffer, *arranged);
+        SVCopyStamp(*AInBuffer, *arranged);
         return arranged;
     }
     TRef<TSVAudioBuffer> out = TSVAudioBuffer::CreateWaveFormatObject(&AFormat, frames);
@@ -200,7 +194,7 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertTransparently(const TRef<ISVAudioBu
     SVConvertBitsTransparent(arranged->Read(), inBits, inBits / 8, out->Write(), outBits,
                              outBits / 8, int64_t{frames} * AFormat.Format.nChannels,
                              dither ? &FDitherState : nullptr);
-    CopyStamp(*AInBuffer, *out);
+    SVCopyStamp(*AInBuffer, *out);
     return out;
 }
 

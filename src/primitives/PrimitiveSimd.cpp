@@ -46,12 +46,13 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::SaturateFloatPairs,
 };
 
-// AVX-512 without byte permutes: the AVX2 kernels but for the 16/32-bit widths.
+// AVX-512 without byte permutes: the AVX2 kernels but for the 16/32-bit widths and the floats.
 constexpr TSimdKernels KAvx512Kernels = [] {
     TSimdKernels kernels = KAvx2Kernels;
     kernels.Widen16 = avx512::Widen16;
     kernels.Narrow32 = avx512::Narrow32;
     kernels.RoundFloats = avx512::RoundFloats;
+    kernels.SaturateFloatPairs = avx512::SaturateFloatPairs;
     return kernels;
 }();
 
@@ -71,7 +72,7 @@ constexpr TSimdKernels KBytePermuteKernels = {
     avx512::Narrow32,
     // float conversions
     avx512::RoundFloats,
-    avx2::SaturateFloatPairs,
+    avx512::SaturateFloatPairs,
 };
 
 constexpr const TSimdKernels* KKernelsByLevel[KKernelLevelCount] = {

@@ -20,6 +20,7 @@
 #include "sonvera/platform/bases/QXBasicCommonGen.h"
 #include "sonvera/platform/pins/PXPins.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
 
@@ -130,7 +131,7 @@ void PrintSummary(TSVChain& AChain, int64_t APosition, double ASeconds) {
         if (auto* writer = dynamic_cast<TSVLAVFileWriter*>(component))
             std::printf("%s: %llu frames\n", writer->GetFileName().c_str(),
                         static_cast<unsigned long long>(writer->GetFramesWritten()));
-    const double audio = static_cast<double>(APosition) / 1e7;
+    const double audio = static_cast<double>(APosition) / KUnitsPerSecond;
     std::printf("%s of audio in %.3f s, %.1fx real time\n", FormatStreamTime(APosition).c_str(),
                 ASeconds, ASeconds > 0 ? audio / ASeconds : 0.0);
 }

@@ -163,6 +163,7 @@
 #include "sonvera/devices/SVDevicesLibrary.h"
 #include "sonvera/devices/SVPulseAudioIn.h"
 #include "sonvera/devices/SVPulseAudioOut.h"
+#include "sonvera/devices/SVPulseComponent.h"
 #include "sonvera/devices/SVPulseConnection.h"
 #include "sonvera/devices/SVPulseDevices.h"
 #include "sonvera/devices/SVPulseStream.h"

@@ -133,25 +133,31 @@ void RampFrames(float* AData, size_t AFrames, size_t AChannels, float AFrom, flo
     }
 }
 
+// ABody.operator()<N>() for a container width N; nothing for another width.
+template <class TBody> void ForWidth(int32_t ABits, TBody ABody) {
+    switch (ABits) {
+    case 8:
+        return ABody.template operator()<8>();
+    case 16:
+        return ABody.template operator()<16>();
+    case 24:
+        return ABody.template operator()<24>();
+    case 32:
+        return ABody.template operator()<32>();
+    default:
+        return;
+    }
+}
+
 } // namespace
 
-// The width's kernel at the active level; a width without one does nothing.
 void SVIntegerToFloat(const uint8_t* ASource, int32_t ABits, size_t ASourceStep, float* ATarget,
                       size_t ATargetStep, size_t ACount) noexcept {
     auto* target = reinterpret_cast<uint8_t*>(ATarget);
     RunAtKernelLevel([=]<TKernelLevel>() {
-        switch (ABits) {
-        case 8:
-            return ToFloatRun<8>(ASource, ASourceStep, target, ATargetStep, ACount);
-        case 16:
-            return ToFloatRun<16>(ASource, ASourceStep, target, ATargetStep, ACount);
-        case 24:
-            return ToFloatRun<24>(ASource, ASourceStep, target, ATargetStep, ACount);
-        case 32:
-            return ToFloatRun<32>(ASource, ASourceStep, target, ATargetStep, ACount);
-        default:
-            return;
-        }
+        ForWidth(ABits, [=]<int32_t VBits>() {
+            ToFloatRun<VBits>(ASource, ASourceStep, target, ATargetStep, ACount);
+        });
     });
 }
 
@@ -159,41 +165,26 @@ void SVFloatToInteger(const float* ASource, size_t ASourceStep, uint8_t* ATarget
                       size_t ATargetStep, size_t ACount) noexcept {
     const auto* source = reinterpret_cast<const uint8_t*>(ASource);
     RunAtKernelLevel([=]<TKernelLevel>() {
-        switch (ABits) {
-        case 8:
-            return FromFloatRun<8>(source, ASourceStep, ATarget, ATargetStep, ACount);
-        case 16:
-            return FromFloatRun<16>(source, ASourceStep, ATarget, ATargetStep, ACount);
-        case 24:
-            return FromFloatRun<24>(source, ASourceStep, ATarget, ATargetStep, ACount);
-        case 32:
-            return FromFloatRun<32>(source, ASourceStep, ATarget, ATargetStep, ACount);
-        default:
-            return;
-        }
+        ForWidth(ABits, [=]<int32_t VBits>() {
+            FromFloatRun<VBits>(source, ASourceStep, ATarget, ATargetStep, ACount);
+        });
     });
 }
 
 // The generator makes each sample wait for the one before: no level does better than another.
+// 32-bit steps lie far below float's precision, where dither would only add noise.
 void SVFloatToIntegerDithered(const float* ASource, size_t ASourceStep, uint8_t* ATarget,
                               int32_t ABits, size_t ATargetStep, size_t ACount,
                               uint32_t& ASeed) noexcept {
-    const auto* source = reinterpret_cast<const uint8_t*>(ASource);
-    if (ASeed == 0)
-        ASeed = 0x9E3779B9u;
-    switch (ABits) {
-    case 8:
-        return FromFloatDithered<8>(source, ASourceStep, ATarget, ATargetStep, ACount, ASeed);
-    case 16:
-        return FromFloatDithered<16>(source, ASourceStep, ATarget, ATargetStep, ACount, ASeed);
-    case 24:
-        return FromFloatDithered<24>(source, ASourceStep, ATarget, ATargetStep, ACount, ASeed);
-    // 32-bit steps lie far below float's precision: dither would only add noise.
-    case 32:
+    if (ABits == 32)
         return SVFloatToInteger(ASource, ASourceStep, ATarget, 32, ATargetStep, ACount);
-    default:
-        return;
-    }
+    const auto* source = reinterpret_cast<const uint8_t*>(ASource);
+    uint32_t& seed = ASeed;
+    if (seed == 0)
+        seed = 0x9E3779B9u;
+    ForWidth(ABits, [=, &seed]<int32_t VBits>() {
+        FromFloatDithered<VBits>(source, ASourceStep, ATarget, ATargetStep, ACount, seed);
+    });
 }
 
 void SVScaleFloat(float* AData, size_t ACount, float AGain) noexcept {

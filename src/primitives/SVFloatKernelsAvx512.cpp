@@ -30,14 +30,22 @@ struct TLanes {
     SONVERA_TARGET_AVX512 static void FirstLanes(TMask& AOut, size_t ACount) {
         AOut = TMask((1u << std::min<size_t>(ACount, KWidth)) - 1);
     }
+    SONVERA_TARGET_AVX512 static void CopyIn(float* ASlot, const float* AFrame,
+                                             const TMask& AMask) {
+        _mm256_store_ps(ASlot, _mm256_maskz_loadu_ps(AMask, AFrame));
+    }
+    SONVERA_TARGET_AVX512 static void CopyOut(float* AFrame, const float* ASlot,
+                                              const TMask& AMask) {
+        _mm256_mask_storeu_ps(AFrame, AMask, _mm256_load_ps(ASlot));
+    }
     // The portable step, lane by lane.
     SONVERA_TARGET_AVX512 static void Step(const TBiquadSectionLanes<TLanes>& AS, TVector& AZ1,
-                                           TVector& AZ2, const TMask& AMask, float* AAt) {
-        const __m512d x = _mm512_cvtps_pd(_mm256_maskz_loadu_ps(AMask, AAt));
+                                           TVector& AZ2, float* AAt) {
+        const __m512d x = _mm512_cvtps_pd(_mm256_load_ps(AAt));
         const __m512d y = _mm512_add_pd(_mm512_mul_pd(AS.B0, x), AZ1);
         AZ1 = _mm512_sub_pd(_mm512_add_pd(_mm512_mul_pd(AS.B1, x), AZ2), _mm512_mul_pd(AS.A1, y));
         AZ2 = _mm512_sub_pd(_mm512_mul_pd(AS.B2, x), _mm512_mul_pd(AS.A2, y));
-        _mm256_mask_storeu_ps(AAt, AMask, _mm512_cvtpd_ps(y));
+        _mm256_store_ps(AAt, _mm512_cvtpd_ps(y));
     }
 };
 

@@ -12,6 +12,7 @@
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/effects/SVEffects.h"
+#include "sonvera/effects/SVMixFilter.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
@@ -47,18 +48,28 @@ public:
 
 // Each iteration: a fresh buffer sharing the sine's samples (the effect writes a private copy,
 // as it does in a chain), one hop through the effect.
+const TSVWaveFormatExtensible& StereoFloat() {
+    static const TSVWaveFormatExtensible format = SVFloatFormatOf(
+        TPXStartWaveOperation::CreateFormatObject(44100, 32, 2, false)->GetWaveFormat());
+    return format;
+}
+
+TRef<TSVAudioBuffer> Sine() {
+    const TRef<TSVAudioBuffer> sine =
+        TSVAudioBuffer::CreateWaveFormatObject(&StereoFloat(), KFrames);
+    auto* samples = static_cast<float*>(sine->Write());
+    for (int32_t i = 0; i < 2 * KFrames; ++i)
+        samples[i] = 0.5f * std::sin(float(i / 2) * 0.0627f);
+    return sine;
+}
+
 void RunFilter(benchmark::State& AState, TSVCommonFilter& AFilter) {
     TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
     TDroppingOut out(nullptr);
     up.Connect(AFilter.GetInputPin());
     AFilter.GetOutputPin()->Connect(out.GetInputPin());
-    const TSVWaveFormatExtensible format = SVFloatFormatOf(
-        TPXStartWaveOperation::CreateFormatObject(44100, 32, 2, false)->GetWaveFormat());
-    up.Notify(TPXStartWaveOperation::Create(&format, false));
-    const TRef<TSVAudioBuffer> sine = TSVAudioBuffer::CreateWaveFormatObject(&format, KFrames);
-    auto* samples = static_cast<float*>(sine->Write());
-    for (int32_t i = 0; i < 2 * KFrames; ++i)
-        samples[i] = 0.5f * std::sin(float(i / 2) * 0.0627f);
+    up.Notify(TPXStartWaveOperation::Create(&StereoFloat(), false));
+    const TRef<TSVAudioBuffer> sine = Sine();
     for (auto _ : AState)
         up.SubmitBuffer(TSVAudioBuffer::CreateEx(sine));
     up.Notify(TPXStopOperation::Create());
@@ -69,6 +80,30 @@ void BM_Effect(benchmark::State& AState, const TComponentClass* AClass) {
     StartUp();
     const std::unique_ptr<TPersistent> effect = AClass->Factory(nullptr);
     RunFilter(AState, *static_cast<TSVCommonFilter*>(effect.get()));
+}
+
+// Each iteration: one buffer on each of two inputs (unstamped, so each follows the last) and the
+// one mixed buffer they make.
+void BM_MixTwo(benchmark::State& AState) {
+    StartUp();
+    TSVMixFilter mix(nullptr);
+    TSVPXAudioSourcePin first(nullptr, nullptr, nullptr, nullptr);
+    TSVPXAudioSourcePin second(nullptr, nullptr, nullptr, nullptr);
+    TDroppingOut out(nullptr);
+    first.Connect(mix.GetInputPin(0));
+    second.Connect(mix.GetInputPin(1));
+    mix.GetOutputPin()->Connect(out.GetInputPin());
+    mix.SetGains("-3 -3");
+    for (TSVPXAudioSourcePin* pin : {&first, &second})
+        pin->Notify(TPXStartWaveOperation::Create(&StereoFloat(), false));
+    const TRef<TSVAudioBuffer> sine = Sine();
+    for (auto _ : AState) {
+        first.SubmitBuffer(TSVAudioBuffer::CreateEx(sine));
+        second.SubmitBuffer(TSVAudioBuffer::CreateEx(sine));
+    }
+    for (TSVPXAudioSourcePin* pin : {&first, &second})
+        pin->Notify(TPXStopOperation::Create());
+    AState.SetItemsProcessed(AState.iterations() * KFrames * 2);
 }
 
 void BM_GainOnFloat(benchmark::State& AState) {
@@ -97,8 +132,9 @@ void BM_Memcpy(benchmark::State& AState) {
 const bool GRegistered = [] {
     static const std::vector<TComponentClass> classes = SVEffectClasses();
     for (const TComponentClass& effect : classes)
-        benchmark::RegisterBenchmark(("BM_Effect/" + effect.Class->ShortName).c_str(), BM_Effect,
-                                     &effect);
+        if (effect.Class != &TSVMixFilter::ClassInfo()) // several inputs: BM_MixTwo
+            benchmark::RegisterBenchmark(("BM_Effect/" + effect.Class->ShortName).c_str(),
+                                         BM_Effect, &effect);
     return true;
 }();
 
@@ -107,3 +143,4 @@ const bool GRegistered = [] {
 BENCHMARK(BM_Memcpy);
 BENCHMARK(BM_PassThrough);
 BENCHMARK(BM_GainOnFloat);
+BENCHMARK(BM_MixTwo);

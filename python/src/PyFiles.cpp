@@ -10,14 +10,13 @@
 
 #include "sonvera/media/SVLAVFileWriter.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace py = pybind11;
 
 namespace sonvera::python {
 
 namespace {
-
-constexpr int64_t KUnitsPerSecond = 10'000'000;
 
 void Connect(TPXPin* AOutput, TPXPin* AInput) {
     if (!AOutput->Connect(AInput))

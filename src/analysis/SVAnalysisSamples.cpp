@@ -42,10 +42,4 @@ void SVCopyAsFloats(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut) {
     }
 }
 
-int64_t SVFramesToTime(uint64_t AFrames, int32_t ARate) {
-    if (ARate <= 0)
-        return 0;
-    return static_cast<int64_t>(static_cast<double>(AFrames) * 10'000'000.0 / ARate);
-}
-
 } // namespace sonvera

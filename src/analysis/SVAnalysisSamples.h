@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
 
 // AOut becomes the buffer's frames, channels interleaved: each sample less its silence over its
-// full scale, or the float samples as they are. A width other than 8, 16, 24 or 32 is refused with EArgumentError.
+// full scale, or the float samples as they are. A width other than 8, 16, 24 or 32 is refused with
+// EArgumentError.
 void SVCopyAsFloats(const ISVAudioBuffer& ABuffer, std::vector<float>& AOut);
-
-// The stream time, in 100 ns units, of AFrames frames at ARate.
-int64_t SVFramesToTime(uint64_t AFrames, int32_t ARate);
 
 } // namespace sonvera

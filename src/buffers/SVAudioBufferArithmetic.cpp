@@ -13,6 +13,7 @@
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
 #include "sonvera/primitives/SVFloatKernels.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
@@ -232,7 +233,8 @@ constexpr TByWidth<TRunSet> KSetRun{RunSet<8, ippsSet_8u>, RunSet<16, ippsSet_16
 constexpr TByWidth<TColumnInPlace> KSetColumn{
     ColumnSet<8, ippiSet_8u_C1R>, ColumnSet<16, ippiSet_16s_C1R>, ColumnSet<24, ippiSet_24s_C1R>,
     ColumnSet<32, ippiSet_32s_C1R>};
-// 8-bit silence is the byte 127, which SetValue(0) writes; there is no zeroing primitive for it.
+// 8-bit silence is the biased zero 127, which SetValue(0) writes; there is no zeroing primitive for
+// it.
 constexpr TByWidth<TRunZero> KZeroRun{nullptr, RunZero<16, ippsZero_16s>, RunZero<24, ippsZero_24s>,
                                       RunZero<32, ippsZero_32s>};
 constexpr TByWidth<TRealInPlace> KRealInPlace{
@@ -452,9 +454,11 @@ void TSVAudioBuffer::SetValue(int32_t AValue) {
     const int32_t length = SamplesInBuffer(*this, width);
     if (length == 0)
         return;
-    // 8-bit samples count from their zero level 127; the sum wraps modulo 256.
+    // 8-bit samples count from their biased zero 127; the sum wraps modulo 256.
     const int32_t value =
-        width == 8 ? static_cast<int32_t>((static_cast<uint32_t>(AValue) + 127u) & 0xFFu) : AValue;
+        width == 8 ? static_cast<int32_t>(
+                         (static_cast<uint32_t>(AValue) + TSVSampleTraits<8>::KBiasedZero) & 0xFFu)
+                   : AValue;
     KSetRun[index](value, static_cast<uint8_t*>(Write()), length);
 }
 

@@ -17,6 +17,7 @@
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/platform/runtime/LockPersistent.h"
 #include "sonvera/platform/runtime/MainThread.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
 
@@ -145,6 +146,8 @@ struct TSVChain::TImpl {
         if (Sources().empty())
             throw EArgumentError("the chain has no source");
         for (const TMember& member : Members) {
+            if (dynamic_cast<const TQXBasicCommonGen*>(member.Component))
+                continue; // a source's only input, its clock, is optional
             const std::vector<TPXPin*> inputs = PinsOf(*member.Component, false);
             if (!inputs.empty() && std::none_of(inputs.begin(), inputs.end(),
                                                 [](const TPXPin* A) { return A->IsConnected(); }))
@@ -258,7 +261,7 @@ struct TSVChain::TImpl {
         }
         const double elapsed = std::chrono::duration<double>(TClock::now() - AStart).count();
         if (elapsed > 0)
-            progress.Speed = static_cast<double>(progress.Position) / 1e7 / elapsed;
+            progress.Speed = static_cast<double>(progress.Position) / KUnitsPerSecond / elapsed;
         return progress;
     }
 };

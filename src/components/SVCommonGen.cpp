@@ -12,6 +12,7 @@ TSVCommonGen::TSVCommonGen(TPersistent* AOwner) : TQXBasicCommonGen(AOwner) {
         [this](TPersistent* ASender) { DoFormatChange(ASender); }, this, GetLock());
     FOutputPin = std::make_unique<TSVPXAudioSourcePin>(
         this, nullptr, GetLock(), PXDispatchTo(this, &TSVCommonGen::DispatchOperation));
+    FOutputPin->AddDependency(GetClockInputPin());
     FIntVarBuffer = TQXBlockBuffer::CreateSize(2 * FAudioFormat->GetBufferSize());
 }
 

@@ -2,6 +2,8 @@
 
 #include "sonvera/components/Categories.h"
 #include "sonvera/primitives/SVFloatKernels.h"
+#include "sonvera/primitives/SVSampleTraits.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
 
@@ -21,7 +23,7 @@ template <> const TEnumTypeInfo& EnumTypeInfo<TSVWidthRule>() {
 
 namespace {
 
-// Sets the columns of the speakers AOutput has and AInput lacks to the 8-bit silence, 128
+// Sets the columns of the speakers AOutput has and AInput lacks to the 8-bit silence
 // (CopyToAudio silences with the byte 0).
 void SilenceAddedSpeakers8(ISVAudioBuffer& ABuffer, TSVSpeakers AInput, TSVSpeakers AOutput) {
     auto* bytes = static_cast<uint8_t*>(ABuffer.Modify());
@@ -34,17 +36,9 @@ void SilenceAddedSpeakers8(ISVAudioBuffer& ABuffer, TSVSpeakers AInput, TSVSpeak
         if (!(AInput.Mask() & bit))
             for (uint32_t frame = 0; frame < ABuffer.GetSize(); ++frame)
                 bytes[size_t{frame} * static_cast<size_t>(channels) + static_cast<size_t>(column)] =
-                    128;
+                    TSVSampleTraits<8>::KSilence;
         ++column;
     }
-}
-
-void CopyStamp(ISVAudioBuffer& AFrom, ISVAudioBuffer& ATo) {
-    const TRef<IRVTimeStamp> from = AFrom.GetTimeStamp();
-    const TRef<IRVTimeStamp> to = ATo.GetTimeStamp();
-    to->SetBegin(from->GetBegin());
-    to->SetEnd(from->GetEnd());
-    to->SetAvailable(from->GetAvailable());
 }
 
 } // namespace
@@ -133,7 +127,7 @@ void TSVFormatFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuf
     TRef<TSVAudioBuffer> out =
         TSVAudioBuffer::CreateWaveFormatObject(&format, static_cast<int32_t>(frames));
     TSVAudioBuffer::CreateUniversalObject(AInBuffer)->CopyToAudio(0, out, 0, frames);
-    CopyStamp(*AInBuffer, *out);
+    SVCopyStamp(*AInBuffer, *out);
     AOutBuffer = out;
 }
 
@@ -149,7 +143,8 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertFloat(const TRef<ISVAudioBuffer>& A
     TRef<TSVAudioBuffer> out = TSVAudioBuffer::CreateWaveFormatObject(&staging, frames);
     source->CopyToAudio(0, out, 0, static_cast<uint32_t>(frames));
     if (dither) {
-        const TRef<TSVAudioBuffer> narrowed = TSVAudioBuffer::CreateWaveFormatObject(&AFormat, frames);
+        const TRef<TSVAudioBuffer> narrowed =
+            TSVAudioBuffer::CreateWaveFormatObject(&AFormat, frames);
         std::lock_guard<std::mutex> guard(FStreamLock);
         SVFloatToIntegerDithered(static_cast<const float*>(out->Read()), sizeof(float),
                                  static_cast<uint8_t*>(narrowed->Write()),
@@ -161,7 +156,7 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertFloat(const TRef<ISVAudioBuffer>& A
     if (!toFloat && AFormat.Samples.wValidBitsPerSample == 8)
         SilenceAddedSpeakers8(*out, AInBuffer->GetChannelMask(),
                               TSVSpeakers::FromMask(AFormat.dwChannelMask));
-    CopyStamp(*AInBuffer, *out);
+    SVCopyStamp(*AInBuffer, *out);
     return out;
 }
 
@@ -190,7 +185,7 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertTransparently(const TRef<ISVAudioBu
     }
     const int32_t outBits = AFormat.Samples.wValidBitsPerSample;
     if (outBits == inBits) {
-        CopyStamp(*AInBuffer, *arranged);
+        SVCopyStamp(*AInBuffer, *arranged);
         return arranged;
     }
     TRef<TSVAudioBuffer> out = TSVAudioBuffer::CreateWaveFormatObject(&AFormat, frames);
@@ -199,7 +194,7 @@ TRef<ISVAudioBuffer> TSVFormatFilter::ConvertTransparently(const TRef<ISVAudioBu
     SVConvertBitsTransparent(arranged->Read(), inBits, inBits / 8, out->Write(), outBits,
                              outBits / 8, int64_t{frames} * AFormat.Format.nChannels,
                              dither ? &FDitherState : nullptr);
-    CopyStamp(*AInBuffer, *out);
+    SVCopyStamp(*AInBuffer, *out);
     return out;
 }
 

@@ -5,6 +5,7 @@ namespace sonvera {
 TSVStreamSource::TSVStreamSource(TPersistent* AOwner) : TQXBasicCommonGen(AOwner) {
     FOutputPin = std::make_unique<TSVPXAudioSourcePin>(
         this, nullptr, GetLock(), PXDispatchTo(this, &TSVStreamSource::DispatchOperation));
+    FOutputPin->AddDependency(GetClockInputPin());
 }
 
 TSVStreamSource::~TSVStreamSource() {

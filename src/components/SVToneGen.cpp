@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "sonvera/components/Categories.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
 
@@ -66,7 +67,7 @@ void TSVToneGen::SetDurationSeconds(double AValue) {
 }
 
 int64_t TSVToneGen::GetStreamDuration() const {
-    return std::llround(GetDurationSeconds() * 1e7);
+    return std::llround(GetDurationSeconds() * KUnitsPerSecond);
 }
 
 void TSVToneGen::StartStream(int32_t) {
@@ -109,7 +110,7 @@ void TSVToneGen::GenerateBuffer(TRef<ISVAudioBuffer>& ABuffer, bool& ASend, bool
             std::lround(peak * std::sin(step * static_cast<double>(FNext + i))));
     PopulateAudio(GetIntVarBuffer(), ABuffer);
     FNext += frames;
-    FPosition = static_cast<int64_t>(static_cast<double>(FNext) * 1e7 / GetSampleRate());
+    FPosition = SVFramesToUnits(static_cast<int64_t>(FNext), std::llround(GetSampleRate()));
     if (FTotal != 0 && FNext >= FTotal) {
         AStop = true;
         if (FFreeRunning)

@@ -3,6 +3,7 @@
 #include "sonvera/effects/SVBiquadFilters.h"
 #include "sonvera/effects/SVChannelFilters.h"
 #include "sonvera/effects/SVDynamicsFilters.h"
+#include "sonvera/effects/SVMixFilter.h"
 #include "sonvera/effects/SVRemixFilter.h"
 #include "sonvera/effects/SVTimeFilters.h"
 
@@ -16,7 +17,8 @@ std::vector<TComponentClass> SVEffectClasses() {
             ComponentClassOf<TSVLimiter>(),         ComponentClassOf<TSVGate>(),
             ComponentClassOf<TSVDelayFilter>(),     ComponentClassOf<TSVFadeFilter>(),
             ComponentClassOf<TSVPanFilter>(),       ComponentClassOf<TSVInvertFilter>(),
-            ComponentClassOf<TSVDCBlockFilter>(),   ComponentClassOf<TSVRemixFilter>()};
+            ComponentClassOf<TSVDCBlockFilter>(),   ComponentClassOf<TSVRemixFilter>(),
+            ComponentClassOf<TSVMixFilter>()};
 }
 
 void RegisterSVEffects() {

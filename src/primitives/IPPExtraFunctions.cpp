@@ -10,6 +10,7 @@
 #include "primitives/PrimitiveWalkers.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
@@ -27,7 +28,7 @@ using runs::WrapSub;
 
 namespace {
 
-constexpr int32_t KSilence8 = 127;
+constexpr int32_t KSilence8 = TSVSampleTraits<8>::KBiasedZero;
 
 // ---- Biased 8-bit element operations (values 0..255; the store keeps the low 8 bits) -------
 

@@ -50,12 +50,13 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::Biquad,
 };
 
-// AVX-512 without byte permutes: the AVX2 kernels but for the 16/32-bit widths.
+// AVX-512 without byte permutes: the AVX2 kernels but for the 16/32-bit widths and the floats.
 constexpr TSimdKernels KAvx512Kernels = [] {
     TSimdKernels kernels = KAvx2Kernels;
     kernels.Widen16 = avx512::Widen16;
     kernels.Narrow32 = avx512::Narrow32;
     kernels.RoundFloats = avx512::RoundFloats;
+    kernels.SaturateFloatPairs = avx512::SaturateFloatPairs;
     kernels.Biquad = avx512::Biquad;
     return kernels;
 }();
@@ -76,7 +77,7 @@ constexpr TSimdKernels KBytePermuteKernels = {
     avx512::Narrow32,
     // float conversions
     avx512::RoundFloats,
-    avx2::SaturateFloatPairs,
+    avx512::SaturateFloatPairs,
     // float effects
     avx512::Biquad,
 };

@@ -244,6 +244,8 @@ void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 
 // float conversions
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
+void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
+                        float AFactor);
 
 // float effects
 void Biquad(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,

@@ -2,7 +2,8 @@
 // from and to 16-bit samples), strided runs a 64-byte window per step, byte tables 64 bytes per
 // step. Byte-masked loads and stores keep every kernel inside its run. And the plain AVX-512
 // kernels: 16-bit samples to 32 bits and back, thirty-two per step;
-// floats to every other 32-bit element, thirty-two per step.
+// floats to every other 32-bit element, thirty-two per step; two planes of floats into frames,
+// sixteen per step.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
@@ -427,35 +428,32 @@ SONVERA_TARGET_AVX512 void Widen16(const int16_t* ASource, int32_t* ADest, int A
     portable::Widen16(ASource + i, ADest + i, ACount - i);
 }
 
-// As the AVX2 kernel (see there), the halves split off by two-register word permutes that also
-// keep the samples in order. With z = H + n + [L > 2H + n] (the last term added under a compare
+// As the AVX2 kernel (see there): each 128-bit lane sorted into its four low halves and four high
+// halves by a byte shuffle, and the quadwords of two such registers gathered into sixteen low and
+// sixteen high halves in order. (Word permutes across two registers would do it in one step, at
+// three times the cost here.) With z = H + n + [L > 2H + n] (the last term added under a compare
 // mask) the quotient is z for s < 0 (never above 0) and z - 1 for s >= 0, where unsigned
-// saturation gives s = 0 its 0. Unsigned
-// saturation floors the non-negative samples: z - 1 is below 0 only at z = 0.
+// saturation gives s = 0 its 0. Whole input lines, the first samples one by one: the input side
+// moves twice the bytes, and every 64-byte load that straddles two lines costs two.
 SONVERA_TARGET_AVX512 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount) {
-    alignas(64) int16_t lowIndex[32];
-    alignas(64) int16_t highIndex[32];
-    for (int k = 0; k < 32; ++k) {
-        lowIndex[k] = int16_t(2 * k);
-        highIndex[k] = int16_t(2 * k + 1);
-    }
-    const __m512i lows = _mm512_load_si512(lowIndex);
-    const __m512i highs = _mm512_load_si512(highIndex);
+    const __m512i split = _mm512_maskz_broadcast_i32x4(
+        __mmask16(0xFFFF), _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15));
+    const __m512i lows = _mm512_setr_epi64(0, 2, 4, 6, 8, 10, 12, 14);
+    const __m512i highs = _mm512_setr_epi64(1, 3, 5, 7, 9, 11, 13, 15);
     const __m512i one = _mm512_set1_epi16(1);
-    int i = ToLineStart(ADest, 2, ACount);
+    int i = ToLineStart(ASource, 4, ACount);
     portable::Narrow32(ASource, ADest, i);
     for (; i + 32 <= ACount; i += 32) {
-        const __m512i a = _mm512_loadu_si512(ASource + i);
-        const __m512i b = _mm512_loadu_si512(ASource + i + 16);
-        const __m512i low = _mm512_permutex2var_epi16(a, lows, b);
-        const __m512i high = _mm512_permutex2var_epi16(a, highs, b);
+        const __m512i a = _mm512_shuffle_epi8(_mm512_loadu_si512(ASource + i), split);
+        const __m512i b = _mm512_shuffle_epi8(_mm512_loadu_si512(ASource + i + 16), split);
+        const __m512i low = _mm512_permutex2var_epi64(a, lows, b);
+        const __m512i high = _mm512_permutex2var_epi64(a, highs, b);
         const __m512i n = _mm512_srli_epi16(high, 15);
         const __m512i shifted = _mm512_add_epi16(high, n);     // H + n
         const __m512i bound = _mm512_add_epi16(high, shifted); // 2H + n
         const __m512i z =
             _mm512_mask_add_epi16(shifted, _mm512_cmpgt_epu16_mask(low, bound), shifted, one);
-        const __m512i q = _mm512_subs_epu16(z, _mm512_xor_si512(n, one));
-        _mm512_storeu_si512(ADest + i, q);
+        _mm512_storeu_si512(ADest + i, _mm512_subs_epu16(z, _mm512_xor_si512(n, one)));
     }
     portable::Narrow32(ASource + i, ADest + i, ACount - i);
 }
@@ -502,6 +500,39 @@ SONVERA_TARGET_AVX512 void RoundFloats(const float* ASource, int32_t* ADest, int
         }
     }
     portable::RoundFloats(ASource + i, ADest + 2 * ptrdiff_t(i), 2, ACount - i, AFactor);
+}
+
+// The conversion rounds to nearest, ties to even, by its own rounding field; it gives the most
+// negative 32-bit value for anything outside the range and for NaN, so a step where any lane
+// holds it is redone by the exact rule (which -2^31 itself also meets). Frames from the first
+// that starts a cache line on: two whole-line stores per step, where the AVX2 kernel's four
+// stores split lines whenever the frames do not start one.
+SONVERA_TARGET_AVX512 void SaturateFloatPairs(const float* ALeft, const float* ARight,
+                                              int32_t* AFrames, int ACount, float AFactor) {
+    constexpr int KNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+    const __m512 factor = _mm512_set1_ps(AFactor);
+    const __m512i first = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+    const __m512i second =
+        _mm512_setr_epi32(8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+    const __m512i outsideValue = _mm512_set1_epi32(INT32_MIN);
+    int i = ToLineStart(AFrames, 8, ACount);
+    portable::SaturateFloatPairs(ALeft, ARight, AFrames, i, AFactor);
+    for (; i + 16 <= ACount; i += 16) {
+        const __m512i left = _mm512_maskz_cvt_roundps_epi32(
+            __mmask16(0xFFFF), _mm512_mul_ps(_mm512_loadu_ps(ALeft + i), factor), KNearest);
+        const __m512i right = _mm512_maskz_cvt_roundps_epi32(
+            __mmask16(0xFFFF), _mm512_mul_ps(_mm512_loadu_ps(ARight + i), factor), KNearest);
+        int32_t* frames = AFrames + 2 * ptrdiff_t(i);
+        if ((_mm512_cmpeq_epi32_mask(left, outsideValue) |
+             _mm512_cmpeq_epi32_mask(right, outsideValue)) != 0) {
+            portable::SaturateFloatPairs(ALeft + i, ARight + i, frames, 16, AFactor);
+            continue;
+        }
+        _mm512_storeu_si512(frames, _mm512_permutex2var_epi32(left, first, right));
+        _mm512_storeu_si512(frames + 16, _mm512_permutex2var_epi32(left, second, right));
+    }
+    portable::SaturateFloatPairs(ALeft + i, ARight + i, AFrames + 2 * ptrdiff_t(i), ACount - i,
+                                 AFactor);
 }
 
 } // namespace sonvera::runs::avx512

@@ -1,47 +1,23 @@
 #include "sonvera/primitives/SVBitTransparent.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "internal/KernelLevel.h"
 #include "primitives/PrimitiveSimd.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
 namespace {
 
+// Samples as signed numbers, 8-bit ones about their midpoint 128 as files store them.
 template <int ABits> int32_t Load(const uint8_t* AData) {
-    if constexpr (ABits == 8) {
-        return int32_t{AData[0]} - 128;
-    } else if constexpr (ABits == 16) {
-        int16_t value;
-        std::memcpy(&value, AData, sizeof value);
-        return value;
-    } else if constexpr (ABits == 24) {
-        const uint32_t raw = uint32_t{AData[0]} << 8 | uint32_t{AData[1]} << 16 |
-                             uint32_t{AData[2]} << 24;
-        return static_cast<int32_t>(raw) >> 8;
-    } else {
-        int32_t value;
-        std::memcpy(&value, AData, sizeof value);
-        return value;
-    }
+    return TSVSampleTraits<ABits>::LoadSigned(AData);
 }
 
 template <int ABits> void Store(uint8_t* AData, int32_t AValue) {
-    if constexpr (ABits == 8) {
-        AData[0] = static_cast<uint8_t>(AValue + 128);
-    } else if constexpr (ABits == 16) {
-        const auto value = static_cast<int16_t>(AValue);
-        std::memcpy(AData, &value, sizeof value);
-    } else if constexpr (ABits == 24) {
-        const auto value = static_cast<uint32_t>(AValue);
-        AData[0] = static_cast<uint8_t>(value);
-        AData[1] = static_cast<uint8_t>(value >> 8);
-        AData[2] = static_cast<uint8_t>(value >> 16);
-    } else {
-        std::memcpy(AData, &AValue, sizeof AValue);
-    }
+    using TTraits = TSVSampleTraits<ABits>;
+    TTraits::Store(AData, static_cast<typename TTraits::TValue>(AValue + TTraits::KSilence));
 }
 
 // xorshift32: cheap, and never 0 once started from a value that is not.

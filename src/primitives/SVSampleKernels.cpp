@@ -23,11 +23,11 @@ int32_t SignExtend24(uint32_t AValue) noexcept {
     return static_cast<int32_t>(AValue << 8) >> 8;
 }
 
-// One sample of each width as a signed number.
+// One sample of each width as a signed number, as channel extraction counts it.
 template <int32_t ABits> struct TRead {
     static constexpr uint32_t KBytes = ABits / 8;
     static int32_t At(const uint8_t* ASource) noexcept {
-        return TSVSampleTraits<ABits>::LoadSigned(ASource);
+        return TSVSampleTraits<ABits>::LoadBiased(ASource);
     }
 };
 // A 24-bit sample read as the 32-bit word it starts, whose top byte belongs to the next one:

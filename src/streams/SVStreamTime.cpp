@@ -36,6 +36,14 @@ void SVStampBuffer(ISVAudioBuffer& ABuffer, int64_t ABegin, int64_t AEnd) {
     stamp->SetAvailable(true);
 }
 
+void SVCopyStamp(ISVAudioBuffer& AFrom, ISVAudioBuffer& ATo) {
+    const TRef<IRVTimeStamp> from = AFrom.GetTimeStamp();
+    const TRef<IRVTimeStamp> to = ATo.GetTimeStamp();
+    to->SetBegin(from->GetBegin());
+    to->SetEnd(from->GetEnd());
+    to->SetAvailable(from->GetAvailable());
+}
+
 void TSVStreamClock::Restart(int64_t ARate, int64_t AStart) noexcept {
     FRate = ARate;
     FStart = AStart;

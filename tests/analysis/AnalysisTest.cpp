@@ -69,12 +69,12 @@ void Stream(std::vector<TSVCommonFilter*> AFilters, const TSignal& ASignal, doub
             TSVAudioBuffer::CreateSize(KRate, ABits, AChannels, count);
         auto write = [&]<int32_t ABitsOf>(TSVSamples<ABitsOf> ASamples) {
             for (uint32_t frame = 0; frame < count; ++frame) {
-                // 8-bit samples are the byte minus 127: they reach one step higher.
-                const double value = std::clamp(std::round(ASignal(first + frame) * scale),
-                                                -scale + (ABits == 8), scale - (ABits != 8));
+                // 8-bit samples are unsigned about 128, as in files.
+                const double value =
+                    std::clamp(std::round(ASignal(first + frame) * scale), -scale, scale - 1);
                 for (int32_t channel = 0; channel < AChannels; ++channel)
                     ASamples(frame, channel) =
-                        static_cast<TSVSampleValue<ABitsOf>>(ABitsOf == 8 ? value + 127 : value);
+                        static_cast<TSVSampleValue<ABitsOf>>(ABitsOf == 8 ? value + 128 : value);
             }
         };
         if (ABits == 8)
@@ -190,7 +190,7 @@ TEST(Levels, BlocksCarryPeakRmsDcAndClippedSamplesOfEveryWidth) {
         EXPECT_NEAR(total.Minimum, test.Offset - amplitude, step);
         EXPECT_NEAR(total.Peak, std::abs(test.Offset) + amplitude, step);
         EXPECT_NEAR(total.Rms, std::hypot(amplitude, test.Offset), step);
-        EXPECT_NEAR(total.Dc, test.Offset, step);
+        EXPECT_NEAR(total.Dc, test.Offset, step / 2); // 8-bit samples centre on 128
         EXPECT_EQ(total.Clipped, test.Clipped ? 5040u : 0u);
     }
 }

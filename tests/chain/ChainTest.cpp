@@ -145,7 +145,8 @@ TEST(ChainTest, MalformedTextsAndDocumentsSayWhatIsWrong) {
         std::string Message;
     } cases[] = {
         {false, "gain gian=0.5", "unknown property 'gian' of gain"},
-        {false, "tone ! resample ! tone", "resample's output (audio) cannot feed tone2 (no input)"},
+        {false, "tone ! resample ! tone",
+         "resample's output (audio) cannot feed tone2's input (clock)"},
         {false, "tone !", "'!' at the end needs a component after it"},
         {false, "! gain", "'!' needs a component before it"},
         {false, "tone ! ! gain", "'! !': a component is missing between them"},

@@ -126,6 +126,8 @@ TEST(ComponentChain, GeneratorDropsAndStopsWhenToldAndFollowsAConsumersPump) {
     EXPECT_FALSE(gen.GetRunning());
     // 8-bit samples of the second buffer: the ramp 4..7 converted from 16 bits, both channels.
     ASSERT_EQ(out.Samples.size(), 4u);
+    for (size_t frame = 0; frame < 4; ++frame) // the mono signal in both channels
+        EXPECT_EQ(out.Bytes[2 * frame + 1], out.Bytes[2 * frame]);
     EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
 
     // A consumer that pumps: the clock goes, each request makes one buffer on the spot.
@@ -135,6 +137,18 @@ TEST(ComponentChain, GeneratorDropsAndStopsWhenToldAndFollowsAConsumersPump) {
     EXPECT_EQ(gen.GetPumpClock(), nullptr);
     EXPECT_TRUE(out.GetInputPin()->Notify(TPXPumpRequestOperation::Create()));
     EXPECT_EQ(out.Samples.size(), 8u);
+    gen.Stop();
+
+    // The same over a clock connection from an output the stream does not pass through: the
+    // output pin's data depends on the clock input.
+    EXPECT_EQ(gen.GetOutputPin()->GetDependencies(), std::vector<TPXPin*>{gen.GetClockInputPin()});
+    TRecorder pacer(nullptr);
+    ASSERT_TRUE(pacer.GetClockOutputPin()->Connect(gen.GetClockInputPin()));
+    gen.Start();
+    EXPECT_FALSE(pacer.GetClockOutputPin()->Notify(TPXMasterPumpOperation::Create()));
+    EXPECT_EQ(gen.GetPumpClock(), nullptr);
+    EXPECT_TRUE(pacer.GetClockOutputPin()->Notify(TPXPumpRequestOperation::Create()));
+    EXPECT_EQ(out.Samples.size(), 12u);
     gen.Stop();
 }
 

@@ -37,7 +37,7 @@ check_refusal() { # EXPECTED-TEXT COMMAND...
 }
 check_refusal "unknown property 'gian' of gain" \
     "$sonvera" run "file-source filename=in.flac ! gain gian=0.5 ! file-writer filename=bad.wav"
-check_refusal "resample's output (audio) cannot feed file-source2 (no input)" \
+check_refusal "resample's output (audio) cannot feed file-source2's input (clock)" \
     "$sonvera" run "file-source filename=in.flac ! resample ! file-source"
 # A file-size limit stands for a full disk (the tool ignores SIGXFSZ).
 check_refusal "file-writer: " bash -c "ulimit -f 64; exec '$sonvera' run --quiet \

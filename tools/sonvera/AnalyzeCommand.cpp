@@ -11,6 +11,7 @@
 #include "Measurement.h"
 #include "sonvera/media/SVOutputFile.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
 
@@ -95,12 +96,13 @@ std::string Title(const std::string& AFile, const TMeasurement& AMeasurement) {
 
 void PrintText(FILE* AOut, const TAnalyzeLine& ALine, const TMeasurement& AMeasurement) {
     const TSVWaveFormatExtensible& format = AMeasurement.Format;
-    const double seconds = static_cast<double>(AMeasurement.Frames) / format.Format.nSamplesPerSec;
     std::fprintf(AOut, "%s: %s, %u Hz, %d-bit, %u channels\n", ALine.File.c_str(),
                  AMeasurement.Codec.c_str(), format.Format.nSamplesPerSec,
                  format.Samples.wValidBitsPerSample, format.Format.nChannels);
     std::fprintf(AOut, "duration            %s (%llu frames)\n",
-                 FormatStreamTime(static_cast<int64_t>(seconds * 10'000'000)).c_str(),
+                 FormatStreamTime(SVFramesToUnits(static_cast<int64_t>(AMeasurement.Frames),
+                                                  format.Format.nSamplesPerSec))
+                     .c_str(),
                  static_cast<unsigned long long>(AMeasurement.Frames));
     const TSVLoudness& loudness = AMeasurement.Loudness;
     std::fprintf(AOut, "integrated loudness %s LUFS\n", Figure(loudness.Integrated).c_str());

@@ -11,6 +11,7 @@
 #include "sonvera/codecs/RVLAVVideoCompression.h"
 #include "sonvera/media/SVLAVInput.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
 
@@ -33,7 +34,7 @@ std::string Joined(const std::vector<std::string>& AItems) {
 }
 
 int64_t ToStreamTime(int64_t AValue, AVRational ATimeBase) {
-    return AValue == AV_NOPTS_VALUE ? 0 : av_rescale_q(AValue, ATimeBase, {1, 10'000'000});
+    return AValue == AV_NOPTS_VALUE ? 0 : av_rescale_q(AValue, ATimeBase, {1, KUnitsPerSecond});
 }
 
 void PrintStream(const AVStream& AStream) {

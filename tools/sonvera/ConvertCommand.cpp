@@ -12,6 +12,7 @@
 #include "Measurement.h"
 #include "Options.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
 
@@ -169,12 +170,13 @@ int RunConvert(const std::vector<std::string>& AArguments) {
             input += FormatMessage(", %llu damaged frames skipped",
                                    static_cast<unsigned long long>(result.DamagedFrames));
         // Written to standard output, the audio keeps it to itself.
-        std::fprintf(line.Options.Output == "-" ? stderr : stdout,
-                     "%s: %llu frames, %s, %s %u Hz%s %d ch, %.1fx real time%s\n",
-                    line.Options.Output.c_str(), static_cast<unsigned long long>(result.Frames),
-                    FormatStreamTime(static_cast<int64_t>(seconds * 10'000'000)).c_str(),
-                    result.Codec.c_str(), rate, width.c_str(), result.Format.Format.nChannels,
-                    result.Seconds > 0 ? seconds / result.Seconds : 0.0, input.c_str());
+        std::fprintf(
+            line.Options.Output == "-" ? stderr : stdout,
+            "%s: %llu frames, %s, %s %u Hz%s %d ch, %.1fx real time%s\n",
+            line.Options.Output.c_str(), static_cast<unsigned long long>(result.Frames),
+            FormatStreamTime(SVFramesToUnits(static_cast<int64_t>(result.Frames), rate)).c_str(),
+            result.Codec.c_str(), rate, width.c_str(), result.Format.Format.nChannels,
+            result.Seconds > 0 ? seconds / result.Seconds : 0.0, input.c_str());
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/platform/runtime/MainThread.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
 
@@ -73,7 +74,7 @@ TMeasurement MeasureFile(const std::string& AFile, TSVAnalysisPicture* APicture)
     TPXPin* last = levels.GetOutputPin();
     if (APicture) {
         // One level block and one spectrum per pixel column of the plots.
-        const double seconds = static_cast<double>(source.GetDuration()) / 10'000'000;
+        const double seconds = static_cast<double>(source.GetDuration()) / KUnitsPerSecond;
         const double interval = seconds > 0 ? seconds * 1000 / APicture->PlotWidth() : 100;
         levels.SetInterval(interval);
         levels.SetOnLevels([APicture](const TSVLevels& ABlock) { APicture->AddLevels(ABlock); });

@@ -4,14 +4,9 @@
 #include <cstdio>
 
 #include "Conversion.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
-
-namespace {
-
-constexpr double KUnitsPerSecond = 10'000'000;
-
-} // namespace
 
 TProgressLine::~TProgressLine() {
     if (FDrawn)

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "Commands.h"
@@ -15,15 +16,19 @@
 #include "sonvera/chain/SVChain.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
+#include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/platform/bases/QXBasicCommonGen.h"
+#include "sonvera/platform/pins/PXPins.h"
 #include "sonvera/platform/runtime/Exceptions.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera::tool {
 
 namespace {
 
-constexpr const char* KRunUsage = "usage: sonvera run \"CHAIN TEXT\" | CHAIN.json [--quiet]\n"
-                                  "       sonvera run --save CHAIN.json \"CHAIN TEXT\"";
+constexpr const char* KRunUsage =
+    "usage: sonvera run \"CHAIN TEXT\" | CHAIN.json [--quiet] [--verbose]\n"
+    "       sonvera run --save CHAIN.json \"CHAIN TEXT\"";
 
 constexpr const char* KRunHelp =
     "\n"
@@ -44,6 +49,9 @@ constexpr const char* KRunHelp =
     "  sonvera run \"tone name=t duration=2 ! file-writer filename=a.wav  t. ! resample\n"
     "               samplerate=48k ! file-writer filename=b.flac\"\n"
     "\n"
+    "--verbose names, after the summary, the format each connection carried (rate, channels,\n"
+    "sample format) and the one each file writer encoded, so that a chain that stays in float\n"
+    "shows it.\n"
     "--save writes the chain as a document instead of running it; sonvera run CHAIN.json runs\n"
     "it. Outputs appear under their names only when complete; Ctrl-C stops the chain, leaves\n"
     "no partial file and exits with 130.\n";
@@ -53,6 +61,7 @@ struct TRunLine {
     std::string Document; // a chain document to run
     std::string SaveTo;
     bool Quiet = false;
+    bool Verbose = false;
     bool Help = false;
 };
 
@@ -84,6 +93,8 @@ TRunLine ParseRunArguments(const std::vector<std::string>& AArguments) {
     for (size_t i = 0; i < AArguments.size(); ++i) {
         if (AArguments[i] == "--quiet")
             line.Quiet = true;
+        else if (AArguments[i] == "--verbose")
+            line.Verbose = true;
         else if (AArguments[i] == "--save" && i + 1 < AArguments.size())
             line.SaveTo = AArguments[++i];
         else if (AArguments[i] == "--help" || AArguments[i] == "-h")
@@ -120,12 +131,71 @@ void PrintSummary(TSVChain& AChain, int64_t APosition, double ASeconds) {
         if (auto* writer = dynamic_cast<TSVLAVFileWriter*>(component))
             std::printf("%s: %llu frames\n", writer->GetFileName().c_str(),
                         static_cast<unsigned long long>(writer->GetFramesWritten()));
-    const double audio = static_cast<double>(APosition) / 1e7;
+    const double audio = static_cast<double>(APosition) / KUnitsPerSecond;
     std::printf("%s of audio in %.3f s, %.1fx real time\n", FormatStreamTime(APosition).c_str(),
                 ASeconds, ASeconds > 0 ? audio / ASeconds : 0.0);
 }
 
-int RunChain(TSVChain& AChain, bool AQuiet) {
+std::string Describe(const TSVWaveFormatExtensible& AFormat) {
+    const std::string samples =
+        SVIsFloatFormat(AFormat)
+            ? "32-bit float"
+            : std::to_string(AFormat.Samples.wValidBitsPerSample) + "-bit integer";
+    return std::to_string(AFormat.Format.nSamplesPerSec) + " Hz, " +
+           std::to_string(AFormat.Format.nChannels) + " channel(s), " + samples;
+}
+
+// The format each connection carries, as its output pin last announced it. A stop clears what
+// a pin announced, so the formats are caught while the chain runs, at every progress report.
+class TConnectionFormats {
+public:
+    void Catch(const TSVChain& AChain) {
+        const std::vector<TSVChain::TConnection>& connections = AChain.GetConnections();
+        FSeen.resize(connections.size());
+        for (size_t i = 0; i < connections.size(); ++i) {
+            std::vector<TPXPin*> outputs = PXPinsOf(AChain.Find(connections[i].From));
+            std::erase_if(outputs, [](const TPXPin* APin) { return !APin->IsSource(); });
+            const auto* pin =
+                connections[i].Output < outputs.size()
+                    ? dynamic_cast<TSVPXAudioSourcePin*>(outputs[connections[i].Output])
+                    : nullptr;
+            const TRef<IPXNotifyOperation> start = pin ? pin->GetResumeOperation() : nullptr;
+            if (const auto* wave = start ? OperationAs<TPXStartWaveOperation>(start) : nullptr)
+                FSeen[i] = wave->GetWaveFormat();
+        }
+    }
+
+    void Print(const TSVChain& AChain) const {
+        const std::vector<TSVChain::TConnection>& connections = AChain.GetConnections();
+        for (size_t i = 0; i < connections.size() && i < FSeen.size(); ++i) {
+            const TSVChain::TConnection& link = connections[i];
+            const std::string format = FSeen[i] ? Describe(*FSeen[i]) : "no stream seen";
+            std::printf("%s.%u -> %s.%u: %s\n", link.From.c_str(), link.Output, link.To.c_str(),
+                        link.Input, format.c_str());
+            if (const auto* writer = dynamic_cast<const TSVLAVFileWriter*>(AChain.Find(link.To));
+                writer && FSeen[i])
+                PrintEncoder(link.To, *writer, *FSeen[i]);
+        }
+    }
+
+private:
+    // The encoder AWriter opens for a stream of AFormat and the sample format it is handed.
+    static void PrintEncoder(const std::string& AName, const TSVLAVFileWriter& AWriter,
+                             const TSVWaveFormatExtensible& AFormat) {
+        const bool isFloat = SVIsFloatFormat(AFormat);
+        const int32_t bits = AFormat.Samples.wValidBitsPerSample;
+        const AVCodec& codec = AWriter.Encoder(bits, isFloat);
+        const char* samples = av_get_sample_fmt_name(isFloat ? SVEncoderFloatSampleFormat(codec)
+                                                             : SVEncoderSampleFormat(codec, bits));
+        std::printf("%s encodes with %s from %s samples\n", AName.c_str(), codec.name,
+                    samples ? samples : "converted");
+    }
+
+    std::vector<std::optional<TSVWaveFormatExtensible>> FSeen;
+};
+
+int RunChain(TSVChain& AChain, bool AQuiet, bool AVerbose) {
+    TConnectionFormats formats;
     TRunningChain running{&AChain, {}};
     for (TPersistent* component : AChain.GetComponents())
         if (auto* source = dynamic_cast<TSVLAVFileSource*>(component))
@@ -135,10 +205,15 @@ int RunChain(TSVChain& AChain, bool AQuiet) {
     {
         TProgressLine progress(!AQuiet && isatty(STDERR_FILENO));
         AChain.SetOnProgress([&](const TSVChain::TProgress& AProgress) {
+            if (AVerbose)
+                formats.Catch(AChain);
             progress.Update(AProgress.Position, AProgress.Duration);
         });
         const TSignalGuard signals(StopChain, &running);
-        AChain.Run();
+        AChain.Start();
+        if (AVerbose) // every start has reached its connections; no stop has yet
+            formats.Catch(AChain);
+        AChain.Wait();
         if (AChain.GetStopped())
             TSignalGuard::ThrowIfCaught();
     }
@@ -149,6 +224,8 @@ int RunChain(TSVChain& AChain, bool AQuiet) {
         PrintSummary(
             AChain, position,
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (AVerbose)
+        formats.Print(AChain);
     return 0;
 }
 
@@ -168,7 +245,7 @@ int RunRun(const std::vector<std::string>& AArguments) {
             throw Exception(line.SaveTo + ": cannot be written");
         return 0;
     }
-    return RunChain(chain, line.Quiet);
+    return RunChain(chain, line.Quiet, line.Verbose);
 }
 
 } // namespace sonvera::tool

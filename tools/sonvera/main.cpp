@@ -18,7 +18,7 @@ constexpr const char* KUsage =
     "                      [--bitrate BPS] [--option NAME=VALUE]... [--strict]\n"
     "                      [--normalize LUFS [--true-peak DBTP]]\n"
     "                      [--allow NAME,...] [--quiet]   (IN, OUT: - is standard in/out)\n"
-    "       sonvera run \"CHAIN TEXT\" | CHAIN.json [--quiet]\n"
+    "       sonvera run \"CHAIN TEXT\" | CHAIN.json [--quiet] [--verbose]\n"
     "       sonvera run --save CHAIN.json \"CHAIN TEXT\"\n"
     "       sonvera inspect [NAME]\n"
     "       sonvera analyze FILE [--json] [--png OUT.png] [--size WIDTHxHEIGHT]\n"

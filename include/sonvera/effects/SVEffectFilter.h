@@ -34,6 +34,10 @@ public:
     // speakers (all zero before the first start).
     TSVWaveFormatExtensible GetEffectFormat() const;
 
+    // AInBuffer as float samples: the same buffer when they are floats already (private once
+    // written), converted into a new float buffer with the same stamps otherwise.
+    static TRef<ISVAudioBuffer> FloatBufferOf(const TRef<ISVAudioBuffer>& AInBuffer);
+
 protected:
     // Forgets what the effect kept from earlier samples; AFormat is the stream's float format.
     virtual void ResetState(const TSVWaveFormatExtensible& AFormat);
@@ -55,10 +59,6 @@ protected:
     TRef<IPXNotifyOperation> OutputStartOperation(TPXStartWaveOperation& AOperation) override;
     void FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
                                  TRef<ISVAudioBuffer>& AOutBuffer, bool& ASend) override;
-
-    // The output buffer of AInBuffer: the same samples when they are floats already (private
-    // once written), converted into a new float buffer with the same stamps otherwise.
-    static TRef<ISVAudioBuffer> FloatBufferOf(const TRef<ISVAudioBuffer>& AInBuffer);
 
 private:
     // Drops the frames of AFrames that precede the output's first frame; returns what is left.

@@ -7,7 +7,7 @@
 
 namespace sonvera {
 
-// One channel of interleaved frames as signed numbers (each sample less its silence, see
+// One channel of interleaved frames as signed numbers (each sample less its biased zero, see
 // SVSampleTraits.h): ACount samples of ABits bits (8, 16, 24 or 32), AColumn bytes into each
 // frame of AStep bytes, from AFrames on. The sample must lie inside the frame
 // (AColumn + ABits / 8 <= AStep); nothing past the last sample is read.

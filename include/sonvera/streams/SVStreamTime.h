@@ -18,6 +18,8 @@ int64_t SVFramesToUnits(int64_t AFrames, int64_t ARate) noexcept;
 int64_t SVUnitsToFrames(int64_t AUnits, int64_t ARate) noexcept;
 // Marks ABuffer's time stamp available with the given begin and end.
 void SVStampBuffer(ISVAudioBuffer& ABuffer, int64_t ABegin, int64_t AEnd);
+// Gives ATo AFrom's stamp, available or not: a buffer made from another keeps its time.
+void SVCopyStamp(ISVAudioBuffer& AFrom, ISVAudioBuffer& ATo);
 
 class TSVStreamClock {
 public:

@@ -4,7 +4,10 @@
 
 namespace sonvera {
 
-TQXBasicCommonGen::TQXBasicCommonGen(TPersistent* AOwner) : TLockComponent(AOwner) {}
+TQXBasicCommonGen::TQXBasicCommonGen(TPersistent* AOwner)
+    : TLockComponent(AOwner),
+      FClockInputPin(std::make_unique<TPXClockSinkPin>(
+          this, nullptr, GetLock(), PXDispatchTo(this, &TQXBasicCommonGen::DispatchOperation))) {}
 
 TQXBasicCommonGen::~TQXBasicCommonGen() {
     FRunning = false;

@@ -428,4 +428,10 @@ TPXClockSourcePin::TPXClockSourcePin(TPersistent* AOwner, const TPXPinCreated& A
     PopulateTypes(ClassAttributes(), true);
 }
 
+TPXClockSinkPin::TPXClockSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
+                                 TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler)
+    : TPXSinkPin(AOwner, AOnCreated, std::move(AOwnerLock), 1, std::move(AHandler)) {
+    PopulateTypes(TPXClockSourcePin::ClassAttributes(), true);
+}
+
 } // namespace sonvera

@@ -2,7 +2,9 @@
 // clock that drives generation, and what a generator answers to operations coming back from
 // downstream. A generator pumps itself on its clock unless a consumer downstream takes over
 // (a master-pump operation makes the clock external; the consumer then asks for each buffer
-// with a pump request).
+// with a pump request). The clock input takes the same operations from an output's clock pin,
+// so that an output can pace a generator over a clock connection as well; a generator's output
+// pins depend on it.
 //
 // Threads and locks: Start, Stop, Pause and Resume run on the thread that controls the
 // component (usually the main thread), never on the clock's. A tick holds the component lock
@@ -38,6 +40,7 @@ public:
     void Resume();
     bool GetRunning() const noexcept { return FRunning.load(); }
     bool GetPaused() const noexcept { return FPaused.load(); }
+    TPXClockSinkPin* GetClockInputPin() const noexcept { return FClockInputPin.get(); }
     // Null before the pump starts and after it stops.
     TQXClockGen* GetPumpClock() const;
     // The time source of the next pump clock; null gives a steady source.
@@ -87,6 +90,7 @@ private:
     std::unique_ptr<TQXClockGen> TakePumpClock();
     void ReleasePumpClock();
 
+    std::unique_ptr<TPXClockSinkPin> FClockInputPin;
     std::atomic<bool> FRunning{false};
     std::atomic<bool> FPaused{false};
     std::atomic<bool> FPump{false};

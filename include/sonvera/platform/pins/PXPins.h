@@ -240,6 +240,14 @@ public:
         : TPXClockSourcePin(AOwner, AOnCreated, std::move(AOwnerLock), 0, std::move(AHandler)) {}
 };
 
+// The clock input of a generator: carries the clock stream, so that an output's clock pin can
+// pace the generator it is connected to.
+class TPXClockSinkPin : public TPXSinkPin {
+public:
+    TPXClockSinkPin(TPersistent* AOwner, const TPXPinCreated& AOnCreated,
+                    TRef<IChangeNotifyLock> AOwnerLock, TPXDispatchHandler AHandler);
+};
+
 // The pins whose owner is AOwner, in the order they were made: how a chain finds the pins of a
 // component it knows only by class. Pins come and go with their owners (a splitter's outputs
 // with its channel count); the list is a snapshot.

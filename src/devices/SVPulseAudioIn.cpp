@@ -17,6 +17,7 @@ constexpr double KMaxDuration = 7 * 24 * 3600.0;
 TSVPulseAudioIn::TSVPulseAudioIn(TPersistent* AOwner) : TSVPulseComponent(AOwner, "Recording") {
     FAudioFormat = std::make_unique<TSVAudioFormat>(
         [this](TPersistent* ASender) { DoFormatChange(ASender); }, this, GetLock());
+    FAudioFormat->SetSampleRate(KDefaultSampleRate);
 }
 
 TSVPulseAudioIn::~TSVPulseAudioIn() {

@@ -24,6 +24,8 @@ constexpr TSimdKernels KPortableKernels = {
     // float conversions
     portable::RoundFloats,
     portable::SaturateFloatPairs,
+    // float effects
+    portable::Biquad,
 };
 
 #ifdef SONVERA_X86_KERNELS
@@ -44,6 +46,8 @@ constexpr TSimdKernels KAvx2Kernels = {
     // float conversions
     avx2::RoundFloats,
     avx2::SaturateFloatPairs,
+    // float effects
+    avx2::Biquad,
 };
 
 // AVX-512 without byte permutes: the AVX2 kernels but for the 16/32-bit widths and the floats.
@@ -53,6 +57,7 @@ constexpr TSimdKernels KAvx512Kernels = [] {
     kernels.Narrow32 = avx512::Narrow32;
     kernels.RoundFloats = avx512::RoundFloats;
     kernels.SaturateFloatPairs = avx512::SaturateFloatPairs;
+    kernels.Biquad = avx512::Biquad;
     return kernels;
 }();
 
@@ -73,6 +78,8 @@ constexpr TSimdKernels KBytePermuteKernels = {
     // float conversions
     avx512::RoundFloats,
     avx512::SaturateFloatPairs,
+    // float effects
+    avx512::Biquad,
 };
 
 constexpr const TSimdKernels* KKernelsByLevel[KKernelLevelCount] = {

@@ -33,6 +33,10 @@ namespace sonvera {
 // ApplicationName ("Sonvera"), Duration (0), AudioFormat, and the source base's Realtime.
 class TSVPulseAudioIn : public TSVPulseComponent<TSVStreamSource> {
 public:
+    // The rate its format starts at (stereo, 16 bits): the rate sound servers mostly run at,
+    // so that a recording made with no format given is one the server need not convert.
+    static constexpr uint32_t KDefaultSampleRate = 48'000;
+
     explicit TSVPulseAudioIn(TPersistent* AOwner);
     ~TSVPulseAudioIn() override;
 

@@ -26,8 +26,8 @@ CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo 
     -DSONVERA_WERROR=ON -DSONVERA_THREAD_SANITIZER=ON >/dev/null
 cmake --build build-tsan --target "${programs[@]}" --parallel "$(nproc)"
 for program in "${programs[@]}"; do
-    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "build-tsan/tests/stress/$program" \
-        "$seconds"
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$PWD/tests/tsan.supp" \
+        "build-tsan/tests/stress/$program" "$seconds"
 done
 
 scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DSONVERA_BUILD_TESTS=OFF >/dev/null

@@ -30,7 +30,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DSONVERA_WERROR=ON -DSONVERA_THREAD_SANITIZER=ON >/dev/null
 cmake --build build-tsan --target sonvera_threaded_tests
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$PWD/tests/tsan.supp" \
     ctest --test-dir build-tsan -L threads --output-on-failure -j "$jobs"
 
 scripts/fuzz.sh 5

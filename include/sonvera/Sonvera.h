@@ -152,6 +152,7 @@
 #ifdef SONVERA_ANALYSIS
 #include "sonvera/analysis/SVAnalysisPicture.h"
 #include "sonvera/analysis/SVLevelMeter.h"
+#include "sonvera/analysis/SVMeterFilter.h"
 #include "sonvera/analysis/SVLoudnessMeter.h"
 #include "sonvera/analysis/SVFrequencyMeter.h"
 #endif
@@ -162,6 +163,7 @@
 #include "sonvera/devices/SVDevicesLibrary.h"
 #include "sonvera/devices/SVPulseAudioIn.h"
 #include "sonvera/devices/SVPulseAudioOut.h"
+#include "sonvera/devices/SVPulseComponent.h"
 #include "sonvera/devices/SVPulseConnection.h"
 #include "sonvera/devices/SVPulseDevices.h"
 #include "sonvera/devices/SVPulseStream.h"

@@ -13,7 +13,6 @@ extern "C" {
 
 #include "SVAnalysisSamples.h"
 #include "sonvera/components/Categories.h"
-#include "sonvera/platform/runtime/MainThread.h"
 
 namespace sonvera {
 
@@ -164,7 +163,7 @@ private:
     av_tx_fn FTransform = nullptr;
 };
 
-TSVFrequencyMeter::TSVFrequencyMeter(TPersistent* AOwner) : TSVCommonFilter(AOwner) {}
+TSVFrequencyMeter::TSVFrequencyMeter(TPersistent* AOwner) : TSVMeterFilter(AOwner, 0) {}
 
 TSVFrequencyMeter::~TSVFrequencyMeter() = default;
 
@@ -193,20 +192,8 @@ void TSVFrequencyMeter::SetSize(int32_t AValue) {
     SetPropValue("Size", FSize, AValue);
 }
 
-void TSVFrequencyMeter::SetInterval(double AValue) {
-    if (!std::isfinite(AValue) || AValue < 0)
-        throw EArgumentError(
-            FormatMessage("TSVFrequencyMeter: Interval out of range = %g", AValue));
-    SetPropValue("Interval", FInterval, AValue);
-}
-
-void TSVFrequencyMeter::SetOnSpectrum(TOnSpectrum AHandler) {
-    std::lock_guard<std::mutex> guard(FAnalyserLock);
-    FOnSpectrum = std::move(AHandler);
-}
-
 TSVFrequencyColumn TSVFrequencyMeter::GetLatest() const {
-    std::lock_guard<std::mutex> guard(FAnalyserLock);
+    std::lock_guard<std::mutex> guard(FMeterLock);
     return FAnalyser ? FAnalyser->Latest : TSVFrequencyColumn{};
 }
 
@@ -219,7 +206,7 @@ void TSVFrequencyMeter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     auto analyser = std::make_unique<TAnalyser>(GetSize(), rate, format.Format.nChannels,
                                                 GetInterval() * rate / 1000.0);
     {
-        std::lock_guard<std::mutex> guard(FAnalyserLock);
+        std::lock_guard<std::mutex> guard(FMeterLock);
         FAnalyser = std::move(analyser);
     }
     TSVCommonFilter::AudioStreamStart(AOperation);
@@ -229,7 +216,7 @@ void TSVFrequencyMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInB
                                                 TRef<ISVAudioBuffer>&, bool&) {
     std::vector<TSVFrequencyColumn> columns;
     {
-        std::lock_guard<std::mutex> guard(FAnalyserLock);
+        std::lock_guard<std::mutex> guard(FMeterLock);
         if (!FAnalyser || static_cast<size_t>(AInBuffer->GetChannels()) != FAnalyser->Channels())
             return;
         SVCopyAsFloats(*AInBuffer, FSamples);
@@ -242,40 +229,11 @@ void TSVFrequencyMeter::StreamStop() {
     TSVCommonFilter::StreamStop();
     std::vector<TSVFrequencyColumn> columns;
     {
-        std::lock_guard<std::mutex> guard(FAnalyserLock);
+        std::lock_guard<std::mutex> guard(FMeterLock);
         if (FAnalyser)
             FAnalyser->Finish(columns);
     }
     Send(std::move(columns));
-}
-
-void TSVFrequencyMeter::Send(std::vector<TSVFrequencyColumn> AColumns) {
-    TOnSpectrum handler;
-    {
-        std::lock_guard<std::mutex> guard(FAnalyserLock);
-        handler = FOnSpectrum;
-    }
-    if (handler && !AColumns.empty())
-        TMainThread::Post([handler, columns = std::move(AColumns)] {
-            for (const TSVFrequencyColumn& column : columns)
-                handler(column);
-        });
-}
-
-namespace {
-
-std::vector<TComponentClass> SpectrumClasses() {
-    return {ComponentClassOf<TSVFrequencyMeter>()};
-}
-
-} // namespace
-
-void RegisterSVFrequencyMeter() {
-    RegisterComponents(SpectrumClasses());
-}
-
-void UnregisterSVFrequencyMeter() {
-    UnregisterComponents(SpectrumClasses());
 }
 
 } // namespace sonvera

@@ -7,7 +7,6 @@
 #include "SVAnalysisSamples.h"
 #include "sonvera/buffers/SVSampleView.h"
 #include "sonvera/components/Categories.h"
-#include "sonvera/platform/runtime/MainThread.h"
 
 namespace sonvera {
 
@@ -161,7 +160,7 @@ struct TSVLevelMeter::TState {
     }
 };
 
-TSVLevelMeter::TSVLevelMeter(TPersistent* AOwner) : TSVCommonFilter(AOwner) {}
+TSVLevelMeter::TSVLevelMeter(TPersistent* AOwner) : TSVMeterFilter(AOwner, 0) {}
 
 TSVLevelMeter::~TSVLevelMeter() = default;
 
@@ -181,17 +180,6 @@ const TPropertyTableBase& TSVLevelMeter::ClassPropertyTable() {
         TPropertyTable<T>("TSVLevelMeter", TSVCommonFilter::ClassPropertyTable())
             .Double("Interval", 0.0, &T::GetInterval, &T::SetInterval);
     return table;
-}
-
-void TSVLevelMeter::SetInterval(double AValue) {
-    if (!std::isfinite(AValue) || AValue < 0)
-        throw EArgumentError(FormatMessage("TSVLevelMeter: Interval out of range = %g", AValue));
-    SetPropValue("Interval", FInterval, AValue);
-}
-
-void TSVLevelMeter::SetOnLevels(TOnLevels AHandler) {
-    std::lock_guard<std::mutex> guard(FMeterLock);
-    FOnLevels = std::move(AHandler);
 }
 
 TSVLevels TSVLevelMeter::GetTotal() const {
@@ -259,35 +247,6 @@ void TSVLevelMeter::StreamStop() {
             finished.push_back(FState->FinishBlock());
     }
     Send(std::move(finished));
-}
-
-void TSVLevelMeter::Send(std::vector<TSVLevels> ABlocks) {
-    TOnLevels handler;
-    {
-        std::lock_guard<std::mutex> guard(FMeterLock);
-        handler = FOnLevels;
-    }
-    if (handler && !ABlocks.empty())
-        TMainThread::Post([handler, blocks = std::move(ABlocks)] {
-            for (const TSVLevels& block : blocks)
-                handler(block);
-        });
-}
-
-namespace {
-
-std::vector<TComponentClass> LevelClasses() {
-    return {ComponentClassOf<TSVLevelMeter>()};
-}
-
-} // namespace
-
-void RegisterSVLevelMeter() {
-    RegisterComponents(LevelClasses());
-}
-
-void UnregisterSVLevelMeter() {
-    UnregisterComponents(LevelClasses());
 }
 
 } // namespace sonvera

@@ -8,7 +8,6 @@
 
 #include "SVAnalysisSamples.h"
 #include "sonvera/components/Categories.h"
-#include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/primitives/SVTruePeak.h"
 
 namespace sonvera {
@@ -76,7 +75,7 @@ struct TSVLoudnessMeter::TState {
     ~TState() { ebur128_destroy(&Meter); }
 };
 
-TSVLoudnessMeter::TSVLoudnessMeter(TPersistent* AOwner) : TSVCommonFilter(AOwner) {}
+TSVLoudnessMeter::TSVLoudnessMeter(TPersistent* AOwner) : TSVMeterFilter(AOwner, 100) {}
 
 TSVLoudnessMeter::~TSVLoudnessMeter() = default;
 
@@ -99,19 +98,8 @@ const TPropertyTableBase& TSVLoudnessMeter::ClassPropertyTable() {
     return table;
 }
 
-void TSVLoudnessMeter::SetInterval(double AValue) {
-    if (!std::isfinite(AValue) || AValue < 0)
-        throw EArgumentError(FormatMessage("TSVLoudnessMeter: Interval out of range = %g", AValue));
-    SetPropValue("Interval", FInterval, AValue);
-}
-
 void TSVLoudnessMeter::SetTruePeak(bool AValue) {
     SetPropValue("TruePeak", FTruePeak, AValue);
-}
-
-void TSVLoudnessMeter::SetOnLoudness(TOnLoudness AHandler) {
-    std::lock_guard<std::mutex> guard(FMeterLock);
-    FOnLoudness = std::move(AHandler);
 }
 
 TSVLoudness TSVLoudnessMeter::GetLoudness() const {
@@ -198,7 +186,7 @@ void TSVLoudnessMeter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBu
         FState->NextEvent += FState->EventFrames;
     const TSVLoudness figures = Snapshot();
     guard.unlock();
-    Send(figures);
+    Send({figures});
 }
 
 void TSVLoudnessMeter::StreamStop() {
@@ -208,34 +196,7 @@ void TSVLoudnessMeter::StreamStop() {
         return;
     const TSVLoudness figures = Snapshot();
     guard.unlock();
-    Send(figures);
-}
-
-void TSVLoudnessMeter::Send(const TSVLoudness& AFigures) {
-    TOnLoudness handler;
-    {
-        std::lock_guard<std::mutex> guard(FMeterLock);
-        handler = FOnLoudness;
-    }
-    // The work holds what it needs, not the meter, which may be gone when it runs.
-    if (handler)
-        TMainThread::Post([handler, AFigures] { handler(AFigures); });
-}
-
-namespace {
-
-std::vector<TComponentClass> LoudnessClasses() {
-    return {ComponentClassOf<TSVLoudnessMeter>()};
-}
-
-} // namespace
-
-void RegisterSVLoudnessMeter() {
-    RegisterComponents(LoudnessClasses());
-}
-
-void UnregisterSVLoudnessMeter() {
-    UnregisterComponents(LoudnessClasses());
+    Send({figures});
 }
 
 } // namespace sonvera

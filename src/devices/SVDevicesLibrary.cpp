@@ -10,14 +10,16 @@ namespace {
 
 constinit TUnitInitCounter GDevicesCounter;
 
+std::vector<TComponentClass> DeviceClasses() {
+    return {ComponentClassOf<TSVPulseAudioOut>(), ComponentClassOf<TSVPulseAudioIn>()};
+}
+
 void StartUp() {
-    RegisterSVPulseAudioOut();
-    RegisterSVPulseAudioIn();
+    RegisterComponents(DeviceClasses());
 }
 
 void ShutDown() {
-    UnregisterSVPulseAudioIn();
-    UnregisterSVPulseAudioOut();
+    UnregisterComponents(DeviceClasses());
 }
 
 // Starts the device library when it is loaded and stops it when it is unloaded.

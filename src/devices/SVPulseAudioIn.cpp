@@ -9,15 +9,15 @@ namespace sonvera {
 
 namespace {
 
-constexpr int32_t KMaxLatency = 10'000;
 // A week of recording; beyond it Duration is no limit anyone means.
 constexpr double KMaxDuration = 7 * 24 * 3600.0;
 
 } // namespace
 
-TSVPulseAudioIn::TSVPulseAudioIn(TPersistent* AOwner) : TSVStreamSource(AOwner) {
+TSVPulseAudioIn::TSVPulseAudioIn(TPersistent* AOwner) : TSVPulseComponent(AOwner, "Recording") {
     FAudioFormat = std::make_unique<TSVAudioFormat>(
         [this](TPersistent* ASender) { DoFormatChange(ASender); }, this, GetLock());
+    FAudioFormat->SetSampleRate(KDefaultSampleRate);
 }
 
 TSVPulseAudioIn::~TSVPulseAudioIn() {
@@ -38,38 +38,11 @@ const TClassInfo& TSVPulseAudioIn::ClassInfo() {
 const TPropertyTableBase& TSVPulseAudioIn::ClassPropertyTable() {
     using T = TSVPulseAudioIn;
     static const TPropertyTable<T> table =
-        TPropertyTable<T>("TSVPulseAudioIn", TSVStreamSource::ClassPropertyTable())
-            .String("Server", "", &T::GetServer, &T::SetServer)
-            .String("Device", "", &T::GetDevice, &T::SetDevice)
-            .Integer("Latency", KDefaultLatency, &T::GetLatency, &T::SetLatency)
-            .String("StreamName", "Recording", &T::GetStreamName, &T::SetStreamName)
-            .String("ApplicationName", "Sonvera", &T::GetApplicationName,
-                    &T::SetApplicationName)
+        WithSettings(TPropertyTable<T>("TSVPulseAudioIn", TSVStreamSource::ClassPropertyTable()),
+                     "Recording")
             .Double("Duration", 0, &T::GetDuration, &T::SetDuration)
             .Object("AudioFormat", [](const T& AIn) { return AIn.GetAudioFormat(); });
     return table;
-}
-
-// A setting that names the stream takes effect at the next open.
-void TSVPulseAudioIn::SetServer(const std::string& AValue) {
-    SetPropValue("Server", FSettings.Server, AValue, [this] { Unprepare(); });
-}
-
-void TSVPulseAudioIn::SetDevice(const std::string& AValue) {
-    SetPropValue("Device", FSettings.Device, AValue, [this] { Unprepare(); });
-}
-
-void TSVPulseAudioIn::SetLatency(int32_t AValue) {
-    SetBoundedPropValue("Latency", FSettings.Latency, AValue, 1, KMaxLatency,
-                        [this] { Unprepare(); });
-}
-
-void TSVPulseAudioIn::SetStreamName(const std::string& AValue) {
-    SetPropValue("StreamName", FSettings.StreamName, AValue, [this] { Unprepare(); });
-}
-
-void TSVPulseAudioIn::SetApplicationName(const std::string& AValue) {
-    SetPropValue("ApplicationName", FSettings.Application, AValue, [this] { Unprepare(); });
 }
 
 void TSVPulseAudioIn::SetDuration(double AValue) {
@@ -144,27 +117,7 @@ void TSVPulseAudioIn::CloseStream() {
 
 void TSVPulseAudioIn::TellOverrun(uint64_t ACount) {
     FOverruns = ACount;
-    std::weak_ptr<int> alive = FAlive;
-    TMainThread::Post([this, alive, ACount] {
-        if (!alive.expired() && OnOverrun)
-            OnOverrun(this, ACount);
-    });
-}
-
-namespace {
-
-std::vector<TComponentClass> AudioInClasses() {
-    return {ComponentClassOf<TSVPulseAudioIn>()};
-}
-
-} // namespace
-
-void RegisterSVPulseAudioIn() {
-    RegisterComponents(AudioInClasses());
-}
-
-void UnregisterSVPulseAudioIn() {
-    UnregisterComponents(AudioInClasses());
+    PostCount(OnOverrun, ACount);
 }
 
 } // namespace sonvera

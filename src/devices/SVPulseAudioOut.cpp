@@ -5,13 +5,7 @@
 
 namespace sonvera {
 
-namespace {
-
-constexpr int32_t KMaxLatency = 10'000;
-
-} // namespace
-
-TSVPulseAudioOut::TSVPulseAudioOut(TPersistent* AOwner) : TSVBasicAudioOut(AOwner) {}
+TSVPulseAudioOut::TSVPulseAudioOut(TPersistent* AOwner) : TSVPulseComponent(AOwner, "Playback") {}
 
 TSVPulseAudioOut::~TSVPulseAudioOut() {
     // Nothing may arrive while the stream closes and the members go.
@@ -31,27 +25,9 @@ const TClassInfo& TSVPulseAudioOut::ClassInfo() {
 
 const TPropertyTableBase& TSVPulseAudioOut::ClassPropertyTable() {
     using T = TSVPulseAudioOut;
-    static const TPropertyTable<T> table =
-        TPropertyTable<T>("TSVPulseAudioOut", TSVBasicAudioOut::ClassPropertyTable())
-            .String("Server", "", &T::GetServer, &T::SetServer)
-            .String("Device", "", &T::GetDevice, &T::SetDevice)
-            .Integer("Latency", KDefaultLatency, &T::GetLatency, &T::SetLatency)
-            .String("StreamName", "Playback", &T::GetStreamName, &T::SetStreamName)
-            .String("ApplicationName", "Sonvera", &T::GetApplicationName,
-                    &T::SetApplicationName);
+    static const TPropertyTable<T> table = WithSettings(
+        TPropertyTable<T>("TSVPulseAudioOut", TSVBasicAudioOut::ClassPropertyTable()), "Playback");
     return table;
-}
-
-void TSVPulseAudioOut::SetLatency(int32_t AValue) {
-    SetBoundedPropValue("Latency", FSettings.Latency, AValue, 1, KMaxLatency);
-}
-
-void TSVPulseAudioOut::SetStreamName(const std::string& AValue) {
-    SetPropValue("StreamName", FSettings.StreamName, AValue);
-}
-
-void TSVPulseAudioOut::SetApplicationName(const std::string& AValue) {
-    SetPropValue("ApplicationName", FSettings.Application, AValue);
 }
 
 double TSVPulseAudioOut::GetGrantedLatency() const {
@@ -105,9 +81,9 @@ bool TSVPulseAudioOut::OpenStream(const TSVWaveFormatExtensible& AFormat) {
     FUnderruns = 0;
     FGrantedLatency = FMeasuredLatency = 0;
     try {
-        FStream = std::make_unique<TSVPulseStream>(
-            TSVPulseStream::sdPlayback, FSettings, AFormat,
-            [this](uint64_t ACount) { TellUnderrun(ACount); });
+        FStream =
+            std::make_unique<TSVPulseStream>(TSVPulseStream::sdPlayback, FSettings, AFormat,
+                                             [this](uint64_t ACount) { TellUnderrun(ACount); });
         SetAudioFormat(&AFormat);
         return true;
     } catch (const std::exception& error) {
@@ -168,27 +144,7 @@ void TSVPulseAudioOut::KeepFigures() {
 
 void TSVPulseAudioOut::TellUnderrun(uint64_t ACount) {
     FUnderruns = ACount;
-    std::weak_ptr<int> alive = FAlive;
-    TMainThread::Post([this, alive, ACount] {
-        if (!alive.expired() && OnUnderrun)
-            OnUnderrun(this, ACount);
-    });
-}
-
-namespace {
-
-std::vector<TComponentClass> AudioOutClasses() {
-    return {ComponentClassOf<TSVPulseAudioOut>()};
-}
-
-} // namespace
-
-void RegisterSVPulseAudioOut() {
-    RegisterComponents(AudioOutClasses());
-}
-
-void UnregisterSVPulseAudioOut() {
-    UnregisterComponents(AudioOutClasses());
+    PostCount(OnUnderrun, ACount);
 }
 
 } // namespace sonvera

@@ -70,8 +70,7 @@ TSVPulseConnection::TSVPulseConnection(const std::string& AServer,
                                PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             error = LastError();
         else if (!WaitFor(lock, [this] { return IsReady(); }))
-            error = pa_context_get_state(FContext) == PA_CONTEXT_READY ? "no answer"
-                                                                       : LastError();
+            error = pa_context_get_state(FContext) == PA_CONTEXT_READY ? "no answer" : LastError();
     }
     if (!error.empty()) {
         Release();
@@ -103,8 +102,7 @@ bool TSVPulseConnection::IsReady() const {
 }
 
 std::string TSVPulseConnection::LastError() const {
-    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(FContext)) &&
-        pa_context_errno(FContext) == PA_OK)
+    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(FContext)) && pa_context_errno(FContext) == PA_OK)
         return "the connection ended";
     return pa_strerror(pa_context_errno(FContext));
 }
@@ -126,8 +124,7 @@ bool TSVPulseConnection::WaitFor(TLock&, const std::function<bool()>& ADone,
         std::unique_lock<std::mutex> wake(FWakeLock);
         const uint64_t seen = FWakeCount;
         pa_threaded_mainloop_unlock(FLoop);
-        const bool woken =
-            FWoken.wait_until(wake, deadline, [&] { return FWakeCount != seen; });
+        const bool woken = FWoken.wait_until(wake, deadline, [&] { return FWakeCount != seen; });
         wake.unlock();
         pa_threaded_mainloop_lock(FLoop);
         if (!woken)
@@ -141,7 +138,9 @@ void TSVPulseConnection::Complete(TLock& ALock, pa_operation* AOperation,
         throw EDeviceError(AWhat + ": " + LastError());
     pa_operation_set_state_callback(
         AOperation,
-        [](pa_operation*, void* AUserData) { static_cast<TSVPulseConnection*>(AUserData)->Signal(); },
+        [](pa_operation*, void* AUserData) {
+            static_cast<TSVPulseConnection*>(AUserData)->Signal();
+        },
         this);
     const bool done = WaitFor(
         ALock, [AOperation] { return pa_operation_get_state(AOperation) != PA_OPERATION_RUNNING; });

@@ -46,16 +46,15 @@ void OnServer(pa_context*, const pa_server_info* AInfo, void* AUserData) {
 void OnSink(pa_context*, const pa_sink_info* AInfo, int, void* AUserData) {
     auto& listing = *static_cast<TListing*>(AUserData);
     if (AInfo)
-        listing.Devices.push_back(DeviceOf(false, AInfo->name, AInfo->description,
-                                           AInfo->sample_spec));
+        listing.Devices.push_back(
+            DeviceOf(false, AInfo->name, AInfo->description, AInfo->sample_spec));
     listing.Connection->Signal();
 }
 
 void OnSource(pa_context*, const pa_source_info* AInfo, int, void* AUserData) {
     auto& listing = *static_cast<TListing*>(AUserData);
     if (AInfo) {
-        TSVPulseDevice device =
-            DeviceOf(true, AInfo->name, AInfo->description, AInfo->sample_spec);
+        TSVPulseDevice device = DeviceOf(true, AInfo->name, AInfo->description, AInfo->sample_spec);
         if (AInfo->monitor_of_sink_name)
             device.MonitorOf = AInfo->monitor_of_sink_name;
         listing.Devices.push_back(std::move(device));

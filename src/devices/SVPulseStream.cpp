@@ -23,8 +23,7 @@ bool IsFlowing(pa_stream* AStream) {
 
 TSVPulseStream::TSVPulseStream(TDirection ADirection, const TSVPulseStreamSettings& ASettings,
                                const TSVWaveFormatExtensible& AFormat, TXrunHandler AOnXrun)
-    : FDirection(ADirection), FWho(DeviceText(ASettings, ADirection)),
-      FOnXrun(std::move(AOnXrun)) {
+    : FDirection(ADirection), FWho(DeviceText(ASettings, ADirection)), FOnXrun(std::move(AOnXrun)) {
     pa_channel_map map;
     SVPulseStreamSpec(AFormat, FWho, FSpec, map);
     FFrameBytes = pa_frame_size(&FSpec);
@@ -65,9 +64,9 @@ void TSVPulseStream::Connect(TSVPulseConnection::TLock& ALock,
     std::memset(&attributes, 0xFF, sizeof attributes); // (uint32_t)-1: the server's choice
     const pa_usec_t latency = pa_usec_t(std::max(ASettings.Latency, 0)) * PA_USEC_PER_MSEC;
     // Asked-for latency is the whole path: the server sizes the device's buffer to match.
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
-        (latency > 0 ? PA_STREAM_ADJUST_LATENCY : 0));
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                       (latency > 0 ? PA_STREAM_ADJUST_LATENCY : 0));
     const char* device = ASettings.Device.empty() ? nullptr : ASettings.Device.c_str();
     int result;
     if (FDirection == sdPlayback) {
@@ -114,8 +113,8 @@ void TSVPulseStream::NoteLatency() {
     int negative = 0;
     if (pa_stream_get_latency(FStream, &latency, &negative) < 0)
         return; // no timing information yet
-    FLatencySum = FLatencySum.load() +
-                  (negative ? 0.0 : static_cast<double>(latency) / PA_USEC_PER_MSEC);
+    FLatencySum =
+        FLatencySum.load() + (negative ? 0.0 : static_cast<double>(latency) / PA_USEC_PER_MSEC);
     ++FLatencyReadings;
 }
 
@@ -163,8 +162,8 @@ void TSVPulseStream::WriteLocked(TSVPulseConnection::TLock& ALock, const uint8_t
                                std::to_string(TSVPulseConnection::KAnswerTimeout.count() / 1000) +
                                " s");
         // Whole frames only; the server takes a frame more than it asked for.
-        const size_t length = std::max(std::min(room, ALength) / FFrameBytes, size_t{1}) *
-                              FFrameBytes;
+        const size_t length =
+            std::max(std::min(room, ALength) / FFrameBytes, size_t{1}) * FFrameBytes;
         if (pa_stream_write(FStream, ABytes, std::min(length, ALength), nullptr, 0,
                             PA_SEEK_RELATIVE) < 0)
             throw EDeviceError(FWho + ": " + FConnection->LastError());

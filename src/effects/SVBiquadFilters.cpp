@@ -93,9 +93,9 @@ void TSVBiquadFilter::Filter(float* AData, uint32_t AFrames, uint32_t AChannels,
                              const TSettings& ASettings) {
     const TSVBiquad section =
         SVDesignBiquad(FKind, GetSampleRate(), ASettings.Frequency, ASettings.Q, ASettings.GainDB);
-    const uint32_t sections = std::min<uint32_t>(Sections(), 2);
-    for (uint32_t k = 0; k < sections; ++k)
-        SVBiquadFloat(AData, AFrames, AChannels, section, FStates.data() + size_t{k} * AChannels);
+    const TSVBiquad cascade[2] = {section, section};
+    SVBiquadFloat(AData, AFrames, AChannels, cascade, std::min<uint32_t>(Sections(), 2),
+                  FStates.data());
 }
 
 void TSVBiquadFilter::ProcessFrames(TSVFloatFrames AFrames) {

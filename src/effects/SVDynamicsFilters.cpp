@@ -56,6 +56,28 @@ double SVCompressorCurve(double ALevel, double AThreshold, double ARatio, double
     return AThreshold + over / ARatio;
 }
 
+// ---- Envelope --------------------------------------------------------------------------------
+
+void TSVEnvelopeFilter::SetThreshold(double AValue) {
+    CheckRange(AValue, -90, 0, "Threshold");
+    SetPropValue("Threshold", FThreshold, AValue);
+}
+
+void TSVEnvelopeFilter::SetAttack(double AValue) {
+    CheckRange(AValue, 0.01, 2000, "Attack");
+    SetPropValue("Attack", FAttack, AValue);
+}
+
+void TSVEnvelopeFilter::SetRelease(double AValue) {
+    CheckRange(AValue, 0.01, 2000, "Release");
+    SetPropValue("Release", FRelease, AValue);
+}
+
+TSVEnvelopeTimes TSVEnvelopeFilter::EnvelopeTimes() const {
+    const uint32_t rate = GetSampleRate();
+    return {SmoothingCoefficient(GetAttack(), rate), SmoothingCoefficient(GetRelease(), rate)};
+}
+
 // ---- Compressor ------------------------------------------------------------------------------
 
 const TClassInfo& TSVCompressor::ClassInfo() {
@@ -77,24 +99,9 @@ const TPropertyTableBase& TSVCompressor::ClassPropertyTable() {
     return table;
 }
 
-void TSVCompressor::SetThreshold(double AValue) {
-    CheckRange(AValue, -90, 0, "Threshold");
-    SetPropValue("Threshold", FThreshold, AValue);
-}
-
 void TSVCompressor::SetRatio(double AValue) {
     CheckRange(AValue, 1, 100, "Ratio");
     SetPropValue("Ratio", FRatio, AValue);
-}
-
-void TSVCompressor::SetAttack(double AValue) {
-    CheckRange(AValue, 0.01, 2000, "Attack");
-    SetPropValue("Attack", FAttack, AValue);
-}
-
-void TSVCompressor::SetRelease(double AValue) {
-    CheckRange(AValue, 0.01, 2000, "Release");
-    SetPropValue("Release", FRelease, AValue);
 }
 
 void TSVCompressor::SetKnee(double AValue) {
@@ -112,10 +119,8 @@ void TSVCompressor::ResetState(const TSVWaveFormatExtensible&) {
 }
 
 void TSVCompressor::ProcessFrames(TSVFloatFrames AFrames) {
-    const uint32_t rate = GetSampleRate();
     const double threshold = GetThreshold(), ratio = GetRatio(), knee = GetKnee();
-    const float attack = SmoothingCoefficient(GetAttack(), rate);
-    const float release = SmoothingCoefficient(GetRelease(), rate);
+    const TSVEnvelopeTimes times = EnvelopeTimes();
     const auto makeup = static_cast<float>(GetMakeup());
     // Below the knee's start nothing is reduced: no logarithm needed.
     const auto quiet = static_cast<float>(Linear(threshold - knee / 2));
@@ -128,8 +133,7 @@ void TSVCompressor::ProcessFrames(TSVFloatFrames AFrames) {
             const float level = KDecibelsPerOctave * std::log2(peak);
             wanted = static_cast<float>(SVCompressorCurve(level, threshold, ratio, knee)) - level;
         }
-        const float coefficient = wanted < reduction ? attack : release;
-        reduction = wanted + (reduction - wanted) * coefficient;
+        reduction = times.Follow(reduction, wanted, wanted < reduction);
         if (reduction > -1e-6f)
             reduction = 0; // settled: the gain is the make-up alone
         if (reduction != 0 || makeup != 0)
@@ -262,21 +266,6 @@ const TPropertyTableBase& TSVGate::ClassPropertyTable() {
     return table;
 }
 
-void TSVGate::SetThreshold(double AValue) {
-    CheckRange(AValue, -90, 0, "Threshold");
-    SetPropValue("Threshold", FThreshold, AValue);
-}
-
-void TSVGate::SetAttack(double AValue) {
-    CheckRange(AValue, 0.01, 2000, "Attack");
-    SetPropValue("Attack", FAttack, AValue);
-}
-
-void TSVGate::SetRelease(double AValue) {
-    CheckRange(AValue, 0.01, 2000, "Release");
-    SetPropValue("Release", FRelease, AValue);
-}
-
 void TSVGate::SetRange(double AValue) {
     CheckRange(AValue, -120, 0, "Range");
     SetPropValue("Range", FRange, AValue);
@@ -288,18 +277,16 @@ void TSVGate::ResetState(const TSVWaveFormatExtensible&) {
 }
 
 void TSVGate::ProcessFrames(TSVFloatFrames AFrames) {
-    const uint32_t rate = GetSampleRate();
     const auto threshold = static_cast<float>(Linear(GetThreshold()));
     const auto closed = static_cast<float>(Linear(GetRange()));
-    const float attack = SmoothingCoefficient(GetAttack(), rate);
-    const float release = SmoothingCoefficient(GetRelease(), rate);
+    const TSVEnvelopeTimes times = EnvelopeTimes();
     float envelope = FEnvelope, gain = FGain;
     for (uint32_t i = 0; i < AFrames.Frames(); ++i) {
         float* frame = AFrames.Frame(i);
         // The envelope holds peaks and falls away over the release time.
-        envelope = std::max(FramePeak(frame, AFrames.Channels()), envelope * release);
+        envelope = std::max(FramePeak(frame, AFrames.Channels()), envelope * times.Release);
         const float target = envelope > threshold ? 1.0f : closed;
-        gain = target + (gain - target) * (target > gain ? attack : release);
+        gain = times.Follow(gain, target, target > gain);
         ScaleFrame(frame, AFrames.Channels(), gain);
     }
     FEnvelope = envelope;

@@ -116,8 +116,8 @@ void TSVMixFilter::SetInputs(int32_t AValue) {
 }
 
 void TSVMixFilter::SetGains(const std::string& AValue) {
-    SVParseMixGains(AValue, KMaxInputs);
-    SetPropValue("Gains", FGains, AValue);
+    std::vector<double> gains = SVParseMixGains(AValue, KMaxInputs);
+    SetPropValue("Gains", FGains, AValue, [&] { FGainsDB = std::move(gains); });
 }
 
 TSVPXAudioSinkPin* TSVMixFilter::GetInputPin(uint32_t AIndex) const {
@@ -135,14 +135,20 @@ TSVMixFilter::TSettings TSVMixFilter::ReadSettings() const {
     TSettings settings;
     settings.Inputs = FInputPins.size();
     settings.Shortest = FShortest;
-    const std::vector<double> gains = SVParseMixGains(FGains, KMaxInputs);
-    if (gains.size() > settings.Inputs)
+    const size_t given = FGainsDB.size();
+    if (given > settings.Inputs)
         throw EArgumentError(
-            FormatMessage("mix: %zu gains for %zu inputs", gains.size(), settings.Inputs));
-    settings.Gains.assign(settings.Inputs, 1.0f);
-    for (size_t i = 0; i < gains.size(); ++i)
-        settings.Gains[i] = static_cast<float>(std::pow(10.0, gains[i] / 20));
+            FormatMessage("mix: %zu gains for %zu inputs", given, settings.Inputs));
+    settings.Gains = GainFactors(settings.Inputs);
     return settings;
+}
+
+std::vector<float> TSVMixFilter::GainFactors(size_t AInputs) const {
+    TChangeNotifyLockGuard guard(*GetLock());
+    std::vector<float> factors(AInputs, 1.0f);
+    for (size_t i = 0; i < std::min(AInputs, FGainsDB.size()); ++i)
+        factors[i] = static_cast<float>(std::pow(10.0, FGainsDB[i] / 20));
+    return factors;
 }
 
 bool TSVMixFilter::SinkDispatch(uint32_t AInput, const TRef<IPXNotifyOperation>& AOperation,
@@ -349,26 +355,42 @@ void TSVMixFilter::Send(uint64_t ATo) {
             static_cast<int32_t>(frames), TSVSpeakers::FromMask(FFormat.dwChannelMask));
         const TSVFloatFrames samples = SVWriteFloatFrames(out);
         std::fill_n(samples.Data(), samples.Count(), 0.0f);
-        for (size_t i = 0; i < FSettings.Inputs; ++i)
-            AddInput(FInputs[i], FSettings.Gains[i], FSent, samples);
+        // A gain changed while the stream runs moves over this buffer instead of jumping.
+        const std::vector<float> gains = GainFactors(FSettings.Inputs);
+        for (size_t i = 0; i < FSettings.Inputs; ++i) {
+            AddInput(FInputs[i], FSettings.Gains[i], gains[i], FSent, samples);
+            FSettings.Gains[i] = gains[i];
+        }
         FClock.Stamp(*out);
         FSent += frames;
         FOutputPin->SubmitBuffer(out);
     }
 }
 
-void TSVMixFilter::AddInput(TInput& AInput, float AGain, uint64_t AFirst, TSVFloatFrames AOut) {
+void TSVMixFilter::AddInput(TInput& AInput, float AFrom, float ATo, uint64_t AFirst,
+                            TSVFloatFrames AOut) {
     const uint64_t last = AFirst + AOut.Frames();
     const size_t channels = AOut.Channels();
+    const auto gainAt = [&](uint64_t AFrame) {
+        return AFrom + (ATo - AFrom) * float(AFrame - AFirst) / float(AOut.Frames());
+    };
     while (!AInput.Segments.empty()) {
         TSegment& segment = AInput.Segments.front();
         const uint64_t from = std::max(segment.First + segment.Used, AFirst);
         const uint64_t to = std::min<uint64_t>(segment.First + segment.Buffer->GetSize(), last);
         if (from >= last)
             return; // it begins after these frames: a gap of silence before it
-        const TSVConstFloatFrames in = SVReadFloatFrames(segment.Buffer);
-        SVAddScaledFloat(in.Data() + (from - segment.First) * channels,
-                         AOut.Data() + (from - AFirst) * channels, (to - from) * channels, AGain);
+        const float* in =
+            SVReadFloatFrames(segment.Buffer).Data() + (from - segment.First) * channels;
+        float* out = AOut.Data() + (from - AFirst) * channels;
+        const size_t count = (to - from) * channels;
+        if (AFrom == ATo) {
+            SVAddScaledFloat(in, out, count, AFrom);
+        } else {
+            FScratch.assign(in, in + count);
+            SVRampFloat(FScratch.data(), to - from, channels, gainAt(from), gainAt(to));
+            SVAddScaledFloat(FScratch.data(), out, count, 1.0f);
+        }
         segment.Used = static_cast<uint32_t>(to - segment.First);
         if (segment.Used < segment.Buffer->GetSize())
             return;

@@ -25,6 +25,8 @@ constexpr TSimdKernels KPortableKernels = {
     portable::ScaleToFloats,
     portable::RoundFloats,
     portable::SaturateFloatPairs,
+    // float effects
+    portable::Biquad,
 };
 
 #ifdef SONVERA_X86_KERNELS
@@ -46,6 +48,8 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::ScaleToFloats,
     avx2::RoundFloats,
     avx2::SaturateFloatPairs,
+    // float effects
+    avx2::Biquad,
 };
 
 // AVX-512 without byte permutes: the AVX2 kernels but for the 16/32-bit widths and the floats.
@@ -56,6 +60,7 @@ constexpr TSimdKernels KAvx512Kernels = [] {
     kernels.ScaleToFloats = avx512::ScaleToFloats;
     kernels.RoundFloats = avx512::RoundFloats;
     kernels.SaturateFloatPairs = avx512::SaturateFloatPairs;
+    kernels.Biquad = avx512::Biquad;
     return kernels;
 }();
 
@@ -77,6 +82,8 @@ constexpr TSimdKernels KBytePermuteKernels = {
     avx512::ScaleToFloats,
     avx512::RoundFloats,
     avx512::SaturateFloatPairs,
+    // float effects
+    avx512::Biquad,
 };
 
 constexpr const TSimdKernels* KKernelsByLevel[KKernelLevelCount] = {

@@ -11,13 +11,17 @@
 // - Contiguous 32-bit values to scaled floats; contiguous floats, scaled and rounded, to 32-bit
 //   values one or two elements apart; two
 //   planes of floats, scaled, rounded and saturated, into stereo frames.
+// - Biquad cascades over interleaved float frames, channels side by side in double lanes.
 // No kernel writes a byte outside its run's elements or reads past its run's last element.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
 #include "internal/KernelLevel.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 
 namespace sonvera::runs {
 
@@ -148,7 +152,48 @@ struct TSimdKernels {
     // 32-bit range, NaN giving 0.
     void (*SaturateFloatPairs)(const float* ALeft, const float* ARight, int32_t* AFrames,
                                int ACount, float AFactor);
+
+    // float effects
+    // SVBiquadFloat.
+    void (*Biquad)(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
+                   size_t ASectionCount, TSVBiquadState* AStates);
 };
+
+// Biquad delays below this are flushed to zero at the end of a run: a decaying tail would
+// otherwise reach subnormal numbers, which cost a hundred times a normal one.
+inline double FlushedBiquadDelay(double AValue) {
+    return std::fabs(AValue) < 1e-30 ? 0.0 : AValue;
+}
+
+// How the vector biquad kernels split a cascade: up to VChunk channels at a time, and sections
+// two at a time, the second KBiquadLag frames behind the first so that their recurrences
+// overlap. The second section reads frames the first finished that long ago, as it would after
+// a whole pass of the first, and so writes the same bytes. AFilter(first section, sections,
+// first channel, channels).
+constexpr size_t KBiquadLag = 8;
+
+template <size_t VChunk, class TFilter>
+void ForBiquadChunks(size_t AChannels, size_t ASectionCount, TFilter AFilter) {
+    for (size_t k = 0; k < ASectionCount; k += 2)
+        for (size_t c = 0; c < AChannels; c += VChunk)
+            AFilter(k, std::min<size_t>(2, ASectionCount - k), c, std::min(VChunk, AChannels - c));
+}
+
+// The delays of AChannels channels (states one apart) as lanes, zero past the last channel, and
+// back, flushed.
+inline void BiquadDelaysToLanes(const TSVBiquadState* AStates, size_t AChannels, double* AZ1,
+                                double* AZ2) {
+    for (size_t c = 0; c < AChannels; ++c) {
+        AZ1[c] = AStates[c].Z1;
+        AZ2[c] = AStates[c].Z2;
+    }
+}
+
+inline void BiquadDelaysFromLanes(const double* AZ1, const double* AZ2, size_t AChannels,
+                                  TSVBiquadState* AStates) {
+    for (size_t c = 0; c < AChannels; ++c)
+        AStates[c] = {FlushedBiquadDelay(AZ1[c]), FlushedBiquadDelay(AZ2[c])};
+}
 
 // The kernels of each instruction set; a level without a kernel of its own uses the best of a
 // lower level.
@@ -171,6 +216,10 @@ void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFact
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
+
+// float effects (SVFloatKernels{,Avx2,Avx512}.cpp)
+void Biquad(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
+            size_t ASectionCount, TSVBiquadState* AStates);
 } // namespace portable
 
 #ifdef SONVERA_X86_KERNELS
@@ -188,6 +237,10 @@ void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFact
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
+
+// float effects
+void Biquad(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
+            size_t ASectionCount, TSVBiquadState* AStates);
 } // namespace avx2
 
 namespace avx512 {
@@ -199,6 +252,10 @@ void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFact
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
+
+// float effects
+void Biquad(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
+            size_t ASectionCount, TSVBiquadState* AStates);
 } // namespace avx512
 
 namespace avx512vbmi {

@@ -1,16 +1,16 @@
 #include "sonvera/primitives/SVFloatKernels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+
+#include "internal/KernelLevel.h"
+#include "primitives/PrimitiveSimd.h"
 
 namespace sonvera {
 
 namespace {
-
-// Filter delays below this are flushed to zero at the end of a run: a decaying tail would
-// otherwise reach subnormal numbers, which cost a hundred times a normal one.
-constexpr double KSubnormalGuard = 1e-30;
 
 template <int32_t VBits> float LoadAsFloat(const uint8_t* AAt) noexcept {
     constexpr float KScale = 1.0f / static_cast<float>(1u << (VBits - 1));
@@ -117,85 +117,35 @@ void FromFloatDithered(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATar
     }
 }
 
-using TRunKernel = void (*)(const uint8_t*, size_t, uint8_t*, size_t, size_t) noexcept;
-
-// The kernel of a container width, or null for a width without one.
-TRunKernel ToFloatKernel(int32_t ABits) noexcept {
-    switch (ABits) {
-    case 8:
-        return ToFloatRun<8>;
-    case 16:
-        return ToFloatRun<16>;
-    case 24:
-        return ToFloatRun<24>;
-    case 32:
-        return ToFloatRun<32>;
-    default:
-        return nullptr;
-    }
-}
-
-TRunKernel FromFloatKernel(int32_t ABits) noexcept {
-    switch (ABits) {
-    case 8:
-        return FromFloatRun<8>;
-    case 16:
-        return FromFloatRun<16>;
-    case 24:
-        return FromFloatRun<24>;
-    case 32:
-        return FromFloatRun<32>;
-    default:
-        return nullptr;
-    }
-}
-
-double Flushed(double AValue) noexcept {
-    return std::fabs(AValue) < KSubnormalGuard ? 0.0 : AValue;
-}
-
-// A channel count known at compile time: the channels of a frame go through the recurrence side
-// by side, in one vector.
+// Interleaved frames, frame i scaled by AFrom + AStep i. One or two channels are walked sample
+// by sample, a loop the compiler vectorises.
 template <size_t VChannels>
-void BiquadFixed(float* AData, size_t AFrames, const TSVBiquad& AS,
-                 TSVBiquadState* AStates) noexcept {
-    double z1[VChannels];
-    double z2[VChannels];
-    for (size_t c = 0; c < VChannels; ++c) {
-        z1[c] = AStates[c].Z1;
-        z2[c] = AStates[c].Z2;
-    }
+void RampFrames(float* AData, size_t AFrames, float AFrom, float AStep) {
+    for (size_t k = 0; k < AFrames * VChannels; ++k)
+        AData[k] *= AFrom + AStep * static_cast<float>(k / VChannels);
+}
+
+void RampFrames(float* AData, size_t AFrames, size_t AChannels, float AFrom, float AStep) {
     for (size_t i = 0; i < AFrames; ++i) {
-        float* frame = AData + i * VChannels;
-        for (size_t c = 0; c < VChannels; ++c) {
-            const double x = frame[c];
-            const double y = AS.B0 * x + z1[c];
-            z1[c] = AS.B1 * x - AS.A1 * y + z2[c];
-            z2[c] = AS.B2 * x - AS.A2 * y;
-            frame[c] = static_cast<float>(y);
-        }
-    }
-    for (size_t c = 0; c < VChannels; ++c) {
-        AStates[c].Z1 = Flushed(z1[c]);
-        AStates[c].Z2 = Flushed(z2[c]);
+        const float gain = AFrom + AStep * static_cast<float>(i);
+        for (size_t c = 0; c < AChannels; ++c)
+            AData[i * AChannels + c] *= gain;
     }
 }
 
-void BiquadColumns(float* AData, size_t AFrames, size_t channels, const TSVBiquad& AS,
-                   TSVBiquadState* AStates) noexcept {
-    for (size_t c = 0; c < channels; ++c) {
-        double z1 = AStates[c].Z1;
-        double z2 = AStates[c].Z2;
-        float* sample = AData + c;
-        for (size_t i = 0; i < AFrames; ++i, sample += channels) {
-            const double x = *sample;
-            const double y = AS.B0 * x + z1;
-            z1 = AS.B1 * x - AS.A1 * y + z2;
-            z2 = AS.B2 * x - AS.A2 * y;
-            *sample = static_cast<float>(y);
-        }
-        AStates[c].Z1 = Flushed(z1);
-        AStates[c].Z2 = Flushed(z2);
+// ABody.operator()<N>() for a container width N; nothing for another width.
+template <class TBody> void ForWidth(int32_t ABits, TBody ABody) {
+    switch (ABits) {
+    case 8:
+        return ABody.template operator()<8>();
+    case 16:
+        return ABody.template operator()<16>();
+    case 24:
+        return ABody.template operator()<24>();
+    case 32:
+        return ABody.template operator()<32>();
+    default:
+        return;
     }
 }
 
@@ -203,74 +153,142 @@ void BiquadColumns(float* AData, size_t AFrames, size_t channels, const TSVBiqua
 
 void SVIntegerToFloat(const uint8_t* ASource, int32_t ABits, size_t ASourceStep, float* ATarget,
                       size_t ATargetStep, size_t ACount) noexcept {
-    if (const TRunKernel kernel = ToFloatKernel(ABits))
-        kernel(ASource, ASourceStep, reinterpret_cast<uint8_t*>(ATarget), ATargetStep, ACount);
+    auto* target = reinterpret_cast<uint8_t*>(ATarget);
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        ForWidth(ABits, [=]<int32_t VBits>() {
+            ToFloatRun<VBits>(ASource, ASourceStep, target, ATargetStep, ACount);
+        });
+    });
 }
 
 void SVFloatToInteger(const float* ASource, size_t ASourceStep, uint8_t* ATarget, int32_t ABits,
                       size_t ATargetStep, size_t ACount) noexcept {
-    if (const TRunKernel kernel = FromFloatKernel(ABits))
-        kernel(reinterpret_cast<const uint8_t*>(ASource), ASourceStep, ATarget, ATargetStep,
-               ACount);
+    const auto* source = reinterpret_cast<const uint8_t*>(ASource);
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        ForWidth(ABits, [=]<int32_t VBits>() {
+            FromFloatRun<VBits>(source, ASourceStep, ATarget, ATargetStep, ACount);
+        });
+    });
 }
 
+// The generator makes each sample wait for the one before: no level does better than another.
+// 32-bit steps lie far below float's precision, where dither would only add noise.
 void SVFloatToIntegerDithered(const float* ASource, size_t ASourceStep, uint8_t* ATarget,
                               int32_t ABits, size_t ATargetStep, size_t ACount,
                               uint32_t& ASeed) noexcept {
+    if (ABits == 32)
+        return SVFloatToInteger(ASource, ASourceStep, ATarget, 32, ATargetStep, ACount);
     const auto* source = reinterpret_cast<const uint8_t*>(ASource);
-    if (ASeed == 0)
-        ASeed = 0x9E3779B9u;
-    switch (ABits) {
-    case 8:
-        return FromFloatDithered<8>(source, ASourceStep, ATarget, ATargetStep, ACount, ASeed);
-    case 16:
-        return FromFloatDithered<16>(source, ASourceStep, ATarget, ATargetStep, ACount, ASeed);
-    case 24:
-        return FromFloatDithered<24>(source, ASourceStep, ATarget, ATargetStep, ACount, ASeed);
-    // 32-bit steps lie far below float's precision: dither would only add noise.
-    case 32:
-        return FromFloatRun<32>(source, ASourceStep, ATarget, ATargetStep, ACount);
-    default:
-        return;
-    }
+    uint32_t& seed = ASeed;
+    if (seed == 0)
+        seed = 0x9E3779B9u;
+    ForWidth(ABits, [=, &seed]<int32_t VBits>() {
+        FromFloatDithered<VBits>(source, ASourceStep, ATarget, ATargetStep, ACount, seed);
+    });
 }
 
 void SVScaleFloat(float* AData, size_t ACount, float AGain) noexcept {
-    for (size_t i = 0; i < ACount; ++i)
-        AData[i] *= AGain;
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        for (size_t i = 0; i < ACount; ++i)
+            AData[i] *= AGain;
+    });
 }
 
 void SVRampFloat(float* AData, size_t AFrames, size_t AChannels, float AFrom, float ATo) noexcept {
     if (AFrames == 0)
         return;
     const float step = (ATo - AFrom) / static_cast<float>(AFrames);
-    for (size_t i = 0; i < AFrames; ++i) {
-        const float gain = AFrom + step * static_cast<float>(i);
-        for (size_t c = 0; c < AChannels; ++c)
-            AData[i * AChannels + c] *= gain;
-    }
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        if (AChannels == 1)
+            return RampFrames<1>(AData, AFrames, AFrom, step);
+        if (AChannels == 2)
+            return RampFrames<2>(AData, AFrames, AFrom, step);
+        RampFrames(AData, AFrames, AChannels, AFrom, step);
+    });
 }
 
 void SVAddScaledFloat(const float* ASource, float* ATarget, size_t ACount, float AGain) noexcept {
-    for (size_t i = 0; i < ACount; ++i)
-        ATarget[i] += ASource[i] * AGain;
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        for (size_t i = 0; i < ACount; ++i)
+            ATarget[i] += ASource[i] * AGain;
+    });
 }
 
+// The largest magnitude as the largest bit pattern with the sign cleared: for numbers the two
+// orders agree (and a maximum of integers vectorises where one of floats may not), and a NaN,
+// whose pattern lies above infinity's, is left out.
 float SVPeakFloat(const float* AData, size_t ACount) noexcept {
-    float peak = 0;
-    for (size_t i = 0; i < ACount; ++i)
-        peak = std::max(peak, std::fabs(AData[i]));
-    return peak;
+    const uint32_t peak = RunAtKernelLevel([=]<TKernelLevel>() {
+        uint32_t largest = 0;
+        for (size_t i = 0; i < ACount; ++i) {
+            const uint32_t magnitude = std::bit_cast<uint32_t>(AData[i]) & 0x7FFFFFFFu;
+            largest = std::max(largest, magnitude > 0x7F800000u ? 0u : magnitude);
+        }
+        return largest;
+    });
+    return std::bit_cast<float>(peak);
 }
 
-void SVBiquadFloat(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad& ASection,
-                   TSVBiquadState* AStates) noexcept {
-    if (AChannels == 1)
-        BiquadFixed<1>(AData, AFrames, ASection, AStates);
-    else if (AChannels == 2)
-        BiquadFixed<2>(AData, AFrames, ASection, AStates);
-    else
-        BiquadColumns(AData, AFrames, AChannels, ASection, AStates);
+void SVBiquadFloat(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
+                   size_t ASectionCount, TSVBiquadState* AStates) noexcept {
+    runs::ActiveSimdKernels().Biquad(AData, AFrames, AChannels, ASections, ASectionCount, AStates);
 }
 
 } // namespace sonvera
+
+namespace sonvera::runs::portable {
+
+namespace {
+
+// The first delay takes the input's term and the second delay before the feedback term, so that
+// one multiply, one subtraction and one addition lie between an output and the next.
+inline float BiquadStep(const TSVBiquad& AS, double& AZ1, double& AZ2, float AInput) {
+    const double x = AInput;
+    const double y = AS.B0 * x + AZ1;
+    AZ1 = (AS.B1 * x + AZ2) - AS.A1 * y;
+    AZ2 = AS.B2 * x - AS.A2 * y;
+    return static_cast<float>(y);
+}
+
+// A channel count known at compile time: the channels of a frame go through the recurrence side
+// by side.
+template <size_t VChannels>
+void SectionFixed(float* AData, size_t AFrames, const TSVBiquad& AS,
+                  TSVBiquadState* AStates) {
+    double z1[VChannels];
+    double z2[VChannels];
+    BiquadDelaysToLanes(AStates, VChannels, z1, z2);
+    for (size_t i = 0; i < AFrames; ++i)
+        for (size_t c = 0; c < VChannels; ++c)
+            AData[i * VChannels + c] = BiquadStep(AS, z1[c], z2[c], AData[i * VChannels + c]);
+    BiquadDelaysFromLanes(z1, z2, VChannels, AStates);
+}
+
+void SectionColumns(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad& AS,
+                    TSVBiquadState* AStates) {
+    for (size_t c = 0; c < AChannels; ++c) {
+        double z1 = AStates[c].Z1;
+        double z2 = AStates[c].Z2;
+        for (size_t i = 0; i < AFrames; ++i)
+            AData[i * AChannels + c] = BiquadStep(AS, z1, z2, AData[i * AChannels + c]);
+        BiquadDelaysFromLanes(&z1, &z2, 1, AStates + c);
+    }
+}
+
+} // namespace
+
+// The reference: one section after the other over the whole run.
+void Biquad(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
+            size_t ASectionCount, TSVBiquadState* AStates) {
+    for (size_t k = 0; k < ASectionCount; ++k) {
+        TSVBiquadState* states = AStates + k * AChannels;
+        if (AChannels == 1)
+            SectionFixed<1>(AData, AFrames, ASections[k], states);
+        else if (AChannels == 2)
+            SectionFixed<2>(AData, AFrames, ASections[k], states);
+        else
+            SectionColumns(AData, AFrames, AChannels, ASections[k], states);
+    }
+}
+
+} // namespace sonvera::runs::portable

@@ -18,16 +18,6 @@
 
 using namespace sonvera;
 
-// libpulse recycles its objects, mutexes and shared-memory blocks between the threads of its
-// connections through lock-free lists of its own, which ThreadSanitizer cannot see: its copies
-// into them and the first lock of a recycled mutex are not checked (the library's own code,
-// under the loop's lock, still is).
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:pa_srbchannel_read\nrace:pa_srbchannel_write\nrace:pa_packet_new_data\n"
-           "race:pa_memblock_new\nrace:pa_mempool_\nrace:pa_iochannel_read_with_ancil_data\n"
-           "race:pa_mutex_lock\n";
-}
-
 namespace {
 
 const auto* const GDevicesStart =

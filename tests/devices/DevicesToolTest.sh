@@ -2,7 +2,7 @@
 # sonvera devices, play and record against a private sound server with a null sink: the sink
 # and its monitor are listed, a 1 kHz tone played on the sink is recorded from its monitor at
 # its frequency and level, a recording ended by SIGINT is a complete file, and one ended by
-# --duration holds exactly that many frames.
+# --duration holds exactly that many frames; audio-in in chain text records 48 kHz stereo.
 set -euo pipefail
 sonvera=$1 pulseaudio=$2 sox=$3 soxi=$4
 dir=$(mktemp -d /tmp/sonvera-tool-pulse-XXXXXX)
@@ -46,4 +46,8 @@ awk -v f="$(frequency "$dir/tone-rec.wav")" 'BEGIN { exit !(f > 980 && f < 1020)
     --channels 1 --bits 24 --quiet
 [ "$("$soxi" -s "$dir/short.flac")" = 22050 ] || fail "--duration 0.5 gave $("$soxi" -s "$dir/short.flac") frames"
 [ "$("$soxi" -b "$dir/short.flac")" = 24 ] || fail "not 24-bit"
+# Chain text with no format given records what the server runs at: 48 kHz stereo.
+"$sonvera" run --quiet "audio-in device=sonvera_test.monitor duration=0.1 ! file-writer filename=$dir/chain.wav"
+[ "$("$soxi" -r "$dir/chain.wav")" = 48000 ] && [ "$("$soxi" -c "$dir/chain.wav")" = 2 ] ||
+    fail "audio-in recorded $("$soxi" -r "$dir/chain.wav") Hz, $("$soxi" -c "$dir/chain.wav") channels"
 echo "ok"

@@ -17,6 +17,7 @@
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
+#include "sonvera/primitives/SVFloatKernels.h"
 #include "sonvera/primitives/SVSampleKernels.h"
 
 using namespace sonvera;
@@ -386,6 +387,67 @@ TBytes ThroughPrimitives() {
     return out;
 }
 
+template <class T> void Keep(TBytes& AOut, const std::vector<T>& AValues) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(AValues.data());
+    AOut.insert(AOut.end(), bytes, bytes + AValues.size() * sizeof(T));
+}
+
+// The float path's kernels: every width both ways (NaN, infinities, the range ends and halfway
+// cases mixed in, contiguous and strided, dithered), gains, ramps, mixing and peaks, at lengths
+// around the vector widths; biquad cascades of one to three sections over one to seventeen
+// channels (every chunk and mask of the vector kernels), in two calls so that the states carry
+// over, from states small enough to be flushed.
+TBytes FloatEffectKernels() {
+    const float edges[] = {std::nanf(""), INFINITY, -INFINITY, 1.0f, -1.0f, 0x1.fffffep-1f,
+                           0.5f / 32768, 1.5f / 32768, -0.5f / 128, 1.5f, -0.0f};
+    std::mt19937 random(13);
+    std::uniform_real_distribution<float> signal(-1.2f, 1.2f);
+    TBytes out;
+    for (size_t count : {1, 7, 8, 9, 17, 33, 100}) {
+        std::vector<float> floats(2 * count);
+        for (size_t i = 0; i < floats.size(); ++i)
+            floats[i] = i % 3 == 0 ? edges[i / 3 % std::size(edges)] : signal(random);
+        for (int32_t bits : {8, 16, 24, 32}) {
+            const size_t size = size_t(bits) / 8;
+            std::vector<uint8_t> integers(2 * size * count), dithered(size * count);
+            std::vector<float> back(2 * count);
+            SVFloatToInteger(floats.data(), 4, integers.data(), bits, size, 2 * count);
+            uint32_t seed = uint32_t(count);
+            SVFloatToIntegerDithered(floats.data(), 8, dithered.data(), bits, size, count, seed);
+            SVIntegerToFloat(integers.data(), bits, size, back.data(), 4, 2 * count);
+            SVIntegerToFloat(integers.data(), bits, 2 * size, back.data(), 8, count);
+            Keep(out, integers);
+            Keep(out, dithered);
+            Keep(out, back);
+        }
+        std::vector<float> gains(floats);
+        SVScaleFloat(gains.data(), gains.size(), 0.3f);
+        SVAddScaledFloat(floats.data(), gains.data(), gains.size(), -1.7f);
+        for (size_t channels : {1, 2, 3})
+            SVRampFloat(gains.data(), gains.size() / channels, channels, 0.9f, 0.1f);
+        gains.push_back(SVPeakFloat(floats.data() + 1, floats.size() - 1));
+        Keep(out, gains);
+    }
+    const TSVBiquad sections[] = {{0.2, 0.4, 0.2, -1.1, 0.5},
+                                  {1.0, -1.9, 0.95, -1.8, 0.9},
+                                  {0.5, 0.0, -0.5, -0.3, 0.2}};
+    for (size_t channels : {1, 2, 3, 4, 5, 8, 9, 17})
+        for (size_t count = 1; count <= 3; ++count)
+            for (auto [first, second] : {std::pair<size_t, size_t>{0, 5}, {8, 9}, {100, 37}}) {
+                std::vector<float> data(channels * (first + second));
+                for (float& sample : data)
+                    sample = signal(random);
+                std::vector<TSVBiquadState> states(count * channels, {1e-31, -2e-31});
+                states[0] = {0.25, -0.125};
+                SVBiquadFloat(data.data(), first, channels, sections, count, states.data());
+                SVBiquadFloat(data.data() + first * channels, second, channels, sections, count,
+                              states.data());
+                Keep(out, data);
+                Keep(out, states);
+            }
+    return out;
+}
+
 struct TLevelCase {
     const char* Name;
     TBytes (*Run)();
@@ -401,6 +463,7 @@ const TLevelCase KCases[] = {
     {"strip kernels", StripKernels},
     {"symmetric float kernels", SymmetricFloatKernels},
     {"24-bit wide kernels", WideKernels},
+    {"float effect kernels", FloatEffectKernels},
     {"primitives", ThroughPrimitives},
 };
 

@@ -85,6 +85,10 @@ for case in "list.m3u8;hls demuxer opens further files;hls" \
     ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0" \
         tool convert "$input" allowed.wav --allow "$allow" --quiet || fail "$input with --allow"
 done
+# Loudness normalisation measures the input first: as allowed too.
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0" \
+    tool convert list.m3u8 allowed.wav --allow hls --normalize -23 --quiet ||
+    fail "list.m3u8 with --allow and --normalize"
 
 # --- FFmpeg's own reason reaches the error line (from the encoder, from the muxer), and no file
 # is left. ---

@@ -59,9 +59,11 @@ std::vector<std::string> ChannelNames(const TSVWaveFormatExtensible& AFormat) {
     return result;
 }
 
-TMeasurement MeasureFile(const std::string& AFile, TSVAnalysisPicture* APicture) {
+TMeasurement MeasureFile(const std::string& AFile, TSVAnalysisPicture* APicture,
+                         const std::string& AAllowedInputs) {
     TSVLAVFileSource source(nullptr);
     source.SetFileName(AFile);
+    source.SetAllowedInputs(AAllowedInputs);
     source.Open();
 
     TSVLoudnessMeter loudness(nullptr);
@@ -110,7 +112,8 @@ TConversionResult ConvertNormalized(TConversionOptions AOptions) {
                                               "it must be a file");
     const double target = AOptions.NormalizeLufs.value_or(0);
     const double ceiling = AOptions.TruePeakDb.value_or(-1);
-    const double loudness = MeasureFile(AOptions.Input).Loudness.Integrated;
+    const double loudness =
+        MeasureFile(AOptions.Input, nullptr, AOptions.AllowedInputs).Loudness.Integrated;
     if (!std::isfinite(loudness))
         throw EArgumentError(AOptions.Input + ": nothing loud enough to normalise");
     double gain = target - loudness;

@@ -22,9 +22,11 @@ struct TMeasurement {
     TSVLevels Levels; // of the whole file
 };
 
-// Measures AFile; with APicture, also feeds it one level block and one spectrum per pixel
+// Measures AFile, reading beyond local files and pipes what AAllowedInputs names (as the file
+// source's allow-list); with APicture, also feeds it one level block and one spectrum per pixel
 // column of its plots. Errors of the file raise an exception naming it.
-TMeasurement MeasureFile(const std::string& AFile, TSVAnalysisPicture* APicture = nullptr);
+TMeasurement MeasureFile(const std::string& AFile, TSVAnalysisPicture* APicture = nullptr,
+                         const std::string& AAllowedInputs = {});
 
 // Convert with loudness normalisation to AOptions.NormalizeLufs, the true peak at or under
 // AOptions.TruePeakDb (-1 dBTP): the input is measured, then converted with the gain that

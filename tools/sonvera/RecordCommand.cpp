@@ -27,7 +27,7 @@ struct TRecordOptions {
     std::string Output;
     std::string Device; // empty: the default source
     double Duration = 0;
-    int32_t Rate = 48'000;
+    int32_t Rate = TSVPulseAudioIn::KDefaultSampleRate;
     int32_t Channels = 2;
     int32_t Bits = 16;
     int32_t Latency = TSVPulseAudioIn::KDefaultLatency;

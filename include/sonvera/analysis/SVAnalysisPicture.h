@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sonvera/analysis/SVLevelMeter.h"
 #include "sonvera/analysis/SVFrequencyMeter.h"
+#include "sonvera/analysis/SVLevelMeter.h"
 
 namespace sonvera {
 

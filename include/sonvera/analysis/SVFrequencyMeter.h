@@ -5,16 +5,14 @@
 // Values are decibels relative to a full-scale sine at a bin's centre (0 dB); silence reads
 // KSVFrequencyFloor.
 //
-// Threads and locks: as the level meter: the component lock, then the analyser's own lock.
+// Threads and locks: those of every meter (SVMeterFilter.h).
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
-#include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/analysis/SVMeterFilter.h"
 #include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
@@ -27,9 +25,9 @@ struct TSVFrequencyColumn {
     std::vector<float> Power; // Size / 2 + 1 bins, from 0 Hz to half the rate, in dB
 };
 
-class TSVFrequencyMeter : public TSVCommonFilter {
+class TSVFrequencyMeter : public TSVMeterFilter<TSVFrequencyColumn> {
 public:
-    using TOnSpectrum = std::function<void(const TSVFrequencyColumn&)>;
+    using TOnSpectrum = TOnResult;
 
     explicit TSVFrequencyMeter(TPersistent* AOwner);
     ~TSVFrequencyMeter() override;
@@ -43,12 +41,10 @@ public:
     // the stream start, like Interval.
     int32_t GetSize() const { return GetPropValue(FSize); }
     void SetSize(int32_t AValue);
-    // Milliseconds of stream time per column; 0 (the default): a column per window.
-    double GetInterval() const { return GetPropValue(FInterval); }
-    void SetInterval(double AValue);
+    // Interval: milliseconds of stream time per column; 0 (the default): a column per window.
 
     // Runs on the main thread with each column; the stream's stop finishes the last one.
-    void SetOnSpectrum(TOnSpectrum AHandler);
+    void SetOnSpectrum(TOnSpectrum AHandler) { SetOnResult(std::move(AHandler)); }
     // The last finished column; empty before the first.
     TSVFrequencyColumn GetLatest() const;
 
@@ -56,22 +52,14 @@ protected:
     void AudioStreamStart(TPXStartWaveOperation& AOperation) override;
     void FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
                                  TRef<ISVAudioBuffer>& AOutBuffer, bool& ASend) override;
-    bool NeedsOutput() override { return false; }
     void StreamStop() override;
 
 private:
     class TAnalyser;
-    void Send(std::vector<TSVFrequencyColumn> AColumns);
 
     int32_t FSize = 4096;
-    double FInterval = 0;
-    mutable std::mutex FAnalyserLock;
-    std::unique_ptr<TAnalyser> FAnalyser; // under FAnalyserLock
-    TOnSpectrum FOnSpectrum;              // under FAnalyserLock
-    std::vector<float> FSamples;          // under FAnalyserLock
+    std::unique_ptr<TAnalyser> FAnalyser; // under FMeterLock
+    std::vector<float> FSamples;          // under FMeterLock
 };
-
-void RegisterSVFrequencyMeter();
-void UnregisterSVFrequencyMeter();
 
 } // namespace sonvera

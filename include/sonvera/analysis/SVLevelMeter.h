@@ -4,16 +4,14 @@
 // arrives, or Interval milliseconds of stream time; each finished block is sent to the main
 // thread. Levels are fractions of full scale (1.0 = 0 dBFS).
 //
-// Threads and locks: as the loudness meter: the component lock, then the meter's own lock.
+// Threads and locks: those of every meter (SVMeterFilter.h).
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
-#include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/analysis/SVMeterFilter.h"
 #include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
@@ -33,9 +31,9 @@ struct TSVLevels {
     std::vector<TSVChannelLevels> Channels;
 };
 
-class TSVLevelMeter : public TSVCommonFilter {
+class TSVLevelMeter : public TSVMeterFilter<TSVLevels> {
 public:
-    using TOnLevels = std::function<void(const TSVLevels&)>;
+    using TOnLevels = TOnResult;
 
     explicit TSVLevelMeter(TPersistent* AOwner);
     ~TSVLevelMeter() override;
@@ -45,14 +43,11 @@ public:
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
-    // Milliseconds of stream time per block; 0 (the default): each buffer is a block. Negative,
-    // infinite or NaN values are refused with EArgumentError. Read at the stream start.
-    double GetInterval() const { return GetPropValue(FInterval); }
-    void SetInterval(double AValue);
+    // Interval: milliseconds of stream time per block; 0 (the default): each buffer is a block.
 
     // Runs on the main thread with each finished block; the block cut short by the stream's
     // stop is sent too.
-    void SetOnLevels(TOnLevels AHandler);
+    void SetOnLevels(TOnLevels AHandler) { SetOnResult(std::move(AHandler)); }
     // The whole stream so far.
     TSVLevels GetTotal() const;
 
@@ -60,20 +55,12 @@ protected:
     void AudioStreamStart(TPXStartWaveOperation& AOperation) override;
     void FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
                                  TRef<ISVAudioBuffer>& AOutBuffer, bool& ASend) override;
-    bool NeedsOutput() override { return false; }
     void StreamStop() override;
 
 private:
     struct TState;
-    void Send(std::vector<TSVLevels> ABlocks);
 
-    double FInterval = 0;
-    mutable std::mutex FMeterLock;
     std::unique_ptr<TState> FState; // under FMeterLock
-    TOnLevels FOnLevels;            // under FMeterLock
 };
-
-void RegisterSVLevelMeter();
-void UnregisterSVLevelMeter();
 
 } // namespace sonvera

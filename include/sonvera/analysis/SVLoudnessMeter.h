@@ -3,18 +3,14 @@
 // unchanged. Each stream start begins a new measurement. The figures can be read at any time,
 // and are sent to the main thread every Interval milliseconds of stream time.
 //
-// Threads and locks: buffers are measured on the delivering or the processing thread, readers
-// may be anywhere. Lock order: the component lock, then the meter's own lock (a stream start
-// takes both); measuring takes only the meter's lock, and no handler runs inside either.
+// Threads and locks: those of every meter (SVMeterFilter.h).
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
-#include "sonvera/components/SVCommonFilter.h"
+#include "sonvera/analysis/SVMeterFilter.h"
 #include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
@@ -31,9 +27,9 @@ struct TSVLoudness {
     int64_t Time;                   // stream time measured so far, 100 ns units
 };
 
-class TSVLoudnessMeter : public TSVCommonFilter {
+class TSVLoudnessMeter : public TSVMeterFilter<TSVLoudness> {
 public:
-    using TOnLoudness = std::function<void(const TSVLoudness&)>;
+    using TOnLoudness = TOnResult;
 
     explicit TSVLoudnessMeter(TPersistent* AOwner);
     ~TSVLoudnessMeter() override;
@@ -43,10 +39,7 @@ public:
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
-    // Milliseconds of stream time between OnLoudness events (100); 0 sends none. Negative,
-    // infinite or NaN values are refused with EArgumentError.
-    double GetInterval() const { return GetPropValue(FInterval); }
-    void SetInterval(double AValue);
+    // Interval: milliseconds of stream time between OnLoudness events (100); 0 sends none.
     // Whether true peaks are measured (true); the oversampling costs a good part of the
     // meter's time.
     // A change takes effect at the next stream start.
@@ -55,7 +48,7 @@ public:
 
     // Runs on the main thread with the figures at the end of each interval and once at the
     // stream's stop.
-    void SetOnLoudness(TOnLoudness AHandler);
+    void SetOnLoudness(TOnLoudness AHandler) { SetOnResult(std::move(AHandler)); }
     // The figures so far; all -infinity before a stream starts.
     TSVLoudness GetLoudness() const;
 
@@ -63,23 +56,14 @@ protected:
     void AudioStreamStart(TPXStartWaveOperation& AOperation) override;
     void FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
                                  TRef<ISVAudioBuffer>& AOutBuffer, bool& ASend) override;
-    // Measures also with nothing connected downstream.
-    bool NeedsOutput() override { return false; }
     void StreamStop() override;
 
 private:
     struct TState;
     TSVLoudness Snapshot() const; // inside FMeterLock
-    void Send(const TSVLoudness& AFigures);
 
-    double FInterval = 100;
     bool FTruePeak = true;
-    mutable std::mutex FMeterLock;
     std::unique_ptr<TState> FState; // under FMeterLock
-    TOnLoudness FOnLoudness;        // under FMeterLock
 };
-
-void RegisterSVLoudnessMeter();
-void UnregisterSVLoudnessMeter();
 
 } // namespace sonvera

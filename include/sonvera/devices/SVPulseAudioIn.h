@@ -23,17 +23,19 @@
 #include <string>
 
 #include "sonvera/components/SVStreamSource.h"
-#include "sonvera/devices/SVPulseStream.h"
-#include "sonvera/platform/runtime/ClassAttributes.h"
+#include "sonvera/devices/SVPulseComponent.h"
 #include "sonvera/format/SVAudioFormat.h"
+#include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
 
 // Published: Server (""), Device (""), Latency (100 ms), StreamName ("Recording"),
 // ApplicationName ("Sonvera"), Duration (0), AudioFormat, and the source base's Realtime.
-class TSVPulseAudioIn : public TSVStreamSource {
+class TSVPulseAudioIn : public TSVPulseComponent<TSVStreamSource> {
 public:
-    static constexpr int32_t KDefaultLatency = 100;
+    // The rate its format starts at (stereo, 16 bits): the rate sound servers mostly run at,
+    // so that a recording made with no format given is one the server need not convert.
+    static constexpr uint32_t KDefaultSampleRate = 48'000;
 
     explicit TSVPulseAudioIn(TPersistent* AOwner);
     ~TSVPulseAudioIn() override;
@@ -42,17 +44,6 @@ public:
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
-    std::string GetServer() const { return GetPropValue(FSettings.Server); }
-    void SetServer(const std::string& AValue);
-    std::string GetDevice() const { return GetPropValue(FSettings.Device); }
-    void SetDevice(const std::string& AValue);
-    // Milliseconds between the microphone and a read that the input asks for (1 to 10000).
-    int32_t GetLatency() const { return GetPropValue(FSettings.Latency); }
-    void SetLatency(int32_t AValue);
-    std::string GetStreamName() const { return GetPropValue(FSettings.StreamName); }
-    void SetStreamName(const std::string& AValue);
-    std::string GetApplicationName() const { return GetPropValue(FSettings.Application); }
-    void SetApplicationName(const std::string& AValue);
     // Seconds to record before the stream ends by itself; 0 records until stopped.
     double GetDuration() const { return GetPropValue(FDuration); }
     void SetDuration(double AValue);
@@ -63,7 +54,7 @@ public:
     void Finish();
 
     // Told on the main thread with the new count after each overrun.
-    std::function<void(TPersistent* ASender, uint64_t AOverruns)> OnOverrun;
+    TCountHandler OnOverrun;
     // Overruns of the current or last stream.
     uint64_t GetOverruns() const noexcept { return FOverruns.load(); }
     // The latency the server granted and the one it measured, in milliseconds, of the current
@@ -75,12 +66,13 @@ protected:
     TSVWaveFormatExtensible OpenStream() override;
     TRef<ISVAudioBuffer> ReadBuffer() override;
     void CloseStream() override;
+    // A setting that names the stream takes effect at the next open.
+    void SettingsChanged() override { Unprepare(); }
 
 private:
     void TellOverrun(uint64_t ACount);
     void DoFormatChange(TPersistent* ASender);
 
-    TSVPulseStreamSettings FSettings{"", "", KDefaultLatency, "Recording", "Sonvera"};
     double FDuration = 0;
     std::unique_ptr<TSVAudioFormat> FAudioFormat;
     // The open stream; replaced inside the component lock, read by Finish without it.
@@ -90,10 +82,6 @@ private:
     std::atomic<bool> FFinishing{false};
     double FGrantedLatency = 0, FMeasuredLatency = 0; // of the last stream closed
     std::atomic<uint64_t> FOverruns{0};
-    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };
-
-void RegisterSVPulseAudioIn();
-void UnregisterSVPulseAudioIn();
 
 } // namespace sonvera

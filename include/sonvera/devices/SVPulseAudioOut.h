@@ -22,17 +22,15 @@
 #include <string>
 
 #include "sonvera/components/SVBasicAudioOut.h"
-#include "sonvera/devices/SVPulseStream.h"
+#include "sonvera/devices/SVPulseComponent.h"
 #include "sonvera/platform/runtime/ClassAttributes.h"
 
 namespace sonvera {
 
 // Published: Server (""), Device (""), Latency (100 ms), StreamName ("Playback"),
 // ApplicationName ("Sonvera") and the output base's Enabled and MasterPumping.
-class TSVPulseAudioOut : public TSVBasicAudioOut {
+class TSVPulseAudioOut : public TSVPulseComponent<TSVBasicAudioOut> {
 public:
-    static constexpr int32_t KDefaultLatency = 100;
-
     explicit TSVPulseAudioOut(TPersistent* AOwner);
     ~TSVPulseAudioOut() override;
 
@@ -40,20 +38,8 @@ public:
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
-    std::string GetServer() const { return GetPropValue(FSettings.Server); }
-    void SetServer(const std::string& AValue) { SetPropValue("Server", FSettings.Server, AValue); }
-    std::string GetDevice() const { return GetPropValue(FSettings.Device); }
-    void SetDevice(const std::string& AValue) { SetPropValue("Device", FSettings.Device, AValue); }
-    // Milliseconds from a write to the speaker that the output asks for (1 to 10000).
-    int32_t GetLatency() const { return GetPropValue(FSettings.Latency); }
-    void SetLatency(int32_t AValue);
-    std::string GetStreamName() const { return GetPropValue(FSettings.StreamName); }
-    void SetStreamName(const std::string& AValue);
-    std::string GetApplicationName() const { return GetPropValue(FSettings.Application); }
-    void SetApplicationName(const std::string& AValue);
-
     // Told on the main thread with the new count after each underrun.
-    std::function<void(TPersistent* ASender, uint64_t AUnderruns)> OnUnderrun;
+    TCountHandler OnUnderrun;
 
     // Underruns of the current or last stream.
     uint64_t GetUnderruns() const noexcept { return FUnderruns.load(); }
@@ -78,7 +64,6 @@ private:
     void KeepFigures();
     void TellUnderrun(uint64_t ACount);
 
-    TSVPulseStreamSettings FSettings{"", "", KDefaultLatency, "Playback", "Sonvera"};
     // The open stream and what the last one measured; under the component lock.
     std::unique_ptr<TSVPulseStream> FStream;
     std::string FError;
@@ -86,11 +71,6 @@ private:
     double FGrantedLatency = 0;
     double FMeasuredLatency = 0;
     std::atomic<uint64_t> FUnderruns{0};
-    // Lets events posted to the main thread find out that the output is gone.
-    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };
-
-void RegisterSVPulseAudioOut();
-void UnregisterSVPulseAudioOut();
 
 } // namespace sonvera

@@ -12,7 +12,7 @@ struct TSVPulseDevice {
     bool IsSource = false;   // a source (an input, or the monitor of a sink), else a sink
     std::string Name;        // what Device takes
     std::string Description; // what a mixer shows
-    std::string Format;      // the device's own format, as the server writes it ("s16le 2ch 44100Hz")
+    std::string Format; // the device's own format, as the server writes it ("s16le 2ch 44100Hz")
     uint32_t Rate = 0;
     uint32_t Channels = 0;
     int32_t Bits = 0; // of integer samples; 32 for floats, 0 for other encodings

@@ -90,14 +90,14 @@ private:
     pa_stream* FStream = nullptr;
     pa_sample_spec FSpec{};
     size_t FFrameBytes = 0;
-    size_t FRequestBytes = 0; // playback: the server's request size, the least one write sends
+    size_t FRequestBytes = 0;      // playback: the server's request size, the least one write sends
     std::vector<uint8_t> FPending; // playback: written, not yet sent
     double FGrantedLatency = 0;
     std::atomic<uint64_t> FXruns{0};
     std::atomic<bool> FFinishing{false};
-    bool FCorked = false;             // a record stream before its first read
-    bool FDraining = false;           // under the loop's lock: the end's dry-out is no underrun
-    std::vector<uint8_t> FCarry;      // recorded bytes read from the server but not yet taken
+    bool FCorked = false;        // a record stream before its first read
+    bool FDraining = false;      // under the loop's lock: the end's dry-out is no underrun
+    std::vector<uint8_t> FCarry; // recorded bytes read from the server but not yet taken
     std::atomic<double> FLatencySum{0};
     std::atomic<uint64_t> FLatencyReadings{0};
 };

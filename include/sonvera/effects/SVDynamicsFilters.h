@@ -14,25 +14,52 @@ namespace sonvera {
 // with a soft knee of AKnee dB centred on the threshold (0: a hard knee).
 double SVCompressorCurve(double ALevel, double AThreshold, double ARatio, double AKnee);
 
-// Lowers what rises above the threshold by the ratio: 4 means 4 dB in give 1 dB out.
-class TSVCompressor : public TSVEffectFilter {
-public:
-    using TSVEffectFilter::TSVEffectFilter;
-    static const TClassInfo& ClassInfo();
-    static const TPropertyTableBase& ClassPropertyTable();
-    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
+// The one-pole smoothing of an envelope: each frame moves it from where it is towards a target
+// by the attack coefficient while attacking and by the release coefficient otherwise (0: at
+// once; near 1: slowly).
+struct TSVEnvelopeTimes {
+    float Attack = 0, Release = 0;
 
-    // -90 to 0 dB; -18.
+    float Follow(float ACurrent, float ATarget, bool AAttacking) const {
+        return ATarget + (ACurrent - ATarget) * (AAttacking ? Attack : Release);
+    }
+};
+
+// What the compressor and the gate share: a threshold and the attack and release times of the
+// envelope that follows the level. Each keeps its own defaults.
+class TSVEnvelopeFilter : public TSVEffectFilter {
+public:
+    // -90 to 0 dB.
     double GetThreshold() const { return GetPropValue(FThreshold); }
     void SetThreshold(double AValue);
-    // 1 to 100; 2.
-    double GetRatio() const { return GetPropValue(FRatio); }
-    void SetRatio(double AValue);
-    // 0.01 to 2000 ms; 20 and 250.
+    // 0.01 to 2000 ms.
     double GetAttack() const { return GetPropValue(FAttack); }
     void SetAttack(double AValue);
     double GetRelease() const { return GetPropValue(FRelease); }
     void SetRelease(double AValue);
+
+protected:
+    TSVEnvelopeFilter(TPersistent* AOwner, double AThreshold, double AAttack, double ARelease)
+        : TSVEffectFilter(AOwner), FThreshold(AThreshold), FAttack(AAttack), FRelease(ARelease) {}
+    // The attack and release coefficients at the running stream's rate.
+    TSVEnvelopeTimes EnvelopeTimes() const;
+
+private:
+    double FThreshold, FAttack, FRelease;
+};
+
+// Lowers what rises above the threshold by the ratio: 4 means 4 dB in give 1 dB out. Threshold
+// -18 dB, attack 20 ms and release 250 ms by default.
+class TSVCompressor : public TSVEnvelopeFilter {
+public:
+    explicit TSVCompressor(TPersistent* AOwner) : TSVEnvelopeFilter(AOwner, -18, 20, 250) {}
+    static const TClassInfo& ClassInfo();
+    static const TPropertyTableBase& ClassPropertyTable();
+    const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
+
+    // 1 to 100; 2.
+    double GetRatio() const { return GetPropValue(FRatio); }
+    void SetRatio(double AValue);
     // 0 to 24 dB; 6.
     double GetKnee() const { return GetPropValue(FKnee); }
     void SetKnee(double AValue);
@@ -45,7 +72,7 @@ protected:
     void ProcessFrames(TSVFloatFrames AFrames) override;
 
 private:
-    double FThreshold = -18, FRatio = 2, FAttack = 20, FRelease = 250, FKnee = 6, FMakeup = 0;
+    double FRatio = 2, FKnee = 6, FMakeup = 0;
     double FReduction = 0; // the smoothed gain reduction, dB (0 or below)
 };
 
@@ -95,22 +122,15 @@ private:
 };
 
 // Lets the signal through while it is above the threshold and lowers it by the range when it
-// is not: opening over the attack time, closing over the release time.
-class TSVGate : public TSVEffectFilter {
+// is not: opening over the attack time, closing over the release time. Threshold -50 dB, attack
+// 1 ms and release 100 ms by default.
+class TSVGate : public TSVEnvelopeFilter {
 public:
-    using TSVEffectFilter::TSVEffectFilter;
+    explicit TSVGate(TPersistent* AOwner) : TSVEnvelopeFilter(AOwner, -50, 1, 100) {}
     static const TClassInfo& ClassInfo();
     static const TPropertyTableBase& ClassPropertyTable();
     const TPropertyTableBase& GetPropertyTable() const override { return ClassPropertyTable(); }
 
-    // -90 to 0 dB; -50.
-    double GetThreshold() const { return GetPropValue(FThreshold); }
-    void SetThreshold(double AValue);
-    // 0.01 to 2000 ms; 1 and 100.
-    double GetAttack() const { return GetPropValue(FAttack); }
-    void SetAttack(double AValue);
-    double GetRelease() const { return GetPropValue(FRelease); }
-    void SetRelease(double AValue);
     // -120 to 0 dB, the gain of the closed gate; -24.
     double GetRange() const { return GetPropValue(FRange); }
     void SetRange(double AValue);
@@ -120,7 +140,7 @@ protected:
     void ProcessFrames(TSVFloatFrames AFrames) override;
 
 private:
-    double FThreshold = -50, FAttack = 1, FRelease = 100, FRange = -24;
+    double FRange = -24;
     float FEnvelope = 0, FGain = 0;
 };
 

@@ -3,7 +3,8 @@
 //
 // Inputs (2 to 16) is the number of input pins; it changes only while no stream runs. Gains are
 // the inputs' gains in dB, in pin order, apart by spaces or commas ("0 -6"); inputs without one
-// keep 0 dB. Integer input is taken as float first. Inputs must agree in rate and channel count:
+// keep 0 dB; a change while a stream runs moves over one buffer instead of jumping (no click).
+// Integer input is taken as float first. Inputs must agree in rate and channel count:
 // one that does not is refused when it starts, with an EArgumentError naming the input and both
 // formats (resample or remix it first).
 //
@@ -101,7 +102,7 @@ private:
     // What a start needs from the properties, read before FStreamLock.
     struct TSettings {
         size_t Inputs = 0;
-        std::vector<float> Gains;
+        std::vector<float> Gains; // in force: those of the last buffer sent
         bool Shortest = false;
     };
 
@@ -109,6 +110,8 @@ private:
     bool SourceDispatch(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
                         const TRef<IPXNotifyOperation>& AOperation, uint32_t AState);
     TSettings ReadSettings() const;
+    // The gains as factors, 1 for inputs without one; under the component lock.
+    std::vector<float> GainFactors(size_t AInputs) const;
 
     // The handlers of one input's operations; each returns the inputs to ask upstream to stop.
     void InputStart(uint32_t AInput, const TSVWaveFormatExtensible& AFormat);
@@ -131,7 +134,9 @@ private:
     void Send(uint64_t ATo);
     // Under FStreamLock, on AInput's delivering thread: the pace described above.
     void WaitWhileAhead(std::unique_lock<std::mutex>& ALock, uint32_t AInput);
-    static void AddInput(TInput& AInput, float AGain, uint64_t AFirst, TSVFloatFrames AOut);
+    // Under FStreamLock: AInput's frames from AFirst on added into AOut, scaled by a gain that
+    // moves from AFrom to ATo over AOut.
+    void AddInput(TInput& AInput, float AFrom, float ATo, uint64_t AFirst, TSVFloatFrames AOut);
     // Under FStreamLock: the stop sent on; the stream is forgotten once no input runs.
     void Finish(bool AEndStop);
     void Forget();
@@ -140,6 +145,7 @@ private:
     // Changed under the component lock while no stream runs only.
     std::vector<std::unique_ptr<TSVPXAudioSinkPin>> FInputPins;
     std::string FGains;
+    std::vector<double> FGainsDB; // FGains read
     bool FShortest = false;
 
     mutable std::mutex FStreamLock;
@@ -152,6 +158,7 @@ private:
     std::array<TInput, KMaxInputs> FInputs;
     uint64_t FSent = 0; // frames sent downstream
     uint64_t FProgress = 0;
+    std::vector<float> FScratch; // an input's frames while its gain moves
     TSVStreamClock FClock;
     std::string FError;
 };

@@ -5,10 +5,15 @@
 //
 // Float full scale is 1.0. The integer widths are 16, 24 (three little-endian bytes) and 32-bit
 // signed samples, and unsigned 8-bit bytes with 128 as silence, as files store them (and as the
-// bit-transparent width rule takes them). Conversions are bit-transparent: an integer x of N bits becomes x / 2^(N-1) (exact up to
-// 24 bits), and a float becomes x * 2^(N-1) rounded half to even and saturated at the width's
-// range, so integer -> float -> integer gives back every sample of 8, 16 and 24 bits. NaN
-// becomes silence.
+// bit-transparent width rule takes them). Conversions are bit-transparent: an integer x of N bits
+// becomes x / 2^(N-1) (exact up to 24 bits), and a float becomes x * 2^(N-1) rounded half to even
+// and saturated at the width's range, so integer -> float -> integer gives back every sample of
+// 8, 16 and 24 bits. NaN becomes silence.
+//
+// Every loop runs at the active kernel level (internal/KernelLevel.h), and every level writes
+// exactly the bytes of the portable code: the levels compute the same operations in the same
+// order per sample (no fused multiply-add, no reassociation), they only do more samples, channels
+// or filter sections at once.
 #pragma once
 
 #include <cstddef>
@@ -46,9 +51,11 @@ struct TSVBiquad {
 struct TSVBiquadState {
     double Z1 = 0, Z2 = 0;
 };
-// Filters AFrames interleaved frames of AChannels channels in place, each channel with its own
-// state from AStates.
-void SVBiquadFloat(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad& ASection,
-                   TSVBiquadState* AStates) noexcept;
+// Filters AFrames interleaved frames of AChannels channels in place through ASectionCount
+// sections in turn, each channel with its own state per section: AStates[k * AChannels + c] for
+// section k and channel c. Each section's output is rounded to float before the next takes it,
+// so a cascade gives the bytes of one call per section.
+void SVBiquadFloat(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
+                   size_t ASectionCount, TSVBiquadState* AStates) noexcept;
 
 } // namespace sonvera

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sonvera/platform/bases/QXBasicCommonGen.h"
+#include "sonvera/streams/SVStreamTime.h"
+
 namespace sonvera {
 
 namespace {
@@ -109,9 +112,13 @@ void TSVFadeFilter::SetDuration(double AValue) {
 }
 
 void TSVFadeFilter::ResetState(const TSVWaveFormatExtensible&) {
-    if (GetOut() > 0 && GetDuration() <= 0)
+    FLength = GetDuration();
+    if (GetOut() > 0 && FLength <= 0)
+        FLength = static_cast<double>(TQXBasicCommonGen::UpstreamDuration(*GetInputPin())) /
+                  KUnitsPerSecond;
+    if (GetOut() > 0 && FLength <= 0)
         throw EArgumentError("fade: fading out needs the stream's duration, which is not known "
-                             "(set Duration in seconds)");
+                             "upstream (set Duration in seconds)");
     FFrame = 0;
 }
 
@@ -120,7 +127,7 @@ void TSVFadeFilter::ProcessFrames(TSVFloatFrames AFrames) {
     if (rate <= 0)
         return;
     const double in = GetIn() * rate, out = GetOut() * rate;
-    const double end = GetDuration() * rate;
+    const double end = FLength * rate;
     for (uint32_t i = 0; i < AFrames.Frames(); ++i, ++FFrame) {
         const auto frame = static_cast<double>(FFrame);
         double gain = 1;

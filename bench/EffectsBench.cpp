@@ -11,6 +11,7 @@
 
 #include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVGainFilter.h"
+#include "sonvera/effects/SVBiquadFilters.h"
 #include "sonvera/effects/SVEffects.h"
 #include "sonvera/effects/SVMixFilter.h"
 #include "sonvera/platform/runtime/MainThread.h"
@@ -106,6 +107,14 @@ void BM_MixTwo(benchmark::State& AState) {
     AState.SetItemsProcessed(AState.iterations() * KFrames * 2);
 }
 
+// Two sections per channel, which the vector kernels run side by side.
+void BM_HighpassFourPoles(benchmark::State& AState) {
+    StartUp();
+    TSVHighpassFilter highpass(nullptr);
+    highpass.SetPoles(4);
+    RunFilter(AState, highpass);
+}
+
 void BM_GainOnFloat(benchmark::State& AState) {
     StartUp();
     TSVGainFilter gain(nullptr);
@@ -143,4 +152,5 @@ const bool GRegistered = [] {
 BENCHMARK(BM_Memcpy);
 BENCHMARK(BM_PassThrough);
 BENCHMARK(BM_GainOnFloat);
+BENCHMARK(BM_HighpassFourPoles);
 BENCHMARK(BM_MixTwo);

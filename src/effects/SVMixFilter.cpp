@@ -195,9 +195,9 @@ void TSVMixFilter::InputStart(uint32_t AInput, const TSVWaveFormatExtensible& AF
         return; // the stream has ended; it goes on once every input has stopped
     } else if (format.Format.nSamplesPerSec != FFormat.Format.nSamplesPerSec ||
                format.Format.nChannels != FFormat.Format.nChannels) {
-        Refuse(FormatMessage("mix: input %u runs at %s, the mix at %s (resample or remix it "
-                             "first)",
-                             AInput, Describe(format).c_str(), Describe(FFormat).c_str()));
+        Refuse(AInput, FormatMessage("mix: input %u runs at %s, the mix at %s (resample or "
+                                     "remix it first)",
+                                     AInput, Describe(format).c_str(), Describe(FFormat).c_str()));
     }
     if (FInputs[AInput].State == isIdle)
         FInputs[AInput].State = isRunning;
@@ -213,7 +213,9 @@ void TSVMixFilter::StartMix(const TSVWaveFormatExtensible& AFormat, TSettings AS
     FOutputPin->Notify(TPXStartWaveOperation::Create(&FFormat, false));
 }
 
-void TSVMixFilter::Refuse(const std::string& AMessage) {
+void TSVMixFilter::Refuse(uint32_t AInput, const std::string& AMessage) {
+    FInputs[AInput].State = isAbsent; // so that it holds back none of the others
+    FInputs[AInput].Segments.clear();
     FError = AMessage;
     throw EArgumentError(AMessage);
 }
@@ -227,10 +229,10 @@ std::vector<uint32_t> TSVMixFilter::InputBuffer(uint32_t AInput,
         return {};
     if (int64_t{floats->GetChannels()} != FFormat.Format.nChannels ||
         int64_t{floats->GetSamplesPerSecond()} != FFormat.Format.nSamplesPerSec)
-        Refuse(FormatMessage("mix: input %u sent a buffer of %d Hz, %d channel(s) into a mix "
-                             "at %s",
-                             AInput, floats->GetSamplesPerSecond(), floats->GetChannels(),
-                             Describe(FFormat).c_str()));
+        Refuse(AInput, FormatMessage("mix: input %u sent a buffer of %d Hz, %d channel(s) into "
+                                     "a mix at %s",
+                                     AInput, floats->GetSamplesPerSecond(), floats->GetChannels(),
+                                     Describe(FFormat).c_str()));
     uint64_t first = input.Next;
     const TRef<IRVTimeStamp> stamp = floats->GetTimeStamp();
     if (stamp->GetAvailable()) {
@@ -271,9 +273,13 @@ std::vector<uint32_t> TSVMixFilter::InputStop(uint32_t AInput, bool AEndStop) {
     if (!FStreaming)
         return {};
     TInput& input = FInputs[AInput];
-    // An input that stops without having started counts as absent.
-    input.State = input.State == isRunning ? isEnded : isAbsent;
-    input.EndStop = AEndStop;
+    // An input that stops without having started counts as absent; a second stop changes nothing.
+    if (input.State == isRunning) {
+        input.State = isEnded;
+        input.EndStop = AEndStop;
+    } else if (input.State == isIdle) {
+        input.State = isAbsent;
+    }
     ++FProgress;
     if (FFinished) {
         if (std::none_of(FInputs.begin(), FInputs.end(),

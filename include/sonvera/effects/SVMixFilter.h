@@ -6,7 +6,8 @@
 // keep 0 dB; a change while a stream runs moves over one buffer instead of jumping (no click).
 // Integer input is taken as float first. Inputs must agree in rate and channel count:
 // one that does not is refused when it starts, with an EArgumentError naming the input and both
-// formats (resample or remix it first).
+// formats (resample or remix it first), and is left out of the stream so that it holds back
+// none of the others.
 //
 // Time. Each input's samples are placed by their buffers' stamps: an input whose first buffer
 // begins at 0.5 s starts 0.5 s into the mix, a gap between two buffers is silence, a buffer
@@ -120,8 +121,9 @@ private:
 
     // Under FStreamLock: the mix's stream starts, in AFormat (float).
     void StartMix(const TSVWaveFormatExtensible& AFormat, TSettings ASettings);
-    // Under FStreamLock: a refusal kept for GetError and raised.
-    [[noreturn]] void Refuse(const std::string& AMessage);
+    // Under FStreamLock: input AInput refused, absent from the stream from now on; the refusal
+    // is kept for GetError and raised.
+    [[noreturn]] void Refuse(uint32_t AInput, const std::string& AMessage);
     // Under FStreamLock: sends what every input has reached and, once the end is known and
     // reached, the stop; returns the inputs still running after the end.
     std::vector<uint32_t> Advance();

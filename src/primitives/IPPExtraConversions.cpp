@@ -131,7 +131,6 @@ struct TToFloatDivided {
 struct TToFloatScaled {
     float Factor;
     float operator()(int32_t ASample) const { return float(ASample) * Factor; }
-    template <TKernelLevel> float At(int32_t ASample) const { return (*this)(ASample); }
 };
 
 // x / (2^n - 1) for a sample of n + 1 bits, as x 2^-n + x (2^-n / (2^n - 1)): two products and
@@ -360,6 +359,21 @@ bool ThroughRoundKernel(const Ipp32f* ASource, int32_t ASourceStep, Ipp32s* ADes
     return true;
 }
 
+// Contiguous 32-bit values into contiguous floats times a power of two go through the active
+// level's kernel, which reads whole cache lines where the two runs sit differently in theirs.
+bool ThroughScaleKernel(const Ipp32s* ASource, int32_t ASourceStep, Ipp32f* ADest,
+                        int32_t ADestStep, int64_t ACount, float AFactor) {
+    if (ACount < 1 || !runs::IsContiguous<TInt32>(ASourceStep) ||
+        !runs::IsContiguous<TFloat32>(ADestStep) ||
+        !runs::BlockSafe(ASource, ASourceStep, 4, ADest, ADestStep, 4, ACount))
+        return false;
+    const auto kernel = runs::ActiveSimdKernels().ScaleToFloats;
+    InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
+        kernel(ASource + AFirst, ADest + AFirst, ACountOfPiece, AFactor);
+    });
+    return true;
+}
+
 } // namespace
 
 // ---- Width conversion --------------------------------------------------------------------
@@ -433,7 +447,7 @@ void ippiConvert_32s32f_C1RSfs(const Ipp32s* pSrc, int32_t srcStep, Ipp32f* pDst
     if (scaleFactor != 0 && HasFloatReciprocal(scaleFactor)) {
         const TToFloatScaled op{PowerOfTwo(scaleFactor)};
         const int64_t count = CountOf(roiSize.cx, roiSize.cy);
-        if (!ToFloatContiguous<TInt32>(pSrc, srcStep, pDst, dstStep, count, op))
+        if (!ThroughScaleKernel(pSrc, srcStep, pDst, dstStep, count, op.Factor))
             Map<TInt32, TFloat32>(pSrc, srcStep, pDst, dstStep, count, op);
         return;
     }

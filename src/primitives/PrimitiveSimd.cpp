@@ -22,6 +22,7 @@ constexpr TSimdKernels KPortableKernels = {
     portable::Widen16,
     portable::Narrow32,
     // float conversions
+    portable::ScaleToFloats,
     portable::RoundFloats,
     portable::SaturateFloatPairs,
     // float effects
@@ -44,6 +45,7 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::Widen16,
     avx2::Narrow32,
     // float conversions
+    avx2::ScaleToFloats,
     avx2::RoundFloats,
     avx2::SaturateFloatPairs,
     // float effects
@@ -55,6 +57,7 @@ constexpr TSimdKernels KAvx512Kernels = [] {
     TSimdKernels kernels = KAvx2Kernels;
     kernels.Widen16 = avx512::Widen16;
     kernels.Narrow32 = avx512::Narrow32;
+    kernels.ScaleToFloats = avx512::ScaleToFloats;
     kernels.RoundFloats = avx512::RoundFloats;
     kernels.SaturateFloatPairs = avx512::SaturateFloatPairs;
     kernels.Biquad = avx512::Biquad;
@@ -76,6 +79,7 @@ constexpr TSimdKernels KBytePermuteKernels = {
     avx512::Widen16,
     avx512::Narrow32,
     // float conversions
+    avx512::ScaleToFloats,
     avx512::RoundFloats,
     avx512::SaturateFloatPairs,
     // float effects

@@ -8,7 +8,8 @@
 //   through windows of one.
 // - Byte tables: each input byte looked up in a table of 256 results of 1 to 4 bytes.
 // - Contiguous 16-bit samples to full-scale 32-bit samples and back.
-// - Contiguous floats, scaled and rounded, to 32-bit values one or two elements apart; two
+// - Contiguous 32-bit values to scaled floats; contiguous floats, scaled and rounded, to 32-bit
+//   values one or two elements apart; two
 //   planes of floats, scaled, rounded and saturated, into stereo frames.
 // - Biquad cascades over interleaved float frames, channels side by side in double lanes.
 // No kernel writes a byte outside its run's elements or reads past its run's last element.
@@ -139,6 +140,8 @@ struct TSimdKernels {
     void (*Narrow32)(const int32_t* ASource, int16_t* ADest, int ACount);
 
     // float conversions
+    // float(x) * AFactor, both steps rounded in the current rounding mode, over contiguous runs.
+    void (*ScaleToFloats)(const int32_t* ASource, float* ADest, int ACount, float AFactor);
     // x * AFactor in single precision, rounded in the current rounding mode to a 64-bit integer
     // whose low 32 bits are stored (NaN and magnitudes from 2^63 give 0), every ADestStep-th
     // element of ADest (any step of at least 1; the kernels have fast forms for 1 and 2).
@@ -209,6 +212,7 @@ void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 
 // float conversions
+void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFactor);
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
@@ -229,6 +233,7 @@ void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 
 // float conversions
+void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFactor);
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
@@ -243,6 +248,7 @@ void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 
 // float conversions
+void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFactor);
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);

@@ -201,6 +201,18 @@ SONVERA_TARGET_AVX2 void Narrow32(const int32_t* ASource, int16_t* ADest, int AC
 
 // float conversions
 
+SONVERA_TARGET_AVX2 void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount,
+                                       float AFactor) {
+    const __m256 factor = _mm256_set1_ps(AFactor);
+    int i = 0;
+    for (; i + 8 <= ACount; i += 8)
+        _mm256_storeu_ps(ADest + i,
+                         _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_loadu_si256(
+                                           reinterpret_cast<const __m256i*>(ASource + i))),
+                                       factor));
+    portable::ScaleToFloats(ASource + i, ADest + i, ACount - i, AFactor);
+}
+
 // Thirty-two floats per step, all converted before any is stored (loads queued behind stores
 // to nearby addresses wait for them). The processor's conversion rounds in the current mode and
 // gives the most negative 32-bit value for every input outside its range and for NaN; a step

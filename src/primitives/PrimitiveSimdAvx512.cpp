@@ -460,6 +460,46 @@ SONVERA_TARGET_AVX512 void Narrow32(const int32_t* ASource, int16_t* ADest, int 
 
 // float conversions
 
+// Sixteen per step, the stores from the first element that starts a cache line on. When the
+// source sits elsewhere in its lines, every 64-byte load would straddle two of them; instead
+// whole lines are loaded and each step's sixteen values joined from two neighbouring ones by a
+// permute. The lines read start at or after the run's first element and end at or before its
+// last.
+SONVERA_TARGET_AVX512 inline __m512 Scaled(__m512i AValues, __m512 AFactor) {
+    return _mm512_mul_ps(_mm512_maskz_cvtepi32_ps(__mmask16(0xFFFF), AValues), AFactor);
+}
+
+SONVERA_TARGET_AVX512 void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount,
+                                         float AFactor) {
+    const __m512 factor = _mm512_set1_ps(AFactor);
+    int i = ToLineStart(ADest, 4, ACount);
+    portable::ScaleToFloats(ASource, ADest, i, AFactor);
+    const auto offset = int(reinterpret_cast<uintptr_t>(ASource + i) & 63);
+    const int shift = offset / 4;
+    // The line of the first joined step must not start before the run.
+    if (offset % 4 == 0 && shift != 0 && i < shift && i + 16 <= ACount) {
+        _mm512_storeu_ps(ADest + i, Scaled(_mm512_loadu_si512(ASource + i), factor));
+        i += 16;
+    }
+    if (offset % 4 == 0 && shift != 0 && i >= shift && i + 32 <= ACount) {
+        const __m512i index = _mm512_add_epi32(
+            _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+            _mm512_set1_epi32(shift));
+        const int32_t* line = ASource + i - shift;
+        __m512i current = _mm512_load_si512(line);
+        for (; i + 32 <= ACount; i += 16) {
+            line += 16;
+            const __m512i next = _mm512_load_si512(line);
+            _mm512_storeu_ps(ADest + i,
+                             Scaled(_mm512_permutex2var_epi32(current, index, next), factor));
+            current = next;
+        }
+    }
+    for (; i + 16 <= ACount; i += 16)
+        _mm512_storeu_ps(ADest + i, Scaled(_mm512_loadu_si512(ASource + i), factor));
+    portable::ScaleToFloats(ASource + i, ADest + i, ACount - i, AFactor);
+}
+
 // Every other element: thirty-two floats rounded at once (redone by the exact rule where any
 // lane holds the conversion's out-of-range value), spread over the even lanes of four vectors and
 // stored under a mask that leaves the odd elements alone, from the first pair that starts a

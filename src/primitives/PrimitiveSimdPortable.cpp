@@ -76,6 +76,11 @@ void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount) {
 
 // float conversions
 
+void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFactor) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = float(ASource[i]) * AFactor;
+}
+
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor) {
     for (int i = 0; i < ACount; ++i)
         ADest[ptrdiff_t(i) * ADestStep] = RoundToLow32(ASource[i] * AFactor);

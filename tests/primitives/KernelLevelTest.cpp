@@ -144,7 +144,7 @@ TBytes Width24Kernels() {
     return out;
 }
 
-// Floats to 32 bits, the scaled values around every edge of the conversions (NaN, infinities,
+// 32-bit values to scaled floats, and floats to 32 bits, the scaled values around every edge of the conversions (NaN, infinities,
 // signed zeros, halfway cases, the ends of the 16- and 32-bit ranges and of the 64-bit rounding)
 // in every rounding mode; runs of lengths around both vector widths at four alignments, into
 // destinations whose other elements must keep their bytes; pairs of planes into frames.
@@ -171,8 +171,23 @@ TBytes FloatKernels() {
         const auto* bytes = reinterpret_cast<const uint8_t*>(AValues.data());
         out.insert(out.end(), bytes, bytes + AValues.size() * 4);
     };
+    // 32-bit values whose floats round (above 2^24) in every mode, at every offset of the
+    // source within a cache line against two of the destination.
+    std::vector<int32_t> integers(200);
+    for (size_t k = 0; k < integers.size(); ++k)
+        integers[k] = k % 5 == 0 ? int32_t(0x7FFFFFC0 - k) : int32_t(random());
+    integers[7] = INT32_MIN;
     for (int mode : {FE_TONEAREST, FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO}) {
         std::fesetround(mode);
+        for (int start = 0; start < 16; ++start)
+            for (int gap : {0, 5})
+                for (int count : {0, 9, 16, 31, 40, 47, 63, 100, 180 - start}) {
+                    std::vector<int32_t> dest(size_t(gap + count + 4), -5);
+                    runs::ActiveSimdKernels().ScaleToFloats(
+                        integers.data() + start, reinterpret_cast<float*>(dest.data() + gap), count,
+                        start % 2 == 0 ? 0x1p-31f : 0x1p7f);
+                    keep(dest);
+                }
         for (int sf : {0, -31, -15, 1})
             for (int start = 0; start < 4; ++start)
                 for (int count : {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 56, 63, 64, 65}) {

@@ -8,16 +8,6 @@
 
 namespace sonvera {
 
-namespace {
-
-void CheckRange(double AValue, double AMin, double AMax, const char* AName) {
-    if (!(AValue >= AMin && AValue <= AMax))
-        throw EArgumentError(
-            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
-}
-
-} // namespace
-
 // ---- Delay -----------------------------------------------------------------------------------
 
 const TClassInfo& TSVDelayFilter::ClassInfo() {
@@ -37,17 +27,17 @@ const TPropertyTableBase& TSVDelayFilter::ClassPropertyTable() {
 }
 
 void TSVDelayFilter::SetTime(double AValue) {
-    CheckRange(AValue, 1, 5000, "Time");
+    SVCheckEffectRange(AValue, 1, 5000, "Time");
     SetPropValue("Time", FTime, AValue);
 }
 
 void TSVDelayFilter::SetFeedback(double AValue) {
-    CheckRange(AValue, 0, 0.95, "Feedback");
+    SVCheckEffectRange(AValue, 0, 0.95, "Feedback");
     SetPropValue("Feedback", FFeedback, AValue);
 }
 
 void TSVDelayFilter::SetMix(double AValue) {
-    CheckRange(AValue, 0, 1, "Mix");
+    SVCheckEffectRange(AValue, 0, 1, "Mix");
     SetPropValue("Mix", FMix, AValue);
 }
 
@@ -97,17 +87,17 @@ const TPropertyTableBase& TSVFadeFilter::ClassPropertyTable() {
 }
 
 void TSVFadeFilter::SetIn(double AValue) {
-    CheckRange(AValue, 0, 86400, "In");
+    SVCheckEffectRange(AValue, 0, 86400, "In");
     SetPropValue("In", FIn, AValue);
 }
 
 void TSVFadeFilter::SetOut(double AValue) {
-    CheckRange(AValue, 0, 86400, "Out");
+    SVCheckEffectRange(AValue, 0, 86400, "Out");
     SetPropValue("Out", FOut, AValue);
 }
 
 void TSVFadeFilter::SetDuration(double AValue) {
-    CheckRange(AValue, 0, 1e7, "Duration");
+    SVCheckEffectRange(AValue, 0, 1e7, "Duration");
     SetPropValue("Duration", FDuration, AValue);
 }
 

@@ -112,8 +112,11 @@ TRunLine ParseRunArguments(const std::vector<std::string>& AArguments) {
         line.Document = words[0];
         return line;
     }
-    for (const std::string& word : words)
-        line.Text += (line.Text.empty() ? "" : " ") + ChainWord(word);
+    for (const std::string& word : words) {
+        if (!line.Text.empty())
+            line.Text += ' ';
+        line.Text += ChainWord(word);
+    }
     return line;
 }
 

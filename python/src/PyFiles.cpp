@@ -78,11 +78,17 @@ void WriteFile(const std::string& APath, const py::array& AArray, int32_t ARate,
         writer.GetCompression()->SetName(*ACodec);
     if (ABitRate)
         writer.GetCompression()->SetBitRate(*ABitRate);
-    writer.Container();
-    std::string why;
-    if (!TSVLAVFileWriter::EncoderTakes(writer.Encoder(bits),
-                                        *source.GetAudioFormat()->GetWaveFormat(), why))
-        throw EArgumentError(APath + ": " + why);
+    // The writer converts what its encoder cannot take (a rate Opus lacks), but a width asked
+    // for is kept or refused.
+    TSVWaveFormatExtensible encoded;
+    try {
+        encoded = writer.EncodedFormat(*source.GetAudioFormat()->GetWaveFormat());
+    } catch (const EArgumentError& refusal) {
+        throw EArgumentError(APath + ": " + refusal.what());
+    }
+    if (ABits != 0 && encoded.Samples.wValidBitsPerSample != bits)
+        throw EArgumentError(APath + ": codec '" + writer.Encoder(bits).name + "' cannot take " +
+                             std::to_string(bits) + "-bit samples");
     Connect(source.GetOutputPin(), writer.GetInputPin());
     StartPumping(source, writer);
     Pump(source, writer);

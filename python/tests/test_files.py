@@ -60,6 +60,12 @@ def test_blocks_stream_the_file_that_ffmpeg_decodes_the_same(tmp_path):
     assert [len(b) for b in blocks[:-1]] == [10000] * (len(blocks) - 1)
     np.testing.assert_array_equal(np.concatenate(blocks), expected)
 
+    # Opus takes no 44.1 kHz: the writer resamples, as ffmpeg does.
+    opus = str(tmp_path / "sine.opus")
+    sonvera.write(opus, expected[:44100], 44100)
+    with sonvera.open(opus) as f:
+        assert f.samplerate == 48000
+
     resampled, rate = sonvera.read(path, samplerate=44100, dtype="int16")
     assert (rate, resampled.dtype, abs(len(resampled) - 3 * 44100) <= 1) == (44100, np.int16, True)
 
@@ -77,6 +83,10 @@ def test_bad_input_raises_one_line_and_leaves_no_file(tmp_path):
         (lambda: sonvera.write(str(tmp_path / "d.wav"), noise(10, 1, 16), 0), ValueError, "rate"),
         (lambda: sonvera.write(str(tmp_path / "e.wav"), noise(10, 1, 16), 8000, bits=24),
          ValueError, "int16"),
+        (lambda: sonvera.write(str(tmp_path / "f.flac"), np.zeros((10, 1), np.float32), 8000,
+                               bits=32), sonvera.Error, "'flac' cannot take 32-bit"),
+        (lambda: sonvera.write(str(tmp_path / "g.wav"), noise(10, 1, 16), 8000, codec="libopus"),
+         sonvera.Error, "'libopus' cannot be stored in 'wav'"),
     ]
     for call, error, message in cases:
         with pytest.raises(error, match=message) as raised:

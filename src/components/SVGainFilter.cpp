@@ -28,8 +28,12 @@ const TPropertyTableBase& TSVGainFilter::ClassPropertyTable() {
 }
 
 void TSVGainFilter::SetGain(double AValue) {
-    if (!std::isfinite(AValue) || AValue < 0)
-        throw EArgumentError("Gain out of range");
+    // A negative factor is most often a level meant in decibels.
+    if (std::isfinite(AValue) && AValue < 0)
+        throw EArgumentError(
+            FormatMessage("Gain %g is not a factor of 0 or more (%gdB is a level)", AValue, AValue));
+    if (!std::isfinite(AValue))
+        throw EArgumentError("Gain is not a finite factor");
     SetPropValue("Gain", FGain, AValue);
 }
 

@@ -187,28 +187,36 @@ void TSVLimiter::ResetState(const TSVWaveFormatExtensible& AFormat) {
     FQueueGains.assign(FWindow, 1.0f);
     FQueueHead = FQueueSize = 0;
     FMinimaSum = FWindow;
-    FPosition = 0;
+    FPosition = FMinimaAt = FDelayAt = 0;
     FGain = 1;
 }
 
+// The rings' indices step and wrap by comparison: a division per frame would cost more than the
+// rest of the frame's work.
+size_t TSVLimiter::QueueSlot(size_t AOffset) const {
+    const size_t slot = FQueueHead + AOffset;
+    return slot >= FWindow ? slot - FWindow : slot;
+}
+
 float TSVLimiter::NextGain(float ARequired, float ALeaving, float ARelease) {
-    // The smallest required gain of the look-ahead window, from the monotonic queue.
+    // The smallest required gain of the look-ahead window, from the monotonic queue, which holds
+    // fewer than FWindow positions before this one joins.
     if (FQueueSize > 0 && FQueuePositions[FQueueHead] + FWindow <= FPosition) {
-        FQueueHead = (FQueueHead + 1) % FWindow;
+        FQueueHead = QueueSlot(1);
         --FQueueSize;
     }
-    while (FQueueSize > 0 && FQueueGains[(FQueueHead + FQueueSize - 1) % FWindow] >= ARequired)
+    while (FQueueSize > 0 && FQueueGains[QueueSlot(FQueueSize - 1)] >= ARequired)
         --FQueueSize;
-    const size_t tail = (FQueueHead + FQueueSize) % FWindow;
+    const size_t tail = QueueSlot(FQueueSize);
     FQueuePositions[tail] = FPosition;
     FQueueGains[tail] = ARequired;
     ++FQueueSize;
     const float minimum = FQueueGains[FQueueHead];
     // Averaged over the window once more, the minima fall in a ramp that reaches each peak's
     // gain as the peak leaves the delay, never later.
-    const size_t slot = FPosition % FWindow;
-    FMinimaSum += double{minimum} - FMinima[slot];
-    FMinima[slot] = minimum;
+    FMinimaSum += double{minimum} - FMinima[FMinimaAt];
+    FMinima[FMinimaAt] = minimum;
+    FMinimaAt = FMinimaAt + 1 == FWindow ? 0 : FMinimaAt + 1;
     const auto ramp = static_cast<float>(FMinimaSum / FWindow);
     const float released = 1 - (1 - FGain) * ARelease;
     // The leaving frame's own need bounds the gain whatever the sums' rounding did.
@@ -236,12 +244,12 @@ void TSVLimiter::ProcessFrames(TSVFloatFrames AFrames) {
         // The frame leaves the delay that took it `held` frames ago, with the gain it needs.
         float leaving = required;
         if (held > 0) {
-            const size_t slot = FPosition % held;
-            float* delayed = FDelay.data() + slot * channels;
+            float* delayed = FDelay.data() + FDelayAt * channels;
             for (uint32_t c = 0; c < channels; ++c)
                 std::swap(delayed[c], frame[c]);
-            leaving = FNeeded[slot];
-            FNeeded[slot] = required;
+            leaving = FNeeded[FDelayAt];
+            FNeeded[FDelayAt] = required;
+            FDelayAt = FDelayAt + 1 == held ? 0 : FDelayAt + 1;
         }
         ScaleFrame(frame, channels, NextGain(required, leaving, release));
     }

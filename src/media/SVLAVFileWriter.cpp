@@ -191,6 +191,15 @@ const AVCodec& TSVLAVFileWriter::Encoder(int32_t ABits, bool AFloat) const {
     return *codec;
 }
 
+TSVWaveFormatExtensible TSVLAVFileWriter::EncodedFormat(const TSVWaveFormatExtensible& AInput) const {
+    const AVCodec& encoder = Encoder(AInput.Samples.wValidBitsPerSample, SVIsFloatFormat(AInput));
+    std::string ignored;
+    if (avformat_query_codec(&Container(), encoder.id, FF_COMPLIANCE_NORMAL) != 0 &&
+        EncoderTakes(encoder, AInput, ignored))
+        return AInput;
+    return NegotiateFormat(AInput);
+}
+
 bool TSVLAVFileWriter::EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,
                                     std::string& AWhy) {
     TakeLAVLoggedError();
@@ -246,7 +255,9 @@ bool TSVLAVFileWriter::StartFile(const TSVWaveFormatExtensible& AFormat) {
     FFramesWritten = 0;
     SetAudioFormat(&AFormat);
     try {
-        OpenFile(AFormat);
+        const TSVWaveFormatExtensible encoded = EncodedFormat(AFormat);
+        OpenFile(encoded);
+        FollowFormat(AFormat); // converts when the encoder takes another format than the stream's
         return true;
     } catch (const std::exception& error) {
         Fail(error.what());

@@ -247,6 +247,8 @@ void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrame
                         float AFactor);
 
 // float effects
+// The channels of one vector of doubles.
+constexpr size_t KBiquadChannels = 4;
 void Biquad(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
             size_t ASectionCount, TSVBiquadState* AStates);
 } // namespace avx2

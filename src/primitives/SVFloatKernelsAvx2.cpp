@@ -11,7 +11,7 @@ namespace {
 struct TLanes {
     using TVector = __m256d;
     using TMask = __m128i; // the 32-bit lanes of a group's floats
-    static constexpr size_t KWidth = 4;
+    static constexpr size_t KWidth = KBiquadChannels;
 
     SONVERA_TARGET_AVX2 static void Broadcast(TVector& AOut, double AValue) {
         AOut = _mm256_set1_pd(AValue);

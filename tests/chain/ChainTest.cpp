@@ -152,7 +152,7 @@ TEST(ChainTest, MalformedTextsAndDocumentsSayWhatIsWrong) {
         {false, "tone ! ! gain", "'! !': a component is missing between them"},
         {false, "tone ! echo", "no component called 'echo' (sonvera inspect lists them)"},
         {false, "gain gain=loud", "gain Gain=loud: 'loud' is not a number"},
-        {false, "gain gain=-2", "gain Gain=-2: Gain out of range"},
+        {false, "gain gain=-2", "gain Gain=-2: Gain -2 is not a factor of 0 or more (-2dB is a level)"},
         {false, "tone frequency=3parsecs", "unknown unit 'parsecs' in '3parsecs'"},
         {false, "x. ! gain", "no component named 'x'"},
         {false, "tone name=a ! gain name=a", "two components named 'a'"},

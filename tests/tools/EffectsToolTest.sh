@@ -1,6 +1,7 @@
 #!/bin/bash
 # Effects through sonvera run as a user runs them, each output measured by sox: one row per
-# chain, its output file and what sox (or the verbose run) must say about it.
+# chain, its output file and what sox (or the verbose run) must say about it. A writer whose
+# encoder cannot take the stream as it comes converts it (float into FLAC, 44.1 kHz into Opus).
 # usage: EffectsToolTest.sh SONVERA SOX WORK_DIR
 set -u
 sonvera=$1 sox=$2 work=$3
@@ -35,5 +36,8 @@ mix, longest       |file-source filename=two.wav ! mix name=m ! file-writer file
 mix, shortest      |file-source filename=two.wav ! mix name=m shortest=true ! file-writer filename=o.wav  file-source filename=three.wav ! m.1|is "$(soxi -D o.wav 2>/dev/null)" 2.000000
 remix 5.1          |file-source filename=six.wav ! remix layout=stereo ! file-writer filename=o.wav|is "$(soxi -c o.wav 2>/dev/null)" 2
 mp3, gain, mp3     |file-source filename=tone.mp3 ! gain gain=-6dB ! file-writer filename=o.mp3|floats
+float into flac    |file-source filename=tone.mp3 ! gain gain=-6dB ! file-writer filename=o.flac|is "$(soxi -b o.flac 2>/dev/null) $(soxi -s o.flac 2>/dev/null)" "24 88200"
+44.1 kHz into opus |file-source filename=s5k.wav ! lowpass frequency=8000 ! file-writer filename=o.opus|grep -q 'after converting to 48000 Hz' verbose.txt
+float into null    |file-source filename=tone.mp3 ! gain gain=-6dB ! file-writer filename=/dev/null fileformat.name=null|grep -q 'pcm_s16le from s16' verbose.txt
 ROWS
 echo "effects tool test passed"

@@ -179,16 +179,28 @@ public:
     }
 
 private:
-    // The encoder AWriter opens for a stream of AFormat and the sample format it is handed.
+    // The encoder AWriter opens for a stream of AFormat, the sample format it is handed and,
+    // when the writer converts the stream first, the format it converts to.
     static void PrintEncoder(const std::string& AName, const TSVLAVFileWriter& AWriter,
                              const TSVWaveFormatExtensible& AFormat) {
-        const bool isFloat = SVIsFloatFormat(AFormat);
-        const int32_t bits = AFormat.Samples.wValidBitsPerSample;
+        TSVWaveFormatExtensible encoded;
+        try {
+            encoded = AWriter.EncodedFormat(AFormat);
+        } catch (const std::exception& error) {
+            std::printf("%s cannot encode it: %s\n", AName.c_str(), error.what());
+            return;
+        }
+        const bool isFloat = SVIsFloatFormat(encoded);
+        const int32_t bits = encoded.Samples.wValidBitsPerSample;
         const AVCodec& codec = AWriter.Encoder(bits, isFloat);
         const char* samples = av_get_sample_fmt_name(isFloat ? SVEncoderFloatSampleFormat(codec)
                                                              : SVEncoderSampleFormat(codec, bits));
-        std::printf("%s encodes with %s from %s samples\n", AName.c_str(), codec.name,
-                    samples ? samples : "converted");
+        const bool converted = !SVIsEqualAudioFormat(encoded, AFormat) ||
+                               bits != AFormat.Samples.wValidBitsPerSample ||
+                               isFloat != SVIsFloatFormat(AFormat);
+        std::printf("%s encodes with %s from %s samples%s\n", AName.c_str(), codec.name,
+                    samples ? samples : "converted",
+                    converted ? (" after converting to " + Describe(encoded)).c_str() : "");
     }
 
     std::vector<std::optional<TSVWaveFormatExtensible>> FSeen;

@@ -24,8 +24,9 @@ inline constexpr TGUID IID_ISVAudioBuffer{
 // channels by speaker, walking SVSpeakerValues.
 //
 // What differs by width, on purpose:
-// - 8-bit silence is the byte 127 for Zero and SetValue(0), but a speaker that CopyToAudio
-//   finds only in its destination is written as the byte 0. Since GetItem reads the raw byte,
+// - 8-bit silence is the byte 127 for Zero and SetValue(0) (the biased zero of the buffer's own
+//   operations, while 8-bit samples from a file centre on 128: see SVSampleTraits.h), but a
+//   speaker that CopyToAudio finds only in its destination is written as the byte 0. Since GetItem reads the raw byte,
 //   IsEqualToValue(127), not IsEqualToValue(0), holds after Zero on 8 bits.
 // - A constant divisor whose value as the width's primitive takes it is zero (the low byte of
 //   AValue for 8 bits, the low 16 bits for 16 bits, AValue itself above) leaves the samples and

@@ -105,6 +105,8 @@ private:
     // The gain of the frame leaving the delay, given the gain the entering frame requires and
     // the one the leaving frame does: never above the latter.
     float NextGain(float ARequired, float ALeaving, float ARelease);
+    // The queue's ring slot AOffset places after its head (AOffset up to FWindow).
+    size_t QueueSlot(size_t AOffset) const;
 
     double FCeiling = -1, FRelease = 50, FLookahead = 5;
     uint32_t FWindow = 1;       // look-ahead frames, at least 1
@@ -116,6 +118,7 @@ private:
     std::vector<uint64_t> FQueuePositions;
     std::vector<float> FQueueGains;
     size_t FQueueHead = 0, FQueueSize = 0;
+    size_t FMinimaAt = 0, FDelayAt = 0; // the next slots of FMinima and of FDelay and FNeeded
     double FMinimaSum = 0;
     uint64_t FPosition = 0;
     float FGain = 1;

@@ -8,7 +8,10 @@
 // options (options FFmpeg knows only as the encoder's own go to the encoder; a name it knows
 // nowhere is an error) and its BitRate where it differs from the declared default (elsewhere
 // the encoder's own default holds), opens the encoder for the stream's rate, width and speakers
-// and writes the header. A stream that announces another format midway (a new start-wave
+// and writes the header. A stream the encoder cannot take as it comes (float into FLAC, 44.1 kHz
+// into Opus, 32-bit into a null sink's 16-bit PCM) is opened in the negotiated nearest format
+// (EncodedFormat) and converted to it; one it can take at no rate, width or layout is refused
+// with the negotiation's reason. A stream that announces another format midway (a new start-wave
 // operation) is converted to the format the file was opened with, through a format filter and
 // a resample filter of the writer's own, until it announces that format again. Buffers are cut
 // into the encoder's frames, partial frames waiting for the next buffer; frames carry the
@@ -82,6 +85,10 @@ public:
                                             const TSVLAVFormatRequest& ARequest = {}) const {
         return SVNegotiateFormat(*this, AInput, ARequest);
     }
+    // The format a stream of AInput is encoded in: AInput where the encoder takes it, else the
+    // negotiated one (the stream is then converted to it, as a float stream into FLAC becomes
+    // 24-bit and a 44.1 kHz stream into Opus 48 kHz). EArgumentError as NegotiateFormat.
+    TSVWaveFormatExtensible EncodedFormat(const TSVWaveFormatExtensible& AInput) const;
     // Whether AEncoder takes a stream of AFormat: an encoder opened on trial with what the
     // writer would give it. AWhy receives the reason when it does not.
     static bool EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,

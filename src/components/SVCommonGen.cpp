@@ -51,7 +51,7 @@ void TSVCommonGen::IntStartStream() {
     FEnded = false;
     StartStream(static_cast<int32_t>(GetBufferSize()));
     SetRate(GetSampleRate());
-    NotifyOutputPins(TPXStartWaveOperation::Create(FAudioFormat->GetWaveFormat(), false));
+    AnnounceStream(TPXStartWaveOperation::Create(FAudioFormat->GetWaveFormat(), false));
 }
 
 void TSVCommonGen::StartPump() {

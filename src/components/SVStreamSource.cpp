@@ -64,7 +64,7 @@ void TSVStreamSource::IntStartStream() {
     FPosition = 0;
     FFormatChanges = 0;
     SetRate(FFormat.Format.nSamplesPerSec);
-    NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
+    AnnounceStream(TPXStartWaveOperation::Create(FFormat, false));
 }
 
 void TSVStreamSource::StartPump() {
@@ -126,7 +126,7 @@ void TSVStreamSource::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
     FStreamClock.Restart(FFormat.Format.nSamplesPerSec, FStreamClock.GetPosition());
     SetRate(FFormat.Format.nSamplesPerSec);
     ++FFormatChanges;
-    NotifyOutputPins(TPXStartWaveOperation::Create(FFormat, false));
+    AnnounceStream(TPXStartWaveOperation::Create(FFormat, false));
 }
 
 void TSVStreamSource::EndStream(const std::string& AError) {

@@ -8,12 +8,6 @@ namespace sonvera {
 
 namespace {
 
-void CheckRange(double AValue, double AMin, double AMax, const char* AName) {
-    if (!(AValue >= AMin && AValue <= AMax))
-        throw EArgumentError(
-            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
-}
-
 // The gains of left and right at a balance.
 float LeftGain(float APan) {
     return std::min(1.0f, 1.0f - APan);
@@ -42,7 +36,7 @@ const TPropertyTableBase& TSVPanFilter::ClassPropertyTable() {
 }
 
 void TSVPanFilter::SetPan(double AValue) {
-    CheckRange(AValue, -1, 1, "Pan");
+    SVCheckEffectRange(AValue, -1, 1, "Pan");
     SetPropValue("Pan", FPan, AValue);
 }
 
@@ -106,7 +100,7 @@ const TPropertyTableBase& TSVDCBlockFilter::ClassPropertyTable() {
 }
 
 void TSVDCBlockFilter::SetFrequency(double AValue) {
-    CheckRange(AValue, 1, 200, "Frequency");
+    SVCheckEffectRange(AValue, 1, 200, "Frequency");
     SetPropValue("Frequency", FFrequency, AValue);
 }
 

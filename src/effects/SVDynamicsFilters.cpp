@@ -10,12 +10,6 @@ namespace {
 // Decibels per doubling: level in dB = KDecibelsPerOctave * log2(magnitude).
 constexpr float KDecibelsPerOctave = 6.0205999f;
 
-void CheckRange(double AValue, double AMin, double AMax, const char* AName) {
-    if (!(AValue >= AMin && AValue <= AMax)) // NaN fails both
-        throw EArgumentError(
-            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
-}
-
 double Linear(double ADecibels) {
     return std::pow(10.0, ADecibels / 20);
 }
@@ -59,17 +53,17 @@ double SVCompressorCurve(double ALevel, double AThreshold, double ARatio, double
 // ---- Envelope --------------------------------------------------------------------------------
 
 void TSVEnvelopeFilter::SetThreshold(double AValue) {
-    CheckRange(AValue, -90, 0, "Threshold");
+    SVCheckEffectRange(AValue, -90, 0, "Threshold");
     SetPropValue("Threshold", FThreshold, AValue);
 }
 
 void TSVEnvelopeFilter::SetAttack(double AValue) {
-    CheckRange(AValue, 0.01, 2000, "Attack");
+    SVCheckEffectRange(AValue, 0.01, 2000, "Attack");
     SetPropValue("Attack", FAttack, AValue);
 }
 
 void TSVEnvelopeFilter::SetRelease(double AValue) {
-    CheckRange(AValue, 0.01, 2000, "Release");
+    SVCheckEffectRange(AValue, 0.01, 2000, "Release");
     SetPropValue("Release", FRelease, AValue);
 }
 
@@ -100,17 +94,17 @@ const TPropertyTableBase& TSVCompressor::ClassPropertyTable() {
 }
 
 void TSVCompressor::SetRatio(double AValue) {
-    CheckRange(AValue, 1, 100, "Ratio");
+    SVCheckEffectRange(AValue, 1, 100, "Ratio");
     SetPropValue("Ratio", FRatio, AValue);
 }
 
 void TSVCompressor::SetKnee(double AValue) {
-    CheckRange(AValue, 0, 24, "Knee");
+    SVCheckEffectRange(AValue, 0, 24, "Knee");
     SetPropValue("Knee", FKnee, AValue);
 }
 
 void TSVCompressor::SetMakeup(double AValue) {
-    CheckRange(AValue, -24, 48, "Makeup");
+    SVCheckEffectRange(AValue, -24, 48, "Makeup");
     SetPropValue("Makeup", FMakeup, AValue);
 }
 
@@ -162,17 +156,17 @@ const TPropertyTableBase& TSVLimiter::ClassPropertyTable() {
 }
 
 void TSVLimiter::SetCeiling(double AValue) {
-    CheckRange(AValue, -60, 0, "Ceiling");
+    SVCheckEffectRange(AValue, -60, 0, "Ceiling");
     SetPropValue("Ceiling", FCeiling, AValue);
 }
 
 void TSVLimiter::SetRelease(double AValue) {
-    CheckRange(AValue, 1, 5000, "Release");
+    SVCheckEffectRange(AValue, 1, 5000, "Release");
     SetPropValue("Release", FRelease, AValue);
 }
 
 void TSVLimiter::SetLookahead(double AValue) {
-    CheckRange(AValue, 0, 100, "Lookahead");
+    SVCheckEffectRange(AValue, 0, 100, "Lookahead");
     SetPropValue("Lookahead", FLookahead, AValue);
 }
 
@@ -275,7 +269,7 @@ const TPropertyTableBase& TSVGate::ClassPropertyTable() {
 }
 
 void TSVGate::SetRange(double AValue) {
-    CheckRange(AValue, -120, 0, "Range");
+    SVCheckEffectRange(AValue, -120, 0, "Range");
     SetPropValue("Range", FRange, AValue);
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sonvera/components/Categories.h"
+#include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
 
@@ -57,11 +58,7 @@ TRef<ISVAudioBuffer> TSVEffectFilter::FloatBufferOf(const TRef<ISVAudioBuffer>& 
         source->GetSamplesPerSecond(), source->GetChannels(), static_cast<int32_t>(frames),
         source->GetChannelMask());
     source->CopyToAudio(0, out, 0, frames);
-    const TRef<IRVTimeStamp> from = source->GetTimeStamp();
-    const TRef<IRVTimeStamp> to = out->GetTimeStamp();
-    to->SetBegin(from->GetBegin());
-    to->SetEnd(from->GetEnd());
-    to->SetAvailable(from->GetAvailable());
+    SVCopyStamp(*source, *out);
     return out;
 }
 
@@ -103,11 +100,14 @@ void TSVEffectFilter::FlushLatency(int64_t ABegin) {
     const TRef<ISVAudioBuffer> tail =
         TSVAudioBuffer::CreateWaveFormat(&format, static_cast<int32_t>(held));
     tail->Zero();
-    tail->GetTimeStamp()->SetBegin(ABegin);
-    tail->GetTimeStamp()->SetEnd(ABegin + int64_t{held} * 10'000'000 /
-                                              std::max<uint32_t>(format.Format.nSamplesPerSec, 1));
-    tail->GetTimeStamp()->SetAvailable(true);
+    SVStampBuffer(*tail, ABegin, ABegin + SVFramesToUnits(held, format.Format.nSamplesPerSec));
     GetAudioOutputPin()->SubmitBuffer(ProcessBuffer(tail));
+}
+
+void SVCheckEffectRange(double AValue, double AMin, double AMax, const char* AName) {
+    if (!(AValue >= AMin && AValue <= AMax))
+        throw EArgumentError(
+            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
 }
 
 TClassInfo SVEffectClassInfo(const char* AClassName, const char* AShortName,

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <sstream>
 
+#include "sonvera/streams/SVStreamTime.h"
+
 namespace sonvera {
 
 namespace {
@@ -171,10 +173,7 @@ TRef<ISVAudioBuffer> TSVRemixFilter::ProcessBuffer(const TRef<ISVAudioBuffer>& A
             target[o] = sum;
         }
     }
-    const TRef<IRVTimeStamp> from = AFloats->GetTimeStamp(), to = out->GetTimeStamp();
-    to->SetBegin(from->GetBegin());
-    to->SetEnd(from->GetEnd());
-    to->SetAvailable(from->GetAvailable());
+    SVCopyStamp(*AFloats, *out);
     return out;
 }
 

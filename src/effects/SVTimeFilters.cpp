@@ -3,17 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sonvera/platform/bases/QXBasicCommonGen.h"
+#include "sonvera/streams/SVStreamTime.h"
+
 namespace sonvera {
-
-namespace {
-
-void CheckRange(double AValue, double AMin, double AMax, const char* AName) {
-    if (!(AValue >= AMin && AValue <= AMax))
-        throw EArgumentError(
-            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
-}
-
-} // namespace
 
 // ---- Delay -----------------------------------------------------------------------------------
 
@@ -34,17 +27,17 @@ const TPropertyTableBase& TSVDelayFilter::ClassPropertyTable() {
 }
 
 void TSVDelayFilter::SetTime(double AValue) {
-    CheckRange(AValue, 1, 5000, "Time");
+    SVCheckEffectRange(AValue, 1, 5000, "Time");
     SetPropValue("Time", FTime, AValue);
 }
 
 void TSVDelayFilter::SetFeedback(double AValue) {
-    CheckRange(AValue, 0, 0.95, "Feedback");
+    SVCheckEffectRange(AValue, 0, 0.95, "Feedback");
     SetPropValue("Feedback", FFeedback, AValue);
 }
 
 void TSVDelayFilter::SetMix(double AValue) {
-    CheckRange(AValue, 0, 1, "Mix");
+    SVCheckEffectRange(AValue, 0, 1, "Mix");
     SetPropValue("Mix", FMix, AValue);
 }
 
@@ -94,24 +87,28 @@ const TPropertyTableBase& TSVFadeFilter::ClassPropertyTable() {
 }
 
 void TSVFadeFilter::SetIn(double AValue) {
-    CheckRange(AValue, 0, 86400, "In");
+    SVCheckEffectRange(AValue, 0, 86400, "In");
     SetPropValue("In", FIn, AValue);
 }
 
 void TSVFadeFilter::SetOut(double AValue) {
-    CheckRange(AValue, 0, 86400, "Out");
+    SVCheckEffectRange(AValue, 0, 86400, "Out");
     SetPropValue("Out", FOut, AValue);
 }
 
 void TSVFadeFilter::SetDuration(double AValue) {
-    CheckRange(AValue, 0, 1e7, "Duration");
+    SVCheckEffectRange(AValue, 0, 1e7, "Duration");
     SetPropValue("Duration", FDuration, AValue);
 }
 
 void TSVFadeFilter::ResetState(const TSVWaveFormatExtensible&) {
-    if (GetOut() > 0 && GetDuration() <= 0)
+    FLength = GetDuration();
+    if (GetOut() > 0 && FLength <= 0)
+        FLength = static_cast<double>(TQXBasicCommonGen::UpstreamDuration(*GetInputPin())) /
+                  KUnitsPerSecond;
+    if (GetOut() > 0 && FLength <= 0)
         throw EArgumentError("fade: fading out needs the stream's duration, which is not known "
-                             "(set Duration in seconds)");
+                             "upstream (set Duration in seconds)");
     FFrame = 0;
 }
 
@@ -120,7 +117,7 @@ void TSVFadeFilter::ProcessFrames(TSVFloatFrames AFrames) {
     if (rate <= 0)
         return;
     const double in = GetIn() * rate, out = GetOut() * rate;
-    const double end = GetDuration() * rate;
+    const double end = FLength * rate;
     for (uint32_t i = 0; i < AFrames.Frames(); ++i, ++FFrame) {
         const auto frame = static_cast<double>(FFrame);
         double gain = 1;

@@ -36,6 +36,7 @@ mix, longest       |file-source filename=two.wav ! mix name=m ! file-writer file
 mix, shortest      |file-source filename=two.wav ! mix name=m shortest=true ! file-writer filename=o.wav  file-source filename=three.wav ! m.1|is "$(soxi -D o.wav 2>/dev/null)" 2.000000
 remix 5.1          |file-source filename=six.wav ! remix layout=stereo ! file-writer filename=o.wav|is "$(soxi -c o.wav 2>/dev/null)" 2
 mp3, gain, mp3     |file-source filename=tone.mp3 ! gain gain=-6dB ! file-writer filename=o.mp3|floats
+fade out, length up|tone duration=2 amplitude=1 ! fade out=1 ! file-writer filename=o.wav|awk -v a="$(peak o.wav)" -v b="$("$sox" o.wav -n trim 1.95 stat 2>&1 | awk '/^Max.*amp/ {print $3}')" 'BEGIN { exit !(a > 0.99 && b <= 0.051) }'
 float into flac    |file-source filename=tone.mp3 ! gain gain=-6dB ! file-writer filename=o.flac|is "$(soxi -b o.flac 2>/dev/null) $(soxi -s o.flac 2>/dev/null)" "24 88200"
 44.1 kHz into opus |file-source filename=s5k.wav ! lowpass frequency=8000 ! file-writer filename=o.opus|grep -q 'after converting to 48000 Hz' verbose.txt
 float into null    |file-source filename=tone.mp3 ! gain gain=-6dB ! file-writer filename=/dev/null fileformat.name=null|grep -q 'pcm_s16le from s16' verbose.txt

@@ -71,6 +71,10 @@ private:
     bool FRunning = false;                   // a stream started and not yet stopped
 };
 
+// The effects' property check: EArgumentError "NAME out of range = V (MIN to MAX)" unless
+// AMin <= AValue <= AMax (NaN is out of every range).
+void SVCheckEffectRange(double AValue, double AMin, double AMax, const char* AName);
+
 // The class record of an effect: its class name, short name and one-line description, on the
 // palette's Filters category.
 TClassInfo SVEffectClassInfo(const char* AClassName, const char* AShortName,

@@ -37,8 +37,9 @@ private:
 };
 
 // Linear fades: the gain rises from 0 over the first In seconds of the stream and falls to 0
-// over the last Out seconds of it. Fading out needs the stream's length, Duration (seconds);
-// a stream started with Out set and no Duration is refused with EArgumentError.
+// over the last Out seconds of it. Fading out needs the stream's length: Duration (seconds)
+// where it is set, else the length the generators upstream announced (a file's, a tone's
+// Duration); a stream started with Out set and neither is refused with EArgumentError.
 class TSVFadeFilter : public TSVEffectFilter {
 public:
     using TSVEffectFilter::TSVEffectFilter;
@@ -51,7 +52,7 @@ public:
     void SetIn(double AValue);
     double GetOut() const { return GetPropValue(FOut); }
     void SetOut(double AValue);
-    // The stream's length in seconds; 0 when unknown.
+    // The stream's length in seconds; 0 takes the length announced upstream.
     double GetDuration() const { return GetPropValue(FDuration); }
     void SetDuration(double AValue);
 
@@ -62,6 +63,7 @@ protected:
 private:
     double FIn = 0, FOut = 0, FDuration = 0;
     uint64_t FFrame = 0; // frames of the stream so far
+    double FLength = 0;  // the running stream's length in seconds
 };
 
 } // namespace sonvera

@@ -1,5 +1,9 @@
 #include "sonvera/platform/bases/QXBasicCommonGen.h"
 
+#include <algorithm>
+#include <set>
+#include <vector>
+
 #include "sonvera/platform/runtime/MainThread.h"
 
 namespace sonvera {
@@ -144,6 +148,35 @@ bool TQXBasicCommonGen::DispatchOperation(TPXPin*, TPXPin*, const TGUID&,
     if (OperationAs<TPXQueryStreamOperation>(AOperation))
         return FRunning.load();
     return false;
+}
+
+bool TQXBasicCommonGen::AnnounceStream(const TRef<IPXNotifyOperation>& AStart) {
+    FAnnouncedDuration = GetStreamDuration();
+    return NotifyOutputPins(AStart);
+}
+
+int64_t TQXBasicCommonGen::UpstreamDuration(const TPXPin& AInput) {
+    std::vector<const TPXPin*> pending{&AInput};
+    std::set<const TPXPin*> seen;
+    int64_t longest = 0;
+    while (!pending.empty()) {
+        const TPXPin* pin = pending.back();
+        pending.pop_back();
+        if (!seen.insert(pin).second)
+            continue;
+        for (const TPXPin* upstream : pin->GetConnectedPins()) {
+            if (const auto* generator = dynamic_cast<const TQXBasicCommonGen*>(upstream->GetOwner())) {
+                const int64_t duration = generator->FAnnouncedDuration.load();
+                if (duration <= 0)
+                    return 0;
+                longest = std::max(longest, duration);
+            } else {
+                for (const TPXPin* feeding : upstream->GetDependencies())
+                    pending.push_back(feeding);
+            }
+        }
+    }
+    return longest;
 }
 
 } // namespace sonvera

@@ -53,9 +53,18 @@ public:
     virtual int64_t GetStreamPosition() const noexcept { return 0; }
     // The stream's length in 100 ns units; 0 when it is unknown or endless.
     virtual int64_t GetStreamDuration() const { return 0; }
+    // The length of the stream arriving at AInput (100 ns units), as the generators upstream
+    // announced it with their running streams, found by following each pin's dependencies up
+    // to them; the longest when branches join, 0 when any of them is endless or did not know.
+    // It reads only what they published as they announced the stream, so it takes no
+    // component's lock and may run while that announcement travels down.
+    static int64_t UpstreamDuration(const TPXPin& AInput);
 
 protected:
     virtual bool NotifyOutputPins(const TRef<IPXNotifyOperation>& AOperation) = 0;
+    // Sends a stream's start (or a new format of it) downstream, publishing GetStreamDuration
+    // first for UpstreamDuration.
+    bool AnnounceStream(const TRef<IPXNotifyOperation>& AStart);
     // Announces the stream downstream; runs inside the component lock.
     virtual void IntStartStream() = 0;
     // Starts the pump once the stream is announced; runs inside the component lock.
@@ -96,6 +105,7 @@ private:
     std::atomic<bool> FPump{false};
     std::atomic<bool> FExternalClock{false};
     std::atomic<bool> FStopPosted{false};
+    std::atomic<int64_t> FAnnouncedDuration{0};
     double FRate = 0;
     std::unique_ptr<TQXClockGen> FPumpClock;
     std::shared_ptr<IQXTimeSource> FTimeSource;

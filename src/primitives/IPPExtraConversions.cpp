@@ -10,6 +10,7 @@
 // (the two 32-bit rewrites were also checked over all 2^32 inputs).
 #include <cmath>
 #include <cstdlib>
+#include <type_traits>
 
 #include "primitives/PrimitiveArithmetic.h"
 #include "primitives/PrimitiveSimd.h"
@@ -201,6 +202,18 @@ bool ToFloatContiguous(const void* ASource, int32_t ASourceStep, Ipp32f* ADest, 
     }
 }
 
+// Contiguous 16-bit samples into contiguous floats by the unit form go through the active level's
+// kernel (see ScaleToFloats for why it is not the compiled loop).
+bool ThroughUnitKernel(const Ipp16s* ASource, int32_t ASourceStep, Ipp32f* ADest,
+                       int32_t ADestStep, int64_t ACount, const TToUnitFloat& AOp) {
+    if (ACount < 1 || ACount > (int64_t(1) << 30) || !runs::IsContiguous<TInt16>(ASourceStep) ||
+        !runs::IsContiguous<TFloat32>(ADestStep) ||
+        !runs::BlockSafe(ASource, ASourceStep, 2, ADest, ADestStep, 4, ACount))
+        return false;
+    runs::ActiveSimdKernels().UnitFloats16(ASource, ADest, int(ACount), AOp.Scale, AOp.Correction);
+    return true;
+}
+
 template <class TIn>
 void ConvertToUnitFloat(const void* ASource, int32_t ASourceStep, Ipp32f* ADest, int32_t ADestStep,
                         const IppiSize& ARegion, int32_t AScaleFactor) {
@@ -209,6 +222,11 @@ void ConvertToUnitFloat(const void* ASource, int32_t ASourceStep, Ipp32f* ADest,
         const float scale = PowerOfTwo(AScaleFactor);
         const TToUnitFloat op{scale, 1.0f / divisor * scale};
         const int64_t count = CountOf(ARegion.cx, ARegion.cy);
+        if constexpr (std::is_same_v<TIn, TInt16>) {
+            if (ThroughUnitKernel(static_cast<const Ipp16s*>(ASource), ASourceStep, ADest,
+                                  ADestStep, count, op))
+                return;
+        }
         if (!ToFloatContiguous<TIn>(ASource, ASourceStep, ADest, ADestStep, count, op))
             Map<TIn, TFloat32>(ASource, ASourceStep, ADest, ADestStep, count, op);
         return;

@@ -23,6 +23,7 @@ constexpr TSimdKernels KPortableKernels = {
     portable::Narrow32,
     // float conversions
     portable::ScaleToFloats,
+    portable::UnitFloats16,
     portable::RoundFloats,
     portable::SaturateFloatPairs,
     // float effects
@@ -46,6 +47,7 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::Narrow32,
     // float conversions
     avx2::ScaleToFloats,
+    avx2::UnitFloats16,
     avx2::RoundFloats,
     avx2::SaturateFloatPairs,
     // float effects
@@ -58,6 +60,7 @@ constexpr TSimdKernels KAvx512Kernels = [] {
     kernels.Widen16 = avx512::Widen16;
     kernels.Narrow32 = avx512::Narrow32;
     kernels.ScaleToFloats = avx512::ScaleToFloats;
+    kernels.UnitFloats16 = avx512::UnitFloats16;
     kernels.RoundFloats = avx512::RoundFloats;
     kernels.SaturateFloatPairs = avx512::SaturateFloatPairs;
     kernels.Biquad = avx512::Biquad;
@@ -80,6 +83,7 @@ constexpr TSimdKernels KBytePermuteKernels = {
     avx512::Narrow32,
     // float conversions
     avx512::ScaleToFloats,
+    avx512::UnitFloats16,
     avx512::RoundFloats,
     avx512::SaturateFloatPairs,
     // float effects

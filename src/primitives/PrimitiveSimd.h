@@ -142,6 +142,10 @@ struct TSimdKernels {
     // float conversions
     // float(x) * AFactor, both steps rounded in the current rounding mode, over contiguous runs.
     void (*ScaleToFloats)(const int32_t* ASource, float* ADest, int ACount, float AFactor);
+    // 16-bit samples to floats in -1 ... 1 by the unit form x * AScale + x * ACorrection (see
+    // ippiConvert_16s32f_C1RSfs), which the fused form from AVX2 on rounds to the same bytes.
+    void (*UnitFloats16)(const int16_t* ASource, float* ADest, int ACount, float AScale,
+                         float ACorrection);
     // x * AFactor in single precision, rounded in the current rounding mode to a 64-bit integer
     // whose low 32 bits are stored (NaN and magnitudes from 2^63 give 0), every ADestStep-th
     // element of ADest (any step of at least 1; the kernels have fast forms for 1 and 2).
@@ -213,6 +217,8 @@ void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 
 // float conversions
 void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFactor);
+void UnitFloats16(const int16_t* ASource, float* ADest, int ACount, float AScale,
+                  float ACorrection);
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
@@ -234,6 +240,8 @@ void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 
 // float conversions
 void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFactor);
+void UnitFloats16(const int16_t* ASource, float* ADest, int ACount, float AScale,
+                  float ACorrection);
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
@@ -251,6 +259,8 @@ void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 
 // float conversions
 void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFactor);
+void UnitFloats16(const int16_t* ASource, float* ADest, int ACount, float AScale,
+                  float ACorrection);
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);

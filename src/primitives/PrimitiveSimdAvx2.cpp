@@ -213,6 +213,19 @@ SONVERA_TARGET_AVX2 void ScaleToFloats(const int32_t* ASource, float* ADest, int
     portable::ScaleToFloats(ASource + i, ADest + i, ACount - i, AFactor);
 }
 
+SONVERA_TARGET_AVX2 void UnitFloats16(const int16_t* ASource, float* ADest, int ACount,
+                                      float AScale, float ACorrection) {
+    const __m256 scale = _mm256_set1_ps(AScale);
+    const __m256 correction = _mm256_set1_ps(ACorrection);
+    int i = 0;
+    for (; i + 8 <= ACount; i += 8) {
+        const __m256 x = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(ASource + i))));
+        _mm256_storeu_ps(ADest + i, _mm256_fmadd_ps(x, correction, _mm256_mul_ps(x, scale)));
+    }
+    portable::UnitFloats16(ASource + i, ADest + i, ACount - i, AScale, ACorrection);
+}
+
 // Thirty-two floats per step, all converted before any is stored (loads queued behind stores
 // to nearby addresses wait for them). The processor's conversion rounds in the current mode and
 // gives the most negative 32-bit value for every input outside its range and for NaN; a step

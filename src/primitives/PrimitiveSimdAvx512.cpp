@@ -500,6 +500,60 @@ SONVERA_TARGET_AVX512 void ScaleToFloats(const int32_t* ASource, float* ADest, i
     portable::ScaleToFloats(ASource + i, ADest + i, ACount - i, AFactor);
 }
 
+SONVERA_TARGET_AVX512 inline __m512 UnitScaled(__m256i ASamples, __m512 AScale,
+                                              __m512 ACorrection) {
+    const __m512 x = _mm512_maskz_cvtepi32_ps(
+        __mmask16(0xFFFF), _mm512_maskz_cvtepi16_epi32(__mmask16(0xFFFF), ASamples));
+    return _mm512_fmadd_ps(x, ACorrection, _mm512_mul_ps(x, AScale));
+}
+
+// As ScaleToFloats: whole output lines, and whole input lines joined by a permute where the
+// samples sit elsewhere in theirs (at any even byte offset; 32 samples per line, two output
+// lines per step).
+SONVERA_TARGET_AVX512 void UnitFloats16(const int16_t* ASource, float* ADest, int ACount,
+                                        float AScale, float ACorrection) {
+    const __m512 scale = _mm512_set1_ps(AScale);
+    const __m512 correction = _mm512_set1_ps(ACorrection);
+    int i = ToLineStart(ADest, 4, ACount);
+    portable::UnitFloats16(ASource, ADest, i, AScale, ACorrection);
+    const auto offset = int(reinterpret_cast<uintptr_t>(ASource + i) & 63);
+    // The line of the first joined step must not start before the run: one plain step first.
+    if (offset % 4 == 0 && offset != 0 && 2 * i < offset && i + 32 <= ACount) {
+        for (int k = 0; k < 32; k += 16)
+            _mm512_storeu_ps(ADest + i + k, UnitScaled(_mm256_loadu_si256(
+                                                           reinterpret_cast<const __m256i*>(
+                                                               ASource + i + k)),
+                                                       scale, correction));
+        i += 32;
+    }
+    if (offset % 4 == 0 && offset != 0 && 2 * i >= offset && i + 64 <= ACount) {
+        const __m512i index = _mm512_add_epi32(
+            _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+            _mm512_set1_epi32(offset / 4));
+        const int16_t* line = ASource + i - offset / 2;
+        __m512i current = _mm512_load_si512(line);
+        for (; i + 64 <= ACount; i += 32) {
+            line += 32;
+            const __m512i next = _mm512_load_si512(line);
+            const __m512i samples = _mm512_permutex2var_epi32(current, index, next);
+            current = next;
+            _mm512_storeu_ps(
+                ADest + i,
+                UnitScaled(_mm512_maskz_extracti64x4_epi64(__mmask8(0xF), samples, 0), scale,
+                           correction));
+            _mm512_storeu_ps(
+                ADest + i + 16,
+                UnitScaled(_mm512_maskz_extracti64x4_epi64(__mmask8(0xF), samples, 1), scale,
+                           correction));
+        }
+    }
+    for (; i + 16 <= ACount; i += 16)
+        _mm512_storeu_ps(ADest + i,
+                         UnitScaled(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i)),
+                                    scale, correction));
+    portable::UnitFloats16(ASource + i, ADest + i, ACount - i, AScale, ACorrection);
+}
+
 // Every other element: thirty-two floats rounded at once (redone by the exact rule where any
 // lane holds the conversion's out-of-range value), spread over the even lanes of four vectors and
 // stored under a mask that leaves the odd elements alone, from the first pair that starts a

@@ -81,6 +81,14 @@ void ScaleToFloats(const int32_t* ASource, float* ADest, int ACount, float AFact
         ADest[i] = float(ASource[i]) * AFactor;
 }
 
+void UnitFloats16(const int16_t* ASource, float* ADest, int ACount, float AScale,
+                  float ACorrection) {
+    for (int i = 0; i < ACount; ++i) {
+        const float x = float(ASource[i]);
+        ADest[i] = x * AScale + x * ACorrection;
+    }
+}
+
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor) {
     for (int i = 0; i < ACount; ++i)
         ADest[ptrdiff_t(i) * ADestStep] = RoundToLow32(ASource[i] * AFactor);

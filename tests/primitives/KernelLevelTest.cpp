@@ -188,6 +188,17 @@ TBytes FloatKernels() {
                         start % 2 == 0 ? 0x1p-31f : 0x1p7f);
                     keep(dest);
                 }
+        // 16-bit samples by the unit form, at every even byte offset within a line.
+        const auto* samples = reinterpret_cast<const int16_t*>(integers.data());
+        for (int start = 0; start < 32; ++start)
+            for (int count : {0, 31, 64, 95, 120, 300 - start}) {
+                std::vector<float> floats(size_t(count) + 4, -5.0f);
+                runs::ActiveSimdKernels().UnitFloats16(samples + start, floats.data(), count,
+                                                       0x1p-15f, 1.0f / 32767.0f * 0x1p-15f);
+                keep(std::vector<int32_t>(reinterpret_cast<const int32_t*>(floats.data()),
+                                          reinterpret_cast<const int32_t*>(floats.data()) +
+                                              floats.size()));
+            }
         for (int sf : {0, -31, -15, 1})
             for (int start = 0; start < 4; ++start)
                 for (int count : {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 56, 63, 64, 65}) {

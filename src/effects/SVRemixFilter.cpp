@@ -3,6 +3,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "sonvera/primitives/SVFloatKernels.h"
 #include "sonvera/streams/SVStreamTime.h"
 
 namespace sonvera {
@@ -163,16 +164,7 @@ TRef<ISVAudioBuffer> TSVRemixFilter::ProcessBuffer(const TRef<ISVAudioBuffer>& A
     const TRef<ISVAudioBuffer> out = TSVAudioBuffer::CreateFloatSizeEx(
         AFloats->GetSamplesPerSecond(), int32_t(outputs), int32_t(in.Frames()), FSpeakers);
     const TSVFloatFrames frames = SVWriteFloatFrames(out);
-    for (uint32_t i = 0; i < in.Frames(); ++i) {
-        const float* source = in.Frame(i);
-        float* target = frames.Frame(i);
-        for (size_t o = 0; o < outputs; ++o) {
-            float sum = 0;
-            for (size_t c = 0; c < inputs; ++c)
-                sum += FWeights[o * inputs + c] * source[c];
-            target[o] = sum;
-        }
-    }
+    SVMatrixFloat(in.Data(), inputs, frames.Data(), outputs, in.Frames(), FWeights.data());
     SVCopyStamp(*AFloats, *out);
     return out;
 }

@@ -214,6 +214,22 @@ void SVAddScaledFloat(const float* ASource, float* ATarget, size_t ACount, float
     });
 }
 
+void SVMatrixFloat(const float* ASource, size_t AInputs, float* ATarget, size_t AOutputs,
+                   size_t AFrames, const float* AWeights) noexcept {
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        const float* source = ASource;
+        float* target = ATarget;
+        for (size_t i = 0; i < AFrames; ++i, source += AInputs, target += AOutputs)
+            for (size_t o = 0; o < AOutputs; ++o) {
+                const float* weights = AWeights + o * AInputs;
+                float sum = 0;
+                for (size_t c = 0; c < AInputs; ++c)
+                    sum += weights[c] * source[c];
+                target[o] = sum;
+            }
+    });
+}
+
 // The largest magnitude as the largest bit pattern with the sign cleared: for numbers the two
 // orders agree (and a maximum of integers vectorises where one of floats may not), and a NaN,
 // whose pattern lies above infinity's, is left out.

@@ -404,8 +404,8 @@ template <class T> void Keep(TBytes& AOut, const std::vector<T>& AValues) {
 }
 
 // The float path's kernels: every width both ways (NaN, infinities, the range ends and halfway
-// cases mixed in, contiguous and strided, dithered), gains, ramps, mixing and peaks, at lengths
-// around the vector widths; biquad cascades of one to three sections over one to seventeen
+// cases mixed in, contiguous and strided, dithered), gains, ramps, mixing, channel matrices and
+// peaks, at lengths around the vector widths; biquad cascades of one to three sections over one to seventeen
 // channels (every chunk and mask of the vector kernels), in two calls so that the states carry
 // over, from states small enough to be flushed.
 TBytes FloatEffectKernels() {
@@ -438,6 +438,11 @@ TBytes FloatEffectKernels() {
             SVRampFloat(gains.data(), gains.size() / channels, channels, 0.9f, 0.1f);
         gains.push_back(SVPeakFloat(floats.data() + 1, floats.size() - 1));
         Keep(out, gains);
+        std::vector<float> mixed(6 * count);
+        const float weights[] = {0.5f, 0.7071068f, 0.0f, -1.3f, 0.25f, 1e-3f};
+        SVMatrixFloat(floats.data(), 2, mixed.data(), 3, count, weights);
+        SVMatrixFloat(floats.data(), 1, mixed.data() + 3 * count, 3, count, weights);
+        Keep(out, mixed);
     }
     const TSVBiquad sections[] = {{0.2, 0.4, 0.2, -1.1, 0.5},
                                   {1.0, -1.9, 0.95, -1.8, 0.9},

@@ -39,6 +39,10 @@ void SVScaleFloat(float* AData, size_t ACount, float AGain) noexcept;
 void SVRampFloat(float* AData, size_t AFrames, size_t AChannels, float AFrom, float ATo) noexcept;
 // ATarget[i] += ASource[i] * AGain.
 void SVAddScaledFloat(const float* ASource, float* ATarget, size_t ACount, float AGain) noexcept;
+// AFrames interleaved frames of AInputs channels mixed into frames of AOutputs channels:
+// output o = the sum over input channels c, in order, of AWeights[o * AInputs + c] * input c.
+void SVMatrixFloat(const float* ASource, size_t AInputs, float* ATarget, size_t AOutputs,
+                   size_t AFrames, const float* AWeights) noexcept;
 // The largest |AData[i]| (0 for none).
 float SVPeakFloat(const float* AData, size_t ACount) noexcept;
 

@@ -1,8 +1,8 @@
 # Fails with the list of includes that cross into an area the including area does not declare:
 # public headers (<sonvera/...> or "sonvera/..."), and quoted includes of another folder's
-# headers. An area's private headers under src/ belong to it alone; the level machinery of
-# src/internal/ to the areas that declare KERNELS; test helpers under tests/ follow the public
-# rule.
+# headers (a relative one as the header it reaches). An area's private headers under src/
+# belong to it alone; the level machinery of src/internal/ to the areas that declare KERNELS;
+# test helpers under tests/ follow the public rule.
 cmake_minimum_required(VERSION 3.25)
 include(${AREA_MAP})
 set(area_dirs)
@@ -25,6 +25,17 @@ foreach(area IN LISTS SONVERA_AREAS)
             string(REGEX REPLACE "^[^\"<]*([\"<])([^\">]*)[\">].*$" "\\1;\\2" parts "${line}")
             list(GET parts 0 quote)
             list(GET parts 1 header)
+            if(quote STREQUAL "\"" AND header MATCHES "^\\.\\.?/")
+                # A relative include is checked as the header it reaches.
+                get_filename_component(file_dir ${file} DIRECTORY)
+                get_filename_component(reached "${file_dir}/${header}" ABSOLUTE)
+                file(RELATIVE_PATH reached ${ROOT} ${reached})
+                if(reached MATCHES "^include/(sonvera/.*)$")
+                    set(header ${CMAKE_MATCH_1})
+                elseif(reached MATCHES "^(src|tests)/(.*)$")
+                    set(header ${CMAKE_MATCH_2})
+                endif()
+            endif()
             if(header MATCHES "^sonvera/")
                 string(REGEX REPLACE "^sonvera/" "" public ${header})
                 get_filename_component(header_dir ${public} DIRECTORY)

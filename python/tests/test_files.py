@@ -96,7 +96,9 @@ def test_bad_input_raises_one_line_and_leaves_no_file(tmp_path):
 
 
 def test_ctrl_c_stops_a_running_write_and_removes_the_part_file(tmp_path):
-    samples = noise(44100 * 120, 1, 16)
+    # Twenty minutes: about a second of encoding, which the watcher has to notice the file in
+    # even on a loaded machine (two minutes, a tenth of a second, was sometimes over first).
+    samples = np.tile(noise(44100 * 120, 1, 16), (10, 1))
     path = tmp_path / "long.flac"
 
     def interrupt_once_the_file_is_open():

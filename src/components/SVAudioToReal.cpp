@@ -13,7 +13,7 @@ const TClassInfo& TSVAudioToReal::ClassInfo() {
                                  .Category = &TSonveraConvertersToolbarCategory::ClassInfo(),
                                  .ShortName = "audio-to-real",
                                  .Description =
-                                     "splits audio into one stream of reals per channel"};
+                                     "Splits audio into one stream of reals per channel"};
     return info;
 }
 

@@ -13,7 +13,7 @@ const TClassInfo& TSVGainFilter::ClassInfo() {
                                  .Category = &TSonveraFiltersToolbarCategory::ClassInfo(),
                                  .ShortName = "gain",
                                  .Description =
-                                     "multiplies every sample by a factor (rounded, saturated)"};
+                                     "Multiplies every sample by a factor (rounded, saturated)"};
     return info;
 }
 

@@ -110,10 +110,14 @@ def test_ctrl_c_stops_a_running_write_and_removes_the_part_file(tmp_path):
             time.sleep(0.0005)
 
     watcher = threading.Thread(target=interrupt_once_the_file_is_open)
+    # Python's own Ctrl-C handler, even where the test was started with SIGINT ignored (a
+    # background job of a script).
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
     watcher.start()
     try:
         with pytest.raises(KeyboardInterrupt):
             sonvera.write(str(path), samples, 44100)
     finally:
         watcher.join()
+        signal.signal(signal.SIGINT, previous)
     assert os.listdir(tmp_path) == []

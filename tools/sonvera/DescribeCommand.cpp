@@ -58,6 +58,16 @@ struct TPropertyLine {
     std::string Name, Kind, Default, Description, Members;
 };
 
+// The value a newly made component has, which its constructor may have set apart from the
+// class's declared default (a tone's 44100 Hz beside the format's 11025).
+TPropertyValue NewValueOf(const TPropertyInfo& AProperty, const TPersistent& AObject) {
+    try {
+        return AProperty.GetValue(AObject);
+    } catch (const std::exception&) {
+        return AProperty.Default();
+    }
+}
+
 void CollectProperties(const TPersistent& AObject, const std::string& APrefix,
                        std::vector<TPropertyLine>& ALines) {
     for (const TPropertyInfo& property : AObject.GetPropertyTable().Properties()) {
@@ -67,11 +77,9 @@ void CollectProperties(const TPersistent& AObject, const std::string& APrefix,
                 CollectProperties(*object, name + ".", ALines);
             continue;
         }
-        TPropertyLine line{name,
-                           SVPropertyKindName(property.Kind()),
-                           SVPropertyValueText(property, property.Default()),
-                           property.Description(),
-                           {}};
+        TPropertyLine line{name, SVPropertyKindName(property.Kind()),
+                           SVPropertyValueText(property, NewValueOf(property, AObject)),
+                           property.Description(), {}};
         if (property.Kind() == pkString)
             line.Default = "\"" + line.Default + "\"";
         if (property.EnumType())

@@ -41,6 +41,19 @@ std::string StreamOf(const TPXPin& APin) {
     return name.empty() ? "unnamed" : name;
 }
 
+// "X has no input 5 (it has 2: 0 to 1)", with the property that adds pins where the component
+// has one ("set inputs=6").
+std::string MissingPinText(TPersistent& AComponent, const std::string& AName,
+                           const char* AKind, int32_t AIndex, size_t ACount) {
+    std::string text = AName + " has no " + AKind + " " + std::to_string(AIndex) + " (it has " +
+                       std::to_string(ACount) +
+                       (ACount > 1 ? ": 0 to " + std::to_string(ACount - 1) : std::string());
+    const std::string counter = std::string(AKind) + "s";
+    if (SVFindProperty(AComponent, counter).Info)
+        text += "; set " + counter + "=" + std::to_string(AIndex + 1) + " for more";
+    return text + ")";
+}
+
 // Pins to try for a connection: the one asked for, or the free ones first, then the others.
 std::vector<TPXPin*> Candidates(const std::vector<TPXPin*>& APins, int32_t AIndex) {
     if (AIndex >= 0)
@@ -343,13 +356,15 @@ void TSVChain::Connect(const std::string& AFrom, const std::string& ATo, int32_t
     if (outputs.empty())
         throw EArgumentError(AFrom + " (no output) cannot feed " + ATo);
     if (AOutput >= static_cast<int64_t>(outputs.size()))
-        throw EArgumentError(AFrom + " has no output " + std::to_string(AOutput));
+        throw EArgumentError(
+            MissingPinText(FImpl->Component(AFrom), AFrom, "output", AOutput, outputs.size()));
     const std::string what =
         AFrom + "'s output (" + StreamOf(*outputs[AOutput < 0 ? 0 : AOutput]) + ") cannot feed ";
     if (inputs.empty())
         throw EArgumentError(what + ATo + " (no input)");
     if (AInput >= static_cast<int64_t>(inputs.size()))
-        throw EArgumentError(ATo + " has no input " + std::to_string(AInput));
+        throw EArgumentError(
+            MissingPinText(FImpl->Component(ATo), ATo, "input", AInput, inputs.size()));
     for (TPXPin* output : Candidates(outputs, AOutput))
         for (TPXPin* input : Candidates(inputs, AInput))
             if (output->Connect(input)) {

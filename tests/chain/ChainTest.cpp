@@ -158,7 +158,7 @@ TEST(ChainTest, MalformedTextsAndDocumentsSayWhatIsWrong) {
         {false, "tone name=a ! gain name=a", "two components named 'a'"},
         {false, "file-source filename=\"in.wav", "unterminated quote in '\"in.wav'"},
         {false, "tone.3 ! gain", "no component named 'tone'"},
-        {false, "tone name=t ! gain  t.5 ! gain", "t has no output 5"},
+        {false, "tone name=t ! gain  t.5 ! gain", "t has no output 5 (it has 1)"},
         {false, "gain=2", "property 'gain=2' has no component before it"},
         {true, "{\"Version\":", "chain document: not JSON"},
         {true, "[]", "chain document: the document is not an object"},

@@ -475,8 +475,11 @@ void TSVAudioBuffer::CopyTo(uint32_t ASrcOffset, const TRef<IQXDataBuffer>& ADes
 // ---- Free functions ------------------------------------------------------------------------
 
 bool SVIsFloatFormat(const TSVWaveFormatExtensible& AFormat) noexcept {
+    // The record is packed and may sit anywhere (in an optional, in a file's bytes): its GUID is
+    // copied out before the comparison takes it by reference.
+    const TGUID subFormat = AFormat.SubFormat;
     return AFormat.Format.wFormatTag == WAVE_FORMAT_EXTENSIBLE &&
-           AFormat.SubFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+           subFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
 }
 
 bool SVIsFloatBuffer(const ISVAudioBuffer& ABuffer) {

@@ -36,8 +36,7 @@ const TPropertyTableBase& TSVPanFilter::ClassPropertyTable() {
 }
 
 void TSVPanFilter::SetPan(double AValue) {
-    SVCheckEffectRange(AValue, -1, 1, "Pan");
-    SetPropValue("Pan", FPan, AValue);
+    SetInRange("Pan", FPan, AValue, -1, 1);
 }
 
 void TSVPanFilter::ResetState(const TSVWaveFormatExtensible&) {
@@ -100,8 +99,7 @@ const TPropertyTableBase& TSVDCBlockFilter::ClassPropertyTable() {
 }
 
 void TSVDCBlockFilter::SetFrequency(double AValue) {
-    SVCheckEffectRange(AValue, 1, 200, "Frequency");
-    SetPropValue("Frequency", FFrequency, AValue);
+    SetInRange("Frequency", FFrequency, AValue, 1, 200);
 }
 
 void TSVDCBlockFilter::ResetState(const TSVWaveFormatExtensible& AFormat) {

@@ -53,18 +53,15 @@ double SVCompressorCurve(double ALevel, double AThreshold, double ARatio, double
 // ---- Envelope --------------------------------------------------------------------------------
 
 void TSVEnvelopeFilter::SetThreshold(double AValue) {
-    SVCheckEffectRange(AValue, -90, 0, "Threshold");
-    SetPropValue("Threshold", FThreshold, AValue);
+    SetInRange("Threshold", FThreshold, AValue, -90, 0);
 }
 
 void TSVEnvelopeFilter::SetAttack(double AValue) {
-    SVCheckEffectRange(AValue, 0.01, 2000, "Attack");
-    SetPropValue("Attack", FAttack, AValue);
+    SetInRange("Attack", FAttack, AValue, 0.01, 2000);
 }
 
 void TSVEnvelopeFilter::SetRelease(double AValue) {
-    SVCheckEffectRange(AValue, 0.01, 2000, "Release");
-    SetPropValue("Release", FRelease, AValue);
+    SetInRange("Release", FRelease, AValue, 0.01, 2000);
 }
 
 TSVEnvelopeTimes TSVEnvelopeFilter::EnvelopeTimes() const {
@@ -94,18 +91,15 @@ const TPropertyTableBase& TSVCompressor::ClassPropertyTable() {
 }
 
 void TSVCompressor::SetRatio(double AValue) {
-    SVCheckEffectRange(AValue, 1, 100, "Ratio");
-    SetPropValue("Ratio", FRatio, AValue);
+    SetInRange("Ratio", FRatio, AValue, 1, 100);
 }
 
 void TSVCompressor::SetKnee(double AValue) {
-    SVCheckEffectRange(AValue, 0, 24, "Knee");
-    SetPropValue("Knee", FKnee, AValue);
+    SetInRange("Knee", FKnee, AValue, 0, 24);
 }
 
 void TSVCompressor::SetMakeup(double AValue) {
-    SVCheckEffectRange(AValue, -24, 48, "Makeup");
-    SetPropValue("Makeup", FMakeup, AValue);
+    SetInRange("Makeup", FMakeup, AValue, -24, 48);
 }
 
 void TSVCompressor::ResetState(const TSVWaveFormatExtensible&) {
@@ -156,18 +150,15 @@ const TPropertyTableBase& TSVLimiter::ClassPropertyTable() {
 }
 
 void TSVLimiter::SetCeiling(double AValue) {
-    SVCheckEffectRange(AValue, -60, 0, "Ceiling");
-    SetPropValue("Ceiling", FCeiling, AValue);
+    SetInRange("Ceiling", FCeiling, AValue, -60, 0);
 }
 
 void TSVLimiter::SetRelease(double AValue) {
-    SVCheckEffectRange(AValue, 1, 5000, "Release");
-    SetPropValue("Release", FRelease, AValue);
+    SetInRange("Release", FRelease, AValue, 1, 5000);
 }
 
 void TSVLimiter::SetLookahead(double AValue) {
-    SVCheckEffectRange(AValue, 0, 100, "Lookahead");
-    SetPropValue("Lookahead", FLookahead, AValue);
+    SetInRange("Lookahead", FLookahead, AValue, 0, 100);
 }
 
 void TSVLimiter::ResetState(const TSVWaveFormatExtensible& AFormat) {
@@ -269,8 +260,7 @@ const TPropertyTableBase& TSVGate::ClassPropertyTable() {
 }
 
 void TSVGate::SetRange(double AValue) {
-    SVCheckEffectRange(AValue, -120, 0, "Range");
-    SetPropValue("Range", FRange, AValue);
+    SetInRange("Range", FRange, AValue, -120, 0);
 }
 
 void TSVGate::ResetState(const TSVWaveFormatExtensible&) {

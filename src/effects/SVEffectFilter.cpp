@@ -104,10 +104,12 @@ void TSVEffectFilter::FlushLatency(int64_t ABegin) {
     GetAudioOutputPin()->SubmitBuffer(ProcessBuffer(tail));
 }
 
-void SVCheckEffectRange(double AValue, double AMin, double AMax, const char* AName) {
+void TSVEffectFilter::SetInRange(const char* AName, double& AField, double AValue, double AMin,
+                                 double AMax) {
     if (!(AValue >= AMin && AValue <= AMax))
         throw EArgumentError(
             FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
+    SetPropValue(AName, AField, AValue);
 }
 
 TClassInfo SVEffectClassInfo(const char* AClassName, const char* AShortName,

@@ -27,18 +27,15 @@ const TPropertyTableBase& TSVDelayFilter::ClassPropertyTable() {
 }
 
 void TSVDelayFilter::SetTime(double AValue) {
-    SVCheckEffectRange(AValue, 1, 5000, "Time");
-    SetPropValue("Time", FTime, AValue);
+    SetInRange("Time", FTime, AValue, 1, 5000);
 }
 
 void TSVDelayFilter::SetFeedback(double AValue) {
-    SVCheckEffectRange(AValue, 0, 0.95, "Feedback");
-    SetPropValue("Feedback", FFeedback, AValue);
+    SetInRange("Feedback", FFeedback, AValue, 0, 0.95);
 }
 
 void TSVDelayFilter::SetMix(double AValue) {
-    SVCheckEffectRange(AValue, 0, 1, "Mix");
-    SetPropValue("Mix", FMix, AValue);
+    SetInRange("Mix", FMix, AValue, 0, 1);
 }
 
 void TSVDelayFilter::ResetState(const TSVWaveFormatExtensible& AFormat) {
@@ -87,18 +84,15 @@ const TPropertyTableBase& TSVFadeFilter::ClassPropertyTable() {
 }
 
 void TSVFadeFilter::SetIn(double AValue) {
-    SVCheckEffectRange(AValue, 0, 86400, "In");
-    SetPropValue("In", FIn, AValue);
+    SetInRange("In", FIn, AValue, 0, 86400);
 }
 
 void TSVFadeFilter::SetOut(double AValue) {
-    SVCheckEffectRange(AValue, 0, 86400, "Out");
-    SetPropValue("Out", FOut, AValue);
+    SetInRange("Out", FOut, AValue, 0, 86400);
 }
 
 void TSVFadeFilter::SetDuration(double AValue) {
-    SVCheckEffectRange(AValue, 0, 1e7, "Duration");
-    SetPropValue("Duration", FDuration, AValue);
+    SetInRange("Duration", FDuration, AValue, 0, 1e7);
 }
 
 void TSVFadeFilter::ResetState(const TSVWaveFormatExtensible&) {

@@ -39,6 +39,9 @@ public:
     static TRef<ISVAudioBuffer> FloatBufferOf(const TRef<ISVAudioBuffer>& AInBuffer);
 
 protected:
+    // A published setting's setter: EArgumentError "NAME out of range = V (MIN to MAX)" unless
+    // AMin <= AValue <= AMax (NaN is out of every range), else set as by SetPropValue.
+    void SetInRange(const char* AName, double& AField, double AValue, double AMin, double AMax);
     // Forgets what the effect kept from earlier samples; AFormat is the stream's float format.
     virtual void ResetState(const TSVWaveFormatExtensible& AFormat);
     // The frames of one buffer, in place (nothing by default).
@@ -70,10 +73,6 @@ private:
     uint32_t FLatencyToSkip = 0;             // frames still to drop at the stream's start
     bool FRunning = false;                   // a stream started and not yet stopped
 };
-
-// The effects' property check: EArgumentError "NAME out of range = V (MIN to MAX)" unless
-// AMin <= AValue <= AMax (NaN is out of every range).
-void SVCheckEffectRange(double AValue, double AMin, double AMax, const char* AName);
 
 // The class record of an effect: its class name, short name and one-line description, on the
 // palette's Filters category.

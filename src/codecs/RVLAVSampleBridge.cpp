@@ -10,6 +10,7 @@
 #include "sonvera/platform/runtime/Exceptions.h"
 #include "sonvera/primitives/SVFloatKernels.h"
 #include "sonvera/primitives/SVSampleKernels.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
@@ -395,7 +396,7 @@ void SVWriteFrameSamples(const void* ASource, int32_t ABits, int32_t AChannels, 
         if (packed == AV_SAMPLE_FMT_U8)
             Transfer<uint8_t, uint8_t>(source, AChannels, AFrames, ADest, AOffset, planar, TSame());
         else if (floats)
-            ToFloats(source, 8, 128, AChannels, AFrames, ADest, AOffset, format);
+            ToFloats(source, 8, TSVSampleTraits<8>::KSilence, AChannels, AFrames, ADest, AOffset, format);
         else
             Refuse(ABits, format);
         return;

@@ -7,6 +7,7 @@
 
 #include "internal/KernelLevel.h"
 #include "primitives/PrimitiveSimd.h"
+#include "sonvera/primitives/SVSampleTraits.h"
 
 namespace sonvera {
 
@@ -15,7 +16,7 @@ namespace {
 template <int32_t VBits> float LoadAsFloat(const uint8_t* AAt) noexcept {
     constexpr float KScale = 1.0f / static_cast<float>(1u << (VBits - 1));
     if constexpr (VBits == 8) {
-        return static_cast<float>(int32_t{AAt[0]} - 128) * KScale;
+        return static_cast<float>(int32_t{AAt[0]} - int32_t{TSVSampleTraits<8>::KSilence}) * KScale;
     } else if constexpr (VBits == 16) {
         int16_t value;
         std::memcpy(&value, AAt, sizeof value);
@@ -36,7 +37,7 @@ template <int32_t VBits> int32_t RoundToWidth(double AScaled) noexcept {
     constexpr double KHigh = -KLow - 1;
     const double rounded = std::nearbyint(AScaled == AScaled ? AScaled : 0.0);
     const auto value = static_cast<int32_t>(std::clamp(rounded, KLow, KHigh));
-    return VBits == 8 ? value + 128 : value;
+    return VBits == 8 ? value + int32_t{TSVSampleTraits<8>::KSilence} : value;
 }
 
 template <int32_t VBits> void StoreInteger(uint8_t* AAt, int32_t AValue) noexcept {

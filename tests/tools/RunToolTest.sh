@@ -44,6 +44,11 @@ check_refusal "m has no input 2 (it has 2: 0 to 1; set inputs=3 for more)" \
     "$sonvera" run "tone name=t ! mix name=m ! file-writer filename=bad.wav  t. ! m.2"
 check_refusal "s has no output 2 (it has 2: 0 to 1; set countchannels=3 for more)" \
     "$sonvera" run "tone ! audio-to-real name=s  s.2 ! gain"
+# A failing run still tells, with --verbose, the formats it saw before the failure.
+check_refusal "file-writer: codec 'libopus' cannot be stored in 'wav'" "$sonvera" run --verbose \
+    "file-source filename=in.flac ! gain ! file-writer filename=bad.wav compression.name=libopus"
+grep -qx "gain.0 -> file-writer.0: $(soxi -r in.flac) Hz, $(soxi -c in.flac) channel(s), $(soxi -b \
+    in.flac)-bit integer" out.txt || fail "run --verbose before a failure: $(cat out.txt)"
 # A file-size limit stands for a full disk (the tool ignores SIGXFSZ).
 check_refusal "file-writer: " bash -c "ulimit -f 64; exec '$sonvera' run --quiet \
     'tone duration=60 ! file-writer filename=big.wav'"

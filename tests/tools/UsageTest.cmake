@@ -33,10 +33,11 @@ function(expect_same_data A B RAW)
 endfunction()
 
 # --- Help, version, catalogs. ---
-foreach(command convert codecs formats probe demo info)
+foreach(command convert codecs formats probe demo info run)
     run(0 help ${SONVERA} ${command} --help)
     expect("${help}" "^usage: sonvera ${command}")
 endforeach()
+expect("${help}" "\n--verbose names") # run's own help, past its usage lines
 run(0 version ${SONVERA} --version)
 expect("${version}" "^sonvera [0-9]+\\.[0-9]+\\.[0-9]+ .*FFmpeg")
 run(0 formats ${SONVERA} formats --audio)

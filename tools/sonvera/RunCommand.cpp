@@ -51,7 +51,7 @@ constexpr const char* KRunHelp =
     "\n"
     "--verbose names, after the summary, the format each connection carried (rate, channels,\n"
     "sample format) and the one each file writer encoded, so that a chain that stays in float\n"
-    "shows it.\n"
+    "shows it; when the run fails, it names those seen before the failure.\n"
     "--save writes the chain as a document instead of running it; sonvera run CHAIN.json runs\n"
     "it. Outputs appear under their names only when complete; Ctrl-C stops the chain, leaves\n"
     "no partial file and exits with 130.\n";
@@ -168,10 +168,13 @@ public:
         }
     }
 
-    void Print(const TSVChain& AChain) const {
+    // Every connection, or with AKnownOnly those whose format was seen.
+    void Print(const TSVChain& AChain, bool AKnownOnly = false) const {
         const std::vector<TSVChain::TConnection>& connections = AChain.GetConnections();
         for (size_t i = 0; i < connections.size() && i < FSeen.size(); ++i) {
             const TSVChain::TConnection& link = connections[i];
+            if (AKnownOnly && !FSeen[i])
+                continue;
             const std::string format = FSeen[i] ? Describe(*FSeen[i]) : "no stream seen";
             std::printf("%s.%u -> %s.%u: %s\n", link.From.c_str(), link.Output, link.To.c_str(),
                         link.Input, format.c_str());
@@ -222,10 +225,18 @@ int RunChain(TSVChain& AChain, bool AQuiet, bool AVerbose) {
             progress.Update(AProgress.Position, AProgress.Duration);
         });
         const TSignalGuard signals(StopChain, &running);
-        AChain.Start();
-        if (AVerbose) // every start has reached its connections; no stop has yet
-            formats.Catch(AChain);
-        AChain.Wait();
+        try {
+            AChain.Start();
+            if (AVerbose) // every start has reached its connections; no stop has yet
+                formats.Catch(AChain);
+            AChain.Wait();
+        } catch (const std::exception&) {
+            if (AVerbose) { // what was seen before the failure, which follows on its own line
+                formats.Print(AChain, true);
+                std::fflush(stdout);
+            }
+            throw;
+        }
         if (AChain.GetStopped())
             TSignalGuard::ThrowIfCaught();
     }

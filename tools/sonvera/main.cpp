@@ -65,7 +65,8 @@ int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArg
         std::fputs(KConvertHelp, stdout);
         return 0;
     }
-    if (AsksForHelp(AArguments) && !UsageOf(ACommand).empty()) {
+    // run explains chain text in its own help; the others give their usage lines.
+    if (ACommand != "run" && AsksForHelp(AArguments) && !UsageOf(ACommand).empty()) {
         std::fputs(UsageOf(ACommand).c_str(), stdout);
         return 0;
     }

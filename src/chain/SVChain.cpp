@@ -278,11 +278,13 @@ struct TSVChain::TImpl {
             }
     }
 
+    // Takes no source's lock: a source's tick may hold it while it waits in a mix for another
+    // source whose end this thread delivers.
     TProgress Progress(TClock::time_point AStart) const {
         TProgress progress;
         for (const TQXBasicCommonGen* source : Sources()) {
             progress.Position = std::max(progress.Position, source->GetStreamPosition());
-            progress.Duration = std::max(progress.Duration, source->GetStreamDuration());
+            progress.Duration = std::max(progress.Duration, source->GetAnnouncedDuration());
         }
         const double elapsed = std::chrono::duration<double>(TClock::now() - AStart).count();
         if (elapsed > 0)

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using namespace sonvera::bench;
 
 namespace {
 
@@ -21,16 +21,6 @@ constexpr int32_t KFrames = 16384;
 
 const TSVSpeakers KStereo = KSVSpeakersStereo;
 const TSVSpeakers KSurround51 = KSVSpeakers5Point1;
-
-void StartUp() {
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializeSVSimpleAudioBuffer();
-}
-
-void CountSamples(benchmark::State& AState, int64_t ASamples) {
-    AState.SetItemsProcessed(AState.iterations() * ASamples);
-}
 
 // A buffer whose samples are a ramp of bytes, so that no width sees only zeros.
 TRef<TSVAudioBuffer> FilledBuffer(int32_t ABits, int32_t AChannels, TSVSpeakers AMask,
@@ -67,7 +57,7 @@ BENCHMARK(BM_Memcpy)
 
 // A store for 4 KiB of samples: compare with BM_Memcpy/4096.
 void BM_CreateRelease(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     for (auto _ : AState) {
         TRef<ISVAudioBuffer> buffer = TSVAudioBuffer::CreateSize(44100, 16, 2, KTickFrames);
         benchmark::DoNotOptimize(buffer.get());
@@ -79,7 +69,7 @@ BENCHMARK(BM_CreateRelease);
 // A sharing copy made private for overwriting (Write: header only) or for changing (Modify:
 // all 4 KiB copied): compare with BM_Memcpy/4096.
 void BM_CreateCopyWrite(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const TRef<ISVAudioBuffer> source = FilledBuffer(16, 2, KStereo, KTickFrames);
     for (auto _ : AState) {
         TRef<ISVAudioBuffer> copy = TSVAudioBuffer::CreateCopy(source);
@@ -90,7 +80,7 @@ void BM_CreateCopyWrite(benchmark::State& AState) {
 BENCHMARK(BM_CreateCopyWrite);
 
 void BM_CreateCopyModify(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const TRef<ISVAudioBuffer> source = FilledBuffer(16, 2, KStereo, KTickFrames);
     for (auto _ : AState) {
         TRef<ISVAudioBuffer> copy = TSVAudioBuffer::CreateCopy(source);
@@ -104,7 +94,7 @@ BENCHMARK(BM_CreateCopyModify);
 // Arguments: source and destination widths. One channel of KFrames stereo frames; the
 // destination run spans KFrames * 2 * to / 8 bytes.
 void BM_ConvertBits(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const auto from = static_cast<int32_t>(AState.range(0));
     const auto to = static_cast<int32_t>(AState.range(1));
     const TRef<TSVAudioBuffer> source = FilledBuffer(from, 2, KStereo, KFrames);
@@ -121,7 +111,7 @@ BENCHMARK(BM_ConvertBits)->ArgsProduct({{8, 16, 24, 32}, {8, 16, 24, 32}});
 
 // Stereo 16 bits into 5.1 24 bits: writes KFrames * 18 bytes (BM_Memcpy/294912).
 void BM_CopyToAudioStereo16To51x24(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const TRef<TSVAudioBuffer> source = FilledBuffer(16, 2, KStereo, KFrames);
     const TRef<TSVAudioBuffer> target = FilledBuffer(24, 6, KSurround51, KFrames);
     for (auto _ : AState) {
@@ -134,7 +124,7 @@ BENCHMARK(BM_CopyToAudioStereo16To51x24);
 
 // Two stereo 16-bit buffers: writes 64 KiB (BM_Memcpy/65536).
 void BM_AddStereo16(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const TRef<TSVAudioBuffer> target = FilledBuffer(16, 2, KStereo, KFrames);
     const TRef<ISVAudioBuffer> other = FilledBuffer(16, 2, KStereo, KFrames);
     for (auto _ : AState) {
@@ -148,7 +138,7 @@ BENCHMARK(BM_AddStereo16);
 // Argument: the width. Stereo, in place on a store of its own: writes KFrames * 2 * width / 8
 // bytes.
 void BM_MultiplyByReal(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const auto width = static_cast<int32_t>(AState.range(0));
     const TRef<TSVAudioBuffer> target = FilledBuffer(width, 2, KStereo, KFrames);
     for (auto _ : AState) {
@@ -161,7 +151,7 @@ BENCHMARK(BM_MultiplyByReal)->Arg(8)->Arg(16)->Arg(24)->Arg(32);
 
 // The same on a shared store: the result goes straight into a fresh store.
 void BM_MultiplyByRealShared16(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const TRef<TSVAudioBuffer> source = FilledBuffer(16, 2, KStereo, KFrames);
     for (auto _ : AState) {
         TRef<ISVAudioBuffer> copy = TSVAudioBuffer::CreateCopy(source);
@@ -174,7 +164,7 @@ BENCHMARK(BM_MultiplyByRealShared16);
 
 // One channel of stereo 16 bits as doubles: writes KFrames * 8 bytes (BM_Memcpy/131072).
 void BM_GetChannelAsReal16(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const TRef<TSVAudioBuffer> source = FilledBuffer(16, 2, KStereo, KFrames);
     for (auto _ : AState) {
         TRef<IQXRealBuffer> channel = source->GetChannelAsReal(1);

@@ -7,30 +7,20 @@
 #include <cstdint>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using namespace sonvera::bench;
 
 namespace {
 
 constexpr int32_t KTickFrames = 1024;
 constexpr int32_t KFrames = 16384;
 
-void StartUp() {
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializeSVSimpleAudioBuffer();
-}
-
-void CountSamples(benchmark::State& AState, int64_t ASamples) {
-    AState.SetItemsProcessed(AState.iterations() * ASamples);
-}
-
 // One tick of stereo 16 bits copied in: writes 4 KiB (BM_Memcpy/4096).
 void BM_CreateData16(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const std::vector<int16_t> samples(2 * KTickFrames, 1234);
     for (auto _ : AState) {
         TRef<ISVAudioBuffer> buffer =
@@ -51,7 +41,7 @@ std::vector<float> Sine(size_t ACount) {
 // KFrames stereo frames of floats to 32 bits: writes 128 KiB (BM_Memcpy/131072). Argument:
 // the stride in bytes; 8 is interleaved, 4096 planar blocks of 1024 frames per channel.
 void BM_CreateFloatData(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const auto stride = static_cast<uint32_t>(AState.range(0));
     const std::vector<float> values = Sine(2 * KFrames);
     for (auto _ : AState) {
@@ -66,7 +56,7 @@ BENCHMARK(BM_CreateFloatData)->Arg(8)->Arg(4096);
 // One channel of KFrames stereo frames as 32-bit integers: writes 64 KiB (BM_Memcpy/65536).
 // Argument: the width.
 void BM_GetChannel(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const auto width = static_cast<int32_t>(AState.range(0));
     const TRef<TSVAudioBuffer> source = TSVAudioBuffer::CreateSizeObject(44100, width, 2, KFrames);
     auto* bytes = static_cast<uint8_t*>(source->Write());

@@ -7,27 +7,16 @@
 #include <cstring>
 #include <vector>
 
-#include "sonvera/components/SVBasicAudioOut.h"
+#include "BenchSupport.h"
 #include "sonvera/components/SVCommonFilter.h"
 #include "sonvera/components/SVCommonGen.h"
-#include "sonvera/platform/runtime/MainThread.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using namespace sonvera::bench;
 
 namespace {
 
 constexpr int32_t KFrames = 1024;
-
-void StartUp() {
-    InitializeMainThread();
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializeSVSimpleAudioBuffer();
-    InitializePXStreams();
-    InitializeSVStreamTypes();
-}
 
 // Leaves the samples as the allocator gives them: the chain's cost, not a fill's.
 class TSilentGen : public TSVCommonGen {
@@ -39,19 +28,8 @@ protected:
     void GenerateBuffer(TRef<ISVAudioBuffer>&, bool&, bool&) override {}
 };
 
-class TCountingOut : public TSVBasicAudioOut {
-public:
-    using TSVBasicAudioOut::TSVBasicAudioOut;
-    int64_t Buffers = 0;
-    bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
-                      uint32_t) override {
-        Buffers += OperationAs<TPXSuppliedBufferOperation>(AOperation) != nullptr;
-        return true;
-    }
-};
-
 void BM_Chain(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits();
     TSilentGen gen(nullptr);
     TSVCommonFilter filter(nullptr);
     TCountingOut out(nullptr);

@@ -3,43 +3,17 @@
 // on the benchmark's thread. Beside them, a memcpy of one buffer's bytes (ChainBench.cpp).
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
 #include "sonvera/chain/SVChain.h"
-#include "sonvera/components/SVBasicAudioOut.h"
 #include "sonvera/components/SVComponentClasses.h"
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/components/SVToneGen.h"
 #include "sonvera/platform/runtime/MainThread.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using namespace sonvera::bench;
 
 namespace {
-
-void StartUp() {
-    static const bool started = [] {
-        InitializeMainThread();
-        InitializeQXBasicDispatcher();
-        InitializeSVBasicDispatcher();
-        InitializeSVSimpleAudioBuffer();
-        InitializePXStreams();
-        InitializeSVStreamTypes();
-        RegisterSVComponentClasses();
-        return true;
-    }();
-    (void)started;
-}
-
-class TCountingOut : public TSVBasicAudioOut {
-public:
-    using TSVBasicAudioOut::TSVBasicAudioOut;
-    int64_t Buffers = 0;
-    bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation,
-                      uint32_t) override {
-        Buffers += OperationAs<TPXSuppliedBufferOperation>(AOperation) != nullptr;
-        return true;
-    }
-};
 
 // Pumps AOut's chain once per iteration, from AOut's input. The tone runs on the wall clock
 // until the master pump takes it over, a buffer's time later at the earliest.
@@ -57,7 +31,7 @@ void Pump(benchmark::State& AState, TQXBasicCommonGen& ATone, TCountingOut& AOut
 }
 
 void BM_ChainFromText(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits(RegisterSVComponentClasses);
     TSVChain chain =
         TSVChain::Parse("tone realtime=true audioformat.buffersize=1024 ! gain gain=0.5");
     TCountingOut out(nullptr);
@@ -68,7 +42,7 @@ void BM_ChainFromText(benchmark::State& AState) {
 BENCHMARK(BM_ChainFromText)->UseRealTime();
 
 void BM_ChainInCpp(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits(RegisterSVComponentClasses);
     TSVToneGen tone(nullptr);
     TSVGainFilter gain(nullptr);
     TCountingOut out(nullptr);

@@ -25,28 +25,18 @@ extern "C" {
 #include <gst/audio/audio.h>
 #endif
 
+#include "BenchSupport.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using namespace sonvera::bench;
 
 namespace {
 
 constexpr int32_t KFrames = 44100;
 constexpr int32_t KChannels = 2;
 constexpr int32_t KSamples = KFrames * KChannels;
-
-void StartUp() {
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializeSVSimpleAudioBuffer();
-}
-
-void CountSamples(benchmark::State& AState) {
-    AState.SetItemsProcessed(AState.iterations() * KSamples);
-}
 
 // Random bytes: every sample width sees its whole range.
 std::vector<uint8_t> RandomBytes(size_t ACount) {
@@ -80,7 +70,7 @@ TRef<TSVAudioBuffer> RandomBuffer(int32_t ABits) {
 // A whole buffer into a buffer of another width: CopyToAudio, which runs ConvertBits over the
 // interleaved frames.
 void CopyToAudio(benchmark::State& AState, int32_t AFrom, int32_t ATo) {
-    StartUp();
+    StartBufferUnits();
     const TRef<TSVAudioBuffer> source = RandomBuffer(AFrom);
     const TRef<TSVAudioBuffer> target =
         TSVAudioBuffer::CreateSizeObject(44100, ATo, KChannels, KFrames);
@@ -88,13 +78,13 @@ void CopyToAudio(benchmark::State& AState, int32_t AFrom, int32_t ATo) {
         source->CopyToAudio(0, target, 0, KFrames);
         benchmark::ClobberMemory();
     }
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 
 // Samples to floats in -1 ... 1: 16 bits divided by 32767 (scale factor -15), 32 bits by 2^31
 // (scale factor -31).
 template <class TSample, auto& AConvert> void ConvertToFloat(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     constexpr auto KBytes = int32_t(sizeof(TSample));
     const std::vector<uint8_t> source = RandomBytes(size_t(KSamples) * KBytes);
     std::vector<float> target(KSamples);
@@ -103,27 +93,27 @@ template <class TSample, auto& AConvert> void ConvertToFloat(benchmark::State& A
                  IppiSize{1, KSamples}, 1 - 8 * KBytes);
         benchmark::ClobberMemory();
     }
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 
 // Floats to a new 32-bit buffer. Argument: the stride in bytes (8 interleaved, a channel's
 // bytes for one planar block per channel).
 void CreateFloatData(benchmark::State& AState, uint32_t AStride) {
-    StartUp();
+    StartBufferUnits();
     const std::vector<float> source = RandomFloats(KSamples);
     for (auto _ : AState) {
         TRef<ISVAudioBuffer> buffer =
             TSVAudioBuffer::CreateFloatData(source.data(), 44100, KChannels, AStride, KFrames);
         benchmark::DoNotOptimize(buffer.get());
     }
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 
 // Two planes of floats into interleaved 32-bit samples by one strided primitive call per
 // channel and piece. Argument: frames per call; a whole second writes every line of the
 // frames twice, a chain's buffer length keeps them in cache between the two channels.
 void Convert32fTo32sStrided(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const std::vector<float> source = RandomFloats(KSamples);
     std::vector<int32_t> target(KSamples);
     const int32_t piece = int32_t(AState.range(0));
@@ -137,12 +127,12 @@ void Convert32fTo32sStrided(benchmark::State& AState) {
         }
         benchmark::ClobberMemory();
     }
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 
 // Floats to 16 bits: the library has no direct conversion; a user goes through a 32-bit buffer.
 void CreateFloatDataThen16(benchmark::State& AState) {
-    StartUp();
+    StartBufferUnits();
     const std::vector<float> source = RandomFloats(KSamples);
     const TRef<TSVAudioBuffer> target =
         TSVAudioBuffer::CreateSizeObject(44100, 16, KChannels, KFrames);
@@ -152,7 +142,7 @@ void CreateFloatDataThen16(benchmark::State& AState) {
         wide->CopyToAudio(0, target, 0, KFrames);
         benchmark::ClobberMemory();
     }
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 
 // ---- libswresample, same samples, same formats, same rate ----------------------------------
@@ -182,7 +172,7 @@ void SwrConvert(benchmark::State& AState, AVSampleFormat AFrom, AVSampleFormat A
         benchmark::ClobberMemory();
     }
     swr_free(&context);
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 
 // Packed 24-bit stereo bytes to 16 bits the FFmpeg way: the whole second as one packet through
@@ -225,7 +215,7 @@ void PcmDecodeThenSwr(benchmark::State& AState) {
     av_packet_free(&packet);
     swr_free(&narrow);
     avcodec_free_context(&decoder);
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 
 #ifdef SONVERA_BENCH_GSTREAMER
@@ -257,7 +247,7 @@ void GstConverter(benchmark::State& AState, GstAudioFormat AFrom, GstAudioFormat
         benchmark::ClobberMemory();
     }
     gst_audio_converter_free(converter);
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 #endif
 
@@ -271,7 +261,7 @@ void Memcpy(benchmark::State& AState, int32_t ABytesPerSample) {
         std::memcpy(target.data(), source.data(), size);
         benchmark::ClobberMemory();
     }
-    CountSamples(AState);
+    CountSamples(AState, KSamples);
 }
 
 } // namespace

@@ -9,43 +9,18 @@
 #include <memory>
 #include <vector>
 
-#include "sonvera/components/SVBasicAudioOut.h"
+#include "BenchSupport.h"
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/effects/SVBiquadFilters.h"
 #include "sonvera/effects/SVEffects.h"
 #include "sonvera/effects/SVMixFilter.h"
-#include "sonvera/platform/runtime/MainThread.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 using namespace sonvera;
+using namespace sonvera::bench;
 
 namespace {
 
 constexpr int32_t KFrames = 1024;
-
-void StartUp() {
-    static const bool started = [] {
-        InitializeMainThread();
-        InitializeQXBasicDispatcher();
-        InitializeSVBasicDispatcher();
-        InitializeSVSimpleAudioBuffer();
-        InitializePXStreams();
-        InitializeSVStreamTypes();
-        RegisterSVEffects();
-        return true;
-    }();
-    (void)started;
-}
-
-class TDroppingOut : public TSVBasicAudioOut {
-public:
-    using TSVBasicAudioOut::TSVBasicAudioOut;
-    bool SinkDispatch(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>&,
-                      uint32_t) override {
-        return true;
-    }
-};
 
 // Each iteration: a fresh buffer sharing the sine's samples (the effect writes a private copy,
 // as it does in a chain), one hop through the effect.
@@ -66,7 +41,7 @@ TRef<TSVAudioBuffer> Sine() {
 
 void RunFilter(benchmark::State& AState, TSVCommonFilter& AFilter) {
     TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
-    TDroppingOut out(nullptr);
+    TCountingOut out(nullptr);
     up.Connect(AFilter.GetInputPin());
     AFilter.GetOutputPin()->Connect(out.GetInputPin());
     up.Notify(TPXStartWaveOperation::Create(&StereoFloat(), false));
@@ -78,7 +53,7 @@ void RunFilter(benchmark::State& AState, TSVCommonFilter& AFilter) {
 }
 
 void BM_Effect(benchmark::State& AState, const TComponentClass* AClass) {
-    StartUp();
+    StartChainUnits(RegisterSVEffects);
     const std::unique_ptr<TPersistent> effect = AClass->Factory(nullptr);
     RunFilter(AState, *static_cast<TSVCommonFilter*>(effect.get()));
 }
@@ -86,11 +61,11 @@ void BM_Effect(benchmark::State& AState, const TComponentClass* AClass) {
 // Each iteration: one buffer on each of two inputs (unstamped, so each follows the last) and the
 // one mixed buffer they make.
 void BM_MixTwo(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits(RegisterSVEffects);
     TSVMixFilter mix(nullptr);
     TSVPXAudioSourcePin first(nullptr, nullptr, nullptr, nullptr);
     TSVPXAudioSourcePin second(nullptr, nullptr, nullptr, nullptr);
-    TDroppingOut out(nullptr);
+    TCountingOut out(nullptr);
     first.Connect(mix.GetInputPin(0));
     second.Connect(mix.GetInputPin(1));
     mix.GetOutputPin()->Connect(out.GetInputPin());
@@ -109,21 +84,21 @@ void BM_MixTwo(benchmark::State& AState) {
 
 // Two sections per channel, which the vector kernels run side by side.
 void BM_HighpassFourPoles(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits(RegisterSVEffects);
     TSVHighpassFilter highpass(nullptr);
     highpass.SetPoles(4);
     RunFilter(AState, highpass);
 }
 
 void BM_GainOnFloat(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits(RegisterSVEffects);
     TSVGainFilter gain(nullptr);
     gain.SetGain(0.5);
     RunFilter(AState, gain);
 }
 
 void BM_PassThrough(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits(RegisterSVEffects);
     TSVCommonFilter filter(nullptr);
     RunFilter(AState, filter);
 }

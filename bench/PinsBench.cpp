@@ -6,22 +6,14 @@
 #include <array>
 #include <memory>
 
+#include "BenchSupport.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 #include "sonvera/streams/SVStreamTypes.h"
 
 using namespace sonvera;
+using namespace sonvera::bench;
 
 namespace {
-
-void StartUp() {
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializeSVSimpleAudioBuffer();
-    InitializePXStreams();
-    InitializeSVStreamTypes();
-}
 
 // A sink that does what every dispatcher does first: look at what arrived.
 bool Consume(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOperation, uint32_t) {
@@ -30,7 +22,7 @@ bool Consume(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>& AOp
 }
 
 void BM_SubmitBuffer(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits();
     const auto sinks = static_cast<size_t>(AState.range(0));
     TSVPXAudioSourcePin source(nullptr, nullptr, nullptr, nullptr);
     std::vector<std::unique_ptr<TSVPXAudioSinkPin>> pins;
@@ -46,7 +38,7 @@ void BM_SubmitBuffer(benchmark::State& AState) {
 BENCHMARK(BM_SubmitBuffer)->Arg(1)->Arg(4);
 
 void BM_NotifyStop(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits();
     TSVPXAudioSourcePin source(nullptr, nullptr, nullptr, nullptr);
     TSVPXAudioSinkPin sink(nullptr, nullptr, nullptr, Consume);
     source.Connect(&sink);

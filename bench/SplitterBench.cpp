@@ -8,9 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "sonvera/components/SVAudioToReal.h"
-#include "sonvera/platform/signal/QXBasicDispatcher.h"
-#include "sonvera/primitives/SVBasicDispatcher.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -18,18 +17,12 @@ extern "C" {
 }
 
 using namespace sonvera;
+using namespace sonvera::bench;
 
 namespace {
 
 constexpr int32_t KFrames = 1024;
 constexpr int32_t KChannels = 2;
-
-void StartUp() {
-    InitializeQXBasicDispatcher();
-    InitializeSVBasicDispatcher();
-    InitializePXStreams();
-    InitializeSVStreamTypes();
-}
 
 int64_t TickBytes(int64_t ABits) {
     return KFrames * KChannels * ABits / 8;
@@ -49,7 +42,7 @@ bool Discard(TPXPin*, TPXPin*, const TGUID&, const TRef<IPXNotifyOperation>&, ui
 }
 
 void BM_SplitterProcess(benchmark::State& AState) {
-    StartUp();
+    StartChainUnits();
     const auto bits = static_cast<int32_t>(AState.range(0));
     TSVAudioToReal converter(nullptr);
     converter.SetNormalize(true);

@@ -78,19 +78,20 @@ void WriteFile(const std::string& APath, const py::array& AArray, int32_t ARate,
         writer.GetCompression()->SetName(*ACodec);
     if (ABitRate)
         writer.GetCompression()->SetBitRate(*ABitRate);
-    // The writer converts what its encoder cannot take (a rate Opus lacks), but a width asked
-    // for is kept or refused.
-    TSVWaveFormatExtensible encoded;
-    try {
-        encoded = writer.EncodedFormat(*source.GetAudioFormat()->GetWaveFormat());
-    } catch (const EArgumentError& refusal) {
-        throw EArgumentError(APath + ": " + refusal.what());
-    }
-    if (ABits != 0 && encoded.Samples.wValidBitsPerSample != bits)
-        throw EArgumentError(APath + ": codec '" + writer.Encoder(bits).name + "' cannot take " +
-                             std::to_string(bits) + "-bit samples");
     Connect(source.GetOutputPin(), writer.GetInputPin());
     StartPumping(source, writer);
+    // The writer converts what its encoder cannot take (a rate Opus lacks), but a width asked
+    // for is kept or refused: a stream stopped before its end leaves no file.
+    const std::optional<TSVLAVOpenedFormat> opened = writer.GetOpenedFormat();
+    const std::string refusal =
+        !opened ? writer.GetError()
+        : ABits != 0 && opened->Format.Samples.wValidBitsPerSample != bits
+            ? "codec '" + opened->Codec + "' cannot take " + std::to_string(bits) + "-bit samples"
+            : "";
+    if (!refusal.empty()) {
+        StopPumping(source);
+        throw EArgumentError(APath + ": " + refusal);
+    }
     Pump(source, writer);
     if (!writer.GetError().empty())
         throw Exception(writer.GetError());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <optional>
 #include <utility>
@@ -41,16 +42,27 @@ std::string StreamOf(const TPXPin& APin) {
     return name.empty() ? "unnamed" : name;
 }
 
+// The property that sets how many APins AComponent has; null where none does.
+const TPropertyInfo* PinCounter(const TPersistent& AComponent, TPropertyPins APins) {
+    for (const TPropertyInfo& property : AComponent.GetPropertyTable().Properties())
+        if (property.CountedPins() == APins)
+            return &property;
+    return nullptr;
+}
+
 // "X has no input 5 (it has 2: 0 to 1)", with the property that adds pins where the component
-// has one ("set inputs=6").
-std::string MissingPinText(TPersistent& AComponent, const std::string& AName,
-                           const char* AKind, int32_t AIndex, size_t ACount) {
-    std::string text = AName + " has no " + AKind + " " + std::to_string(AIndex) + " (it has " +
-                       std::to_string(ACount) +
+// has one ("; set inputs=6 for more").
+std::string MissingPinText(const TPersistent& AComponent, const std::string& AName,
+                           TPropertyPins APins, int32_t AIndex, size_t ACount) {
+    std::string text = AName + (APins == ppInputs ? " has no input " : " has no output ") +
+                       std::to_string(AIndex) + " (it has " + std::to_string(ACount) +
                        (ACount > 1 ? ": 0 to " + std::to_string(ACount - 1) : std::string());
-    const std::string counter = std::string(AKind) + "s";
-    if (SVFindProperty(AComponent, counter).Info)
-        text += "; set " + counter + "=" + std::to_string(AIndex + 1) + " for more";
+    if (const TPropertyInfo* counter = PinCounter(AComponent, APins)) {
+        std::string name = counter->Name();
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char AChar) { return static_cast<char>(std::tolower(AChar)); });
+        text += "; set " + name + "=" + std::to_string(AIndex + 1) + " for more";
+    }
     return text + ")";
 }
 
@@ -266,11 +278,13 @@ struct TSVChain::TImpl {
             }
     }
 
+    // Takes no source's lock: a source's tick may hold it while it waits in a mix for another
+    // source whose end this thread delivers.
     TProgress Progress(TClock::time_point AStart) const {
         TProgress progress;
         for (const TQXBasicCommonGen* source : Sources()) {
             progress.Position = std::max(progress.Position, source->GetStreamPosition());
-            progress.Duration = std::max(progress.Duration, source->GetStreamDuration());
+            progress.Duration = std::max(progress.Duration, source->GetAnnouncedDuration());
         }
         const double elapsed = std::chrono::duration<double>(TClock::now() - AStart).count();
         if (elapsed > 0)
@@ -357,14 +371,14 @@ void TSVChain::Connect(const std::string& AFrom, const std::string& ATo, int32_t
         throw EArgumentError(AFrom + " (no output) cannot feed " + ATo);
     if (AOutput >= static_cast<int64_t>(outputs.size()))
         throw EArgumentError(
-            MissingPinText(FImpl->Component(AFrom), AFrom, "output", AOutput, outputs.size()));
+            MissingPinText(FImpl->Component(AFrom), AFrom, ppOutputs, AOutput, outputs.size()));
     const std::string what =
         AFrom + "'s output (" + StreamOf(*outputs[AOutput < 0 ? 0 : AOutput]) + ") cannot feed ";
     if (inputs.empty())
         throw EArgumentError(what + ATo + " (no input)");
     if (AInput >= static_cast<int64_t>(inputs.size()))
         throw EArgumentError(
-            MissingPinText(FImpl->Component(ATo), ATo, "input", AInput, inputs.size()));
+            MissingPinText(FImpl->Component(ATo), ATo, ppInputs, AInput, inputs.size()));
     for (TPXPin* output : Candidates(outputs, AOutput))
         for (TPXPin* input : Candidates(inputs, AInput))
             if (output->Connect(input)) {

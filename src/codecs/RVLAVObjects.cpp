@@ -50,15 +50,26 @@ TRVLAVPacket NewLAVPacket() {
 
 TRVLAVOutputContext OpenLAVOutput(const std::string& AFileName, const AVOutputFormat* AFormat,
                                   int& AError) {
+    TRVLAVOutputContext context = NewLAVOutput(AFileName, AFormat, AError);
+    if (context)
+        AError = OpenLAVOutputFile(*context);
+    return AError < 0 ? nullptr : std::move(context);
+}
+
+TRVLAVOutputContext NewLAVOutput(const std::string& AFileName, const AVOutputFormat* AFormat,
+                                 int& AError) {
     AVFormatContext* raw = nullptr;
     AError = avformat_alloc_output_context2(&raw, AFormat, nullptr, AFileName.c_str());
     if (AError < 0)
         return nullptr;
-    TRVLAVOutputContext context(raw);
     AError = 0;
-    if (!(context->oformat->flags & AVFMT_NOFILE))
-        AError = avio_open(&context->pb, AFileName.c_str(), AVIO_FLAG_WRITE);
-    return AError < 0 ? nullptr : std::move(context);
+    return TRVLAVOutputContext(raw);
+}
+
+int OpenLAVOutputFile(AVFormatContext& AContext) {
+    if (AContext.oformat->flags & AVFMT_NOFILE)
+        return 0;
+    return avio_open(&AContext.pb, AContext.url, AVIO_FLAG_WRITE);
 }
 
 TRVLAVInputContext OpenLAVInput(const std::string& AFileName, int& AError) {

@@ -20,6 +20,9 @@ TSVCommonFilter::~TSVCommonFilter() {
 
 bool TSVCommonFilter::SinkDispatch(TPXPin*, TPXPin*, const TGUID&,
                                    const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) {
+    if (OperationAs<TPXSuppliedBufferOperation>(AOperation))
+        return SuppliedBuffer(AOperation, AState);
+    ProcessQueuedBuffers();
     if (auto* start = OperationAs<TPXStartWaveOperation>(AOperation)) {
         AudioStreamStart(*start);
         return false;
@@ -32,8 +35,6 @@ bool TSVCommonFilter::SinkDispatch(TPXPin*, TPXPin*, const TGUID&,
     } else if (OperationAs<TPXStartPumpOperation>(AOperation)) {
         StartPump(AOperation);
         return false;
-    } else if (OperationAs<TPXSuppliedBufferOperation>(AOperation)) {
-        return SuppliedBuffer(AOperation, AState);
     }
     return FOutputPin->Notify(AOperation, AState);
 }

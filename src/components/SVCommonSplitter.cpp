@@ -176,7 +176,8 @@ const TPropertyTableBase& TSVCommonSplitter::ClassPropertyTable() {
     using T = TSVCommonSplitter;
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVCommonSplitter", TLockComponent::ClassPropertyTable())
-            .Integer("CountChannels", KDefaultChannels, &T::GetCountChannels, &T::SetCountChannels);
+            .Integer("CountChannels", KDefaultChannels, &T::GetCountChannels, &T::SetCountChannels)
+            .CountsPins(ppOutputs);
     return table;
 }
 

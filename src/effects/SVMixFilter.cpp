@@ -76,6 +76,7 @@ const TPropertyTableBase& TSVMixFilter::ClassPropertyTable() {
         TPropertyTable<T>("TSVMixFilter", TLockComponent::ClassPropertyTable())
             .Integer("Inputs", KMinInputs, &T::GetInputs, &T::SetInputs)
             .About("the number of input pins, 2 to 16 (NAME.N in chain text feeds input N)")
+            .CountsPins(ppInputs)
             .String("Gains", "", &T::GetGains, &T::SetGains)
             .About("each input's gain in dB, in pin order (\"0 -6\"); 0 dB where none is given")
             .Boolean("Shortest", false, &T::GetShortest, &T::SetShortest)

@@ -191,15 +191,6 @@ const AVCodec& TSVLAVFileWriter::Encoder(int32_t ABits, bool AFloat) const {
     return *codec;
 }
 
-TSVWaveFormatExtensible TSVLAVFileWriter::EncodedFormat(const TSVWaveFormatExtensible& AInput) const {
-    const AVCodec& encoder = Encoder(AInput.Samples.wValidBitsPerSample, SVIsFloatFormat(AInput));
-    std::string ignored;
-    if (avformat_query_codec(&Container(), encoder.id, FF_COMPLIANCE_NORMAL) != 0 &&
-        EncoderTakes(encoder, AInput, ignored))
-        return AInput;
-    return NegotiateFormat(AInput);
-}
-
 bool TSVLAVFileWriter::EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,
                                     std::string& AWhy) {
     TakeLAVLoggedError();
@@ -216,6 +207,11 @@ bool TSVLAVFileWriter::EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormat
 std::string TSVLAVFileWriter::GetError() const {
     TChangeNotifyLockGuard guard(*GetLock());
     return FError;
+}
+
+std::optional<TSVLAVOpenedFormat> TSVLAVFileWriter::GetOpenedFormat() const {
+    TChangeNotifyLockGuard guard(*GetLock());
+    return FOpened;
 }
 
 bool TSVLAVFileWriter::SinkDispatch(TPXPin*, TPXPin*, const TGUID&,
@@ -253,10 +249,10 @@ bool TSVLAVFileWriter::StartFile(const TSVWaveFormatExtensible& AFormat) {
     }
     FError.clear();
     FFramesWritten = 0;
+    FOpened.reset();
     SetAudioFormat(&AFormat);
     try {
-        const TSVWaveFormatExtensible encoded = EncodedFormat(AFormat);
-        OpenFile(encoded);
+        OpenFile(AFormat);
         FollowFormat(AFormat); // converts when the encoder takes another format than the stream's
         return true;
     } catch (const std::exception& error) {
@@ -327,48 +323,34 @@ void TSVLAVFileWriter::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
     FConverting = !same;
 }
 
-void TSVLAVFileWriter::OpenFile(const TSVWaveFormatExtensible& AFormat) {
+void TSVLAVFileWriter::OpenFile(const TSVWaveFormatExtensible& AInput) {
     const std::string name = FFileName;
-    const AVOutputFormat* format = &Container();
-    const int32_t bits = AFormat.Samples.wValidBitsPerSample;
-    const AVCodec* codec = &Encoder(bits, SVIsFloatFormat(AFormat));
-    FCompression->Open(codec->id, false);
+    const AVOutputFormat& format = Container();
     TakeLAVLoggedError(); // what an earlier file left is not this one's reason
     auto encoder = std::make_unique<TEncoder>();
-    encoder->Format = AFormat;
     encoder->Target = std::make_unique<TSVOutputFile>(name);
-    int error = 0;
-    encoder->Output = OpenLAVOutput(encoder->Target->GetPath(), format, error);
-    if (!encoder->Output)
-        throw Exception(name + ": " + SVLAVErrorText(error));
-    if (!FCompression->OpenStream(encoder->Output.get()))
-        throw Exception(name + ": the container takes no stream");
-    encoder->Stream = FCompression->GetStream();
-    AVCodecContext& context = *FCompression->GetCodecContext();
-    encoder->Context = &context;
-    FCompression->ApplySettings();
-    ApplyEncoderOptions(context);
-    if (!Configure(context, *codec, AFormat))
-        throw EArgumentError(CodecText(*codec) +
-                             FormatMessage(" cannot take %d-bit samples", bits));
-    if (FCompression->GetBitRate() != KDeclaredBitRate)
-        context.bit_rate = FCompression->GetBitRate();
-    if (format->flags & AVFMT_GLOBALHEADER)
-        context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const std::string refusal = OpenEncoder(context, *codec);
-    if (!refusal.empty())
-        throw EArgumentError(refusal);
-    error = avcodec_parameters_from_context(encoder->Stream->codecpar, &context);
+    // The stream as it comes in the common case; only a refusal asks the negotiation for the
+    // nearest format the encoder takes, and the stream is then converted to that.
+    if (!TryEncoder(*encoder, format, AInput).empty()) {
+        const std::string refusal = TryEncoder(*encoder, format, NegotiateFormat(AInput));
+        if (!refusal.empty())
+            throw EArgumentError(refusal);
+    }
+    AVCodecContext& context = *encoder->Context;
+    int error = OpenLAVOutputFile(*encoder->Output);
+    if (error >= 0)
+        error = avcodec_parameters_from_context(encoder->Stream->codecpar, &context);
     if (error < 0)
         throw Exception(name + ": " + SVLAVErrorText(error));
     encoder->Stream->time_base = context.time_base;
     GrowBeyondRIFF(*encoder->Output);
     CheckWritten(name, *encoder->Output, avformat_write_header(encoder->Output.get(), nullptr));
 
+    const AVCodec& codec = *context.codec;
     const bool anySize =
-        context.frame_size == 0 || (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+        context.frame_size == 0 || (codec.capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
     encoder->Capacity = anySize ? KFreeFrameSize : context.frame_size;
-    encoder->PadLastFrame = !anySize && !(codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);
+    encoder->PadLastFrame = !anySize && !(codec.capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);
     AVFrame& frame = *FCompression->GetFrame();
     frame.format = context.sample_fmt;
     frame.sample_rate = context.sample_rate;
@@ -379,7 +361,40 @@ void TSVLAVFileWriter::OpenFile(const TSVWaveFormatExtensible& AFormat) {
     if (error < 0)
         throw Exception(name + ": " + SVLAVErrorText(error));
     encoder->Frame = &frame;
+    const char* samples = av_get_sample_fmt_name(context.sample_fmt);
+    FOpened = TSVLAVOpenedFormat{encoder->Format, codec.name, samples ? samples : ""};
     FEncoder = std::move(encoder);
+}
+
+std::string TSVLAVFileWriter::TryEncoder(TEncoder& AEncoder, const AVOutputFormat& AContainer,
+                                         const TSVWaveFormatExtensible& AFormat) {
+    const int32_t bits = AFormat.Samples.wValidBitsPerSample;
+    const AVCodec& codec = Encoder(bits, SVIsFloatFormat(AFormat));
+    if (avformat_query_codec(&AContainer, codec.id, FF_COMPLIANCE_NORMAL) == 0)
+        return CodecText(codec) + " cannot be stored in '" + AContainer.name + "'";
+    FCompression->Open(codec.id, false); // lets go of an earlier try's stream and context
+    int error = 0;
+    AEncoder.Output = NewLAVOutput(AEncoder.Target->GetPath(), &AContainer, error);
+    if (!AEncoder.Output)
+        throw Exception(FFileName + ": " + SVLAVErrorText(error));
+    if (!FCompression->OpenStream(AEncoder.Output.get()))
+        throw Exception(FFileName + ": the container takes no stream");
+    AVCodecContext& context = *FCompression->GetCodecContext();
+    FCompression->ApplySettings();
+    ApplyEncoderOptions(context);
+    if (!Configure(context, codec, AFormat))
+        return CodecText(codec) + FormatMessage(" cannot take %d-bit samples", bits);
+    if (FCompression->GetBitRate() != KDeclaredBitRate)
+        context.bit_rate = FCompression->GetBitRate();
+    if (AContainer.flags & AVFMT_GLOBALHEADER)
+        context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    std::string refusal = OpenEncoder(context, codec);
+    if (refusal.empty()) {
+        AEncoder.Stream = FCompression->GetStream();
+        AEncoder.Context = &context;
+        AEncoder.Format = AFormat;
+    }
+    return refusal;
 }
 
 void TSVLAVFileWriter::ApplyEncoderOptions(AVCodecContext& AContext) const {

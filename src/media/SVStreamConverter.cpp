@@ -17,6 +17,7 @@ TSVStreamConverter::TSVStreamConverter(TPersistent* AOwner, TRef<IChangeNotifyLo
                  return false;
              }) {
     FFormat.SetBits(ATarget.Samples.wValidBitsPerSample);
+    FFormat.SetFloat(SVIsFloatFormat(ATarget)); // 32 bits alone would mean integers
     FFormat.SetChannelMask(TSVSpeakers::FromMask(ATarget.dwChannelMask));
     FResample.SetSampleRate(ATarget.Format.nSamplesPerSec);
     // The resampler runs after the format filter, on the output's width and speakers.

@@ -1,16 +1,20 @@
 // The float path through files: a float decoder's samples reach the filters and the encoder as
-// floats.
+// floats, also when the stream's format changes midway.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "TestSupport.h"
 #include "components/RecordingAudioOut.h"
+#include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
 #include "sonvera/media/SVLAVFileSource.h"
 #include "sonvera/media/SVLAVFileWriter.h"
@@ -57,6 +61,31 @@ std::vector<float> Floats(const TRecorder& ARecorder) {
     return samples;
 }
 
+// The stereo frames ffmpeg decodes from AFile, with AOptions applied.
+uintmax_t FFmpegFrames(const std::string& AFile, const std::string& AOptions) {
+    const std::string raw = TempFile("reference.raw");
+    Tool("ffmpeg -y -i " + AFile + " " + AOptions + " -f f32le " + raw);
+    const uintmax_t frames = std::filesystem::file_size(raw) / 8;
+    std::filesystem::remove(raw);
+    return frames;
+}
+
+// Holds every buffer, on the thread that delivers it, until AOpen says so.
+class TGatedRecorder : public TRecorder {
+public:
+    explicit TGatedRecorder(std::function<bool()> AOpen)
+        : TRecorder(nullptr), FOpen(std::move(AOpen)) {}
+    bool SinkDispatch(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
+                      const TRef<IPXNotifyOperation>& AOperation, uint32_t AState) override {
+        while (OperationAs<TPXSuppliedBufferOperation>(AOperation) && !FOpen())
+            std::this_thread::yield();
+        return TRecorder::SinkDispatch(AReceiving, AOther, AStreamId, AOperation, AState);
+    }
+
+private:
+    std::function<bool()> FOpen;
+};
+
 } // namespace
 
 // MP3 in, gain, MP3 out: the decoder's floats are announced as float, the gain scales floats, and
@@ -88,4 +117,63 @@ TEST(FloatPath, Mp3ThroughGainIntoMp3NeverBecomesIntegers) {
     EXPECT_TRUE(std::filesystem::file_size(out) > 1000);
     std::filesystem::remove(in);
     std::filesystem::remove(out);
+}
+
+// A chained Ogg (44.1 kHz, then 16 kHz). A threaded filter whose processing waits until the
+// source announces the second format has all of the first format's buffers queued when the new
+// start reaches it, and must still process them as the first format: threaded or not, the
+// filter gives the same bytes, as long as ffmpeg makes them. A writer opened at 44.1 kHz float
+// converts the second format and keeps as much as ffmpeg.
+TEST(FloatPath, AFormatChangeMidwayWaitsForTheBuffersQueuedBeforeIt) {
+    const std::string a = TempFile("a.ogg"), b = TempFile("b.ogg"), chained = TempFile("ab.ogg");
+    Tool("ffmpeg -y -f lavfi -i sine=440:sample_rate=44100:d=2 -ac 2 -c:a libvorbis " + a);
+    Tool("ffmpeg -y -f lavfi -i sine=660:sample_rate=16000:d=2 -ac 2 -c:a libvorbis " + b);
+    std::ofstream(chained, std::ios::binary) << std::ifstream(a, std::ios::binary).rdbuf()
+                                             << std::ifstream(b, std::ios::binary).rdbuf();
+    const struct {
+        uint32_t Rate;      // of the resampler; 0: dithering to 16 bits, whose noise starts
+                            // again at each start, instead
+        const char* FFmpeg; // ffmpeg's options for the same length; null: no such length
+    } cases[] = {{48000, "-ar 48000"}, {44100, ""}, {0, nullptr}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Rate);
+        std::vector<uint8_t> unthreaded;
+        for (const bool threaded : {false, true}) {
+            TSVResampleFilter resample(nullptr);
+            TSVFormatFilter dither(nullptr);
+            TSVCommonFilter& filter = test.Rate ? static_cast<TSVCommonFilter&>(resample) : dither;
+            resample.SetSampleRate(test.Rate);
+            dither.SetBits(16);
+            dither.SetDither(true);
+            filter.SetThreaded(threaded);
+            filter.SetQueueLength(4096); // room for all of the first format
+            TSVLAVFileSource source(nullptr);
+            TGatedRecorder out([&] { return !threaded || source.GetFormatChanges() > 0; });
+            source.SetFileName(chained);
+            ASSERT_TRUE(source.GetOutputPin()->Connect(filter.GetInputPin()));
+            ASSERT_TRUE(filter.GetOutputPin()->Connect(out.GetInputPin()));
+            source.Start();
+            while (source.GetRunning() && TMainThread::WaitForWork())
+                TMainThread::ProcessQueue();
+            EXPECT_EQ(source.GetFormatChanges(), 1u);
+            EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
+            if (threaded) {
+                EXPECT_TRUE(out.Bytes == unthreaded);
+            }
+            unthreaded = out.Bytes;
+            if (test.FFmpeg) { // within the resampler's delay
+                EXPECT_NEAR(out.Bytes.size() / 8, FFmpegFrames(chained, test.FFmpeg), 32);
+            }
+        }
+    }
+    TSVLAVFileSource source(nullptr);
+    TSVLAVFileWriter writer(nullptr);
+    source.SetFileName(chained);
+    writer.SetFileName(TempFile("ab.wav"));
+    ASSERT_TRUE(source.GetOutputPin()->Connect(writer.GetInputPin()));
+    writer.Render(source);
+    EXPECT_EQ(writer.GetError(), "");
+    EXPECT_NEAR(writer.GetFramesWritten(), FFmpegFrames(chained, ""), 32);
+    for (const std::string& file : {a, b, chained, writer.GetFileName()})
+        std::filesystem::remove(file);
 }

@@ -2,6 +2,7 @@
 // back through the file source, the resample filter, and the sample transfer they share.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -114,7 +116,20 @@ double Rms(const TRecorder& ARecorder, size_t ASkip) {
     return std::sqrt(sum / static_cast<double>(samples.size() - 2 * ASkip));
 }
 
+// Encoders opened in this program: every codec open passes through this definition, which
+// takes the place of FFmpeg's own and hands the call on to it.
+std::atomic<int> GEncoderOpens{0};
+
 } // namespace
+
+extern "C" int avcodec_open2(AVCodecContext* AContext, const AVCodec* ACodec,
+                             AVDictionary** AOptions) {
+    using TOpen = int (*)(AVCodecContext*, const AVCodec*, AVDictionary**);
+    static const auto ffmpegOpen = reinterpret_cast<TOpen>(dlsym(RTLD_NEXT, "avcodec_open2"));
+    if (av_codec_is_encoder(ACodec ? ACodec : AContext->codec))
+        ++GEncoderOpens;
+    return ffmpegOpen(AContext, ACodec, AOptions);
+}
 
 TEST(SVLAVSampleTransfer, PacksAndConvertsEveryWidthExactly) {
     // Packing rounds to nearest and saturates; left-justified 24-bit samples come back exactly.
@@ -308,6 +323,55 @@ TEST(TSVLAVFileWriter, AFailureIsKeptAndStopsTheStreamUpstream) {
         *avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE),
         TPXStartWaveOperation::CreateFormatObject(44100, 24, 2, false)->GetWaveFormat(), why));
     EXPECT_EQ(why, "codec 'pcm_s16le' cannot take 24-bit samples");
+}
+
+TEST(TSVLAVFileWriter, OpensItsEncoderOnceUnlessItRefusesTheStream) {
+    const struct {
+        const char* File;
+        const char* Codec;
+        uint32_t Bits, Rate;
+        bool Taken; // the encoder takes the stream as it comes
+    } cases[] = {
+        {"s16.wav", "", 16, 44100, true},
+        {"s24.flac", "", 24, 44100, true},
+        {"s32.flac", "", 32, 44100, false},     // FLAC would narrow 32 bits: 24-bit
+        {"s16-44k.opus", "", 16, 44100, false}, // Opus has no 44.1 kHz
+        {"opus.wav", "libopus", 16, 48000, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.File);
+        TSignalGen gen(3000);
+        TSVLAVFileWriter writer(nullptr);
+        gen.GetAudioFormat()->SetSampleRate(test.Rate);
+        gen.GetAudioFormat()->SetBits(test.Bits);
+        writer.SetFileName(TempFile(test.File));
+        writer.GetCompression()->SetName(*test.Codec ? test.Codec : KRVLAVAutoSelect);
+        const TSVWaveFormatExtensible input = *gen.GetAudioFormat()->GetWaveFormat();
+        std::optional<TSVWaveFormatExtensible> nearest;
+        int opens = GEncoderOpens;
+        try {
+            nearest = writer.NegotiateFormat(input);
+        } catch (const EArgumentError& refusal) {
+            EXPECT_EQ(refusal.what(), std::string("codec 'libopus' cannot be stored in 'wav'"));
+        }
+        const int trials = GEncoderOpens - opens;
+        ASSERT_TRUE(gen.GetOutputPin()->Connect(writer.GetInputPin()));
+        opens = GEncoderOpens;
+        RunPumped(gen, writer);
+        // A refused stream costs the refused open, the negotiation's trials and the real open.
+        EXPECT_EQ(GEncoderOpens - opens, !nearest ? 0 : test.Taken ? 1 : trials + 2);
+        EXPECT_EQ(std::filesystem::exists(writer.GetFileName()), nearest.has_value());
+        const std::optional<TSVLAVOpenedFormat> opened = writer.GetOpenedFormat();
+        ASSERT_EQ(opened.has_value(), nearest.has_value()) << writer.GetError();
+        if (!nearest)
+            continue;
+        const TSVWaveFormatExtensible expected = test.Taken ? input : *nearest;
+        EXPECT_TRUE(SVIsEqualAudioFormat(opened->Format, expected));
+        EXPECT_EQ(opened->Format.Samples.wValidBitsPerSample, expected.Samples.wValidBitsPerSample);
+        EXPECT_NEAR(static_cast<double>(writer.GetFramesWritten()),
+                    3000.0 * expected.Format.nSamplesPerSec / test.Rate, 1.0);
+        std::filesystem::remove(writer.GetFileName());
+    }
 }
 
 TEST(TSVLAVFileWriter, KeepsTheFileOnlyWhenTheStreamReachesItsEnd) {

@@ -39,6 +39,11 @@ check_refusal "unknown property 'gian' of gain" \
     "$sonvera" run "file-source filename=in.flac ! gain gian=0.5 ! file-writer filename=bad.wav"
 check_refusal "resample's output (audio) cannot feed file-source2's input (clock)" \
     "$sonvera" run "file-source filename=in.flac ! resample ! file-source"
+# A pin beyond the last names the property that adds pins, on either side.
+check_refusal "m has no input 2 (it has 2: 0 to 1; set inputs=3 for more)" \
+    "$sonvera" run "tone name=t ! mix name=m ! file-writer filename=bad.wav  t. ! m.2"
+check_refusal "s has no output 2 (it has 2: 0 to 1; set countchannels=3 for more)" \
+    "$sonvera" run "tone ! audio-to-real name=s  s.2 ! gain"
 # A file-size limit stands for a full disk (the tool ignores SIGXFSZ).
 check_refusal "file-writer: " bash -c "ulimit -f 64; exec '$sonvera' run --quiet \
     'tone duration=60 ! file-writer filename=big.wav'"

@@ -182,27 +182,24 @@ public:
     }
 
 private:
-    // The encoder AWriter opens for a stream of AFormat, the sample format it is handed and,
+    // The encoder AWriter opened for a stream of AFormat, the sample format it is handed and,
     // when the writer converts the stream first, the format it converts to.
     static void PrintEncoder(const std::string& AName, const TSVLAVFileWriter& AWriter,
                              const TSVWaveFormatExtensible& AFormat) {
-        TSVWaveFormatExtensible encoded;
-        try {
-            encoded = AWriter.EncodedFormat(AFormat);
-        } catch (const std::exception& error) {
-            std::printf("%s cannot encode it: %s\n", AName.c_str(), error.what());
+        const std::optional<TSVLAVOpenedFormat> opened = AWriter.GetOpenedFormat();
+        if (!opened) {
+            const std::string error = AWriter.GetError();
+            if (!error.empty())
+                std::printf("%s cannot encode it: %s\n", AName.c_str(), error.c_str());
             return;
         }
-        const bool isFloat = SVIsFloatFormat(encoded);
-        const int32_t bits = encoded.Samples.wValidBitsPerSample;
-        const AVCodec& codec = AWriter.Encoder(bits, isFloat);
-        const char* samples = av_get_sample_fmt_name(isFloat ? SVEncoderFloatSampleFormat(codec)
-                                                             : SVEncoderSampleFormat(codec, bits));
-        const bool converted = !SVIsEqualAudioFormat(encoded, AFormat) ||
-                               bits != AFormat.Samples.wValidBitsPerSample ||
-                               isFloat != SVIsFloatFormat(AFormat);
-        std::printf("%s encodes with %s from %s samples%s\n", AName.c_str(), codec.name,
-                    samples ? samples : "converted",
+        const TSVWaveFormatExtensible& encoded = opened->Format;
+        const bool converted =
+            !SVIsEqualAudioFormat(encoded, AFormat) ||
+            encoded.Samples.wValidBitsPerSample != AFormat.Samples.wValidBitsPerSample ||
+            SVIsFloatFormat(encoded) != SVIsFloatFormat(AFormat);
+        std::printf("%s encodes with %s from %s samples%s\n", AName.c_str(), opened->Codec.c_str(),
+                    opened->SampleFormat.c_str(),
                     converted ? (" after converting to " + Describe(encoded)).c_str() : "");
     }
 

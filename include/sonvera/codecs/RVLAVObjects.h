@@ -50,6 +50,12 @@ TRVLAVPacket NewLAVPacket();
 // or null when FFmpeg refuses either; AError receives FFmpeg's code (0 on success).
 TRVLAVOutputContext OpenLAVOutput(const std::string& AFileName, const AVOutputFormat* AFormat,
                                   int& AError);
+// The same in two steps, so that nothing is opened before the streams are known to be
+// writable: the muxer alone, then its file (nothing for a format that writes none); each gives
+// FFmpeg's code.
+TRVLAVOutputContext NewLAVOutput(const std::string& AFileName, const AVOutputFormat* AFormat,
+                                 int& AError);
+int OpenLAVOutputFile(AVFormatContext& AContext);
 // A demuxer on AFileName with its streams probed, or null with FFmpeg's code in AError.
 TRVLAVInputContext OpenLAVInput(const std::string& AFileName, int& AError);
 

@@ -17,7 +17,8 @@
 // Threads and locks: operations arrive on the delivering thread. AudioStreamStart runs inside
 // the component lock (and so does the delivery of the start downstream); buffers are stamped on
 // the delivering thread and processed inline or on the filter's processing thread, never inside
-// the component lock.
+// the component lock; a start (or any other operation) from upstream waits for the buffers
+// queued before it, so a new format midway never overtakes the old format's buffers.
 #pragma once
 
 #include <atomic>

@@ -8,10 +8,11 @@
 // options (options FFmpeg knows only as the encoder's own go to the encoder; a name it knows
 // nowhere is an error) and its BitRate where it differs from the declared default (elsewhere
 // the encoder's own default holds), opens the encoder for the stream's rate, width and speakers
-// and writes the header. A stream the encoder cannot take as it comes (float into FLAC, 44.1 kHz
+// and writes the header. A stream the encoder refuses as it comes (float into FLAC, 44.1 kHz
 // into Opus, 32-bit into a null sink's 16-bit PCM) is opened in the negotiated nearest format
-// (EncodedFormat) and converted to it; one it can take at no rate, width or layout is refused
-// with the negotiation's reason. A stream that announces another format midway (a new start-wave
+// (NegotiateFormat) and converted to it; one it can take at no rate, width or layout is refused
+// with the negotiation's reason. The encoder is opened once where it takes the stream as it
+// comes; GetOpenedFormat tells what it was opened with. A stream that announces another format midway (a new start-wave
 // operation) is converted to the format the file was opened with, through a format filter and
 // a resample filter of the writer's own, until it announces that format again. Buffers are cut
 // into the encoder's frames, partial frames waiting for the next buffer; frames carry the
@@ -38,6 +39,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "sonvera/codecs/RVLAVAudioCompression.h"
@@ -49,6 +51,14 @@
 namespace sonvera {
 
 class TSVStreamConverter;
+
+// What a writer's encoder was opened with.
+struct TSVLAVOpenedFormat {
+    // The stream the encoder takes: the input's own, or the nearest format it is converted to.
+    TSVWaveFormatExtensible Format{};
+    std::string Codec;        // the encoder's short name ("flac")
+    std::string SampleFormat; // FFmpeg's name of the samples it is handed ("s32", "fltp")
+};
 
 // Published: FileName (""), Compression, FileFormat (and the output base's Enabled and
 // MasterPumping).
@@ -85,10 +95,6 @@ public:
                                             const TSVLAVFormatRequest& ARequest = {}) const {
         return SVNegotiateFormat(*this, AInput, ARequest);
     }
-    // The format a stream of AInput is encoded in: AInput where the encoder takes it, else the
-    // negotiated one (the stream is then converted to it, as a float stream into FLAC becomes
-    // 24-bit and a 44.1 kHz stream into Opus 48 kHz). EArgumentError as NegotiateFormat.
-    TSVWaveFormatExtensible EncodedFormat(const TSVWaveFormatExtensible& AInput) const;
     // Whether AEncoder takes a stream of AFormat: an encoder opened on trial with what the
     // writer would give it. AWhy receives the reason when it does not.
     static bool EncoderTakes(const AVCodec& AEncoder, const TSVWaveFormatExtensible& AFormat,
@@ -96,6 +102,11 @@ public:
 
     // Why the last stream's file failed; empty while nothing failed.
     std::string GetError() const override;
+    // What the encoder of the last stream was opened with: the stream's own format, or the
+    // negotiated one it is converted to (a float stream into FLAC becomes 24-bit, a 44.1 kHz
+    // stream into Opus 48 kHz). Empty until a stream's file opened and when its start failed;
+    // it stays after the stream's end.
+    std::optional<TSVLAVOpenedFormat> GetOpenedFormat() const;
     // Frames encoded in the last stream.
     uint64_t GetFramesWritten() const noexcept { return FFramesWritten.load(); }
 
@@ -111,7 +122,12 @@ private:
     // Ends the file and puts it in place.
     void FinishFile();
 
-    void OpenFile(const TSVWaveFormatExtensible& AFormat);
+    // Opens the file with its encoder for a stream of AInput (see GetOpenedFormat).
+    void OpenFile(const TSVWaveFormatExtensible& AInput);
+    // Makes AEncoder's container and stream and opens the encoder for AFormat in it; the
+    // refusal when the encoder or the container does not take AFormat (nothing is written yet).
+    std::string TryEncoder(TEncoder& AEncoder, const AVOutputFormat& AContainer,
+                           const TSVWaveFormatExtensible& AFormat);
     void FollowFormat(const TSVWaveFormatExtensible& AFormat);
     void ApplyEncoderOptions(AVCodecContext& AContext) const;
     void Encode(ISVAudioBuffer& ABuffer);
@@ -130,6 +146,7 @@ private:
     std::unique_ptr<TSVStreamConverter> FConverter;
     bool FConverting = false;
     std::string FError;
+    std::optional<TSVLAVOpenedFormat> FOpened; // under the component lock
     std::atomic<uint64_t> FFramesWritten{0};
 };
 

@@ -48,6 +48,7 @@ bool TQXBasicThreadedEnableFilter::SinkDispatch(TPXPin*, TPXPin*, const TGUID&,
                                                 uint32_t AState) {
     if (OperationAs<TPXSuppliedBufferOperation>(AOperation))
         return GetEnabled() && BufferOperation(AOperation, AState);
+    ProcessQueuedBuffers();
     if (OperationAs<TPXStopOperation>(AOperation))
         StreamStop();
     else if (OperationAs<TPXQXResumeOperation>(AOperation))
@@ -66,6 +67,10 @@ bool TQXBasicThreadedEnableFilter::BufferOperation(const TRef<IPXNotifyOperation
         FProcessing.Add([this, AOperation] { IntSingleOperation(AOperation); }))
         return true;
     return IntSingleOperation(AOperation);
+}
+
+void TQXBasicThreadedEnableFilter::ProcessQueuedBuffers() {
+    FProcessing.Drain();
 }
 
 void TQXBasicThreadedEnableFilter::StreamStart() {

@@ -34,8 +34,10 @@ void TQXProcessingThread::Stop(TStopMode AMode) {
                "A processing thread cannot stop itself");
         FStopping = true;
         FAccepting = false;
-        if (AMode == smDiscard)
+        if (AMode == smDiscard) {
+            FDone += FQueue.size();
             FQueue.clear();
+        }
     }
     FChanged.notify_all();
     FThread.join();
@@ -63,9 +65,18 @@ bool TQXProcessingThread::Add(TWork AWork) {
     if (!FRunning || FStopping)
         return false;
     FQueue.push_back(std::move(AWork));
+    ++FAdded;
     guard.unlock();
     FChanged.notify_all();
     return true;
+}
+
+void TQXProcessingThread::Drain() {
+    std::unique_lock<std::mutex> guard(FLock);
+    if (FThreadId == std::this_thread::get_id())
+        return;
+    const uint64_t queued = FAdded;
+    FChanged.wait(guard, [&] { return !FRunning || FDone >= queued; });
 }
 
 size_t TQXProcessingThread::Pending() const {
@@ -93,6 +104,8 @@ void TQXProcessingThread::Run() {
         work = nullptr; // release what the work holds before the thread is seen idle
         guard.lock();
         FBusy = false;
+        ++FDone;
+        FChanged.notify_all(); // for Drain
     }
 }
 

@@ -53,6 +53,10 @@ public:
     virtual int64_t GetStreamPosition() const noexcept { return 0; }
     // The stream's length in 100 ns units; 0 when it is unknown or endless.
     virtual int64_t GetStreamDuration() const { return 0; }
+    // GetStreamDuration as the last announcement of the stream published it, read without the
+    // component lock: what the main thread reads while a tick may hold that lock, waiting
+    // downstream for something only the main thread delivers (another source's end).
+    int64_t GetAnnouncedDuration() const noexcept { return FAnnouncedDuration.load(); }
     // The length of the stream arriving at AInput (100 ns units), as the generators upstream
     // announced it with their running streams, found by following each pin's dependencies up
     // to them; the longest when branches join, 0 when any of them is endless or did not know.

@@ -2,9 +2,16 @@
 // arrives at its input either inline, on the delivering thread, or on a processing thread of
 // its own (the published Threaded switch), started with the stream and stopped with it.
 //
+// Order: every other operation from upstream (a start that announces a new format midway, a
+// pause, a stop) is handled only once the buffers queued before it have been processed, so it
+// never overtakes them: buffers of the old format are processed as such, and the processing
+// never runs while a start changes what it uses.
+//
 // Lock order: the component lock may be held while a buffer is queued for the processing
 // thread and while the stream stops (which waits for the queued buffers to be processed), so
-// work on the processing thread never takes the component lock.
+// work on the processing thread never takes the component lock. The delivering thread waits for
+// the queued buffers before any other operation as it waits for room in the queue: it must not
+// hold a lock that the processing (and the delivery downstream of it) takes.
 #pragma once
 
 #include <atomic>
@@ -39,8 +46,9 @@ public:
     void SetQueueLength(uint32_t AValue);
 
     // The input's dispatch handler: supplied buffers go to processing while the filter is
-    // enabled, a stop stops the stream; every operation but a buffer then reaches
-    // FilterOperation. The result is the processing's, or FilterOperation's.
+    // enabled; any other operation waits for the buffers queued before it, a stop stops the
+    // stream, and it then reaches FilterOperation. The result is the processing's, or
+    // FilterOperation's.
     virtual bool SinkDispatch(TPXPin* AReceiving, TPXPin* AOther, const TGUID& AStreamId,
                               const TRef<IPXNotifyOperation>& AOperation, uint32_t AState);
 
@@ -48,6 +56,10 @@ protected:
     // Hands a supplied-buffer operation to IntSingleOperation, inline or through the
     // processing thread (then the result is true once it is queued).
     bool BufferOperation(const TRef<IPXNotifyOperation>& AOperation, uint32_t AState);
+    // Waits until the buffers queued for the processing thread have been processed; at once
+    // when the filter is not threaded or on the processing thread. A subclass that dispatches
+    // its input's operations itself calls it before every operation but a buffer.
+    void ProcessQueuedBuffers();
     // Processes one supplied-buffer operation.
     virtual bool IntSingleOperation(const TRef<IPXNotifyOperation>& AOperation) = 0;
     // Operations other than buffers; nothing by default.

@@ -1,16 +1,20 @@
 // A processing thread with a bounded queue: components that process off the delivering thread
 // hand their work to one. The thread starts with Start and is stopped and joined by Stop and by
 // the destructor; work queued when it stops is either run first (Drain) or dropped (Discard).
+// Drain lets a producer wait, without stopping the thread, until what it queued has run: what it
+// does next then comes after that work, as a stream's start midway must come after the buffers
+// of the format before it.
 //
-// Lock order: Add blocks while the queue is full, so a producer must not hold a lock that the
-// work it waits for takes. Stop waits for the work in progress, so it must not be called while
-// holding a lock that work takes, nor from the processing thread itself (which raises
-// EAssertionFailed instead of waiting for itself).
+// Lock order: Add blocks while the queue is full and Drain until the queue has run, so a
+// producer must not hold a lock that the work it waits for takes. Stop waits for the work in
+// progress, so it must not be called while holding a lock that work takes, nor from the
+// processing thread itself (which raises EAssertionFailed instead of waiting for itself).
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -44,6 +48,10 @@ public:
     // Queues AWork, waiting while the queue is full. False (nothing queued) when the thread is
     // not running or stops while waiting.
     bool Add(TWork AWork);
+    // Waits until every piece of work queued before the call has run, or was dropped by a Stop
+    // meanwhile. Returns at once when the thread is not running and on the processing thread
+    // (which cannot wait for itself).
+    void Drain();
     size_t Pending() const;
 
 private:
@@ -58,6 +66,8 @@ private:
     bool FStopping = false;
     std::atomic<bool> FAccepting{false}; // FRunning && !FStopping, written under FLock
     bool FBusy = false;
+    uint64_t FAdded = 0; // pieces of work queued since the thread was made
+    uint64_t FDone = 0;  // of those, the ones that have run or were dropped
     std::thread FThread;
     std::thread::id FThreadId;
 };

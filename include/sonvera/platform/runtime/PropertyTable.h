@@ -45,6 +45,10 @@ enum TPropertyKind : uint8_t {
 // without a unit takes the number as written, its unit dropped.
 enum TPropertyUnit : uint8_t { puNone, puFactor, puSeconds, puMilliseconds };
 
+// The pins whose number a property sets (a mixer's inputs, a splitter's outputs), so that a
+// caller asking for a pin beyond them can name the property that adds more.
+enum TPropertyPins : uint8_t { ppNone, ppInputs, ppOutputs };
+
 // A property value; the alternative in use is the one its kind names above (std::monostate
 // for pkObject).
 using TPropertyValue =
@@ -76,6 +80,8 @@ public:
         FDescription = std::move(ADescription);
         FUnit = AUnit;
     }
+    TPropertyPins CountedPins() const noexcept { return FCountedPins; }
+    void CountPins(TPropertyPins APins) noexcept { FCountedPins = APins; }
 
     // Refuses a value of another kind with EArgumentError, an enumeration value or set bit that
     // names no member with ERangeError.
@@ -97,6 +103,7 @@ private:
     TPropertyValue FDefault;
     const TEnumTypeInfo* FEnumType = nullptr;
     TPropertyUnit FUnit = puNone;
+    TPropertyPins FCountedPins = ppNone;
     std::string FDescription;
     TGetter FGetter;
     TSetter FSetter;
@@ -195,6 +202,11 @@ public:
     // read in.
     TPropertyTable& About(std::string ADescription, TPropertyUnit AUnit = puNone) {
         LastProperty().Describe(std::move(ADescription), AUnit);
+        return *this;
+    }
+    // Marks the property added last as the one that sets how many APins the object has.
+    TPropertyTable& CountsPins(TPropertyPins APins) {
+        LastProperty().CountPins(APins);
         return *this;
     }
     // A published sub-object: its getter returns a pointer convertible to TPersistent*.

@@ -109,15 +109,22 @@ void CreateFloatData(benchmark::State& AState, uint32_t AStride) {
     CountSamples(AState, KSamples);
 }
 
-// Two planes of floats into interleaved 32-bit samples by one strided primitive call each.
+// Two planes of floats into interleaved 32-bit samples by one strided primitive call per
+// channel and piece. Argument: frames per call; a whole second writes every line of the
+// frames twice, a chain's buffer length keeps them in cache between the two channels.
 void Convert32fTo32sStrided(benchmark::State& AState) {
     StartBufferUnits();
     const std::vector<float> source = RandomFloats(KSamples);
     std::vector<int32_t> target(KSamples);
+    const int32_t piece = int32_t(AState.range(0));
     for (auto _ : AState) {
-        for (int32_t channel = 0; channel < KChannels; ++channel)
-            ippiConvert_32f32s_C1RSfs(source.data() + channel * KFrames, 4, target.data() + channel,
-                                      8, IppiSize{1, KFrames}, ippRndNear, -31);
+        for (int32_t first = 0; first < KFrames; first += piece) {
+            const int32_t count = std::min(piece, KFrames - first);
+            for (int32_t channel = 0; channel < KChannels; ++channel)
+                ippiConvert_32f32s_C1RSfs(source.data() + channel * KFrames + first, 4,
+                                          target.data() + 2 * first + channel, 8,
+                                          IppiSize{1, count}, ippRndNear, -31);
+        }
         benchmark::ClobberMemory();
     }
     CountSamples(AState, KSamples);
@@ -180,8 +187,8 @@ void PcmDecodeThenSwr(benchmark::State& AState) {
     if (decoder != nullptr) {
         decoder->sample_rate = 44100;
         av_channel_layout_copy(&decoder->ch_layout, &stereo);
-        swr_alloc_set_opts2(&narrow, &stereo, AV_SAMPLE_FMT_S16, 44100, &stereo,
-                            AV_SAMPLE_FMT_S32, 44100, 0, nullptr);
+        swr_alloc_set_opts2(&narrow, &stereo, AV_SAMPLE_FMT_S16, 44100, &stereo, AV_SAMPLE_FMT_S32,
+                            44100, 0, nullptr);
     }
     if (decoder == nullptr || avcodec_open2(decoder, codec, nullptr) < 0 || narrow == nullptr ||
         swr_init(narrow) < 0 || packet == nullptr || frame == nullptr ||
@@ -301,7 +308,11 @@ SONVERA_BESIDE_SWR(s32_flt, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_FLT, 4);
 BENCHMARK_CAPTURE(CreateFloatData, fltp_s32, uint32_t(KFrames * 4));
 SONVERA_BESIDE_SWR(fltp_s32, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32, 4);
 
-BENCHMARK(Convert32fTo32sStrided)->Name("Convert32fTo32sStrided/fltp_s32_strided");
+BENCHMARK(Convert32fTo32sStrided)
+    ->Name("Convert32fTo32sStrided/fltp_s32_strided")
+    ->Arg(KFrames)
+    ->Arg(4096)
+    ->Arg(1024);
 SONVERA_BESIDE_SWR(fltp_s32_strided, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32, 4);
 
 BENCHMARK_CAPTURE(CreateFloatData, flt_s32, uint32_t(KChannels * 4));

@@ -47,6 +47,14 @@ for b in json.load(open(sys.argv[1]))["benchmarks"]:
     rows.setdefault(name, {})[side] = b["cpu_time"] / 1000.0  # microseconds
     if side == "library":
         rows[name]["path"] = kind
+# A case run in pieces ("fltp_s32_strided/1024": frames per call) is set beside its whole
+# job's other sides.
+for name in order:
+    base = name.split("/")[0]
+    for side, value in rows.get(base, {}).items():
+        if side not in ("library", "path"):
+            rows[name].setdefault(side, value)
+order = [n for n in order if "library" in rows[n]]
 def cell(r, side):
     return f"{r[side]:8.1f}" if side in r else f"{'-':>8}"
 def ratio(r, side):

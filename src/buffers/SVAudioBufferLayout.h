@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/platform/runtime/Exceptions.h"
@@ -75,10 +76,12 @@ constexpr TSVSpeakers SVKeptChannelMask(int32_t AChannels, TSVSpeakers ARequeste
 }
 
 // Writes the extensible header of the layout at the start of AStore: integer PCM, or IEEE float
-// when AFloat is set.
+// when AFloat is set. The fields go straight into the store: a record assembled on the stack
+// and copied over is read back in wide loads before its narrow stores have landed, which stalls
+// every buffer's creation.
 inline void SVWriteHeader(void* AStore, const TSVStoreLayout& ALayout, int32_t ARate, int32_t ABits,
                           int32_t AChannels, TSVSpeakers AMask, bool AFloat = false) noexcept {
-    TSVWaveFormatExtensible header{};
+    auto& header = *::new (AStore) TSVWaveFormatExtensible{};
     header.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
     header.Format.nChannels = static_cast<uint16_t>(AChannels);
     header.Format.nSamplesPerSec = static_cast<uint32_t>(ARate);
@@ -89,7 +92,6 @@ inline void SVWriteHeader(void* AStore, const TSVStoreLayout& ALayout, int32_t A
     header.Samples.wValidBitsPerSample = static_cast<uint16_t>(ABits);
     header.dwChannelMask = AMask.Mask();
     header.SubFormat = AFloat ? KSDATAFORMAT_SUBTYPE_IEEE_FLOAT : KSDATAFORMAT_SUBTYPE_PCM;
-    std::memcpy(AStore, &header, sizeof(header));
 }
 
 } // namespace sonvera

@@ -44,11 +44,13 @@ inline constexpr auto WrapDiv = [](int32_t ADividend, int32_t ADivisor) {
 
 // Round half to even to a 64-bit integer (the processor's default rounding mode). NaN and
 // magnitudes of 2^63 and more give -2^63, the value the processor's own conversion yields,
-// whose low 32 bits are 0.
+// whose low 32 bits are 0. Inside the range llrint is that one conversion instruction (with
+// math errno off, as the primitives build), where nearbyint is a library call that saves and
+// restores the floating-point environment; the vector kernels' edges run through here.
 inline int64_t RoundToInt64(double AValue) {
     if (!(AValue >= -9223372036854775808.0 && AValue < 9223372036854775808.0))
         return INT64_MIN;
-    return static_cast<int64_t>(std::nearbyint(AValue));
+    return static_cast<int64_t>(std::llrint(AValue));
 }
 
 // A value inside the 32-bit range rounded in the current rounding mode. GCC turns its builtin

@@ -501,7 +501,7 @@ SONVERA_TARGET_AVX512 void ScaleToFloats(const int32_t* ASource, float* ADest, i
 }
 
 SONVERA_TARGET_AVX512 inline __m512 UnitScaled(__m256i ASamples, __m512 AScale,
-                                              __m512 ACorrection) {
+                                               __m512 ACorrection) {
     const __m512 x = _mm512_maskz_cvtepi32_ps(
         __mmask16(0xFFFF), _mm512_maskz_cvtepi16_epi32(__mmask16(0xFFFF), ASamples));
     return _mm512_fmadd_ps(x, ACorrection, _mm512_mul_ps(x, AScale));
@@ -520,10 +520,10 @@ SONVERA_TARGET_AVX512 void UnitFloats16(const int16_t* ASource, float* ADest, in
     // The line of the first joined step must not start before the run: one plain step first.
     if (offset % 4 == 0 && offset != 0 && 2 * i < offset && i + 32 <= ACount) {
         for (int k = 0; k < 32; k += 16)
-            _mm512_storeu_ps(ADest + i + k, UnitScaled(_mm256_loadu_si256(
-                                                           reinterpret_cast<const __m256i*>(
-                                                               ASource + i + k)),
-                                                       scale, correction));
+            _mm512_storeu_ps(
+                ADest + i + k,
+                UnitScaled(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i + k)),
+                           scale, correction));
         i += 32;
     }
     if (offset % 4 == 0 && offset != 0 && 2 * i >= offset && i + 64 <= ACount) {
@@ -537,42 +537,90 @@ SONVERA_TARGET_AVX512 void UnitFloats16(const int16_t* ASource, float* ADest, in
             const __m512i next = _mm512_load_si512(line);
             const __m512i samples = _mm512_permutex2var_epi32(current, index, next);
             current = next;
-            _mm512_storeu_ps(
-                ADest + i,
-                UnitScaled(_mm512_maskz_extracti64x4_epi64(__mmask8(0xF), samples, 0), scale,
-                           correction));
-            _mm512_storeu_ps(
-                ADest + i + 16,
-                UnitScaled(_mm512_maskz_extracti64x4_epi64(__mmask8(0xF), samples, 1), scale,
-                           correction));
+            _mm512_storeu_ps(ADest + i,
+                             UnitScaled(_mm512_maskz_extracti64x4_epi64(__mmask8(0xF), samples, 0),
+                                        scale, correction));
+            _mm512_storeu_ps(ADest + i + 16,
+                             UnitScaled(_mm512_maskz_extracti64x4_epi64(__mmask8(0xF), samples, 1),
+                                        scale, correction));
         }
     }
     for (; i + 16 <= ACount; i += 16)
-        _mm512_storeu_ps(ADest + i,
-                         UnitScaled(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i)),
-                                    scale, correction));
+        _mm512_storeu_ps(
+            ADest + i, UnitScaled(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i)),
+                                  scale, correction));
     portable::UnitFloats16(ASource + i, ADest + i, ACount - i, AScale, ACorrection);
 }
+
+namespace {
+
+// The even lanes of two vectors, which hold sixteen elements every other one apart.
+struct TEvenLaneSpread {
+    __m512i Low;
+    __m512i High;
+};
+
+SONVERA_TARGET_AVX512 TEvenLaneSpread EvenLaneSpread() {
+    return {_mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7),
+            _mm512_setr_epi32(8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15)};
+}
+
+// Up to sixteen floats rounded into every other element, the lanes past ACount neither read
+// nor written (masked loads and stores do not touch memory under a cleared lane). False, with
+// nothing stored, where a lane holds the conversion's out-of-range value: the exact rule
+// redoes those. A vector loop's first and last few elements go through here, so that a run of
+// a chain's buffer length does not spend a tenth of its time in the scalar rule.
+SONVERA_TARGET_AVX512 bool RoundToEvenLanes(const float* ASource, int32_t* ADest, int ACount,
+                                            __m512 AFactor, const TEvenLaneSpread& ASpread) {
+    const auto taken = __mmask16((1u << ACount) - 1u);
+    const __m512i values = _mm512_maskz_cvtps_epi32(
+        taken, _mm512_mul_ps(_mm512_maskz_loadu_ps(taken, ASource), AFactor));
+    if (_mm512_mask_cmpeq_epi32_mask(taken, values, _mm512_set1_epi32(INT32_MIN)) != 0)
+        return false;
+    const uint32_t lanes = _pdep_u32(taken, 0x55555555u);
+    _mm512_mask_storeu_epi32(
+        ADest, __mmask16(lanes),
+        _mm512_maskz_permutexvar_epi32(__mmask16(0xFFFF), ASpread.Low, values));
+    // Past eight elements only: below that, ADest + 16 may lie beyond the run's end.
+    if (ACount > 8)
+        _mm512_mask_storeu_epi32(
+            ADest + 16, __mmask16(lanes >> 16),
+            _mm512_maskz_permutexvar_epi32(__mmask16(0xFFFF), ASpread.High, values));
+    return true;
+}
+
+SONVERA_TARGET_AVX512 void RoundEdgeToEvenLanes(const float* ASource, int32_t* ADest, int ACount,
+                                                float AFactor, const TEvenLaneSpread& ASpread) {
+    for (int i = 0; i < ACount; i += 16) {
+        const int count = std::min(16, ACount - i);
+        if (!RoundToEvenLanes(ASource + i, ADest + 2 * i, count, _mm512_set1_ps(AFactor), ASpread))
+            portable::RoundFloats(ASource + i, ADest + 2 * i, 2, count, AFactor);
+    }
+}
+
+} // namespace
 
 // Every other element: thirty-two floats rounded at once (redone by the exact rule where any
 // lane holds the conversion's out-of-range value), spread over the even lanes of four vectors and
 // stored under a mask that leaves the odd elements alone, from the first pair that starts a
-// cache line on. Contiguous runs go through the AVX2 kernel, whose 32-byte stores are as fast
-// as whole-register ones here.
+// cache line on; the pairs before it and the last ones under narrower masks. Contiguous runs go
+// through the AVX2 kernel, whose 32-byte stores are as fast as whole-register ones here.
 SONVERA_TARGET_AVX512 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep,
                                        int ACount, float AFactor) {
     if (ADestStep != 2)
         return avx2::RoundFloats(ASource, ADest, ADestStep, ACount, AFactor);
     const __m512 factor = _mm512_set1_ps(AFactor);
-    const __m512i lowHalf = _mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
-    const __m512i highHalf =
-        _mm512_setr_epi32(8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15);
+    const TEvenLaneSpread spread = EvenLaneSpread();
     const __mmask16 all = 0xFFFF;
-    const __mmask16 evenLanes = 0x5555;
     // Lines counted from the frame the element is in, so that the second channel's stores keep
-    // their written lanes inside a line as well.
-    int i = ToLineStart(reinterpret_cast<const void*>(uintptr_t(ADest) & ~uintptr_t(7)), 8, ACount);
-    portable::RoundFloats(ASource, ADest, 2, i, AFactor);
+    // their written lanes inside a line as well. They are also stored from the frame's start,
+    // under the odd lanes: a store whose address is not the line's start costs half as much
+    // again, even where the lanes it writes lie inside one line.
+    const uintptr_t frameStart = uintptr_t(ADest) & ~uintptr_t(7);
+    const bool secondOfFrame = uintptr_t(ADest) - frameStart == 4;
+    const __mmask16 lanes = secondOfFrame ? 0xAAAA : 0x5555;
+    int i = ToLineStart(reinterpret_cast<const void*>(frameStart), 8, ACount);
+    RoundEdgeToEvenLanes(ASource, ADest, i, AFactor, spread);
     for (; i + 32 <= ACount; i += 32) {
         __m512i values[2];
         __mmask16 outside = 0;
@@ -581,19 +629,26 @@ SONVERA_TARGET_AVX512 void RoundFloats(const float* ASource, int32_t* ADest, int
                 all, _mm512_mul_ps(_mm512_loadu_ps(ASource + i + 16 * k), factor));
             outside |= _mm512_cmpeq_epi32_mask(values[k], _mm512_set1_epi32(INT32_MIN));
         }
-        int32_t* dest = ADest + 2 * ptrdiff_t(i);
         if (outside != 0) {
-            portable::RoundFloats(ASource + i, dest, 2, 32, AFactor);
+            portable::RoundFloats(ASource + i, ADest + 2 * ptrdiff_t(i), 2, 32, AFactor);
             continue;
         }
+        // The spread puts element j in lanes 2j and 2j + 1; the mask picks the element's own.
+        auto* frames = reinterpret_cast<int32_t*>((secondOfFrame ? frameStart : uintptr_t(ADest)) +
+                                                  8 * uintptr_t(i));
+        // The four lines a step ahead of the next: a run of a few thousand frames leaves the
+        // cache between the two channels' calls, and a masked store waits for its whole line.
+        for (int k = 0; k < 4; ++k)
+            _mm_prefetch(reinterpret_cast<const char*>(uintptr_t(frames) + 1024 + 64 * k),
+                         _MM_HINT_T0);
         for (int k = 0; k < 2; ++k) {
-            _mm512_mask_storeu_epi32(dest + 32 * k, evenLanes,
-                                     _mm512_maskz_permutexvar_epi32(all, lowHalf, values[k]));
-            _mm512_mask_storeu_epi32(dest + 32 * k + 16, evenLanes,
-                                     _mm512_maskz_permutexvar_epi32(all, highHalf, values[k]));
+            _mm512_mask_storeu_epi32(frames + 32 * k, lanes,
+                                     _mm512_maskz_permutexvar_epi32(all, spread.Low, values[k]));
+            _mm512_mask_storeu_epi32(frames + 32 * k + 16, lanes,
+                                     _mm512_maskz_permutexvar_epi32(all, spread.High, values[k]));
         }
     }
-    portable::RoundFloats(ASource + i, ADest + 2 * ptrdiff_t(i), 2, ACount - i, AFactor);
+    RoundEdgeToEvenLanes(ASource + i, ADest + 2 * ptrdiff_t(i), ACount - i, AFactor, spread);
 }
 
 // The conversion rounds to nearest, ties to even, by its own rounding field; it gives the most

@@ -144,10 +144,11 @@ TBytes Width24Kernels() {
     return out;
 }
 
-// 32-bit values to scaled floats, and floats to 32 bits, the scaled values around every edge of the conversions (NaN, infinities,
-// signed zeros, halfway cases, the ends of the 16- and 32-bit ranges and of the 64-bit rounding)
-// in every rounding mode; runs of lengths around both vector widths at four alignments, into
-// destinations whose other elements must keep their bytes; pairs of planes into frames.
+// 32-bit values to scaled floats, and floats to 32 bits, the scaled values around every edge of the
+// conversions (NaN, infinities, signed zeros, halfway cases, the ends of the 16- and 32-bit ranges
+// and of the 64-bit rounding) in every rounding mode; runs of lengths around both vector widths at
+// four alignments, into destinations whose other elements must keep their bytes; pairs of planes
+// into frames.
 TBytes FloatKernels() {
     const float inf = std::numeric_limits<float>::infinity();
     const float special[] = {std::nanf(""), -std::nanf(""), inf, -inf, 0.0f, -0.0f, 1e-40f, 2.0f};
@@ -162,9 +163,12 @@ TBytes FloatKernels() {
     edges.insert(edges.end(), std::begin(halfway), std::end(halfway));
     edges.insert(edges.end(), std::begin(rangeEnds), std::end(rangeEnds));
     std::mt19937 random(5);
-    std::vector<float> values(72);
+    // Edges every other value in the first 72, so that every vector step meets one; ordinary
+    // values after them, so that whole steps (and their masked first and last ones) pass.
+    std::vector<float> values(208);
     for (size_t k = 0; k < values.size(); ++k)
-        values[k] = k % 2 == 0 ? edges[k / 2 % edges.size()] : float(int32_t(random())) * 0x1p-31f;
+        values[k] = k % 2 == 0 && k < 72 ? edges[k / 2 % edges.size()]
+                                         : float(int32_t(random())) * 0x1p-31f;
     const int savedMode = std::fegetround();
     TBytes out;
     auto keep = [&](const std::vector<int32_t>& AValues) {
@@ -201,14 +205,17 @@ TBytes FloatKernels() {
             }
         for (int sf : {0, -31, -15, 1})
             for (int start = 0; start < 4; ++start)
-                for (int count : {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 56, 63, 64, 65}) {
+                for (int count : {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 56, 63, 64, 65, 130}) {
                     const float factor = std::ldexp(1.0f, -sf);
-                    for (int step : {1, 2, 3}) {
-                        std::vector<int32_t> dest(size_t(step * (start + count) + 20), -5);
-                        runs::ActiveSimdKernels().RoundFloats(
-                            values.data() + start, dest.data() + start * step, step, count, factor);
-                        keep(dest);
-                    }
+                    // An odd start puts every other element second in its frame.
+                    for (int step : {1, 2, 3})
+                        for (int base : {0, 72}) {
+                            std::vector<int32_t> dest(size_t(step * (start + count) + 20), -5);
+                            runs::ActiveSimdKernels().RoundFloats(
+                                values.data() + base + start,
+                                dest.data() + start * step + start % 2, step, count, factor);
+                            keep(dest);
+                        }
                     std::vector<int32_t> dest(size_t(start + count + 20), -5);
                     if (count > 0)
                         ippsConvert_32f32s_Sfs(values.data() + start, dest.data() + start, count,
@@ -405,12 +412,12 @@ template <class T> void Keep(TBytes& AOut, const std::vector<T>& AValues) {
 
 // The float path's kernels: every width both ways (NaN, infinities, the range ends and halfway
 // cases mixed in, contiguous and strided, dithered), gains, ramps, mixing, channel matrices and
-// peaks, at lengths around the vector widths; biquad cascades of one to three sections over one to seventeen
-// channels (every chunk and mask of the vector kernels), in two calls so that the states carry
-// over, from states small enough to be flushed.
+// peaks, at lengths around the vector widths; biquad cascades of one to three sections over one to
+// seventeen channels (every chunk and mask of the vector kernels), in two calls so that the states
+// carry over, from states small enough to be flushed.
 TBytes FloatEffectKernels() {
-    const float edges[] = {std::nanf(""), INFINITY, -INFINITY, 1.0f, -1.0f, 0x1.fffffep-1f,
-                           0.5f / 32768, 1.5f / 32768, -0.5f / 128, 1.5f, -0.0f};
+    const float edges[] = {std::nanf(""), INFINITY,     -INFINITY,   1.0f, -1.0f, 0x1.fffffep-1f,
+                           0.5f / 32768,  1.5f / 32768, -0.5f / 128, 1.5f, -0.0f};
     std::mt19937 random(13);
     std::uniform_real_distribution<float> signal(-1.2f, 1.2f);
     TBytes out;
@@ -444,9 +451,8 @@ TBytes FloatEffectKernels() {
         SVMatrixFloat(floats.data(), 1, mixed.data() + 3 * count, 3, count, weights);
         Keep(out, mixed);
     }
-    const TSVBiquad sections[] = {{0.2, 0.4, 0.2, -1.1, 0.5},
-                                  {1.0, -1.9, 0.95, -1.8, 0.9},
-                                  {0.5, 0.0, -0.5, -0.3, 0.2}};
+    const TSVBiquad sections[] = {
+        {0.2, 0.4, 0.2, -1.1, 0.5}, {1.0, -1.9, 0.95, -1.8, 0.9}, {0.5, 0.0, -0.5, -0.3, 0.2}};
     for (size_t channels : {1, 2, 3, 4, 5, 8, 9, 17})
         for (size_t count = 1; count <= 3; ++count)
             for (auto [first, second] : {std::pair<size_t, size_t>{0, 5}, {8, 9}, {100, 37}}) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sonvera/platform/runtime/SmallObjects.h"
 #include "sonvera/platform/signal/QXBufferAllocator.h"
 
 namespace sonvera {
@@ -61,11 +62,11 @@ uint32_t TQXSmartBuffer::OwnerCount() const noexcept {
 }
 
 void* TQXSmartBuffer::operator new(size_t ASize) {
-    return QXBufferAllocate(ASize);
+    return SmallObjectAllocate(ASize);
 }
 
 void TQXSmartBuffer::operator delete(void* AObject, size_t ASize) noexcept {
-    QXBufferDeallocate(AObject, ASize);
+    SmallObjectDeallocate(AObject, ASize);
 }
 
 TQXSmartByteBuffer::TQXSmartByteBuffer(uint32_t ASize)

@@ -58,8 +58,8 @@ public:
     uint32_t ReferenceCount() const noexcept;
     uint32_t OwnerCount() const noexcept;
 
-    // Store objects come from the block allocator as well: they are created and dropped as
-    // often as the blocks they describe.
+    // Store objects are created and dropped as often as the blocks they describe: they come
+    // from the per-thread small-object cache, which takes no lock.
     static void* operator new(size_t ASize);
     static void operator delete(void* AObject, size_t ASize) noexcept;
 

@@ -83,14 +83,14 @@ void WriteFile(const std::string& APath, const py::array& AArray, int32_t ARate,
     // The writer converts what its encoder cannot take (a rate Opus lacks), but a width asked
     // for is kept or refused: a stream stopped before its end leaves no file.
     const std::optional<TSVLAVOpenedFormat> opened = writer.GetOpenedFormat();
-    const std::string refusal =
-        !opened ? writer.GetError()
-        : ABits != 0 && opened->Format.Samples.wValidBitsPerSample != bits
-            ? "codec '" + opened->Codec + "' cannot take " + std::to_string(bits) + "-bit samples"
-            : "";
+    std::string refusal = opened ? "" : writer.GetError();
+    if (opened && ABits != 0 && opened->Format.Samples.wValidBitsPerSample != bits)
+        refusal =
+            "codec '" + opened->Codec + "' cannot take " + std::to_string(bits) + "-bit samples";
     if (!refusal.empty()) {
         StopPumping(source);
-        throw EArgumentError(APath + ": " + refusal);
+        // A file's own errors name it already; a codec's refusal does not.
+        throw EArgumentError(refusal.rfind(APath, 0) == 0 ? refusal : APath + ": " + refusal);
     }
     Pump(source, writer);
     if (!writer.GetError().empty())

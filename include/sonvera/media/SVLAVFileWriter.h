@@ -12,14 +12,14 @@
 // into Opus, 32-bit into a null sink's 16-bit PCM) is opened in the negotiated nearest format
 // (NegotiateFormat) and converted to it; one it can take at no rate, width or layout is refused
 // with the negotiation's reason. The encoder is opened once where it takes the stream as it
-// comes; GetOpenedFormat tells what it was opened with. A stream that announces another format midway (a new start-wave
-// operation) is converted to the format the file was opened with, through a format filter and
-// a resample filter of the writer's own, until it announces that format again. Buffers are cut
-// into the encoder's frames, partial frames waiting for the next buffer; frames carry the
-// stream's time, starting at the first buffer's stamp. An end-stop sends the last partial
-// frame, drains the encoder and writes the trailer. With MasterPumping enabled the writer
-// takes over pumping at the stream's start: its chain then moves one buffer per pump request
-// sent from its input pin (Render does it all).
+// comes; GetOpenedFormat tells what it was opened with. A stream that announces another format
+// midway (a new start-wave operation) is converted to the format the file was opened with,
+// through a format filter and a resample filter of the writer's own, until it announces that
+// format again. Buffers are cut into the encoder's frames, partial frames waiting for the next
+// buffer; frames carry the stream's time, starting at the first buffer's stamp. An end-stop
+// sends the last partial frame, drains the encoder and writes the trailer. With MasterPumping
+// enabled the writer takes over pumping at the stream's start: its chain then moves one buffer
+// per pump request sent from its input pin (Render does it all).
 //
 // The file appears whole or not at all: a regular file (or none) at FileName is written under a
 // temporary name in its folder and renamed over it (keeping its mode and owner) only once the

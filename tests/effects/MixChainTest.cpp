@@ -87,6 +87,12 @@ TEST(MixChainTest, InputsAreSummedWithTheirGainsAtTheirTimesUntilTheEndRuleSays)
         {"late start", 0.25, -0.3, 8000, "-6", false, 0.4},
         {"rates differ", 2, 3, 16000, "", false, 0},
     };
+    // An input count outside 2 to 16 is refused and the pins stay as they were.
+    TSVMixFilter sized(nullptr);
+    for (int32_t inputs : {1, 17})
+        EXPECT_EQ(sonvera::testing::MessageOf<EArgumentError>([&] { sized.SetInputs(inputs); }),
+                  "mix: Inputs out of range = " + std::to_string(inputs) + " (2 to 16)");
+    EXPECT_EQ(sized.GetInputs(), 2);
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         const float gain = float(std::pow(10.0, -6.0 / 20));

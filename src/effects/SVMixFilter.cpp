@@ -93,8 +93,8 @@ void TSVMixFilter::SetInputs(int32_t AValue) {
     // Refused rather than clamped: a chain that asks for input 20 is told to set inputs=21,
     // and must then hear that 16 is the most there can be.
     if (AValue < KMinInputs || AValue > KMaxInputs)
-        throw EArgumentError(FormatMessage("mix: Inputs out of range = %d (%d to %d)", AValue,
-                                           KMinInputs, KMaxInputs));
+        throw EArgumentError(
+            FormatMessage("Inputs out of range = %d (%d to %d)", AValue, KMinInputs, KMaxInputs));
     const auto count = static_cast<size_t>(AValue);
     // Declared before the guard, so destroyed after it: pins go outside the lock.
     std::vector<std::unique_ptr<TSVPXAudioSinkPin>> surplus;

@@ -91,7 +91,7 @@ TEST(MixChainTest, InputsAreSummedWithTheirGainsAtTheirTimesUntilTheEndRuleSays)
     TSVMixFilter sized(nullptr);
     for (int32_t inputs : {1, 17})
         EXPECT_EQ(sonvera::testing::MessageOf<EArgumentError>([&] { sized.SetInputs(inputs); }),
-                  "mix: Inputs out of range = " + std::to_string(inputs) + " (2 to 16)");
+                  "Inputs out of range = " + std::to_string(inputs) + " (2 to 16)");
     EXPECT_EQ(sized.GetInputs(), 2);
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);

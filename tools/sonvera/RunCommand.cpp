@@ -190,12 +190,8 @@ private:
     static void PrintEncoder(const std::string& AName, const TSVLAVFileWriter& AWriter,
                              const TSVWaveFormatExtensible& AFormat) {
         const std::optional<TSVLAVOpenedFormat> opened = AWriter.GetOpenedFormat();
-        if (!opened) {
-            const std::string error = AWriter.GetError();
-            if (!error.empty())
-                std::printf("%s cannot encode it: %s\n", AName.c_str(), error.c_str());
-            return;
-        }
+        if (!opened)
+            return; // the run's failure line names the writer and the cause
         const TSVWaveFormatExtensible& encoded = opened->Format;
         const bool converted =
             !SVIsEqualAudioFormat(encoded, AFormat) ||

@@ -31,12 +31,13 @@ const TPropertyTableBase& TSVPanFilter::ClassPropertyTable() {
     using T = TSVPanFilter;
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVPanFilter", TSVEffectFilter::ClassPropertyTable())
-            .Double("Pan", 0, &T::GetPan, &T::SetPan);
+            .Double("Pan", 0, &T::GetPan, &T::SetPan)
+            .Within(-1, 1);
     return table;
 }
 
 void TSVPanFilter::SetPan(double AValue) {
-    SetInRange("Pan", FPan, AValue, -1, 1);
+    SetInRange("Pan", FPan, AValue);
 }
 
 void TSVPanFilter::ResetState(const TSVWaveFormatExtensible&) {
@@ -94,12 +95,13 @@ const TPropertyTableBase& TSVDCBlockFilter::ClassPropertyTable() {
     using T = TSVDCBlockFilter;
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVDCBlockFilter", TSVEffectFilter::ClassPropertyTable())
-            .Double("Frequency", 10, &T::GetFrequency, &T::SetFrequency);
+            .Double("Frequency", 10, &T::GetFrequency, &T::SetFrequency)
+            .Within(1, 200);
     return table;
 }
 
 void TSVDCBlockFilter::SetFrequency(double AValue) {
-    SetInRange("Frequency", FFrequency, AValue, 1, 200);
+    SetInRange("Frequency", FFrequency, AValue);
 }
 
 void TSVDCBlockFilter::ResetState(const TSVWaveFormatExtensible& AFormat) {

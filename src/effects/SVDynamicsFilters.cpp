@@ -53,15 +53,15 @@ double SVCompressorCurve(double ALevel, double AThreshold, double ARatio, double
 // ---- Envelope --------------------------------------------------------------------------------
 
 void TSVEnvelopeFilter::SetThreshold(double AValue) {
-    SetInRange("Threshold", FThreshold, AValue, -90, 0);
+    SetInRange("Threshold", FThreshold, AValue);
 }
 
 void TSVEnvelopeFilter::SetAttack(double AValue) {
-    SetInRange("Attack", FAttack, AValue, 0.01, 2000);
+    SetInRange("Attack", FAttack, AValue);
 }
 
 void TSVEnvelopeFilter::SetRelease(double AValue) {
-    SetInRange("Release", FRelease, AValue, 0.01, 2000);
+    SetInRange("Release", FRelease, AValue);
 }
 
 TSVEnvelopeTimes TSVEnvelopeFilter::EnvelopeTimes() const {
@@ -82,24 +82,30 @@ const TPropertyTableBase& TSVCompressor::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVCompressor", TSVEffectFilter::ClassPropertyTable())
             .Double("Threshold", -18, &T::GetThreshold, &T::SetThreshold)
+            .Within(-90, 0)
             .Double("Ratio", 2, &T::GetRatio, &T::SetRatio)
+            .Within(1, 100)
             .Double("Attack", 20, &T::GetAttack, &T::SetAttack)
+            .Within(0.01, 2000)
             .Double("Release", 250, &T::GetRelease, &T::SetRelease)
+            .Within(0.01, 2000)
             .Double("Knee", 6, &T::GetKnee, &T::SetKnee)
-            .Double("Makeup", 0, &T::GetMakeup, &T::SetMakeup);
+            .Within(0, 24)
+            .Double("Makeup", 0, &T::GetMakeup, &T::SetMakeup)
+            .Within(-24, 48);
     return table;
 }
 
 void TSVCompressor::SetRatio(double AValue) {
-    SetInRange("Ratio", FRatio, AValue, 1, 100);
+    SetInRange("Ratio", FRatio, AValue);
 }
 
 void TSVCompressor::SetKnee(double AValue) {
-    SetInRange("Knee", FKnee, AValue, 0, 24);
+    SetInRange("Knee", FKnee, AValue);
 }
 
 void TSVCompressor::SetMakeup(double AValue) {
-    SetInRange("Makeup", FMakeup, AValue, -24, 48);
+    SetInRange("Makeup", FMakeup, AValue);
 }
 
 void TSVCompressor::ResetState(const TSVWaveFormatExtensible&) {
@@ -144,21 +150,24 @@ const TPropertyTableBase& TSVLimiter::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVLimiter", TSVEffectFilter::ClassPropertyTable())
             .Double("Ceiling", -1, &T::GetCeiling, &T::SetCeiling)
+            .Within(-60, 0)
             .Double("Release", 50, &T::GetRelease, &T::SetRelease)
-            .Double("Lookahead", 5, &T::GetLookahead, &T::SetLookahead);
+            .Within(1, 5000)
+            .Double("Lookahead", 5, &T::GetLookahead, &T::SetLookahead)
+            .Within(0, 100);
     return table;
 }
 
 void TSVLimiter::SetCeiling(double AValue) {
-    SetInRange("Ceiling", FCeiling, AValue, -60, 0);
+    SetInRange("Ceiling", FCeiling, AValue);
 }
 
 void TSVLimiter::SetRelease(double AValue) {
-    SetInRange("Release", FRelease, AValue, 1, 5000);
+    SetInRange("Release", FRelease, AValue);
 }
 
 void TSVLimiter::SetLookahead(double AValue) {
-    SetInRange("Lookahead", FLookahead, AValue, 0, 100);
+    SetInRange("Lookahead", FLookahead, AValue);
 }
 
 void TSVLimiter::ResetState(const TSVWaveFormatExtensible& AFormat) {
@@ -253,14 +262,18 @@ const TPropertyTableBase& TSVGate::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVGate", TSVEffectFilter::ClassPropertyTable())
             .Double("Threshold", -50, &T::GetThreshold, &T::SetThreshold)
+            .Within(-90, 0)
             .Double("Attack", 1, &T::GetAttack, &T::SetAttack)
+            .Within(0.01, 2000)
             .Double("Release", 100, &T::GetRelease, &T::SetRelease)
-            .Double("Range", -24, &T::GetRange, &T::SetRange);
+            .Within(0.01, 2000)
+            .Double("Range", -24, &T::GetRange, &T::SetRange)
+            .Within(-120, 0);
     return table;
 }
 
 void TSVGate::SetRange(double AValue) {
-    SetInRange("Range", FRange, AValue, -120, 0);
+    SetInRange("Range", FRange, AValue);
 }
 
 void TSVGate::ResetState(const TSVWaveFormatExtensible&) {

@@ -104,11 +104,13 @@ void TSVEffectFilter::FlushLatency(int64_t ABegin) {
     GetAudioOutputPin()->SubmitBuffer(ProcessBuffer(tail));
 }
 
-void TSVEffectFilter::SetInRange(const char* AName, double& AField, double AValue, double AMin,
-                                 double AMax) {
-    if (!(AValue >= AMin && AValue <= AMax))
+void TSVEffectFilter::SetInRange(const char* AName, double& AField, double AValue) {
+    const TPropertyInfo* property = GetPropertyTable().Find(AName);
+    Assert(property && property->Range(), "SVEffectFilter", "A ranged setting states its range");
+    const TPropertyRange range = *property->Range();
+    if (!(AValue >= range.Min && AValue <= range.Max))
         throw EArgumentError(
-            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, AMin, AMax));
+            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, range.Min, range.Max));
     SetPropValue(AName, AField, AValue);
 }
 

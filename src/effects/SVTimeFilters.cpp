@@ -21,21 +21,24 @@ const TPropertyTableBase& TSVDelayFilter::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVDelayFilter", TSVEffectFilter::ClassPropertyTable())
             .Double("Time", 500, &T::GetTime, &T::SetTime)
+            .Within(1, 5000)
             .Double("Feedback", 0.3, &T::GetFeedback, &T::SetFeedback)
-            .Double("Mix", 0.5, &T::GetMix, &T::SetMix);
+            .Within(0, 0.95)
+            .Double("Mix", 0.5, &T::GetMix, &T::SetMix)
+            .Within(0, 1);
     return table;
 }
 
 void TSVDelayFilter::SetTime(double AValue) {
-    SetInRange("Time", FTime, AValue, 1, 5000);
+    SetInRange("Time", FTime, AValue);
 }
 
 void TSVDelayFilter::SetFeedback(double AValue) {
-    SetInRange("Feedback", FFeedback, AValue, 0, 0.95);
+    SetInRange("Feedback", FFeedback, AValue);
 }
 
 void TSVDelayFilter::SetMix(double AValue) {
-    SetInRange("Mix", FMix, AValue, 0, 1);
+    SetInRange("Mix", FMix, AValue);
 }
 
 void TSVDelayFilter::ResetState(const TSVWaveFormatExtensible& AFormat) {
@@ -78,21 +81,24 @@ const TPropertyTableBase& TSVFadeFilter::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVFadeFilter", TSVEffectFilter::ClassPropertyTable())
             .Double("In", 0, &T::GetIn, &T::SetIn)
+            .Within(0, 86400)
             .Double("Out", 0, &T::GetOut, &T::SetOut)
-            .Double("Duration", 0, &T::GetDuration, &T::SetDuration);
+            .Within(0, 86400)
+            .Double("Duration", 0, &T::GetDuration, &T::SetDuration)
+            .Within(0, 1e7);
     return table;
 }
 
 void TSVFadeFilter::SetIn(double AValue) {
-    SetInRange("In", FIn, AValue, 0, 86400);
+    SetInRange("In", FIn, AValue);
 }
 
 void TSVFadeFilter::SetOut(double AValue) {
-    SetInRange("Out", FOut, AValue, 0, 86400);
+    SetInRange("Out", FOut, AValue);
 }
 
 void TSVFadeFilter::SetDuration(double AValue) {
-    SetInRange("Duration", FDuration, AValue, 0, 1e7);
+    SetInRange("Duration", FDuration, AValue);
 }
 
 void TSVFadeFilter::ResetState(const TSVWaveFormatExtensible&) {

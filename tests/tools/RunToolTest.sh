@@ -26,6 +26,9 @@ cmp -s out.wav saved.wav || fail "a saved chain writes other bytes"
 
 "$sonvera" inspect | grep -q '^  gain ' || fail "inspect does not list gain"
 "$sonvera" inspect gain | grep -Eq '^  Gain +double +default 1 ' || fail "inspect gain"
+# A stated range is listed, and it is the one the setter refuses by.
+"$sonvera" inspect compressor | grep -Eq '^  Ratio +double +default 2 +1 to 100$' ||
+    fail "inspect compressor shows no range"
 
 # Refusals: one line naming the cause, non-zero, nothing written.
 check_refusal() { # EXPECTED-TEXT COMMAND...
@@ -37,6 +40,8 @@ check_refusal() { # EXPECTED-TEXT COMMAND...
 }
 check_refusal "unknown property 'gian' of gain" \
     "$sonvera" run "file-source filename=in.flac ! gain gian=0.5 ! file-writer filename=bad.wav"
+check_refusal "compressor Ratio=200: Ratio out of range = 200 (1 to 100)" \
+    "$sonvera" run "file-source filename=in.flac ! compressor ratio=200 ! file-writer filename=bad.wav"
 check_refusal "resample's output (audio) cannot feed file-source2's input (clock)" \
     "$sonvera" run "file-source filename=in.flac ! resample ! file-source"
 # A pin beyond the last names the property that adds pins, on either side.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,16 @@ TPropertyValue NewValueOf(const TPropertyInfo& AProperty, const TPersistent& AOb
     }
 }
 
+// The property's one line, after the values it accepts where the class states them.
+std::string AboutText(const TPropertyInfo& AProperty) {
+    const std::optional<TPropertyRange>& range = AProperty.Range();
+    if (!range)
+        return AProperty.Description();
+    char text[64];
+    std::snprintf(text, sizeof text, "%g to %g", range->Min, range->Max);
+    return AProperty.Description().empty() ? text : text + ("; " + AProperty.Description());
+}
+
 void CollectProperties(const TPersistent& AObject, const std::string& APrefix,
                        std::vector<TPropertyLine>& ALines) {
     for (const TPropertyInfo& property : AObject.GetPropertyTable().Properties()) {
@@ -77,9 +88,11 @@ void CollectProperties(const TPersistent& AObject, const std::string& APrefix,
                 CollectProperties(*object, name + ".", ALines);
             continue;
         }
-        TPropertyLine line{name, SVPropertyKindName(property.Kind()),
+        TPropertyLine line{name,
+                           SVPropertyKindName(property.Kind()),
                            SVPropertyValueText(property, NewValueOf(property, AObject)),
-                           property.Description(), {}};
+                           AboutText(property),
+                           {}};
         if (property.Kind() == pkString)
             line.Default = "\"" + line.Default + "\"";
         if (property.EnumType())

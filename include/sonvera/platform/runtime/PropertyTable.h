@@ -15,6 +15,7 @@
 #include <concepts>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -49,6 +50,12 @@ enum TPropertyUnit : uint8_t { puNone, puFactor, puSeconds, puMilliseconds };
 // caller asking for a pin beyond them can name the property that adds more.
 enum TPropertyPins : uint8_t { ppNone, ppInputs, ppOutputs };
 
+// The closed range a number property's values lie in.
+struct TPropertyRange {
+    double Min;
+    double Max;
+};
+
 // A property value; the alternative in use is the one its kind names above (std::monostate
 // for pkObject).
 using TPropertyValue =
@@ -82,6 +89,10 @@ public:
     }
     TPropertyPins CountedPins() const noexcept { return FCountedPins; }
     void CountPins(TPropertyPins APins) noexcept { FCountedPins = APins; }
+    // The values a number property accepts, where the class states them: listings show them,
+    // and the setter that checks them reads them here, so they are written once.
+    const std::optional<TPropertyRange>& Range() const noexcept { return FRange; }
+    void Limit(TPropertyRange ARange) noexcept { FRange = ARange; }
 
     // Refuses a value of another kind with EArgumentError, an enumeration value or set bit that
     // names no member with ERangeError.
@@ -104,6 +115,7 @@ private:
     const TEnumTypeInfo* FEnumType = nullptr;
     TPropertyUnit FUnit = puNone;
     TPropertyPins FCountedPins = ppNone;
+    std::optional<TPropertyRange> FRange;
     std::string FDescription;
     TGetter FGetter;
     TSetter FSetter;
@@ -202,6 +214,11 @@ public:
     // read in.
     TPropertyTable& About(std::string ADescription, TPropertyUnit AUnit = puNone) {
         LastProperty().Describe(std::move(ADescription), AUnit);
+        return *this;
+    }
+    // States the values the property added last accepts, AMin to AMax.
+    TPropertyTable& Within(double AMin, double AMax) {
+        LastProperty().Limit({AMin, AMax});
         return *this;
     }
     // Marks the property added last as the one that sets how many APins the object has.

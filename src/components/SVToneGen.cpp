@@ -9,16 +9,6 @@
 
 namespace sonvera {
 
-namespace {
-
-void CheckRange(const char* AName, double AValue, double AMax) {
-    if (!(AValue >= 0 && AValue <= AMax))
-        throw EArgumentError(
-            FormatMessage("tone: %s %g out of range (0 to %g)", AName, AValue, AMax));
-}
-
-} // namespace
-
 TSVToneGen::TSVToneGen(TPersistent* AOwner) : TSVCommonGen(AOwner) {
     GetAudioFormat()->SetSampleRate(KDefaultSampleRate);
 }
@@ -40,10 +30,14 @@ const TPropertyTableBase& TSVToneGen::ClassPropertyTable() {
     static const TPropertyTable<T> table =
         TPropertyTable<T>("TSVToneGen", TSVCommonGen::ClassPropertyTable())
             .Double("Frequency", 440, &T::GetFrequency, &T::SetFrequency)
+            .Within(0, KMaxFrequency)
             .About("the tone's frequency in Hz")
             .Double("Amplitude", 0.5, &T::GetAmplitude, &T::SetAmplitude)
-            .About("the peak as a fraction of full scale (0 to 1)", puFactor)
+            .Within(0, 1)
+            .About("the peak as a fraction of full scale", puFactor)
             .Double("Duration", 0, &T::GetDurationSeconds, &T::SetDurationSeconds)
+            // A year of samples at the highest rate still counts in 64 bits.
+            .Within(0, 366.0 * 24 * 3600)
             .About("seconds of tone; 0 runs until stopped", puSeconds)
             .Boolean("Realtime", false, &T::GetRealtime, &T::SetRealtime)
             .About("follow the wall clock instead of running as fast as the chain takes buffers");
@@ -51,18 +45,17 @@ const TPropertyTableBase& TSVToneGen::ClassPropertyTable() {
 }
 
 void TSVToneGen::SetFrequency(double AValue) {
-    CheckRange("Frequency", AValue, KMaxFrequency);
+    GetPropertyTable().CheckInRange("Frequency", AValue);
     SetPropValue("Frequency", FFrequency, AValue);
 }
 
 void TSVToneGen::SetAmplitude(double AValue) {
-    CheckRange("Amplitude", AValue, 1);
+    GetPropertyTable().CheckInRange("Amplitude", AValue);
     SetPropValue("Amplitude", FAmplitude, AValue);
 }
 
 void TSVToneGen::SetDurationSeconds(double AValue) {
-    // A year of samples at the highest rate still counts in 64 bits.
-    CheckRange("Duration", AValue, 366.0 * 24 * 3600);
+    GetPropertyTable().CheckInRange("Duration", AValue);
     SetPropValue("Duration", FDuration, AValue);
 }
 

@@ -105,12 +105,7 @@ void TSVEffectFilter::FlushLatency(int64_t ABegin) {
 }
 
 void TSVEffectFilter::SetInRange(const char* AName, double& AField, double AValue) {
-    const TPropertyInfo* property = GetPropertyTable().Find(AName);
-    Assert(property && property->Range(), "SVEffectFilter", "A ranged setting states its range");
-    const TPropertyRange range = *property->Range();
-    if (!(AValue >= range.Min && AValue <= range.Max))
-        throw EArgumentError(
-            FormatMessage("%s out of range = %g (%g to %g)", AName, AValue, range.Min, range.Max));
+    GetPropertyTable().CheckInRange(AName, AValue);
     SetPropValue(AName, AField, AValue);
 }
 

@@ -75,7 +75,7 @@ std::string AboutText(const TPropertyInfo& AProperty) {
     if (!range)
         return AProperty.Description();
     char text[64];
-    std::snprintf(text, sizeof text, "%g to %g", range->Min, range->Max);
+    std::snprintf(text, sizeof text, "%.10g to %.10g", range->Min, range->Max);
     return AProperty.Description().empty() ? text : text + ("; " + AProperty.Description());
 }
 

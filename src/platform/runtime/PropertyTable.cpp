@@ -124,6 +124,15 @@ const TPropertyInfo* TPropertyTableBase::Find(std::string_view AName) const noex
     return nullptr;
 }
 
+void TPropertyTableBase::CheckInRange(std::string_view AName, double AValue) const {
+    const TPropertyInfo* property = Find(AName);
+    Assert(property && property->Range(), "PropertyTable", "A ranged setting states its range");
+    const TPropertyRange range = *property->Range();
+    if (!(AValue >= range.Min && AValue <= range.Max))
+        throw EArgumentError(FormatMessage("%s out of range = %g (%g to %g)",
+                                           property->Name().c_str(), AValue, range.Min, range.Max));
+}
+
 TPropertyInfo& TPropertyTableBase::LastProperty() {
     if (FProperties.empty())
         throw EArgumentError("Table " + FClassName + " has no property to describe");

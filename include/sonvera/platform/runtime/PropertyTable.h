@@ -128,6 +128,10 @@ public:
     // The parent's properties first, then the class's own, in declaration order.
     const std::vector<TPropertyInfo>& Properties() const noexcept { return FProperties; }
     const TPropertyInfo* Find(std::string_view AName) const noexcept;
+    // Refuses AValue with EArgumentError "NAME out of range = V (MIN to MAX)" unless it lies in
+    // the range the table states for AName (NaN lies outside every range): the one check of
+    // every setter whose range is declared with Within.
+    void CheckInRange(std::string_view AName, double AValue) const;
     // Whether AObject is an object of the table's class (or of a class derived from it).
     bool IsInstance(const TPersistent& AObject) const { return FIsInstance(AObject); }
 

@@ -522,6 +522,12 @@ bool SVIsEqualAudioFormat(const TSVWaveFormatExtensible& A, const TSVWaveFormatE
            A.Format.nBlockAlign == B.Format.nBlockAlign && A.dwChannelMask == B.dwChannelMask;
 }
 
+bool SVIsSameStreamFormat(const TSVWaveFormatExtensible& A, const TSVWaveFormatExtensible& B) {
+    return SVIsEqualAudioFormat(A, B) &&
+           A.Samples.wValidBitsPerSample == B.Samples.wValidBitsPerSample &&
+           SVIsFloatFormat(A) == SVIsFloatFormat(B);
+}
+
 bool SVIsEqualAudioFormatStd(const tWAVEFORMATEX& A, const tWAVEFORMATEX& B) {
     return A.nChannels == B.nChannels && A.nSamplesPerSec == B.nSamplesPerSec &&
            A.nBlockAlign == B.nBlockAlign;

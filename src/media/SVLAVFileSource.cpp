@@ -211,9 +211,7 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
     const TSVWaveFormatExtensible format =
         StreamFormatOf(frame.sample_rate, frame.ch_layout, frame.format,
                        FDecoder->Context->bits_per_raw_sample, GetFloat());
-    if (!SVIsEqualAudioFormat(format, FFormat) ||
-        format.Samples.wValidBitsPerSample != FFormat.Samples.wValidBitsPerSample ||
-        SVIsFloatFormat(format) != SVIsFloatFormat(FFormat)) {
+    if (!SVIsSameStreamFormat(format, FFormat)) {
         if (GetStrict())
             throw EReadError(FFileName +
                              FormatMessage(": a frame of %d Hz, %d channels and %d bits does not "

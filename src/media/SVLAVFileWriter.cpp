@@ -5,9 +5,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "sonvera/components/Categories.h"
 #include "media/SVStreamConverter.h"
 #include "sonvera/codecs/RVLAVSupport.h"
+#include "sonvera/components/Categories.h"
 #include "sonvera/media/SVLAVSampleTransfer.h"
 #include "sonvera/media/SVOutputFile.h"
 #include "sonvera/streams/SVStreamTime.h"
@@ -307,9 +307,7 @@ void TSVLAVFileWriter::FinishFile() {
 
 void TSVLAVFileWriter::FollowFormat(const TSVWaveFormatExtensible& AFormat) {
     const TSVWaveFormatExtensible& opened = FEncoder->Format;
-    const bool same = SVIsEqualAudioFormat(opened, AFormat) &&
-                      opened.Samples.wValidBitsPerSample == AFormat.Samples.wValidBitsPerSample &&
-                      SVIsFloatFormat(opened) == SVIsFloatFormat(AFormat);
+    const bool same = SVIsSameStreamFormat(opened, AFormat);
     if (same && !FConverting)
         return; // a repeated announcement changes nothing
     if (!FConverter)

@@ -193,10 +193,7 @@ private:
         if (!opened)
             return; // the run's failure line names the writer and the cause
         const TSVWaveFormatExtensible& encoded = opened->Format;
-        const bool converted =
-            !SVIsEqualAudioFormat(encoded, AFormat) ||
-            encoded.Samples.wValidBitsPerSample != AFormat.Samples.wValidBitsPerSample ||
-            SVIsFloatFormat(encoded) != SVIsFloatFormat(AFormat);
+        const bool converted = !SVIsSameStreamFormat(encoded, AFormat);
         std::printf("%s encodes with %s from %s samples%s\n", AName.c_str(), opened->Codec.c_str(),
                     opened->SampleFormat.c_str(),
                     converted ? (" after converting to " + Describe(encoded)).c_str() : "");

@@ -26,8 +26,8 @@ inline constexpr TGUID IID_ISVAudioBuffer{
 // What differs by width, on purpose:
 // - 8-bit silence is the byte 127 for Zero and SetValue(0) (the biased zero of the buffer's own
 //   operations, while 8-bit samples from a file centre on 128: see SVSampleTraits.h), but a
-//   speaker that CopyToAudio finds only in its destination is written as the byte 0. Since GetItem reads the raw byte,
-//   IsEqualToValue(127), not IsEqualToValue(0), holds after Zero on 8 bits.
+//   speaker that CopyToAudio finds only in its destination is written as the byte 0. Since GetItem
+//   reads the raw byte, IsEqualToValue(127), not IsEqualToValue(0), holds after Zero on 8 bits.
 // - A constant divisor whose value as the width's primitive takes it is zero (the low byte of
 //   AValue for 8 bits, the low 16 bits for 16 bits, AValue itself above) leaves the samples and
 //   the store as they are at every width. Per-sample zero divisors of Divide follow each
@@ -342,6 +342,9 @@ TSVWaveFormatExtensible SVFloatFormatOf(const TSVWaveFormatExtensible& AFormat) 
 bool SVIsStandardFormat(const TSVWaveFormatExtensible* AWaveFormat);
 // Channels, rate, block alignment and channel mask equal.
 bool SVIsEqualAudioFormat(const TSVWaveFormatExtensible& A, const TSVWaveFormatExtensible& B);
+// SVIsEqualAudioFormat, and the valid bits and integer or float samples equal too: buffers of
+// one stream can pass as the other's without a conversion.
+bool SVIsSameStreamFormat(const TSVWaveFormatExtensible& A, const TSVWaveFormatExtensible& B);
 // Channels, rate and block alignment equal.
 bool SVIsEqualAudioFormatStd(const tWAVEFORMATEX& A, const tWAVEFORMATEX& B);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <optional>
 #include <utility>
@@ -57,12 +56,9 @@ std::string MissingPinText(const TPersistent& AComponent, const std::string& ANa
     std::string text = AName + (APins == ppInputs ? " has no input " : " has no output ") +
                        std::to_string(AIndex) + " (it has " + std::to_string(ACount) +
                        (ACount > 1 ? ": 0 to " + std::to_string(ACount - 1) : std::string());
-    if (const TPropertyInfo* counter = PinCounter(AComponent, APins)) {
-        std::string name = counter->Name();
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char AChar) { return static_cast<char>(std::tolower(AChar)); });
-        text += "; set " + name + "=" + std::to_string(AIndex + 1) + " for more";
-    }
+    if (const TPropertyInfo* counter = PinCounter(AComponent, APins))
+        text +=
+            "; set " + FoldedName(counter->Name()) + "=" + std::to_string(AIndex + 1) + " for more";
     return text + ")";
 }
 

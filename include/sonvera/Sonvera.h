@@ -49,6 +49,7 @@
 // Audio buffers.
 #include "sonvera/buffers/RVInternalStore.h"
 #include "sonvera/buffers/RVSimpleMediaBuffer.h"
+#include "sonvera/buffers/SVBufferRecycler.h"
 #include "sonvera/buffers/SVFloatFrames.h"
 #include "sonvera/buffers/SVInternalStore.h"
 #include "sonvera/buffers/SVSampleView.h"

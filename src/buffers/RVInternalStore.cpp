@@ -30,6 +30,12 @@ void TRVSmartMediaBuffer::SetTimeData(const TRVSmartMediaBuffer& AOther) {
     SetTimeStampAvailable(available);
 }
 
+void TRVSmartMediaBuffer::ResetUnsharedTimeStamp() noexcept {
+    FTimeStampBegin = 0;
+    FTimeStampEnd = 0;
+    SetTimeStampAvailable(false);
+}
+
 bool TRVSmartMediaBuffer::GetTimeStampAvailable() const noexcept {
     return FTimeStampAvailable.load(std::memory_order_relaxed);
 }

@@ -47,7 +47,14 @@ TRVMediaBuffer::TRVMediaBuffer(const TRef<IQXData>& AOther, TQXSmartBuffer* ADat
 }
 
 TRVMediaBuffer::~TRVMediaBuffer() {
-    if (TRVTimeStamp* view = FTimeStamp.load()) {
+    DropTimeStampView();
+}
+
+void TRVMediaBuffer::DropTimeStampView() noexcept {
+    // Most buffers never had a view: a plain load spares them the exchange's atomic step.
+    if (!FTimeStamp.load(std::memory_order_acquire))
+        return;
+    if (TRVTimeStamp* view = FTimeStamp.exchange(nullptr)) {
         view->DetachBuffer();
         view->_Release();
     }

@@ -163,6 +163,23 @@ TRef<TSVAudioBuffer> TSVAudioBuffer::NewSized(int32_t ARate, int32_t ABitsPerSam
     return TRef<TSVAudioBuffer>(buffer);
 }
 
+bool TSVAudioBuffer::RenewSizeEx(int32_t ARate, int32_t ABits, int32_t AChannels, int32_t ASize,
+                                 TSVSpeakers ASpeakerMask, bool AFloat) {
+    const TSVStoreLayout layout = SVStoreLayout<EArgumentError>(ARate, ABits, AChannels, ASize);
+    // The counts are read with acquire: every former holder's last use of the buffer and its
+    // samples happens before they are written again.
+    if (RefCount() != 1 || !FOwnerReference || !FDataContainer->SingleOwner() ||
+        FDataContainer->GetSize() != layout.StoreSize)
+        return false;
+    DropTimeStampView();
+    MediaStore().ResetUnsharedTimeStamp();
+    FLogicalSize = layout.StoreSize;
+    SVWriteHeader(FDataContainer->GetData(), layout, ARate, ABits, AChannels,
+                  SVKeptChannelMask(AChannels, ASpeakerMask), AFloat);
+    PopulateCahces();
+    return true;
+}
+
 TRef<TSVAudioBuffer> TSVAudioBuffer::CreateObject() {
     return NewSized(11025, 8, 1, 0, TSVSpeakers{spFrontLeft});
 }

@@ -82,6 +82,7 @@ void TRVLAVPlayerMediaStream::Close() {
 }
 
 void TRVLAVPlayerMediaStream::ReleaseDecoder() noexcept {
+    FBuffers.Clear();
     FFrame.reset();
     if (!FCodecCtx)
         return;
@@ -138,7 +139,8 @@ TRVLAVMediaPlayerAudio::DecodeBuffer(const TSVWaveFormatExtensible& AWaveFormat)
     CheckFrame(*FCodecCtx, *FFrame, AWaveFormat);
     const int32_t channels = FCodecCtx->ch_layout.nb_channels;
     return SVBufferFromFrame(*FFrame, FCodecCtx->sample_rate, AWaveFormat.Format.wBitsPerSample,
-                             TSVSpeakers::FromMask((uint32_t{1} << (channels % 32)) - 1));
+                             TSVSpeakers::FromMask((uint32_t{1} << (channels % 32)) - 1),
+                             FBuffers);
 }
 
 // ---- TRVLAVPlayerAudio ----------------------------------------------------------------------

@@ -293,7 +293,7 @@ int32_t SVDeliveredBits(int AFormat) {
 }
 
 TRef<TSVAudioBuffer> SVBufferFromFrame(const AVFrame& AFrame, int32_t ARate, int32_t ABits,
-                                       TSVSpeakers ASpeakers) {
+                                       TSVSpeakers ASpeakers, TSVBufferRecycler& ABuffers) {
     const TFrameShape shape = CheckedShape(AFrame);
     const bool packs = ABits == 24 && shape.Layout.Kind == skInteger && shape.Layout.Bits == 32;
     if (ABits != shape.Layout.Bits && !packs)
@@ -301,7 +301,7 @@ TRef<TSVAudioBuffer> SVBufferFromFrame(const AVFrame& AFrame, int32_t ARate, int
                                            av_get_sample_fmt_name(AVSampleFormat(AFrame.format)),
                                            ABits));
     TRef<TSVAudioBuffer> buffer =
-        TSVAudioBuffer::CreateSizeExObject(ARate, ABits, shape.Channels, shape.Samples, ASpeakers);
+        ABuffers.SizeEx(ARate, ABits, shape.Channels, shape.Samples, ASpeakers);
     if (shape.Samples == 0)
         return buffer;
     if (packs)
@@ -319,13 +319,13 @@ bool SVIsFloatSampleFormat(int AFormat) {
 }
 
 TRef<TSVAudioBuffer> SVFloatBufferFromFrame(const AVFrame& AFrame, int32_t ARate,
-                                            TSVSpeakers ASpeakers) {
+                                            TSVSpeakers ASpeakers, TSVBufferRecycler& ABuffers) {
     const TFrameShape shape = CheckedShape(AFrame);
     if (shape.Layout.Kind == skInteger)
         throw EArgumentError(FormatMessage("%s frames cannot give float samples",
                                            av_get_sample_fmt_name(AVSampleFormat(AFrame.format))));
     TRef<TSVAudioBuffer> buffer =
-        TSVAudioBuffer::CreateFloatSizeExObject(ARate, shape.Channels, shape.Samples, ASpeakers);
+        ABuffers.FloatSizeEx(ARate, shape.Channels, shape.Samples, ASpeakers);
     auto* target = static_cast<float*>(buffer->Write());
     const size_t count = size_t(shape.Samples) * size_t(shape.Channels);
     if (shape.Layout.Kind == skFloat && !shape.Layout.Planar)

@@ -48,6 +48,8 @@ struct TSVLAVFileSource::TDecoder {
     int RealIndex = 0;
     bool Flushed = false;
     int64_t Duration = 0;
+    // The decoded frames' buffers, each made over once downstream has let it go.
+    TSVBufferRecycler Buffers;
 };
 
 TSVLAVFileSource::TSVLAVFileSource(TPersistent* AOwner) : TSVStreamSource(AOwner) {
@@ -223,9 +225,10 @@ TRef<ISVAudioBuffer> TSVLAVFileSource::ConvertFrame() {
     // Decoded straight into the stream's width and speakers.
     if (SVIsFloatFormat(FFormat))
         return SVFloatBufferFromFrame(frame, frame.sample_rate,
-                                      TSVSpeakers::FromMask(FFormat.dwChannelMask));
+                                      TSVSpeakers::FromMask(FFormat.dwChannelMask),
+                                      FDecoder->Buffers);
     return SVBufferFromFrame(frame, frame.sample_rate, FFormat.Samples.wValidBitsPerSample,
-                             TSVSpeakers::FromMask(FFormat.dwChannelMask));
+                             TSVSpeakers::FromMask(FFormat.dwChannelMask), FDecoder->Buffers);
 }
 
 void TSVLAVFileSource::SkipDamaged(int AError) {

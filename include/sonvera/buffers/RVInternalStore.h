@@ -24,6 +24,10 @@ public:
     // store's write lock (never both at once).
     virtual void SetTimeData(const TRVSmartMediaBuffer& AOther);
 
+    // Back to a fresh store's timestamp, without the lock: only for a store that no other
+    // holder can reach.
+    void ResetUnsharedTimeStamp() noexcept;
+
     bool GetTimeStampAvailable() const noexcept;
     void SetTimeStampAvailable(bool AValue) noexcept;
     int64_t GetTimeStampBegin() const;

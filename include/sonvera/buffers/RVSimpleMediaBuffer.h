@@ -96,6 +96,9 @@ protected:
     // need more of their store extend it.
     virtual void CheckContainer(const TQXSmartBuffer& AContainer) const;
     TRVSmartMediaBuffer& MediaStore() const noexcept;
+    // Lets go of the timestamp view handed out before, detached as the buffer's end detaches
+    // it: its holders see a buffer that is gone.
+    void DropTimeStampView() noexcept;
 
 private:
     std::atomic<TRVTimeStamp*> FTimeStamp{nullptr}; // holds one reference once made

@@ -139,6 +139,15 @@ public:
     // Float samples (uninitialised), ASpeakerMask kept as CreateSizeExObject keeps it.
     static TRef<TSVAudioBuffer> CreateFloatSizeExObject(int32_t ARate, int32_t AChannels,
                                                         int32_t ASize, TSVSpeakers ASpeakerMask);
+    // Makes this buffer over as CreateSizeExObject (AFloat: CreateFloatSizeExObject, ABits 32)
+    // would make a new one, in place, when nothing else can reach it: the caller holds the only
+    // reference, the store is this buffer's own and of exactly the length the format needs.
+    // The header is written again, the timestamp cleared, a timestamp view handed out before
+    // detached, as the buffer's end would leave them; the samples are left unwritten. Answers
+    // false and changes nothing when it cannot; a format no buffer can hold raises
+    // EArgumentError as the Create functions do.
+    bool RenewSizeEx(int32_t ARate, int32_t ABits, int32_t AChannels, int32_t ASize,
+                     TSVSpeakers ASpeakerMask, bool AFloat = false);
     // As CreateSizeExObject with the record's nSamplesPerSec, wValidBitsPerSample, nChannels
     // and dwChannelMask, checked by its rules; the fields the buffer derives itself
     // (wBitsPerSample, nBlockAlign, nAvgBytesPerSec) are ignored. A record whose sub-format is

@@ -24,6 +24,7 @@
 
 #include <cstdint>
 
+#include "sonvera/buffers/SVBufferRecycler.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/codecs/RVLAVCreation.h"
 #include "sonvera/codecs/RVLAVObjects.h"
@@ -67,6 +68,8 @@ protected:
     AVCodecContext* FCodecCtx = nullptr;
     const AVCodec* FCodec = nullptr;
     TRVLAVFrame FFrame;
+    // The buffers DecodeBuffer hands out, each made over once its holders have let it go.
+    mutable TSVBufferRecycler FBuffers;
     int32_t FRealIndex = 0;
 
 private:
@@ -94,8 +97,9 @@ public:
     // AWaveFormat and allocates Frame. A null context raises EAssertionFailed.
     bool TryOpen(TSVWaveFormatExtensible& AWaveFormat, int32_t AAudioIndex, int32_t ARealIndex,
                  AVCodecContext* ACodecContext, int32_t& AError);
-    // The current Frame as a new audio buffer in the format of AWaveFormat (as TryOpen filled
-    // it), frames unstamped. Everything the frame claims is checked before anything is
+    // The current Frame as an audio buffer in the format of AWaveFormat (as TryOpen filled
+    // it), frames unstamped: a new one, or the one handed out last once nothing else holds it
+    // (TSVBufferRecycler). Calls come from one thread at a time. Everything the frame claims is checked before anything is
     // allocated; a frame that does not fit the stream (another sample format or channel count,
     // planes missing or shorter than its sample count) or a record of another sample width
     // raises EArgumentError, as does a stream format outside the ten. Without an open stream

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sonvera/buffers/SVBufferRecycler.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/codecs/RVLAVObjects.h"
 #include "sonvera/format/SVSpeakers.h"
@@ -21,7 +22,7 @@ namespace sonvera {
 // The width of the buffers a frame of AFormat becomes (8, 16 or 32 bits; floats and doubles
 // become 32-bit integers), or 0 for a format beyond FFmpeg's ten.
 int32_t SVDeliveredBits(int AFormat);
-// AFrame's samples as a new buffer of ARate frames per second and ABits-bit samples on
+// AFrame's samples as a buffer from ABuffers of ARate frames per second and ABits-bit samples on
 // ASpeakers, frames unstamped: integers are copied (planes interleaved), floats and doubles
 // become round(2147483647 x) (see SVSampleKernels.h), and 32-bit integers asked for at 24 bits
 // are packed as SVPackS32ToS24 (SVSampleKernels.h) packs them, in the same pass. Everything the frame claims is
@@ -29,12 +30,12 @@ int32_t SVDeliveredBits(int AFormat);
 // whose planes are missing, misaligned or shorter than its samples, or asked for at another
 // width raises EArgumentError.
 TRef<TSVAudioBuffer> SVBufferFromFrame(const AVFrame& AFrame, int32_t ARate, int32_t ABits,
-                                       TSVSpeakers ASpeakers);
+                                       TSVSpeakers ASpeakers, TSVBufferRecycler& ABuffers);
 
-// AFrame's float or double samples as a new float buffer (planes interleaved, doubles rounded to
+// AFrame's float or double samples as a float buffer from ABuffers (planes interleaved, doubles rounded to
 // floats), checked as SVBufferFromFrame checks; a frame of integers raises EArgumentError.
 TRef<TSVAudioBuffer> SVFloatBufferFromFrame(const AVFrame& AFrame, int32_t ARate,
-                                            TSVSpeakers ASpeakers);
+                                            TSVSpeakers ASpeakers, TSVBufferRecycler& ABuffers);
 // Whether frames of AFormat carry floats or doubles.
 bool SVIsFloatSampleFormat(int AFormat);
 

@@ -111,8 +111,7 @@ bool TSVStreamSource::SendNext() {
     if (buffer->GetSize() == 0)
         return false;
     const TSVWaveFormatExtensible format = buffer->GetWaveFormat();
-    if (!SVIsEqualAudioFormat(format, FFormat) ||
-        format.Samples.wValidBitsPerSample != FFormat.Samples.wValidBitsPerSample)
+    if (!SVIsSameStreamFormat(format, FFormat))
         FollowFormat(format);
     FStreamClock.Stamp(*buffer);
     FPosition = FStreamClock.GetPosition();

@@ -14,6 +14,7 @@
 #include "sonvera/components/SVCommonGen.h"
 #include "sonvera/components/SVFormatFilter.h"
 #include "sonvera/components/SVGainFilter.h"
+#include "sonvera/components/SVStreamSource.h"
 #include "sonvera/platform/runtime/MainThread.h"
 #include "sonvera/platform/signal/QXBasicDispatcher.h"
 #include "sonvera/primitives/SVBasicDispatcher.h"
@@ -67,6 +68,28 @@ protected:
         ++Calls;
         AOut->MultiplyValue(-1);
     }
+};
+
+// A stream of the buffers it is given, in turn, announced in the first one's format.
+class TListSource : public TSVStreamSource {
+public:
+    explicit TListSource(std::vector<TRef<ISVAudioBuffer>> ABuffers)
+        : TSVStreamSource(nullptr), FBuffers(std::move(ABuffers)) {}
+    ~TListSource() override { Stop(); }
+
+protected:
+    TSVWaveFormatExtensible OpenStream() override {
+        FNext = 0;
+        return FBuffers.front()->GetWaveFormat();
+    }
+    TRef<ISVAudioBuffer> ReadBuffer() override {
+        return FNext < FBuffers.size() ? FBuffers[FNext++] : nullptr;
+    }
+    void CloseStream() override {}
+
+private:
+    std::vector<TRef<ISVAudioBuffer>> FBuffers;
+    size_t FNext = 0;
 };
 
 } // namespace
@@ -369,5 +392,42 @@ TEST(SVBasicCompression, BlocksReachTheDecompressorAndOperationsComeBack) {
         EXPECT_EQ(decompressor.Bytes, sent);
         EXPECT_TRUE(decompressor.GetInputPin()->Notify(TPXPauseOperation::Create()));
         EXPECT_EQ(compressor.Back, std::vector<std::string>{"TPXPauseOperation"});
+    }
+}
+
+// Every change a buffer brings is announced before it, floats of the same width included: a
+// consumer that took 32-bit floats as integers would turn them into noise.
+TEST(TSVStreamSource, AnnouncesEveryChangeOfTheStreamsFormatBeforeItsBuffer) {
+    const auto integers = [](int32_t ARate, int32_t ABits) {
+        return TSVAudioBuffer::CreateSizeEx(ARate, ABits, 2, 4, TSVSpeakers{});
+    };
+    const auto floats = [](int32_t ARate) {
+        return TSVAudioBuffer::CreateFloatSizeEx(ARate, 2, 4, TSVSpeakers{});
+    };
+    struct TCase {
+        const char* Name;
+        std::vector<TRef<ISVAudioBuffer>> Buffers;
+        uint64_t Changes;
+    };
+    const TCase cases[] = {
+        {"one format", {integers(48000, 32), integers(48000, 32)}, 0},
+        {"integers to floats", {integers(48000, 32), floats(48000), integers(48000, 32)}, 2},
+        {"another rate and width", {integers(48000, 16), integers(44100, 16), integers(44100, 24)},
+         2},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TListSource source(c.Buffers);
+        TRecorder out(nullptr);
+        ASSERT_TRUE(source.GetOutputPin()->Connect(out.GetInputPin()));
+        source.Start();
+        while (source.GetRunning() && TMainThread::WaitForWork())
+            TMainThread::ProcessQueue();
+        EXPECT_EQ(source.GetFormatChanges(), c.Changes);
+        EXPECT_EQ(std::count(out.Operations.begin(), out.Operations.end(),
+                             std::string("TPXStartWaveOperation")),
+                  static_cast<long>(1 + c.Changes));
+        EXPECT_TRUE(SVIsSameStreamFormat(out.Format, c.Buffers.back()->GetWaveFormat()));
+        EXPECT_EQ(out.Operations.back(), "TPXEndStopOperation");
     }
 }

@@ -54,51 +54,52 @@ bool AsksForHelp(const std::vector<std::string>& AArguments) {
     return false;
 }
 
-int RunCommand(const std::string& ACommand, const std::vector<std::string>& AArguments) {
-    using namespace sonvera::tool;
-    if (ACommand == "--version" || ACommand == "version") {
+using TArguments = std::vector<std::string>;
+
+// A command, and what its --help prints: its own help text, or without one its usage lines.
+// run answers --help itself, with chain text explained.
+struct TCommand {
+    const char* Name;
+    int (*Run)(const TArguments&);
+    const char* Help = nullptr;
+    bool AnswersHelp = false;
+};
+
+const TCommand KCommands[] = {
+    {"convert", sonvera::tool::RunConvert, sonvera::tool::KConvertHelp},
+    {"run", sonvera::tool::RunRun, nullptr, true},
+    {"inspect", sonvera::tool::RunInspect},
+    {"analyze", sonvera::tool::RunAnalyze},
+    {"play", sonvera::tool::RunPlay},
+    {"record", sonvera::tool::RunRecord},
+    {"devices", sonvera::tool::RunDevices},
+    {"codecs", sonvera::tool::RunCodecs},
+    {"formats", sonvera::tool::RunFormats},
+    {"probe", sonvera::tool::RunProbe},
+    {"demo", [](const TArguments&) { return sonvera::tool::RunDemo(); }},
+    {"info", [](const TArguments&) { return sonvera::tool::RunInfo(); }},
+};
+
+int RunCommand(const std::string& AName, const TArguments& AArguments) {
+    if (AName == "--version" || AName == "version") {
         std::printf("sonvera %s (Sonvera Basic), FFmpeg %s\n", sonvera::SonveraVersion().c_str(),
                     av_version_info());
         return 0;
     }
-    if (ACommand == "convert" && AsksForHelp(AArguments)) {
-        std::fputs(KConvertHelp, stdout);
-        return 0;
-    }
-    // run explains chain text in its own help; the others give their usage lines.
-    if (ACommand != "run" && AsksForHelp(AArguments) && !UsageOf(ACommand).empty()) {
-        std::fputs(UsageOf(ACommand).c_str(), stdout);
-        return 0;
-    }
-    if (ACommand == "convert")
-        return RunConvert(AArguments);
-    if (ACommand == "run")
-        return RunRun(AArguments);
-    if (ACommand == "inspect")
-        return RunInspect(AArguments);
-    if (ACommand == "analyze")
-        return RunAnalyze(AArguments);
-    if (ACommand == "play")
-        return RunPlay(AArguments);
-    if (ACommand == "record")
-        return RunRecord(AArguments);
-    if (ACommand == "devices")
-        return RunDevices(AArguments);
-    if (ACommand == "codecs")
-        return RunCodecs(AArguments);
-    if (ACommand == "formats")
-        return RunFormats(AArguments);
-    if (ACommand == "probe")
-        return RunProbe(AArguments);
-    if (ACommand == "demo")
-        return RunDemo();
-    if (ACommand == "info")
-        return RunInfo();
-    if (ACommand == "help" || ACommand == "--help") {
+    if (AName == "help" || AName == "--help") {
         std::fputs(KUsage, stdout);
         return 0;
     }
-    std::fprintf(stderr, "sonvera: unknown command '%s'\n%s", ACommand.c_str(), KUsage);
+    for (const TCommand& command : KCommands) {
+        if (AName != command.Name)
+            continue;
+        if (!command.AnswersHelp && AsksForHelp(AArguments)) {
+            std::fputs(command.Help ? command.Help : UsageOf(AName).c_str(), stdout);
+            return 0;
+        }
+        return command.Run(AArguments);
+    }
+    std::fprintf(stderr, "sonvera: unknown command '%s'\n%s", AName.c_str(), KUsage);
     return 2;
 }
 

@@ -80,10 +80,18 @@ const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
             .About("fail on a damaged frame instead of counting it")
             .Boolean("Float", true, &T::GetFloat, &T::SetFloat)
             .About("deliver decoders' float samples as floats")
+            .Integer("Threads", 0, &T::GetThreads, &T::SetThreads)
+            .About("decoder threads (0: as many as the processor suits)")
+            .Within(0, 64)
             .String("AllowedInputs", "", &T::GetAllowedInputs, &T::SetAllowedInputs)
             .About("demuxers allowed beyond local files and pipes, by name")
             .Object("PlayerAudio", [](const T& ASource) { return ASource.GetPlayerAudio(); });
     return table;
+}
+
+void TSVLAVFileSource::SetThreads(int32_t AValue) {
+    GetPropertyTable().CheckInRange("Threads", AValue);
+    SetPropValue("Threads", FThreads, AValue);
 }
 
 void TSVLAVFileSource::SetFileName(const std::string& AValue) {
@@ -135,6 +143,9 @@ TSVWaveFormatExtensible TSVLAVFileSource::OpenStream() {
     if (error < 0)
         throw EReadError(name + ": " + SVLAVErrorText(error));
     decoder->Context->pkt_timebase = stream->time_base;
+    // Frame threads only: slice threads split one frame and would change nothing for audio.
+    decoder->Context->thread_count = GetThreads();
+    decoder->Context->thread_type = FF_THREAD_FRAME;
     decoder->Duration = DurationOf(input, *stream);
 
     if (!FPlayerAudio->TryOpen(FPlayerAudio->GetStream(), stream->index, decoder->Context.get(),

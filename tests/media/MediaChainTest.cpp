@@ -214,17 +214,22 @@ TEST(TSVLAVFileWriter, WritesWhatTheSourceReadsBackSampleForSample) {
             EXPECT_EQ(writer.GetError(), "");
             EXPECT_EQ(writer.GetFramesWritten(), 10'001u);
         }
-        TSVLAVFileSource source(nullptr);
-        TRecorder read(nullptr);
-        source.SetFileName(file);
-        ASSERT_TRUE(source.GetOutputPin()->Connect(read.GetInputPin()));
-        RunPumped(source, read);
-        EXPECT_EQ(source.GetError(), "");
-        EXPECT_EQ(read.Format.Samples.wValidBitsPerSample, test.Bits);
-        EXPECT_EQ(read.Format.dwChannelMask, test.Speakers.Mask());
-        EXPECT_TRUE(read.Bytes == written.Bytes);
-        ExpectContiguous(read);
-        EXPECT_EQ(read.Operations.back(), "TPXEndStopOperation");
+        // Decoded on the source's thread alone and on FFmpeg's frame threads: the same samples.
+        for (const int32_t threads : {1, 0, 3}) {
+            SCOPED_TRACE(threads);
+            TSVLAVFileSource source(nullptr);
+            TRecorder read(nullptr);
+            source.SetFileName(file);
+            source.SetThreads(threads);
+            ASSERT_TRUE(source.GetOutputPin()->Connect(read.GetInputPin()));
+            RunPumped(source, read);
+            EXPECT_EQ(source.GetError(), "");
+            EXPECT_EQ(read.Format.Samples.wValidBitsPerSample, test.Bits);
+            EXPECT_EQ(read.Format.dwChannelMask, test.Speakers.Mask());
+            EXPECT_TRUE(read.Bytes == written.Bytes);
+            ExpectContiguous(read);
+            EXPECT_EQ(read.Operations.back(), "TPXEndStopOperation");
+        }
         std::filesystem::remove(file);
     }
 }
@@ -244,6 +249,8 @@ TEST(TSVLAVFileSource, RunsFreeOrInRealTimeAndRefusesWhatItCannotOpen) {
     TSVLAVFileSource source(nullptr);
     TRecorder free(nullptr);
     source.SetFileName(file);
+    EXPECT_THROW(source.SetThreads(65), EArgumentError);
+    EXPECT_EQ(source.GetThreads(), 0);
     ASSERT_TRUE(source.GetOutputPin()->Connect(free.GetInputPin()));
     RunFree(source);
     EXPECT_EQ(free.Samples.size(), 44'100u);

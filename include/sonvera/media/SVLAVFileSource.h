@@ -36,8 +36,8 @@
 
 namespace sonvera {
 
-// Published: FileName (""), Strict (false), Float (true), AllowedInputs (""), PlayerAudio, and the
-// stream source's.
+// Published: FileName (""), Strict (false), Float (true), Threads (0), AllowedInputs (""),
+// PlayerAudio, and the stream source's.
 class TSVLAVFileSource : public TSVStreamSource {
 public:
     explicit TSVLAVFileSource(TPersistent* AOwner);
@@ -57,6 +57,12 @@ public:
     // effect at the next Open or Start.
     bool GetFloat() const { return GetPropValue(FFloat); }
     void SetFloat(bool AValue) { SetPropValue("Float", FFloat, AValue); }
+    // The decoder's threads, 0 to 64: with 0 FFmpeg picks a count for the processor, as the
+    // ffmpeg command does, and codecs that decode frames in parallel (FLAC, ALAC, PCM) use them;
+    // 1 decodes on the source's own thread only. The samples are the same either way. Takes
+    // effect at the next Open or Start.
+    int32_t GetThreads() const { return GetPropValue(FThreads); }
+    void SetThreads(int32_t AValue);
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
     std::string GetAllowedInputs() const { return GetPropValue(FAllowedInputs); }
     // Takes effect at the next Open or Start.
@@ -98,6 +104,7 @@ private:
     std::atomic<bool> FStopping{false}; // a stop of the running stream is under way
     bool FStrict = false;
     bool FFloat = true;
+    int32_t FThreads = 0;
     std::atomic<uint64_t> FDamagedFrames{0};
 
     // The open file; under the component lock.

@@ -26,6 +26,8 @@ constexpr TSimdKernels KPortableKernels = {
     portable::UnitFloats16,
     portable::RoundFloats,
     portable::SaturateFloatPairs,
+    portable::RoundFloatsWithin,
+    portable::RoundFloatsTo16,
     // float effects
     portable::Biquad,
 };
@@ -50,6 +52,8 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::UnitFloats16,
     avx2::RoundFloats,
     avx2::SaturateFloatPairs,
+    avx2::RoundFloatsWithin,
+    avx2::RoundFloatsTo16,
     // float effects
     avx2::Biquad,
 };
@@ -63,6 +67,8 @@ constexpr TSimdKernels KAvx512Kernels = [] {
     kernels.UnitFloats16 = avx512::UnitFloats16;
     kernels.RoundFloats = avx512::RoundFloats;
     kernels.SaturateFloatPairs = avx512::SaturateFloatPairs;
+    kernels.RoundFloatsWithin = avx512::RoundFloatsWithin;
+    kernels.RoundFloatsTo16 = avx512::RoundFloatsTo16;
     kernels.Biquad = avx512::Biquad;
     return kernels;
 }();
@@ -86,6 +92,8 @@ constexpr TSimdKernels KBytePermuteKernels = {
     avx512::UnitFloats16,
     avx512::RoundFloats,
     avx512::SaturateFloatPairs,
+    avx512::RoundFloatsWithin,
+    avx512::RoundFloatsTo16,
     // float effects
     avx512::Biquad,
 };

@@ -156,12 +156,24 @@ struct TSimdKernels {
     // 32-bit range, NaN giving 0.
     void (*SaturateFloatPairs)(const float* ALeft, const float* ARight, int32_t* AFrames,
                                int ACount, float AFactor);
+    // RoundWithin(x * AFactor, ALow, AHigh) over a contiguous run: floats to integer widths;
+    // RoundFloatsTo16 the same within the 16-bit range, stored as 16-bit samples.
+    void (*RoundFloatsWithin)(const float* ASource, int32_t* ADest, int ACount, float AFactor,
+                              float ALow, float AHigh);
+    void (*RoundFloatsTo16)(const float* ASource, int16_t* ADest, int ACount, float AFactor);
 
     // float effects
     // SVBiquadFloat.
     void (*Biquad)(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
                    size_t ASectionCount, TSVBiquadState* AStates);
 };
+
+// AValue rounded to nearest with ties to even, whatever the rounding mode, and clamped to ALow
+// ... AHigh (whole numbers a float holds exactly, so that clamping first gives the same
+// integers); NaN gives 0.
+inline int32_t RoundWithin(float AValue, float ALow, float AHigh) {
+    return std::isnan(AValue) ? 0 : static_cast<int32_t>(roundevenf(std::clamp(AValue, ALow, AHigh)));
+}
 
 // Biquad delays below this are flushed to zero at the end of a run: a decaying tail would
 // otherwise reach subnormal numbers, which cost a hundred times a normal one.
@@ -222,6 +234,9 @@ void UnitFloats16(const int16_t* ASource, float* ADest, int ACount, float AScale
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
+void RoundFloatsWithin(const float* ASource, int32_t* ADest, int ACount, float AFactor, float ALow,
+                       float AHigh);
+void RoundFloatsTo16(const float* ASource, int16_t* ADest, int ACount, float AFactor);
 
 // float effects (SVFloatKernels{,Avx2,Avx512}.cpp)
 void Biquad(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,
@@ -245,6 +260,9 @@ void UnitFloats16(const int16_t* ASource, float* ADest, int ACount, float AScale
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
+void RoundFloatsWithin(const float* ASource, int32_t* ADest, int ACount, float AFactor, float ALow,
+                       float AHigh);
+void RoundFloatsTo16(const float* ASource, int16_t* ADest, int ACount, float AFactor);
 
 // float effects
 // The channels of one vector of doubles.
@@ -264,6 +282,9 @@ void UnitFloats16(const int16_t* ASource, float* ADest, int ACount, float AScale
 void RoundFloats(const float* ASource, int32_t* ADest, int ADestStep, int ACount, float AFactor);
 void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrames, int ACount,
                         float AFactor);
+void RoundFloatsWithin(const float* ASource, int32_t* ADest, int ACount, float AFactor, float ALow,
+                       float AHigh);
+void RoundFloatsTo16(const float* ASource, int16_t* ADest, int ACount, float AFactor);
 
 // float effects
 void Biquad(float* AData, size_t AFrames, size_t AChannels, const TSVBiquad* ASections,

@@ -3,10 +3,15 @@
 // step. Byte-masked loads and stores keep every kernel inside its run. And the plain AVX-512
 // kernels: 16-bit samples to 32 bits and back, thirty-two per step;
 // floats to every other 32-bit element, thirty-two per step; two planes of floats into frames,
-// sixteen per step.
+// sixteen per step; floats rounded into the integer widths, sixteen per step.
 #include "primitives/PrimitiveSimd.h"
 
 #ifdef SONVERA_X86_KERNELS
+// GCC 12's AVX-512 intrinsics pass an undefined vector as the merge source of their unmasked
+// forms, which -Wmaybe-uninitialized mistakes for a read of an uninitialised value.
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include <algorithm>
@@ -682,6 +687,42 @@ SONVERA_TARGET_AVX512 void SaturateFloatPairs(const float* ALeft, const float* A
     }
     portable::SaturateFloatPairs(ALeft + i, ARight + i, AFrames + 2 * ptrdiff_t(i), ACount - i,
                                  AFactor);
+}
+
+// The last lanes go under a mask; NaN lanes fail the ordered comparison and convert to 0.
+SONVERA_TARGET_AVX512 void RoundFloatsWithin(const float* ASource, int32_t* ADest, int ACount,
+                                             float AFactor, float ALow, float AHigh) {
+    constexpr int KNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+    const __m512 factor = _mm512_set1_ps(AFactor);
+    const __m512 low = _mm512_set1_ps(ALow);
+    const __m512 high = _mm512_set1_ps(AHigh);
+    for (int i = 0; i < ACount; i += 16) {
+        const __mmask16 lanes = ACount - i >= 16 ? __mmask16(0xFFFF)
+                                                 : __mmask16((1u << (ACount - i)) - 1);
+        const __m512 scaled = _mm512_mul_ps(_mm512_maskz_loadu_ps(lanes, ASource + i), factor);
+        const __mmask16 ordered = _mm512_cmp_ps_mask(scaled, scaled, _CMP_ORD_Q);
+        const __m512 kept = _mm512_max_ps(_mm512_min_ps(scaled, high), low);
+        _mm512_mask_storeu_epi32(ADest + i, lanes,
+                                 _mm512_maskz_cvt_roundps_epi32(ordered, kept, KNearest));
+    }
+}
+
+// The saturating narrowing store takes the low side (and what lies beyond the 32-bit range,
+// which converts to its lowest value) once the high side is clamped; NaN lanes convert to 0.
+SONVERA_TARGET_AVX512 void RoundFloatsTo16(const float* ASource, int16_t* ADest, int ACount,
+                                           float AFactor) {
+    constexpr int KNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+    const __m512 factor = _mm512_set1_ps(AFactor);
+    const __m512 high = _mm512_set1_ps(INT16_MAX);
+    for (int i = 0; i < ACount; i += 16) {
+        const __mmask16 lanes = ACount - i >= 16 ? __mmask16(0xFFFF)
+                                                 : __mmask16((1u << (ACount - i)) - 1);
+        const __m512 scaled = _mm512_mul_ps(_mm512_maskz_loadu_ps(lanes, ASource + i), factor);
+        const __mmask16 ordered = _mm512_cmp_ps_mask(scaled, scaled, _CMP_ORD_Q);
+        const __m512i rounded =
+            _mm512_maskz_cvt_roundps_epi32(ordered, _mm512_min_ps(scaled, high), KNearest);
+        _mm512_mask_cvtsepi32_storeu_epi16(ADest + i, lanes, rounded);
+    }
 }
 
 } // namespace sonvera::runs::avx512

@@ -116,4 +116,15 @@ void SaturateFloatPairs(const float* ALeft, const float* ARight, int32_t* AFrame
     }
 }
 
+void RoundFloatsWithin(const float* ASource, int32_t* ADest, int ACount, float AFactor, float ALow,
+                       float AHigh) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = RoundWithin(ASource[i] * AFactor, ALow, AHigh);
+}
+
+void RoundFloatsTo16(const float* ASource, int16_t* ADest, int ACount, float AFactor) {
+    for (int i = 0; i < ACount; ++i)
+        ADest[i] = int16_t(RoundWithin(ASource[i] * AFactor, INT16_MIN, INT16_MAX));
+}
+
 } // namespace sonvera::runs::portable

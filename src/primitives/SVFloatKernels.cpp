@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "internal/KernelLevel.h"
 #include "primitives/PrimitiveSimd.h"
@@ -37,6 +38,17 @@ template <int32_t VBits> int32_t RoundToWidth(double AScaled) noexcept {
     constexpr double KHigh = -KLow - 1;
     const double rounded = std::nearbyint(AScaled == AScaled ? AScaled : 0.0);
     const auto value = static_cast<int32_t>(std::clamp(rounded, KLow, KHigh));
+    return VBits == 8 ? value + int32_t{TSVSampleTraits<8>::KSilence} : value;
+}
+
+// The bounds of a width up to 24 bits, as floats: scaling by a power of two is exact in float
+// too and the bounds are floats, so the single-precision rule gives the double rule's integers.
+template <int32_t VBits> constexpr float KLowest = -static_cast<float>(1 << (VBits - 1));
+template <int32_t VBits> constexpr float KHighest = static_cast<float>((1 << (VBits - 1)) - 1);
+
+template <int32_t VBits> int32_t RoundToWidth(float AScaled) noexcept {
+    static_assert(VBits <= 24);
+    const int32_t value = runs::RoundWithin(AScaled, KLowest<VBits>, KHighest<VBits>);
     return VBits == 8 ? value + int32_t{TSVSampleTraits<8>::KSilence} : value;
 }
 
@@ -78,7 +90,8 @@ void ToFloatRun(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, si
 template <int32_t VBits>
 void FromFloat(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, size_t ATargetStep,
                size_t ACount) noexcept {
-    constexpr double KScale = static_cast<double>(int64_t{1} << (VBits - 1));
+    using TScale = std::conditional_t<VBits == 32, double, float>;
+    constexpr auto KScale = static_cast<TScale>(int64_t{1} << (VBits - 1));
     for (size_t i = 0; i < ACount; ++i) {
         float value;
         std::memcpy(&value, ASource + i * ASourceStep, sizeof value);
@@ -86,13 +99,41 @@ void FromFloat(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, siz
     }
 }
 
+// Contiguous floats of a width up to 24 bits go through the rounding kernel a block at a time,
+// and the block's integers are stored in a loop the compiler vectorises.
+template <int32_t VBits>
+void FromFloatBlocks(const float* ASource, uint8_t* ATarget, size_t ATargetStep,
+                     size_t ACount) noexcept {
+    constexpr size_t KBlock = 256;
+    constexpr auto KScale = static_cast<float>(1 << (VBits - 1));
+    alignas(64) int32_t rounded[KBlock];
+    for (size_t done = 0; done < ACount; done += KBlock) {
+        const size_t count = std::min(KBlock, ACount - done);
+        runs::ActiveSimdKernels().RoundFloatsWithin(ASource + done, rounded, int(count), KScale,
+                                                    KLowest<VBits>, KHighest<VBits>);
+        uint8_t* target = ATarget + done * ATargetStep;
+        constexpr int32_t KSilence = VBits == 8 ? TSVSampleTraits<8>::KSilence : 0;
+        for (size_t i = 0; i < count; ++i)
+            StoreInteger<VBits>(target + i * ATargetStep, rounded[i] + KSilence);
+    }
+}
+
 template <int32_t VBits>
 void FromFloatRun(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, size_t ATargetStep,
                   size_t ACount) noexcept {
-    if (ASourceStep == sizeof(float) && ATargetStep == VBits / 8)
-        FromFloat<VBits>(ASource, sizeof(float), ATarget, VBits / 8, ACount);
-    else
-        FromFloat<VBits>(ASource, ASourceStep, ATarget, ATargetStep, ACount);
+    if constexpr (VBits == 16) {
+        // The commonest case, in one pass.
+        if (ASourceStep == sizeof(float) && ATargetStep == 2 && ACount <= size_t{INT32_MAX})
+            return runs::ActiveSimdKernels().RoundFloatsTo16(
+                reinterpret_cast<const float*>(ASource), reinterpret_cast<int16_t*>(ATarget),
+                int(ACount), 32768.0f);
+    }
+    if constexpr (VBits <= 24) {
+        if (ASourceStep == sizeof(float))
+            return FromFloatBlocks<VBits>(reinterpret_cast<const float*>(ASource), ATarget,
+                                          ATargetStep, ACount);
+    }
+    FromFloat<VBits>(ASource, ASourceStep, ATarget, ATargetStep, ACount);
 }
 
 // xorshift32: a full-period generator, plenty for dither.

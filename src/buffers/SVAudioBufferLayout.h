@@ -20,32 +20,36 @@ struct TSVStoreLayout {
     uint32_t StoreSize;     // header and samples
 };
 
+// Raises TError "AWhat out of range = AValue". Out of line and cold, so that the layout below
+// inlines into every buffer's creation with nothing but its comparisons.
+template <class TError>
+[[noreturn, gnu::noinline, gnu::cold]] void SVRefuseLayout(const char* AWhat, int64_t AValue) {
+    throw TError(FormatMessage("%s out of range = %lld", AWhat, static_cast<long long>(AValue)));
+}
+
 // The layout of AFrames frames of AChannels channels of ABits bits, every number computed in
 // 64 bits. A format the store cannot hold raises TError: negative numbers, more than 32 bits,
 // more channels or a wider frame than the record's 16-bit fields hold, or a store longer than
 // KSVMaxStoreSize.
 template <class TError>
-TSVStoreLayout SVStoreLayout(int64_t ARate, int64_t ABits, int64_t AChannels, int64_t AFrames) {
+inline TSVStoreLayout SVStoreLayout(int64_t ARate, int64_t ABits, int64_t AChannels,
+                                    int64_t AFrames) {
     if (ARate < 0)
-        throw TError(
-            FormatMessage("Sample rate out of range = %lld", static_cast<long long>(ARate)));
+        SVRefuseLayout<TError>("Sample rate", ARate);
     if (ABits < 0 || ABits > KSVMaxSampleBits)
-        throw TError(
-            FormatMessage("Bits per sample out of range = %lld", static_cast<long long>(ABits)));
+        SVRefuseLayout<TError>("Bits per sample", ABits);
     if (AChannels < 0 || AChannels > UINT16_MAX)
-        throw TError(
-            FormatMessage("Channels out of range = %lld", static_cast<long long>(AChannels)));
-    if (AFrames < 0)
-        throw TError(FormatMessage("Size out of range = %lld", static_cast<long long>(AFrames)));
+        SVRefuseLayout<TError>("Channels", AChannels);
+    // A bound far above any store, which keeps the product below inside 64 bits.
+    if (AFrames < 0 || AFrames > int64_t{1} << 40)
+        SVRefuseLayout<TError>("Size", AFrames);
     const uint64_t containerBits = (static_cast<uint64_t>(ABits) + 7) / 8 * 8;
     const uint64_t blockAlign = containerBits / 8 * static_cast<uint64_t>(AChannels);
     if (blockAlign > UINT16_MAX)
-        throw TError(
-            FormatMessage("Channels out of range = %lld", static_cast<long long>(AChannels)));
+        SVRefuseLayout<TError>("Channels", AChannels);
     const uint64_t storeSize = blockAlign * static_cast<uint64_t>(AFrames) + QXStoreHeaderSize;
     if (storeSize > KSVMaxStoreSize)
-        throw TError(FormatMessage("Store size out of range = %llu",
-                                   static_cast<unsigned long long>(storeSize)));
+        SVRefuseLayout<TError>("Store size", static_cast<int64_t>(storeSize));
     return {static_cast<uint32_t>(containerBits), static_cast<uint16_t>(blockAlign),
             static_cast<uint32_t>(storeSize)};
 }

@@ -297,30 +297,11 @@ SONVERA_TARGET_AVX2 void SaturateFloatPairs(const float* ALeft, const float* ARi
     portable::SaturateFloatPairs(ALeft + i, ARight + i, AFrames + 2 * i, ACount - i, AFactor);
 }
 
-// NaN lanes fail the ordered comparison and are cleared after the conversion.
-SONVERA_TARGET_AVX2 void RoundFloatsWithin(const float* ASource, int32_t* ADest, int ACount,
-                                           float AFactor, float ALow, float AHigh) {
-    const __m256 factor = _mm256_set1_ps(AFactor);
-    const __m256 low = _mm256_set1_ps(ALow);
-    const __m256 high = _mm256_set1_ps(AHigh);
-    int i = 0;
-    for (; i + 8 <= ACount; i += 8) {
-        const __m256 scaled = _mm256_mul_ps(_mm256_loadu_ps(ASource + i), factor);
-        const __m256 ordered = _mm256_cmp_ps(scaled, scaled, _CMP_ORD_Q);
-        const __m256 kept = _mm256_max_ps(_mm256_min_ps(scaled, high), low);
-        const __m256 rounded = _mm256_round_ps(kept, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i),
-                            _mm256_and_si256(_mm256_cvttps_epi32(rounded),
-                                             _mm256_castps_si256(ordered)));
-    }
-    portable::RoundFloatsWithin(ASource + i, ADest + i, ACount - i, AFactor, ALow, AHigh);
-}
-
-// Sixteen per step: the saturating pack takes the low side (and what lies beyond the 32-bit
-// range, which converts to its lowest value) once the high side is clamped; NaN lanes are
-// cleared before the pack.
-SONVERA_TARGET_AVX2 inline __m256i RoundTo16Lanes(const float* ASource, __m256 AFactor,
-                                                  __m256 AHigh) {
+// Eight floats times AFactor, at most AHigh, rounded to nearest with ties to even: what lies
+// below the 32-bit range converts to its lowest value, and NaN lanes, which fail the ordered
+// comparison, are cleared.
+SONVERA_TARGET_AVX2 inline __m256i RoundedLanes(const float* ASource, __m256 AFactor,
+                                                __m256 AHigh) {
     const __m256 scaled = _mm256_mul_ps(_mm256_loadu_ps(ASource), AFactor);
     const __m256 ordered = _mm256_cmp_ps(scaled, scaled, _CMP_ORD_Q);
     const __m256 rounded = _mm256_round_ps(_mm256_min_ps(scaled, AHigh),
@@ -328,14 +309,28 @@ SONVERA_TARGET_AVX2 inline __m256i RoundTo16Lanes(const float* ASource, __m256 A
     return _mm256_and_si256(_mm256_cvttps_epi32(rounded), _mm256_castps_si256(ordered));
 }
 
+// The low bound is applied to the integers: ALow is a whole number, and NaN's 0 lies above it.
+SONVERA_TARGET_AVX2 void RoundFloatsWithin(const float* ASource, int32_t* ADest, int ACount,
+                                           float AFactor, float ALow, float AHigh) {
+    const __m256 factor = _mm256_set1_ps(AFactor);
+    const __m256 high = _mm256_set1_ps(AHigh);
+    const __m256i low = _mm256_set1_epi32(static_cast<int32_t>(ALow));
+    int i = 0;
+    for (; i + 8 <= ACount; i += 8)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i),
+                            _mm256_max_epi32(RoundedLanes(ASource + i, factor, high), low));
+    portable::RoundFloatsWithin(ASource + i, ADest + i, ACount - i, AFactor, ALow, AHigh);
+}
+
+// Sixteen per step; the saturating pack takes the low side.
 SONVERA_TARGET_AVX2 void RoundFloatsTo16(const float* ASource, int16_t* ADest, int ACount,
                                          float AFactor) {
     const __m256 factor = _mm256_set1_ps(AFactor);
     const __m256 high = _mm256_set1_ps(INT16_MAX);
     int i = 0;
     for (; i + 16 <= ACount; i += 16) {
-        const __m256i packed = _mm256_packs_epi32(RoundTo16Lanes(ASource + i, factor, high),
-                                                  RoundTo16Lanes(ASource + i + 8, factor, high));
+        const __m256i packed = _mm256_packs_epi32(RoundedLanes(ASource + i, factor, high),
+                                                  RoundedLanes(ASource + i + 8, factor, high));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i),
                             _mm256_permute4x64_epi64(packed, 0xD8));
     }

@@ -689,39 +689,44 @@ SONVERA_TARGET_AVX512 void SaturateFloatPairs(const float* ALeft, const float* A
                                  AFactor);
 }
 
-// The last lanes go under a mask; NaN lanes fail the ordered comparison and convert to 0.
+// The first ARemaining of sixteen lanes.
+SONVERA_TARGET_AVX512 inline __mmask16 LeadingLanes(int ARemaining) {
+    return ARemaining >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << ARemaining) - 1);
+}
+
+// ALanes of the floats at ASource times AFactor, at most AHigh, rounded to nearest with ties to
+// even: what lies below the 32-bit range converts to its lowest value, and NaN lanes, which fail
+// the ordered comparison, to 0.
+SONVERA_TARGET_AVX512 inline __m512i RoundedLanes(const float* ASource, __mmask16 ALanes,
+                                                  __m512 AFactor, __m512 AHigh) {
+    constexpr int KNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+    const __m512 scaled = _mm512_mul_ps(_mm512_maskz_loadu_ps(ALanes, ASource), AFactor);
+    const __mmask16 ordered = _mm512_cmp_ps_mask(scaled, scaled, _CMP_ORD_Q);
+    return _mm512_maskz_cvt_roundps_epi32(ordered, _mm512_min_ps(scaled, AHigh), KNearest);
+}
+
+// The low bound is applied to the integers: ALow is a whole number, and NaN's 0 lies above it.
 SONVERA_TARGET_AVX512 void RoundFloatsWithin(const float* ASource, int32_t* ADest, int ACount,
                                              float AFactor, float ALow, float AHigh) {
-    constexpr int KNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
     const __m512 factor = _mm512_set1_ps(AFactor);
-    const __m512 low = _mm512_set1_ps(ALow);
     const __m512 high = _mm512_set1_ps(AHigh);
+    const __m512i low = _mm512_set1_epi32(static_cast<int32_t>(ALow));
     for (int i = 0; i < ACount; i += 16) {
-        const __mmask16 lanes = ACount - i >= 16 ? __mmask16(0xFFFF)
-                                                 : __mmask16((1u << (ACount - i)) - 1);
-        const __m512 scaled = _mm512_mul_ps(_mm512_maskz_loadu_ps(lanes, ASource + i), factor);
-        const __mmask16 ordered = _mm512_cmp_ps_mask(scaled, scaled, _CMP_ORD_Q);
-        const __m512 kept = _mm512_max_ps(_mm512_min_ps(scaled, high), low);
-        _mm512_mask_storeu_epi32(ADest + i, lanes,
-                                 _mm512_maskz_cvt_roundps_epi32(ordered, kept, KNearest));
+        const __mmask16 lanes = LeadingLanes(ACount - i);
+        _mm512_mask_storeu_epi32(
+            ADest + i, lanes, _mm512_max_epi32(RoundedLanes(ASource + i, lanes, factor, high), low));
     }
 }
 
-// The saturating narrowing store takes the low side (and what lies beyond the 32-bit range,
-// which converts to its lowest value) once the high side is clamped; NaN lanes convert to 0.
+// The saturating narrowing store takes the low side.
 SONVERA_TARGET_AVX512 void RoundFloatsTo16(const float* ASource, int16_t* ADest, int ACount,
                                            float AFactor) {
-    constexpr int KNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
     const __m512 factor = _mm512_set1_ps(AFactor);
     const __m512 high = _mm512_set1_ps(INT16_MAX);
     for (int i = 0; i < ACount; i += 16) {
-        const __mmask16 lanes = ACount - i >= 16 ? __mmask16(0xFFFF)
-                                                 : __mmask16((1u << (ACount - i)) - 1);
-        const __m512 scaled = _mm512_mul_ps(_mm512_maskz_loadu_ps(lanes, ASource + i), factor);
-        const __mmask16 ordered = _mm512_cmp_ps_mask(scaled, scaled, _CMP_ORD_Q);
-        const __m512i rounded =
-            _mm512_maskz_cvt_roundps_epi32(ordered, _mm512_min_ps(scaled, high), KNearest);
-        _mm512_mask_cvtsepi32_storeu_epi16(ADest + i, lanes, rounded);
+        const __mmask16 lanes = LeadingLanes(ACount - i);
+        _mm512_mask_cvtsepi32_storeu_epi16(ADest + i, lanes,
+                                           RoundedLanes(ASource + i, lanes, factor, high));
     }
 }
 

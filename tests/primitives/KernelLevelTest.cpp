@@ -305,6 +305,14 @@ TBytes SymmetricFloatKernels() {
             const auto* bytes = reinterpret_cast<const uint8_t*>(got.data());
             out.insert(out.end(), bytes, bytes + got.size() * 4);
         };
+        // Whole vectors of decoded-looking samples, with the ends of the range here and there.
+        std::vector<float> inside(2 * length);
+        for (size_t i = 0; i < inside.size(); ++i)
+            inside[i] = i % 97 == 96 ? (i % 2 ? -1.0f : 1.0f) : float(inRange(random));
+        SVFloatsToS32Symmetric(inside.data(), got.data(), got.size());
+        keep();
+        SVFloatPairToS32Symmetric(inside.data(), inside.data() + length, got.data(), length);
+        keep();
         SVFloatsToS32Symmetric(floats.data(), got.data(), got.size());
         keep();
         SVFloatsToS32Symmetric(doubles.data(), got.data(), got.size());

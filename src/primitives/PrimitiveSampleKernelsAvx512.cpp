@@ -28,32 +28,6 @@ SONVERA_TARGET_AVX512 inline __m512i FloatsToS32(__m512 AValues) {
                             _mm512_cvt_roundps_epi32(rest, KNearest));
 }
 
-// The same without the clamp, for the values decoders give, inside -1 ... 1: AOutside marks
-// the lanes the truncation finds at or beyond 2^31 in size (and NaN), which it gives as the
-// lowest integer, and which FloatsToS32 must then convert. That spares two of eight
-// instructions on every vector.
-SONVERA_TARGET_AVX512 inline __m512i InsideFloatsToS32(__m512 AValues, __mmask16& AOutside) {
-    const __m512 scaled = _mm512_mul_ps(AValues, _mm512_set1_ps(2147483648.0f));
-    const __m512i whole = _mm512_cvtt_roundps_epi32(scaled, _MM_FROUND_NO_EXC);
-    AOutside = _mm512_cmpeq_epi32_mask(whole, _mm512_set1_epi32(INT32_MIN));
-    const __m512 rest = _mm512_sub_round_ps(_mm512_reduce_ps(scaled, KTruncate), AValues, KNearest);
-    return _mm512_add_epi32(whole, _mm512_cvt_roundps_epi32(rest, KNearest));
-}
-
-// Two vectors at once, through the clamp only when one of them needs it.
-SONVERA_TARGET_AVX512 inline void FloatsToS32Pair(const float* AFirst, const float* ASecond,
-                                                  __m512i& AOutFirst, __m512i& AOutSecond) {
-    const __m512 first = _mm512_loadu_ps(AFirst);
-    const __m512 second = _mm512_loadu_ps(ASecond);
-    __mmask16 outsideFirst, outsideSecond;
-    AOutFirst = InsideFloatsToS32(first, outsideFirst);
-    AOutSecond = InsideFloatsToS32(second, outsideSecond);
-    if ((outsideFirst | outsideSecond) != 0) [[unlikely]] {
-        AOutFirst = FloatsToS32(first);
-        AOutSecond = FloatsToS32(second);
-    }
-}
-
 // The exact comparisons; a NaN lane converts to 0 through the ordered mask.
 SONVERA_TARGET_AVX512 inline __m256i DoublesToS32(__m512d AValues) {
     const __m512d half = _mm512_set1_pd(0.5);
@@ -84,8 +58,8 @@ SONVERA_TARGET_AVX512 void FloatsToS32Avx512(const float* ASource, int32_t* ATar
                                              size_t ACount) {
     size_t i = 0;
     for (; i + 32 <= ACount; i += 32) {
-        __m512i first, second;
-        FloatsToS32Pair(ASource + i, ASource + i + 16, first, second);
+        const __m512i first = FloatsToS32(_mm512_loadu_ps(ASource + i));
+        const __m512i second = FloatsToS32(_mm512_loadu_ps(ASource + i + 16));
         _mm512_storeu_si512(ATarget + i, first);
         _mm512_storeu_si512(ATarget + i + 16, second);
     }
@@ -108,11 +82,9 @@ SONVERA_TARGET_AVX512 void DoublesToS32Avx512(const double* ASource, int32_t* AT
 SONVERA_TARGET_AVX512 void FloatPairToS32Avx512(const float* ALeft, const float* ARight,
                                                 int32_t* ATarget, size_t AFrames) {
     size_t i = 0;
-    for (; i + 16 <= AFrames; i += 16) {
-        __m512i left, right;
-        FloatsToS32Pair(ALeft + i, ARight + i, left, right);
-        StorePairs(ATarget + 2 * i, left, right);
-    }
+    for (; i + 16 <= AFrames; i += 16)
+        StorePairs(ATarget + 2 * i, FloatsToS32(_mm512_loadu_ps(ALeft + i)),
+                   FloatsToS32(_mm512_loadu_ps(ARight + i)));
     for (; i < AFrames; ++i) {
         ATarget[2 * i] = FloatToS32(ALeft[i]);
         ATarget[2 * i + 1] = FloatToS32(ARight[i]);

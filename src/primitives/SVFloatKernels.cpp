@@ -122,8 +122,9 @@ template <int32_t VBits>
 void FromFloatRun(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, size_t ATargetStep,
                   size_t ACount) noexcept {
     if constexpr (VBits == 16) {
-        // The commonest case, in one pass.
-        if (ASourceStep == sizeof(float) && ATargetStep == 2 && ACount <= size_t{INT32_MAX})
+        // The commonest case, in one pass, where the target holds whole 16-bit samples.
+        if (ASourceStep == sizeof(float) && ATargetStep == 2 && ACount <= size_t{INT32_MAX} &&
+            reinterpret_cast<uintptr_t>(ATarget) % alignof(int16_t) == 0)
             return runs::ActiveSimdKernels().RoundFloatsTo16(
                 reinterpret_cast<const float*>(ASource), reinterpret_cast<int16_t*>(ATarget),
                 int(ACount), 32768.0f);

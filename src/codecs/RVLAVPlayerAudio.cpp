@@ -139,8 +139,7 @@ TRVLAVMediaPlayerAudio::DecodeBuffer(const TSVWaveFormatExtensible& AWaveFormat)
     CheckFrame(*FCodecCtx, *FFrame, AWaveFormat);
     const int32_t channels = FCodecCtx->ch_layout.nb_channels;
     return SVBufferFromFrame(*FFrame, FCodecCtx->sample_rate, AWaveFormat.Format.wBitsPerSample,
-                             TSVSpeakers::FromMask((uint32_t{1} << (channels % 32)) - 1),
-                             FBuffers);
+                             TSVSpeakers::FromMask((uint32_t{1} << (channels % 32)) - 1), FBuffers);
 }
 
 // ---- TRVLAVPlayerAudio ----------------------------------------------------------------------

@@ -172,7 +172,8 @@ struct TSimdKernels {
 // ... AHigh (whole numbers a float holds exactly, so that clamping first gives the same
 // integers); NaN gives 0.
 inline int32_t RoundWithin(float AValue, float ALow, float AHigh) {
-    return std::isnan(AValue) ? 0 : static_cast<int32_t>(roundevenf(std::clamp(AValue, ALow, AHigh)));
+    return std::isnan(AValue) ? 0
+                              : static_cast<int32_t>(roundevenf(std::clamp(AValue, ALow, AHigh)));
 }
 
 // Biquad delays below this are flushed to zero at the end of a run: a decaying tail would

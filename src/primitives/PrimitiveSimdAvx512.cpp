@@ -713,8 +713,8 @@ SONVERA_TARGET_AVX512 void RoundFloatsWithin(const float* ASource, int32_t* ADes
     const __m512i low = _mm512_set1_epi32(static_cast<int32_t>(ALow));
     for (int i = 0; i < ACount; i += 16) {
         const __mmask16 lanes = LeadingLanes(ACount - i);
-        _mm512_mask_storeu_epi32(
-            ADest + i, lanes, _mm512_max_epi32(RoundedLanes(ASource + i, lanes, factor, high), low));
+        const __m512i rounded = RoundedLanes(ASource + i, lanes, factor, high);
+        _mm512_mask_storeu_epi32(ADest + i, lanes, _mm512_max_epi32(rounded, low));
     }
 }
 

@@ -48,10 +48,8 @@ TEST(TSVBufferRecycler, RenewsOnlyWhatNothingElseReachesAndThenAsANewBuffer) {
         {"dropped, another length", dropped, 16, 2, 1000, false, false},
         {"still held", [](const TRef<TSVAudioBuffer>& A) { return A; }, 16, 2, 1152, false, false},
         {"store shared by a copy",
-         [](const TRef<TSVAudioBuffer>& A) {
-             return TSVAudioBuffer::CreateExObject(A);
-         },
-         16, 2, 1152, false, false},
+         [](const TRef<TSVAudioBuffer>& A) { return TSVAudioBuffer::CreateExObject(A); }, 16, 2,
+         1152, false, false},
         {"ownership given up",
          [](const TRef<TSVAudioBuffer>& A) {
              A->RemoveOwnerShip();

@@ -412,7 +412,8 @@ TEST(TSVStreamSource, AnnouncesEveryChangeOfTheStreamsFormatBeforeItsBuffer) {
     const TCase cases[] = {
         {"one format", {integers(48000, 32), integers(48000, 32)}, 0},
         {"integers to floats", {integers(48000, 32), floats(48000), integers(48000, 32)}, 2},
-        {"another rate and width", {integers(48000, 16), integers(44100, 16), integers(44100, 24)},
+        {"another rate and width",
+         {integers(48000, 16), integers(44100, 16), integers(44100, 24)},
          2},
     };
     for (const TCase& c : cases) {

@@ -99,11 +99,11 @@ public:
                  AVCodecContext* ACodecContext, int32_t& AError);
     // The current Frame as an audio buffer in the format of AWaveFormat (as TryOpen filled
     // it), frames unstamped: a new one, or the one handed out last once nothing else holds it
-    // (TSVBufferRecycler). Calls come from one thread at a time. Everything the frame claims is checked before anything is
-    // allocated; a frame that does not fit the stream (another sample format or channel count,
-    // planes missing or shorter than its sample count) or a record of another sample width
-    // raises EArgumentError, as does a stream format outside the ten. Without an open stream
-    // it raises EAssertionFailed.
+    // (TSVBufferRecycler). Calls come from one thread at a time. Everything the frame claims
+    // is checked before anything is allocated; a frame that does not fit the stream (another
+    // sample format or channel count, planes missing or shorter than its sample count) or a
+    // record of another sample width raises EArgumentError, as does a stream format outside
+    // the ten. Without an open stream it raises EAssertionFailed.
     TRef<ISVAudioBuffer> DecodeBuffer(const TSVWaveFormatExtensible& AWaveFormat) const;
 
 protected:

@@ -25,15 +25,16 @@ int32_t SVDeliveredBits(int AFormat);
 // AFrame's samples as a buffer from ABuffers of ARate frames per second and ABits-bit samples on
 // ASpeakers, frames unstamped: integers are copied (planes interleaved), floats and doubles
 // become round(2147483647 x) (see SVSampleKernels.h), and 32-bit integers asked for at 24 bits
-// are packed as SVPackS32ToS24 (SVSampleKernels.h) packs them, in the same pass. Everything the frame claims is
-// checked before anything is allocated: a frame of a format beyond the ten, without channels,
-// whose planes are missing, misaligned or shorter than its samples, or asked for at another
-// width raises EArgumentError.
+// are packed as SVPackS32ToS24 (SVSampleKernels.h) packs them, in the same pass. Everything the
+// frame claims is checked before anything is allocated: a frame of a format beyond the ten,
+// without channels, whose planes are missing, misaligned or shorter than its samples, or asked
+// for at another width raises EArgumentError.
 TRef<TSVAudioBuffer> SVBufferFromFrame(const AVFrame& AFrame, int32_t ARate, int32_t ABits,
                                        TSVSpeakers ASpeakers, TSVBufferRecycler& ABuffers);
 
-// AFrame's float or double samples as a float buffer from ABuffers (planes interleaved, doubles rounded to
-// floats), checked as SVBufferFromFrame checks; a frame of integers raises EArgumentError.
+// AFrame's float or double samples as a float buffer from ABuffers (planes interleaved,
+// doubles rounded to floats), checked as SVBufferFromFrame checks; a frame of integers raises
+// EArgumentError.
 TRef<TSVAudioBuffer> SVFloatBufferFromFrame(const AVFrame& AFrame, int32_t ARate,
                                             TSVSpeakers ASpeakers, TSVBufferRecycler& ABuffers);
 // Whether frames of AFormat carry floats or doubles.

@@ -45,18 +45,15 @@ const TPropertyTableBase& TSVToneGen::ClassPropertyTable() {
 }
 
 void TSVToneGen::SetFrequency(double AValue) {
-    GetPropertyTable().CheckInRange("Frequency", AValue);
-    SetPropValue("Frequency", FFrequency, AValue);
+    SetRangedPropValue("Frequency", FFrequency, AValue);
 }
 
 void TSVToneGen::SetAmplitude(double AValue) {
-    GetPropertyTable().CheckInRange("Amplitude", AValue);
-    SetPropValue("Amplitude", FAmplitude, AValue);
+    SetRangedPropValue("Amplitude", FAmplitude, AValue);
 }
 
 void TSVToneGen::SetDurationSeconds(double AValue) {
-    GetPropertyTable().CheckInRange("Duration", AValue);
-    SetPropValue("Duration", FDuration, AValue);
+    SetRangedPropValue("Duration", FDuration, AValue);
 }
 
 int64_t TSVToneGen::GetStreamDuration() const {

@@ -37,7 +37,7 @@ const TPropertyTableBase& TSVPanFilter::ClassPropertyTable() {
 }
 
 void TSVPanFilter::SetPan(double AValue) {
-    SetInRange("Pan", FPan, AValue);
+    SetRangedPropValue("Pan", FPan, AValue);
 }
 
 void TSVPanFilter::ResetState(const TSVWaveFormatExtensible&) {
@@ -101,7 +101,7 @@ const TPropertyTableBase& TSVDCBlockFilter::ClassPropertyTable() {
 }
 
 void TSVDCBlockFilter::SetFrequency(double AValue) {
-    SetInRange("Frequency", FFrequency, AValue);
+    SetRangedPropValue("Frequency", FFrequency, AValue);
 }
 
 void TSVDCBlockFilter::ResetState(const TSVWaveFormatExtensible& AFormat) {

@@ -53,15 +53,15 @@ double SVCompressorCurve(double ALevel, double AThreshold, double ARatio, double
 // ---- Envelope --------------------------------------------------------------------------------
 
 void TSVEnvelopeFilter::SetThreshold(double AValue) {
-    SetInRange("Threshold", FThreshold, AValue);
+    SetRangedPropValue("Threshold", FThreshold, AValue);
 }
 
 void TSVEnvelopeFilter::SetAttack(double AValue) {
-    SetInRange("Attack", FAttack, AValue);
+    SetRangedPropValue("Attack", FAttack, AValue);
 }
 
 void TSVEnvelopeFilter::SetRelease(double AValue) {
-    SetInRange("Release", FRelease, AValue);
+    SetRangedPropValue("Release", FRelease, AValue);
 }
 
 TSVEnvelopeTimes TSVEnvelopeFilter::EnvelopeTimes() const {
@@ -97,15 +97,15 @@ const TPropertyTableBase& TSVCompressor::ClassPropertyTable() {
 }
 
 void TSVCompressor::SetRatio(double AValue) {
-    SetInRange("Ratio", FRatio, AValue);
+    SetRangedPropValue("Ratio", FRatio, AValue);
 }
 
 void TSVCompressor::SetKnee(double AValue) {
-    SetInRange("Knee", FKnee, AValue);
+    SetRangedPropValue("Knee", FKnee, AValue);
 }
 
 void TSVCompressor::SetMakeup(double AValue) {
-    SetInRange("Makeup", FMakeup, AValue);
+    SetRangedPropValue("Makeup", FMakeup, AValue);
 }
 
 void TSVCompressor::ResetState(const TSVWaveFormatExtensible&) {
@@ -159,15 +159,15 @@ const TPropertyTableBase& TSVLimiter::ClassPropertyTable() {
 }
 
 void TSVLimiter::SetCeiling(double AValue) {
-    SetInRange("Ceiling", FCeiling, AValue);
+    SetRangedPropValue("Ceiling", FCeiling, AValue);
 }
 
 void TSVLimiter::SetRelease(double AValue) {
-    SetInRange("Release", FRelease, AValue);
+    SetRangedPropValue("Release", FRelease, AValue);
 }
 
 void TSVLimiter::SetLookahead(double AValue) {
-    SetInRange("Lookahead", FLookahead, AValue);
+    SetRangedPropValue("Lookahead", FLookahead, AValue);
 }
 
 void TSVLimiter::ResetState(const TSVWaveFormatExtensible& AFormat) {
@@ -273,7 +273,7 @@ const TPropertyTableBase& TSVGate::ClassPropertyTable() {
 }
 
 void TSVGate::SetRange(double AValue) {
-    SetInRange("Range", FRange, AValue);
+    SetRangedPropValue("Range", FRange, AValue);
 }
 
 void TSVGate::ResetState(const TSVWaveFormatExtensible&) {

@@ -104,11 +104,6 @@ void TSVEffectFilter::FlushLatency(int64_t ABegin) {
     GetAudioOutputPin()->SubmitBuffer(ProcessBuffer(tail));
 }
 
-void TSVEffectFilter::SetInRange(const char* AName, double& AField, double AValue) {
-    GetPropertyTable().CheckInRange(AName, AValue);
-    SetPropValue(AName, AField, AValue);
-}
-
 TClassInfo SVEffectClassInfo(const char* AClassName, const char* AShortName,
                              const char* ADescription) {
     return {.ClassName = AClassName,

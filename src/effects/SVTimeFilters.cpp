@@ -30,15 +30,15 @@ const TPropertyTableBase& TSVDelayFilter::ClassPropertyTable() {
 }
 
 void TSVDelayFilter::SetTime(double AValue) {
-    SetInRange("Time", FTime, AValue);
+    SetRangedPropValue("Time", FTime, AValue);
 }
 
 void TSVDelayFilter::SetFeedback(double AValue) {
-    SetInRange("Feedback", FFeedback, AValue);
+    SetRangedPropValue("Feedback", FFeedback, AValue);
 }
 
 void TSVDelayFilter::SetMix(double AValue) {
-    SetInRange("Mix", FMix, AValue);
+    SetRangedPropValue("Mix", FMix, AValue);
 }
 
 void TSVDelayFilter::ResetState(const TSVWaveFormatExtensible& AFormat) {
@@ -90,15 +90,15 @@ const TPropertyTableBase& TSVFadeFilter::ClassPropertyTable() {
 }
 
 void TSVFadeFilter::SetIn(double AValue) {
-    SetInRange("In", FIn, AValue);
+    SetRangedPropValue("In", FIn, AValue);
 }
 
 void TSVFadeFilter::SetOut(double AValue) {
-    SetInRange("Out", FOut, AValue);
+    SetRangedPropValue("Out", FOut, AValue);
 }
 
 void TSVFadeFilter::SetDuration(double AValue) {
-    SetInRange("Duration", FDuration, AValue);
+    SetRangedPropValue("Duration", FDuration, AValue);
 }
 
 void TSVFadeFilter::ResetState(const TSVWaveFormatExtensible&) {

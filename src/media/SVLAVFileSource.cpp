@@ -89,11 +89,6 @@ const TPropertyTableBase& TSVLAVFileSource::ClassPropertyTable() {
     return table;
 }
 
-void TSVLAVFileSource::SetThreads(int32_t AValue) {
-    GetPropertyTable().CheckInRange("Threads", AValue);
-    SetPropValue("Threads", FThreads, AValue);
-}
-
 void TSVLAVFileSource::SetFileName(const std::string& AValue) {
     SetPropValue("FileName", FFileName, AValue, [this] {
         FInterrupted = false;

@@ -39,10 +39,6 @@ public:
     static TRef<ISVAudioBuffer> FloatBufferOf(const TRef<ISVAudioBuffer>& AInBuffer);
 
 protected:
-    // A published setting's setter: EArgumentError "NAME out of range = V (MIN to MAX)" unless
-    // the value lies in the range the property table states for AName (NaN is out of every
-    // range), else set as by SetPropValue.
-    void SetInRange(const char* AName, double& AField, double AValue);
     // Forgets what the effect kept from earlier samples; AFormat is the stream's float format.
     virtual void ResetState(const TSVWaveFormatExtensible& AFormat);
     // The frames of one buffer, in place (nothing by default).

@@ -62,7 +62,7 @@ public:
     // 1 decodes on the source's own thread only. The samples are the same either way. Takes
     // effect at the next Open or Start.
     int32_t GetThreads() const { return GetPropValue(FThreads); }
-    void SetThreads(int32_t AValue);
+    void SetThreads(int32_t AValue) { SetRangedPropValue("Threads", FThreads, AValue); }
     TRVLAVPlayerAudio* GetPlayerAudio() const noexcept { return FPlayerAudio.get(); }
     std::string GetAllowedInputs() const { return GetPropValue(FAllowedInputs); }
     // Takes effect at the next Open or Start.

@@ -67,6 +67,18 @@ protected:
         return true;
     }
 
+    // The ranged setter: EArgumentError "NAME out of range = V (MIN to MAX)" unless AValue lies
+    // in the range the class's property table states for AName (Within; NaN lies outside every
+    // range), else set as by SetPropValue. The range is written once, in the table, which
+    // listings read too.
+    template <class TField>
+    requires std::is_arithmetic_v<TField>
+    bool SetRangedPropValue(std::string_view AName, TField& AField,
+                            std::type_identity_t<TField> AValue) {
+        GetPropertyTable().CheckInRange(AName, static_cast<double>(AValue));
+        return SetPropValue(AName, AField, AValue);
+    }
+
     // The bounded setter: AValue is clamped into [AMin, AMax] (a NaN becomes AMin), then set
     // as by SetPropValue. Bounds that are reversed or that the field cannot hold are refused
     // with EArgumentError.

@@ -41,10 +41,13 @@ template <int32_t VBits> int32_t RoundToWidth(double AScaled) noexcept {
     return VBits == 8 ? value + int32_t{TSVSampleTraits<8>::KSilence} : value;
 }
 
-// The bounds of a width up to 24 bits, as floats: scaling by a power of two is exact in float
-// too and the bounds are floats, so the single-precision rule gives the double rule's integers.
-template <int32_t VBits> constexpr float KLowest = -static_cast<float>(1 << (VBits - 1));
-template <int32_t VBits> constexpr float KHighest = static_cast<float>((1 << (VBits - 1)) - 1);
+// The full scale and bounds of a width up to 24 bits, as floats: scaling by a power of two is
+// exact in float too and the bounds are floats, so the single-precision rule gives the double
+// rule's integers.
+template <int32_t VBits>
+constexpr float KFloatScale = static_cast<float>(TSVSampleTraits<VBits>::KFullScale);
+template <int32_t VBits> constexpr float KLowest = -KFloatScale<VBits>;
+template <int32_t VBits> constexpr float KHighest = KFloatScale<VBits> - 1;
 
 template <int32_t VBits> int32_t RoundToWidth(float AScaled) noexcept {
     static_assert(VBits <= 24);
@@ -91,7 +94,7 @@ template <int32_t VBits>
 void FromFloat(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, size_t ATargetStep,
                size_t ACount) noexcept {
     using TScale = std::conditional_t<VBits == 32, double, float>;
-    constexpr auto KScale = static_cast<TScale>(int64_t{1} << (VBits - 1));
+    constexpr auto KScale = static_cast<TScale>(TSVSampleTraits<VBits>::KFullScale);
     for (size_t i = 0; i < ACount; ++i) {
         float value;
         std::memcpy(&value, ASource + i * ASourceStep, sizeof value);
@@ -105,11 +108,11 @@ template <int32_t VBits>
 void FromFloatBlocks(const float* ASource, uint8_t* ATarget, size_t ATargetStep,
                      size_t ACount) noexcept {
     constexpr size_t KBlock = 256;
-    constexpr auto KScale = static_cast<float>(1 << (VBits - 1));
     alignas(64) int32_t rounded[KBlock];
     for (size_t done = 0; done < ACount; done += KBlock) {
         const size_t count = std::min(KBlock, ACount - done);
-        runs::ActiveSimdKernels().RoundFloatsWithin(ASource + done, rounded, int(count), KScale,
+        runs::ActiveSimdKernels().RoundFloatsWithin(ASource + done, rounded, int(count),
+                                                    KFloatScale<VBits>,
                                                     KLowest<VBits>, KHighest<VBits>);
         uint8_t* target = ATarget + done * ATargetStep;
         constexpr int32_t KSilence = VBits == 8 ? TSVSampleTraits<8>::KSilence : 0;
@@ -127,7 +130,7 @@ void FromFloatRun(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, 
             reinterpret_cast<uintptr_t>(ATarget) % alignof(int16_t) == 0)
             return runs::ActiveSimdKernels().RoundFloatsTo16(
                 reinterpret_cast<const float*>(ASource), reinterpret_cast<int16_t*>(ATarget),
-                int(ACount), 32768.0f);
+                int(ACount), KFloatScale<16>);
     }
     if constexpr (VBits <= 24) {
         if (ASourceStep == sizeof(float))

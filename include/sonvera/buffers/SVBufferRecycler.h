@@ -26,6 +26,8 @@ public:
     void Clear() noexcept { FLast = nullptr; }
 
 private:
+    TRef<TSVAudioBuffer> RenewedLast();
+
     TRef<TSVAudioBuffer> FLast;
 };
 

@@ -70,6 +70,13 @@ public:
         return count;
     }
     int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_acquire); }
+    // A second reference, taken by the holder of the only one: no other thread can reach the
+    // count then, so the step needs no locked instruction. Returns the new count.
+    int32_t AddRefHeldAlone() noexcept {
+        const int32_t count = FRefCount.load(std::memory_order_relaxed) + 1;
+        FRefCount.store(count, std::memory_order_relaxed);
+        return count;
+    }
 
     // Counted objects come and go with every buffer a stream moves: they take their memory
     // from the per-thread small-object cache.
@@ -130,6 +137,12 @@ public:
     void Swap(TRef& AOther) noexcept { std::swap(FPointer, AOther.FPointer); }
     // Hands the reference over to the caller without releasing it.
     T* Detach() noexcept { return std::exchange(FPointer, nullptr); }
+    // The other way: takes over a reference already counted for it.
+    static TRef Adopt(T* APointer) noexcept {
+        TRef result;
+        result.FPointer = APointer;
+        return result;
+    }
 
     template <class U> friend bool operator==(const TRef& A, const TRef<U>& B) noexcept {
         return A.get() == B.get();

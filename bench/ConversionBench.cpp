@@ -17,6 +17,8 @@
 #include <random>
 #include <vector>
 
+#include <immintrin.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libswresample/swresample.h>
@@ -124,6 +126,38 @@ void Convert32fTo32sStrided(benchmark::State& AState) {
                 ippiConvert_32f32s_C1RSfs(source.data() + channel * KFrames + first, 4,
                                           target.data() + 2 * first + channel, 8,
                                           IppiSize{1, count}, ippRndNear, -31);
+        }
+        benchmark::ClobberMemory();
+    }
+    CountSamples(AState, KSamples);
+}
+
+// The least memory work of the strided calls above with no conversion at all: each channel's
+// floats copied as they are into every other element of the target lines, one channel after the
+// other, through the cheapest stores there are (a permute and a store under a lane mask). Two
+// such passes over a target that has left the first level of cache cost more than
+// libswresample's single pass does, whatever the conversion: this is the floor of the call
+// pattern, not of a kernel.
+__attribute__((target("avx512f"))) void StridedPassesFloor(benchmark::State& AState) {
+    if (!__builtin_cpu_supports("avx512f")) {
+        AState.SkipWithError("the floor is measured with AVX-512 stores");
+        return;
+    }
+    const std::vector<float> source = RandomFloats(KSamples);
+    std::vector<int32_t> target(KSamples + 16);
+    auto* frames = reinterpret_cast<int32_t*>((uintptr_t(target.data()) + 63) & ~uintptr_t(63));
+    const __m512i spread = _mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+    for (auto _ : AState) {
+        for (int32_t channel = 0; channel < KChannels; ++channel) {
+            const float* plane = source.data() + channel * KFrames;
+            const auto lanes = __mmask16(channel == 0 ? 0x5555 : 0xAAAA);
+            for (int32_t i = 0; i + 8 <= KFrames; i += 8) {
+                const __m512i values = _mm512_castsi256_si512(
+                    _mm256_castps_si256(_mm256_loadu_ps(plane + i)));
+                _mm512_mask_storeu_epi32(frames + 2 * i, lanes,
+                                         _mm512_maskz_permutexvar_epi32(__mmask16(0xFFFF),
+                                                                        spread, values));
+            }
         }
         benchmark::ClobberMemory();
     }
@@ -316,6 +350,7 @@ BENCHMARK(Convert32fTo32sStrided)
     ->Arg(4096)
     ->Arg(1024);
 SONVERA_BESIDE_SWR(fltp_s32_strided, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32, 4);
+BENCHMARK(StridedPassesFloor)->Name("StridedPassesFloor/fltp_s32_strided");
 
 BENCHMARK_CAPTURE(CreateFloatData, flt_s32, uint32_t(KChannels * 4));
 SONVERA_BESIDE_SWR(flt_s32, AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_S32, 4);

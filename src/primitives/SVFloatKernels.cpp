@@ -15,26 +15,13 @@ namespace sonvera {
 namespace {
 
 template <int32_t VBits> float LoadAsFloat(const uint8_t* AAt) noexcept {
-    constexpr float KScale = 1.0f / static_cast<float>(1u << (VBits - 1));
-    if constexpr (VBits == 8) {
-        return static_cast<float>(int32_t{AAt[0]} - int32_t{TSVSampleTraits<8>::KSilence}) * KScale;
-    } else if constexpr (VBits == 16) {
-        int16_t value;
-        std::memcpy(&value, AAt, sizeof value);
-        return static_cast<float>(value) * KScale;
-    } else if constexpr (VBits == 24) {
-        const uint32_t bits = uint32_t{AAt[0]} | uint32_t{AAt[1]} << 8 | uint32_t{AAt[2]} << 16;
-        return static_cast<float>(static_cast<int32_t>(bits << 8) >> 8) * KScale;
-    } else {
-        int32_t value;
-        std::memcpy(&value, AAt, sizeof value);
-        return static_cast<float>(value) * KScale;
-    }
+    constexpr auto KScale = static_cast<float>(1.0 / TSVSampleTraits<VBits>::KFullScale);
+    return static_cast<float>(TSVSampleTraits<VBits>::LoadSigned(AAt)) * KScale;
 }
 
 // The scaled value, rounded and saturated, as the width's integer (8 bits: the raw byte).
 template <int32_t VBits> int32_t RoundToWidth(double AScaled) noexcept {
-    constexpr double KLow = -static_cast<double>(int64_t{1} << (VBits - 1));
+    constexpr double KLow = -TSVSampleTraits<VBits>::KFullScale;
     constexpr double KHigh = -KLow - 1;
     const double rounded = std::nearbyint(AScaled == AScaled ? AScaled : 0.0);
     const auto value = static_cast<int32_t>(std::clamp(rounded, KLow, KHigh));
@@ -55,20 +42,10 @@ template <int32_t VBits> int32_t RoundToWidth(float AScaled) noexcept {
     return VBits == 8 ? value + int32_t{TSVSampleTraits<8>::KSilence} : value;
 }
 
+// A rounded value as the width stores it (8 bits: the raw byte).
 template <int32_t VBits> void StoreInteger(uint8_t* AAt, int32_t AValue) noexcept {
-    if constexpr (VBits == 8) {
-        AAt[0] = static_cast<uint8_t>(AValue);
-    } else if constexpr (VBits == 16) {
-        const auto value = static_cast<int16_t>(AValue);
-        std::memcpy(AAt, &value, sizeof value);
-    } else if constexpr (VBits == 24) {
-        const auto bits = static_cast<uint32_t>(AValue);
-        AAt[0] = static_cast<uint8_t>(bits);
-        AAt[1] = static_cast<uint8_t>(bits >> 8);
-        AAt[2] = static_cast<uint8_t>(bits >> 16);
-    } else {
-        std::memcpy(AAt, &AValue, sizeof AValue);
-    }
+    using TTraits = TSVSampleTraits<VBits>;
+    TTraits::Store(AAt, static_cast<typename TTraits::TValue>(AValue));
 }
 
 template <int32_t VBits>
@@ -151,7 +128,7 @@ uint32_t NextRandom(uint32_t& ASeed) noexcept {
 template <int32_t VBits>
 void FromFloatDithered(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget,
                        size_t ATargetStep, size_t ACount, uint32_t& ASeed) noexcept {
-    constexpr double KScale = static_cast<double>(int64_t{1} << (VBits - 1));
+    constexpr double KScale = TSVSampleTraits<VBits>::KFullScale;
     constexpr double KUnit = 1.0 / 4294967296.0;
     for (size_t i = 0; i < ACount; ++i) {
         float value;

@@ -37,10 +37,9 @@ template <int32_t ABits> struct TSVSampleTraits {
 
     static TValue Load(const uint8_t* AAt) noexcept {
         if constexpr (ABits == 24) {
-            // One 16-bit and one 8-bit load: never a byte beyond the sample.
-            uint16_t low;
-            std::memcpy(&low, AAt, sizeof low);
-            const uint32_t raw = uint32_t{low} << 8 | uint32_t{AAt[2]} << 24;
+            // Byte by byte: never a byte beyond the sample, and a loop over samples vectorises.
+            const uint32_t raw = uint32_t{AAt[0]} << 8 | uint32_t{AAt[1]} << 16 |
+                                 uint32_t{AAt[2]} << 24;
             return static_cast<int32_t>(raw) >> 8;
         } else {
             TValue value;

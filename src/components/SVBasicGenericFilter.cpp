@@ -78,6 +78,17 @@ void TSVBasicGenericFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) 
     TSVCommonFilter::AudioStreamStart(AOperation);
 }
 
+void TSVBasicGenericFilter::SendStart(const TRef<IPXNotifyOperation>& AOperation) {
+    // The buffers waiting belong to the stream this start ends; the queue is emptied at a stop
+    // and before the filter goes, so the work never outlives the filter.
+    if (FBufferQueue->Count() != 0 && FBufferQueue->AddWork([this, AOperation] {
+            TChangeNotifyLockGuard guard(*GetLock());
+            GetAudioOutputPin()->Notify(AOperation);
+        }))
+        return;
+    TSVCommonFilter::SendStart(AOperation);
+}
+
 void TSVBasicGenericFilter::StreamStop() {
     TChangeNotifyLockGuard guard(*GetLock());
     const bool wasStarted = GetStarted();

@@ -77,9 +77,13 @@ void TSVCommonFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     SetStarted(true);
     if (CanStart()) {
         FStartSent = true;
-        FOutputPin->Notify(OutputStartOperation(AOperation));
+        SendStart(OutputStartOperation(AOperation));
     }
     StreamStart();
+}
+
+void TSVCommonFilter::SendStart(const TRef<IPXNotifyOperation>& AOperation) {
+    FOutputPin->Notify(AOperation);
 }
 
 TRef<IPXNotifyOperation> TSVCommonFilter::OutputStartOperation(TPXStartWaveOperation& AOperation) {

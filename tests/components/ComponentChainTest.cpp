@@ -265,15 +265,25 @@ TEST(TSVSimpleGenericFilter, ProcessesOnTheChosenThreadAndInjectsCommands) {
         ASSERT_TRUE(filter.GetOutputPin()->Connect(down.GetInputPin()));
         up.Notify(TPXStartWaveOperation::CreateFormat(8000, 16, 1, false));
         up.Notify(TPXStartWaveOperation::CreateFormat(8000, 16, 1, false)); // no second OnStart
-        for (int value : {10, 20}) {
-            const TRef<ISVAudioBuffer> buffer = TSVAudioBuffer::CreateSize(8000, 16, 1, 2);
-            buffer->SetValue(value);
+        const auto submit = [&](int32_t ARate, int32_t AValue) {
+            const TRef<ISVAudioBuffer> buffer = TSVAudioBuffer::CreateSize(ARate, 16, 1, 2);
+            buffer->SetValue(AValue);
             up.SubmitBuffer(buffer);
-        }
-        EXPECT_EQ(down.Samples.size(), type == stDeliveringThread ? 4u : 0u);
+        };
+        submit(8000, 10);
+        submit(8000, 20);
+        // Midway, another rate: downstream hears of it after the buffers before it.
+        up.Notify(TPXStartWaveOperation::CreateFormat(16000, 16, 1, false));
+        submit(16000, 30);
+        EXPECT_EQ(down.Samples.size(), type == stDeliveringThread ? 6u : 0u);
         TMainThread::ProcessQueue();
-        const std::vector<int32_t> latest = {21, 21}, every = {11, 11, 21, 21};
+        const std::vector<int32_t> latest = {31, 31}, every = {11, 11, 21, 21, 31, 31};
         EXPECT_EQ(down.Samples, type == stMainThreadLatest ? latest : every);
+        const std::string start = "TPXStartWaveOperation", buffer = "TPXSuppliedBufferOperation";
+        const std::vector<std::string> latestOrder = {start, start, start, buffer},
+                                       everyOrder = {start, start, buffer, buffer, start, buffer};
+        EXPECT_EQ(down.Operations, type == stMainThreadLatest ? latestOrder : everyOrder);
+        EXPECT_EQ(down.Format.Format.nSamplesPerSec, 16000u);
         up.Notify(TPXStopOperation::Create());
         EXPECT_EQ(starts, 1);
         EXPECT_EQ(stops, 1);

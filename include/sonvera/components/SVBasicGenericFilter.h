@@ -1,6 +1,7 @@
 // Filters whose processing is an event handler, run on the delivering thread or on the main
 // thread (SynchronizeType), with commands that inject start, pause, resume, stop and end-stop
-// operations into the chain.
+// operations into the chain. A start that arrives while buffers wait for the main thread reaches
+// downstream behind them, on the main thread.
 //
 // Threads and locks: the processing event runs inside the filter's event lock, so it never
 // runs twice at once, whichever thread runs it; the event lock is taken after the component
@@ -49,6 +50,7 @@ protected:
     void InternalOperation(const TRef<ISVAudioBuffer>& AInBuffer, TRef<ISVAudioBuffer>& AOutBuffer,
                            bool AProcess, bool& ASend) override;
     void AudioStreamStart(TPXStartWaveOperation& AOperation) override;
+    void SendStart(const TRef<IPXNotifyOperation>& AOperation) override;
     void StreamStop() override;
 
     std::recursive_mutex& EventLock() noexcept { return FEventLock; }

@@ -62,6 +62,9 @@ protected:
     // The start passed downstream: by default the one that arrived. A filter that changes the
     // format announces its own. Runs inside the component lock.
     virtual TRef<IPXNotifyOperation> OutputStartOperation(TPXStartWaveOperation& AOperation);
+    // Sends that start downstream: at once by default. A filter that sends its buffers later
+    // sends the start behind the ones it still holds. Runs inside the component lock.
+    virtual void SendStart(const TRef<IPXNotifyOperation>& AOperation);
     virtual void MasterPump(const TRef<IPXNotifyOperation>& AOperation);
     // Whether the start is passed downstream.
     virtual bool CanStart();

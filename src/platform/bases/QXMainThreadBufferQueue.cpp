@@ -20,49 +20,63 @@ TQXMainThreadBufferQueue::TQXMainThreadBufferQueue(TConsumer AConsumer)
 
 TQXMainThreadBufferQueue::~TQXMainThreadBufferQueue() {
     std::lock_guard<std::mutex> guard(FState->Lock);
-    FState->Buffers.clear();
+    FState->Items.clear();
     FState->Owner = nullptr;
 }
 
 bool TQXMainThreadBufferQueue::Add(const TRef<IQXData>& AData, bool ALatestOnly) {
+    return Post(TItem{AData, {}}, ALatestOnly);
+}
+
+bool TQXMainThreadBufferQueue::AddWork(std::function<void()> AWork) {
+    return Post(TItem{nullptr, std::move(AWork)}, false);
+}
+
+bool TQXMainThreadBufferQueue::Post(TItem AItem, bool ALatestOnly) {
+    uint64_t serial;
     {
         std::lock_guard<std::mutex> guard(FState->Lock);
         if (ALatestOnly)
-            FState->Buffers.clear();
-        FState->Buffers.push_back(AData);
+            std::erase_if(FState->Items, [](const TItem& AWaiting) { return AWaiting.Data; });
+        serial = AItem.Serial = ++FState->LastSerial;
+        FState->Items.push_back(std::move(AItem));
     }
-    // One consumption per buffer added; one that finds the queue emptied does nothing.
+    // One consumption per item added; one that finds the queue emptied does nothing.
     std::shared_ptr<TState> state = FState;
     if (TMainThread::Post([state] { ConsumeOne(state); }))
         return true;
+    // Closed: take back what this call queued, unless a clear took it already.
     std::lock_guard<std::mutex> guard(FState->Lock);
-    if (!FState->Buffers.empty() && FState->Buffers.back() == AData)
-        FState->Buffers.pop_back();
+    std::erase_if(FState->Items,
+                  [serial](const TItem& AWaiting) { return AWaiting.Serial == serial; });
     return false;
 }
 
 void TQXMainThreadBufferQueue::Clear() {
     std::lock_guard<std::mutex> guard(FState->Lock);
-    FState->Buffers.clear();
+    FState->Items.clear();
 }
 
 size_t TQXMainThreadBufferQueue::Count() const {
     std::lock_guard<std::mutex> guard(FState->Lock);
-    return FState->Buffers.size();
+    return FState->Items.size();
 }
 
 void TQXMainThreadBufferQueue::ConsumeOne(const std::shared_ptr<TState>& AState) {
-    TRef<IQXData> data;
+    TItem item;
     TQXMainThreadBufferQueue* owner;
     {
         std::lock_guard<std::mutex> guard(AState->Lock);
-        if (AState->Buffers.empty() || !AState->Owner)
+        if (AState->Items.empty() || !AState->Owner)
             return;
-        data = std::move(AState->Buffers.front());
-        AState->Buffers.pop_front();
+        item = std::move(AState->Items.front());
+        AState->Items.pop_front();
         owner = AState->Owner;
     }
-    AState->Consumer(owner, data);
+    if (item.Data)
+        AState->Consumer(owner, item.Data);
+    else
+        item.Work();
 }
 
 } // namespace sonvera

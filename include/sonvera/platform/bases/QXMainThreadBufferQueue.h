@@ -1,7 +1,8 @@
 // Hands buffers from the delivering thread to a consumer that runs on the main thread. Each
-// buffer added is consumed by a later ProcessQueue of the main thread, in order; buffers still
-// waiting when the queue is cleared or destroyed are dropped. Destroy the queue on the main
-// thread (or while the main thread does not pump), so that a consumer call never outlives it.
+// buffer added is consumed by a later ProcessQueue of the main thread, in order, and work added
+// between them runs in its place in that order; whatever still waits when the queue is cleared
+// or destroyed is dropped. Destroy the queue on the main thread (or while the main thread does
+// not pump), so that a consumer call never outlives it.
 #pragma once
 
 #include <cstddef>
@@ -36,16 +37,28 @@ public:
     // for this one: for consumers (displays, meters) that only want the newest. False when
     // the main-thread queue is closed.
     bool Add(const TRef<IQXData>& AData, bool ALatestOnly);
+    // Queues AWork to run on the main thread once the buffers queued before it are consumed;
+    // a latest-only Add never drops it. False when the main-thread queue is closed.
+    bool AddWork(std::function<void()> AWork);
     void Clear();
+    // How many buffers and pieces of work are waiting.
     size_t Count() const;
 
 private:
+    // A buffer for the consumer, or work to run (Data is null).
+    struct TItem {
+        TRef<IQXData> Data;
+        std::function<void()> Work;
+        uint64_t Serial = 0;
+    };
     struct TState {
         std::mutex Lock;
-        std::deque<TRef<IQXData>> Buffers;
+        std::deque<TItem> Items;
+        uint64_t LastSerial = 0;
         TConsumer Consumer;
         TQXMainThreadBufferQueue* Owner;
     };
+    bool Post(TItem AItem, bool ALatestOnly);
     static void ConsumeOne(const std::shared_ptr<TState>& AState);
 
     std::shared_ptr<TState> FState;

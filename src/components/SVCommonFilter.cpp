@@ -72,7 +72,10 @@ bool TSVCommonFilter::SourceDispatch(TPXPin* AReceiving, TPXPin* AOther, const T
 
 void TSVCommonFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     TChangeNotifyLockGuard guard(*GetLock());
-    FCurrentTime = 0;
+    // A start within a running stream changes its format, not its clock: unstamped buffers
+    // after it go on from where the stream is.
+    if (!GetStarted())
+        FCurrentTime = 0;
     FWaveFormat = AOperation.GetWaveFormat();
     SetStarted(true);
     if (CanStart()) {

@@ -228,6 +228,12 @@ TEST(TSVCommonFilter, RoutesOperationsBothWays) {
     EXPECT_EQ(filter.GetCurrentTime(), 777);
     EXPECT_EQ(down.Samples, std::vector<int32_t>(441, -5));
     EXPECT_EQ(buffer->GetItem(0, 0), 5); // the processing wrote its own copy
+    // A start within the stream changes its format, not its clock.
+    up.Notify(TPXStartWaveOperation::CreateFormat(22050, 16, 2, false));
+    const TRef<ISVAudioBuffer> later = TSVAudioBuffer::CreateSize(22050, 16, 2, 441);
+    later->GetTimeStamp()->SetAvailable(false);
+    up.SubmitBuffer(later);
+    EXPECT_EQ(filter.GetCurrentTime(), 777 + 200000);
 
     // A disabled filter passes buffers unchanged; a pump request reaches downstream once.
     filter.SetEnabled(false);
@@ -238,6 +244,7 @@ TEST(TSVCommonFilter, RoutesOperationsBothWays) {
     EXPECT_EQ(filter.GetCurrentTime(), 0);
     EXPECT_EQ(down.Operations,
               (std::vector<std::string>{"TPXStartWaveOperation", "TPXSuppliedBufferOperation",
+                                        "TPXStartWaveOperation", "TPXSuppliedBufferOperation",
                                         "TPXSuppliedBufferOperation", "TPXPumpRequestOperation",
                                         "TPXStopOperation"}));
 

@@ -82,7 +82,6 @@ void TRVLAVPlayerMediaStream::Close() {
 }
 
 void TRVLAVPlayerMediaStream::ReleaseDecoder() noexcept {
-    FBuffers.Clear();
     FFrame.reset();
     if (!FCodecCtx)
         return;
@@ -140,6 +139,11 @@ TRVLAVMediaPlayerAudio::DecodeBuffer(const TSVWaveFormatExtensible& AWaveFormat)
     const int32_t channels = FCodecCtx->ch_layout.nb_channels;
     return SVBufferFromFrame(*FFrame, FCodecCtx->sample_rate, AWaveFormat.Format.wBitsPerSample,
                              TSVSpeakers::FromMask((uint32_t{1} << (channels % 32)) - 1), FBuffers);
+}
+
+void TRVLAVMediaPlayerAudio::Close() {
+    FBuffers.Clear();
+    TRVLAVPlayerMediaStream::Close();
 }
 
 // ---- TRVLAVPlayerAudio ----------------------------------------------------------------------

@@ -68,8 +68,6 @@ protected:
     AVCodecContext* FCodecCtx = nullptr;
     const AVCodec* FCodec = nullptr;
     TRVLAVFrame FFrame;
-    // The buffers DecodeBuffer hands out, each made over once its holders have let it go.
-    mutable TSVBufferRecycler FBuffers;
     int32_t FRealIndex = 0;
 
 private:
@@ -105,9 +103,15 @@ public:
     // record of another sample width raises EArgumentError, as does a stream format outside
     // the ten. Without an open stream it raises EAssertionFailed.
     TRef<ISVAudioBuffer> DecodeBuffer(const TSVWaveFormatExtensible& AWaveFormat) const;
+    // Lets go of the last buffer handed out as well.
+    void Close() override;
 
 protected:
     using TRVLAVPlayerMediaStream::TRVLAVPlayerMediaStream;
+
+private:
+    // The buffers DecodeBuffer hands out, each made over once its holders have let it go.
+    mutable TSVBufferRecycler FBuffers;
 };
 
 // Keeps the wave format its own TryOpen fills and its own DecodeBuffer uses.

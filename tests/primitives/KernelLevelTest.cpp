@@ -333,10 +333,10 @@ TBytes SymmetricFloatKernels() {
 }
 
 // Packed 24-bit samples to left-justified 32 bits and back, rounded and saturated, at every
-// length around the vector widths.
+// length around the vector widths and the packing's blocks.
 TBytes WideKernels() {
     TBytes out;
-    for (size_t length : {1, 7, 8, 15, 16, 17, 63, 64, 65, 300, 1000}) {
+    for (size_t length : {1, 7, 8, 15, 16, 17, 63, 64, 65, 300, 1000, 4097}) {
         const TBytes packed = RandomBytes(3 * length, uint32_t(length) + 5);
         std::vector<int32_t> wide(length);
         SVUnpackS24ToS32(packed.data(), wide.data(), length);

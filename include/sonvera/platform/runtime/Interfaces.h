@@ -71,7 +71,9 @@ public:
     }
     int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_acquire); }
     // A second reference, taken by the holder of the only one: no other thread can reach the
-    // count then, so the step needs no locked instruction. Returns the new count.
+    // count then, so the step needs no locked instruction. Returns the new count. Only where no
+    // other thread can hold even a plain pointer to the object (from which it could take a
+    // reference at the same moment), as for a buffer its producer renews: see TSVBufferRecycler.
     int32_t AddRefHeldAlone() noexcept {
         const int32_t count = FRefCount.load(std::memory_order_relaxed) + 1;
         FRefCount.store(count, std::memory_order_relaxed);

@@ -17,15 +17,28 @@ namespace {
 constexpr int KTruncate = _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC;
 constexpr int KNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
 
+// Values inside -1 ... 1 times 2^31, and the truncation of that product.
+SONVERA_TARGET_AVX512 inline __m512 FullScaled(__m512 AValues) {
+    return _mm512_mul_ps(AValues, _mm512_set1_ps(2147483648.0f));
+}
+
+SONVERA_TARGET_AVX512 inline __m512i Truncated(__m512 AScaled) {
+    return _mm512_maskz_cvtt_roundps_epi32(__mmask16(0xFFFF), AScaled, _MM_FROUND_NO_EXC);
+}
+
 // As the AVX2 kernel: the truncation plus g = (a - t) - x rounded to nearest, with the
-// fraction a - t in one reduce instruction.
+// fraction a - t in one reduce instruction. AValues lie inside -1 ... 1 (or are NaN).
+SONVERA_TARGET_AVX512 inline __m512i RoundedFromTruncation(__m512 AValues, __m512 AScaled,
+                                                           __m512i ATruncated) {
+    const __m512 rest = _mm512_sub_round_ps(_mm512_reduce_ps(AScaled, KTruncate), AValues, KNearest);
+    return _mm512_add_epi32(ATruncated, _mm512_cvt_roundps_epi32(rest, KNearest));
+}
+
 SONVERA_TARGET_AVX512 inline __m512i FloatsToS32(__m512 AValues) {
     const __m512 clamped =
         _mm512_max_ps(_mm512_set1_ps(-1.0f), _mm512_min_ps(_mm512_set1_ps(1.0f), AValues));
-    const __m512 scaled = _mm512_mul_ps(clamped, _mm512_set1_ps(2147483648.0f));
-    const __m512 rest = _mm512_sub_round_ps(_mm512_reduce_ps(scaled, KTruncate), clamped, KNearest);
-    return _mm512_add_epi32(_mm512_cvtt_roundps_epi32(scaled, _MM_FROUND_NO_EXC),
-                            _mm512_cvt_roundps_epi32(rest, KNearest));
+    const __m512 scaled = FullScaled(clamped);
+    return RoundedFromTruncation(clamped, scaled, Truncated(scaled));
 }
 
 // Four vectors at once. The kernel is bound by its vector instruction count, and the clamp takes
@@ -38,22 +51,16 @@ SONVERA_TARGET_AVX512 inline __m512i FloatsToS32(__m512 AValues) {
     const auto all = __mmask16(0xFFFF);
     __m512 scaled[4];
     for (int k = 0; k < 4; ++k) {
-        scaled[k] = _mm512_mul_ps(AValues[k], _mm512_set1_ps(2147483648.0f));
-        AResult[k] = _mm512_maskz_cvtt_roundps_epi32(all, scaled[k], _MM_FROUND_NO_EXC);
+        scaled[k] = FullScaled(AValues[k]);
+        AResult[k] = Truncated(scaled[k]);
     }
     const __m512i lowest =
         _mm512_maskz_min_epi32(all, _mm512_maskz_min_epi32(all, AResult[0], AResult[1]),
                                _mm512_maskz_min_epi32(all, AResult[2], AResult[3]));
-    if (_mm512_cmpeq_epi32_mask(lowest, _mm512_set1_epi32(INT32_MIN)) != 0) {
-        for (int k = 0; k < 4; ++k)
-            AResult[k] = FloatsToS32(AValues[k]);
-        return;
-    }
-    for (int k = 0; k < 4; ++k) {
-        const __m512 rest =
-            _mm512_sub_round_ps(_mm512_reduce_ps(scaled[k], KTruncate), AValues[k], KNearest);
-        AResult[k] = _mm512_add_epi32(AResult[k], _mm512_cvt_roundps_epi32(rest, KNearest));
-    }
+    const bool outside = _mm512_cmpeq_epi32_mask(lowest, _mm512_set1_epi32(INT32_MIN)) != 0;
+    for (int k = 0; k < 4; ++k)
+        AResult[k] = outside ? FloatsToS32(AValues[k])
+                             : RoundedFromTruncation(AValues[k], scaled[k], AResult[k]);
 }
 
 // The exact comparisons; a NaN lane converts to 0 through the ordered mask.

@@ -1,6 +1,6 @@
 // The exact element arithmetic the primitives share: wrapping 32-bit operations, truncating and
-// wrapping division, and rounding of real values to integers. Each is one branch-free
-// expression, so that the loops built on it vectorise.
+// wrapping division, rounding of real values to integers, and the noise that dither draws
+// from. Each is one branch-free expression, so that the loops built on it vectorise.
 #pragma once
 
 #include <cmath>
@@ -69,6 +69,15 @@ template <class TReal> inline int32_t RoundInRange(TReal AValue) {
 
 inline int32_t RoundToLow32(double AValue) {
     return Wrap(static_cast<uint32_t>(static_cast<uint64_t>(RoundToInt64(AValue))));
+}
+
+// xorshift32, the noise dither draws from: cheap, full-period, and never 0 once started from a
+// value that is not.
+inline uint32_t NextNoise(uint32_t& ASeed) noexcept {
+    ASeed ^= ASeed << 13;
+    ASeed ^= ASeed >> 17;
+    ASeed ^= ASeed << 5;
+    return ASeed;
 }
 
 } // namespace sonvera::runs

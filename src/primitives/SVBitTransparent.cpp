@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "internal/KernelLevel.h"
+#include "primitives/PrimitiveArithmetic.h"
 #include "primitives/PrimitiveSimd.h"
 #include "sonvera/primitives/SVSampleTraits.h"
 
@@ -16,16 +17,7 @@ template <int ABits> int32_t Load(const uint8_t* AData) {
 }
 
 template <int ABits> void Store(uint8_t* AData, int32_t AValue) {
-    using TTraits = TSVSampleTraits<ABits>;
-    TTraits::Store(AData, static_cast<typename TTraits::TValue>(AValue + TTraits::KSilence));
-}
-
-// xorshift32: cheap, and never 0 once started from a value that is not.
-uint32_t NextNoise(uint32_t& ASeed) {
-    ASeed ^= ASeed << 13;
-    ASeed ^= ASeed >> 17;
-    ASeed ^= ASeed << 5;
-    return ASeed;
+    TSVSampleTraits<ABits>::StoreSigned(AData, AValue);
 }
 
 // Contiguous runs without dither: a block at a time into 32-bit values (packed 24-bit samples by
@@ -83,8 +75,8 @@ void Convert(const uint8_t* ASrc, int32_t ASrcStep, uint8_t* ADst, int32_t ADstS
         for (int64_t i = 0; i < ACount; ++i) {
             int64_t value = Load<AFrom>(ASrc + i * ASrcStep);
             if (ADither) // two uniform draws of one step each: triangular over (-step, step)
-                value += int64_t{NextNoise(ADither->Seed) & (KStep - 1)} +
-                         int64_t{NextNoise(ADither->Seed) & (KStep - 1)} - (KStep - 1);
+                value += int64_t{runs::NextNoise(ADither->Seed) & (KStep - 1)} +
+                         int64_t{runs::NextNoise(ADither->Seed) & (KStep - 1)} - (KStep - 1);
             const int64_t rounded = (value + KStep / 2) >> KShift;
             Store<ATo>(ADst + i * ADstStep,
                        static_cast<int32_t>(std::clamp(rounded, KLowest, KHighest)));

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "internal/KernelLevel.h"
+#include "primitives/PrimitiveArithmetic.h"
 #include "primitives/PrimitiveSimd.h"
 #include "sonvera/primitives/SVSampleTraits.h"
 
@@ -19,13 +20,12 @@ template <int32_t VBits> float LoadAsFloat(const uint8_t* AAt) noexcept {
     return static_cast<float>(TSVSampleTraits<VBits>::LoadSigned(AAt)) * KScale;
 }
 
-// The scaled value, rounded and saturated, as the width's integer (8 bits: the raw byte).
+// The scaled value, rounded and saturated, as a signed number of the width.
 template <int32_t VBits> int32_t RoundToWidth(double AScaled) noexcept {
     constexpr double KLow = -TSVSampleTraits<VBits>::KFullScale;
     constexpr double KHigh = -KLow - 1;
     const double rounded = std::nearbyint(AScaled == AScaled ? AScaled : 0.0);
-    const auto value = static_cast<int32_t>(std::clamp(rounded, KLow, KHigh));
-    return VBits == 8 ? value + int32_t{TSVSampleTraits<8>::KSilence} : value;
+    return static_cast<int32_t>(std::clamp(rounded, KLow, KHigh));
 }
 
 // The full scale and bounds of a width up to 24 bits, as floats: scaling by a power of two is
@@ -38,14 +38,7 @@ template <int32_t VBits> constexpr float KHighest = KFloatScale<VBits> - 1;
 
 template <int32_t VBits> int32_t RoundToWidth(float AScaled) noexcept {
     static_assert(VBits <= 24);
-    const int32_t value = runs::RoundWithin(AScaled, KLowest<VBits>, KHighest<VBits>);
-    return VBits == 8 ? value + int32_t{TSVSampleTraits<8>::KSilence} : value;
-}
-
-// A rounded value as the width stores it (8 bits: the raw byte).
-template <int32_t VBits> void StoreInteger(uint8_t* AAt, int32_t AValue) noexcept {
-    using TTraits = TSVSampleTraits<VBits>;
-    TTraits::Store(AAt, static_cast<typename TTraits::TValue>(AValue));
+    return runs::RoundWithin(AScaled, KLowest<VBits>, KHighest<VBits>);
 }
 
 template <int32_t VBits>
@@ -75,7 +68,8 @@ void FromFloat(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, siz
     for (size_t i = 0; i < ACount; ++i) {
         float value;
         std::memcpy(&value, ASource + i * ASourceStep, sizeof value);
-        StoreInteger<VBits>(ATarget + i * ATargetStep, RoundToWidth<VBits>(value * KScale));
+        TSVSampleTraits<VBits>::StoreSigned(ATarget + i * ATargetStep,
+                                            RoundToWidth<VBits>(value * KScale));
     }
 }
 
@@ -92,9 +86,8 @@ void FromFloatBlocks(const float* ASource, uint8_t* ATarget, size_t ATargetStep,
                                                     KFloatScale<VBits>,
                                                     KLowest<VBits>, KHighest<VBits>);
         uint8_t* target = ATarget + done * ATargetStep;
-        constexpr int32_t KSilence = VBits == 8 ? TSVSampleTraits<8>::KSilence : 0;
         for (size_t i = 0; i < count; ++i)
-            StoreInteger<VBits>(target + i * ATargetStep, rounded[i] + KSilence);
+            TSVSampleTraits<VBits>::StoreSigned(target + i * ATargetStep, rounded[i]);
     }
 }
 
@@ -117,14 +110,6 @@ void FromFloatRun(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget, 
     FromFloat<VBits>(ASource, ASourceStep, ATarget, ATargetStep, ACount);
 }
 
-// xorshift32: a full-period generator, plenty for dither.
-uint32_t NextRandom(uint32_t& ASeed) noexcept {
-    ASeed ^= ASeed << 13;
-    ASeed ^= ASeed >> 17;
-    ASeed ^= ASeed << 5;
-    return ASeed;
-}
-
 template <int32_t VBits>
 void FromFloatDithered(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATarget,
                        size_t ATargetStep, size_t ACount, uint32_t& ASeed) noexcept {
@@ -134,9 +119,9 @@ void FromFloatDithered(const uint8_t* ASource, size_t ASourceStep, uint8_t* ATar
         float value;
         std::memcpy(&value, ASource + i * ASourceStep, sizeof value);
         // The difference of two uniform numbers of one step each: triangular over two steps.
-        const double dither = (NextRandom(ASeed) * KUnit) - (NextRandom(ASeed) * KUnit);
-        StoreInteger<VBits>(ATarget + i * ATargetStep,
-                            RoundToWidth<VBits>(value * KScale + dither));
+        const double dither = (runs::NextNoise(ASeed) * KUnit) - (runs::NextNoise(ASeed) * KUnit);
+        TSVSampleTraits<VBits>::StoreSigned(ATarget + i * ATargetStep,
+                                            RoundToWidth<VBits>(value * KScale + dither));
     }
 }
 

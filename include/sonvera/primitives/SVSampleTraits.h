@@ -62,6 +62,10 @@ template <int32_t ABits> struct TSVSampleTraits {
     // The sample as a signed number: its value less its silence.
     static int32_t Signed(TValue AValue) noexcept { return int32_t{AValue} - int32_t{KSilence}; }
     static int32_t LoadSigned(const uint8_t* AAt) noexcept { return Signed(Load(AAt)); }
+    // The other way: a signed number inside the width's range, stored with its silence added.
+    static void StoreSigned(uint8_t* AAt, int32_t AValue) noexcept {
+        Store(AAt, static_cast<TValue>(AValue + int32_t{KSilence}));
+    }
     // The sample as the buffer's own operations count it: its value less KBiasedZero.
     static int32_t LoadBiased(const uint8_t* AAt) noexcept {
         return int32_t{Load(AAt)} - int32_t{KBiasedZero};

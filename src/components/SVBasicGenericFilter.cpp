@@ -81,7 +81,7 @@ void TSVBasicGenericFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) 
 void TSVBasicGenericFilter::SendStart(const TRef<IPXNotifyOperation>& AOperation) {
     // The buffers waiting belong to the stream this start ends; the queue is emptied at a stop
     // and before the filter goes, so the work never outlives the filter.
-    if (FBufferQueue->Count() != 0 && FBufferQueue->AddWork([this, AOperation] {
+    if (FBufferQueue->AddWorkBehindBuffers([this, AOperation] {
             TChangeNotifyLockGuard guard(*GetLock());
             GetAudioOutputPin()->Notify(AOperation);
         }))

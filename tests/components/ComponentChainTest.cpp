@@ -2,8 +2,11 @@
 // what arrives.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -307,6 +310,38 @@ TEST(TSVSimpleGenericFilter, ProcessesOnTheChosenThreadAndInjectsCommands) {
     EXPECT_EQ(down.Operations,
               (std::vector<std::string>{"TPXStartWaveOperation", "TPXPauseOperation",
                                         "TPXEndStopOperation"}));
+}
+
+// A start that arrives while the main thread is still delivering the last buffer waiting
+// (popped from the queue, so none waits) must not overtake it.
+TEST(TSVSimpleGenericFilter, StartWaitsForTheBufferTheMainThreadIsIn) {
+    TSVSimpleGenericFilter filter(nullptr);
+    TRecorder down(nullptr);
+    TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
+    std::promise<void> inConsumer, startHanded;
+    filter.SetSynchronizeType(stMainThread);
+    filter.SetOnProcessData(
+        [&](TPersistent*, const TRef<ISVAudioBuffer>&, TRef<ISVAudioBuffer>&, bool&) {
+            inConsumer.set_value();
+            EXPECT_EQ(startHanded.get_future().wait_for(std::chrono::seconds(10)),
+                      std::future_status::ready);
+        });
+    ASSERT_TRUE(up.Connect(filter.GetInputPin()));
+    ASSERT_TRUE(filter.GetOutputPin()->Connect(down.GetInputPin()));
+    up.Notify(TPXStartWaveOperation::CreateFormat(8000, 16, 1, false));
+    up.SubmitBuffer(TSVAudioBuffer::CreateSize(8000, 16, 1, 2));
+    std::thread delivering([&] {
+        inConsumer.get_future().wait();
+        up.Notify(TPXStartWaveOperation::CreateFormat(16000, 16, 1, false));
+        startHanded.set_value();
+    });
+    TMainThread::ProcessQueue();
+    delivering.join();
+    TMainThread::ProcessQueue();
+    EXPECT_EQ(down.Operations,
+              (std::vector<std::string>{"TPXStartWaveOperation", "TPXSuppliedBufferOperation",
+                                        "TPXStartWaveOperation"}));
+    EXPECT_EQ(down.Format.Format.nSamplesPerSec, 16000u);
 }
 
 TEST(TSVBasicAudioOut, KeepsOneFormatCopyAndTellsRealEnableChanges) {

@@ -25,17 +25,21 @@ TQXMainThreadBufferQueue::~TQXMainThreadBufferQueue() {
 }
 
 bool TQXMainThreadBufferQueue::Add(const TRef<IQXData>& AData, bool ALatestOnly) {
-    return Post(TItem{AData, {}}, ALatestOnly);
+    return Post(TItem{AData, {}}, ALatestOnly, false);
 }
 
-bool TQXMainThreadBufferQueue::AddWork(std::function<void()> AWork) {
-    return Post(TItem{nullptr, std::move(AWork)}, false);
+bool TQXMainThreadBufferQueue::AddWorkBehindBuffers(std::function<void()> AWork) {
+    return Post(TItem{nullptr, std::move(AWork)}, false, true);
 }
 
-bool TQXMainThreadBufferQueue::Post(TItem AItem, bool ALatestOnly) {
+bool TQXMainThreadBufferQueue::Post(TItem AItem, bool ALatestOnly, bool AOnlyBehindOthers) {
     uint64_t serial;
     {
         std::lock_guard<std::mutex> guard(FState->Lock);
+        // Decided under the lock that queues: a buffer popped but not yet delivered still
+        // counts, or what the caller does at once could overtake it.
+        if (AOnlyBehindOthers && FState->Items.empty() && FState->Consuming == 0)
+            return false;
         if (ALatestOnly)
             std::erase_if(FState->Items, [](const TItem& AWaiting) { return AWaiting.Data; });
         serial = AItem.Serial = ++FState->LastSerial;
@@ -57,11 +61,6 @@ void TQXMainThreadBufferQueue::Clear() {
     FState->Items.clear();
 }
 
-size_t TQXMainThreadBufferQueue::Count() const {
-    std::lock_guard<std::mutex> guard(FState->Lock);
-    return FState->Items.size();
-}
-
 void TQXMainThreadBufferQueue::ConsumeOne(const std::shared_ptr<TState>& AState) {
     TItem item;
     TQXMainThreadBufferQueue* owner;
@@ -72,7 +71,15 @@ void TQXMainThreadBufferQueue::ConsumeOne(const std::shared_ptr<TState>& AState)
         item = std::move(AState->Items.front());
         AState->Items.pop_front();
         owner = AState->Owner;
+        ++AState->Consuming;
     }
+    struct TConsumed {
+        TState& State;
+        ~TConsumed() {
+            std::lock_guard<std::mutex> guard(State.Lock);
+            --State.Consuming;
+        }
+    } consumed{*AState};
     if (item.Data)
         AState->Consumer(owner, item.Data);
     else

@@ -3,6 +3,8 @@
 // between them runs in its place in that order; whatever still waits when the queue is cleared
 // or destroyed is dropped. Destroy the queue on the main thread (or while the main thread does
 // not pump), so that a consumer call never outlives it.
+// Locks: the queue's own lock is a leaf, held only to move items; the consumer and the work run
+// outside it, so they may take any lock and add to the queue again.
 #pragma once
 
 #include <cstddef>
@@ -37,12 +39,12 @@ public:
     // for this one: for consumers (displays, meters) that only want the newest. False when
     // the main-thread queue is closed.
     bool Add(const TRef<IQXData>& AData, bool ALatestOnly);
-    // Queues AWork to run on the main thread once the buffers queued before it are consumed;
-    // a latest-only Add never drops it. False when the main-thread queue is closed.
-    bool AddWork(std::function<void()> AWork);
+    // Queues AWork to run on the main thread after the buffers waiting and the one the
+    // consumer is in; a latest-only Add never drops it. False, queuing nothing, when no buffer
+    // is waiting or being consumed (or the main-thread queue is closed): nothing is ahead of
+    // the work then, and the caller does it at once.
+    bool AddWorkBehindBuffers(std::function<void()> AWork);
     void Clear();
-    // How many buffers and pieces of work are waiting.
-    size_t Count() const;
 
 private:
     // A buffer for the consumer, or work to run (Data is null).
@@ -55,10 +57,11 @@ private:
         std::mutex Lock;
         std::deque<TItem> Items;
         uint64_t LastSerial = 0;
+        int Consuming = 0; // consumer calls or work running outside the lock (they may nest)
         TConsumer Consumer;
         TQXMainThreadBufferQueue* Owner;
     };
-    bool Post(TItem AItem, bool ALatestOnly);
+    bool Post(TItem AItem, bool ALatestOnly, bool AOnlyBehindOthers);
     static void ConsumeOne(const std::shared_ptr<TState>& AState);
 
     std::shared_ptr<TState> FState;

@@ -261,27 +261,41 @@ void ConvertPlanar(const TFrameShape& AShape, void* ATarget) {
 }
 
 // Left-justified 32-bit samples packed to 24 bits (as SVPackS32ToS24), planes interleaved a block
-// at a time on the way.
+// at a time on the way, in a block on the stack that stays in the first-level cache with the
+// bytes packed from it.
 void PackWide(const TFrameShape& AShape, uint8_t* ATarget) {
     const auto channels = static_cast<size_t>(AShape.Channels);
     const auto samples = static_cast<size_t>(AShape.Samples);
     if (!AShape.Layout.Planar)
         return SVPackS32ToS24(reinterpret_cast<const int32_t*>(AShape.Planes[0]), ATarget,
                               samples * channels);
-    constexpr size_t KBlock = 512;
-    std::vector<int32_t> frames(KBlock * channels);
-    const auto plane = [&AShape](size_t AChannel) {
-        return reinterpret_cast<const int32_t*>(AShape.Planes[AChannel]);
+    constexpr size_t KBlockSamples = 4096;
+    int32_t block[KBlockSamples];
+    std::vector<int32_t> wider; // a frame wider than the block, which no real stream has
+    int32_t* frames = block;
+    size_t blockFrames = KBlockSamples / channels;
+    if (blockFrames == 0) {
+        wider.resize(channels);
+        frames = wider.data();
+        blockFrames = 1;
+    }
+    const auto plane = [&AShape](size_t AChannel, size_t AFirst) {
+        return reinterpret_cast<const int32_t*>(AShape.Planes[AChannel]) + AFirst;
     };
-    for (size_t first = 0; first < samples; first += KBlock) {
-        const size_t count = std::min(KBlock, samples - first);
-        if (channels == 2)
-            SVInterleavePair(plane(0) + first, plane(1) + first, frames.data(), count);
-        else
-            for (size_t channel = 0; channel < channels; ++channel)
-                for (size_t i = 0; i < count; ++i)
-                    frames[i * channels + channel] = plane(channel)[first + i];
-        SVPackS32ToS24(frames.data(), ATarget + 3 * first * channels, count * channels);
+    for (size_t first = 0; first < samples; first += blockFrames) {
+        const size_t count = std::min(blockFrames, samples - first);
+        size_t channel = 0;
+        if (channels == 2) {
+            SVInterleavePair(plane(0, first), plane(1, first), frames, count);
+            channel = 2;
+        }
+        for (; channel + 1 < channels; channel += 2)
+            SVSpreadColumns(plane(channel, first), plane(channel + 1, first), frames + channel,
+                            AShape.Channels, count);
+        if (channel < channels)
+            SVSpreadColumns(plane(channel, first), nullptr, frames + channel, AShape.Channels,
+                            count);
+        SVPackS32ToS24(frames, ATarget + 3 * first * channels, count * channels);
     }
 }
 

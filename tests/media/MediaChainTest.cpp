@@ -189,11 +189,14 @@ TEST(TSVLAVFileWriter, WritesWhatTheSourceReadsBackSampleForSample) {
         uint32_t Bits;
         TSVSpeakers Speakers;
         uint32_t BufferSize; // not a multiple of the codec's frames: partial frames wait
+        const char* Codec = KRVLAVAutoSelect;
     } cases[] = {
         {"u8-mono.wav", 8, {spFrontLeft}, 1000},
         {"s24-surround.wav", 24, surround, 777},
         {"s16-stereo.flac", 16, {spFrontLeft, spFrontRight}, 1000},
         {"s24-quad.flac", 24, {spFrontLeft, spFrontRight, spBackLeft, spBackRight}, 5000},
+        // Decoded as planes of left-justified 32-bit samples, packed more than a block at once.
+        {"s24-three.m4a", 24, {spFrontLeft, spFrontRight, spFrontCenter}, 5000, "alac"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.File);
@@ -208,6 +211,7 @@ TEST(TSVLAVFileWriter, WritesWhatTheSourceReadsBackSampleForSample) {
             gen.GetAudioFormat()->SetChannelMask(test.Speakers);
             gen.GetAudioFormat()->SetBufferSize(test.BufferSize);
             writer.SetFileName(file);
+            writer.GetCompression()->SetName(test.Codec);
             ASSERT_TRUE(gen.GetOutputPin()->Connect(writer.GetInputPin()));
             ASSERT_TRUE(gen.GetOutputPin()->Connect(written.GetInputPin()));
             RunPumped(gen, writer);

@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "sonvera/codecs/RVLAVPlayerAudio.h"
+#include "sonvera/codecs/RVLAVSampleBridge.h"
 #include "sonvera/primitives/SVSampleKernels.h"
 
 using namespace sonvera;
@@ -172,6 +173,72 @@ void Memcpy(benchmark::State& AState, AVSampleFormat AFormat) {
     }
     Count(AState);
 }
+
+// A 24-bit FLAC's route: its decoder's frames of 4,608 left-justified 32-bit stereo samples,
+// rounded and packed into a 24-bit buffer (SVBufferFromFrame), beside FFmpeg's own way to packed
+// 24-bit samples (its 24-bit PCM encoder, which truncates) and a memcpy of the bytes.
+constexpr int KWideFrames = 4608;
+
+TRVLAVFrame WideFrame() {
+    TRVLAVFrame frame = NewLAVFrame();
+    frame->format = AV_SAMPLE_FMT_S32;
+    frame->nb_samples = KWideFrames;
+    frame->sample_rate = 48000;
+    av_channel_layout_default(&frame->ch_layout, KChannels);
+    av_frame_get_buffer(frame.get(), 0);
+    std::mt19937 random(5);
+    for (int i = 0; i < KWideFrames * KChannels; ++i)
+        reinterpret_cast<int32_t*>(frame->data[0])[i] = int32_t(random() & ~0xFFu);
+    return frame;
+}
+
+void CountWide(benchmark::State& AState) {
+    AState.SetItemsProcessed(AState.iterations() * KWideFrames * KChannels);
+}
+
+void PackWideFrame(benchmark::State& AState) {
+    const TRVLAVFrame frame = WideFrame();
+    TSVBufferRecycler buffers;
+    for (auto _ : AState)
+        benchmark::DoNotOptimize(
+            SVBufferFromFrame(*frame, 48000, 24, KSVSpeakersStereo, buffers)->Read());
+    CountWide(AState);
+}
+
+void EncodePcm24(benchmark::State& AState) {
+    const TRVLAVFrame frame = WideFrame();
+    TRVLAVCodecContext context = NewLAVCodecContext(avcodec_find_encoder(AV_CODEC_ID_PCM_S24LE));
+    context->sample_fmt = AV_SAMPLE_FMT_S32;
+    context->sample_rate = 48000;
+    av_channel_layout_default(&context->ch_layout, KChannels);
+    if (avcodec_open2(context.get(), context->codec, nullptr) < 0) {
+        AState.SkipWithError("the 24-bit PCM encoder did not open");
+        return;
+    }
+    AVPacket* packet = av_packet_alloc();
+    for (auto _ : AState) {
+        avcodec_send_frame(context.get(), frame.get());
+        avcodec_receive_packet(context.get(), packet);
+        benchmark::DoNotOptimize(packet->data);
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    CountWide(AState);
+}
+
+void MemcpyWide(benchmark::State& AState) {
+    const size_t bytes = size_t(KWideFrames) * KChannels * 3;
+    std::vector<uint8_t> source(bytes, 1), target(bytes);
+    for (auto _ : AState) {
+        std::memcpy(target.data(), source.data(), bytes);
+        benchmark::ClobberMemory();
+    }
+    CountWide(AState);
+}
+
+BENCHMARK(PackWideFrame)->Name("DecodeBuffer/s32_24");
+BENCHMARK(EncodePcm24)->Name("EncodePcm24/s32_24");
+BENCHMARK(MemcpyWide)->Name("Memcpy/s32_24");
 
 #define SONVERA_FORMAT_BENCHMARKS(NAME, FORMAT)                                                    \
     BENCHMARK_CAPTURE(DecodeBuffer, NAME, FORMAT);                                                 \

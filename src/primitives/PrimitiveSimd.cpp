@@ -11,6 +11,7 @@ constexpr TSimdKernels KPortableKernels = {
     portable::Unpack24,
     portable::Unpack24High,
     portable::Pack24,
+    portable::PackHigh24,
     // 24-bit widths
     portable::Pack16To24,
     portable::Unpack24To16,
@@ -37,6 +38,7 @@ constexpr TSimdKernels KAvx2Kernels = {
     avx2::Unpack24,
     avx2::Unpack24High,
     avx2::Pack24,
+    avx2::PackHigh24,
     // 24-bit widths
     avx2::Pack16To24,
     avx2::Unpack24To16,
@@ -77,6 +79,7 @@ constexpr TSimdKernels KBytePermuteKernels = {
     avx512vbmi::Unpack24,
     avx512vbmi::Unpack24High,
     avx512vbmi::Pack24,
+    avx512vbmi::PackHigh24,
     // 24-bit widths
     avx512vbmi::Pack16To24,
     avx512vbmi::Unpack24To16,

@@ -121,6 +121,9 @@ struct TSimdKernels {
     void (*Unpack24High)(const uint8_t* ASource, int32_t* ADest, int ACount);
     // Stores by the 24-bit store rule.
     void (*Pack24)(const int32_t* ASource, uint8_t* ADest, int ACount);
+    // Back the other way: left-justified 32-bit samples rounded to the nearest 24-bit ones
+    // (halves up; only the top value would round past the range, and stays) and packed.
+    void (*PackHigh24)(const int32_t* ASource, uint8_t* ADest, int ACount);
     // 24-bit widths: Widen16To24 and Narrow24To16 between contiguous runs of 16-bit samples and
     // of packed 24-bit ones.
     void (*Pack16To24)(const int16_t* ASource, uint8_t* ADest, int ACount);
@@ -218,6 +221,7 @@ namespace portable {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
@@ -249,6 +253,7 @@ namespace avx2 {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
@@ -296,6 +301,7 @@ namespace avx512vbmi {
 void Unpack24(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount);
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
+void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);

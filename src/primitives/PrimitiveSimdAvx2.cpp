@@ -69,22 +69,41 @@ SONVERA_TARGET_AVX2 void Unpack24High(const uint8_t* ASource, int32_t* ADest, in
     UnpackLanes24<true>(ASource, ADest, ACount);
 }
 
-// The store rule is applied to eight values at once, their low three bytes are squeezed into
-// 24 contiguous bytes and written with one 16-byte and one 8-byte store.
-SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+// Eight values at once are made 24-bit ones (AHigh: rounded from left-justified samples, bit 7
+// added to the arithmetic shift by 8, the top capped; else by the store rule), their low three
+// bytes squeezed into 24 contiguous bytes and written with one 16-byte and one 8-byte store.
+template <bool AHigh>
+SONVERA_TARGET_AVX2 void PackLanes24(const int32_t* ASource, uint8_t* ADest, int ACount) {
     const __m256i low24 = _mm256_set1_epi32(0xFFFFFF);
     const __m256i sign = _mm256_set1_epi32(0x800000);
+    const __m256i top = _mm256_set1_epi32(0x7FFFFF);
     int i = 0;
     for (; i + 8 <= ACount; i += 8) {
         __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ASource + i));
-        v = _mm256_or_si256(_mm256_and_si256(v, low24),
-                            _mm256_and_si256(_mm256_srli_epi32(v, 8), sign));
+        if constexpr (AHigh)
+            v = _mm256_min_epi32(_mm256_sub_epi32(_mm256_srai_epi32(v, 8),
+                                                  _mm256_srai_epi32(_mm256_slli_epi32(v, 24), 31)),
+                                 top);
+        else
+            v = _mm256_or_si256(_mm256_and_si256(v, low24),
+                                _mm256_and_si256(_mm256_srli_epi32(v, 8), sign));
         v = Squeezed24(v, 1);
         uint8_t* group = ADest + 3 * i;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(group), _mm256_castsi256_si128(v));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(group + 16), _mm256_extracti128_si256(v, 1));
     }
-    portable::Pack24(ASource + i, ADest + 3 * i, ACount - i);
+    if constexpr (AHigh)
+        portable::PackHigh24(ASource + i, ADest + 3 * i, ACount - i);
+    else
+        portable::Pack24(ASource + i, ADest + 3 * i, ACount - i);
+}
+
+SONVERA_TARGET_AVX2 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    PackLanes24<false>(ASource, ADest, ACount);
+}
+
+SONVERA_TARGET_AVX2 void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    PackLanes24<true>(ASource, ADest, ACount);
 }
 
 // 24-bit widths

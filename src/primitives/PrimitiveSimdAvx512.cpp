@@ -58,10 +58,21 @@ SONVERA_TARGET_AVX512VBMI __m512i LoadIndex(const uint8_t* AIndex) {
     return _mm512_loadu_si512(AIndex);
 }
 
-// The store rule needs only bit 23 set from bit 31 (the top byte is dropped by the squeeze).
+// Sixteen values made 24-bit ones and squeezed into the low 48 bytes. AHigh: rounded from
+// left-justified samples (the arithmetic shift by 8, plus bit 7 brought to the top and shifted
+// down as -1, and the one value that would round past the range capped). Else by the store
+// rule, which needs only bit 23 set from bit 31 (the top byte is dropped by the squeeze).
+template <bool AHigh>
 SONVERA_TARGET_AVX512VBMI __m512i Squeeze24(__m512i AIndex, const int32_t* AValues,
                                             __mmask16 ALanes) {
     const __m512i values = _mm512_maskz_loadu_epi32(ALanes, AValues);
+    if constexpr (AHigh) {
+        const __m512i halfBit =
+            ShiftRightSigned(_mm512_maskz_slli_epi32(~__mmask16(0), values, 24), 31);
+        return Permute(AIndex, _mm512_min_epi32(_mm512_sub_epi32(ShiftRightSigned(values, 8),
+                                                                 halfBit),
+                                                _mm512_set1_epi32(0x7FFFFF)));
+    }
     const __m512i sign = _mm512_set1_epi32(0x800000);
     return Permute(AIndex, _mm512_or_si512(values, _mm512_and_si512(ShiftRight(values, 8), sign)));
 }
@@ -191,35 +202,51 @@ SONVERA_TARGET_AVX512VBMI void Unpack24High(const uint8_t* ASource, int32_t* ADe
 // Sixty-four values make 192 bytes, three whole vectors: each sixteen are squeezed into 48
 // bytes, and neighbouring squeezes are joined with two-register permutes. Shorter rests go out
 // sixteen at a time through masked stores.
-SONVERA_TARGET_AVX512VBMI void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
-    alignas(64) uint8_t squeeze[64];
-    alignas(64) uint8_t join[3][64];
+struct TPack24Index {
+    uint8_t Squeeze[64];
+    uint8_t Join[3][64];
+};
+alignas(64) constexpr TPack24Index KPack24Index = [] {
+    TPack24Index index{};
     for (int b = 0; b < 64; ++b) {
-        squeeze[b] = uint8_t(b < 48 ? 4 * (b / 3) + b % 3 : 0);
+        index.Squeeze[b] = uint8_t(b < 48 ? 4 * (b / 3) + b % 3 : 0);
         for (int j = 0; j < 3; ++j) {
             // Output vector j holds bytes 64 j .. 64 j + 63 of the 192, squeeze j covering bytes
             // 48 j .. 48 j + 47 and squeeze j + 1 the ones after.
             const int offset = 64 * j + b - 48 * j;
-            join[j][b] = uint8_t(offset < 48 ? offset : 64 + offset - 48);
+            index.Join[j][b] = uint8_t(offset < 48 ? offset : 64 + offset - 48);
         }
     }
-    const __m512i index = LoadIndex(squeeze);
+    return index;
+}();
+
+template <bool AHigh>
+SONVERA_TARGET_AVX512VBMI void PackLanes24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    const __m512i index = LoadIndex(KPack24Index.Squeeze);
     int first = 0;
     for (; first + 64 <= ACount; first += 64) {
         __m512i squeezed[4];
         for (int q = 0; q < 4; ++q)
-            squeezed[q] = Squeeze24(index, ASource + first + 16 * q, __mmask16(0xFFFF));
+            squeezed[q] = Squeeze24<AHigh>(index, ASource + first + 16 * q, __mmask16(0xFFFF));
         for (int j = 0; j < 3; ++j) {
-            const __m512i bytes =
-                _mm512_permutex2var_epi8(squeezed[j], LoadIndex(join[j]), squeezed[j + 1]);
+            const __m512i bytes = _mm512_permutex2var_epi8(
+                squeezed[j], LoadIndex(KPack24Index.Join[j]), squeezed[j + 1]);
             _mm512_storeu_si512(ADest + 3 * first + 64 * j, bytes);
         }
     }
     for (; first < ACount; first += 16) {
         const int count = std::min(16, ACount - first);
-        const __m512i bytes = Squeeze24(index, ASource + first, __mmask16(LowBits(count)));
+        const __m512i bytes = Squeeze24<AHigh>(index, ASource + first, __mmask16(LowBits(count)));
         _mm512_mask_storeu_epi8(ADest + 3 * first, LowBits(3 * count), bytes);
     }
+}
+
+SONVERA_TARGET_AVX512VBMI void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    PackLanes24<false>(ASource, ADest, ACount);
+}
+
+SONVERA_TARGET_AVX512VBMI void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    PackLanes24<true>(ASource, ADest, ACount);
 }
 
 // 24-bit widths

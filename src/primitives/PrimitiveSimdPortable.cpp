@@ -1,4 +1,5 @@
 // The reference kernels: the plain loops whose bytes every instruction set's kernels write.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -21,6 +22,12 @@ void Unpack24High(const uint8_t* ASource, int32_t* ADest, int ACount) {
 void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
     for (int i = 0; i < ACount; ++i)
         Store24(ADest + 3 * i, ASource[i]);
+}
+
+// Adding 128 would carry into bit 8 exactly when bit 7 is set, but overflow at the top.
+void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i)
+        Store24(ADest + 3 * i, std::min((ASource[i] >> 8) + ((ASource[i] >> 7) & 1), 0x7FFFFF));
 }
 
 // 24-bit widths

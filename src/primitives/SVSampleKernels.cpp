@@ -145,22 +145,10 @@ void SVFloatPairToS32(const float* ALeft, const float* ARight, int32_t* ATarget,
 }
 
 void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount) {
-    // Rounded a block at a time (adding 128 carries into bit 8 exactly when bit 7 is set, and
-    // only the top value rounds past the range), then packed by the level's kernel. Blocks of
-    // 8 KiB stay in the first-level cache between the two steps and keep each block's fixed
-    // cost (two calls, the packing kernel's set-up) small beside its samples: a fifth less time
-    // than blocks of 1 KiB for a decoded stereo frame of 4,608 samples a channel.
-    constexpr size_t KBlock = 2048;
-    alignas(64) int32_t rounded[KBlock];
-    for (size_t done = 0; done < ACount; done += KBlock) {
-        const size_t count = std::min(KBlock, ACount - done);
-        const int32_t* source = ASource + done;
-        int32_t* target = rounded;
-        RunAtKernelLevel([=]<TKernelLevel>() {
-            for (size_t i = 0; i < count; ++i)
-                target[i] = std::min((source[i] >> 8) + ((source[i] >> 7) & 1), 0x7FFFFF);
-        });
-        runs::ActiveSimdKernels().Pack24(rounded, ADest + 3 * done, static_cast<int>(count));
+    for (size_t done = 0; done < ACount; done += KMaxRun) {
+        const size_t count = std::min(KMaxRun, ACount - done);
+        runs::ActiveSimdKernels().PackHigh24(ASource + done, ADest + 3 * done,
+                                             static_cast<int>(count));
     }
 }
 

@@ -342,6 +342,11 @@ TBytes WideKernels() {
         SVUnpackS24ToS32(packed.data(), wide.data(), length);
         for (size_t i = 0; i < length; i += 3)
             wide[i] = int32_t(uint32_t(wide[i]) | uint32_t(i * 37 % 256)); // rounds both ways
+        // The ends of the range and the halves around them, each lane in turn.
+        const int32_t edges[] = {INT32_MAX, 0x7FFFFF80, 0x7FFFFF7F, INT32_MIN,
+                                 -0x80,     -0x81,      0x80,       0x7F};
+        for (size_t i = 1; i < length; i += 5)
+            wide[i] = edges[i / 5 % std::size(edges)];
         TBytes back(3 * length);
         SVPackS32ToS24(wide.data(), back.data(), length);
         const auto* w = reinterpret_cast<const uint8_t*>(wide.data());

@@ -30,6 +30,7 @@ extern "C" {
 #include "BenchSupport.h"
 #include "sonvera/buffers/SVSimpleAudioBuffer.h"
 #include "sonvera/primitives/IPPExtraFunctions.h"
+#include "sonvera/primitives/SVBitTransparent.h"
 
 using namespace sonvera;
 using namespace sonvera::bench;
@@ -78,6 +79,19 @@ void CopyToAudio(benchmark::State& AState, int32_t AFrom, int32_t ATo) {
         TSVAudioBuffer::CreateSizeObject(44100, ATo, KChannels, KFrames);
     for (auto _ : AState) {
         source->CopyToAudio(0, target, 0, KFrames);
+        benchmark::ClobberMemory();
+    }
+    CountSamples(AState, KSamples);
+}
+
+// The same widths by the bit-transparent rule (the format filter's and the tool's default):
+// the primitive over the interleaved samples of a second.
+void ConvertBitsTransparent(benchmark::State& AState, int32_t AFrom, int32_t ATo) {
+    const std::vector<uint8_t> source = RandomBytes(size_t(KSamples) * size_t(AFrom / 8));
+    std::vector<uint8_t> target(size_t(KSamples) * size_t(ATo / 8));
+    for (auto _ : AState) {
+        SVConvertBitsTransparent(source.data(), AFrom, AFrom / 8, target.data(), ATo, ATo / 8,
+                                 KSamples);
         benchmark::ClobberMemory();
     }
     CountSamples(AState, KSamples);
@@ -330,6 +344,14 @@ BENCHMARK_CAPTURE(CopyToAudio, s16_s24_same_buffers, 16, 24);
 BENCHMARK_CAPTURE(GstConverter, s16_s24_same_buffers, GST_AUDIO_FORMAT_S16LE,
                   GST_AUDIO_FORMAT_S24LE);
 BENCHMARK_CAPTURE(Memcpy, s16_s24_same_buffers, 3);
+#endif
+
+BENCHMARK_CAPTURE(ConvertBitsTransparent, s24_s16_transparent, 24, 16);
+BENCHMARK(PcmDecodeThenSwr)->Name("PcmDecodeThenSwr/s24_s16_transparent");
+BENCHMARK_CAPTURE(Memcpy, s24_s16_transparent, 2);
+#ifdef SONVERA_BENCH_GSTREAMER
+BENCHMARK_CAPTURE(GstConverter, s24_s16_transparent, GST_AUDIO_FORMAT_S24LE,
+                  GST_AUDIO_FORMAT_S16LE);
 #endif
 
 BENCHMARK(ConvertToFloat<Ipp16s, ippiConvert_16s32f_C1RSfs>)->Name("Convert16sTo32f/s16_flt");

@@ -15,6 +15,7 @@ constexpr TSimdKernels KPortableKernels = {
     // 24-bit widths
     portable::Pack16To24,
     portable::Unpack24To16,
+    portable::Round24To16,
     portable::Gather,
     portable::Scatter,
     portable::Gather24,
@@ -42,6 +43,7 @@ constexpr TSimdKernels KAvx2Kernels = {
     // 24-bit widths
     avx2::Pack16To24,
     avx2::Unpack24To16,
+    avx2::Round24To16,
     portable::Gather,
     portable::Scatter,
     portable::Gather24,
@@ -83,6 +85,7 @@ constexpr TSimdKernels KBytePermuteKernels = {
     // 24-bit widths
     avx512vbmi::Pack16To24,
     avx512vbmi::Unpack24To16,
+    avx512vbmi::Round24To16,
     avx512vbmi::Gather,
     avx512vbmi::Scatter,
     avx512vbmi::Gather24,

@@ -128,6 +128,9 @@ struct TSimdKernels {
     // of packed 24-bit ones.
     void (*Pack16To24)(const int16_t* ASource, uint8_t* ADest, int ACount);
     void (*Unpack24To16)(const uint8_t* ASource, int16_t* ADest, int ACount);
+    // The bit-transparent narrowing of packed 24-bit samples: to the nearest 16-bit value, halves
+    // up, the top one kept.
+    void (*Round24To16)(const uint8_t* ASource, int16_t* ADest, int ACount);
     // Strided run to packed run and back; the packed side has KSlackBytes of room.
     void (*Gather)(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
     void (*Scatter)(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount,
@@ -224,6 +227,7 @@ void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
+void Round24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
 void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, uint8_t* ARun);
 void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues);
@@ -256,6 +260,7 @@ void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
+void Round24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Widen16(const int16_t* ASource, int32_t* ADest, int ACount);
 void Narrow32(const int32_t* ASource, int16_t* ADest, int ACount);
 
@@ -304,6 +309,7 @@ void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount);
 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int ACount);
 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
+void Round24To16(const uint8_t* ASource, int16_t* ADest, int ACount);
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked);
 void Scatter(const TWindowLayout& ALayout, const uint8_t* APacked, int ACount, uint8_t* ARun);
 void Gather24(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, int32_t* AValues);

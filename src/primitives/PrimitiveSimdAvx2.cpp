@@ -134,11 +134,14 @@ SONVERA_TARGET_AVX2 void Pack16To24(const int16_t* ASource, uint8_t* ADest, int 
     portable::Pack16To24(ASource + i, ADest + 3 * i, ACount - i);
 }
 
-// Narrow24To16 in 16-bit lanes. Eight samples load as in Unpack24; each 128-bit lane is sorted
-// into its four high halves (bytes 1-2) and its four low bytes (zero-extended), two such
-// registers are joined into sixteen high halves and sixteen low bytes, and the final quadword
-// order puts the samples back in line.
-SONVERA_TARGET_AVX2 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+// Packed 24-bit samples to 16 bits in 16-bit lanes. Eight samples load as in Unpack24; each
+// 128-bit lane is sorted into its four high halves (bytes 1-2) and its four low bytes
+// (zero-extended), two such registers are joined into sixteen high halves and sixteen low
+// bytes, and the final quadword order puts the samples back in line. ARound: bit 7 of the low
+// byte added to the high half, saturating at the top; else Narrow24To16: with the sign mask m,
+// the fraction of the magnitude's rule, the quotient corrected where the low byte passes it.
+template <bool ARound>
+SONVERA_TARGET_AVX2 void NarrowLanes24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
     const __m256i split = _mm256_setr_epi8(1, 2, 4, 5, 7, 8, 10, 11, 0, -1, 3, -1, 6, -1, 9, -1, 5,
                                            6, 8, 9, 11, 12, 14, 15, 4, -1, 7, -1, 10, -1, 13, -1);
     const __m256i magnitudeBits = _mm256_set1_epi16(0x7FFF);
@@ -149,19 +152,35 @@ SONVERA_TARGET_AVX2 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, in
         const __m256i a = _mm256_shuffle_epi8(LoadEight24(ASource + 3 * i), split);
         const __m256i b = _mm256_shuffle_epi8(LoadEight24(ASource + 3 * i + 24), split);
         const __m256i high = _mm256_unpacklo_epi64(a, b);
-        const __m256i mask = _mm256_srai_epi16(high, 15);
-        const __m256i h = _mm256_xor_si256(high, mask);
-        const __m256i l =
-            _mm256_and_si256(_mm256_xor_si256(_mm256_unpackhi_epi64(a, b), mask), lowByte);
-        const __m256i fraction =
-            _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_xor_si256(h, magnitudeBits), factor), 6);
-        const __m256i sum = _mm256_sub_epi16(_mm256_add_epi16(l, fraction), mask);
-        const __m256i q = _mm256_add_epi16(h, _mm256_cmpgt_epi16(lowByte, sum));
-        const __m256i r = _mm256_sub_epi16(_mm256_xor_si256(q, mask), mask);
+        __m256i r;
+        if constexpr (ARound) {
+            r = _mm256_adds_epi16(high, _mm256_srli_epi16(_mm256_unpackhi_epi64(a, b), 7));
+        } else {
+            const __m256i mask = _mm256_srai_epi16(high, 15);
+            const __m256i h = _mm256_xor_si256(high, mask);
+            const __m256i l =
+                _mm256_and_si256(_mm256_xor_si256(_mm256_unpackhi_epi64(a, b), mask), lowByte);
+            const __m256i fraction = _mm256_srli_epi16(
+                _mm256_mulhi_epu16(_mm256_xor_si256(h, magnitudeBits), factor), 6);
+            const __m256i sum = _mm256_sub_epi16(_mm256_add_epi16(l, fraction), mask);
+            const __m256i q = _mm256_add_epi16(h, _mm256_cmpgt_epi16(lowByte, sum));
+            r = _mm256_sub_epi16(_mm256_xor_si256(q, mask), mask);
+        }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ADest + i),
                             _mm256_permute4x64_epi64(r, 0xD8));
     }
-    portable::Unpack24To16(ASource + 3 * i, ADest + i, ACount - i);
+    if constexpr (ARound)
+        portable::Round24To16(ASource + 3 * i, ADest + i, ACount - i);
+    else
+        portable::Unpack24To16(ASource + 3 * i, ADest + i, ACount - i);
+}
+
+SONVERA_TARGET_AVX2 void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    NarrowLanes24To16<false>(ASource, ADest, ACount);
+}
+
+SONVERA_TARGET_AVX2 void Round24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    NarrowLanes24To16<true>(ASource, ADest, ACount);
 }
 
 // Widen16To32 in 16-bit lanes: 65538 s is 65536 (s - [s < 0]) + (2s mod 2^16), so the high

@@ -328,43 +328,62 @@ SONVERA_TARGET_AVX512VBMI void Pack16To24(const int16_t* ASource, uint8_t* ADest
     portable::Pack16To24(ASource + i, ADest + 3 * i, ACount - i);
 }
 
-// Narrow24To16 in 16-bit lanes, as the AVX2 kernel (see there): two-register permutes split
-// the samples into high halves (bytes 1-2) and low bytes (byte 0, the other byte of each lane
-// zeroed by the mask). Sixty-four samples are three whole 64-byte loads, the second one shared
-// by both halves (its indices are those of the first half moved on by 32 bytes); a rest of 32
-// takes a 32-byte masked load. Whole output lines, the first samples one by one (see
-// ToLineStart).
-SONVERA_TARGET_AVX512VBMI void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+// Packed 24-bit samples to 16 bits in 16-bit lanes, as the AVX2 kernels (see there):
+// two-register permutes split the samples into high halves (bytes 1-2) and low bytes (byte 0,
+// the other byte of each lane zeroed by the mask). Sixty-four samples are three whole 64-byte
+// loads, the second one shared by both halves (its indices are those of the first half moved on
+// by 32 bytes); a rest of 32 takes a 32-byte masked load. Whole output lines, the first samples
+// one by one (see ToLineStart).
+template <bool ARound>
+SONVERA_TARGET_AVX512VBMI inline __m512i Narrowed24(__m512i AHigh, __m512i ALow) {
+    if constexpr (ARound)
+        return _mm512_adds_epi16(AHigh, _mm512_srli_epi16(ALow, 7));
+    else
+        return Narrow24Quotients(AHigh, ALow);
+}
+
+template <bool ARound>
+SONVERA_TARGET_AVX512VBMI void NarrowLanes24To16(const uint8_t* ASource, int16_t* ADest,
+                                                 int ACount) {
+    const auto rest = ARound ? portable::Round24To16 : portable::Unpack24To16;
     const __m512i highs = LoadIndex(KNarrow24Index.High[0]);
     const __m512i lows = LoadIndex(KNarrow24Index.Low[0]);
     const __m512i secondHighs = LoadIndex(KNarrow24Index.High[1]);
     const __m512i secondLows = LoadIndex(KNarrow24Index.Low[1]);
     constexpr __mmask64 KEvenBytes = 0x5555555555555555;
     int i = ToLineStart(ADest, 2, ACount);
-    portable::Unpack24To16(ASource, ADest, i);
+    rest(ASource, ADest, i);
     for (; i + 64 <= ACount; i += 64) {
         const uint8_t* group = ASource + 3 * i;
         const __m512i a = _mm512_loadu_si512(group);
         const __m512i b = _mm512_loadu_si512(group + 64);
         const __m512i c = _mm512_loadu_si512(group + 128);
-        _mm512_storeu_si512(
-            ADest + i, Narrow24Quotients(_mm512_permutex2var_epi8(a, highs, b),
-                                         _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b)));
-        _mm512_storeu_si512(
-            ADest + i + 32,
-            Narrow24Quotients(_mm512_permutex2var_epi8(b, secondHighs, c),
-                              _mm512_maskz_permutex2var_epi8(KEvenBytes, b, secondLows, c)));
+        _mm512_storeu_si512(ADest + i, Narrowed24<ARound>(
+                                           _mm512_permutex2var_epi8(a, highs, b),
+                                           _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b)));
+        _mm512_storeu_si512(ADest + i + 32,
+                            Narrowed24<ARound>(
+                                _mm512_permutex2var_epi8(b, secondHighs, c),
+                                _mm512_maskz_permutex2var_epi8(KEvenBytes, b, secondLows, c)));
     }
     if (i + 32 <= ACount) {
         const uint8_t* group = ASource + 3 * i;
         const __m512i a = _mm512_loadu_si512(group);
         const __m512i b = _mm512_maskz_loadu_epi8(LowBits(32), group + 64);
-        _mm512_storeu_si512(
-            ADest + i, Narrow24Quotients(_mm512_permutex2var_epi8(a, highs, b),
-                                         _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b)));
+        _mm512_storeu_si512(ADest + i, Narrowed24<ARound>(
+                                           _mm512_permutex2var_epi8(a, highs, b),
+                                           _mm512_maskz_permutex2var_epi8(KEvenBytes, a, lows, b)));
         i += 32;
     }
-    portable::Unpack24To16(ASource + 3 * i, ADest + i, ACount - i);
+    rest(ASource + 3 * i, ADest + i, ACount - i);
+}
+
+SONVERA_TARGET_AVX512VBMI void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    NarrowLanes24To16<false>(ASource, ADest, ACount);
+}
+
+SONVERA_TARGET_AVX512VBMI void Round24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    NarrowLanes24To16<true>(ASource, ADest, ACount);
 }
 
 // Windows of two registers: at the stereo steps (twice the element size) one permute packs 64

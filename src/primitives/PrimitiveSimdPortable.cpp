@@ -42,6 +42,13 @@ void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
         ADest[i] = int16_t(Narrow24To16(TSVSampleTraits<24>::Load(ASource + 3 * i)));
 }
 
+void Round24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
+    for (int i = 0; i < ACount; ++i) {
+        const int32_t value = TSVSampleTraits<24>::Load(ASource + 3 * i);
+        ADest[i] = int16_t(std::min((value >> 8) + ((value >> 7) & 1), 32767));
+    }
+}
+
 void Gather(const TWindowLayout& ALayout, const uint8_t* ARun, int ACount, uint8_t* APacked) {
     for (int i = 0; i < ACount; ++i)
         std::memcpy(APacked + i * ALayout.Size, ARun + ptrdiff_t(i) * ALayout.Step,

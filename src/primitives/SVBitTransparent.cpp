@@ -28,6 +28,15 @@ template <int AFrom, int ATo>
 void ConvertRun(const uint8_t* ASrc, uint8_t* ADst, int64_t ACount) {
     constexpr int KBlock = 256;
     const runs::TSimdKernels& kernels = runs::ActiveSimdKernels();
+    // A decoded 24-bit file written at 16 bits, in one pass (into 16-bit samples in place).
+    if constexpr (AFrom == 24 && ATo == 16)
+        if (reinterpret_cast<uintptr_t>(ADst) % alignof(int16_t) == 0) {
+            constexpr int64_t KPiece = int64_t{1} << 30;
+            for (int64_t done = 0; done < ACount; done += KPiece)
+                kernels.Round24To16(ASrc + 3 * done, reinterpret_cast<int16_t*>(ADst + 2 * done),
+                                    static_cast<int>(std::min(KPiece, ACount - done)));
+            return;
+        }
     alignas(64) int32_t values[KBlock];
     for (int64_t done = 0; done < ACount; done += KBlock) {
         const int count = static_cast<int>(std::min<int64_t>(KBlock, ACount - done));

@@ -112,13 +112,14 @@ TBytes WidthKernels() {
     return out;
 }
 
-// 16-bit samples to packed 24-bit ones and back: the ends of both ranges, -1, 0 and the
-// neighbourhoods of the points where the quotient turns mixed into random samples, lengths
-// around the vector widths at several starts within a cache line, and the bytes around each
-// run, which must stay as they were.
+// 16-bit samples to packed 24-bit ones and back (by both narrowing rules): the ends of both
+// ranges, -1, 0, the halves and the neighbourhoods of the points where the quotient turns mixed
+// into random samples, lengths around the vector widths at several starts within a cache line,
+// and the bytes around each run, which must stay as they were.
 TBytes Width24Kernels() {
     const int32_t edges24[] = {0,       1,        -1,       255,     256,      -256,  -257,
-                               8388607, -8388608, -8388607, 8388352, -8388353, 32767, 33022};
+                               8388607, -8388608, -8388607, 8388352, -8388353, 32767, 33022,
+                               128,     127,      -128,     -129,    8388479,  8388480};
     const int16_t edges16[] = {0, 1, -1, 32767, -32767, -32768, 128, -129};
     std::mt19937 random(5);
     TBytes packed(3 * 200);
@@ -137,9 +138,14 @@ TBytes Width24Kernels() {
             std::vector<int16_t> narrowed(size_t(start + count) + 4, 0x5A5A);
             runs::ActiveSimdKernels().Unpack24To16(packed.data() + 3 * start,
                                                    narrowed.data() + start, count);
+            std::vector<int16_t> rounded(narrowed.size(), 0x5A5A);
+            runs::ActiveSimdKernels().Round24To16(packed.data() + 3 * start,
+                                                  rounded.data() + start, count);
             out.insert(out.end(), widened.begin(), widened.end());
-            const auto* bytes = reinterpret_cast<const uint8_t*>(narrowed.data());
-            out.insert(out.end(), bytes, bytes + 2 * narrowed.size());
+            for (const auto* run : {&narrowed, &rounded}) {
+                const auto* bytes = reinterpret_cast<const uint8_t*>(run->data());
+                out.insert(out.end(), bytes, bytes + 2 * run->size());
+            }
         }
     return out;
 }

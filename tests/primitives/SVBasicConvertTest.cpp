@@ -246,6 +246,9 @@ TEST(SVConvertBitsTransparent, RoundsSaturatesAndRoundTrips) {
                                               std::ldexp(double(value), to - from) + 0.5)),
                                           (int64_t{1} << (to - 1)) - 1);
                 EXPECT_EQ(load(to, out), expected);
+                uint8_t packed[4] = {}; // a contiguous run takes the block kernels
+                SVConvertBitsTransparent(in, from, from / 8, packed, to, to / 8, 1);
+                EXPECT_EQ(load(to, packed), expected);
                 if (to > from) {
                     EXPECT_EQ(load(from, back), value);
                 }

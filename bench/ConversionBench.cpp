@@ -322,6 +322,18 @@ void Memcpy(benchmark::State& AState, int32_t ABytesPerSample) {
     BENCHMARK_CAPTURE(SwrConvert, NAME, AFrom, ATo);                                               \
     BENCHMARK_CAPTURE(Memcpy, NAME, ABytes)
 
+// Packed 24-bit samples to 16 bits the ways a user has without the library.
+#ifdef SONVERA_BENCH_GSTREAMER
+#define SONVERA_BESIDE_GST_24_16(NAME)                                                             \
+    BENCHMARK_CAPTURE(GstConverter, NAME, GST_AUDIO_FORMAT_S24LE, GST_AUDIO_FORMAT_S16LE)
+#else
+#define SONVERA_BESIDE_GST_24_16(NAME) static_assert(true)
+#endif
+#define SONVERA_BESIDE_FFMPEG_24_16(NAME)                                                          \
+    BENCHMARK(PcmDecodeThenSwr)->Name("PcmDecodeThenSwr/" #NAME);                                  \
+    BENCHMARK_CAPTURE(Memcpy, NAME, 2);                                                            \
+    SONVERA_BESIDE_GST_24_16(NAME)
+
 BENCHMARK_CAPTURE(CopyToAudio, s16_s32, 16, 32);
 SONVERA_BESIDE_SWR(s16_s32, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S32, 4);
 
@@ -335,11 +347,8 @@ BENCHMARK_CAPTURE(CopyToAudio, s24_s16_vs_s32_s16, 24, 16);
 SONVERA_BESIDE_SWR(s24_s16_vs_s32_s16, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S16, 2);
 
 BENCHMARK_CAPTURE(CopyToAudio, s24_s16_same_buffers, 24, 16);
-BENCHMARK(PcmDecodeThenSwr)->Name("PcmDecodeThenSwr/s24_s16_same_buffers");
-BENCHMARK_CAPTURE(Memcpy, s24_s16_same_buffers, 2);
+SONVERA_BESIDE_FFMPEG_24_16(s24_s16_same_buffers);
 #ifdef SONVERA_BENCH_GSTREAMER
-BENCHMARK_CAPTURE(GstConverter, s24_s16_same_buffers, GST_AUDIO_FORMAT_S24LE,
-                  GST_AUDIO_FORMAT_S16LE);
 BENCHMARK_CAPTURE(CopyToAudio, s16_s24_same_buffers, 16, 24);
 BENCHMARK_CAPTURE(GstConverter, s16_s24_same_buffers, GST_AUDIO_FORMAT_S16LE,
                   GST_AUDIO_FORMAT_S24LE);
@@ -347,12 +356,7 @@ BENCHMARK_CAPTURE(Memcpy, s16_s24_same_buffers, 3);
 #endif
 
 BENCHMARK_CAPTURE(ConvertBitsTransparent, s24_s16_transparent, 24, 16);
-BENCHMARK(PcmDecodeThenSwr)->Name("PcmDecodeThenSwr/s24_s16_transparent");
-BENCHMARK_CAPTURE(Memcpy, s24_s16_transparent, 2);
-#ifdef SONVERA_BENCH_GSTREAMER
-BENCHMARK_CAPTURE(GstConverter, s24_s16_transparent, GST_AUDIO_FORMAT_S24LE,
-                  GST_AUDIO_FORMAT_S16LE);
-#endif
+SONVERA_BESIDE_FFMPEG_24_16(s24_s16_transparent);
 
 BENCHMARK(ConvertToFloat<Ipp16s, ippiConvert_16s32f_C1RSfs>)->Name("Convert16sTo32f/s16_flt");
 SONVERA_BESIDE_SWR(s16_flt, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_FLT, 4);

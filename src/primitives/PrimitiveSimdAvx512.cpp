@@ -202,6 +202,8 @@ SONVERA_TARGET_AVX512VBMI void Unpack24High(const uint8_t* ASource, int32_t* ADe
 // Sixty-four values make 192 bytes, three whole vectors: each sixteen are squeezed into 48
 // bytes, and neighbouring squeezes are joined with two-register permutes. Shorter rests go out
 // sixteen at a time through masked stores.
+namespace {
+
 struct TPack24Index {
     uint8_t Squeeze[64];
     uint8_t Join[3][64];
@@ -219,6 +221,8 @@ alignas(64) constexpr TPack24Index KPack24Index = [] {
     }
     return index;
 }();
+
+} // namespace
 
 template <bool AHigh>
 SONVERA_TARGET_AVX512VBMI void PackLanes24(const int32_t* ASource, uint8_t* ADest, int ACount) {
@@ -328,12 +332,8 @@ SONVERA_TARGET_AVX512VBMI void Pack16To24(const int16_t* ASource, uint8_t* ADest
     portable::Pack16To24(ASource + i, ADest + 3 * i, ACount - i);
 }
 
-// Packed 24-bit samples to 16 bits in 16-bit lanes, as the AVX2 kernels (see there):
-// two-register permutes split the samples into high halves (bytes 1-2) and low bytes (byte 0,
-// the other byte of each lane zeroed by the mask). Sixty-four samples are three whole 64-byte
-// loads, the second one shared by both halves (its indices are those of the first half moved on
-// by 32 bytes); a rest of 32 takes a 32-byte masked load. Whole output lines, the first samples
-// one by one (see ToLineStart).
+// Thirty-two samples narrowed from their high halves and low bytes: ARound, bit 7 of the low
+// byte added to the high half, saturating at the top; else by Narrow24To16.
 template <bool ARound>
 SONVERA_TARGET_AVX512VBMI inline __m512i Narrowed24(__m512i AHigh, __m512i ALow) {
     if constexpr (ARound)
@@ -342,6 +342,12 @@ SONVERA_TARGET_AVX512VBMI inline __m512i Narrowed24(__m512i AHigh, __m512i ALow)
         return Narrow24Quotients(AHigh, ALow);
 }
 
+// Packed 24-bit samples to 16 bits in 16-bit lanes, as the AVX2 kernels (see there):
+// two-register permutes split the samples into high halves (bytes 1-2) and low bytes (byte 0,
+// the other byte of each lane zeroed by the mask). Sixty-four samples are three whole 64-byte
+// loads, the second one shared by both halves (its indices are those of the first half moved on
+// by 32 bytes); a rest of 32 takes a 32-byte masked load. Whole output lines, the first samples
+// one by one (see ToLineStart).
 template <bool ARound>
 SONVERA_TARGET_AVX512VBMI void NarrowLanes24To16(const uint8_t* ASource, int16_t* ADest,
                                                  int ACount) {

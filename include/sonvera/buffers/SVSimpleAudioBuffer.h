@@ -309,6 +309,10 @@ protected:
     bool FFloat = false;
 
 private:
+    // A renewed buffer's second reference, by the recycler that holds the only one.
+    friend class TSVBufferRecycler;
+    using TInterfacedObject::AddRefHeldAlone;
+
     // Refuses a float buffer to an operation on integer values (EArgumentError naming it).
     void CheckIntegerSamples(const char* AOperation) const;
     // A buffer on a new store of the given format, refused (EArgumentError) before anything is

@@ -70,15 +70,6 @@ public:
         return count;
     }
     int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_acquire); }
-    // A second reference, taken by the holder of the only one: no other thread can reach the
-    // count then, so the step needs no locked instruction. Returns the new count. Only where no
-    // other thread can hold even a plain pointer to the object (from which it could take a
-    // reference at the same moment), as for a buffer its producer renews: see TSVBufferRecycler.
-    int32_t AddRefHeldAlone() noexcept {
-        const int32_t count = FRefCount.load(std::memory_order_relaxed) + 1;
-        FRefCount.store(count, std::memory_order_relaxed);
-        return count;
-    }
 
     // Counted objects come and go with every buffer a stream moves: they take their memory
     // from the per-thread small-object cache.
@@ -95,6 +86,17 @@ public:
 
 protected:
     ~TInterfacedObject() override = default;
+
+    // A second reference, taken by the holder of the only one: no other thread can reach the
+    // count then, so the step needs no locked instruction. Returns the new count. Only where no
+    // other thread can hold even a plain pointer to the object (from which it could take a
+    // reference at the same moment); a class hands it to the one owner that knows this, as the
+    // audio buffer hands it to the recycler that renews it.
+    int32_t AddRefHeldAlone() noexcept {
+        const int32_t count = FRefCount.load(std::memory_order_relaxed) + 1;
+        FRefCount.store(count, std::memory_order_relaxed);
+        return count;
+    }
 
 private:
     std::atomic<int32_t> FRefCount{0};

@@ -73,7 +73,8 @@ foreach(case "a16.wav;e.wav;--codec;libopus|codec 'libopus' cannot be stored in 
              "odd-rate.wav;e.flac|codec 'flac' cannot take 546338 Hz"
              "c32.wav;e.mp3|codec 'libmp3lame' cannot take 32 channels \\(at most 2\\)"
              "a16.wav;e.wav;--rate;48q|--rate: cannot read '48q'"
-             "a16.wav;e.mp3;--bitrate;1.5|--bitrate must be a whole number")
+             "a16.wav;e.mp3;--bitrate;1.5|--bitrate must be a whole number"
+             "a16.wav;e.wav;--gain;500dB|--gain must lie from -200 to 200 dB, not '500dB'")
     string(REPLACE "|" ";" parts "${case}")
     list(POP_BACK parts pattern)
     run(NONZERO message ${SONVERA} convert ${parts})

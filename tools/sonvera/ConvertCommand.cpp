@@ -40,7 +40,7 @@ TSVSpeakers ParseLayout(const std::string& AName) {
 double ParseGainDb(const std::string& AText) {
     const double gain = ParseWithUnit("--gain", AText, {{"", 1}, {"db", 1}});
     if (std::fabs(gain) > 200)
-        throw EArgumentError("--gain must be a number of decibels, not '" + AText + "'");
+        throw EArgumentError("--gain must lie from -200 to 200 dB, not '" + AText + "'");
     return gain;
 }
 

@@ -39,13 +39,22 @@ TRef<TSVAudioBuffer> Sine() {
     return sine;
 }
 
-void RunFilter(benchmark::State& AState, TSVCommonFilter& AFilter) {
+// The sine as 16-bit samples, as a chain from a 16-bit file carries it.
+TRef<TSVAudioBuffer> Sine16() {
+    const TRef<TSVAudioBuffer> sine = TSVAudioBuffer::CreateSizeObject(44100, 16, 2, KFrames);
+    Sine()->CopyToAudio(0, sine, 0, KFrames);
+    return sine;
+}
+
+void RunFilter(benchmark::State& AState, TSVCommonFilter& AFilter,
+               const TRef<TSVAudioBuffer>& ASamples = Sine()) {
     TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
     TCountingOut out(nullptr);
     up.Connect(AFilter.GetInputPin());
     AFilter.GetOutputPin()->Connect(out.GetInputPin());
-    up.Notify(TPXStartWaveOperation::Create(&StereoFloat(), false));
-    const TRef<TSVAudioBuffer> sine = Sine();
+    const TSVWaveFormatExtensible format = ASamples->GetWaveFormat();
+    up.Notify(TPXStartWaveOperation::Create(&format, false));
+    const TRef<TSVAudioBuffer>& sine = ASamples;
     for (auto _ : AState)
         up.SubmitBuffer(TSVAudioBuffer::CreateEx(sine));
     up.Notify(TPXStopOperation::Create());
@@ -97,6 +106,15 @@ void BM_GainOnFloat(benchmark::State& AState) {
     RunFilter(AState, gain);
 }
 
+// 16-bit samples, rounded and saturated. Argument: twice the factor (1: a cut to half, 8: a
+// fourfold boost, which clips about half the samples).
+void BM_GainOn16Bit(benchmark::State& AState) {
+    StartChainUnits(RegisterSVEffects);
+    TSVGainFilter gain(nullptr);
+    gain.SetGain(double(AState.range(0)) / 2);
+    RunFilter(AState, gain, Sine16());
+}
+
 void BM_PassThrough(benchmark::State& AState) {
     StartChainUnits(RegisterSVEffects);
     TSVCommonFilter filter(nullptr);
@@ -127,5 +145,6 @@ const bool GRegistered = [] {
 BENCHMARK(BM_Memcpy);
 BENCHMARK(BM_PassThrough);
 BENCHMARK(BM_GainOnFloat);
+BENCHMARK(BM_GainOn16Bit)->Arg(1)->Arg(8);
 BENCHMARK(BM_HighpassFourPoles);
 BENCHMARK(BM_MixTwo);

@@ -5,6 +5,7 @@
 #include "sonvera/buffers/SVFloatFrames.h"
 #include "sonvera/components/Categories.h"
 #include "sonvera/primitives/SVFloatKernels.h"
+#include "sonvera/primitives/SVSampleKernels.h"
 
 namespace sonvera {
 
@@ -50,7 +51,7 @@ void TSVGainFilter::AudioStreamStart(TPXStartWaveOperation& AOperation) {
     TSVCommonFilter::AudioStreamStart(AOperation);
 }
 
-void TSVGainFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>&,
+void TSVGainFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>& AInBuffer,
                                             TRef<ISVAudioBuffer>& AOutBuffer, bool&) {
     const double gain = GetGain();
     if (SVIsFloatBuffer(*AOutBuffer)) {
@@ -65,8 +66,14 @@ void TSVGainFilter::FilterInternalOperation(const TRef<ISVAudioBuffer>&,
         FApplied = target;
         return;
     }
-    if (gain != 1.0)
-        AOutBuffer->MultiplyByReal(gain); // the output gets samples of its own first
+    if (gain == 1.0)
+        return;
+    // Read from the input's samples into a store of the output's own (Write gives it one
+    // without copying the shared samples first): one pass, saturating as a level control must.
+    const void* source = AInBuffer->Read();
+    SVApplyGain(source, AOutBuffer->Write(), AOutBuffer->GetSampleBitWidth(),
+                size_t{AOutBuffer->GetSize()} * static_cast<uint32_t>(AOutBuffer->GetChannels()),
+                gain);
 }
 
 } // namespace sonvera

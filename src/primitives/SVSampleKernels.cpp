@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "internal/KernelLevel.h"
+#include "primitives/PrimitiveArithmetic.h"
 #include "primitives/PrimitiveSampleKernels.h"
 #include "primitives/PrimitiveSimd.h"
 #include "sonvera/primitives/SVSampleTraits.h"
@@ -149,6 +150,39 @@ void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount) {
         const size_t count = std::min(KMaxRun, ACount - done);
         runs::ActiveSimdKernels().PackHigh24(ASource + done, ADest + 3 * done,
                                              static_cast<int>(count));
+    }
+}
+
+namespace {
+
+// The product is clamped as a double, so that its rounding stays inside the width (the bounds
+// are whole numbers); the loop vectorises at the level.
+template <int32_t ABits>
+void ApplyGain(const uint8_t* ASource, uint8_t* ATarget, size_t ACount, double AFactor) {
+    using TTraits = TSVSampleTraits<ABits>;
+    constexpr double KHighest = TTraits::KFullScale - 1;
+    constexpr double KLowest = -TTraits::KFullScale;
+    RunAtKernelLevel([=]<TKernelLevel>() {
+        for (size_t i = 0; i < ACount; ++i) {
+            const double product = TTraits::LoadSigned(ASource + i * TTraits::KBytes) * AFactor;
+            TTraits::StoreSigned(ATarget + i * TTraits::KBytes,
+                                 runs::RoundInRange(std::clamp(product, KLowest, KHighest)));
+        }
+    });
+}
+
+} // namespace
+
+bool SVApplyGain(const void* ASource, void* ATarget, int32_t ABits, size_t ACount,
+                 double AFactor) {
+    const auto* source = static_cast<const uint8_t*>(ASource);
+    auto* target = static_cast<uint8_t*>(ATarget);
+    switch (ABits) {
+    case 8: ApplyGain<8>(source, target, ACount, AFactor); return true;
+    case 16: ApplyGain<16>(source, target, ACount, AFactor); return true;
+    case 24: ApplyGain<24>(source, target, ACount, AFactor); return true;
+    case 32: ApplyGain<32>(source, target, ACount, AFactor); return true;
+    default: return false;
     }
 }
 

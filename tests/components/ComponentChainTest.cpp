@@ -2,7 +2,9 @@
 // what arrives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <future>
 #include <string>
@@ -394,6 +396,42 @@ TEST(ComponentChain, FormatAndGainFiltersMatchTheBufferOperations) {
     EXPECT_EQ(out.Format.Format.wBitsPerSample, 24u);
     EXPECT_EQ(out.Format.dwChannelMask, surround.Mask());
     EXPECT_EQ(stereo->GetItem(0, 0), -32768); // the source buffer is untouched
+}
+
+// The gain filter on integer samples, every width, against the exact rule: the signed value
+// (8-bit about 128) times the gain, rounded to nearest with ties to even, saturated. A boost
+// clips instead of wrapping, and 8-bit silence stays silence.
+TEST(TSVGainFilter, ScalesEveryWidthRoundedAndSaturated) {
+    for (const int32_t bits : {8, 16, 24, 32})
+        for (const double factor : {0.5, 10.0}) {
+            SCOPED_TRACE(std::to_string(bits) + " bits, x" + std::to_string(factor));
+            const int64_t top = (int64_t{1} << (bits - 1)) - 1;
+            const std::vector<int64_t> values = {-top - 1, -top, -5, -3, -1, 0, 1,
+                                                 3,        5,    top / 7, top - 1, top};
+            const int32_t bytes = bits / 8;
+            std::vector<uint8_t> raw, expected;
+            for (const int64_t value : values) {
+                const double product = std::nearbyint(double(value) * factor);
+                const auto scaled = static_cast<int64_t>(
+                    std::clamp(product, double(-top - 1), double(top)));
+                for (int32_t b = 0; b < bytes; ++b) {
+                    raw.push_back(uint8_t((bits == 8 ? value + 128 : value) >> (8 * b)));
+                    expected.push_back(uint8_t((bits == 8 ? scaled + 128 : scaled) >> (8 * b)));
+                }
+            }
+            TSVGainFilter gain(nullptr);
+            TRecorder out(nullptr);
+            TSVPXAudioSourcePin up(nullptr, nullptr, nullptr, nullptr);
+            gain.SetGain(factor);
+            ASSERT_TRUE(up.Connect(gain.GetInputPin()));
+            ASSERT_TRUE(gain.GetOutputPin()->Connect(out.GetInputPin()));
+            up.Notify(TPXStartWaveOperation::CreateFormat(8000, bits, 1, false));
+            const TRef<ISVAudioBuffer> input = TSVAudioBuffer::CreateData(
+                raw.data(), 8000, bits, 1, static_cast<int32_t>(values.size()));
+            up.SubmitBuffer(input);
+            EXPECT_EQ(out.Bytes, expected);
+            EXPECT_EQ(std::memcmp(input->Read(), raw.data(), raw.size()), 0); // untouched
+        }
 }
 
 // The codec bases' binary side: encoded blocks travel from a compressor's output pin into a

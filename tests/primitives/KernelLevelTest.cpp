@@ -489,6 +489,23 @@ TBytes FloatEffectKernels() {
     return out;
 }
 
+// Gains on random samples of every width, in place and into another run, lengths around the
+// vector widths: cuts, boosts that saturate, and ties.
+TBytes GainKernels() {
+    TBytes out;
+    for (const int32_t bits : {8, 16, 24, 32})
+        for (const double factor : {0.5, 1.7, 300.0})
+            for (const size_t count : {size_t{1}, size_t{15}, size_t{64}, size_t{333}}) {
+                const TBytes source = RandomBytes(count * size_t(bits / 8), uint32_t(count + 3));
+                TBytes target(source.size()), inPlace = source;
+                SVApplyGain(source.data(), target.data(), bits, count, factor);
+                SVApplyGain(inPlace.data(), inPlace.data(), bits, count, factor);
+                out.insert(out.end(), target.begin(), target.end());
+                out.insert(out.end(), inPlace.begin(), inPlace.end());
+            }
+    return out;
+}
+
 struct TLevelCase {
     const char* Name;
     TBytes (*Run)();
@@ -505,6 +522,7 @@ const TLevelCase KCases[] = {
     {"symmetric float kernels", SymmetricFloatKernels},
     {"24-bit wide kernels", WideKernels},
     {"float effect kernels", FloatEffectKernels},
+    {"gain kernels", GainKernels},
     {"primitives", ThroughPrimitives},
 };
 

@@ -23,6 +23,14 @@ void SVStripChannel(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, in
 void SVFloatPairToS32(const float* ALeft, const float* ARight, int32_t* ATarget, int32_t AFrames,
                       float AScale);
 
+// A gain on ACount samples of ABits bits (8, 16, 24 or 32) from ASource into ATarget, which may
+// be the same run: each sample as a signed number (8-bit ones about their silence, 128) times
+// AFactor, rounded to nearest with ties to even and saturated to the width, as a level control
+// does (the buffer's MultiplyByReal wraps instead, and scales 8-bit bytes without their
+// silence). AFactor must be finite. False, writing nothing, for another width.
+bool SVApplyGain(const void* ASource, void* ATarget, int32_t ABits, size_t ACount,
+                 double AFactor);
+
 // 32-bit samples to packed 24-bit ones: rounded to nearest and saturated, so that left-justified
 // 24-bit samples (FFmpeg's) come back exactly.
 void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount);

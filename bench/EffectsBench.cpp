@@ -54,9 +54,8 @@ void RunFilter(benchmark::State& AState, TSVCommonFilter& AFilter,
     AFilter.GetOutputPin()->Connect(out.GetInputPin());
     const TSVWaveFormatExtensible format = ASamples->GetWaveFormat();
     up.Notify(TPXStartWaveOperation::Create(&format, false));
-    const TRef<TSVAudioBuffer>& sine = ASamples;
     for (auto _ : AState)
-        up.SubmitBuffer(TSVAudioBuffer::CreateEx(sine));
+        up.SubmitBuffer(TSVAudioBuffer::CreateEx(ASamples));
     up.Notify(TPXStopOperation::Create());
     AState.SetItemsProcessed(AState.iterations() * KFrames * 2);
 }

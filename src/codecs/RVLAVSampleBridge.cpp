@@ -160,27 +160,26 @@ TFrameShape CheckedShape(const AVFrame& AFrame) {
     return {*layout, channels, AFrame.nb_samples, AFrame.extended_data};
 }
 
+// Samples AFirst ... AFirst + ASamples - 1 of every plane into ASamples frames at ATarget.
 template <class T>
-void InterleavePlanes(const uint8_t* const* APlanes, int32_t AChannels, int32_t ASamples,
-                      T* ATarget) {
+void InterleavePlanes(const uint8_t* const* APlanes, int32_t AChannels, size_t AFirst,
+                      size_t ASamples, T* ATarget) {
+    const auto plane = [APlanes, AFirst](int32_t AChannel) {
+        return reinterpret_cast<const T*>(APlanes[AChannel]) + AFirst;
+    };
     if constexpr (std::is_same_v<T, int32_t>) {
         int32_t channel = 0;
-        const auto plane = [APlanes](int32_t AChannel) {
-            return reinterpret_cast<const int32_t*>(APlanes[AChannel]);
-        };
         for (; channel + 1 < AChannels; channel += 2)
             SVSpreadColumns(plane(channel), plane(channel + 1), ATarget + channel, AChannels,
-                            static_cast<size_t>(ASamples));
+                            ASamples);
         if (channel < AChannels)
-            SVSpreadColumns(plane(channel), nullptr, ATarget + channel, AChannels,
-                            static_cast<size_t>(ASamples));
+            SVSpreadColumns(plane(channel), nullptr, ATarget + channel, AChannels, ASamples);
         return;
     }
-    for (int32_t channel = 0; channel < AChannels; ++channel) {
-        const auto* plane = reinterpret_cast<const T*>(APlanes[channel]);
-        for (int32_t i = 0; i < ASamples; ++i)
-            ATarget[int64_t{i} * AChannels + channel] = plane[i];
-    }
+    for (int32_t channel = 0; channel < AChannels; ++channel)
+        for (size_t i = 0; i < ASamples; ++i)
+            ATarget[i * static_cast<size_t>(AChannels) + static_cast<size_t>(channel)] =
+                plane(channel)[i];
 }
 
 template <class T> void InterleaveIntegers(const TFrameShape& AShape, void* ATarget) {
@@ -190,7 +189,8 @@ template <class T> void InterleaveIntegers(const TFrameShape& AShape, void* ATar
             return SVInterleavePair(left, reinterpret_cast<const T*>(AShape.Planes[1]),
                                     static_cast<T*>(ATarget), static_cast<size_t>(AShape.Samples));
     }
-    InterleavePlanes(AShape.Planes, AShape.Channels, AShape.Samples, static_cast<T*>(ATarget));
+    InterleavePlanes(AShape.Planes, AShape.Channels, 0, static_cast<size_t>(AShape.Samples),
+                     static_cast<T*>(ATarget));
 }
 
 // Converts KChunk samples of each plane at a time and spreads them over their column.
@@ -279,22 +279,9 @@ void PackWide(const TFrameShape& AShape, uint8_t* ATarget) {
         frames = wider.data();
         blockFrames = 1;
     }
-    const auto plane = [&AShape](size_t AChannel, size_t AFirst) {
-        return reinterpret_cast<const int32_t*>(AShape.Planes[AChannel]) + AFirst;
-    };
     for (size_t first = 0; first < samples; first += blockFrames) {
         const size_t count = std::min(blockFrames, samples - first);
-        size_t channel = 0;
-        if (channels == 2) {
-            SVInterleavePair(plane(0, first), plane(1, first), frames, count);
-            channel = 2;
-        }
-        for (; channel + 1 < channels; channel += 2)
-            SVSpreadColumns(plane(channel, first), plane(channel + 1, first), frames + channel,
-                            AShape.Channels, count);
-        if (channel < channels)
-            SVSpreadColumns(plane(channel, first), nullptr, frames + channel, AShape.Channels,
-                            count);
+        InterleavePlanes(AShape.Planes, AShape.Channels, first, count, frames);
         SVPackS32ToS24(frames, ATarget + 3 * first * channels, count * channels);
     }
 }
@@ -345,7 +332,7 @@ TRef<TSVAudioBuffer> SVFloatBufferFromFrame(const AVFrame& AFrame, int32_t ARate
     if (shape.Layout.Kind == skFloat && !shape.Layout.Planar)
         std::memcpy(target, shape.Planes[0], count * sizeof(float));
     else if (shape.Layout.Kind == skFloat)
-        InterleavePlanes(shape.Planes, shape.Channels, shape.Samples, target);
+        InterleavePlanes(shape.Planes, shape.Channels, 0, size_t(shape.Samples), target);
     else
         for (int32_t channel = 0; channel < shape.Channels; ++channel) {
             const auto* source =

@@ -296,13 +296,6 @@ void MultiplyByRealInPlace(double AFactor, void* AData, int32_t AStep, const Ipp
     MultiplyByReal<TElem>(AFactor, AData, AData, AStep, ARegion);
 }
 
-// A run kernel over ACount elements, in pieces its int count can hold: AKernel(first, count).
-template <class TKernel> void InKernelPieces(int64_t ACount, TKernel AKernel) {
-    constexpr int64_t KPiece = int64_t(1) << 30;
-    for (int64_t done = 0; done < ACount; done += KPiece)
-        AKernel(done, int(std::min(KPiece, ACount - done)));
-}
-
 // Contiguous runs that do not overlap go through the active level's kernel (16-bit lanes, twice
 // the samples per instruction of the compiled 32-bit walk), in pieces its int count can hold.
 template <class TIn, class TOut, class TSource, class TDest, class TKernel>
@@ -316,7 +309,7 @@ bool ThroughRunKernel(const TSource* ASource, int32_t ASourceStep, TDest* ADest,
     // Pointer units per element: 1, or 3 for packed 24-bit samples addressed as bytes.
     constexpr int64_t KSourceUnits = TIn::KSize / int64_t(sizeof(TSource));
     constexpr int64_t KDestUnits = TOut::KSize / int64_t(sizeof(TDest));
-    InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
+    runs::InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
         AKernel(ASource + AFirst * KSourceUnits, ADest + AFirst * KDestUnits, ACountOfPiece);
     });
     return true;
@@ -371,7 +364,7 @@ bool ThroughRoundKernel(const Ipp32f* ASource, int32_t ASourceStep, Ipp32s* ADes
         return false;
     const auto kernel = runs::ActiveSimdKernels().RoundFloats;
     const int elementStep = ADestStep / 4;
-    InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
+    runs::InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
         kernel(ASource + AFirst, ADest + AFirst * elementStep, elementStep, ACountOfPiece, AFactor);
     });
     return true;
@@ -386,7 +379,7 @@ bool ThroughScaleKernel(const Ipp32s* ASource, int32_t ASourceStep, Ipp32f* ADes
         !runs::BlockSafe(ASource, ASourceStep, 4, ADest, ADestStep, 4, ACount))
         return false;
     const auto kernel = runs::ActiveSimdKernels().ScaleToFloats;
-    InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
+    runs::InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
         kernel(ASource + AFirst, ADest + AFirst, ACountOfPiece, AFactor);
     });
     return true;

@@ -71,6 +71,12 @@ inline int32_t RoundToLow32(double AValue) {
     return Wrap(static_cast<uint32_t>(static_cast<uint64_t>(RoundToInt64(AValue))));
 }
 
+// AValue / 2^AShift rounded to nearest, halves up: the arithmetic shift plus the bit below the
+// cut, the carry that adding the half would give, which never overflows.
+template <int AShift> inline int32_t ShiftRounded(int32_t AValue) {
+    return (AValue >> AShift) + ((AValue >> (AShift - 1)) & 1);
+}
+
 // xorshift32, the noise dither draws from: cheap, full-period, and never 0 once started from a
 // value that is not.
 inline uint32_t NextNoise(uint32_t& ASeed) noexcept {

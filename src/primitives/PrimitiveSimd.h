@@ -324,6 +324,13 @@ inline const TSimdKernels& ActiveSimdKernels() {
     return SimdKernels(ActiveKernelLevel());
 }
 
+// A run kernel over ACount elements, in pieces its int count can hold: AKernel(first, count).
+template <class TKernel> void InKernelPieces(int64_t ACount, TKernel AKernel) {
+    constexpr int64_t KPiece = int64_t(1) << 30;
+    for (int64_t done = 0; done < ACount; done += KPiece)
+        AKernel(done, int(std::min(KPiece, ACount - done)));
+}
+
 // Whether the active level moves strided runs and byte tables faster than the plain walk.
 inline bool HasBytePermutes() {
     return ActiveKernelLevel() >= klAvx512Vbmi;

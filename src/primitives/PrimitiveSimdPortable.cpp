@@ -24,10 +24,9 @@ void Pack24(const int32_t* ASource, uint8_t* ADest, int ACount) {
         Store24(ADest + 3 * i, ASource[i]);
 }
 
-// Adding 128 would carry into bit 8 exactly when bit 7 is set, but overflow at the top.
 void PackHigh24(const int32_t* ASource, uint8_t* ADest, int ACount) {
     for (int i = 0; i < ACount; ++i)
-        Store24(ADest + 3 * i, std::min((ASource[i] >> 8) + ((ASource[i] >> 7) & 1), 0x7FFFFF));
+        Store24(ADest + 3 * i, std::min(ShiftRounded<8>(ASource[i]), 0x7FFFFF));
 }
 
 // 24-bit widths
@@ -44,8 +43,8 @@ void Unpack24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
 
 void Round24To16(const uint8_t* ASource, int16_t* ADest, int ACount) {
     for (int i = 0; i < ACount; ++i) {
-        const int32_t value = TSVSampleTraits<24>::Load(ASource + 3 * i);
-        ADest[i] = int16_t(std::min((value >> 8) + ((value >> 7) & 1), 32767));
+        ADest[i] = int16_t(std::min(ShiftRounded<8>(TSVSampleTraits<24>::Load(ASource + 3 * i)),
+                                    32767));
     }
 }
 

@@ -31,10 +31,10 @@ void ConvertRun(const uint8_t* ASrc, uint8_t* ADst, int64_t ACount) {
     // A decoded 24-bit file written at 16 bits, in one pass (into 16-bit samples in place).
     if constexpr (AFrom == 24 && ATo == 16)
         if (reinterpret_cast<uintptr_t>(ADst) % alignof(int16_t) == 0) {
-            constexpr int64_t KPiece = int64_t{1} << 30;
-            for (int64_t done = 0; done < ACount; done += KPiece)
-                kernels.Round24To16(ASrc + 3 * done, reinterpret_cast<int16_t*>(ADst + 2 * done),
-                                    static_cast<int>(std::min(KPiece, ACount - done)));
+            runs::InKernelPieces(ACount, [&](int64_t AFirst, int ACountOfPiece) {
+                kernels.Round24To16(ASrc + 3 * AFirst, reinterpret_cast<int16_t*>(ADst) + AFirst,
+                                    ACountOfPiece);
+            });
             return;
         }
     alignas(64) int32_t values[KBlock];
@@ -48,13 +48,10 @@ void ConvertRun(const uint8_t* ASrc, uint8_t* ADst, int64_t ACount) {
         RunAtKernelLevel([=]<TKernelLevel>() {
             for (int i = 0; i < count; ++i) {
                 int32_t value = AFrom == 24 ? block[i] : Load<AFrom>(source + i * (AFrom / 8));
-                if constexpr (ATo >= AFrom) {
+                if constexpr (ATo >= AFrom)
                     value = static_cast<int32_t>(static_cast<uint32_t>(value) << (ATo - AFrom));
-                } else {
-                    constexpr int KShift = AFrom - ATo;
-                    value = std::min((value >> KShift) + ((value >> (KShift - 1)) & 1),
-                                     (1 << (ATo - 1)) - 1);
-                }
+                else
+                    value = std::min(runs::ShiftRounded<AFrom - ATo>(value), (1 << (ATo - 1)) - 1);
                 if constexpr (ATo == 24)
                     block[i] = value;
                 else

@@ -125,9 +125,6 @@ void Strip(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, int32_t ABi
     });
 }
 
-// The kernels count in int.
-constexpr size_t KMaxRun = size_t{1} << 30;
-
 } // namespace
 
 void SVStripChannel(const uint8_t* AFrames, uint32_t AColumn, uint32_t AStep, int32_t ABits,
@@ -146,11 +143,9 @@ void SVFloatPairToS32(const float* ALeft, const float* ARight, int32_t* ATarget,
 }
 
 void SVPackS32ToS24(const int32_t* ASource, uint8_t* ADest, size_t ACount) {
-    for (size_t done = 0; done < ACount; done += KMaxRun) {
-        const size_t count = std::min(KMaxRun, ACount - done);
-        runs::ActiveSimdKernels().PackHigh24(ASource + done, ADest + 3 * done,
-                                             static_cast<int>(count));
-    }
+    runs::InKernelPieces(static_cast<int64_t>(ACount), [&](int64_t AFirst, int ACountOfPiece) {
+        runs::ActiveSimdKernels().PackHigh24(ASource + AFirst, ADest + 3 * AFirst, ACountOfPiece);
+    });
 }
 
 namespace {
@@ -187,15 +182,16 @@ bool SVApplyGain(const void* ASource, void* ATarget, int32_t ABits, size_t ACoun
 }
 
 void SVUnpackS24ToS32(const uint8_t* ASource, int32_t* ADest, size_t ACount) {
-    for (size_t done = 0; done < ACount; done += KMaxRun) {
-        const size_t count = std::min(KMaxRun, ACount - done);
-        runs::ActiveSimdKernels().Unpack24High(ASource + 3 * done, ADest + done,
-                                               static_cast<int>(count));
-    }
+    runs::InKernelPieces(static_cast<int64_t>(ACount), [&](int64_t AFirst, int ACountOfPiece) {
+        runs::ActiveSimdKernels().Unpack24High(ASource + 3 * AFirst, ADest + AFirst,
+                                               ACountOfPiece);
+    });
 }
 
 void SVSpreadColumns(const int32_t* ALeft, const int32_t* ARight, int32_t* ATarget,
                      int32_t AChannels, size_t ACount) {
+    if (AChannels == 2 && ARight) // the columns fill the frames: the pair kernel
+        return SVInterleavePair(ALeft, ARight, ATarget, ACount);
     const auto step = static_cast<size_t>(AChannels);
     RunAtKernelLevel([=]<TKernelLevel>() {
         if (ARight) {

@@ -1,6 +1,7 @@
 // A filter that scales every sample by a real factor (SVApplyGain: rounded, saturated at the
-// width's range, 8-bit samples about their silence), set as a factor or in decibels. Float samples are scaled as floats, and a
-// change of factor while they run moves over one buffer instead of jumping (no click).
+// width's range, 8-bit samples about their silence), set as a factor or in decibels. Float
+// samples are scaled as floats, and a change of factor while they run moves over one buffer
+// instead of jumping (no click).
 #pragma once
 
 #include "sonvera/components/SVCommonFilter.h"
